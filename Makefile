@@ -1,0 +1,46 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Both install what is missing first (scripts/install-deps.sh), then build with CMake and Ninja.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build test run test-asan install format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/parlatrix ]; then \
+	  cd examples && ../$(BUILD)/parlatrix "$(CURDIR)/examples/demo.dlg"; \
+	else \
+	  echo "Parlatrix: the core is built; the editor window is not there yet."; \
+	fi
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder.
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLATRIX_SANITIZE=ON $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+install: build
+	@cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+
+format:
+	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD) $(ASAN_BUILD)

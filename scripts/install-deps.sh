@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Parlatrix needs.
+# Idempotent and silent when everything is already present.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build make pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
+  fonts-noto-cjk
+  libcli11-dev gettext
+  clang libclang-rt-14-dev
+  xvfb xauth imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

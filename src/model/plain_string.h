@@ -1,0 +1,56 @@
+// CPlainString: the document model's heap string of bytes.
+//
+// Invariant: the string refers either to the one shared static empty text (a single NUL byte that
+// is never freed) or to a heap block of exactly length + 1 bytes that this string alone owns and
+// that never holds an empty text. Bytes pass through unchanged whatever their code page; lengths
+// and comparisons are in bytes.
+//
+// Every operation that takes a text accepts one that points into this string's own block
+// (s.Assign(s.c_str() + 2), s.Append(s.c_str())): the new block is built before the old is freed.
+// When a block cannot be allocated the operation fails and reports false: Assign leaves the
+// string empty, Append and Replace leave the text as it was.
+#pragma once
+
+class CPlainString {
+ public:
+  CPlainString() = default;
+  CPlainString(const char* text);  // NOLINT(google-explicit-constructor): texts convert freely
+  CPlainString(const CPlainString& other);
+  CPlainString& operator=(const CPlainString& other);
+  CPlainString& operator=(const char* text);
+  ~CPlainString() { Empty(); }
+
+  // Replaces the text by a copy of `text` (nullptr counts as empty). False when out of memory.
+  bool Assign(const char* text);
+  // Replaces the text by the first `length` bytes of `text`, which need not be NUL-terminated
+  // (the copy ends at the first NUL among them, as a C string would).
+  bool Assign(const char* text, int length);
+  void Empty();
+
+  bool IsEmpty() const { return text_ == SharedEmpty(); }
+  int GetLength() const { return length_; }
+  const char* c_str() const { return text_; }
+  operator const char*() const { return text_; }  // NOLINT(google-explicit-constructor)
+
+  bool Equals(const char* text) const;
+  bool operator==(const char* text) const { return Equals(text); }
+  bool operator!=(const char* text) const { return !Equals(text); }
+
+  // Appends `text`. False when out of memory (the text is then unchanged).
+  bool Append(const char* text);
+
+  // Replaces every non-overlapping occurrence of `oldText`, scanning from the start, by `newText`.
+  // Returns the number of replacements; 0 when oldText is empty or absent, or when out of memory
+  // (the text is then unchanged).
+  int Replace(const char* oldText, const char* newText);
+
+  // The one shared empty text. Its address identifies an empty string.
+  static char* SharedEmpty();
+
+ private:
+  // Takes ownership of a heap block of length + 1 bytes (or of nothing, for length 0).
+  void Adopt(char* block, int length);
+
+  char* text_ = SharedEmpty();
+  int length_ = 0;
+};

@@ -1,0 +1,144 @@
+// CQHList<T>: the program's own doubly linked list with an element count.
+//
+// A position is a pointer to a node; nullptr is "none". A position stays valid until its own node
+// is removed: nodes are never moved or reallocated, so other structures (a plot's member list, the
+// line editor's pending lists) may keep positions of this list for as long as the nodes live.
+// The list owns its nodes and the values in them; when T is itself a position, only the nodes of
+// this list are owned, never the nodes that the values name.
+//
+// Every insertion allocates through NewNode. When that allocation fails, NewNode reports it on the
+// debug output and returns nullptr; the inserting operation then links nothing, leaves the count
+// unchanged and returns nullptr to its caller.
+#pragma once
+
+#include <new>
+
+#include "platform/debug_output.h"
+#include "platform/fault_injection.h"
+
+template <typename T>
+class CQHList {
+ public:
+  struct Node {
+    Node* next;
+    Node* prev;
+    T value;
+  };
+  using Position = Node*;
+
+  CQHList() = default;
+  CQHList(const CQHList&) = delete;
+  CQHList& operator=(const CQHList&) = delete;
+  ~CQHList() { RemoveAll(); }
+
+  // Allocates one node whose value is in T's empty state; prev and next are set to the arguments,
+  // the count grows by one, but the node is not yet linked to head, tail or its neighbours.
+  [[nodiscard]] Node* NewNode(Node* prev, Node* next) {
+    Node* node = platform::AllocationShouldFail() ? nullptr : new (std::nothrow) Node{next, prev, T()};
+    if (node == nullptr) {
+      platform::DebugOutput("CQHList::NewNode() Error(0) : Not enough memory!");
+      return nullptr;
+    }
+    ++count_;
+    return node;
+  }
+
+  Node* AddTail(const T& value) {
+    Node* node = AddTail();
+    if (node != nullptr) node->value = value;
+    return node;
+  }
+
+  // Appends a node whose value is in T's empty state, for values that are filled in place.
+  Node* AddTail() {
+    Node* node = NewNode(tail_, nullptr);
+    if (node == nullptr) return nullptr;
+    if (tail_ != nullptr) {
+      tail_->next = node;
+    } else {
+      head_ = node;
+    }
+    tail_ = node;
+    return node;
+  }
+
+  Node* InsertAfter(Node* p, const T& value) {
+    Node* node = NewNode(p, p->next);
+    if (node == nullptr) return nullptr;
+    node->value = value;
+    if (p->next != nullptr) {
+      p->next->prev = node;
+    } else {
+      tail_ = node;
+    }
+    p->next = node;
+    return node;
+  }
+
+  Node* InsertBefore(Node* p, const T& value) {
+    Node* node = NewNode(p->prev, p);
+    if (node == nullptr) return nullptr;
+    node->value = value;
+    if (p->prev != nullptr) {
+      p->prev->next = node;
+    } else {
+      head_ = node;
+    }
+    p->prev = node;
+    return node;
+  }
+
+  void RemoveAt(Node* p) {
+    if (p == head_) {
+      head_ = p->next;
+    } else {
+      p->prev->next = p->next;
+    }
+    if (p == tail_) {
+      tail_ = p->prev;
+    } else {
+      p->next->prev = p->prev;
+    }
+    delete p;
+    --count_;
+  }
+
+  void RemoveAll() {
+    Node* node = head_;
+    while (node != nullptr) {
+      Node* next = node->next;
+      delete node;
+      --count_;
+      node = next;
+    }
+    count_ = 0;
+    head_ = nullptr;
+    tail_ = nullptr;
+  }
+
+  Node* GetHeadPosition() const { return head_; }
+  Node* GetTailPosition() const { return tail_; }
+
+  // Returns the value at the position and moves the position to the next node.
+  T& GetNext(Node*& position) {
+    Node* node = position;
+    position = node->next;
+    return node->value;
+  }
+  const T& GetNext(Node*& position) const {
+    Node* node = position;
+    position = node->next;
+    return node->value;
+  }
+
+  T& GetAt(Node* position) { return position->value; }
+  const T& GetAt(Node* position) const { return position->value; }
+
+  int GetCount() const { return count_; }
+  bool IsEmpty() const { return count_ == 0; }
+
+ private:
+  int count_ = 0;
+  Node* head_ = nullptr;
+  Node* tail_ = nullptr;
+};
