@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "model/line_id_index.h"
 #include "platform/debug_output.h"
 
 void CDlgItem::Reset() {
@@ -11,6 +12,20 @@ void CDlgItem::Reset() {
   expression.Empty();
   sound.Empty();
   text.Empty();
+}
+
+CDlgFile::CDlgFile() : idIndex(new LineIdIndex) {}
+
+CDlgFile::~CDlgFile() {
+  Clear();
+  delete idIndex;
+}
+
+void CDlgFile::RemoveLine(LinePos line) {
+  const bool inSync = idIndex->InSync(lines);
+  if (inSync) idIndex->Removing(line);
+  lines.RemoveAt(line);
+  if (inSync) idIndex->Removed(lines);
 }
 
 void CDlgFile::Clear() {
@@ -58,18 +73,13 @@ int CDlgFile::DeletePlot(PlotPos plot) {
   if (plot == nullptr) return 0;
   CQHList<LinePos>& members = plot->value.members;
   for (auto* member = members.GetHeadPosition(); member != nullptr;) {
-    lines.RemoveAt(members.GetNext(member));
+    RemoveLine(members.GetNext(member));
   }
   plots.RemoveAt(plot);
   return 1;
 }
 
-LinePos CDlgFile::FindItem(int id) const {
-  for (LinePos pos = lines.GetHeadPosition(); pos != nullptr; pos = pos->next) {
-    if (pos->value.id == id) return pos;
-  }
-  return nullptr;
-}
+LinePos CDlgFile::FindItem(int id) const { return idIndex->Find(lines, id); }
 
 bool CDlgFile::AllocateId(int low, int high, int& id) {
   int n = nextId;
@@ -108,8 +118,10 @@ LinePos CDlgFile::AddItem(CDlgItem& line, PlotPos plot, LinePos after) {
     line.id = id;
   }
 
+  const bool inSync = idIndex->InSync(lines);
   LinePos pos = lines.AddTail(line);
   if (pos == nullptr) return nullptr;
+  if (inSync) idIndex->Appended(lines, pos);
   if (plot == nullptr) return pos;
 
   // The new line joins the plot right after the member naming `after`, or at the end when no
@@ -124,7 +136,7 @@ LinePos CDlgFile::AddItem(CDlgItem& line, PlotPos plot, LinePos after) {
   }
   auto* member = anchor != nullptr ? members.InsertAfter(anchor, pos) : members.AddTail(pos);
   if (member == nullptr) {
-    lines.RemoveAt(pos);
+    RemoveLine(pos);
     return nullptr;
   }
   return pos;
@@ -140,5 +152,5 @@ void CDlgFile::DeleteItem(LinePos line, PlotPos plot) {
       }
     }
   }
-  lines.RemoveAt(line);
+  RemoveLine(line);
 }

@@ -40,6 +40,7 @@ class CQHList {
       return nullptr;
     }
     ++count_;
+    ++modifications_;
     return node;
   }
 
@@ -101,6 +102,7 @@ class CQHList {
     }
     delete p;
     --count_;
+    ++modifications_;
   }
 
   void RemoveAll() {
@@ -114,6 +116,7 @@ class CQHList {
     count_ = 0;
     head_ = nullptr;
     tail_ = nullptr;
+    ++modifications_;
   }
 
   Node* GetHeadPosition() const { return head_; }
@@ -137,8 +140,13 @@ class CQHList {
   int GetCount() const { return count_; }
   bool IsEmpty() const { return count_ == 0; }
 
+  // Grows with every node added or removed. Owners that keep a lookup index over the list compare
+  // it with the value they last saw to tell whether someone else changed the list meanwhile.
+  unsigned long GetModificationCount() const { return modifications_; }
+
  private:
   int count_ = 0;
   Node* head_ = nullptr;
   Node* tail_ = nullptr;
+  unsigned long modifications_ = 0;
 };
