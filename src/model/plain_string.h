@@ -26,6 +26,16 @@ class CPlainString {
   // (the copy ends at the first NUL among them, as a C string would).
   bool Assign(const char* text, int length);
   void Empty();
+  // Exchanges the texts of two strings. Never allocates, so a text can be replaced by one built
+  // beforehand in a step that cannot fail.
+  void Swap(CPlainString& other) noexcept {
+    char* text = text_;
+    const int length = length_;
+    text_ = other.text_;
+    length_ = other.length_;
+    other.text_ = text;
+    other.length_ = length;
+  }
 
   bool IsEmpty() const { return text_ == SharedEmpty(); }
   int GetLength() const { return length_; }
