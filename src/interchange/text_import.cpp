@@ -1,0 +1,155 @@
+#include "interchange/text_import.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "interchange/import_parser.h"
+#include "interchange/text_stream.h"
+#include "model/dlg_file.h"
+#include "platform/debug_output.h"
+
+namespace {
+
+// Reads one character as text mode delivers it: a CR LF pair comes as LF.
+int GetTextChar(std::FILE* file) {
+  const int c = std::getc(file);
+  if (c != '\r') return c;
+  const int next = std::getc(file);
+  if (next == '\n') return '\n';
+  if (next != EOF) std::ungetc(next, file);
+  return c;
+}
+
+// Empties an existing log; a missing log is not created.
+void EmptyImportLog() {
+  std::FILE* probe = std::fopen(kImportLogName, "rb");
+  if (probe == nullptr) return;
+  std::fclose(probe);
+  std::FILE* log = std::fopen(kImportLogName, "wb");
+  if (log != nullptr) std::fclose(log);
+}
+
+enum class ParseResult { kDone, kOutOfMemory, kReadError };
+
+// Reads exactly `lineCount` lines (the count taken before the file was opened) into entries.
+ParseResult ParseImportFile(interchange::TextLineReader& reader, int lineCount,
+                            const CDlgFile& document,
+                            CQHList<interchange::ImportEntry>& entries) {
+  interchange::ImportParser parser(document, entries);
+  for (int i = 0; i < lineCount; ++i) {
+    const char* line = nullptr;
+    size_t length = 0;
+    switch (reader.NextLine(line, length)) {
+      case interchange::TextLineReader::Result::kLine:
+        break;
+      case interchange::TextLineReader::Result::kOutOfMemory:
+        return ParseResult::kOutOfMemory;
+      case interchange::TextLineReader::Result::kReadError:
+        return ParseResult::kReadError;
+    }
+    // The empty line after the file's final LF is no text: it is the end of the file, and the
+    // last entry ends as every other one does, with the empty line that export adds after it.
+    if (i == lineCount - 1 && length == 0) break;
+    if (!parser.TakeLine(line, length)) return ParseResult::kOutOfMemory;
+  }
+  return parser.Finish() ? ParseResult::kDone : ParseResult::kOutOfMemory;
+}
+
+}  // namespace
+
+int FileGetLineCount(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  long long count = 1;
+  bool readable = file != nullptr;
+  if (readable) {
+    char chunk[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+      count += std::count(chunk, chunk + got, '\n');
+    }
+    readable = std::ferror(file) == 0;
+    std::fclose(file);
+  }
+  if (!readable) {
+    platform::DebugOutput("FileGetLineCount() Error (0) : Cannot Open File named <%s>\n", path);
+    return -1;
+  }
+  return count > INT_MAX ? INT_MAX : static_cast<int>(count);
+}
+
+int FileGetLineLength(std::FILE* file) {
+  std::fpos_t start;
+  if (std::fgetpos(file, &start) != 0) return 0;
+  int length = 0;
+  for (int c = GetTextChar(file); c != EOF && c != '\n'; c = GetTextChar(file)) {
+    if (length < INT_MAX) ++length;
+  }
+  std::clearerr(file);
+  std::fsetpos(file, &start);
+  return length;
+}
+
+void FileReadLine(std::FILE* file, char* buffer, int size) {
+  int stored = 0;
+  for (int c = GetTextChar(file); c != EOF && c != '\n'; c = GetTextChar(file)) {
+    if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
+  }
+  if (buffer != nullptr && size > 0) buffer[stored] = 0;
+}
+
+bool IsAllDigits(const char* text) {
+  if (text == nullptr || *text == 0) return false;
+  for (; *text != 0; ++text) {
+    if (*text < '0' || *text > '9') return false;
+  }
+  return true;
+}
+
+void WriteImportLog(const char* idDigits, const char* text) {
+  interchange::TextFileWriter log;
+  if (!log.Open(kImportLogName, true)) return;
+  log.Write(idDigits);
+  log.Write("\n ");
+  log.Write(text);
+  log.Write("\n");
+  (void)log.Close();
+}
+
+void WriteImportLog(int id, const char* text) {
+  char digits[16];
+  std::snprintf(digits, sizeof(digits), "%d", id);
+  WriteImportLog(digits, text);
+}
+
+bool CDlgFile::Import(const char* path) {
+  const int lineCount = FileGetLineCount(path);
+  EmptyImportLog();
+  interchange::TextLineReader reader;
+  if (!reader.Open(path)) {
+    platform::DebugOutput("CDlgFile::Import() Error (0) : File not found(%s).\n", path);
+    return false;
+  }
+  // Parsing changes nothing; only when the whole file has been read are the texts put in place.
+  CQHList<interchange::ImportEntry> entries;
+  const ParseResult parsed = ParseImportFile(reader, lineCount, *this, entries);
+  reader.Close();
+  if (parsed == ParseResult::kReadError) {
+    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
+  }
+  if (parsed != ParseResult::kDone) return false;
+
+  // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
+  // more than once, its entries are applied in file order and the last one wins.
+  for (auto* pos = entries.GetHeadPosition(); pos != nullptr; pos = pos->next) {
+    interchange::ImportEntry& entry = pos->value;
+    if (entry.target != nullptr) {
+      entry.target->value.text.Swap(entry.text);
+    } else if (entry.id >= 0) {
+      WriteImportLog(entry.id, entry.text);
+    } else {
+      WriteImportLog(entry.oversizeId, entry.text);
+    }
+  }
+  return true;
+}

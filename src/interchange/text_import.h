@@ -1,0 +1,34 @@
+// Text import helpers: line counting and reading of text files, and the import log.
+//
+// The import file and the log are text files with CR LF line ends. The stream functions here read
+// a FILE* opened in binary mode and translate as a Windows text-mode stream would: a CR LF pair is
+// one LF, every other byte (a lone CR included) is itself. CDlgFile::Import (text_import.cpp)
+// reads its file with one buffered pass per line (text_stream.h) and gets the same lines.
+#pragma once
+
+#include <cstdio>
+
+// The log of imported texts whose ID matched no line, in the current directory.
+inline constexpr char kImportLogName[] = "Parlatrix.log";
+
+// The number of LFs in the file, plus one; -1 when the file cannot be opened or read (reported on
+// the debug output). Files with more lines than an int holds count as INT_MAX.
+[[nodiscard]] int FileGetLineCount(const char* path);
+
+// The number of characters before the next LF or the end of the file, as text mode reads them
+// (a CR LF pair ending the line is not counted). The read position is left where it was.
+[[nodiscard]] int FileGetLineLength(std::FILE* file);
+
+// Reads up to and including the next LF, or to the end of the file, and stores at most size - 1
+// characters of the line, without the LF, followed by a zero byte. Characters beyond the buffer
+// are read and dropped. With size < 1 nothing is stored.
+void FileReadLine(std::FILE* file, char* buffer, int size);
+
+// True when the text is not empty and every byte is an ASCII digit 0 to 9.
+[[nodiscard]] bool IsAllDigits(const char* text);
+
+// Appends "<id>\n <text>\n" to the log (text mode: every LF stored as CR LF), creating it when
+// missing. When the log cannot be written the entry is dropped silently.
+void WriteImportLog(int id, const char* text);
+// The same, with the ID as written in the import file (an ID too large for an int).
+void WriteImportLog(const char* idDigits, const char* text);
