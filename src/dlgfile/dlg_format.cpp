@@ -1,0 +1,133 @@
+#include "dlgfile/dlg_format.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/debug_output.h"
+#include "platform/fault_injection.h"
+
+namespace {
+
+// Most strings of a script are short; they are unscrambled on the stack.
+constexpr int kStackStringSize = 256;
+
+void CopyField(uint8_t* out, const char* field, size_t size) { std::memcpy(out, field, size); }
+
+}  // namespace
+
+DlgHeader NewDlgHeader() {
+  DlgHeader header;
+  std::memset(&header, 0, sizeof header);
+  std::memcpy(header.tag, kDlgSectionTag, sizeof kDlgSectionTag);
+  std::memcpy(header.signature, kDlgSignature, sizeof kDlgSignature);
+  header.version = kDlgVersion;
+  return header;
+}
+
+void EncodeDlgHeader(const DlgHeader& header, uint8_t out[kDlgHeaderSize]) {
+  CopyField(out, header.tag, kDlgTagSize);
+  CopyField(out + kDlgSignatureOffset, header.signature, kDlgSignatureSize);
+  StoreLE32(out + kDlgVersionOffset, header.version);
+  StoreLE32(out + kDlgLineCountOffset, header.lineCount);
+  CopyField(out + kDlgGameNameOffset, header.gameName, kDlgGameNameSize);
+  StoreLE32(out + kDlgIndexOffsetOffset, header.indexOffset);
+  StoreLE32(out + kDlgMultiLineOffset, header.multiLine);
+  StoreLE32(out + kDlgIndexCountOffset, header.indexCount);
+  std::memcpy(out + kDlgReservedOffset, header.reserved, kDlgReservedSize);
+}
+
+void OverlayDlgHeader(DlgHeader& header, const uint8_t* bytes, size_t available) {
+  uint8_t block[kDlgHeaderSize];
+  EncodeDlgHeader(header, block);
+  if (available > sizeof block) available = sizeof block;
+  if (available > 0) std::memcpy(block, bytes, available);
+  std::memcpy(header.tag, block, kDlgTagSize);
+  std::memcpy(header.signature, block + kDlgSignatureOffset, kDlgSignatureSize);
+  header.version = LoadLE32(block + kDlgVersionOffset);
+  header.lineCount = LoadLE32(block + kDlgLineCountOffset);
+  std::memcpy(header.gameName, block + kDlgGameNameOffset, kDlgGameNameSize);
+  header.indexOffset = LoadLE32(block + kDlgIndexOffsetOffset);
+  header.multiLine = LoadLE32(block + kDlgMultiLineOffset);
+  header.indexCount = LoadLE32(block + kDlgIndexCountOffset);
+  std::memcpy(header.reserved, block + kDlgReservedOffset, kDlgReservedSize);
+}
+
+void StoreLE32(uint8_t* at, int32_t value) {
+  const uint32_t bits = static_cast<uint32_t>(value);
+  at[0] = static_cast<uint8_t>(bits);
+  at[1] = static_cast<uint8_t>(bits >> 8);
+  at[2] = static_cast<uint8_t>(bits >> 16);
+  at[3] = static_cast<uint8_t>(bits >> 24);
+}
+
+int32_t LoadLE32(const uint8_t* at) {
+  const uint32_t bits = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                        static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+  return static_cast<int32_t>(bits);
+}
+
+void ScrambleBlock(uint8_t* block, size_t length) {
+  // Only the low byte of (len - i - K) matters, so unsigned wrap-around gives the mod 256.
+  for (size_t i = 0; i < length; ++i) {
+    block[i] ^= static_cast<uint8_t>(length - i - kDlgScrambleKey);
+  }
+}
+
+int putInt(uint8_t*& cursor, int room, int32_t value) {
+  if (room < 4) return 0;
+  StoreLE32(cursor, value);
+  ScrambleBlock(cursor, 4);
+  cursor += 4;
+  return 4;
+}
+
+int getInt(const uint8_t*& cursor, int room, int32_t& value) {
+  if (room < 4) return 0;
+  uint8_t bytes[4] = {cursor[0], cursor[1], cursor[2], cursor[3]};
+  ScrambleBlock(bytes, 4);
+  value = LoadLE32(bytes);
+  cursor += 4;
+  return 4;
+}
+
+int strSize(const char* text) {
+  return text == nullptr ? 4 : 4 + static_cast<int>(std::strlen(text)) + 1;
+}
+
+int saveStr(uint8_t*& cursor, int room, const char* text) {
+  const int size = strSize(text);
+  if (room < size) return 0;
+  const int n = size - 4;
+  if (n > kDlgStringWarnLength) {
+    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength,
+                          text);
+  }
+  putInt(cursor, room, n);
+  if (n > 0) {
+    // Scrambled in its place in the record: the same bytes as scrambling a copy, without one.
+    std::memcpy(cursor, text, static_cast<size_t>(n));
+    ScrambleBlock(cursor, static_cast<size_t>(n));
+    cursor += n;
+  }
+  return size;
+}
+
+int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
+  const uint8_t* at = cursor;
+  int32_t n = 0;
+  if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
+  uint8_t small[kStackStringSize] = {};
+  std::unique_ptr<uint8_t[]> large;
+  uint8_t* block = small;
+  if (n > kStackStringSize) {
+    if (!platform::AllocationShouldFail()) large.reset(new (std::nothrow) uint8_t[n]);
+    if (large == nullptr) return -1;
+    block = large.get();
+  }
+  if (n > 0) std::memcpy(block, at, static_cast<size_t>(n));
+  ScrambleBlock(block, static_cast<size_t>(n));
+  if (!text.Assign(reinterpret_cast<const char*>(block), n)) return -1;
+  cursor = at + n;
+  return 4 + n;
+}

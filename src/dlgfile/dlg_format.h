@@ -1,0 +1,108 @@
+// The .dlg dialogue file: constants, the 132-byte header block, scrambling, and the buffer helpers
+// that build and parse line records. docs/dlg-format.md describes the whole format.
+//
+// Every integer on disk is a signed 32-bit little-endian value, stored and read byte by byte so
+// that the layout does not depend on the host. Inside a line record integers and strings are
+// scrambled; everything else is plain.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "model/plain_string.h"
+
+inline constexpr char kDlgSectionTag[] = "DLGTEXT";
+inline constexpr char kDlgSignature[] = "QUILLHAVEN@";
+inline constexpr int32_t kDlgVersion = 104;  // the version the writer writes
+
+// Versions from which plot table fields exist: ranges from 101, a separate index count from 102,
+// member lists (and placement of lines by plot) from 104.
+inline constexpr int32_t kDlgVersionRanges = 101;
+inline constexpr int32_t kDlgVersionIndexCount = 102;
+inline constexpr int32_t kDlgVersionMembers = 104;
+
+// Header block, bytes 0..131.
+inline constexpr int kDlgHeaderSize = 132;
+inline constexpr int kDlgTagSize = 8;
+inline constexpr int kDlgSignatureSize = 32;
+inline constexpr int kDlgGameNameSize = 32;
+inline constexpr int kDlgReservedSize = 40;
+inline constexpr int kDlgSignatureOffset = 8;
+inline constexpr int kDlgVersionOffset = 40;
+inline constexpr int kDlgLineCountOffset = 44;
+inline constexpr int kDlgGameNameOffset = 48;
+inline constexpr int kDlgIndexOffsetOffset = 80;
+inline constexpr int kDlgMultiLineOffset = 84;
+inline constexpr int kDlgIndexCountOffset = 88;
+inline constexpr int kDlgReservedOffset = 92;
+
+// After the header: three column options, the plot count, then the plot table.
+inline constexpr int kDlgColumnsOffset = 132;
+inline constexpr int kDlgPlotCountOffset = 144;
+inline constexpr int kDlgPlotTableOffset = 148;
+inline constexpr int kDlgPlotNameSize = 64;
+
+inline constexpr int kDlgIndexEntrySize = 8;  // ID, record offset
+
+// Line record body: field count, then a tag before each field, then the body length again.
+inline constexpr int32_t kDlgFieldCount = 6;
+inline constexpr int32_t kDlgMaxFieldCount = 7;  // readers reject a record that claims more
+inline constexpr int32_t kDlgTagId = 100;
+inline constexpr int32_t kDlgTagPlotIndex = 101;
+inline constexpr int32_t kDlgTagSpeaker = 102;
+inline constexpr int32_t kDlgTagExpression = 103;
+inline constexpr int32_t kDlgTagSound = 104;
+inline constexpr int32_t kDlgTagText = 105;
+// Ten ints (field count, six tags, ID, plot index, trailing length) and four string lengths.
+inline constexpr int kDlgBodyFixedSize = 56;
+
+// saveStr warns (and still stores the text) when a string's n = length + 1 exceeds this.
+inline constexpr int kDlgStringWarnLength = 4096;
+
+// The scrambling constant K: byte i of a block of len bytes is XORed with (len - i - K) mod 256.
+inline constexpr uint8_t kDlgScrambleKey = 0x9D;
+
+// The header block as fields. Texts are fixed-size byte fields, zero-padded, not necessarily
+// zero-terminated when read from a file.
+struct DlgHeader {
+  char tag[kDlgTagSize];
+  char signature[kDlgSignatureSize];
+  int32_t version;
+  int32_t lineCount;
+  char gameName[kDlgGameNameSize];
+  int32_t indexOffset;
+  int32_t multiLine;
+  int32_t indexCount;
+  uint8_t reserved[kDlgReservedSize];
+};
+
+// The header a writer gives an empty document: tag, signature, version 104, all else zero.
+DlgHeader NewDlgHeader();
+void EncodeDlgHeader(const DlgHeader& header, uint8_t out[kDlgHeaderSize]);
+// Lays the first `available` bytes of `bytes` (at most 132 are used) over `header`; fields that
+// those bytes do not reach keep their values, so a short file leaves the defaults in place.
+void OverlayDlgHeader(DlgHeader& header, const uint8_t* bytes, size_t available);
+
+void StoreLE32(uint8_t* at, int32_t value);
+int32_t LoadLE32(const uint8_t* at);
+
+// Scrambles a block in place; applying it twice gives the block back.
+void ScrambleBlock(uint8_t* block, size_t length);
+
+// Buffer helpers. Each checks `room` (bytes left at the cursor), advances the cursor past what it
+// stored or took, and returns that many bytes; 0 when the room is too small (nothing is done).
+
+// Stores a scrambled 4-byte integer. 0 or 4.
+int putInt(uint8_t*& cursor, int room, int32_t value);
+// Takes and unscrambles a 4-byte integer. 0 or 4.
+int getInt(const uint8_t*& cursor, int room, int32_t& value);
+// Size of an encoded string: 4 + byte length + 1; 4 for no text at all (nullptr).
+int strSize(const char* text);
+// Stores an encoded string: scrambled n = length + 1 (0 for nullptr), then the text and its zero
+// byte scrambled as one block. Warns on the debug output when n exceeds 4096 but stores the text
+// whole. Returns 4 + n, or 0 (nothing stored) when room < strSize(text).
+int saveStr(uint8_t*& cursor, int room, const char* text);
+// Takes an encoded string and yields its text up to the first zero byte (all n bytes if none;
+// empty when n is 0). Returns 4 + n; 0 when n cannot be taken, is negative or exceeds what is
+// left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).
+int readStr(const uint8_t*& cursor, int room, CPlainString& text);

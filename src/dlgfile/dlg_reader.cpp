@@ -1,0 +1,247 @@
+// Reader of the .dlg dialogue file (docs/dlg-format.md): CDlgFile::Load.
+//
+// The file is read into memory once, and everything is parsed from that image. Nothing in it is
+// trusted: every count, length and offset is checked against the image before it is used, so a
+// damaged file loads whatever is intact and never makes the reader allocate or loop beyond what
+// the file's size allows.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "dlgfile/dlg_format.h"
+#include "dlgfile/dlg_record.h"
+#include "model/dlg_file.h"
+#include "platform/debug_output.h"
+#include "platform/fault_injection.h"
+
+namespace {
+
+// Every offset in the format is a signed 32-bit value; bytes beyond this are unreachable.
+constexpr int64_t kMaxImageSize = INT32_MAX;
+
+// The memory a loaded line costs beyond its record bytes (nodes, strings, index), as charged
+// against the load's budget.
+constexpr int64_t kLineOverhead = 64;
+// A file may list a line under several plots (or index one record several times), and each
+// listing loads a separate line. The lines loaded may together cost at most this many times the
+// file's size (plus a constant), which admits every line listed twice but keeps a small file from
+// claiming gigabytes by listing one large record millions of times.
+constexpr int64_t kBudgetPerFileByte = 4;
+constexpr int64_t kBudgetConstant = 1 << 20;
+
+class FileImage {
+ public:
+  // Reads the whole file (at most kMaxImageSize bytes). False, with a report, when the file cannot
+  // be opened or read or its bytes do not fit in memory.
+  bool Read(const char* path);
+
+  int64_t size() const { return size_; }
+  const uint8_t* At(int64_t offset) const { return bytes_.get() + offset; }
+  // True when the `count` bytes from `offset` lie inside the image.
+  bool Has(int64_t offset, int64_t count) const {
+    return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
+  }
+  int32_t IntAt(int64_t offset) const { return LoadLE32(At(offset)); }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  int64_t size_ = 0;
+};
+
+bool FileImage::Read(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  struct stat info;
+  if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file != nullptr) std::fclose(file);
+    platform::DebugOutput("CDlgFile::Load() Error (0) : Open file failed(%s)!\n", path);
+    return false;
+  }
+  size_ = std::min<int64_t>(info.st_size, kMaxImageSize);
+  if (size_ > 0) {
+    if (!platform::AllocationShouldFail()) bytes_.reset(new (std::nothrow) uint8_t[size_]);
+    if (bytes_ == nullptr) {
+      std::fclose(file);
+      platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+      return false;
+    }
+    // A file that shrank meanwhile is simply shorter.
+    size_ = static_cast<int64_t>(std::fread(bytes_.get(), 1, static_cast<size_t>(size_), file));
+  }
+  std::fclose(file);
+  return true;
+}
+
+// Size of the fixed part of a plot table entry in a file of this version.
+int64_t PlotEntrySize(int32_t version) {
+  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
+  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
+  return kDlgPlotNameSize + 12;
+}
+
+// Places the lines of a file into the document; owns the table of plot positions.
+class DocumentReader {
+ public:
+  DocumentReader(CDlgFile& doc, const FileImage& image, int32_t version, const char* path)
+      : doc_(doc), image_(image), version_(version), path_(path) {
+    budget_ = kBudgetPerFileByte * image.size() + kBudgetConstant;
+    // The plot count is 0 when the file does not reach it.
+    plotCount_ = image.Has(kDlgPlotCountOffset, 4) ? image.IntAt(kDlgPlotCountOffset) : 0;
+  }
+
+  // Allocates the table for the plots the file claims, as far as the file can hold them. False
+  // when out of memory.
+  bool PrepareTable();
+  // Reads the plot table; returns the offset after the last entry read.
+  int64_t ReadPlots();
+  // Version 104 and later: each plot's listed IDs, through the index.
+  void PlaceByMembers(int64_t indexOffset, int32_t indexCount);
+  // Older versions: the index entries from `offset` on, each line to the plot its record names.
+  void PlaceByIndex(int64_t offset, int32_t indexCount);
+
+ private:
+  // Reads the record at `offset` into a fresh line. False when nothing usable is there or the
+  // budget is spent (no more lines are read then).
+  bool ReadLine(int64_t offset, CDlgItem& line);
+  void ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count);
+
+  CDlgFile& doc_;
+  const FileImage& image_;
+  int32_t version_;
+  int32_t plotCount_;
+  const char* path_;
+  std::unique_ptr<PlotPos[]> table_;
+  int tableSize_ = 0;  // plots created; entries are nullptr for a plot that could not be added
+  int64_t budget_;
+  bool budgetSpent_ = false;
+};
+
+bool DocumentReader::PrepareTable() {
+  const int64_t fits = std::max<int64_t>(0, image_.size() - kDlgPlotTableOffset) /
+                       PlotEntrySize(version_);
+  const int64_t count = std::min<int64_t>(std::max(plotCount_, 0), fits);
+  if (count == 0) return true;
+  if (platform::AllocationShouldFail()) return false;
+  table_.reset(new (std::nothrow) PlotPos[count]());
+  return table_ != nullptr;
+}
+
+int64_t DocumentReader::ReadPlots() {
+  const int64_t entrySize = PlotEntrySize(version_);
+  int64_t offset = kDlgPlotTableOffset;
+  // PrepareTable sized the table for the complete entries that the image holds; a cut entry ends
+  // the table.
+  for (int32_t i = 0; i < plotCount_ && image_.Has(offset, entrySize); ++i) {
+    CPlainString name;
+    name.Assign(reinterpret_cast<const char*>(image_.At(offset)), kDlgPlotNameSize);
+    int32_t low = -1;
+    int32_t high = -1;
+    if (version_ >= kDlgVersionRanges) {
+      low = image_.IntAt(offset + kDlgPlotNameSize);
+      high = image_.IntAt(offset + kDlgPlotNameSize + 4);
+    }
+    PlotPos plot = doc_.AddPlot(name, low, high);
+    table_[tableSize_++] = plot;
+    offset += entrySize;
+    if (version_ >= kDlgVersionMembers) {
+      const int32_t memberCount = image_.IntAt(offset - 4);
+      if (plot != nullptr) ReadStoredIds(doc_.GetPlot(plot), offset, memberCount);
+      offset += 4 * static_cast<int64_t>(std::max(memberCount, 0));
+    }
+  }
+  return offset;
+}
+
+void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count) {
+  for (int32_t k = 0; k < count && image_.Has(offset, 4); ++k, offset += 4) {
+    auto* node = plot.storedIds.AddTail();
+    if (node == nullptr) return;
+    node->value = image_.IntAt(offset);
+  }
+}
+
+bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
+  if (budgetSpent_ || !image_.Has(offset, 4)) return false;
+  // Charged before parsing, whatever the outcome, so that time as well as memory stays bounded.
+  const int64_t cost = std::max(image_.IntAt(offset), 0) + 4 + kLineOverhead;
+  if (cost > budget_) {
+    budgetSpent_ = true;
+    platform::DebugOutput(
+        "CDlgFile::Load() Error (2) : Lines repeated beyond the file size, rest not loaded(%s)!\n",
+        path_);
+    return false;
+  }
+  budget_ -= cost;
+  if (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line) < 0) {
+    return false;
+  }
+  // A record without a plot is dropped. So is one without an ID: the writer never stores one, and
+  // giving it a fresh ID would silently renumber a damaged line.
+  return line.GetPlotIndex() >= 0 && line.GetID() >= 0;
+}
+
+void DocumentReader::PlaceByMembers(int64_t indexOffset, int32_t indexCount) {
+  for (int i = 0; i < tableSize_ && !budgetSpent_; ++i) {
+    if (table_[i] == nullptr) continue;
+    const CQHList<int32_t>& ids = doc_.GetPlot(table_[i]).storedIds;
+    for (auto* pos = ids.GetHeadPosition(); pos != nullptr && !budgetSpent_; pos = pos->next) {
+      const int32_t id = pos->value;
+      const int64_t entry = indexOffset + static_cast<int64_t>(id) * kDlgIndexEntrySize;
+      if (id < 0 || id >= indexCount || !image_.Has(entry, kDlgIndexEntrySize)) continue;
+      CDlgItem line;
+      if (ReadLine(image_.IntAt(entry + 4), line)) doc_.AddItem(line, table_[i], nullptr);
+    }
+  }
+}
+
+void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
+  for (int32_t k = 0; k < indexCount && !budgetSpent_; ++k, offset += kDlgIndexEntrySize) {
+    if (!image_.Has(offset, kDlgIndexEntrySize)) return;
+    if (image_.IntAt(offset) < 0) continue;
+    CDlgItem line;
+    if (!ReadLine(image_.IntAt(offset + 4), line)) continue;
+    // A plot index that names no plot of the file drops the line, as a negative one does.
+    if (line.GetPlotIndex() < tableSize_ && table_[line.GetPlotIndex()] != nullptr) {
+      doc_.AddItem(line, table_[line.GetPlotIndex()], nullptr);
+    }
+  }
+}
+
+}  // namespace
+
+int CDlgFile::Load(const char* path) {
+  FileImage image;
+  if (!image.Read(path)) return 0;
+  DlgHeader header = NewDlgHeader();
+  OverlayDlgHeader(header, image.At(0), static_cast<size_t>(image.size()));
+  DocumentReader reader(*this, image, header.version, path);
+  // The only allocation that depends on the file comes before the document is emptied, so that a
+  // failure leaves the document as it was.
+  if (!reader.PrepareTable()) {
+    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    return 0;
+  }
+
+  plots.RemoveAll();
+  lines.RemoveAll();
+  gameName.Assign(header.gameName, kDlgGameNameSize);
+  multiLine = header.multiLine;
+  version = header.version;
+  int32_t* columns[] = {&useSpeaker, &useExpression, &useSound};
+  for (int k = 0; k < 3; ++k) {
+    if (image.Has(kDlgColumnsOffset + 4 * k, 4)) *columns[k] = image.IntAt(kDlgColumnsOffset + 4 * k);
+  }
+
+  const int64_t tableEnd = reader.ReadPlots();
+  if (version >= kDlgVersionMembers) {
+    reader.PlaceByMembers(header.indexOffset, header.indexCount);
+  } else {
+    // Files before version 102 have no index count of their own: it equals the line count.
+    reader.PlaceByIndex(tableEnd,
+                        version < kDlgVersionIndexCount ? header.lineCount : header.indexCount);
+  }
+  return 1;
+}

@@ -1,0 +1,86 @@
+#include "dlgfile/dlg_record.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <new>
+
+#include "dlgfile/dlg_format.h"
+#include "platform/fault_injection.h"
+
+namespace {
+
+// A stream whose size cannot be known (a pipe) may still hold a record of up to this many bytes.
+constexpr int64_t kUnknownStreamLimit = 64 * 1024 * 1024;
+
+// Bytes left between the stream's position and its end.
+int64_t RemainingBytes(std::FILE* file) {
+  struct stat info;
+  const int fd = fileno(file);
+  const long position = std::ftell(file);
+  if (fd < 0 || position < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return kUnknownStreamLimit;
+  }
+  return info.st_size > position ? info.st_size - position : 0;
+}
+
+}  // namespace
+
+bool ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
+  const uint8_t* cursor = body;
+  auto room = [&] { return length - static_cast<int>(cursor - body); };
+  int32_t fieldCount = 0;
+  getInt(cursor, room(), fieldCount);
+  if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return false;
+  for (int32_t field = 0; field < fieldCount; ++field) {
+    int32_t tag = 0;
+    getInt(cursor, room(), tag);
+    CPlainString* text = nullptr;
+    switch (tag) {
+      case kDlgTagId:
+        getInt(cursor, room(), line.id);
+        break;
+      case kDlgTagPlotIndex:
+        getInt(cursor, room(), line.plotIndex);
+        break;
+      case kDlgTagSpeaker:
+        text = &line.speaker;
+        break;
+      case kDlgTagExpression:
+        text = &line.expression;
+        break;
+      case kDlgTagSound:
+        text = &line.sound;
+        break;
+      case kDlgTagText:
+        text = &line.text;
+        break;
+      default:  // an unknown tag carries no value; the next 4 bytes are the next tag
+        break;
+    }
+    if (text != nullptr && readStr(cursor, room(), *text) < 0) return false;
+  }
+  int32_t trailingLength = 0;
+  getInt(cursor, room(), trailingLength);
+  return true;
+}
+
+int ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line) {
+  if (available < 4) return -1;
+  const int32_t length = LoadLE32(data);
+  if (length < 0 || static_cast<size_t>(length) > available - 4) return -1;
+  return ParseDlgRecordBody(data + 4, length, line) ? length + 4 : -1;
+}
+
+int CDlgItem::Read(std::FILE* file) {
+  uint8_t word[4];
+  if (std::fread(word, 1, sizeof word, file) != sizeof word) return -1;
+  const int32_t length = LoadLE32(word);
+  if (length < 0 || length > RemainingBytes(file) || platform::AllocationShouldFail()) return -1;
+  std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1]());
+  if (body == nullptr) return -1;
+  if (std::fread(body.get(), 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
+    return -1;
+  }
+  return ParseDlgRecordBody(body.get(), length, *this) ? length + 4 : -1;
+}

@@ -1,0 +1,166 @@
+#include "platform/file_io.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "platform/fault_injection.h"
+
+namespace platform {
+namespace {
+
+long g_failAt = 0;  // 0: disarmed; otherwise the number of the operation that fails
+bool g_sticky = false;
+long g_count = 0;
+
+// Links in a chain longer than this are taken for a loop, as the kernel does (ELOOP).
+constexpr int kMaxLinkHops = 40;
+constexpr size_t kStreamBufferSize = 256 * 1024;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links from `path` to the file they finally name, which need not exist yet (a
+// dangling link is saved through as well). False for a loop or an unreadable link.
+bool ResolveLinks(const char* path, std::string& resolved) {
+  if (path == nullptr || *path == 0) return false;
+  resolved = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info;
+    if (lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t length = readlink(resolved.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size()) return false;
+    target.resize(static_cast<size_t>(length));
+    resolved = target[0] == '/' ? target : FolderOf(resolved) + "/" + target;
+  }
+  return false;
+}
+
+// Creates a new, empty temporary file beside `target`; its mode is 0666 less the umask. -1 when
+// no file can be created there.
+int CreateTemporary(const std::string& target, std::string& temporary) {
+  static unsigned long serial = 0;
+  const std::string stem = FolderOf(target) + "/." + BaseNameOf(target) + ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = stem + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".tmp";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Gives the new file the permission bits of the file it replaces. Owner and group are carried
+// over where the process may change them; elsewhere the new file belongs to the saving user.
+bool CopyPermissions(int fd, const std::string& target) {
+  struct stat info;
+  if (stat(target.c_str(), &info) != 0) return true;  // no file to replace
+  struct stat own;
+  if (fstat(fd, &own) == 0 && (own.st_uid != info.st_uid || own.st_gid != info.st_gid)) {
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+      // Not permitted for an ordinary user; the bits below are what matters.
+    }
+  }
+  return fchmod(fd, info.st_mode & 07777) == 0;
+}
+
+bool Flush(std::FILE* file) { return !FileOperationShouldFail() && std::fflush(file) == 0; }
+
+bool Sync(std::FILE* file) { return !FileOperationShouldFail() && fsync(fileno(file)) == 0; }
+
+// Closes the stream in every case; false when the close (or the seam) reports a failure.
+bool Close(std::FILE* file) {
+  const bool injected = FileOperationShouldFail();
+  return std::fclose(file) == 0 && !injected;
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+  return !FileOperationShouldFail() && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Makes the rename durable. The new contents are already in place when this runs, so a failure
+// here (some file systems cannot sync a folder at all) does not turn the save into a failure.
+void SyncFolder(const std::string& target) {
+  if (FileOperationShouldFail()) return;
+  const int fd = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (!FileOperationShouldFail()) {
+    if (fsync(fd) != 0) {
+      // See above: the save has succeeded; only its durability across a crash is uncertain.
+    }
+  }
+  close(fd);
+}
+
+// Writes the contents into the open temporary file and closes it; true when every step held.
+bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
+  std::unique_ptr<char[]> buffer(AllocationShouldFail() ? nullptr
+                                                        : new (std::nothrow) char[kStreamBufferSize]);
+  if (buffer != nullptr) std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
+  const bool written = writer(file) && Flush(file) && Sync(file);
+  const bool closed = Close(file);
+  return written && closed;
+}
+
+}  // namespace
+
+ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
+  std::string target;
+  struct stat info;
+  if (!ResolveLinks(path, target) || (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+    return ReplaceResult::kCreateFailed;
+  }
+  std::string temporary;
+  const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
+  if (fd < 0) return ReplaceResult::kCreateFailed;
+  std::FILE* file = CopyPermissions(fd, target) ? fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) {
+    close(fd);
+    unlink(temporary.c_str());
+    return ReplaceResult::kCreateFailed;
+  }
+  if (!WriteAndClose(file, writer) || !Rename(temporary, target)) {
+    unlink(temporary.c_str());
+    return ReplaceResult::kWriteFailed;
+  }
+  SyncFolder(target);
+  return ReplaceResult::kReplaced;
+}
+
+bool WriteBytes(std::FILE* file, const void* data, size_t size) {
+  if (FileOperationShouldFail()) return false;
+  return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+void FailFileOperationAfter(int n, bool sticky) {
+  g_failAt = n > 0 ? n : 0;
+  g_sticky = sticky;
+  g_count = 0;
+}
+
+void ResetFileOperationFaults() { FailFileOperationAfter(0, false); }
+
+bool FileOperationShouldFail() {
+  ++g_count;
+  if (g_failAt == 0) return false;
+  return g_sticky ? g_count >= g_failAt : g_count == g_failAt;
+}
+
+long FileOperationCount() { return g_count; }
+
+}  // namespace platform
