@@ -1,0 +1,65 @@
+// Data exchange between a dialog's values and its controls.
+//
+// A dialog's DoDataExchange calls one Exchange* function per bound control, in the order the
+// fields are read. When reading (saving), the first field that fails its check shows the toolkit's
+// standard prompt, gets the focus with its text selected, and marks the exchange failed; every
+// later Exchange* call of that exchange then does nothing, so the values behind the failed field
+// keep what they held.
+//
+// Texts are byte strings of the code page; limits count bytes of the code page.
+#pragma once
+
+#include <string>
+
+class QString;
+class QWidget;
+
+namespace toolkit {
+
+class CDialog;
+
+// The standard prompts, exactly as users see them.
+inline constexpr char kIntegerPrompt[] = "请键入一个整数。";
+inline constexpr char kLengthPrompt[] = "“请填入不多于%1个的字符。”";  // %1: the limit
+
+class CDataExchange {
+ public:
+  CDataExchange(CDialog& dialog, bool saveAndValidate)
+      : dialog_(dialog), saveAndValidate_(saveAndValidate) {}
+
+  bool saving() const { return saveAndValidate_; }
+  bool failed() const { return failed_; }
+  CDialog& dialog() const { return dialog_; }
+
+  // Shows `prompt`, puts the focus into `control` with its text selected, and fails the exchange.
+  void Fail(QWidget* control, const QString& prompt);
+
+ private:
+  CDialog& dialog_;
+  bool saveAndValidate_;
+  bool failed_ = false;
+};
+
+// One-line text field, static text, or button label. Without a limit (maxBytes < 0) any text.
+// With a limit, showing also limits typing to maxBytes bytes, and reading takes the whole text into
+// `value` and then fails with kLengthPrompt if it is longer.
+void ExchangeText(CDataExchange& dx, int id, std::string& value, int maxBytes = -1);
+
+// Multi-line text field: CR LF in `value` is a line break in the field.
+void ExchangeLines(CDataExchange& dx, int id, std::string& value, int maxBytes = -1);
+
+// Integer field: a decimal whole number, optionally signed, blanks allowed around it, within the
+// range of a signed 32-bit integer. Anything else (an empty field too) fails with kIntegerPrompt
+// and leaves `value` unchanged.
+void ExchangeInt(CDataExchange& dx, int id, int& value);
+
+// Check box.
+void ExchangeCheck(CDataExchange& dx, int id, bool& value);
+
+// The integer a field's text holds, by the rule of ExchangeInt; false if it holds none.
+[[nodiscard]] bool ParseWholeNumber(const std::string& text, int& value);
+
+// Limits typing in a QLineEdit to `maxBytes` bytes of the code page (no limit when negative).
+void LimitTextBytes(QWidget* control, int maxBytes);
+
+}  // namespace toolkit

@@ -1,0 +1,148 @@
+#include "toolkit/dialog.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+
+#include "toolkit/data_exchange.h"
+
+namespace toolkit {
+
+CDialog::CDialog(const DialogTemplate& dialogTemplate, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), template_(dialogTemplate), prompts_(prompts) {
+  setWindowTitle(QString::fromUtf8(template_.caption));
+}
+
+CDialog::~CDialog() = default;
+
+void CDialog::BuildControls() {
+  if (built_) return;
+  built_ = true;
+  units_ = BaseUnitsOf(font());
+  setFixedSize(DialogSizeToPixels(units_, template_.width, template_.height));
+  QWidget* previous = nullptr;
+  for (const ControlTemplate& row : template_.controls) {
+    QWidget* widget = CreateControl(this, units_, row);
+    controls_[row.id] = widget;
+    // Children created after their window was shown stay hidden unless shown themselves.
+    if (isVisible() && (row.style & kHidden) == 0) widget->show();
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      if ((row.style & kIsOk) != 0) connect(button, &QPushButton::clicked, this, &CDialog::OnOK);
+      if ((row.style & kIsCancel) != 0) {
+        connect(button, &QPushButton::clicked, this, &CDialog::OnCancel);
+      }
+    }
+    if (widget->focusPolicy() == Qt::NoFocus) continue;
+    if (previous != nullptr) setTabOrder(previous, widget);
+    previous = widget;
+  }
+}
+
+bool CDialog::InitDialog() {
+  BuildControls();
+  if (!initialized_) {
+    initialized_ = true;
+    if (OnInitDialog()) SetDefaultFocus();
+  }
+  return !ended_;
+}
+
+void CDialog::SetDefaultFocus() {
+  for (const ControlTemplate& row : template_.controls) {
+    QWidget* widget = controls_[row.id];
+    if (widget->focusPolicy() != Qt::NoFocus && widget->isEnabled() && !widget->isHidden()) {
+      widget->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
+}
+
+int CDialog::DoModal() {
+  if (!InitDialog()) return result();
+  return exec();
+}
+
+void CDialog::EndDialog(int result) {
+  ended_ = true;
+  done(result);
+}
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+  BuildControls();
+  CDataExchange dx(*this, saveAndValidate);
+  DoDataExchange(dx);
+  return !dx.failed();
+}
+
+QWidget* CDialog::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void CDialog::AppendSystemMenuSeparator() { menu_.push_back({0, QString()}); }
+
+void CDialog::AppendSystemMenuItem(int command, const QString& label) {
+  menu_.push_back({command, label});
+}
+
+QMenu* CDialog::CreateSystemMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  for (const MenuItem& item : menu_) {
+    if (item.command == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    int command = item.command;
+    connect(menu->addAction(item.label), &QAction::triggered, this,
+            [this, command] { OnSysCommand(command); });
+  }
+  return menu;
+}
+
+void CDialog::DoDataExchange(CDataExchange&) {}
+
+bool CDialog::OnInitDialog() {
+  UpdateData(false);
+  return true;
+}
+
+void CDialog::OnOK() {
+  if (UpdateData(true)) EndDialog(kIdOk);
+}
+
+void CDialog::OnCancel() { EndDialog(kIdCancel); }
+
+void CDialog::OnSysCommand(int) {}
+
+void CDialog::accept() { OnOK(); }
+
+void CDialog::reject() { OnCancel(); }
+
+void CDialog::keyPressEvent(QKeyEvent* event) {
+  const bool plain = event->modifiers() == Qt::NoModifier ||
+                     (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+  if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+      if (button->window() == this && button->isDefault() && button->isVisible()) {
+        if (button->isEnabled()) button->click();
+        return;
+      }
+    }
+    OnOK();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CDialog::contextMenuEvent(QContextMenuEvent* event) {
+  if (menu_.empty()) {
+    QDialog::contextMenuEvent(event);
+    return;
+  }
+  QMenu* menu = CreateSystemMenu(this);
+  menu->exec(event->globalPos());
+  delete menu;
+}
+
+}  // namespace toolkit

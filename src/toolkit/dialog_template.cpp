@@ -1,0 +1,132 @@
+#include "toolkit/dialog_template.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRect>
+#include <QTreeWidget>
+
+#include "toolkit/icons.h"
+
+namespace toolkit {
+namespace {
+
+// a * b / c rounded half away from zero, for the non-negative values of dialog layouts.
+int MulDiv(int a, int b, int c) {
+  long long product = static_cast<long long>(a) * b;
+  return static_cast<int>(product >= 0 ? (product + c / 2) / c : (product - c / 2) / c);
+}
+
+QString Label(const ControlTemplate& row) {
+  return row.label == nullptr ? QString() : QString::fromUtf8(row.label);
+}
+
+QWidget* CreateWidget(QWidget* parent, const ControlTemplate& row) {
+  switch (row.kind) {
+    case ControlKind::kGroupBox: {
+      auto* box = new QGroupBox(Label(row), parent);
+      box->setFocusPolicy(Qt::NoFocus);
+      return box;
+    }
+    case ControlKind::kListBox: {
+      auto* list = new QListWidget(parent);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setSortingEnabled(false);
+      return list;
+    }
+    case ControlKind::kPushButton:
+    case ControlKind::kDefPushButton: {
+      auto* button = new QPushButton(Label(row), parent);
+      button->setAutoDefault(true);
+      button->setDefault(row.kind == ControlKind::kDefPushButton);
+      return button;
+    }
+    case ControlKind::kCheckBox:
+      return new QCheckBox(Label(row), parent);
+    case ControlKind::kEdit: {
+      auto* edit = new QLineEdit(Label(row), parent);
+      edit->setReadOnly((row.style & kReadOnly) != 0);
+      return edit;
+    }
+    case ControlKind::kMultiLineEdit: {
+      auto* edit = new QPlainTextEdit(Label(row), parent);
+      edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      edit->setReadOnly((row.style & kReadOnly) != 0);
+      return edit;
+    }
+    case ControlKind::kStatic: {
+      auto* label = new QLabel(Label(row), parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
+    case ControlKind::kIcon: {
+      auto* label = new QLabel(parent);
+      if (row.label != nullptr && row.label[0] != '\0') {
+        label->setPixmap(ResourceIcon(row.label).pixmap(kIconPixels, kIconPixels));
+      }
+      return label;
+    }
+    case ControlKind::kReportList: {
+      auto* tree = new QTreeWidget(parent);
+      tree->setRootIsDecorated(false);
+      tree->setItemsExpandable(false);
+      tree->setUniformRowHeights(true);
+      tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+      tree->setColumnCount(0);
+      tree->header()->setStretchLastSection(false);
+      return tree;
+    }
+    case ControlKind::kComboBox: {
+      auto* combo = new QComboBox(parent);
+      combo->setEditable(true);
+      combo->setInsertPolicy(QComboBox::NoInsert);
+      return combo;
+    }
+  }
+  return new QWidget(parent);
+}
+
+}  // namespace
+
+BaseUnits BaseUnitsOf(const QFont& font) {
+  QFontMetrics metrics(font);
+  int letters = metrics.horizontalAdvance(
+      QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+  return BaseUnits{(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int w, int h) {
+  return QRect(MulDiv(x, units.cx, 4), MulDiv(y, units.cy, 8), MulDiv(w, units.cx, 4),
+               MulDiv(h, units.cy, 8));
+}
+
+QSize DialogSizeToPixels(const BaseUnits& units, int w, int h) {
+  return QSize(MulDiv(w, units.cx, 4), MulDiv(h, units.cy, 8));
+}
+
+QRect ControlRect(const BaseUnits& units, const ControlTemplate& row) {
+  QRect rect = DialogUnitsToPixels(units, row.x, row.y, row.w, row.h);
+  if (row.kind == ControlKind::kIcon) rect.setSize(QSize(kIconPixels, kIconPixels));
+  return rect;
+}
+
+QWidget* CreateControl(QWidget* parent, const BaseUnits& units, const ControlTemplate& row) {
+  QWidget* widget = CreateWidget(parent, row);
+  widget->setGeometry(ControlRect(units, row));
+  widget->setEnabled((row.style & kDisabled) == 0);
+  if ((row.style & kHidden) != 0) widget->hide();
+  return widget;
+}
+
+}  // namespace toolkit

@@ -1,0 +1,77 @@
+// Dialog templates: a dialog declares its controls as a table in dialog units and builds its
+// widgets from it.
+//
+// Dialog units scale with the dialog font, as on the platform the layouts were drawn for: the
+// horizontal base unit is the font's average character width, the vertical one its height, and
+//   x_px = x * avgCharWidth / 4,   y_px = y * fontHeight / 8   (rounded to the nearest pixel).
+// The same conversion gives the dialog's client size. Tab order is the order of the table.
+#pragma once
+
+#include <span>
+
+class QFont;
+class QRect;
+class QSize;
+class QWidget;
+
+namespace toolkit {
+
+enum class ControlKind {
+  kGroupBox,        // QGroupBox with the label as its title; takes no focus
+  kListBox,         // QListWidget, single selection, entries in insertion order
+  kPushButton,      // QPushButton
+  kDefPushButton,   // QPushButton that is the dialog's default button
+  kCheckBox,        // QCheckBox, automatic
+  kEdit,            // QLineEdit, one line, scrolling horizontally
+  kMultiLineEdit,   // QPlainTextEdit with a vertical scroll bar
+  kStatic,          // QLabel, no mnemonic processing
+  kIcon,            // QLabel with a 32 x 32 pixel icon (label: its resource path); w, h unused
+  kReportList,      // QTreeWidget without tree decoration: columns, several rows selectable
+  kComboBox,        // QComboBox with an edit part; entries stay in insertion order
+};
+
+// Style flags of a control.
+enum ControlStyle : unsigned {
+  kNoStyle = 0,
+  kDisabled = 1u << 0,
+  kHidden = 1u << 1,
+  kReadOnly = 1u << 2,
+  kIsOk = 1u << 3,      // the button issues the dialog's OK command
+  kIsCancel = 1u << 4,  // the button issues the dialog's Cancel command
+};
+
+struct ControlTemplate {
+  int id;
+  const char* label;  // UTF-8; nullptr or "" for none
+  ControlKind kind;
+  int x, y, w, h;     // dialog units
+  unsigned style = kNoStyle;
+};
+
+struct DialogTemplate {
+  const char* caption;  // UTF-8
+  int width, height;    // client area, dialog units
+  std::span<const ControlTemplate> controls;
+};
+
+struct BaseUnits {
+  int cx = 0;  // average character width, pixels
+  int cy = 0;  // font height, pixels
+};
+
+// Base units of `font`: the average width of the 52 ASCII letters, rounded; the line height.
+BaseUnits BaseUnitsOf(const QFont& font);
+
+// A rectangle in dialog units converted to pixels.
+QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int w, int h);
+QSize DialogSizeToPixels(const BaseUnits& units, int w, int h);
+
+// The pixel rectangle a control of this row gets (icons are 32 x 32 pixels at x, y).
+QRect ControlRect(const BaseUnits& units, const ControlTemplate& row);
+
+inline constexpr int kIconPixels = 32;
+
+// Creates the widget of one row as a child of `parent`, with label, style and geometry.
+QWidget* CreateControl(QWidget* parent, const BaseUnits& units, const ControlTemplate& row);
+
+}  // namespace toolkit
