@@ -3,11 +3,11 @@
 //
 // Exit status: 0 done, 1 the input cannot be read or converted or the output cannot be written,
 // 2 wrong arguments.
+#include "interchange/ini_scramble.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "interchange/ini_scramble.h"
 
 namespace {
 
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
   if (!ReadWhole(in, input)) return Fail("cannot read the file", in);
   std::string output;
   std::string error;
-  const bool converted = unscramble ? UnscrambleIniText(input, output, error)
-                                    : ScrambleIniText(input, output, error);
+  const bool converted =
+      unscramble ? UnscrambleIniText(input, output, error) : ScrambleIniText(input, output, error);
   if (!converted) return Fail(error.c_str(), in);
   if (!WriteWhole(out, output)) return Fail("cannot write the file", out);
   return 0;

@@ -96,7 +96,9 @@ bool ImportParser::TakeLine(const char* line, size_t length) {
   return text_.Append(line, length);
 }
 
-bool ImportParser::Finish() { return !inEntry_ || CompleteEntry(); }
+bool ImportParser::Finish() {
+  return !inEntry_ || CompleteEntry();
+}
 
 bool ImportParser::StartEntry(const char* digits, size_t length) {
   inEntry_ = true;

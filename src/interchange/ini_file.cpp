@@ -15,7 +15,9 @@ constexpr int kNameLimit = 1024;
 // ReadInt reads its value into a buffer of this size.
 constexpr int kIntValueBuffer = 1024;
 
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // True when the collected bytes equal `name` ignoring the case of ASCII letters (only those: in a
 // multibyte code page a byte of 128 or above is never a letter of its own).
@@ -41,15 +43,16 @@ int FileIsScrambled(const char* path) {
 bool CIniFile::OpenFileRead(const char* path) {
   Close();
   // One handle decides the form and reads the content, so the form cannot change in between.
-  file = std::fopen(path, "rb");
+  file = path != nullptr ? std::fopen(path, "rb") : nullptr;
   struct stat info;
   if (file != nullptr && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
     std::fclose(file);
     file = nullptr;
   }
   if (file == nullptr) {
-    platform::DebugOutput("CIniFile::OpenFileRead() Error (0) : Could not open file for read : <%s>\n",
-                          path);
+    platform::DebugOutput(
+        "CIniFile::OpenFileRead() Error (0) : Could not open file for read : <%s>\n",
+        path != nullptr ? path : "");
     return false;
   }
   const int first = std::getc(file);
@@ -133,11 +136,12 @@ bool CIniFile::ReadLine(const char* key, char* buffer, int size) {
       collected[length++] = static_cast<char>(c);
     }
   }
+  const int room = buffer != nullptr ? size : 0;
   int stored = 0;
   for (int c = ReadByte(); c >= 0 && c != '\n'; c = ReadByte()) {
-    if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
+    if (stored < room - 1) buffer[stored++] = static_cast<char>(c);
   }
-  if (buffer != nullptr && size > 0) buffer[stored] = 0;
+  if (room > 0) buffer[stored] = 0;
   return true;
 }
 

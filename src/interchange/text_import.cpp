@@ -34,8 +34,7 @@ enum class ParseResult { kDone, kOutOfMemory, kReadError };
 
 // Reads exactly `lineCount` lines (the count taken before the file was opened) into entries.
 ParseResult ParseImportFile(interchange::TextLineReader& reader, int lineCount,
-                            const CDlgFile& document,
-                            CQHList<interchange::ImportEntry>& entries) {
+                            const CDlgFile& document, CQHList<interchange::ImportEntry>& entries) {
   interchange::ImportParser parser(document, entries);
   for (int i = 0; i < lineCount; ++i) {
     const char* line = nullptr;
@@ -91,11 +90,12 @@ int FileGetLineLength(std::FILE* file) {
 }
 
 void FileReadLine(std::FILE* file, char* buffer, int size) {
+  const int room = buffer != nullptr ? size : 0;
   int stored = 0;
   for (int c = GetTextChar(file); c != EOF && c != '\n'; c = GetTextChar(file)) {
-    if (stored < size - 1) buffer[stored++] = static_cast<char>(c);
+    if (stored < room - 1) buffer[stored++] = static_cast<char>(c);
   }
-  if (buffer != nullptr && size > 0) buffer[stored] = 0;
+  if (room > 0) buffer[stored] = 0;
 }
 
 bool IsAllDigits(const char* text) {

@@ -29,7 +29,9 @@ void TextFileWriter::Write(const char* data, size_t size) {
   }
 }
 
-void TextFileWriter::Write(const char* text) { Write(text, std::strlen(text)); }
+void TextFileWriter::Write(const char* text) {
+  Write(text, std::strlen(text));
+}
 
 void TextFileWriter::Flush() {
   if (used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_) failed_ = true;
@@ -73,8 +75,8 @@ TextLineReader::Result TextLineReader::NextLine(const char*& data, size_t& lengt
   for (;;) {
     char* from = buffer_ + start_;
     const size_t pending = end_ - start_;
-    const void* lf = pending > scanned_ ? std::memchr(from + scanned_, '\n', pending - scanned_)
-                                        : nullptr;
+    const void* lf =
+        pending > scanned_ ? std::memchr(from + scanned_, '\n', pending - scanned_) : nullptr;
     if (lf != nullptr || eof_ || file_ == nullptr) {
       length = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - from) : pending;
       start_ += lf != nullptr ? length + 1 : length;

@@ -60,16 +60,6 @@ TEST(IniOpen, MissingFileIsReported) {
             "CIniFile::OpenFileRead() Error (0) : Could not open file for read : <" + path + ">\n");
 }
 
-TEST(IniOpen, ClosedReaderReadsNothing) {
-  CIniFile ini;
-  char buffer[8] = "x";
-  int value = 5;
-  EXPECT_FALSE(ini.ReadSection("A"));
-  EXPECT_FALSE(ini.ReadLine("A", buffer, sizeof(buffer)));
-  EXPECT_FALSE(ini.ReadInt("A", value));
-  EXPECT_EQ(value, 5);
-}
-
 TEST_F(IniReader, SectionsAndKeysIgnoreAsciiCase) {
   Open("[parlatrix]\nheadcount=3\n");
   EXPECT_TRUE(ini_.ReadSection("PARLATRIX"));
@@ -86,8 +76,9 @@ TEST_F(IniReader, KeyWithSpaceBeforeEqualsDoesNotMatch) {
   ASSERT_TRUE(ini_.ReadSection("PARLATRIX"));
   EXPECT_EQ(Value("HEADCOUNT"), "<none>");
   ASSERT_EQ(capture_.lines().size(), 1u);
-  EXPECT_EQ(capture_.lines()[0],
-            "CIniFile::ReadLine() Error(0) : Reach the end of the file in reading named <HEADCOUNT>\n");
+  EXPECT_EQ(
+      capture_.lines()[0],
+      "CIniFile::ReadLine() Error(0) : Reach the end of the file in reading named <HEADCOUNT>\n");
 }
 
 TEST_F(IniReader, KeyPassedBeforeItIsSoughtIsNotFound) {
@@ -101,8 +92,9 @@ TEST_F(IniReader, SectionPassedBeforeItIsSoughtIsNotFound) {
   EXPECT_TRUE(ini_.ReadSection("B"));
   EXPECT_FALSE(ini_.ReadSection("A"));
   ASSERT_EQ(capture_.lines().size(), 1u);
-  EXPECT_EQ(capture_.lines()[0],
-            "CIniFile::ReadSection() Error(0) : Reach the end of the file in reading section <A>\n");
+  EXPECT_EQ(
+      capture_.lines()[0],
+      "CIniFile::ReadSection() Error(0) : Reach the end of the file in reading section <A>\n");
 }
 
 TEST_F(IniReader, KeySearchRunsOnIntoLaterSections) {
@@ -167,7 +159,9 @@ TEST_F(IniReader, FirstByte0x80MakesAPlainFileScrambled) {
 }
 
 TEST_F(IniReader, StoredFFEndsAPlainFileForGood) {
-  Open("A=1\n\xFF" "B=2\n");
+  Open(
+      "A=1\n\xFF"
+      "B=2\n");
   EXPECT_EQ(Value("A"), "1");
   EXPECT_EQ(Value("B"), "<none>");
   EXPECT_EQ(Value("B"), "<none>");
@@ -181,7 +175,9 @@ TEST_F(IniReader, StoredFFEndsAScrambledFileBeforeUnscrambling) {
 }
 
 TEST_F(IniReader, ValueEndsAtTheEndOfFileMarker) {
-  Open("A=ab\xFF" "cd\n");
+  Open(
+      "A=ab\xFF"
+      "cd\n");
   EXPECT_EQ(Value("A"), "ab");
 }
 
@@ -205,14 +201,6 @@ TEST_F(IniReader, ReadIntFailureKeepsTheResult) {
   int value = 42;
   EXPECT_FALSE(ini_.ReadInt("B", value));
   EXPECT_EQ(value, 42);
-}
-
-TEST_F(IniReader, CloseReturnsToTheNewState) {
-  Open("\x80");
-  ini_.Close();
-  EXPECT_FALSE(ini_.IsOpen());
-  EXPECT_FALSE(ini_.IsScrambled());
-  EXPECT_FALSE(ini_.ReadSection(""));
 }
 
 TEST_F(IniReader, EveryPrefixOfAFileEndsCleanly) {

@@ -23,13 +23,6 @@ TEST(IniScramble, WritesMarkerThenEveryByteXorKeyWithCrLfAsLf) {
   EXPECT_EQ(scrambled, "\x80\xBE\xC2\xCE\xF5");
 }
 
-TEST(IniScramble, KeepsALoneCr) {
-  std::string scrambled;
-  std::string error;
-  ASSERT_TRUE(ScrambleIniText("\r", scrambled, error));
-  EXPECT_EQ(scrambled, "\x80\xF2");
-}
-
 TEST(IniScramble, RefusesWhatCannotBeScrambledFaithfully) {
   std::string scrambled = "kept";
   std::string error;

@@ -147,15 +147,8 @@ TEST(TextExport, WriteFailureIsReportedNotPassedOffAsSuccess) {
   DebugCapture capture;
   EXPECT_FALSE(doc.Export("/dev/full", false));
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::Export() Error (1) : Write export file failed(/dev/full).\n");
-}
-
-TEST(TextExport, DocumentIsNotChanged) {
-  CDlgFile doc;
-  AddWorkedExample(doc);
-  (void)ExportBytes(doc, false);
-  EXPECT_STREQ(doc.GetItem(doc.FindItem(12)).GetText(), "first\r\nsecond");
-  EXPECT_EQ(doc.GetLines().GetCount(), 2);
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::Export() Error (1) : Write export file failed(/dev/full).\n");
 }
 
 }  // namespace

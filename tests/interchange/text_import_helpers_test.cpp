@@ -44,7 +44,8 @@ TEST(FileGetLineCount, MissingFileIsReportedAsMinusOne) {
   DebugCapture capture;
   EXPECT_EQ(FileGetLineCount(path.c_str()), -1);
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "FileGetLineCount() Error (0) : Cannot Open File named <" + path + ">\n");
+  EXPECT_EQ(capture.lines()[0],
+            "FileGetLineCount() Error (0) : Cannot Open File named <" + path + ">\n");
 }
 
 class LineStream : public ::testing::Test {
@@ -94,12 +95,6 @@ TEST_F(LineStream, CrCrLfReadsAsCrThenLineEnd) {
   EXPECT_EQ(FileGetLineLength(file_), 2);
   EXPECT_EQ(Read(64), "x\r");
   EXPECT_EQ(Read(64), "y");
-}
-
-TEST_F(LineStream, SizeOneStoresOnlyTheTerminator) {
-  Open("abc\nd");
-  EXPECT_EQ(Read(1), "");
-  EXPECT_EQ(Read(64), "d");
 }
 
 class ImportLog : public ::testing::Test {

@@ -155,7 +155,8 @@ TEST_F(TextImport, FolderIsNoImportFile) {
   DebugCapture capture;
   EXPECT_FALSE(doc_.Import(dir_.path().c_str()));
   ASSERT_EQ(capture.lines().size(), 2u);
-  EXPECT_EQ(capture.lines()[1], "CDlgFile::Import() Error (0) : File not found(" + dir_.path() + ").\n");
+  EXPECT_EQ(capture.lines()[1],
+            "CDlgFile::Import() Error (0) : File not found(" + dir_.path() + ").\n");
 }
 
 TEST_F(TextImport, SingleLineDocumentJoinsLinesAndDropsTabs) {
@@ -243,7 +244,8 @@ TEST_F(TextImport, OtherFieldsAndPlotMembershipStay) {
 TEST_F(TextImport, OutOfMemoryAtAnyAllocationFailsAndLeavesTheDocumentUnchanged) {
   AddLine(1, "one");
   AddLine(2, "two");
-  WriteFileBytes("in.txt", "1\r\nnew one\r\nsecond\r\n\r\n2\r\nnew two\r\n\r\n99999999999\r\nx\r\n");
+  WriteFileBytes("in.txt",
+                 "1\r\nnew one\r\nsecond\r\n\r\n2\r\nnew two\r\n\r\n99999999999\r\nx\r\n");
   DebugCapture capture;
   bool succeeded = false;
   int failures = 0;
