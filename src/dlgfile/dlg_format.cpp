@@ -12,7 +12,9 @@ namespace {
 // Most strings of a script are short; they are unscrambled on the stack.
 constexpr int kStackStringSize = 256;
 
-void CopyField(uint8_t* out, const char* field, size_t size) { std::memcpy(out, field, size); }
+void CopyField(uint8_t* out, const char* field, size_t size) {
+  std::memcpy(out, field, size);
+}
 
 }  // namespace
 

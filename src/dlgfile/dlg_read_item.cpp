@@ -12,8 +12,8 @@ namespace {
 // Reads the index entry of `id`; false when the file does not hold all 8 bytes of it.
 bool ReadIndexEntry(std::FILE* file, const DlgHeader& header, int id, int32_t& storedId,
                     int32_t& recordOffset) {
-  const int64_t at = static_cast<int64_t>(header.indexOffset) +
-                     static_cast<int64_t>(id) * kDlgIndexEntrySize;
+  const int64_t at =
+      static_cast<int64_t>(header.indexOffset) + static_cast<int64_t>(id) * kDlgIndexEntrySize;
   uint8_t entry[kDlgIndexEntrySize];
   if (at < 0 || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
       std::fread(entry, 1, sizeof entry, file) != sizeof entry) {

@@ -120,8 +120,8 @@ class DocumentReader {
 };
 
 bool DocumentReader::PrepareTable() {
-  const int64_t fits = std::max<int64_t>(0, image_.size() - kDlgPlotTableOffset) /
-                       PlotEntrySize(version_);
+  const int64_t fits =
+      std::max<int64_t>(0, image_.size() - kDlgPlotTableOffset) / PlotEntrySize(version_);
   const int64_t count = std::min<int64_t>(std::max(plotCount_, 0), fits);
   if (count == 0) return true;
   if (platform::AllocationShouldFail()) return false;
@@ -165,8 +165,10 @@ void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count
 
 bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
   if (budgetSpent_ || !image_.Has(offset, 4)) return false;
-  // Charged before parsing, whatever the outcome, so that time as well as memory stays bounded.
-  const int64_t cost = std::max(image_.IntAt(offset), 0) + 4 + kLineOverhead;
+  // Charged before parsing, whatever the outcome, so that time as well as memory stays bounded. A
+  // length beyond the file costs only what is there: the parser rejects it without reading on.
+  const int64_t body = std::clamp<int64_t>(image_.IntAt(offset), 0, image_.size() - offset - 4);
+  const int64_t cost = body + 4 + kLineOverhead;
   if (cost > budget_) {
     budgetSpent_ = true;
     platform::DebugOutput(
@@ -232,7 +234,8 @@ int CDlgFile::Load(const char* path) {
   version = header.version;
   int32_t* columns[] = {&useSpeaker, &useExpression, &useSound};
   for (int k = 0; k < 3; ++k) {
-    if (image.Has(kDlgColumnsOffset + 4 * k, 4)) *columns[k] = image.IntAt(kDlgColumnsOffset + 4 * k);
+    if (image.Has(kDlgColumnsOffset + 4 * k, 4))
+      *columns[k] = image.IntAt(kDlgColumnsOffset + 4 * k);
   }
 
   const int64_t tableEnd = reader.ReadPlots();

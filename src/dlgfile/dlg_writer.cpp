@@ -191,8 +191,7 @@ class DocumentWriter {
   // fly, so memory does not grow with the highest ID.
   void WriteIndex(ChunkWriter& out) {
     // Save has checked that the whole file, and so every offset, fits a signed 32-bit value.
-    int32_t offset =
-        static_cast<int32_t>(indexOffset_ + sorted_.IndexCount() * kDlgIndexEntrySize);
+    int32_t offset = static_cast<int32_t>(indexOffset_ + sorted_.IndexCount() * kDlgIndexEntrySize);
     int64_t j = 0;
     for (int k = 0; k < sorted_.Count(); ++k) {
       const SortedLine& entry = sorted_.At(k);

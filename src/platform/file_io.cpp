@@ -79,9 +79,13 @@ bool CopyPermissions(int fd, const std::string& target) {
   return fchmod(fd, info.st_mode & 07777) == 0;
 }
 
-bool Flush(std::FILE* file) { return !FileOperationShouldFail() && std::fflush(file) == 0; }
+bool Flush(std::FILE* file) {
+  return !FileOperationShouldFail() && std::fflush(file) == 0;
+}
 
-bool Sync(std::FILE* file) { return !FileOperationShouldFail() && fsync(fileno(file)) == 0; }
+bool Sync(std::FILE* file) {
+  return !FileOperationShouldFail() && fsync(fileno(file)) == 0;
+}
 
 // Closes the stream in every case; false when the close (or the seam) reports a failure.
 bool Close(std::FILE* file) {
@@ -109,8 +113,8 @@ void SyncFolder(const std::string& target) {
 
 // Writes the contents into the open temporary file and closes it; true when every step held.
 bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
-  std::unique_ptr<char[]> buffer(AllocationShouldFail() ? nullptr
-                                                        : new (std::nothrow) char[kStreamBufferSize]);
+  std::unique_ptr<char[]> buffer(
+      AllocationShouldFail() ? nullptr : new (std::nothrow) char[kStreamBufferSize]);
   if (buffer != nullptr) std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
   const bool written = writer(file) && Flush(file) && Sync(file);
   const bool closed = Close(file);
@@ -153,7 +157,9 @@ void FailFileOperationAfter(int n, bool sticky) {
   g_count = 0;
 }
 
-void ResetFileOperationFaults() { FailFileOperationAfter(0, false); }
+void ResetFileOperationFaults() {
+  FailFileOperationAfter(0, false);
+}
 
 bool FileOperationShouldFail() {
   ++g_count;
@@ -161,6 +167,8 @@ bool FileOperationShouldFail() {
   return g_sticky ? g_count >= g_failAt : g_count == g_failAt;
 }
 
-long FileOperationCount() { return g_count; }
+long FileOperationCount() {
+  return g_count;
+}
 
 }  // namespace platform

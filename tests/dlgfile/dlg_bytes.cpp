@@ -17,15 +17,19 @@ int32_t ReadLe32(const std::string& bytes, size_t offset) {
 std::string Scramble(std::string block) {
   const int len = static_cast<int>(block.size());
   for (int i = 0; i < len; ++i) {
-    block[i] = static_cast<char>(static_cast<uint8_t>(block[i]) ^ ((len - i - kScrambleKey) & 0xFF));
+    block[i] =
+        static_cast<char>(static_cast<uint8_t>(block[i]) ^ ((len - i - kScrambleKey) & 0xFF));
   }
   return block;
 }
 
-std::string ScrambledInt(int32_t value) { return Scramble(Le32(value)); }
+std::string ScrambledInt(int32_t value) {
+  return Scramble(Le32(value));
+}
 
 std::string EncodedString(const std::string& text) {
-  return ScrambledInt(static_cast<int32_t>(text.size() + 1)) + Scramble(text + std::string(1, '\0'));
+  return ScrambledInt(static_cast<int32_t>(text.size() + 1)) +
+         Scramble(text + std::string(1, '\0'));
 }
 
 std::string Field(const std::string& text, size_t size) {

@@ -60,8 +60,10 @@ TEST_F(ReadItemTest, OnePastTheHighestAndNegativeIdsAreError1) {
   EXPECT_FALSE(any_.ReadItem(path_.c_str(), 42, line));
   EXPECT_FALSE(any_.ReadItem(path_.c_str(), -1, line));
   ASSERT_EQ(capture.lines().size(), 2u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(42)!\n");
-  EXPECT_EQ(capture.lines()[1], "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(-1)!\n");
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(42)!\n");
+  EXPECT_EQ(capture.lines()[1],
+            "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(-1)!\n");
 }
 
 TEST_F(ReadItemTest, HoleIsError2AndSetsTheIdToMinusOneOnly) {
@@ -82,7 +84,8 @@ TEST_F(ReadItemTest, MissingFileIsError0) {
   const std::string missing = dir_.File("missing.dlg");
   EXPECT_FALSE(any_.ReadItem(missing.c_str(), 0, line));
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::ReadItem() Error (0) : File not found(" + missing + ")!\n");
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::ReadItem() Error (0) : File not found(" + missing + ")!\n");
 }
 
 TEST_F(ReadItemTest, EmptyDocumentHasNoEntriesSoEveryIdIsError1) {
@@ -93,7 +96,8 @@ TEST_F(ReadItemTest, EmptyDocumentHasNoEntriesSoEveryIdIsError1) {
   CDlgItem line;
   EXPECT_FALSE(any_.ReadItem(path.c_str(), 0, line));
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(0)!\n");
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(0)!\n");
 }
 
 TEST_F(ReadItemTest, FileOf88BytesOrFewerReadsAsAnIndexOfNoEntries) {

@@ -291,8 +291,8 @@ TEST(DlgReaderOldVersions, SavingAnOldFileWithRepeatedIdsKeepsEveryOtherIdReadab
   FileSpec spec;
   spec.version = 103;
   spec.plots = {{"a", -1, -1, {}}};
-  spec.records = {{1, 0, "", "", "", "first one"}, {1, 0, "", "", "", "second one"},
-                  {2, 0, "", "", "", "two"}};
+  spec.records = {
+      {1, 0, "", "", "", "first one"}, {1, 0, "", "", "", "second one"}, {2, 0, "", "", "", "two"}};
   spec.index = {{1, 0}, {1, 1}, {2, 2}};
   CDlgFile doc;
   ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
@@ -313,8 +313,8 @@ std::string GoodFile() {
   FileSpec spec;
   spec.gameName = "damaged";
   spec.plots = {{"a", 0, 10, {0, 2}}, {"b", 10, 20, {1}}};
-  spec.records = {{0, 0, "sp", "ex", "so", "zero"}, {1, 1, "", "", "", "one"},
-                  {2, 0, "", "", "", "two"}};
+  spec.records = {
+      {0, 0, "sp", "ex", "so", "zero"}, {1, 1, "", "", "", "one"}, {2, 0, "", "", "", "two"}};
   spec.index = {{0, 0}, {1, 1}, {2, 2}};
   return dlgtest::BuildFile(spec);
 }

@@ -68,8 +68,8 @@ TEST(DlgWriter, OnePlotWithOneByteNameAndNoLinesIs228BytesWithIndexAt224) {
   EXPECT_EQ(ReadLe32(bytes, 88), 0);
   EXPECT_EQ(ReadLe32(bytes, 144), 1);
   EXPECT_EQ(bytes.substr(148, 64), dlgtest::Field("P", 64));
-  EXPECT_EQ(bytes.substr(212), dlgtest::Le32(10) + dlgtest::Le32(20) + dlgtest::Le32(0) +
-                                   dlgtest::Le32(0));
+  EXPECT_EQ(bytes.substr(212),
+            dlgtest::Le32(10) + dlgtest::Le32(20) + dlgtest::Le32(0) + dlgtest::Le32(0));
 }
 
 TEST(DlgWriter, IdsZeroTwoFiveGiveSixEntriesWithHolesPointingAtTheNextRecord) {
@@ -160,8 +160,8 @@ TEST(DlgWriter, PlotIndexesAreRefreshedEvenWhenTheFileCannotBeCreated) {
   EXPECT_EQ(doc.Save(path.c_str()), 0);
   EXPECT_EQ(doc.GetItem(member).GetPlotIndex(), 0);
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::Save() Error (2) : Create save file failed(" + path +
-                                    ").\n");
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::Save() Error (2) : Create save file failed(" + path + ").\n");
   EXPECT_EQ(doc.GetVersion(), 0);
 }
 
@@ -181,8 +181,7 @@ TEST(DlgWriter, MemberIdsAppearInMemberOrderAndDeletedMembersLeaveCountZero) {
   ASSERT_EQ(doc.Save(dir.File("m.dlg").c_str()), 1);
   const std::string bytes = ReadFileBytes(dir.File("m.dlg"));
   EXPECT_EQ(bytes.substr(148 + 64, 24), dlgtest::Le32(-1) + dlgtest::Le32(-1) + dlgtest::Le32(3) +
-                                            dlgtest::Le32(9) + dlgtest::Le32(4) +
-                                            dlgtest::Le32(6));
+                                            dlgtest::Le32(9) + dlgtest::Le32(4) + dlgtest::Le32(6));
   const size_t secondEntry = 148 + 76 + 12;
   EXPECT_EQ(bytes.substr(secondEntry, 64), dlgtest::Field("second", 64));
   EXPECT_EQ(ReadLe32(bytes, secondEntry + 72), 0);
@@ -228,8 +227,8 @@ TEST(DlgWriter, SecondLineOfAnIdGetsNoEntryNoRecordAndIsReported) {
 
   FileSpec spec;
   spec.plots = {{"a", -1, -1, {0, 2}}, {"b", -1, -1, {1, 0}}};
-  spec.records = {{0, 0, "", "", "", "first zero"}, {1, 1, "", "", "", "one"},
-                  {2, 0, "", "", "", "two"}};
+  spec.records = {
+      {0, 0, "", "", "", "first zero"}, {1, 1, "", "", "", "one"}, {2, 0, "", "", "", "two"}};
   spec.index = {{0, 0}, {1, 1}, {2, 2}};
   spec.lineCount = 4;  // the header counts every line of the document
   EXPECT_EQ(ReadFileBytes(dir.File("d.dlg")), dlgtest::BuildFile(spec));
@@ -330,7 +329,8 @@ class DlgWriterFailure : public ::testing::Test {
 };
 
 TEST_F(DlgWriterFailure, FailedFileOperationLeavesTheOldFileByteForByte) {
-  const std::string message = "CDlgFile::Save() Error (4) : Write save file failed(" + path_ + ").\n";
+  const std::string message =
+      "CDlgFile::Save() Error (4) : Write save file failed(" + path_ + ").\n";
   SaveFailingEachStep([](int n) { platform::FailFileOperationAfter(n); },
                       [] { return platform::FileOperationCount(); }, message);
   SaveFailingEachStep([](int n) { platform::FailFileOperationAfter(n, true); },
@@ -338,7 +338,8 @@ TEST_F(DlgWriterFailure, FailedFileOperationLeavesTheOldFileByteForByte) {
 }
 
 TEST_F(DlgWriterFailure, FailedAllocationLeavesTheOldFileByteForByte) {
-  const std::string message = "CDlgFile::Save() Error (4) : Write save file failed(" + path_ + ").\n";
+  const std::string message =
+      "CDlgFile::Save() Error (4) : Write save file failed(" + path_ + ").\n";
   SaveFailingEachStep([](int n) { platform::FailAllocationAfter(n, true); },
                       [] { return platform::AllocationCount(); }, message);
 }
