@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run test-asan install format clean
+.PHONY: all deps configure build test run demo screenshots test-asan install format clean
 
 all: build
 
@@ -22,12 +22,18 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The editor on the demo document, started in examples/ where its Parlatrix.ini lies.
 run: build
-	@if [ -x $(BUILD)/parlatrix ]; then \
-	  cd examples && ../$(BUILD)/parlatrix "$(CURDIR)/examples/demo.dlg"; \
-	else \
-	  echo "Parlatrix: the core is built; the editor window is not there yet."; \
-	fi
+	@cd examples && "$(abspath $(BUILD))/parlatrix" "$(CURDIR)/examples/demo.dlg"
+
+# Rewrites examples/demo.dlg with the current writer.
+demo: build
+	@$(BUILD)/tools/parlatrix-make-demo examples/demo.dlg
+
+# The README's pictures, rendered on the offscreen platform (no display needed).
+screenshots: build
+	@mkdir -p docs/screenshots
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/tests/parlatrix_ui_tests --screenshots="$(CURDIR)/docs/screenshots"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder.
 test-asan: deps

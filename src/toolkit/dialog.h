@@ -62,6 +62,10 @@ class CDialog : public QDialog {
   QMenu* CreateSystemMenu(QWidget* parent);
   void RunSystemCommand(int command) { OnSysCommand(command); }
 
+  // QDialog's accept and reject (Enter, Escape, the close box) issue OK and Cancel.
+  void accept() override;
+  void reject() override;
+
  protected:
   virtual void DoDataExchange(CDataExchange& dx);
   // Base: writes the values into the controls. True: the toolkit sets the default focus.
@@ -72,8 +76,6 @@ class CDialog : public QDialog {
   virtual void OnCancel();
   virtual void OnSysCommand(int command);
 
-  void accept() override;
-  void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -1,0 +1,29 @@
+#include "app/editor_app.h"
+
+#include "app/main_dlg.h"
+#include "toolkit/icons.h"
+
+CEditorApp::CEditorApp(int& argc, char** argv)
+    : QApplication(argc, argv),
+      context_{document_, reader_, pendingAdditions_, pendingDeletions_, prompts_,
+               CommandLinePath(argc, argv)} {
+  setApplicationName(QStringLiteral("Parlatrix"));
+  setWindowIcon(toolkit::MainIcon());
+}
+
+CEditorApp::~CEditorApp() = default;
+
+bool CEditorApp::InitInstance() {
+  CMainDlg dialog(context_);
+  dialog.DoModal();
+  return false;
+}
+
+std::string CommandLinePath(int argc, char** argv) {
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) path += ' ';
+    path += argv[i];
+  }
+  return path;
+}

@@ -1,0 +1,35 @@
+// CEditorApp: the application object. It owns the program-wide objects, which live from before the
+// main window opens until after the start routine has returned.
+#pragma once
+
+#include <QApplication>
+#include <string>
+
+#include "app/app_context.h"
+#include "toolkit/qt_prompts.h"
+
+class CEditorApp : public QApplication {
+ public:
+  // `argc` and `argv` as main() got them; Qt takes out its own options first.
+  CEditorApp(int& argc, char** argv);
+  ~CEditorApp() override;
+
+  // The start routine: runs the main window modally. Returns false: nothing runs after it, so the
+  // program ends when the main window has closed.
+  bool InitInstance();
+
+  AppContext& context() { return context_; }
+
+ private:
+  CDlgFile document_;
+  CDlgItemReader reader_;
+  CQHList<LinePos> pendingAdditions_;
+  CQHList<LinePos> pendingDeletions_;
+  toolkit::QtPrompts prompts_;
+  AppContext context_;
+};
+
+// The path named on the command line: the arguments after the program name joined with single
+// blanks (the shell has already split and unquoted them, so a path with blanks arrives in parts).
+// Empty when there are none.
+std::string CommandLinePath(int argc, char** argv);

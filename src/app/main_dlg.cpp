@@ -1,0 +1,219 @@
+#include "app/main_dlg.h"
+
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <cstdio>
+#include <iterator>
+
+#include "toolkit/code_page.h"
+#include "toolkit/data_exchange.h"
+#include "toolkit/icons.h"
+#include "toolkit/prompts.h"
+#include "toolkit/text_bytes.h"
+#include "tools/about_box.h"
+
+using toolkit::ControlKind;
+using toolkit::ControlTemplate;
+
+namespace {
+
+constexpr ControlTemplate kControls[] = {
+    {CMainDlg::kPlotsFrame, "情节", ControlKind::kGroupBox, 5, 5, 160, 235},
+    {CMainDlg::kPlotList, nullptr, ControlKind::kListBox, 10, 15, 150, 200},
+    {CMainDlg::kAddPlot, "추가", ControlKind::kPushButton, 10, 220, 45, 15},
+    {CMainDlg::kEditPlot, "편집", ControlKind::kPushButton, 60, 220, 45, 15},
+    {CMainDlg::kDeletePlot, "삭제", ControlKind::kPushButton, 110, 220, 50, 15},
+    {CMainDlg::kGameName, nullptr, ControlKind::kEdit, 175, 10, 60, 14},
+    {CMainDlg::kMultiLine, "멀티라인 편집", ControlKind::kCheckBox, 175, 30, 60, 10},
+    {CMainDlg::kNew, "새 파일", ControlKind::kPushButton, 175, 50, 60, 15},
+    {CMainDlg::kOpen, "파일 불러오기", ControlKind::kPushButton, 175, 85, 60, 15},
+    {CMainDlg::kSaveAs, "새 이름으로...", ControlKind::kPushButton, 175, 105, 60, 15},
+    {CMainDlg::kSave, "파일 저장하기", ControlKind::kPushButton, 175, 125, 60, 15},
+    {CMainDlg::kExport, "내보내기", ControlKind::kPushButton, 175, 160, 60, 15},
+    {CMainDlg::kImport, "가져오기", ControlKind::kPushButton, 175, 180, 60, 15},
+    {CMainDlg::kAbout, "?", ControlKind::kPushButton, 225, 200, 10, 14},
+    {CMainDlg::kExit, "종료", ControlKind::kPushButton, 175, 220, 60, 15, toolkit::kIsCancel},
+    {CMainDlg::kVersionNumber, "0000", ControlKind::kStatic, 200, 200, 22, 8},
+    {CMainDlg::kVersionLabel, "버전 :", ControlKind::kStatic, 175, 200, 25, 8},
+};
+
+constexpr toolkit::DialogTemplate kTemplate{"대사 편집기", 240, 244, kControls};
+
+constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
+constexpr char kLoadError[] = "(%1) 대화 파일 읽기 오류!";
+constexpr char kQuitQuestion[] = "内容被修改了，退出吗？";
+constexpr char kQuitCaption[] = "警告";
+
+// Whether `path` names a regular file that this process can open for reading.
+bool FileOpensForReading(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  struct stat info;
+  bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+  std::fclose(file);
+  return regular;
+}
+
+std::string FormatVersion(int version) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%04d", version);
+  return text;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(AppContext& context, QWidget* parent)
+    : CDialog(kTemplate, context.prompts, parent), context_(context), icon_(toolkit::MainIcon()) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+CMainDlg::~CMainDlg() = default;
+
+const toolkit::DialogTemplate& CMainDlg::Template() { return kTemplate; }
+
+QListWidget* CMainDlg::plotList() const { return ControlAs<QListWidget>(kPlotList); }
+
+void CMainDlg::DoDataExchange(toolkit::CDataExchange& dx) {
+  toolkit::ExchangeText(dx, kGameName, gameName, kGameNameMaxBytes);
+  toolkit::ExchangeCheck(dx, kMultiLine, multiLine);
+  toolkit::ExchangeText(dx, kVersionNumber, versionText);
+}
+
+void CMainDlg::ConnectControls() {
+  auto button = [this](int id) { return ControlAs<QPushButton>(id); };
+  connect(button(kAddPlot), &QPushButton::clicked, this, &CMainDlg::OnAddPlot);
+  connect(button(kEditPlot), &QPushButton::clicked, this, &CMainDlg::OnEditPlot);
+  connect(button(kDeletePlot), &QPushButton::clicked, this, &CMainDlg::OnDeletePlot);
+  connect(button(kNew), &QPushButton::clicked, this, &CMainDlg::OnNew);
+  connect(button(kOpen), &QPushButton::clicked, this, &CMainDlg::OnOpen);
+  connect(button(kSaveAs), &QPushButton::clicked, this, &CMainDlg::OnSaveAs);
+  connect(button(kSave), &QPushButton::clicked, this, &CMainDlg::OnSave);
+  connect(button(kExport), &QPushButton::clicked, this, &CMainDlg::OnExport);
+  connect(button(kImport), &QPushButton::clicked, this, &CMainDlg::OnImport);
+  connect(button(kAbout), &QPushButton::clicked, this, &CMainDlg::OnAbout);
+  connect(plotList(), &QListWidget::itemSelectionChanged, this, &CMainDlg::OnPlotSelChange);
+  connect(plotList(), &QListWidget::itemDoubleClicked, this, &CMainDlg::OnPlotDblClk);
+}
+
+bool CMainDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  ConnectControls();
+  AppendSystemMenuSeparator();
+  AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(kAboutItem));
+  setWindowIcon(icon_);
+  context_.document.SetColumns(1, 1, 0);
+  RefreshButtons();
+  dialogueFolder = toolkit::CurrentDirectory();
+  textFolder = dialogueFolder;
+  baseCaption = windowTitle();
+  currentPath.clear();
+  SetModified(false);
+  RefreshTitle();
+  if (!context_.commandLine.empty()) (void)LoadFile(context_.commandLine);
+  return true;
+}
+
+void CMainDlg::RefreshTitle() {
+  QString title = baseCaption + '[' + toolkit::ToQString(gameName) + ']';
+  const bool hasPath = !currentPath.empty();
+  if (hasPath) title += QStringLiteral(" - ") + toolkit::ToQString(currentPath);
+  if (modified) title += QStringLiteral(" *");
+  setWindowTitle(title);
+  Control(kVersionLabel)->setVisible(hasPath);
+  Control(kVersionNumber)->setVisible(hasPath);
+  if (hasPath) versionText = FormatVersion(versionNumber);
+  UpdateData(false);
+}
+
+void CMainDlg::RefreshButtons() {
+  const bool selected = !plotList()->selectedItems().isEmpty();
+  Control(kEditPlot)->setEnabled(selected);
+  Control(kDeletePlot)->setEnabled(selected);
+}
+
+bool CMainDlg::LoadFile(const std::string& path) {
+  if (!FileOpensForReading(path)) {
+    ShowLoadError(path);
+    return false;
+  }
+  CDlgFile& document = context_.document;
+  document.Clear();
+  if (!document.Load(path.c_str())) {
+    ShowLoadError(path);
+    ShowEmptyDocument();
+    return false;
+  }
+  currentPath = path;
+  gameName = document.GetGameName().c_str();
+  multiLine = document.GetMultiLine() != 0;
+  versionNumber = document.GetVersion();
+  UpdateData(false);
+  SetModified(false);
+  RefreshTitle();
+  FillPlotList();
+  if (plotList()->count() > 0) plotList()->setCurrentRow(0);
+  RefreshButtons();
+  return true;
+}
+
+void CMainDlg::ShowLoadError(const std::string& path) {
+  prompts().Message(this, QString::fromUtf8(kLoadError).arg(toolkit::ToQString(path)));
+}
+
+void CMainDlg::ShowEmptyDocument() {
+  currentPath.clear();
+  gameName = context_.document.GetGameName().c_str();
+  multiLine = context_.document.GetMultiLine() != 0;
+  plotList()->clear();
+  SetModified(false);
+  RefreshTitle();
+  RefreshButtons();
+}
+
+void CMainDlg::FillPlotList() {
+  QListWidget* list = plotList();
+  list->clear();
+  CDlgFile& document = context_.document;
+  for (PlotPos pos = document.GetFirstPlot(); pos != nullptr;) {
+    toolkit::AddListEntry(list, document.GetNextPlot(pos).GetName().c_str());
+  }
+}
+
+void CMainDlg::OnOK() {}
+
+void CMainDlg::OnCancel() {
+  if (!UpdateData(true)) return;
+  const CDlgFile& document = context_.document;
+  if (multiLine != (document.GetMultiLine() != 0) || document.GetGameName() != gameName.c_str()) {
+    SetModified(true);
+    RefreshTitle();
+  }
+  if (modified && !prompts().AskYesNo(this, QString::fromUtf8(kQuitQuestion),
+                                      QString::fromUtf8(kQuitCaption))) {
+    return;
+  }
+  EndDialog(toolkit::kIdCancel);
+}
+
+void CMainDlg::OnSysCommand(int command) {
+  if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
+}
+
+void CMainDlg::OnAbout() { RunAboutBox(currentPath, dialogueFolder); }
+
+void CMainDlg::RunAboutBox(const std::string& fileName, const std::string& folder) {
+  CAboutBox box(context_, this);
+  box.fileName = fileName;
+  box.folder = folder;
+  box.DoModal();
+}
+
+void CMainDlg::OnPlotSelChange() { RefreshButtons(); }
+
+void CMainDlg::OnPlotDblClk() { OnEditPlot(); }

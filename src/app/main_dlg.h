@@ -1,0 +1,114 @@
+// CMainDlg: the main window. Lists the plots of the open document and carries the file and plot
+// commands; its title shows the game name, the current file and the modified mark.
+//
+// Values and controls are two copies (see toolkit/data_exchange.h). Bound: the game name (at most
+// kGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a save,
+// at the start of Edit plot and of the close request; they are written when the window opens, by
+// New, by a successful load and at the end of every RefreshTitle.
+#pragma once
+
+#include <QIcon>
+#include <string>
+
+#include "app/app_context.h"
+#include "toolkit/dialog.h"
+
+class QListWidget;
+
+class CMainDlg : public toolkit::CDialog {
+  Q_OBJECT
+
+ public:
+  enum ControlId {
+    kPlotsFrame = 1,
+    kPlotList,
+    kAddPlot,
+    kEditPlot,
+    kDeletePlot,
+    kGameName,
+    kMultiLine,
+    kNew,
+    kOpen,
+    kSaveAs,
+    kSave,
+    kExport,
+    kImport,
+    kAbout,
+    kExit,
+    kVersionNumber,
+    kVersionLabel,
+  };
+  // The context-menu command that opens the about box without file details.
+  static constexpr int kAboutCommand = 0x10;
+  // The .dlg header keeps the game name in 32 bytes with a closing NUL: a longer name would not
+  // survive a save and a load, so the field takes no more.
+  static constexpr int kGameNameMaxBytes = 31;
+
+  explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  static const toolkit::DialogTemplate& Template();
+
+  // Stores the modified flag; callers follow it with RefreshTitle.
+  void SetModified(bool flag) { modified = flag; }
+  // Rebuilds the title and the version display, then writes the controls.
+  void RefreshTitle();
+  // Edit and Delete are enabled exactly while the plot list has a selected entry.
+  void RefreshButtons();
+  // Loads `path` into the document and the window; on success `path` becomes the current path.
+  // A file that cannot be opened leaves the document and the window as they were (current path
+  // included) after its message, so a following Save cannot write an empty document over a file.
+  [[nodiscard]] bool LoadFile(const std::string& path);
+
+  QListWidget* plotList() const;
+  AppContext& context() const { return context_; }
+
+  // Values, in the order of the window's description.
+  std::string gameName;
+  bool multiLine = false;
+  std::string versionText;
+  bool modified = false;
+  QString baseCaption;
+  std::string currentPath;     // the file Save writes and the title shows; empty: none
+  std::string dialogueFolder;  // where the Open and Save As dialogs start
+  std::string importPath;
+  std::string exportPath;
+  std::string textFolder;      // where the Import and Export dialogs start
+  int versionNumber = 0;
+
+ public slots:
+  // File commands.
+  void OnNew();
+  void OnOpen();
+  void OnSave();
+  void OnSaveAs();
+  void OnImport();
+  void OnExport();
+  // Plot commands.
+  void OnAddPlot();
+  void OnEditPlot();
+  void OnDeletePlot();
+  void OnPlotSelChange();
+  void OnPlotDblClk();
+  void OnAbout();
+
+ protected:
+  void DoDataExchange(toolkit::CDataExchange& dx) override;
+  bool OnInitDialog() override;
+  // Enter in a field that does not take it: the main window never closes through OK.
+  void OnOK() override;
+  // The close request (Exit, Escape, the close box).
+  void OnCancel() override;
+  void OnSysCommand(int command) override;
+
+ private:
+  void ConnectControls();
+  void ShowLoadError(const std::string& path);
+  // The window after a load failed once the document had been emptied: no file, nothing listed.
+  void ShowEmptyDocument();
+  void FillPlotList();
+  void RunAboutBox(const std::string& fileName, const std::string& folder);
+
+  AppContext& context_;
+  QIcon icon_;
+};

@@ -1,0 +1,60 @@
+#include "tools/about_box.h"
+
+#include <QPushButton>
+
+#include "toolkit/file_filter.h"
+#include "toolkit/icons.h"
+#include "toolkit/prompts.h"
+#include "tools/lookup_dlg.h"
+
+using toolkit::ControlKind;
+using toolkit::ControlTemplate;
+
+namespace {
+
+constexpr ControlTemplate kControls[] = {
+    {CAboutBox::kIcon, toolkit::kAboutIconPath, ControlKind::kIcon, 11, 17, 0, 0},
+    {CAboutBox::kVersion, "Parlatrix 1.0 版", ControlKind::kStatic, 40, 10, 119, 8},
+    {CAboutBox::kOwner, "Parlatrix 개발자", ControlKind::kStatic, 40, 25, 119, 8},
+    {CAboutBox::kDate, "게임 대사 편집기 · Linux", ControlKind::kStatic, 40, 39, 118, 8},
+    {CAboutBox::kHistory1, "V0011  2001年7月4日", ControlKind::kStatic, 5, 60, 118, 8},
+    {CAboutBox::kHistory2, "V0012  2001年10月26日", ControlKind::kStatic, 5, 70, 118, 8},
+    {CAboutBox::kTest, "Test", ControlKind::kDefPushButton, 178, 7, 50, 14},
+    {CAboutBox::kOk, "OK", ControlKind::kPushButton, 178, 33, 50, 14, toolkit::kIsOk},
+};
+
+constexpr toolkit::DialogTemplate kTemplate{"关于 对话编辑器", 236, 86, kControls};
+
+constexpr char kOpenTitle[] = "대화 파일 열기";
+
+}  // namespace
+
+CAboutBox::CAboutBox(AppContext& context, QWidget* parent)
+    : CDialog(kTemplate, context.prompts, parent), context_(context) {}
+
+CAboutBox::~CAboutBox() = default;
+
+const toolkit::DialogTemplate& CAboutBox::Template() { return kTemplate; }
+
+bool CAboutBox::OnInitDialog() {
+  CDialog::OnInitDialog();
+  connect(ControlAs<QPushButton>(kTest), &QPushButton::clicked, this, &CAboutBox::OnTest);
+  return true;
+}
+
+void CAboutBox::OnTest() {
+  toolkit::FileDialogRequest request;
+  request.title = kOpenTitle;
+  request.filter = toolkit::kDialogFilesFilter;
+  request.defaultExt = "dlg";
+  request.fileName = fileName;
+  request.folder = folder;
+  request.mustExist = true;
+  request.hideReadOnly = true;
+  std::string path;
+  if (!prompts().ChooseFile(this, request, path)) return;
+  folder = toolkit::FolderOf(path);
+  CLookupDlg lookup(context_, this);
+  lookup.fileName = path;
+  lookup.DoModal();
+}

@@ -1,0 +1,81 @@
+#include "app/screenshots.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <cstdio>
+
+#include "app/main_dlg.h"
+#include "app/test_app_context.h"
+#include "support/temp_dir.h"
+#include "toolkit/icons.h"
+#include "tools/about_box.h"
+#include "tools/lookup_dlg.h"
+
+namespace {
+
+QImage WithCaption(QWidget* window) {
+  window->show();
+  QApplication::processEvents();
+  const QPixmap client = window->grab();
+  QFont font = window->font();
+  font.setBold(true);
+  const int bar = QFontMetrics(font).height() + 12;
+  QImage image(client.width() + 2, client.height() + bar + 1, QImage::Format_ARGB32);
+  image.fill(QColor(0x3b, 0x4a, 0x5e));
+  QPainter painter(&image);
+  const int iconSize = bar - 8;
+  painter.drawPixmap(6, 4, window->windowIcon().pixmap(iconSize, iconSize));
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QRect(iconSize + 12, 0, image.width() - iconSize - 16, bar),
+                   Qt::AlignVCenter | Qt::AlignLeft, window->windowTitle());
+  painter.drawPixmap(1, bar, client);
+  painter.end();
+  return image;
+}
+
+}  // namespace
+
+bool SaveScreenshot(QWidget* window, const std::string& dir, const char* name) {
+  const std::string path = dir + "/" + name;
+  if (WithCaption(window).save(QString::fromStdString(path))) return true;
+  std::fprintf(stderr, "screenshots: cannot write %s\n", path.c_str());
+  return false;
+}
+
+int WriteScreenshots(const std::string& dir) {
+  // From the examples folder, as `make run` starts the editor, so the title shows no build path.
+  ScopedCurrentDir examples(std::string(PARLATRIX_SOURCE_DIR) + "/examples");
+  const std::string demo = "demo.dlg";
+  TestAppContext app;
+  app.context.commandLine = demo;
+  CMainDlg main(app.context);
+  main.InitDialog();
+  bool ok = SaveScreenshot(&main, dir, "main-window.png");
+
+  CAboutBox about(app.context, &main);
+  about.setWindowIcon(toolkit::MainIcon());
+  about.InitDialog();
+  ok = SaveScreenshot(&about, dir, "about.png") && ok;
+
+  CLookupDlg lookup(app.context, &about);
+  lookup.setWindowIcon(toolkit::MainIcon());
+  lookup.fileName = demo;
+  lookup.InitDialog();
+  lookup.ControlAs<QLineEdit>(CLookupDlg::kIdField)->setText(QStringLiteral("101"));
+  lookup.OnQuery();
+  ok = SaveScreenshot(&lookup, dir, "lookup.png") && ok;
+
+  if (!app.prompts.records().empty()) {
+    std::fprintf(stderr, "screenshots: unexpected message: %s\n",
+                 app.prompts.records()[0].text.c_str());
+    ok = false;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,14 @@
+// The README's screenshots, written by the UI test binary when it is run with --screenshots=DIR
+// (make screenshots). Each picture is a dialog on the offscreen platform under a plain caption bar
+// drawn here, as that platform has no window manager to draw one.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+// Writes every screenshot into `dir`; 0 on success, 1 when one could not be made.
+int WriteScreenshots(const std::string& dir);
+
+// One picture of `window`, shown, with its icon and title above it, saved as dir/name.
+bool SaveScreenshot(QWidget* window, const std::string& dir, const char* name);

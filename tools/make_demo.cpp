@@ -1,0 +1,64 @@
+// parlatrix-make-demo OUT: writes the demo document examples/demo.dlg with the program's own
+// writer. Three plots of Korean and Chinese lines; texts are UTF-8, the code page of the usual
+// Linux locale. The speakers and expressions are those of examples/Parlatrix.ini.
+#include <cstdio>
+
+#include "model/dlg_file.h"
+
+namespace {
+
+struct DemoLine {
+  const char* speaker;
+  const char* expression;
+  const char* sound;
+  const char* text;
+};
+
+bool AddPlot(CDlgFile& document, const char* name, int low, int high,
+             std::initializer_list<DemoLine> lines) {
+  PlotPos plot = document.AddPlot(name, low, high);
+  if (plot == nullptr) return false;
+  for (const DemoLine& line : lines) {
+    CDlgItem item;
+    item.SetSpeaker(line.speaker);
+    item.SetExpression(line.expression);
+    item.SetSound(line.sound);
+    item.SetText(line.text);
+    if (document.AddItem(item, plot, nullptr) == nullptr) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: parlatrix-make-demo OUT.dlg\n");
+    return 2;
+  }
+  CDlgFile document;
+  document.SetGameName("별빛 여관");
+  document.SetColumns(1, 1, 1);
+  document.SetMultiLine(1);
+  bool built =
+      AddPlot(document, "1장 첫 만남", 0, 100,
+              {{"민준", "기본", "m0001.wav", "어서 오세요, 별빛 여관입니다."},
+               {"서연", "웃음", "s0001.wav", "하룻밤 묵을 방이 있을까요?"},
+               {"민준", "놀람", "m0002.wav", "이렇게 늦은 시간에 손님이라니!"}}) &&
+      AddPlot(document, "第二章 茶馆", 100, 200,
+              {{"서연", "기본", "s0101.wav", "这里的茶很香。"},
+               {"민준", "웃음", "m0101.wav", "这是我祖母留下的配方。"},
+               {"서연", "슬픔", "", "我已经很久没有回家了。"}}) &&
+      AddPlot(document, "3장 다시 길 위에", 200, 300,
+              {{"민준", "기본", "m0201.wav", "길 조심하세요.\r\n다음에 또 오세요."},
+               {"서연", "웃음", "s0201.wav", "고마워요. 꼭 다시 올게요!"}});
+  if (!built) {
+    std::fprintf(stderr, "parlatrix-make-demo: out of memory\n");
+    return 1;
+  }
+  if (!document.Save(argv[1])) {
+    std::fprintf(stderr, "parlatrix-make-demo: cannot write %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
