@@ -82,6 +82,21 @@ int64_t PlotEntrySize(int32_t version) {
   return kDlgPlotNameSize + 12;
 }
 
+// Adds a line read from the file to `plot`, keeping its ID. The texts move into the document's copy
+// instead of being copied: a script of 100 000 lines is four allocations per line lighter.
+void AddReadLine(CDlgFile& doc, CDlgItem& line, PlotPos plot) {
+  CDlgItem shell;
+  shell.SetID(line.GetID());
+  shell.SetPlotIndex(line.GetPlotIndex());
+  LinePos pos = doc.AddItem(shell, plot, nullptr);
+  if (pos == nullptr) return;
+  CDlgItem& stored = doc.GetItem(pos);
+  stored.speaker.Swap(line.speaker);
+  stored.expression.Swap(line.expression);
+  stored.sound.Swap(line.sound);
+  stored.text.Swap(line.text);
+}
+
 // Places the lines of a file into the document; owns the table of plot positions.
 class DocumentReader {
  public:
@@ -194,7 +209,7 @@ void DocumentReader::PlaceByMembers(int64_t indexOffset, int32_t indexCount) {
       const int64_t entry = indexOffset + static_cast<int64_t>(id) * kDlgIndexEntrySize;
       if (id < 0 || id >= indexCount || !image_.Has(entry, kDlgIndexEntrySize)) continue;
       CDlgItem line;
-      if (ReadLine(image_.IntAt(entry + 4), line)) doc_.AddItem(line, table_[i], nullptr);
+      if (ReadLine(image_.IntAt(entry + 4), line)) AddReadLine(doc_, line, table_[i]);
     }
   }
 }
@@ -207,7 +222,7 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
     if (!ReadLine(image_.IntAt(offset + 4), line)) continue;
     // A plot index that names no plot of the file drops the line, as a negative one does.
     if (line.GetPlotIndex() < tableSize_ && table_[line.GetPlotIndex()] != nullptr) {
-      doc_.AddItem(line, table_[line.GetPlotIndex()], nullptr);
+      AddReadLine(doc_, line, table_[line.GetPlotIndex()]);
     }
   }
 }
