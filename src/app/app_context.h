@@ -13,10 +13,10 @@ class Prompts;
 }
 
 struct AppContext {
-  CDlgFile& document;                   // the one open document
-  CDlgItemReader& reader;               // the lookup tool's line reader
-  CQHList<LinePos>& pendingAdditions;   // line editor state; empty while no line editor is open
-  CQHList<LinePos>& pendingDeletions;   // line editor state; empty while no line editor is open
-  toolkit::Prompts& prompts;            // message boxes and file dialogs
-  std::string commandLine;              // the file to load at start-up; empty: none
+  CDlgFile& document;                  // the one open document
+  CDlgItemReader& reader;              // the lookup tool's line reader
+  CQHList<LinePos>& pendingAdditions;  // line editor state; empty while no line editor is open
+  CQHList<LinePos>& pendingDeletions;  // line editor state; empty while no line editor is open
+  toolkit::Prompts& prompts;           // message boxes and file dialogs
+  std::string commandLine;             // the file to load at start-up; empty: none
 };

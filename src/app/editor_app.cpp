@@ -4,9 +4,8 @@
 #include "toolkit/icons.h"
 
 CEditorApp::CEditorApp(int& argc, char** argv)
-    : QApplication(argc, argv),
-      context_{document_, reader_, pendingAdditions_, pendingDeletions_, prompts_,
-               CommandLinePath(argc, argv)} {
+    : QApplication(argc, argv), context_{document_,         reader_,  pendingAdditions_,
+                                         pendingDeletions_, prompts_, CommandLinePath(argc, argv)} {
   setApplicationName(QStringLiteral("Parlatrix"));
   setWindowIcon(toolkit::MainIcon());
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -68,16 +69,22 @@ std::string FormatVersion(int version) {
 }  // namespace
 
 CMainDlg::CMainDlg(AppContext& context, QWidget* parent)
-    : CDialog(kTemplate, context.prompts, parent), context_(context), icon_(toolkit::MainIcon()) {
+    : CDialog(kTemplate, context.prompts, parent),
+      context_(context),
+      icon_(std::make_unique<QIcon>(toolkit::MainIcon())) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 }
 
 CMainDlg::~CMainDlg() = default;
 
-const toolkit::DialogTemplate& CMainDlg::Template() { return kTemplate; }
+const toolkit::DialogTemplate& CMainDlg::Template() {
+  return kTemplate;
+}
 
-QListWidget* CMainDlg::plotList() const { return ControlAs<QListWidget>(kPlotList); }
+QListWidget* CMainDlg::plotList() const {
+  return ControlAs<QListWidget>(kPlotList);
+}
 
 void CMainDlg::DoDataExchange(toolkit::CDataExchange& dx) {
   toolkit::ExchangeText(dx, kGameName, gameName, kGameNameMaxBytes);
@@ -106,7 +113,7 @@ bool CMainDlg::OnInitDialog() {
   ConnectControls();
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(kAboutItem));
-  setWindowIcon(icon_);
+  setWindowIcon(*icon_);
   context_.document.SetColumns(1, 1, 0);
   RefreshButtons();
   dialogueFolder = toolkit::CurrentDirectory();
@@ -205,7 +212,9 @@ void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
 }
 
-void CMainDlg::OnAbout() { RunAboutBox(currentPath, dialogueFolder); }
+void CMainDlg::OnAbout() {
+  RunAboutBox(currentPath, dialogueFolder);
+}
 
 void CMainDlg::RunAboutBox(const std::string& fileName, const std::string& folder) {
   CAboutBox box(context_, this);
@@ -214,6 +223,10 @@ void CMainDlg::RunAboutBox(const std::string& fileName, const std::string& folde
   box.DoModal();
 }
 
-void CMainDlg::OnPlotSelChange() { RefreshButtons(); }
+void CMainDlg::OnPlotSelChange() {
+  RefreshButtons();
+}
 
-void CMainDlg::OnPlotDblClk() { OnEditPlot(); }
+void CMainDlg::OnPlotDblClk() {
+  OnEditPlot();
+}

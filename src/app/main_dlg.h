@@ -2,17 +2,18 @@
 // commands; its title shows the game name, the current file and the modified mark.
 //
 // Values and controls are two copies (see toolkit/data_exchange.h). Bound: the game name (at most
-// kGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a save,
-// at the start of Edit plot and of the close request; they are written when the window opens, by
-// New, by a successful load and at the end of every RefreshTitle.
+// kGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a
+// save, at the start of Edit plot and of the close request; they are written when the window opens,
+// by New, by a successful load and at the end of every RefreshTitle.
 #pragma once
 
-#include <QIcon>
+#include <memory>
 #include <string>
 
 #include "app/app_context.h"
 #include "toolkit/dialog.h"
 
+class QIcon;
 class QListWidget;
 
 class CMainDlg : public toolkit::CDialog {
@@ -73,7 +74,7 @@ class CMainDlg : public toolkit::CDialog {
   std::string dialogueFolder;  // where the Open and Save As dialogs start
   std::string importPath;
   std::string exportPath;
-  std::string textFolder;      // where the Import and Export dialogs start
+  std::string textFolder;  // where the Import and Export dialogs start
   int versionNumber = 0;
 
  public slots:
@@ -110,5 +111,5 @@ class CMainDlg : public toolkit::CDialog {
   void RunAboutBox(const std::string& fileName, const std::string& folder);
 
   AppContext& context_;
-  QIcon icon_;
+  std::unique_ptr<QIcon> icon_;  // the window's own icon, distinct from the about box's
 };

@@ -72,8 +72,8 @@ QString CodePage::ToQString(std::string_view bytes) const {
   IconvHandle cd = OpenIconv("UTF-8", codeset_);
   if (cd == nullptr) cd = OpenIconv("UTF-8", "UTF-8");
   if (cd == nullptr) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  std::string utf8 =
-      Convert(static_cast<iconv_t>(cd.get()), bytes, kReplacementUtf8, [](unsigned char) { return size_t{1}; });
+  std::string utf8 = Convert(static_cast<iconv_t>(cd.get()), bytes, kReplacementUtf8,
+                             [](unsigned char) { return size_t{1}; });
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
@@ -81,8 +81,8 @@ std::string CodePage::FromQString(const QString& text) const {
   QByteArray utf8 = text.toUtf8();
   IconvHandle cd = OpenIconv(codeset_, "UTF-8");
   if (cd == nullptr) return std::string(utf8.constData(), utf8.size());
-  return Convert(static_cast<iconv_t>(cd.get()), std::string_view(utf8.constData(), utf8.size()), "?",
-                 Utf8SequenceLength);
+  return Convert(static_cast<iconv_t>(cd.get()), std::string_view(utf8.constData(), utf8.size()),
+                 "?", Utf8SequenceLength);
 }
 
 std::string LocaleCodeset() {
@@ -105,12 +105,20 @@ const CodePage& SystemCodePage() {
   return page;
 }
 
-void SetSystemCodeset(const std::string& codeset) { OverrideCodeset() = codeset; }
+void SetSystemCodeset(const std::string& codeset) {
+  OverrideCodeset() = codeset;
+}
 
-QString ToQString(std::string_view bytes) { return SystemCodePage().ToQString(bytes); }
+QString ToQString(std::string_view bytes) {
+  return SystemCodePage().ToQString(bytes);
+}
 
-std::string FromQString(const QString& text) { return SystemCodePage().FromQString(text); }
+std::string FromQString(const QString& text) {
+  return SystemCodePage().FromQString(text);
+}
 
-int ByteLength(const QString& text) { return static_cast<int>(FromQString(text).size()); }
+int ByteLength(const QString& text) {
+  return static_cast<int>(FromQString(text).size());
+}
 
 }  // namespace toolkit

@@ -1,14 +1,14 @@
 // Conversion between the document's byte strings and the QString that Qt widgets show.
 //
 // The document keeps every text as bytes of the system's multibyte code page, which on Linux is the
-// codeset of the locale (nl_langinfo(CODESET) after setlocale(LC_ALL, "")). The plain C/POSIX locale
-// reports ASCII; there, as in Qt itself, UTF-8 is used instead.
+// codeset of the locale (nl_langinfo(CODESET) after setlocale(LC_ALL, "")). The plain C/POSIX
+// locale reports ASCII; there, as in Qt itself, UTF-8 is used instead.
 //
 // Decoding never fails: a byte that does not start a valid sequence of the code page becomes one
 // U+FFFD replacement mark and decoding goes on with the next byte. Encoding never fails either: a
-// character that the code page cannot represent becomes '?'. Because decoding loses the bytes behind
-// a replacement mark, the widget helpers in text_bytes.h keep the original bytes beside the shown
-// text and hand them back unchanged while the user has not edited that text.
+// character that the code page cannot represent becomes '?'. Because decoding loses the bytes
+// behind a replacement mark, the widget helpers in text_bytes.h keep the original bytes beside the
+// shown text and hand them back unchanged while the user has not edited that text.
 #pragma once
 
 #include <string>

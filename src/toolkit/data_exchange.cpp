@@ -43,8 +43,8 @@ class ByteLimitValidator : public QValidator {
     }
     qsizetype end = input.size() - suffix;
     while (end > prefix && ByteLength(input) > max_) {
-      const bool pair = end - 2 >= prefix && input[end - 1].isLowSurrogate() &&
-                        input[end - 2].isHighSurrogate();
+      const bool pair =
+          end - 2 >= prefix && input[end - 1].isLowSurrogate() && input[end - 2].isHighSurrogate();
       const qsizetype n = pair ? 2 : 1;
       input.remove(end - n, n);
       end -= n;
@@ -63,7 +63,9 @@ class ByteLimitValidator : public QValidator {
   int max_;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 void CheckLength(CDataExchange& dx, QWidget* control, const std::string& value, int maxBytes) {
   if (maxBytes >= 0 && static_cast<int>(value.size()) > maxBytes) {

@@ -80,7 +80,9 @@ QWidget* CDialog::Control(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-void CDialog::AppendSystemMenuSeparator() { menu_.push_back({0, QString()}); }
+void CDialog::AppendSystemMenuSeparator() {
+  menu_.push_back({0, QString()});
+}
 
 void CDialog::AppendSystemMenuItem(int command, const QString& label) {
   menu_.push_back({command, label});
@@ -111,13 +113,19 @@ void CDialog::OnOK() {
   if (UpdateData(true)) EndDialog(kIdOk);
 }
 
-void CDialog::OnCancel() { EndDialog(kIdCancel); }
+void CDialog::OnCancel() {
+  EndDialog(kIdCancel);
+}
 
 void CDialog::OnSysCommand(int) {}
 
-void CDialog::accept() { OnOK(); }
+void CDialog::accept() {
+  OnOK();
+}
 
-void CDialog::reject() { OnCancel(); }
+void CDialog::reject() {
+  OnCancel();
+}
 
 void CDialog::keyPressEvent(QKeyEvent* event) {
   const bool plain = event->modifiers() == Qt::NoModifier ||

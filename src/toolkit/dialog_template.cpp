@@ -6,10 +6,10 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
-#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>

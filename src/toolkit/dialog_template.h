@@ -17,17 +17,17 @@ class QWidget;
 namespace toolkit {
 
 enum class ControlKind {
-  kGroupBox,        // QGroupBox with the label as its title; takes no focus
-  kListBox,         // QListWidget, single selection, entries in insertion order
-  kPushButton,      // QPushButton
-  kDefPushButton,   // QPushButton that is the dialog's default button
-  kCheckBox,        // QCheckBox, automatic
-  kEdit,            // QLineEdit, one line, scrolling horizontally
-  kMultiLineEdit,   // QPlainTextEdit with a vertical scroll bar
-  kStatic,          // QLabel, no mnemonic processing
-  kIcon,            // QLabel with a 32 x 32 pixel icon (label: its resource path); w, h unused
-  kReportList,      // QTreeWidget without tree decoration: columns, several rows selectable
-  kComboBox,        // QComboBox with an edit part; entries stay in insertion order
+  kGroupBox,       // QGroupBox with the label as its title; takes no focus
+  kListBox,        // QListWidget, single selection, entries in insertion order
+  kPushButton,     // QPushButton
+  kDefPushButton,  // QPushButton that is the dialog's default button
+  kCheckBox,       // QCheckBox, automatic
+  kEdit,           // QLineEdit, one line, scrolling horizontally
+  kMultiLineEdit,  // QPlainTextEdit with a vertical scroll bar
+  kStatic,         // QLabel, no mnemonic processing
+  kIcon,           // QLabel with a 32 x 32 pixel icon (label: its resource path); w, h unused
+  kReportList,     // QTreeWidget without tree decoration: columns, several rows selectable
+  kComboBox,       // QComboBox with an edit part; entries stay in insertion order
 };
 
 // Style flags of a control.
@@ -44,7 +44,7 @@ struct ControlTemplate {
   int id;
   const char* label;  // UTF-8; nullptr or "" for none
   ControlKind kind;
-  int x, y, w, h;     // dialog units
+  int x, y, w, h;  // dialog units
   unsigned style = kNoStyle;
 };
 

@@ -44,7 +44,7 @@ QStringList ToQtNameFilters(const std::string& notation) {
   QStringList filters;
   for (const FilterPair& pair : ParseFilter(notation)) {
     filters << QStringLiteral("%1 (%2)").arg(DescriptionWithoutPatterns(pair.description),
-                                            QtPatterns(pair.patterns));
+                                             QtPatterns(pair.patterns));
   }
   return filters;
 }

@@ -5,10 +5,9 @@
 // separated by ";". The first pair is the initial choice.
 #pragma once
 
+#include <QtContainerFwd>
 #include <string>
 #include <vector>
-
-#include <QtContainerFwd>
 
 namespace toolkit {
 

@@ -20,8 +20,12 @@ QIcon ResourceIcon(const char* path) {
   return QIcon(QString::fromUtf8(path));
 }
 
-QIcon MainIcon() { return ResourceIcon(kMainIconPath); }
+QIcon MainIcon() {
+  return ResourceIcon(kMainIconPath);
+}
 
-QIcon AboutIcon() { return ResourceIcon(kAboutIconPath); }
+QIcon AboutIcon() {
+  return ResourceIcon(kAboutIconPath);
+}
 
 }  // namespace toolkit

@@ -12,7 +12,9 @@ void Prompts::Message(QWidget* parent, const QString& text, const QString& capti
   ShowMessage(parent, text, caption.isEmpty() ? QString::fromUtf8(kAppName) : caption);
 }
 
-void Prompts::Message(QWidget* parent, const QString& text) { Message(parent, text, QString()); }
+void Prompts::Message(QWidget* parent, const QString& text) {
+  Message(parent, text, QString());
+}
 
 bool Prompts::AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
   return ShowQuestion(parent, text, caption.isEmpty() ? QString::fromUtf8(kAppName) : caption);

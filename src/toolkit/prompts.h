@@ -18,14 +18,14 @@ namespace toolkit {
 inline constexpr char kAppName[] = "Parlatrix";
 
 struct FileDialogRequest {
-  bool save = false;         // save dialog; otherwise open dialog
-  std::string title;         // UTF-8
-  std::string filter;        // "Description|pattern|Description|pattern||"
-  std::string defaultExt;    // without the dot; appended to a chosen name that has no extension
-  std::string fileName;      // pre-filled name, bytes of the code page (may hold a folder)
-  std::string folder;        // starting folder, bytes; empty: the platform's default
-  bool mustExist = false;    // the chosen file must exist
-  bool askReplace = false;   // ask before choosing an existing file
+  bool save = false;          // save dialog; otherwise open dialog
+  std::string title;          // UTF-8
+  std::string filter;         // "Description|pattern|Description|pattern||"
+  std::string defaultExt;     // without the dot; appended to a chosen name that has no extension
+  std::string fileName;       // pre-filled name, bytes of the code page (may hold a folder)
+  std::string folder;         // starting folder, bytes; empty: the platform's default
+  bool mustExist = false;     // the chosen file must exist
+  bool askReplace = false;    // ask before choosing an existing file
   bool hideReadOnly = false;  // no read-only check box
 };
 

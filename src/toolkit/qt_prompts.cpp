@@ -15,8 +15,7 @@ void QtPrompts::ShowMessage(QWidget* parent, const QString& text, const QString&
 }
 
 bool QtPrompts::ShowQuestion(QWidget* parent, const QString& text, const QString& caption) {
-  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                  parent);
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }

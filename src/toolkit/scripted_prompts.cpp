@@ -4,12 +4,18 @@
 
 namespace toolkit {
 
-void ScriptedPrompts::QueueYes() { answers_.push_back({AnswerKind::kYes, {}}); }
-void ScriptedPrompts::QueueNo() { answers_.push_back({AnswerKind::kNo, {}}); }
+void ScriptedPrompts::QueueYes() {
+  answers_.push_back({AnswerKind::kYes, {}});
+}
+void ScriptedPrompts::QueueNo() {
+  answers_.push_back({AnswerKind::kNo, {}});
+}
 void ScriptedPrompts::QueueFile(const std::string& path) {
   answers_.push_back({AnswerKind::kFile, path});
 }
-void ScriptedPrompts::QueueCancel() { answers_.push_back({AnswerKind::kCancel, {}}); }
+void ScriptedPrompts::QueueCancel() {
+  answers_.push_back({AnswerKind::kCancel, {}});
+}
 
 std::vector<std::string> ScriptedPrompts::Texts() const {
   std::vector<std::string> texts;

@@ -21,8 +21,8 @@ class ScriptedPrompts : public Prompts {
 
   struct Record {
     Kind kind;
-    std::string text;     // UTF-8; message and question
-    std::string caption;  // UTF-8; message and question
+    std::string text;        // UTF-8; message and question
+    std::string caption;     // UTF-8; message and question
     FileDialogRequest file;  // file dialog
   };
 

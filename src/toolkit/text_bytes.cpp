@@ -38,7 +38,8 @@ void SetWidgetText(QWidget* widget, const QString& text) {
 }
 
 void Remember(QWidget* widget, const std::string& bytes) {
-  widget->setProperty(kBytesProperty, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  widget->setProperty(kBytesProperty,
+                      QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   widget->setProperty(kShownProperty, WidgetText(widget));
 }
 

@@ -5,8 +5,12 @@
 
 namespace toolkit {
 
-WaitCursor::WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+WaitCursor::WaitCursor() {
+  QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
 
-WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+WaitCursor::~WaitCursor() {
+  QApplication::restoreOverrideCursor();
+}
 
 }  // namespace toolkit

@@ -34,7 +34,9 @@ CAboutBox::CAboutBox(AppContext& context, QWidget* parent)
 
 CAboutBox::~CAboutBox() = default;
 
-const toolkit::DialogTemplate& CAboutBox::Template() { return kTemplate; }
+const toolkit::DialogTemplate& CAboutBox::Template() {
+  return kTemplate;
+}
 
 bool CAboutBox::OnInitDialog() {
   CDialog::OnInitDialog();

@@ -32,7 +32,9 @@ CLookupDlg::CLookupDlg(AppContext& context, QWidget* parent)
 
 CLookupDlg::~CLookupDlg() = default;
 
-const toolkit::DialogTemplate& CLookupDlg::Template() { return kTemplate; }
+const toolkit::DialogTemplate& CLookupDlg::Template() {
+  return kTemplate;
+}
 
 void CLookupDlg::DoDataExchange(toolkit::CDataExchange& dx) {
   toolkit::ExchangeInt(dx, kIdField, id);

@@ -18,15 +18,17 @@
 #include "support/temp_dir.h"
 #include "toolkit/code_page.h"
 #include "toolkit/icons.h"
-#include "toolkit/text_bytes.h"
 #include "toolkit/prompts.h"
+#include "toolkit/text_bytes.h"
 #include "tools/about_box.h"
 
 namespace {
 
 using Kind = toolkit::ScriptedPrompts::Kind;
 
-QString Utf8(const std::string& text) { return QString::fromUtf8(text.c_str()); }
+QString Utf8(const std::string& text) {
+  return QString::fromUtf8(text.c_str());
+}
 
 class MainDlgTest : public testing::Test {
  protected:
@@ -88,13 +90,20 @@ TEST_F(MainDlgTest, StartsEmptyWithoutVersionAndWithEditAndDeleteDisabled) {
 TEST_F(MainDlgTest, LabelsAndCaptionAreExact) {
   CMainDlg& dialog = Open();
   const std::pair<int, const char*> labels[] = {
-      {CMainDlg::kPlotsFrame, "情节"},         {CMainDlg::kAddPlot, "추가"},
-      {CMainDlg::kEditPlot, "편집"},           {CMainDlg::kDeletePlot, "삭제"},
-      {CMainDlg::kMultiLine, "멀티라인 편집"}, {CMainDlg::kNew, "새 파일"},
-      {CMainDlg::kOpen, "파일 불러오기"},      {CMainDlg::kSaveAs, "새 이름으로..."},
-      {CMainDlg::kSave, "파일 저장하기"},      {CMainDlg::kExport, "내보내기"},
-      {CMainDlg::kImport, "가져오기"},         {CMainDlg::kAbout, "?"},
-      {CMainDlg::kExit, "종료"},               {CMainDlg::kVersionLabel, "버전 :"},
+      {CMainDlg::kPlotsFrame, "情节"},
+      {CMainDlg::kAddPlot, "추가"},
+      {CMainDlg::kEditPlot, "편집"},
+      {CMainDlg::kDeletePlot, "삭제"},
+      {CMainDlg::kMultiLine, "멀티라인 편집"},
+      {CMainDlg::kNew, "새 파일"},
+      {CMainDlg::kOpen, "파일 불러오기"},
+      {CMainDlg::kSaveAs, "새 이름으로..."},
+      {CMainDlg::kSave, "파일 저장하기"},
+      {CMainDlg::kExport, "내보내기"},
+      {CMainDlg::kImport, "가져오기"},
+      {CMainDlg::kAbout, "?"},
+      {CMainDlg::kExit, "종료"},
+      {CMainDlg::kVersionLabel, "버전 :"},
   };
   for (const auto& [id, label] : labels) EXPECT_EQ(Text(id), Utf8(label)) << label;
   EXPECT_STREQ(CMainDlg::Template().caption, "대사 편집기");
@@ -356,8 +365,7 @@ TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
 TEST_F(MainDlgTest, WindowCarriesTheMainIcon) {
   CMainDlg& dialog = Open();
   EXPECT_FALSE(dialog.windowIcon().isNull());
-  EXPECT_EQ(dialog.windowIcon().pixmap(32).toImage(),
-            toolkit::MainIcon().pixmap(32).toImage());
+  EXPECT_EQ(dialog.windowIcon().pixmap(32).toImage(), toolkit::MainIcon().pixmap(32).toImage());
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "toolkit/code_page.h"
-#include "toolkit/scoped_codeset.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +6,15 @@
 #include <clocale>
 #include <string>
 
+#include "toolkit/scoped_codeset.h"
+
 namespace {
 
 using toolkit::CodePage;
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+  return QString::fromUtf8(text);
+}
 
 TEST(CodePage, Utf8KoreanAndChineseRoundTrip) {
   CodePage page("UTF-8");
@@ -33,14 +36,20 @@ TEST(CodePage, GbkChineseTakesTwoBytes) {
 }
 
 TEST(CodePage, EachUndecodableByteShowsAsOneReplacementMark) {
-  EXPECT_EQ(CodePage("UTF-8").ToQString("a\xFF\xFE" "b"), Utf8("a\xEF\xBF\xBD\xEF\xBF\xBD" "b"));
+  EXPECT_EQ(CodePage("UTF-8").ToQString("a\xFF\xFE"
+                                        "b"),
+            Utf8("a\xEF\xBF\xBD\xEF\xBF\xBD"
+                 "b"));
   // A lead byte at the very end has no trail byte.
   EXPECT_EQ(CodePage("EUC-KR").ToQString("A\xC7"), Utf8("A\xEF\xBF\xBD"));
 }
 
 TEST(CodePage, DecodingGoesOnAfterABadByte) {
   // 0xC7 needs a trail byte from 0xA1 up; "A" is not one, so 0xC7 alone is undecodable.
-  EXPECT_EQ(CodePage("EUC-KR").ToQString("\xC7" "A\xC7\xD1"), Utf8("\xEF\xBF\xBD" "A한"));
+  EXPECT_EQ(CodePage("EUC-KR").ToQString("\xC7"
+                                         "A\xC7\xD1"),
+            Utf8("\xEF\xBF\xBD"
+                 "A한"));
 }
 
 TEST(CodePage, CharacterOutsideTheCodePageBecomesQuestionMark) {

@@ -72,7 +72,9 @@ class SampleDialog : public CDialog {
   void OnSysCommand(int command) override { sysCommand = command; }
 };
 
-QLineEdit* Edit(const CDialog& d, int id) { return d.ControlAs<QLineEdit>(id); }
+QLineEdit* Edit(const CDialog& d, int id) {
+  return d.ControlAs<QLineEdit>(id);
+}
 
 void Type(QWidget* widget, const QString& text) {
   QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
@@ -161,7 +163,7 @@ TEST(DataExchange, FieldWithoutIntegerPromptsSelectsItAndStopsTheRead) {
   EXPECT_EQ(prompts.records()[0].caption, "Parlatrix");
   EXPECT_EQ(dialog.name, "ab");  // read before the failed field
   EXPECT_EQ(dialog.low, 0);
-  EXPECT_EQ(dialog.high, 0);     // after it: kept
+  EXPECT_EQ(dialog.high, 0);  // after it: kept
   EXPECT_FALSE(dialog.check);
   EXPECT_EQ(dialog.focusWidget(), dialog.Control(kLow));
   EXPECT_EQ(Edit(dialog, kLow)->selectedText(), QStringLiteral("12x"));
@@ -175,7 +177,8 @@ TEST(DataExchange, WholeNumberRules) {
   EXPECT_EQ(value, -2147483648);
   EXPECT_TRUE(ParseWholeNumber("+7", value));
   EXPECT_EQ(value, 7);
-  for (const char* bad : {"", "  ", "-", "1 2", "0x10", "3.0", "2147483648", "99999999999999999999"}) {
+  for (const char* bad :
+       {"", "  ", "-", "1 2", "0x10", "3.0", "2147483648", "99999999999999999999"}) {
     EXPECT_FALSE(ParseWholeNumber(bad, value)) << bad;
   }
 }

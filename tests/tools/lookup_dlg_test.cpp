@@ -14,7 +14,9 @@
 
 namespace {
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+  return QString::fromUtf8(text);
+}
 
 class LookupDlgTest : public testing::Test {
  protected:
@@ -22,7 +24,9 @@ class LookupDlgTest : public testing::Test {
     path_ = temp_.File("lookup.dlg");
     // IDs: 0 (full line), 1 (text only), 2 (two lines); 3 to 9 unused; 10 (one line).
     WriteDocument(path_, "g",
-                  {{"a", 0, 3,
+                  {{"a",
+                    0,
+                    3,
                     {{"민수", "웃음", "hello.wav", "안녕하세요"},
                      {"", "", "", "只有文字"},
                      {"李", "怒", "", "第一行\r\n第二行\r\n"}}},
@@ -59,8 +63,8 @@ TEST_F(LookupDlgTest, CaptionLabelsAndLayoutAreExact) {
   EXPECT_EQ(toolkit::WidgetText(dialog.Control(CLookupDlg::kQuery)), Utf8("조회"));
   EXPECT_EQ(toolkit::WidgetText(dialog.Control(CLookupDlg::kClose)), Utf8("닫기"));
   EXPECT_TRUE(dialog.ControlAs<QPushButton>(CLookupDlg::kQuery)->isDefault());
-  for (int id : {CLookupDlg::kSpeaker, CLookupDlg::kExpression, CLookupDlg::kSound,
-                 CLookupDlg::kText}) {
+  for (int id :
+       {CLookupDlg::kSpeaker, CLookupDlg::kExpression, CLookupDlg::kSound, CLookupDlg::kText}) {
     EXPECT_FALSE(dialog.Control(id)->isEnabled()) << id;
   }
   for (const toolkit::ControlTemplate& row : CLookupDlg::Template().controls) {
@@ -122,8 +126,7 @@ TEST_F(LookupDlgTest, MissingFileIsNotFound) {
   dialog_->fileName = temp_.File("gone.dlg");
   app_.reader.SetFileName(dialog_->fileName.c_str());
   Query("0");
-  EXPECT_EQ(app_.prompts.Texts(),
-            std::vector<std::string>{"没有找到该ID所代表的文字，查找失败！"});
+  EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"没有找到该ID所代表的文字，查找失败！"});
 }
 
 TEST_F(LookupDlgTest, UnsavedLineOfTheOpenDocumentIsNotFound) {

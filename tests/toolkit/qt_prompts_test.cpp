@@ -1,0 +1,121 @@
+// The prompts of the running program, driven through the real Qt dialogs.
+#include "toolkit/qt_prompts.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
+
+#include "support/temp_dir.h"
+#include "toolkit/file_filter.h"
+
+namespace {
+
+template <typename T>
+void OnNextModal(std::function<void(T*)> step) {
+  QTimer::singleShot(0, [step] {
+    T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    step(dialog);
+  });
+}
+
+TEST(QtPrompts, MessageHasTheAppNameAsCaptionAndOneOkButton) {
+  toolkit::QtPrompts prompts;
+  QString text, caption;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::Icon icon = QMessageBox::Critical;
+  OnNextModal<QMessageBox>([&](QMessageBox* box) {
+    text = box->text();
+    caption = box->windowTitle();
+    buttons = box->standardButtons();
+    icon = box->icon();
+    box->button(QMessageBox::Ok)->click();
+  });
+  prompts.Message(nullptr, QString::fromUtf8("文件导入成功！"));
+  EXPECT_EQ(text, QString::fromUtf8("文件导入成功！"));
+  EXPECT_EQ(caption, QStringLiteral("Parlatrix"));
+  EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  EXPECT_EQ(icon, QMessageBox::NoIcon);
+}
+
+TEST(QtPrompts, QuestionHasAQuestionIconYesAndNo) {
+  toolkit::QtPrompts prompts;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString caption;
+  OnNextModal<QMessageBox>([&](QMessageBox* box) {
+    buttons = box->standardButtons();
+    icon = box->icon();
+    caption = box->windowTitle();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(prompts.AskYesNo(nullptr, QStringLiteral("?"), QString::fromUtf8("警告")));
+  EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(icon, QMessageBox::Question);
+  EXPECT_EQ(caption, QString::fromUtf8("警告"));
+  OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+  EXPECT_TRUE(prompts.AskYesNo(nullptr, QStringLiteral("?"), QString::fromUtf8("警告")));
+}
+
+TEST(QtPrompts, OpenDialogIsSetUpFromTheRequestAndMovesTheCurrentDirectory) {
+  TempDir temp;
+  ScopedCurrentDir cd("/");
+  const std::string file = temp.File("game.dlg");
+  WriteFileBytes(file, "x");
+  toolkit::FileDialogRequest request;
+  request.title = "대화 파일 열기";
+  request.filter = toolkit::kDialogFilesFilter;
+  request.defaultExt = "dlg";
+  request.folder = temp.path();
+  request.mustExist = true;
+  QString title, directory, suffix;
+  QStringList filters;
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
+  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    title = dialog->windowTitle();
+    directory = dialog->directory().absolutePath();
+    suffix = dialog->defaultSuffix();
+    filters = dialog->nameFilters();
+    mode = dialog->fileMode();
+    accept = dialog->acceptMode();
+    dialog->selectFile(QString::fromStdString(file));
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog narrows accept() to protected
+  });
+  toolkit::QtPrompts prompts;
+  std::string chosen;
+  ASSERT_TRUE(prompts.ChooseFile(nullptr, request, chosen));
+  EXPECT_EQ(chosen, file);
+  EXPECT_EQ(title, QString::fromUtf8("대화 파일 열기"));
+  EXPECT_EQ(directory, QString::fromStdString(temp.path()));
+  EXPECT_EQ(suffix, QStringLiteral("dlg"));
+  EXPECT_EQ(filters, QStringList({"Dialog Files (*.dlg)", "All Files (*)"}));
+  EXPECT_EQ(mode, QFileDialog::ExistingFile);
+  EXPECT_EQ(accept, QFileDialog::AcceptOpen);
+  EXPECT_EQ(toolkit::CurrentDirectory(), temp.path());
+}
+
+TEST(QtPrompts, SaveDialogAsksBeforeReplacingOnlyWhenTold) {
+  TempDir temp;
+  ScopedCurrentDir cd(temp.path());
+  toolkit::FileDialogRequest request;
+  request.save = true;
+  request.askReplace = true;
+  request.fileName = temp.File("out.txt");
+  bool confirms = false;
+  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+    dialog->reject();
+  });
+  toolkit::QtPrompts prompts;
+  std::string chosen;
+  EXPECT_FALSE(prompts.ChooseFile(nullptr, request, chosen));
+  EXPECT_TRUE(confirms);
+}
+
+}  // namespace
