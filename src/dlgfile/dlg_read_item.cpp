@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "dlgfile/dlg_format.h"
+#include "dlgfile/dlg_open.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 
@@ -27,7 +28,7 @@ bool ReadIndexEntry(std::FILE* file, const DlgHeader& header, int id, int32_t& s
 }  // namespace
 
 bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenRegularFileForReading(path);
   if (file == nullptr) {
     platform::DebugOutput("CDlgFile::ReadItem() Error (0) : File not found(%s)!\n", path);
     return false;

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "dlgfile/dlg_format.h"
+#include "dlgfile/dlg_open.h"
 #include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
@@ -53,9 +54,9 @@ class FileImage {
 };
 
 bool FileImage::Read(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenRegularFileForReading(path);
   struct stat info;
-  if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (file == nullptr || fstat(fileno(file), &info) != 0) {
     if (file != nullptr) std::fclose(file);
     platform::DebugOutput("CDlgFile::Load() Error (0) : Open file failed(%s)!\n", path);
     return false;

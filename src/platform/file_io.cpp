@@ -22,6 +22,9 @@ long g_count = 0;
 // Links in a chain longer than this are taken for a loop, as the kernel does (ELOOP).
 constexpr int kMaxLinkHops = 40;
 constexpr size_t kStreamBufferSize = 256 * 1024;
+// The temporary file's name repeats at most this much of the target's name, so that it stays
+// within the file system's limit of 255 bytes even for the longest target names.
+constexpr size_t kMaxNameStem = 200;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -56,7 +59,8 @@ bool ResolveLinks(const char* path, std::string& resolved) {
 // no file can be created there.
 int CreateTemporary(const std::string& target, std::string& temporary) {
   static unsigned long serial = 0;
-  const std::string stem = FolderOf(target) + "/." + BaseNameOf(target) + ".";
+  const std::string stem =
+      FolderOf(target) + "/." + BaseNameOf(target).substr(0, kMaxNameStem) + ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = stem + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -60,16 +60,6 @@ TEST(BufferHelpers, PutIntAndGetIntRefuseLessThanFourBytesOfRoom) {
   EXPECT_EQ(value, 99);
 }
 
-TEST(BufferHelpers, GetIntReadsWhatPutIntStored) {
-  uint8_t buffer[4];
-  uint8_t* out = buffer;
-  ASSERT_EQ(putInt(out, 4, -123456789), 4);
-  const uint8_t* in = buffer;
-  int32_t value = 0;
-  EXPECT_EQ(getInt(in, 4, value), 4);
-  EXPECT_EQ(value, -123456789);
-}
-
 TEST(BufferHelpers, StrSizeCountsLengthWordTextAndZeroByte) {
   EXPECT_EQ(strSize(""), 5);
   EXPECT_EQ(strSize("ab"), 7);
@@ -163,14 +153,6 @@ TEST(BufferHelpers, ReadStrTakesNothingWhenLengthExceedsRoomOrIsNegative) {
   const uint8_t* in = reinterpret_cast<const uint8_t*>("abc");
   CPlainString text;
   EXPECT_EQ(readStr(in, 3, text), 0);
-}
-
-TEST(HeaderBlock, NewHeaderEncodesTagSignatureVersionAndZeros) {
-  uint8_t block[kDlgHeaderSize];
-  EncodeDlgHeader(NewDlgHeader(), block);
-  const std::string expected = dlgtest::Field("DLGTEXT", 8) + dlgtest::Field("QUILLHAVEN@", 32) +
-                               dlgtest::Le32(104) + std::string(88, '\0');
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), sizeof block), expected);
 }
 
 TEST(HeaderBlock, OverlayOfShortBytesKeepsDefaultsBeyondThem) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -134,6 +135,19 @@ TEST(DlgReader, MissingFileReturnsZeroAndLeavesTheDocument) {
   EXPECT_EQ(doc.Load(dir.path().c_str()), 0);  // a folder is not a file
 }
 
+TEST(DlgReader, FifoIsRefusedWithoutWaitingForAWriter) {
+  TempDir dir;
+  const std::string path = dir.File("pipe.dlg");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  CDlgFile doc;
+  DebugCapture capture;
+  EXPECT_EQ(doc.Load(path.c_str()), 0);
+  CDlgItem line;
+  EXPECT_FALSE(doc.ReadItem(path.c_str(), 0, line));
+  ASSERT_EQ(capture.lines().size(), 2u);
+  EXPECT_EQ(capture.lines()[1], "CDlgFile::ReadItem() Error (0) : File not found(" + path + ")!\n");
+}
+
 TEST(DlgReader, EmptyFileLoadsNothingAndSetsVersion104) {
   CDlgFile doc;
   doc.AddPlot("old", -1, -1);
@@ -141,19 +155,6 @@ TEST(DlgReader, EmptyFileLoadsNothingAndSetsVersion104) {
   EXPECT_EQ(doc.GetPlots().GetCount(), 0);
   EXPECT_EQ(doc.GetLines().GetCount(), 0);
   EXPECT_EQ(doc.GetVersion(), 104);
-}
-
-TEST(DlgReader, LoadReplacesPlotsAndLinesButNotTheCounter) {
-  TempDir dir;
-  CDlgFile source;
-  AddLine(source, source.AddPlot("new", -1, -1), 3, "x");
-  ASSERT_EQ(source.Save(dir.File("a.dlg").c_str()), 1);
-  CDlgFile doc;
-  AddLine(doc, doc.AddPlot("old", -1, -1), 9, "old");
-  ASSERT_EQ(doc.Load(dir.File("a.dlg").c_str()), 1);
-  ASSERT_EQ(Plots(doc).size(), 1u);
-  EXPECT_EQ(Plots(doc)[0].name, "new");
-  EXPECT_EQ(doc.GetLines().GetCount(), 1);
 }
 
 TEST(DlgReader, WrongTagAndSignatureLoadExactlyLikeRightOnes) {

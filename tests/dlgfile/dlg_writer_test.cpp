@@ -113,15 +113,6 @@ TEST(DlgWriter, LineOfFourEmptyStringsHasBodyLength60AndOccupies64Bytes) {
   EXPECT_EQ(bytes, dlgtest::Record(LineSpec{3, 1, "", "", "", ""}));
 }
 
-TEST(DlgWriter, RecordSizeGrowsByEachStringsLength) {
-  CDlgItem line;
-  line.SetSpeaker("ab");
-  line.SetExpression("c");
-  line.SetSound("snd");
-  line.SetText("한국어");  // 9 bytes in UTF-8
-  EXPECT_EQ(line.GetWriteSize(), 64 + 2 + 1 + 3 + 9);
-}
-
 TEST(DlgWriter, WriteReturnsMinusOneAndWritesNothingWhenTheBufferCannotBeAllocated) {
   TempDir dir;
   std::FILE* file = std::fopen(dir.File("r").c_str(), "wb");
@@ -372,6 +363,14 @@ TEST(DlgWriterTarget, ExistingFileKeepsItsPermissionBits) {
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(info.st_size, 152);
+}
+
+TEST(DlgWriterTarget, LongestFileNameStillSaves) {
+  TempDir dir;
+  const std::string path = dir.File(std::string(251, 'n') + ".dlg");
+  CDlgFile doc;
+  ASSERT_EQ(doc.Save(path.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(path).size(), 152u);
 }
 
 TEST(DlgWriterTarget, SymbolicLinkIsWrittenThroughAndStaysALink) {
