@@ -131,16 +131,25 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
   const bool plain = event->modifiers() == Qt::NoModifier ||
                      (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
   if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-      if (button->window() == this && button->isDefault() && button->isVisible()) {
-        if (button->isEnabled()) button->click();
-        return;
-      }
-    }
-    OnOK();
+    PressEnter();
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+void CDialog::PressEnter() {
+  auto* focused = qobject_cast<QPushButton*>(focusWidget());
+  if (focused != nullptr && focused->window() == this) {
+    if (focused->isEnabled()) focused->click();
+    return;
+  }
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    if (button->window() == this && button->isDefault() && !button->isHidden()) {
+      if (button->isEnabled()) button->click();
+      return;
+    }
+  }
+  OnOK();
 }
 
 void CDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -8,8 +8,8 @@
 // Commands as on the platform the layouts come from:
 //  - Escape, the close box and a button marked kIsCancel issue Cancel: OnCancel();
 //  - a button marked kIsOk issues OK: OnOK();
-//  - Enter presses the default push button (or the push button that has the focus); where there is
-//    none, it issues OK. A control that handles Enter itself (a multi-line field) keeps it.
+//  - Enter presses the push button that has the focus, else the default push button; where there
+//    is none, it issues OK. A control that handles Enter itself (a multi-line field) keeps it.
 // Values and controls are two copies, synchronised only by UpdateData (see data_exchange.h).
 #pragma once
 
@@ -86,6 +86,8 @@ class CDialog : public QDialog {
   };
 
   void BuildControls();
+  // Enter: the focused push button, else the default push button, else OK.
+  void PressEnter();
   void SetDefaultFocus();
 
   DialogTemplate template_;

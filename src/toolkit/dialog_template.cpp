@@ -46,7 +46,9 @@ QWidget* CreateWidget(QWidget* parent, const ControlTemplate& row) {
     case ControlKind::kPushButton:
     case ControlKind::kDefPushButton: {
       auto* button = new QPushButton(Label(row), parent);
-      button->setAutoDefault(true);
+      // Qt's auto-default would make the first button the default when the dialog is shown; the
+      // dialog handles Enter itself (see CDialog::keyPressEvent).
+      button->setAutoDefault(false);
       button->setDefault(row.kind == ControlKind::kDefPushButton);
       return button;
     }

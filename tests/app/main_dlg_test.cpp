@@ -17,7 +17,6 @@
 #include "app/test_documents.h"
 #include "support/temp_dir.h"
 #include "toolkit/code_page.h"
-#include "toolkit/icons.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
 #include "tools/about_box.h"
@@ -290,6 +289,10 @@ TEST_F(MainDlgTest, EnterInTheGameNameFieldDoesNothing) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(app_.prompts.records().empty());
   EXPECT_EQ(dialog.gameName, "");
+  // No button has become a default that Enter would press.
+  for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  }
 }
 
 TEST_F(MainDlgTest, GameNameFieldTakesAtMost31BytesAndEveryNameItTakesSurvivesSaveAndLoad) {
@@ -360,12 +363,6 @@ TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
   ASSERT_EQ(app_.prompts.records().size(), 1u);
   EXPECT_EQ(app_.prompts.records()[0].file.fileName, "");
   EXPECT_EQ(app_.prompts.records()[0].file.folder, "");
-}
-
-TEST_F(MainDlgTest, WindowCarriesTheMainIcon) {
-  CMainDlg& dialog = Open();
-  EXPECT_FALSE(dialog.windowIcon().isNull());
-  EXPECT_EQ(dialog.windowIcon().pixmap(32).toImage(), toolkit::MainIcon().pixmap(32).toImage());
 }
 
 }  // namespace

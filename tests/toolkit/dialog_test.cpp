@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "toolkit/data_exchange.h"
 #include "toolkit/scoped_codeset.h"
 #include "toolkit/scripted_prompts.h"
+#include "toolkit/wait_cursor.h"
 
 namespace {
 
@@ -92,12 +94,6 @@ TEST(DialogUnits, ConvertWithRoundingFromTheBaseUnits) {
   EXPECT_EQ(DialogUnitsToPixels(units, 175, 10, 60, 14), QRect(263, 16, 90, 23));
   // 240 * 6 / 4 = 360, 244 * 13 / 8 = 396.5
   EXPECT_EQ(DialogSizeToPixels(units, 240, 244), QSize(360, 397));
-}
-
-TEST(DialogUnits, BaseUnitsComeFromTheDialogFont) {
-  BaseUnits units = BaseUnitsOf(QApplication::font());
-  EXPECT_GT(units.cx, 3);
-  EXPECT_GT(units.cy, units.cx);
 }
 
 TEST(DialogTemplate, EveryControlSitsAtItsRowAndTheDialogHasItsSize) {
@@ -255,6 +251,17 @@ TEST(DialogKeys, EnterPressesTheDefaultButtonEscapeCancels) {
   EXPECT_EQ(dialog.cancelCount, 2);
 }
 
+TEST(DialogKeys, EnterPressesTheFocusedButton) {
+  ScriptedPrompts prompts;
+  SampleDialog dialog(prompts);
+  ASSERT_TRUE(dialog.InitDialog());
+  dialog.show();
+  dialog.Control(kClose)->setFocus();
+  Press(dialog.Control(kClose), Qt::Key_Return);
+  EXPECT_EQ(dialog.cancelCount, 1);
+  EXPECT_EQ(dialog.goCount, 0);
+}
+
 TEST(DialogKeys, EnterWithoutDefaultButtonIssuesOk) {
   ScriptedPrompts prompts;
   SampleDialog dialog(prompts);
@@ -307,6 +314,19 @@ TEST(DialogLife, EndDialogDuringInitialisationEndsDoModalAtOnce) {
   ScriptedPrompts prompts;
   EndsAtOnce dialog(prompts);
   EXPECT_EQ(dialog.DoModal(), kIdCancel);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WaitCursor, ShownWhileAliveAndRestoredAfter) {
+  {
+    toolkit::WaitCursor wait;
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
