@@ -1,7 +1,5 @@
 #include "app/main_dlg.h"
 
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QIcon>
 #include <QLabel>
@@ -11,6 +9,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "dlgfile/dlg_open.h"
 #include "toolkit/code_page.h"
 #include "toolkit/data_exchange.h"
 #include "toolkit/icons.h"
@@ -52,12 +51,10 @@ constexpr char kQuitCaption[] = "警告";
 
 // Whether `path` names a regular file that this process can open for reading.
 bool FileOpensForReading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenRegularFileForReading(path.c_str());
   if (file == nullptr) return false;
-  struct stat info;
-  bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
   std::fclose(file);
-  return regular;
+  return true;
 }
 
 std::string FormatVersion(int version) {

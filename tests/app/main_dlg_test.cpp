@@ -1,6 +1,7 @@
 #include "app/main_dlg.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -226,6 +227,15 @@ TEST_F(MainDlgTest, FolderIsNotADialogueFileAndChangesNothing) {
   CMainDlg& dialog = Open(DemoFile());
   EXPECT_FALSE(dialog.LoadFile(temp_.path()));
   EXPECT_EQ(app_.prompts.records().size(), 1u);
+  EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
+}
+
+TEST_F(MainDlgTest, FifoIsRefusedWithoutWaitingForAWriter) {
+  CMainDlg& dialog = Open(DemoFile());
+  const std::string fifo = temp_.File("pipe.dlg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(dialog.LoadFile(fifo));
+  EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"(" + fifo + ") 대화 파일 읽기 오류!"});
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
 }
 
