@@ -1,10 +1,10 @@
 #include "toolkit/qt_prompts.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
 
-#include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
 
 namespace toolkit {
@@ -22,17 +22,21 @@ bool QtPrompts::ShowQuestion(QWidget* parent, const QString& text, const QString
 
 bool QtPrompts::ShowFileDialog(QWidget* parent, const FileDialogRequest& request,
                                std::string& path) {
-  QFileDialog dialog(parent, QString::fromUtf8(request.title), ToQString(request.folder));
+  // Paths go to and from Qt in Qt's own file-name encoding, so that the file the dialog showed is
+  // the file the program opens whatever the locale's code page for texts.
+  QFileDialog dialog(parent, QString::fromUtf8(request.title),
+                     QFile::decodeName(request.folder.c_str()));
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askReplace);
   dialog.setNameFilters(ToQtNameFilters(request.filter));
   dialog.setDefaultSuffix(QString::fromUtf8(request.defaultExt));
-  if (!request.fileName.empty()) dialog.selectFile(ToQString(request.fileName));
+  if (!request.fileName.empty()) dialog.selectFile(QFile::decodeName(request.fileName.c_str()));
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return false;
-  path = FromQString(files.first());
+  const QByteArray name = QFile::encodeName(files.first());
+  path.assign(name.constData(), static_cast<size_t>(name.size()));
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "app/editor_app.h"
 #include "app/test_app_context.h"
 #include "app/test_documents.h"
+#include "platform/fault_injection.h"
 #include "support/temp_dir.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
@@ -228,6 +229,23 @@ TEST_F(MainDlgTest, FolderIsNotADialogueFileAndChangesNothing) {
   EXPECT_FALSE(dialog.LoadFile(temp_.path()));
   EXPECT_EQ(app_.prompts.records().size(), 1u);
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
+}
+
+TEST_F(MainDlgTest, LoadFailingAfterTheDocumentWasEmptiedShowsNoFileSoSaveCannotOverwrite) {
+  CMainDlg& dialog = Open(DemoFile());
+  const std::string other = temp_.File("other.dlg");
+  WriteDocument(other, "other", {{"p", 0, 5, {{"", "", "", "t"}}}});
+  platform::FailAllocationAfter(1, true);
+  const bool loaded = dialog.LoadFile(other);
+  platform::ResetAllocationFaults();
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"(" + other + ") 대화 파일 읽기 오류!"});
+  EXPECT_TRUE(dialog.currentPath.empty());
+  EXPECT_EQ(dialog.plotList()->count(), 0);
+  EXPECT_EQ(app_.document.GetPlots().GetCount(), 0);
+  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[]"));
+  EXPECT_TRUE(Hidden(CMainDlg::kVersionNumber));
+  EXPECT_FALSE(Enabled(CMainDlg::kEditPlot));
 }
 
 TEST_F(MainDlgTest, FifoIsRefusedWithoutWaitingForAWriter) {
