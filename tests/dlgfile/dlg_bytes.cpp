@@ -50,12 +50,12 @@ std::string Record(const LineSpec& line) {
 
 namespace {
 
-std::string PlotTable(const FileSpec& spec) {
+std::string PlotTable(const FileSpec& layout) {
   std::string table;
-  for (const PlotSpec& plot : spec.plots) {
+  for (const PlotSpec& plot : layout.plots) {
     table += Field(plot.name, 64);
-    if (spec.version >= 101) table += Le32(plot.rangeLow) + Le32(plot.rangeHigh);
-    if (spec.version >= 104) {
+    if (layout.version >= 101) table += Le32(plot.rangeLow) + Le32(plot.rangeHigh);
+    if (layout.version >= 104) {
       table += Le32(static_cast<int32_t>(plot.members.size()));
       for (int32_t id : plot.members) table += Le32(id);
     }
@@ -65,28 +65,28 @@ std::string PlotTable(const FileSpec& spec) {
 
 }  // namespace
 
-int32_t RecordOffset(const FileSpec& spec, int k) {
-  size_t offset = 148 + PlotTable(spec).size() + 8 * spec.index.size();
-  for (int i = 0; i < k; ++i) offset += Record(spec.records[i]).size();
+int32_t RecordOffset(const FileSpec& layout, int k) {
+  size_t offset = 148 + PlotTable(layout).size() + 8 * layout.index.size();
+  for (int i = 0; i < k; ++i) offset += Record(layout.records[i]).size();
   return static_cast<int32_t>(offset);
 }
 
-std::string BuildFile(const FileSpec& spec) {
-  const std::string table = PlotTable(spec);
-  const int32_t indexCount = static_cast<int32_t>(spec.index.size());
-  std::string header = Field("DLGTEXT", 8) + Field("QUILLHAVEN@", 32) + Le32(spec.version) +
-                       Le32(spec.lineCount >= 0 ? spec.lineCount : indexCount) +
-                       Field(spec.gameName, 32) + Le32(static_cast<int32_t>(148 + table.size())) +
-                       Le32(spec.multiLine) + Le32(spec.version >= 102 ? indexCount : 0) +
+std::string BuildFile(const FileSpec& layout) {
+  const std::string table = PlotTable(layout);
+  const int32_t indexCount = static_cast<int32_t>(layout.index.size());
+  std::string header = Field("DLGTEXT", 8) + Field("QUILLHAVEN@", 32) + Le32(layout.version) +
+                       Le32(layout.lineCount >= 0 ? layout.lineCount : indexCount) +
+                       Field(layout.gameName, 32) + Le32(static_cast<int32_t>(148 + table.size())) +
+                       Le32(layout.multiLine) + Le32(layout.version >= 102 ? indexCount : 0) +
                        std::string(40, '\0');
-  header += Le32(spec.columns[0]) + Le32(spec.columns[1]) + Le32(spec.columns[2]) +
-            Le32(static_cast<int32_t>(spec.plots.size()));
+  header += Le32(layout.columns[0]) + Le32(layout.columns[1]) + Le32(layout.columns[2]) +
+            Le32(static_cast<int32_t>(layout.plots.size()));
   std::string index;
-  for (const IndexSpec& entry : spec.index) {
-    index += Le32(entry.id) + Le32(RecordOffset(spec, entry.record));
+  for (const IndexSpec& entry : layout.index) {
+    index += Le32(entry.id) + Le32(RecordOffset(layout, entry.record));
   }
   std::string records;
-  for (const LineSpec& line : spec.records) records += Record(line);
+  for (const LineSpec& line : layout.records) records += Record(line);
   return header + table + index + records + Le32(static_cast<int32_t>(records.size()));
 }
 

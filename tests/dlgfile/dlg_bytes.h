@@ -56,9 +56,9 @@ struct FileSpec {
   // For versions below 102 the line count field doubles as the index count.
   int32_t lineCount = -1;  // -1: the number of index entries
 };
-std::string BuildFile(const FileSpec& spec);
+std::string BuildFile(const FileSpec& layout);
 
-// The byte offset at which record k starts in BuildFile(spec).
-int32_t RecordOffset(const FileSpec& spec, int k);
+// The byte offset at which record k starts in BuildFile(layout).
+int32_t RecordOffset(const FileSpec& layout, int k);
 
 }  // namespace dlgtest

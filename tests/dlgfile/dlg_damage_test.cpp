@@ -40,13 +40,13 @@ std::string SavedMultiPlotFile() {
 }
 
 std::string OldVersionFile() {
-  dlgtest::FileSpec spec;
-  spec.version = 101;
-  spec.plots = {{"a", 0, 10, {}}, {"b", 10, 20, {}}};
-  spec.records = {
+  dlgtest::FileSpec layout;
+  layout.version = 101;
+  layout.plots = {{"a", 0, 10, {}}, {"b", 10, 20, {}}};
+  layout.records = {
       {0, 0, "s", "e", "o", "zero"}, {4, 1, "", "", "", "four"}, {5, 0, "", "", "", "five"}};
-  spec.index = {{0, 0}, {-1, 1}, {-1, 1}, {-1, 1}, {4, 1}, {5, 2}};
-  return dlgtest::BuildFile(spec);
+  layout.index = {{0, 0}, {-1, 1}, {-1, 1}, {-1, 1}, {4, 1}, {5, 2}};
+  return dlgtest::BuildFile(layout);
 }
 
 // Loads the bytes and reads a few IDs straight from the file, checking the memory taken.

@@ -158,11 +158,11 @@ TEST(DlgReader, EmptyFileLoadsNothingAndSetsVersion104) {
 }
 
 TEST(DlgReader, WrongTagAndSignatureLoadExactlyLikeRightOnes) {
-  FileSpec spec;
-  spec.plots = {{"p", -1, -1, {0}}};
-  spec.records = {{0, 0, "", "", "", "text"}};
-  spec.index = {{0, 0}};
-  std::string bytes = dlgtest::BuildFile(spec);
+  FileSpec layout;
+  layout.plots = {{"p", -1, -1, {0}}};
+  layout.records = {{0, 0, "", "", "", "text"}};
+  layout.index = {{0, 0}};
+  std::string bytes = dlgtest::BuildFile(layout);
   bytes.replace(0, 8, "NOTADLG!");
   bytes.replace(8, 11, "SOMETHINGEL");
   CDlgFile doc;
@@ -172,12 +172,12 @@ TEST(DlgReader, WrongTagAndSignatureLoadExactlyLikeRightOnes) {
 }
 
 TEST(DlgReader, IdListedUnderTwoPlotsLoadsTwoSeparateLines) {
-  FileSpec spec;
-  spec.plots = {{"a", -1, -1, {0, 1}}, {"b", -1, -1, {1}}};
-  spec.records = {{0, 0, "", "", "", "zero"}, {1, 0, "", "", "", "one"}};
-  spec.index = {{0, 0}, {1, 1}};
+  FileSpec layout;
+  layout.plots = {{"a", -1, -1, {0, 1}}, {"b", -1, -1, {1}}};
+  layout.records = {{0, 0, "", "", "", "zero"}, {1, 0, "", "", "", "one"}};
+  layout.index = {{0, 0}, {1, 1}};
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   const auto plots = Plots(doc);
   ASSERT_EQ(plots[1].members.size(), 1u);
   EXPECT_EQ(plots[1].members[0].id, 1);
@@ -186,20 +186,20 @@ TEST(DlgReader, IdListedUnderTwoPlotsLoadsTwoSeparateLines) {
 }
 
 TEST(DlgReader, PlotsWithTheSameNameBothLoad) {
-  FileSpec spec;
-  spec.plots = {{"twin", 0, 10, {}}, {"twin", 10, 20, {}}};
+  FileSpec layout;
+  layout.plots = {{"twin", 0, 10, {}}, {"twin", 10, 20, {}}};
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   ASSERT_EQ(doc.GetPlots().GetCount(), 2);
   EXPECT_EQ(doc.GetPlot(doc.FindPlot("twin")).rangeLow, 0);
 }
 
 TEST(DlgReader, ListedIdsOutsideTheIndexOrWithNegativeOffsetAreSkipped) {
-  FileSpec spec;
-  spec.plots = {{"a", -1, -1, {-1, 5, 0, 1}}};
-  spec.records = {{0, 0, "", "", "", "zero"}};
-  spec.index = {{0, 0}, {-1, 1}};
-  std::string bytes = dlgtest::BuildFile(spec);
+  FileSpec layout;
+  layout.plots = {{"a", -1, -1, {-1, 5, 0, 1}}};
+  layout.records = {{0, 0, "", "", "", "zero"}};
+  layout.index = {{0, 0}, {-1, 1}};
+  std::string bytes = dlgtest::BuildFile(layout);
   const int32_t index = dlgtest::ReadLe32(bytes, 80);
   bytes.replace(index + 12, 4, Le32(-20));  // entry 1 points before the file
   CDlgFile doc;
@@ -210,18 +210,18 @@ TEST(DlgReader, ListedIdsOutsideTheIndexOrWithNegativeOffsetAreSkipped) {
 
 // Old versions: the plot table has no member lists, lines go to the plot their record names.
 FileSpec OldFile(int32_t version) {
-  FileSpec spec;
-  spec.version = version;
-  spec.gameName = "old game";
-  spec.multiLine = 1;
-  spec.plots = {{"first", 5, 50, {}}, {"second", 60, 70, {}}};
-  spec.records = {{3, 1, "S", "E", "s.wav", "three"},
+  FileSpec layout;
+  layout.version = version;
+  layout.gameName = "old game";
+  layout.multiLine = 1;
+  layout.plots = {{"first", 5, 50, {}}, {"second", 60, 70, {}}};
+  layout.records = {{3, 1, "S", "E", "s.wav", "three"},
                   {0, 0, "", "", "", "zero"},
                   {4, -1, "", "", "", "no plot"},
                   {6, 2, "", "", "", "plot out of range"},
                   {1, 1, "", "", "", "one"}};
-  spec.index = {{3, 0}, {-1, 1}, {0, 1}, {4, 2}, {6, 3}, {1, 4}};
-  return spec;
+  layout.index = {{3, 0}, {-1, 1}, {0, 1}, {4, 2}, {6, 3}, {1, 4}};
+  return layout;
 }
 
 TEST(DlgReaderOldVersions, Version100HasNoRangesAndTakesIndexCountFromLineCount) {
@@ -243,17 +243,17 @@ TEST(DlgReaderOldVersions, Version100HasNoRangesAndTakesIndexCountFromLineCount)
 }
 
 TEST(DlgReaderOldVersions, Version100ReadsOnlyAsManyEntriesAsTheLineCountSays) {
-  FileSpec spec = OldFile(100);
-  spec.lineCount = 3;  // entries 3 (ID 4) and later are not read
+  FileSpec layout = OldFile(100);
+  layout.lineCount = 3;  // entries 3 (ID 4) and later are not read
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   EXPECT_EQ(doc.GetLines().GetCount(), 2);
 }
 
 TEST(DlgReaderOldVersions, Version101ReadsRangesButStillCountsByLineCount) {
-  FileSpec spec = OldFile(101);
+  FileSpec layout = OldFile(101);
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   const auto plots = Plots(doc);
   EXPECT_EQ(plots[0].low, 5);
   EXPECT_EQ(plots[1].high, 70);
@@ -262,10 +262,10 @@ TEST(DlgReaderOldVersions, Version101ReadsRangesButStillCountsByLineCount) {
 
 TEST(DlgReaderOldVersions, Versions102And103UseTheirOwnIndexCountAndPlaceByPlotIndex) {
   for (int32_t version : {102, 103}) {
-    FileSpec spec = OldFile(version);
-    spec.lineCount = 0;  // ignored from 102 on
+    FileSpec layout = OldFile(version);
+    layout.lineCount = 0;  // ignored from 102 on
     CDlgFile doc;
-    ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1) << version;
+    ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1) << version;
     EXPECT_EQ(doc.GetVersion(), version);
     const auto plots = Plots(doc);
     EXPECT_EQ(plots[1].low, 60);
@@ -276,27 +276,27 @@ TEST(DlgReaderOldVersions, Versions102And103UseTheirOwnIndexCountAndPlaceByPlotI
 }
 
 TEST(DlgReaderOldVersions, TwoRecordsOfOneIdBothLoad) {
-  FileSpec spec;
-  spec.version = 103;
-  spec.plots = {{"a", -1, -1, {}}};
-  spec.records = {{2, 0, "", "", "", "first"}, {2, 0, "", "", "", "again"}};
-  spec.index = {{2, 0}, {2, 1}};
+  FileSpec layout;
+  layout.version = 103;
+  layout.plots = {{"a", -1, -1, {}}};
+  layout.records = {{2, 0, "", "", "", "first"}, {2, 0, "", "", "", "again"}};
+  layout.index = {{2, 0}, {2, 1}};
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   const auto plots = Plots(doc);
   ASSERT_EQ(plots[0].members.size(), 2u);
   EXPECT_EQ(plots[0].members[1].text, "again");
 }
 
 TEST(DlgReaderOldVersions, SavingAnOldFileWithRepeatedIdsKeepsEveryOtherIdReadable) {
-  FileSpec spec;
-  spec.version = 103;
-  spec.plots = {{"a", -1, -1, {}}};
-  spec.records = {
+  FileSpec layout;
+  layout.version = 103;
+  layout.plots = {{"a", -1, -1, {}}};
+  layout.records = {
       {1, 0, "", "", "", "first one"}, {1, 0, "", "", "", "second one"}, {2, 0, "", "", "", "two"}};
-  spec.index = {{1, 0}, {1, 1}, {2, 2}};
+  layout.index = {{1, 0}, {1, 1}, {2, 2}};
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   TempDir dir;
   DebugCapture capture;
   ASSERT_EQ(doc.Save(dir.File("s.dlg").c_str()), 1);
@@ -311,13 +311,13 @@ TEST(DlgReaderOldVersions, SavingAnOldFileWithRepeatedIdsKeepsEveryOtherIdReadab
 // Damaged input: every count, length and offset is checked against the file.
 
 std::string GoodFile() {
-  FileSpec spec;
-  spec.gameName = "damaged";
-  spec.plots = {{"a", 0, 10, {0, 2}}, {"b", 10, 20, {1}}};
-  spec.records = {
+  FileSpec layout;
+  layout.gameName = "damaged";
+  layout.plots = {{"a", 0, 10, {0, 2}}, {"b", 10, 20, {1}}};
+  layout.records = {
       {0, 0, "sp", "ex", "so", "zero"}, {1, 1, "", "", "", "one"}, {2, 0, "", "", "", "two"}};
-  spec.index = {{0, 0}, {1, 1}, {2, 2}};
-  return dlgtest::BuildFile(spec);
+  layout.index = {{0, 0}, {1, 1}, {2, 2}};
+  return dlgtest::BuildFile(layout);
 }
 
 TEST(DlgReaderDamage, BodyLengthNegativeOrBeyondTheFileRejectsOnlyThatRecord) {
@@ -364,31 +364,31 @@ TEST(DlgReaderDamage, HugeCountsStopWhereTheFileEnds) {
 }
 
 TEST(DlgReaderDamage, OldVersionWithHugeLineCountReadsOnlyTheEntriesPresent) {
-  FileSpec spec = OldFile(100);
-  spec.lineCount = INT32_MAX;
+  FileSpec layout = OldFile(100);
+  layout.lineCount = INT32_MAX;
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   EXPECT_EQ(doc.GetLines().GetCount(), 3);
 }
 
 TEST(DlgReaderDamage, RecordWithoutIdIsDroppedInsteadOfRenumbered) {
-  FileSpec spec;
-  spec.plots = {{"a", 50, 60, {0}}};
-  spec.records = {{-1, 0, "", "", "", "no id"}};
-  spec.index = {{0, 0}};
+  FileSpec layout;
+  layout.plots = {{"a", 50, 60, {0}}};
+  layout.records = {{-1, 0, "", "", "", "no id"}};
+  layout.index = {{0, 0}};
   CDlgFile doc;
-  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(spec)), 1);
+  ASSERT_EQ(LoadBytes(doc, dlgtest::BuildFile(layout)), 1);
   EXPECT_EQ(doc.GetLines().GetCount(), 0);
 }
 
 TEST(DlgReaderDamage, OneRecordListedMillionsOfTimesStopsAtTheMemoryBound) {
   // 8 MB of member IDs, all naming one record of 64 KB: loading every listing would take 128 GB.
-  FileSpec spec;
+  FileSpec layout;
   const int32_t listings = 2 * 1000 * 1000;
-  spec.plots = {{"a", -1, -1, std::vector<int32_t>(listings, 0)}};
-  spec.records = {{0, 0, "", "", "", std::string(64 * 1024, 'x')}};
-  spec.index = {{0, 0}};
-  const std::string bytes = dlgtest::BuildFile(spec);
+  layout.plots = {{"a", -1, -1, std::vector<int32_t>(listings, 0)}};
+  layout.records = {{0, 0, "", "", "", std::string(64 * 1024, 'x')}};
+  layout.index = {{0, 0}};
+  const std::string bytes = dlgtest::BuildFile(layout);
   CDlgFile doc;
   DebugCapture capture;
   ASSERT_EQ(LoadBytes(doc, bytes), 1);

@@ -81,15 +81,15 @@ TEST(DlgWriter, IdsZeroTwoFiveGiveSixEntriesWithHolesPointingAtTheNextRecord) {
   AddLine(doc, plot, 2, "two\r\nlines");
   ASSERT_EQ(doc.Save(dir.File("h.dlg").c_str()), 1);
 
-  FileSpec spec;
-  spec.plots = {{"scene", 0, 10, {5, 0, 2}}};
-  spec.records = {{0, 0, "", "", "", "zero"},
+  FileSpec layout;
+  layout.plots = {{"scene", 0, 10, {5, 0, 2}}};
+  layout.records = {{0, 0, "", "", "", "zero"},
                   {2, 0, "", "", "", "two\r\nlines"},
                   {5, 0, "Mina", "smile", "v5.wav", "five"}};
-  spec.index = {{0, 0}, {-1, 1}, {2, 1}, {-1, 2}, {-1, 2}, {5, 2}};
-  spec.lineCount = 3;
+  layout.index = {{0, 0}, {-1, 1}, {2, 1}, {-1, 2}, {-1, 2}, {5, 2}};
+  layout.lineCount = 3;
   const std::string bytes = ReadFileBytes(dir.File("h.dlg"));
-  EXPECT_EQ(bytes, dlgtest::BuildFile(spec));
+  EXPECT_EQ(bytes, dlgtest::BuildFile(layout));
   EXPECT_EQ(ReadLe32(bytes, 88), 6);
   // Holes 1, 3 and 4 point at the records of IDs 2, 5 and 5.
   const int32_t index = ReadLe32(bytes, 80);
@@ -216,13 +216,13 @@ TEST(DlgWriter, SecondLineOfAnIdGetsNoEntryNoRecordAndIsReported) {
   EXPECT_EQ(capture.lines()[0],
             "CDlgFile::Save() Error (3) : ID is negative or duplicated(0), line not written!\n");
 
-  FileSpec spec;
-  spec.plots = {{"a", -1, -1, {0, 2}}, {"b", -1, -1, {1, 0}}};
-  spec.records = {
+  FileSpec layout;
+  layout.plots = {{"a", -1, -1, {0, 2}}, {"b", -1, -1, {1, 0}}};
+  layout.records = {
       {0, 0, "", "", "", "first zero"}, {1, 1, "", "", "", "one"}, {2, 0, "", "", "", "two"}};
-  spec.index = {{0, 0}, {1, 1}, {2, 2}};
-  spec.lineCount = 4;  // the header counts every line of the document
-  EXPECT_EQ(ReadFileBytes(dir.File("d.dlg")), dlgtest::BuildFile(spec));
+  layout.index = {{0, 0}, {1, 1}, {2, 2}};
+  layout.lineCount = 4;  // the header counts every line of the document
+  EXPECT_EQ(ReadFileBytes(dir.File("d.dlg")), dlgtest::BuildFile(layout));
 }
 
 TEST(DlgWriter, LineWithNegativeIdIsNotWrittenSoEntryKStaysIdK) {
@@ -237,12 +237,12 @@ TEST(DlgWriter, LineWithNegativeIdIsNotWrittenSoEntryKStaysIdK) {
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_EQ(capture.lines()[0],
             "CDlgFile::Save() Error (3) : ID is negative or duplicated(-4), line not written!\n");
-  FileSpec spec;
-  spec.plots = {{"a", -1, -1, {-4, 1}}};
-  spec.records = {{1, 0, "", "", "", "one"}};
-  spec.index = {{-1, 0}, {1, 0}};
-  spec.lineCount = 2;
-  EXPECT_EQ(ReadFileBytes(dir.File("n.dlg")), dlgtest::BuildFile(spec));
+  FileSpec layout;
+  layout.plots = {{"a", -1, -1, {-4, 1}}};
+  layout.records = {{1, 0, "", "", "", "one"}};
+  layout.index = {{-1, 0}, {1, 0}};
+  layout.lineCount = 2;
+  EXPECT_EQ(ReadFileBytes(dir.File("n.dlg")), dlgtest::BuildFile(layout));
 }
 
 TEST(DlgWriter, HighIdWritesEveryHoleWithoutHoldingThem) {
