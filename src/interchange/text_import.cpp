@@ -123,6 +123,11 @@ void WriteImportLog(int id, const char* text) {
 }
 
 bool CDlgFile::Import(const char* path) {
+  ImportCounts counts;
+  return ImportText(*this, path, counts);
+}
+
+bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
   const int lineCount = FileGetLineCount(path);
   EmptyImportLog();
   interchange::TextLineReader reader;
@@ -132,7 +137,7 @@ bool CDlgFile::Import(const char* path) {
   }
   // Parsing changes nothing; only when the whole file has been read are the texts put in place.
   CQHList<interchange::ImportEntry> entries;
-  const ParseResult parsed = ParseImportFile(reader, lineCount, *this, entries);
+  const ParseResult parsed = ParseImportFile(reader, lineCount, document, entries);
   reader.Close();
   if (parsed == ParseResult::kReadError) {
     platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
@@ -141,15 +146,21 @@ bool CDlgFile::Import(const char* path) {
 
   // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
   // more than once, its entries are applied in file order and the last one wins.
+  ImportCounts applied;
   for (auto* pos = entries.GetHeadPosition(); pos != nullptr; pos = pos->next) {
     interchange::ImportEntry& entry = pos->value;
     if (entry.target != nullptr) {
       entry.target->value.text.Swap(entry.text);
-    } else if (entry.id >= 0) {
+      ++applied.matched;
+      continue;
+    }
+    if (entry.id >= 0) {
       WriteImportLog(entry.id, entry.text);
     } else {
       WriteImportLog(entry.oversizeId, entry.text);
     }
+    ++applied.logged;
   }
+  counts = applied;
   return true;
 }

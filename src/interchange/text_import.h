@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+class CDlgFile;
+
 // The log of imported texts whose ID matched no line, in the current directory.
 inline constexpr char kImportLogName[] = "Parlatrix.log";
 
@@ -32,3 +34,12 @@ void FileReadLine(std::FILE* file, char* buffer, int size);
 void WriteImportLog(int id, const char* text);
 // The same, with the ID as written in the import file (an ID too large for an int).
 void WriteImportLog(const char* idDigits, const char* text);
+
+// What one import did: entries whose text went into a line, and entries written to the log.
+struct ImportCounts {
+  long matched = 0;
+  long logged = 0;
+};
+
+// CDlgFile::Import, also counting where the entries went. The counts are set only on success.
+[[nodiscard]] bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts);
