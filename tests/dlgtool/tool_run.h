@@ -1,0 +1,25 @@
+// Runs the built dlgtool as a separate process, as a build pipeline does, and collects what it
+// printed and its exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/dlg_file.h"
+
+namespace dlgtooltest {
+
+struct ToolRun {
+  int status = -1;  // exit status; -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `dlgtool args...` with `cwd` as its current directory.
+ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args);
+
+// Appends a line with the given ID and texts to `plot`.
+void AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text, const char* speaker = "",
+             const char* expression = "", const char* sound = "");
+
+}  // namespace dlgtooltest

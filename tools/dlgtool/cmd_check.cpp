@@ -1,0 +1,49 @@
+// dlgtool check: problems in a dialogue file that a team wants to hear about before shipping.
+#include <cstdio>
+
+#include "check.h"
+#include "commands.h"
+#include "document_io.h"
+#include "interchange/speaker_config.h"
+#include "output.h"
+
+namespace dlgtool {
+
+namespace {
+
+bool CanRead(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+}  // namespace
+
+int RunCheck(const std::string& file, const std::string& ini) {
+  CQHList<SpeakerEntry> speakers;
+  SpeakerConfig config;
+  if (!ini.empty()) {
+    if (!CanRead(ini)) {
+      Message("%s: cannot open the configuration", ini.c_str());
+      return kExitFailure;
+    }
+    QuietDiagnostics quiet;  // an incomplete configuration is reported as a finding
+    config.path = ini;
+    config.speakers = &speakers;
+    config.complete = LoadSpeakerConfigFrom(ini.c_str(), speakers);
+  }
+  CDlgFile doc;
+  DlgHeader header;
+  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+
+  const std::vector<Finding> findings = CheckDocument(doc, ini.empty() ? nullptr : &config);
+  std::string out;
+  for (const Finding& finding : findings) out += file + ": " + FormatFinding(finding) + "\n";
+  PrintResult(out);
+  if (findings.empty()) return kExitSuccess;
+  Message("%s: %zu problem%s", file.c_str(), findings.size(), findings.size() == 1 ? "" : "s");
+  return kExitFinding;
+}
+
+}  // namespace dlgtool

@@ -1,0 +1,24 @@
+// The subcommands of dlgtool. Each returns the process's exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace dlgtool {
+
+enum ExitStatus {
+  kExitSuccess = 0,
+  kExitFinding = 1,  // a lookup that found nothing, a check that found problems
+  kExitFailure = 2,  // wrong usage, or a file that cannot be read or written
+};
+
+int RunInfo(const std::string& file);
+// `ids` as typed: whole decimal numbers, optionally signed.
+int RunGet(const std::string& file, const std::vector<std::string>& ids, bool textOnly);
+int RunExport(const std::string& file, const std::string& out, bool recording);
+// Saves in place when `output` is empty.
+int RunImport(const std::string& file, const std::string& in, const std::string& output);
+// Checks speakers and expressions only when `ini` is not empty.
+int RunCheck(const std::string& file, const std::string& ini);
+
+}  // namespace dlgtool

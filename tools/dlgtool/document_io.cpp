@@ -1,0 +1,73 @@
+#include "document_io.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "dlgfile/dlg_open.h"
+#include "output.h"
+#include "platform/debug_output.h"
+
+namespace dlgtool {
+
+namespace {
+
+bool verboseDiagnostics = false;
+int quietDepth = 0;
+
+void ForwardDiagnostic(const std::string& line) {
+  if (quietDepth > 0 && !verboseDiagnostics) return;
+  std::string text = std::string(kProgram) + ": " + line;
+  if (text.empty() || text.back() != '\n') text += '\n';
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+}  // namespace
+
+void InstallDiagnostics(bool verbose) {
+  verboseDiagnostics = verbose;
+  platform::SetDebugSink(ForwardDiagnostic);
+}
+
+QuietDiagnostics::QuietDiagnostics() {
+  ++quietDepth;
+}
+QuietDiagnostics::~QuietDiagnostics() {
+  --quietDepth;
+}
+
+bool ReadHeader(const char* path, DlgHeader& header) {
+  std::FILE* file = OpenRegularFileForReading(path);
+  if (file == nullptr) return false;
+  uint8_t block[kDlgHeaderSize];
+  const size_t got = std::fread(block, 1, sizeof block, file);
+  std::fclose(file);
+  header = NewDlgHeader();
+  OverlayDlgHeader(header, block, got);
+  return true;
+}
+
+bool HasDialogueSignature(const DlgHeader& header) {
+  const DlgHeader expected = NewDlgHeader();
+  return std::memcmp(header.tag, expected.tag, sizeof header.tag) == 0 &&
+         std::memcmp(header.signature, expected.signature, sizeof header.signature) == 0;
+}
+
+bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
+  if (!ReadHeader(path, header)) {
+    Message("%s: cannot open the dialogue file", path);
+    return false;
+  }
+  if (!HasDialogueSignature(header)) {
+    Message("%s: warning: no dialogue file header (DLGTEXT, QUILLHAVEN@); read anyway", path);
+  }
+  // Load's own diagnostics stay visible: a damaged file may load only in part.
+  if (doc.Load(path) == 0) {
+    Message("%s: cannot load the dialogue file", path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace dlgtool

@@ -1,0 +1,34 @@
+// Opening documents for dlgtool, and where the core's diagnostics go.
+#pragma once
+
+#include "dlgfile/dlg_format.h"
+#include "model/dlg_file.h"
+
+namespace dlgtool {
+
+// The core reports on its debug output channel; dlgtool passes those lines to stderr, prefixed
+// with its name. Inside a QuietDiagnostics scope they are dropped (unless verbose), because
+// dlgtool reports those failures itself in its own words.
+void InstallDiagnostics(bool verbose);
+
+class QuietDiagnostics {
+ public:
+  QuietDiagnostics();
+  ~QuietDiagnostics();
+  QuietDiagnostics(const QuietDiagnostics&) = delete;
+  QuietDiagnostics& operator=(const QuietDiagnostics&) = delete;
+};
+
+// Reads the 132-byte header block over the defaults of a new header, as the reader does, so that
+// a short file leaves defaults in place. False when the file cannot be opened as a regular file.
+[[nodiscard]] bool ReadHeader(const char* path, DlgHeader& header);
+
+// True when the tag and the signature are those the writer writes.
+[[nodiscard]] bool HasDialogueSignature(const DlgHeader& header);
+
+// Reads the header and loads the document. A file that does not carry the dialogue file's tag
+// and signature is loaded all the same (the editor accepts it too) after a warning. False, with a
+// message, when the file cannot be opened.
+[[nodiscard]] bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header);
+
+}  // namespace dlgtool

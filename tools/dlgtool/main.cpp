@@ -1,0 +1,121 @@
+// dlgtool: the editor's file operations for build pipelines, without a window.
+//
+//   dlgtool info FILE.dlg
+//   dlgtool get FILE.dlg ID... [--text-only]
+//   dlgtool export FILE.dlg OUT.txt [--recording]
+//   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
+//   dlgtool check FILE.dlg [--ini Parlatrix.ini]
+//
+// Exit status: 0 success, 1 a finding (a line that is not there, problems found by check),
+// 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
+// stderr. CLI11 reports usage errors by exception; they are caught here and nowhere else.
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "document_io.h"
+
+namespace {
+
+struct Arguments {
+  bool verbose = false;
+  std::string file;
+  std::string second;  // OUT.txt of export, IN.txt of import
+  std::vector<std::string> ids;
+  bool textOnly = false;
+  bool recording = false;
+  std::string output;
+  std::string ini;
+};
+
+constexpr char kInfoHelp[] =
+    "Prints the format version, game name, column and multi-line options, the line and index "
+    "counts of the header, and every plot with its ID range (upper end exclusive, * for no "
+    "bound) and the number of lines loaded into it.";
+constexpr char kExportHelp[] =
+    "The translation form has, per plot, a line of 13 asterisks and then per line its ID, its "
+    "text and an empty line. Line ends are CR LF.";
+constexpr char kImportHelp[] =
+    "Reads a text file in the translation form, puts each text into the line with the same ID "
+    "and saves FILE (or the -o file). Texts whose ID matches no line go to Parlatrix.log in the "
+    "current directory. Prints how many texts were matched and how many were logged.";
+constexpr char kCheckHelp[] =
+    "Reports duplicate IDs, IDs outside their plot's range, game and plot names longer than "
+    "their file fields (31 and 63 bytes), sound names over 250 bytes, texts over 4095 bytes, "
+    "repeated plot names and, with --ini, speakers and expressions that the configuration does "
+    "not know. One line per problem, naming the plot and the ID. Exit status 1 when there are "
+    "problems.";
+constexpr char kGetHelp[] =
+    "Reads lines straight from FILE through its index, one open and three reads per line, as a "
+    "game does. Prints one line per ID: ID, speaker, expression, sound and text separated by "
+    "TABs, with backslash, TAB, CR and LF in the texts written as \\\\ \\t \\r \\n. Exit status 1 "
+    "when some ID has no line.";
+
+void AddFile(CLI::App* command, Arguments& args) {
+  command->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
+}
+
+int Dispatch(const CLI::App& app, const Arguments& args) {
+  using namespace dlgtool;
+  if (app.got_subcommand("info")) return RunInfo(args.file);
+  if (app.got_subcommand("get")) return RunGet(args.file, args.ids, args.textOnly);
+  if (app.got_subcommand("export")) return RunExport(args.file, args.second, args.recording);
+  if (app.got_subcommand("import")) return RunImport(args.file, args.second, args.output);
+  return RunCheck(args.file, args.ini);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  CLI::App app{"Parlatrix dialogue files (.dlg) on the command line.", "dlgtool"};
+  app.set_version_flag("--version", "dlgtool 1.0");
+  app.add_flag("-v,--verbose", args.verbose, "Show every diagnostic of the file classes");
+  app.require_subcommand(1, 1);
+  app.fallthrough();
+  app.footer(
+      "Exit status: 0 success, 1 a finding (a missing line, problems found), 2 wrong usage or a "
+      "file that cannot be read or written.");
+
+  CLI::App* info = app.add_subcommand("info", "Header, options and plots of a dialogue file");
+  info->footer(kInfoHelp);
+  AddFile(info, args);
+
+  CLI::App* get = app.add_subcommand("get", "Lines by ID, read through the file's index");
+  get->footer(kGetHelp);
+  AddFile(get, args);
+  get->add_option("ID", args.ids, "Line IDs")->required();
+  get->add_flag("--text-only", args.textOnly,
+                "Print only the text, as the lookup tool shows it: one final line break and "
+                "every CR removed");
+
+  CLI::App* exporter = app.add_subcommand("export", "Write every plot's texts to a text file");
+  exporter->footer(kExportHelp);
+  AddFile(exporter, args);
+  exporter->add_option("OUT", args.second, "Text file to create (replaced if it exists)")
+      ->required();
+  exporter->add_flag("--recording", args.recording,
+                     "Write the recording form (one line per dialogue line: ID TAB text) "
+                     "instead of the translation form");
+
+  CLI::App* importer = app.add_subcommand("import", "Put translated texts back and save");
+  importer->footer(kImportHelp);
+  AddFile(importer, args);
+  importer->add_option("IN", args.second, "Text file in the translation form")->required();
+  importer->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
+
+  CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");
+  check->footer(kCheckHelp);
+  AddFile(check, args);
+  check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? dlgtool::kExitSuccess : dlgtool::kExitFailure;
+  }
+  dlgtool::InstallDiagnostics(args.verbose);
+  return Dispatch(app, args);
+}

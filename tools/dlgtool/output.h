@@ -1,0 +1,29 @@
+// Text output of dlgtool. Results go to stdout, messages to stderr. Texts of the document are
+// bytes in the user's code page and pass through unchanged, except the bytes that would break the
+// one-line-per-item layout, which are escaped.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace dlgtool {
+
+inline constexpr char kProgram[] = "dlgtool";
+
+// Appends `text` with backslash, TAB, CR and LF written as \\ \t \r \n and every other byte below
+// 0x20 (and 0x7F) as \xHH. Bytes from 0x80 up pass unchanged, so CJK texts stay readable.
+void AppendEscaped(std::string& out, std::string_view text);
+// The same between double quotes, with a double quote written as \".
+void AppendQuoted(std::string& out, std::string_view text);
+
+// A plot's ID range, upper end exclusive: "[0, 50)", "[100, *)" or "[*, 50)" for one missing
+// bound (negative), "none" for two.
+std::string RangeText(int low, int high);
+
+// Writes `text` to stdout as it is.
+void PrintResult(const std::string& text);
+// "dlgtool: <text>\n" on stderr.
+void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace dlgtool
