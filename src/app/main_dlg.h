@@ -93,6 +93,13 @@ class CMainDlg : public toolkit::CDialog {
   void OnPlotDblClk();
   void OnAbout();
 
+ public:
+  // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
+  // the entry's index, or -1 when the name is taken (after its message) or memory runs out.
+  int AddPlotByName(const std::string& name);
+  // Deletes the first plot named as the entry at `index`, with all its lines, and the entry.
+  void DeletePlotAt(int index);
+
  protected:
   void DoDataExchange(toolkit::CDataExchange& dx) override;
   bool OnInitDialog() override;
