@@ -59,26 +59,40 @@ void GatheredText::DropTrailingBreak() {
   if (length_ > 0 && bytes_[length_ - 1] == '\r') --length_;
 }
 
-void GatheredText::RemoveAll(char byte) {
+void GatheredText::JoinLines() {
+  // Removing the TABs first may join a CR and an LF into a pair. So a CR goes exactly when the
+  // next byte that is not a TAB is an LF; every TAB and every LF goes.
   size_t kept = 0;
   for (size_t i = 0; i < length_; ++i) {
-    if (bytes_[i] != byte) bytes_[kept++] = bytes_[i];
+    const char byte = bytes_[i];
+    if (byte == '\t' || byte == '\n') continue;
+    if (byte == '\r') {
+      size_t next = i + 1;
+      while (next < length_ && bytes_[next] == '\t') ++next;
+      if (next < length_ && bytes_[next] == '\n') continue;
+    }
+    bytes_[kept++] = byte;
   }
   length_ = kept;
 }
 
-void GatheredText::JoinLines() {
-  RemoveAll('\t');
-  size_t kept = 0;
-  for (size_t i = 0; i < length_; ++i) {
-    if (bytes_[i] == '\r' && i + 1 < length_ && bytes_[i + 1] == '\n') {
-      ++i;
-      continue;
+ImportEntry* ImportEntries::Add() {
+  if (count_ == capacity_) {
+    const size_t grown = capacity_ == 0 ? 256 : capacity_ * 2;
+    ImportEntry* bigger =
+        platform::AllocationShouldFail() ? nullptr : new (std::nothrow) ImportEntry[grown];
+    if (bigger == nullptr) return nullptr;
+    for (size_t k = 0; k < count_; ++k) {
+      bigger[k].id = entries_[k].id;
+      bigger[k].target = entries_[k].target;
+      bigger[k].oversizeId.Swap(entries_[k].oversizeId);
+      bigger[k].text.Swap(entries_[k].text);
     }
-    bytes_[kept++] = bytes_[i];
+    delete[] entries_;
+    entries_ = bigger;
+    capacity_ = grown;
   }
-  length_ = kept;
-  RemoveAll('\n');
+  return &entries_[count_++];
 }
 
 bool ImportParser::TakeLine(const char* line, size_t length) {
@@ -111,9 +125,9 @@ bool ImportParser::StartEntry(const char* digits, size_t length) {
 
 bool ImportParser::CompleteEntry() {
   text_.DropTrailingBreak();
-  auto* node = entries_.AddTail();
-  if (node == nullptr) return false;
-  ImportEntry& entry = node->value;
+  ImportEntry* added = entries_.Add();
+  if (added == nullptr) return false;
+  ImportEntry& entry = *added;
   entry.id = id_;
   if (id_ >= 0) {
     entry.target = document_.FindItem(id_);

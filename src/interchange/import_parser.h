@@ -18,7 +18,6 @@
 
 #include "model/dlg_file.h"
 #include "model/plain_string.h"
-#include "model/qh_list.h"
 
 namespace interchange {
 
@@ -29,6 +28,27 @@ struct ImportEntry {
   CPlainString oversizeId;
   CPlainString text;
   LinePos target = nullptr;  // the line that gets the text; nullptr: the entry goes to the log
+};
+
+// The entries of one import, in file order. One block holds them all and grows by doubling;
+// growing moves the texts by Swap, never copying one, so a script of 100 000 entries costs a few
+// dozen allocations besides the texts themselves.
+class ImportEntries {
+ public:
+  ImportEntries() = default;
+  ~ImportEntries() { delete[] entries_; }
+  ImportEntries(const ImportEntries&) = delete;
+  ImportEntries& operator=(const ImportEntries&) = delete;
+
+  // A fresh entry at the end; nullptr when out of memory (the entries are then unchanged).
+  [[nodiscard]] ImportEntry* Add();
+  size_t Count() const { return count_; }
+  ImportEntry& operator[](size_t k) { return entries_[k]; }
+
+ private:
+  ImportEntry* entries_ = nullptr;
+  size_t count_ = 0;
+  size_t capacity_ = 0;
 };
 
 // Growable byte buffer for the text of the entry in progress. Appending is amortised constant
@@ -49,12 +69,10 @@ class GatheredText {
 
   // Removes a final LF and then a CR right before it.
   void DropTrailingBreak();
-  // Removes every TAB, then every CR LF pair, then every LF.
+  // Removes every TAB, then every CR LF pair, then every LF (in one pass).
   void JoinLines();
 
  private:
-  void RemoveAll(char byte);
-
   char* bytes_ = nullptr;
   size_t length_ = 0;
   size_t capacity_ = 0;
@@ -62,7 +80,7 @@ class GatheredText {
 
 class ImportParser {
  public:
-  ImportParser(const CDlgFile& document, CQHList<ImportEntry>& entries)
+  ImportParser(const CDlgFile& document, ImportEntries& entries)
       : document_(document), entries_(entries) {}
 
   // One line of the file, without its line end. Its text ends at its first NUL byte, if any.
@@ -76,7 +94,7 @@ class ImportParser {
   [[nodiscard]] bool CompleteEntry();
 
   const CDlgFile& document_;
-  CQHList<ImportEntry>& entries_;
+  ImportEntries& entries_;
   bool inEntry_ = false;
   int id_ = -1;
   CPlainString oversizeId_;

@@ -34,7 +34,7 @@ enum class ParseResult { kDone, kOutOfMemory, kReadError };
 
 // Reads exactly `lineCount` lines (the count taken before the file was opened) into entries.
 ParseResult ParseImportFile(interchange::TextLineReader& reader, int lineCount,
-                            const CDlgFile& document, CQHList<interchange::ImportEntry>& entries) {
+                            const CDlgFile& document, interchange::ImportEntries& entries) {
   interchange::ImportParser parser(document, entries);
   for (int i = 0; i < lineCount; ++i) {
     const char* line = nullptr;
@@ -136,7 +136,7 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
     return false;
   }
   // Parsing changes nothing; only when the whole file has been read are the texts put in place.
-  CQHList<interchange::ImportEntry> entries;
+  interchange::ImportEntries entries;
   const ParseResult parsed = ParseImportFile(reader, lineCount, document, entries);
   reader.Close();
   if (parsed == ParseResult::kReadError) {
@@ -147,8 +147,8 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
   // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
   // more than once, its entries are applied in file order and the last one wins.
   ImportCounts applied;
-  for (auto* pos = entries.GetHeadPosition(); pos != nullptr; pos = pos->next) {
-    interchange::ImportEntry& entry = pos->value;
+  for (size_t k = 0; k < entries.Count(); ++k) {
+    interchange::ImportEntry& entry = entries[k];
     if (entry.target != nullptr) {
       entry.target->value.text.Swap(entry.text);
       ++applied.matched;
