@@ -77,6 +77,14 @@ class CMainDlg : public toolkit::CDialog {
   std::string textFolder;  // where the Import and Export dialogs start
   int versionNumber = 0;
 
+  // The routines the file commands share. Each shows its own messages; true on success.
+  // Writes the document to the current path after reading the controls into it.
+  [[nodiscard]] bool SaveFile();
+  // Merges the texts of the import path into the document's lines.
+  [[nodiscard]] bool ImportText();
+  // Writes the texts to the export path, in the form the user picks.
+  [[nodiscard]] bool ExportText();
+
  public slots:
   // File commands.
   void OnNew();
