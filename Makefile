@@ -50,3 +50,14 @@ format:
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Benchmarks (Release, in build-bench/): Save, Load, Export, Import, building by AddItem and
+# ReadItem on generated scripts of 1k, 10k and 100k lines in /dev/shm, then the msgfmt peer.
+# docs/performance.md holds the figures. Extra benchmark flags: make bench BENCH_ARGS=...
+.PHONY: bench
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLATRIX_BUILD_BENCH=ON \
+	  -DPARLATRIX_BUILD_UI=OFF $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool
+	@cd build-bench && ./bench/parlatrix_bench $(BENCH_ARGS)
+	@bash bench/msgfmt_peer.sh build-bench

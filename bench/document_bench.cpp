@@ -1,0 +1,137 @@
+// Whole-document operations on generated scripts of 1k, 10k and 100k lines: Save, Load, Export,
+// Import (every line translated) and building by AddItem with allocated IDs; files in /dev/shm.
+// Beside them: one Save to the real disk (its fsyncs included) and a Save of a document whose
+// highest ID is 10 000 000, with the peak heap of each Save.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench_env.h"
+#include "heap_meter.h"
+#include "interchange/text_import.h"
+
+namespace {
+
+using bench::Fixture;
+using bench::FixtureFor;
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
+}
+
+void Build(Fixture& fixture, CDlgFile& doc, benchmark::State& state) {
+  if (!bench::BuildDocument(fixture.script, doc)) state.SkipWithError("AddItem failed");
+}
+
+// The peak heap of one Save, measured apart from the timed ones.
+void MeterOneSave(CDlgFile& doc, const std::string& path, benchmark::State& state) {
+  bench::HeapMeter heap;
+  if (doc.Save(path.c_str()) != 1) state.SkipWithError("Save failed");
+  state.counters["heap_peak_KiB"] = static_cast<double>(heap.Peak()) / 1024;
+}
+
+void BM_Save(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  Build(fixture, doc, state);
+  const std::string path = bench::ShmFile("save.dlg");
+  MeterOneSave(doc, path, state);
+  for (auto _ : state) {
+    if (doc.Save(path.c_str()) != 1) state.SkipWithError("Save failed");
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Save)->Apply(Sizes);
+
+void BM_Load(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  for (auto _ : state) {
+    state.PauseTiming();
+    doc.Clear();
+    state.ResumeTiming();
+    if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
+  }
+  if (doc.GetLines().GetCount() != state.range(0)) state.SkipWithError("lines missing");
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Load)->Apply(Sizes);
+
+void BM_Export(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  Build(fixture, doc, state);
+  const std::string path = bench::ShmFile("export.txt");
+  for (auto _ : state) {
+    if (!doc.Export(path.c_str(), false)) state.SkipWithError("Export failed");
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Export)->Apply(Sizes);
+
+void BM_Import(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
+  ImportCounts counts;
+  for (auto _ : state) {
+    if (!ImportText(doc, fixture.translationPath.c_str(), counts)) {
+      state.SkipWithError("Import failed");
+    }
+  }
+  if (counts.matched != state.range(0) || counts.logged != 0) {
+    state.SkipWithError("not every line was translated");
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Import)->Apply(Sizes);
+
+void BM_BuildByAddItem(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto doc = std::make_unique<CDlgFile>();
+    state.ResumeTiming();
+    Build(fixture, *doc, state);
+    state.PauseTiming();
+    doc.reset();
+    state.ResumeTiming();
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_BuildByAddItem)->Apply(Sizes);
+
+// The same Save of 100 000 lines to the real disk: the temporary file and the folder are synced.
+void BM_SaveToDisk(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  Build(fixture, doc, state);
+  const std::string path = bench::DiskFile("save.dlg");
+  for (auto _ : state) {
+    if (doc.Save(path.c_str()) != 1) state.SkipWithError("Save failed");
+  }
+}
+BENCHMARK(BM_SaveToDisk)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// state.range(0) lines whose IDs are spread evenly up to 10 000 000: the index has 10 000 000
+// entries (80 MB), while the heap used by Save must follow the lines only.
+void BM_SaveSparse(benchmark::State& state) {
+  constexpr int kHighestId = 10000000;
+  const int count = static_cast<int>(state.range(0));
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("sparse", -1, -1);
+  for (int k = 0; k < count; ++k) {
+    CDlgItem line;
+    line.SetID(static_cast<int>(static_cast<int64_t>(kHighestId) * (k + 1) / count));
+    line.SetText("드문드문 놓인 대사입니다.");
+    if (doc.AddItem(line, plot, nullptr) == nullptr) state.SkipWithError("AddItem failed");
+  }
+  const std::string path = bench::ShmFile("sparse.dlg");
+  MeterOneSave(doc, path, state);
+  for (auto _ : state) {
+    if (doc.Save(path.c_str()) != 1) state.SkipWithError("Save failed");
+  }
+}
+BENCHMARK(BM_SaveSparse)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
