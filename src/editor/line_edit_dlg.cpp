@@ -1,0 +1,345 @@
+// CLineEditDlg: the window, its columns, row building, loading a row into the fields, the
+// speaker and expression lists, Clear and the text field's keys. The commands are in
+// line_edit_commands.cpp.
+#include "editor/line_edit_dlg.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <memory>
+#include <new>
+
+#include "interchange/speaker_config.h"
+#include "platform/fault_injection.h"
+#include "toolkit/code_page.h"
+#include "toolkit/data_exchange.h"
+#include "toolkit/prompts.h"
+#include "toolkit/text_bytes.h"
+#include "toolkit/wait_cursor.h"
+
+using toolkit::ControlKind;
+using toolkit::ControlTemplate;
+
+namespace {
+
+constexpr ControlTemplate kControls[] = {
+    {CLineEditDlg::kRowList, nullptr, ControlKind::kReportList, 5, 5, 350, 155},
+    {CLineEditDlg::kFrame, "", ControlKind::kGroupBox, 5, 160, 350, 70},
+    {CLineEditDlg::kText, nullptr, ControlKind::kMultiLineEdit, 10, 170, 340, 40},
+    {CLineEditDlg::kSpeakerList, nullptr, ControlKind::kComboBox, 10, 215, 50, 12},
+    {CLineEditDlg::kExpressionList, nullptr, ControlKind::kComboBox, 65, 215, 50, 12},
+    {CLineEditDlg::kSound, nullptr, ControlKind::kEdit, 160, 215, 165, 12},
+    {CLineEditDlg::kClear, "Clear", ControlKind::kPushButton, 330, 215, 20, 12},
+    {CLineEditDlg::kAdd, "추가", ControlKind::kPushButton, 5, 235, 30, 14},
+    {CLineEditDlg::kModify, "수정", ControlKind::kPushButton, 40, 235, 30, 14},
+    {CLineEditDlg::kDelete, "삭제", ControlKind::kPushButton, 75, 235, 30, 14},
+    {CLineEditDlg::kName, nullptr, ControlKind::kEdit, 110, 235, 85, 14},
+    {CLineEditDlg::kRangeLow, nullptr, ControlKind::kEdit, 200, 235, 25, 12},
+    {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 230, 235, 25, 12},
+    {CLineEditDlg::kOk, "확인", ControlKind::kPushButton, 270, 235, 40, 14},
+    {CLineEditDlg::kCancel, "취소", ControlKind::kPushButton, 315, 235, 40, 14, toolkit::kIsCancel},
+};
+
+constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
+
+constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+
+struct ColumnHeader {
+  const char* label;
+  int width;  // pixels
+};
+constexpr ColumnHeader kIdHeader{"ID", 80};
+constexpr ColumnHeader kSpeakerHeader{"화자", 80};
+constexpr ColumnHeader kExpressionHeader{"표정", 80};
+constexpr ColumnHeader kSoundHeader{"소리", 100};
+constexpr ColumnHeader kTextHeader{"대화", 1600};
+
+}  // namespace
+
+CLineEditDlg::CLineEditDlg(AppContext& context, QWidget* parent)
+    : CDialog(kTemplate, context.prompts, parent), context_(context) {}
+
+CLineEditDlg::~CLineEditDlg() {
+  // A dialog destroyed without OK or Cancel must not leave its pending lines behind.
+  if (plot_ != nullptr) CancelPending();
+}
+
+const toolkit::DialogTemplate& CLineEditDlg::Template() {
+  return kTemplate;
+}
+
+QTreeWidget* CLineEditDlg::rowList() const {
+  return ControlAs<QTreeWidget>(kRowList);
+}
+
+QComboBox* CLineEditDlg::speakerList() const {
+  return ControlAs<QComboBox>(kSpeakerList);
+}
+
+QComboBox* CLineEditDlg::expressionList() const {
+  return ControlAs<QComboBox>(kExpressionList);
+}
+
+QPlainTextEdit* CLineEditDlg::textField() const {
+  return ControlAs<QPlainTextEdit>(kText);
+}
+
+void CLineEditDlg::DoDataExchange(toolkit::CDataExchange& dx) {
+  toolkit::ExchangeText(dx, kName, plotName, kNameMaxBytes);
+  toolkit::ExchangeLines(dx, kText, text);
+  toolkit::ExchangeText(dx, kSound, sound, kSoundMaxBytes);
+  toolkit::ExchangeInt(dx, kRangeLow, rangeLow);
+  toolkit::ExchangeInt(dx, kRangeHigh, rangeHigh);
+}
+
+bool CLineEditDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  // The selection stays as visible while another control has the focus.
+  QTreeWidget* list = rowList();
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  QPalette palette = list->palette();
+  for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  list->setPalette(palette);
+
+  plot_ = context_.document.FindPlot(plotName.c_str());
+  if (plot_ == nullptr) {
+    prompts().Message(this, QString::fromUtf8(kPlotNotFound).arg(toolkit::ToQString(plotName)));
+    EndDialog(toolkit::kIdCancel);
+    return false;
+  }
+  InsertColumns();
+  ConnectControls();
+  LoadSpeakers();
+  BuildRows();
+  UpdateData(false);
+  textField()->setFocus(Qt::OtherFocusReason);
+  return false;
+}
+
+void CLineEditDlg::ConnectControls() {
+  auto button = [this](int id) { return ControlAs<QPushButton>(id); };
+  connect(button(kAdd), &QPushButton::clicked, this, &CLineEditDlg::OnAdd);
+  connect(button(kModify), &QPushButton::clicked, this, &CLineEditDlg::OnModify);
+  connect(button(kDelete), &QPushButton::clicked, this, &CLineEditDlg::OnDelete);
+  connect(button(kOk), &QPushButton::clicked, this, &CLineEditDlg::OnConfirm);
+  connect(button(kClear), &QPushButton::clicked, this, &CLineEditDlg::OnClear);
+  connect(rowList(), &QTreeWidget::itemSelectionChanged, this, &CLineEditDlg::OnRowStateChanged);
+  // Only a choice of the user's counts: the program's own selections do not re-read the fields.
+  connect(speakerList(), &QComboBox::activated, this, &CLineEditDlg::OnSpeakerChosen);
+}
+
+void CLineEditDlg::InsertColumns() {
+  int speaker = 0, expression = 0, sound = 0;
+  context_.document.GetColumns(speaker, expression, sound);
+  useSpeaker_ = speaker != 0;
+  useExpression_ = expression != 0;
+  useSound_ = sound != 0;
+  columns_ = LineColumns::For(useSpeaker_, useExpression_, useSound_);
+
+  QTreeWidget* list = rowList();
+  list->setColumnCount(columns_.count);
+  const std::pair<int, ColumnHeader> headers[] = {
+      {0, kIdHeader},
+      {columns_.speaker, kSpeakerHeader},
+      {columns_.expression, kExpressionHeader},
+      {columns_.sound, kSoundHeader},
+      {columns_.text, kTextHeader},
+  };
+  for (const auto& [column, header] : headers) {
+    if (column < 0) continue;
+    list->headerItem()->setText(column, QString::fromUtf8(header.label));
+    list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    list->setColumnWidth(column, header.width);
+  }
+  if (!useSpeaker_) speakerList()->hide();
+  if (!useExpression_) expressionList()->hide();
+  if (!useSound_) Control(kSound)->hide();
+}
+
+void CLineEditDlg::LoadSpeakers() {
+  // A load that stops early leaves the speaker list untouched, and so empty.
+  if (!LoadSpeakerConfig(speakerEntries_)) return;
+  QComboBox* list = speakerList();
+  list->clear();
+  for (auto* pos = speakerEntries_.GetHeadPosition(); pos != nullptr;) {
+    toolkit::AddComboEntry(list, speakerEntries_.GetNext(pos).name);
+  }
+  list->setCurrentIndex(-1);
+}
+
+void CLineEditDlg::BuildRows() {
+  toolkit::WaitCursor wait;
+  CDlgFile& document = context_.document;
+  CDlgPlot& plot = document.GetPlot(plot_);
+  for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
+    // A row that cannot be built is left out; its line stays in the document untouched.
+    (void)AddRow(document.GetItem(plot.members.GetNext(member)));
+  }
+  plot.GetRange(rangeLow, rangeHigh);
+  changed = false;
+}
+
+QTreeWidgetItem* CLineEditDlg::NewRow(const CDlgItem& line) const {
+  // One guarded allocation for the row and one for each cell's text.
+  if (platform::AllocationShouldFail()) return nullptr;
+  std::unique_ptr<QTreeWidgetItem> row(new (std::nothrow) QTreeWidgetItem);
+  if (row == nullptr) return nullptr;
+  const std::string id = std::to_string(line.GetID());
+  const std::pair<int, const char*> cells[] = {
+      {0, id.c_str()},
+      {columns_.speaker, line.GetSpeaker().c_str()},
+      {columns_.expression, line.GetExpression().c_str()},
+      {columns_.sound, line.GetSound().c_str()},
+      {columns_.text, line.GetText().c_str()},
+  };
+  for (const auto& [column, bytes] : cells) {
+    if (column < 0) continue;
+    if (platform::AllocationShouldFail()) return nullptr;
+    toolkit::SetCellBytes(row.get(), column, bytes);
+  }
+  row->setData(0, kRowIdRole, line.GetID());
+  return row.release();
+}
+
+bool CLineEditDlg::AddRow(const CDlgItem& line) {
+  QTreeWidgetItem* row = NewRow(line);
+  if (row == nullptr) return false;
+  QTreeWidget* list = rowList();
+  const int first = FirstSelectedRow();
+  list->insertTopLevelItem(first >= 0 ? first + 1 : list->topLevelItemCount(), row);
+  SelectRow(FirstSelectedRow(), false);
+  SelectRow(list->indexOfTopLevelItem(row), true);
+  return true;
+}
+
+void CLineEditDlg::SetCell(QTreeWidgetItem* row, int column, const std::string& bytes) {
+  if (column >= 0) toolkit::SetCellBytes(row, column, bytes);
+}
+
+void CLineEditDlg::SelectRow(int index, bool select) {
+  QTreeWidgetItem* row = rowList()->topLevelItem(index);
+  if (row == nullptr) return;
+  row->setSelected(select);
+  if (select) rowList()->scrollToItem(row);
+}
+
+int CLineEditDlg::FirstSelectedRow() const {
+  int first = -1;
+  for (const QModelIndex& index : rowList()->selectionModel()->selectedRows()) {
+    if (first < 0 || index.row() < first) first = index.row();
+  }
+  return first;
+}
+
+int CLineEditDlg::SelectedRowCount() const {
+  return static_cast<int>(rowList()->selectionModel()->selectedRows().size());
+}
+
+int CLineEditDlg::RowId(int row) const {
+  const QTreeWidgetItem* item = rowList()->topLevelItem(row);
+  if (item == nullptr) return -1;
+  const QVariant id = item->data(0, kRowIdRole);
+  return id.isValid() ? id.toInt() : -1;
+}
+
+LinePos CLineEditDlg::RowLine(int row) const {
+  return MemberWithId(RowId(row));
+}
+
+LinePos CLineEditDlg::MemberWithId(int id) const {
+  // Searched among the plot's members rather than the whole document: a damaged file can give two
+  // plots a line of the same ID, and deleting the other plot's line would leave it a dangling
+  // member.
+  if (id < 0 || plot_ == nullptr) return nullptr;
+  CDlgFile& document = context_.document;
+  const CQHList<LinePos>& members = document.GetPlot(plot_).members;
+  for (auto* member = members.GetHeadPosition(); member != nullptr;) {
+    LinePos line = members.GetNext(member);
+    if (document.GetItem(line).GetID() == id) return line;
+  }
+  return nullptr;
+}
+
+void CLineEditDlg::OnRowStateChanged() {
+  const int row = FirstSelectedRow();
+  Control(kModify)->setEnabled(row >= 0);
+  Control(kDelete)->setEnabled(row >= 0);
+  if (row < 0) return;
+
+  std::string lineSpeaker, lineExpression, lineSound, lineText;
+  if (LinePos pos = RowLine(row)) {
+    const CDlgItem& line = context_.document.GetItem(pos);
+    lineSpeaker = line.GetSpeaker().c_str();
+    lineExpression = line.GetExpression().c_str();
+    lineSound = line.GetSound().c_str();
+    lineText = line.GetText().c_str();
+  }
+  if (useSpeaker_) {
+    if (SelectByPrefix(speakerList(), lineSpeaker)) {
+      RefillExpressions(speakerList()->currentIndex());
+    } else {
+      rememberedSpeaker = lineSpeaker;
+    }
+  }
+  if (useExpression_) (void)SelectByPrefix(expressionList(), lineExpression);
+  if (useSound_) sound = lineSound;
+  text = lineText;
+  UpdateData(false);
+}
+
+bool CLineEditDlg::SelectByPrefix(QComboBox* list, const std::string& name) {
+  const int index = toolkit::FindComboPrefix(list, name);
+  list->setCurrentIndex(index);
+  return index >= 0;
+}
+
+void CLineEditDlg::OnSpeakerChosen(int) {
+  (void)UpdateData(true);
+  const int index = speakerList()->currentIndex();
+  if (index < 0) return;
+  RefillExpressions(index);
+  UpdateData(false);
+}
+
+void CLineEditDlg::RefillExpressions(int index) {
+  if (index < 0) return;
+  const std::string name = toolkit::ComboEntryBytes(speakerList(), index);
+  QComboBox* list = expressionList();
+  list->clear();
+  for (auto* pos = speakerEntries_.GetHeadPosition(); pos != nullptr;) {
+    const SpeakerEntry& entry = speakerEntries_.GetNext(pos);
+    if (entry.name != name) continue;
+    for (auto* e = entry.expressions.GetHeadPosition(); e != nullptr;) {
+      toolkit::AddComboEntry(list, entry.expressions.GetNext(e));
+    }
+    list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+    return;
+  }
+}
+
+void CLineEditDlg::OnClear() {
+  text.clear();
+  if (useSpeaker_) speakerList()->setCurrentIndex(-1);
+  if (useExpression_) expressionList()->setCurrentIndex(-1);
+  sound.clear();
+  UpdateData(false);
+  textField()->setFocus(Qt::OtherFocusReason);
+}
+
+void CLineEditDlg::OnOK() {}
+
+void CLineEditDlg::keyPressEvent(QKeyEvent* event) {
+  // Keys the text field leaves unhandled (Escape among them) reach the dialog; while the field has
+  // the focus they end here, so that they neither close the dialog nor press a button.
+  if (focusWidget() == textField()) {
+    event->accept();
+    return;
+  }
+  CDialog::keyPressEvent(event);
+}

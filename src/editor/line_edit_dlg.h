@@ -1,0 +1,151 @@
+// CLineEditDlg: the modal dialog that edits the lines of one plot of the open document.
+//
+// The caller sets `plotName` and `multiLine`, runs the dialog, and afterwards, whatever the result,
+// reads `plotName` and `changed` back. On closing, `plotName` holds the plot's name as the document
+// holds it, so a caller that shows it never shows a name that no plot has.
+//
+// Each row of the row list carries its line's ID (kRowIdRole of column 0); the cells are only a
+// display. A row's line is the first member of the plot with that ID.
+//
+// Values and controls are two copies (see toolkit/data_exchange.h), exchanged only at these
+// points: shown at the start and end of initialisation, after a row is loaded, after a speaker is
+// chosen, by Clear; read by Add, Modify, a speaker choice, and twice by OK. The drop-down lists
+// are never exchanged: their state is their own selection, and text typed into their edit parts
+// is never read.
+//
+// Pending changes: Add puts its line into the document at once and records it in the context's
+// pending additions; Delete only records lines in the pending deletions and removes their rows.
+// OK applies the deletions; Cancel removes the additions. Both lists are empty whenever no line
+// editor is open, whichever way it closed (the destructor cancels what is left).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "editor/line_columns.h"
+#include "model/speaker_entry.h"
+#include "toolkit/dialog.h"
+
+class QComboBox;
+class QPlainTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class CLineEditDlg : public toolkit::CDialog {
+  Q_OBJECT
+
+ public:
+  enum ControlId {
+    kRowList = 1,
+    kFrame,
+    kText,
+    kSpeakerList,
+    kExpressionList,
+    kSound,
+    kClear,
+    kAdd,
+    kModify,
+    kDelete,
+    kName,
+    kRangeLow,
+    kRangeHigh,
+    kOk,
+    kCancel,
+  };
+  // Row data role of column 0 that holds the row's line ID.
+  static constexpr int kRowIdRole = Qt::UserRole + 1;
+  static constexpr int kNameMaxBytes = 63;    // the .dlg plot name field holds 64 with its NUL
+  static constexpr int kSoundMaxBytes = 250;
+
+  explicit CLineEditDlg(AppContext& context, QWidget* parent = nullptr);
+  ~CLineEditDlg() override;
+
+  static const toolkit::DialogTemplate& Template();
+
+  QTreeWidget* rowList() const;
+  QComboBox* speakerList() const;
+  QComboBox* expressionList() const;
+  QPlainTextEdit* textField() const;
+
+  // Values, in the order of the dialog's description.
+  std::string plotName;  // set by the caller; the name field
+  std::string text;      // the text field; line breaks are CR LF
+  std::string sound;     // the sound field
+  int rangeLow = 0;
+  int rangeHigh = 0;
+  bool changed = false;  // the open dialog has changed the document
+  bool multiLine = false;  // set by the caller: Add keeps line breaks
+  std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
+
+  PlotPos plot() const { return plot_; }
+  const LineColumns& columns() const { return columns_; }
+  const CQHList<SpeakerEntry>& speakerEntries() const { return speakerEntries_; }
+
+  // Row building: inserts the line's row just after the first selected row (or at the end) and
+  // selects it in place of that row. False, with the list unchanged, when memory runs out.
+  [[nodiscard]] bool AddRow(const CDlgItem& line);
+  // Sets or clears one row's selected state; a selected row is scrolled into view. An index
+  // outside the list does nothing.
+  void SelectRow(int index, bool select);
+  // The selected row with the lowest index; -1 when none is selected.
+  int FirstSelectedRow() const;
+  int SelectedRowCount() const;
+  // The ID a row carries; -1 for an index outside the list.
+  int RowId(int row) const;
+  // The line behind a row: the first member of the plot with the row's ID; nullptr if none.
+  LinePos RowLine(int row) const;
+
+ public slots:
+  void OnAdd();
+  void OnModify();
+  void OnDelete();
+  // The OK button ("확인"). Enter elsewhere (OnOK) does nothing.
+  void OnConfirm();
+  void OnClear();
+  void OnRowStateChanged();
+  void OnSpeakerChosen(int index);
+
+ protected:
+  void DoDataExchange(toolkit::CDataExchange& dx) override;
+  bool OnInitDialog() override;
+  // The dialog's default confirm action: none. The dialog closes only through OK or Cancel.
+  void OnOK() override;
+  // Cancel, Escape outside the text field and the close box.
+  void OnCancel() override;
+  // While the text field has the focus it takes every key; the dialog's own keys do not apply.
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ConnectControls();
+  void InsertColumns();
+  void LoadSpeakers();
+  void BuildRows();
+  // Fills the expression list with the expressions of the speaker list's entry at `index`.
+  void RefillExpressions(int index);
+  // Selects the first entry beginning with `name` (case-insensitive); false when none does.
+  bool SelectByPrefix(QComboBox* list, const std::string& name);
+  QTreeWidgetItem* NewRow(const CDlgItem& line) const;
+  void SetCell(QTreeWidgetItem* row, int column, const std::string& bytes);
+  LinePos MemberWithId(int id) const;
+
+  // Commands' steps (line_edit_commands.cpp).
+  [[nodiscard]] bool FillRecord(CDlgItem& record);
+  [[nodiscard]] bool RecordAddition(LinePos line);
+  [[nodiscard]] bool RecordDeletions(const std::vector<int>& rows);
+  void ApplyDeletions();
+  void RemoveAdditions();
+  void StoreNameAndRange();
+  // Both pending lists emptied; the pending additions first taken out of the document.
+  void CancelPending();
+  // `plotName` takes the plot's name as the document holds it.
+  void TakeDocumentName();
+
+  AppContext& context_;
+  PlotPos plot_ = nullptr;
+  bool useSpeaker_ = false;
+  bool useExpression_ = false;
+  bool useSound_ = false;
+  LineColumns columns_;
+  CQHList<SpeakerEntry> speakerEntries_;
+};
