@@ -126,8 +126,8 @@ bool CMainDlg::SaveFile() {
 }
 
 void CMainDlg::OnImport() {
-  const toolkit::FileDialogRequest request = FileRequest(
-      false, kImportTitle, toolkit::kTextFilesFilter, kTextExt, importPath, textFolder);
+  const toolkit::FileDialogRequest request =
+      FileRequest(false, kImportTitle, toolkit::kTextFilesFilter, kTextExt, importPath, textFolder);
   std::string chosen;
   if (!prompts().ChooseFile(this, request, chosen)) return;
   importPath = chosen;
@@ -152,8 +152,8 @@ bool CMainDlg::ImportText() {
 }
 
 void CMainDlg::OnExport() {
-  const toolkit::FileDialogRequest request = FileRequest(
-      true, kExportTitle, toolkit::kTextFilesFilter, kTextExt, exportPath, textFolder);
+  const toolkit::FileDialogRequest request =
+      FileRequest(true, kExportTitle, toolkit::kTextFilesFilter, kTextExt, exportPath, textFolder);
   std::string chosen;
   if (!prompts().ChooseFile(this, request, chosen)) return;
   exportPath = chosen;
