@@ -84,18 +84,20 @@ int64_t PlotEntrySize(int32_t version) {
 }
 
 // Adds a line read from the file to `plot`, keeping its ID. The texts move into the document's copy
-// instead of being copied: a script of 100 000 lines is four allocations per line lighter.
-void AddReadLine(CDlgFile& doc, CDlgItem& line, PlotPos plot) {
+// instead of being copied: a script of 100 000 lines is four allocations per line lighter. False
+// when out of memory (the line has an ID, so AddItem allocates none and can fail only so).
+bool AddReadLine(CDlgFile& doc, CDlgItem& line, PlotPos plot) {
   CDlgItem shell;
   shell.SetID(line.GetID());
   shell.SetPlotIndex(line.GetPlotIndex());
   LinePos pos = doc.AddItem(shell, plot, nullptr);
-  if (pos == nullptr) return;
+  if (pos == nullptr) return false;
   CDlgItem& stored = doc.GetItem(pos);
   stored.speaker.Swap(line.speaker);
   stored.expression.Swap(line.expression);
   stored.sound.Swap(line.sound);
   stored.text.Swap(line.text);
+  return true;
 }
 
 // Places the lines of a file into the document; owns the table of plot positions.
@@ -117,12 +119,18 @@ class DocumentReader {
   void PlaceByMembers(int64_t indexOffset, int32_t indexCount);
   // Older versions: the index entries from `offset` on, each line to the plot its record names.
   void PlaceByIndex(int64_t offset, int32_t indexCount);
+  // True when memory ran out: the document then lacks part of the file, and reading has stopped.
+  bool OutOfMemory() const { return outOfMemory_; }
 
  private:
   // Reads the record at `offset` into a fresh line. False when nothing usable is there or the
   // budget is spent (no more lines are read then).
   bool ReadLine(int64_t offset, CDlgItem& line);
   void ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count);
+  void Place(CDlgItem& line, PlotPos plot) {
+    if (!AddReadLine(doc_, line, plot)) outOfMemory_ = true;
+  }
+  bool Stopped() const { return budgetSpent_ || outOfMemory_; }
 
   CDlgFile& doc_;
   const FileImage& image_;
@@ -133,6 +141,7 @@ class DocumentReader {
   int tableSize_ = 0;  // plots created; entries are nullptr for a plot that could not be added
   int64_t budget_;
   bool budgetSpent_ = false;
+  bool outOfMemory_ = false;
 };
 
 bool DocumentReader::PrepareTable() {
@@ -150,9 +159,12 @@ int64_t DocumentReader::ReadPlots() {
   int64_t offset = kDlgPlotTableOffset;
   // PrepareTable sized the table for the complete entries that the image holds; a cut entry ends
   // the table.
-  for (int32_t i = 0; i < plotCount_ && image_.Has(offset, entrySize); ++i) {
+  for (int32_t i = 0; i < plotCount_ && image_.Has(offset, entrySize) && !outOfMemory_; ++i) {
     CPlainString name;
-    name.Assign(reinterpret_cast<const char*>(image_.At(offset)), kDlgPlotNameSize);
+    if (!name.Assign(reinterpret_cast<const char*>(image_.At(offset)), kDlgPlotNameSize)) {
+      outOfMemory_ = true;
+      break;
+    }
     int32_t low = -1;
     int32_t high = -1;
     if (version_ >= kDlgVersionRanges) {
@@ -160,11 +172,15 @@ int64_t DocumentReader::ReadPlots() {
       high = image_.IntAt(offset + kDlgPlotNameSize + 4);
     }
     PlotPos plot = doc_.AddPlot(name, low, high);
+    if (plot == nullptr) {
+      outOfMemory_ = true;
+      break;
+    }
     table_[tableSize_++] = plot;
     offset += entrySize;
     if (version_ >= kDlgVersionMembers) {
       const int32_t memberCount = image_.IntAt(offset - 4);
-      if (plot != nullptr) ReadStoredIds(doc_.GetPlot(plot), offset, memberCount);
+      ReadStoredIds(doc_.GetPlot(plot), offset, memberCount);
       offset += 4 * static_cast<int64_t>(std::max(memberCount, 0));
     }
   }
@@ -174,7 +190,10 @@ int64_t DocumentReader::ReadPlots() {
 void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count) {
   for (int32_t k = 0; k < count && image_.Has(offset, 4); ++k, offset += 4) {
     auto* node = plot.storedIds.AddTail();
-    if (node == nullptr) return;
+    if (node == nullptr) {
+      outOfMemory_ = true;
+      return;
+    }
     node->value = image_.IntAt(offset);
   }
 }
@@ -193,8 +212,14 @@ bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
     return false;
   }
   budget_ -= cost;
-  if (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line) < 0) {
-    return false;
+  switch (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line)) {
+    case DlgRecordResult::kAccepted:
+      break;
+    case DlgRecordResult::kRejected:
+      return false;
+    case DlgRecordResult::kOutOfMemory:
+      outOfMemory_ = true;
+      return false;
   }
   // A record without a plot is dropped. So is one without an ID: the writer never stores one, and
   // giving it a fresh ID would silently renumber a damaged line.
@@ -202,28 +227,28 @@ bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
 }
 
 void DocumentReader::PlaceByMembers(int64_t indexOffset, int32_t indexCount) {
-  for (int i = 0; i < tableSize_ && !budgetSpent_; ++i) {
+  for (int i = 0; i < tableSize_ && !Stopped(); ++i) {
     if (table_[i] == nullptr) continue;
     const CQHList<int32_t>& ids = doc_.GetPlot(table_[i]).storedIds;
-    for (auto* pos = ids.GetHeadPosition(); pos != nullptr && !budgetSpent_; pos = pos->next) {
+    for (auto* pos = ids.GetHeadPosition(); pos != nullptr && !Stopped(); pos = pos->next) {
       const int32_t id = pos->value;
       const int64_t entry = indexOffset + static_cast<int64_t>(id) * kDlgIndexEntrySize;
       if (id < 0 || id >= indexCount || !image_.Has(entry, kDlgIndexEntrySize)) continue;
       CDlgItem line;
-      if (ReadLine(image_.IntAt(entry + 4), line)) AddReadLine(doc_, line, table_[i]);
+      if (ReadLine(image_.IntAt(entry + 4), line)) Place(line, table_[i]);
     }
   }
 }
 
 void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
-  for (int32_t k = 0; k < indexCount && !budgetSpent_; ++k, offset += kDlgIndexEntrySize) {
+  for (int32_t k = 0; k < indexCount && !Stopped(); ++k, offset += kDlgIndexEntrySize) {
     if (!image_.Has(offset, kDlgIndexEntrySize)) return;
     if (image_.IntAt(offset) < 0) continue;
     CDlgItem line;
     if (!ReadLine(image_.IntAt(offset + 4), line)) continue;
     // A plot index that names no plot of the file drops the line, as a negative one does.
     if (line.GetPlotIndex() < tableSize_ && table_[line.GetPlotIndex()] != nullptr) {
-      AddReadLine(doc_, line, table_[line.GetPlotIndex()]);
+      Place(line, table_[line.GetPlotIndex()]);
     }
   }
 }
@@ -236,16 +261,17 @@ int CDlgFile::Load(const char* path) {
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image.At(0), static_cast<size_t>(image.size()));
   DocumentReader reader(*this, image, header.version, path);
-  // The only allocation that depends on the file comes before the document is emptied, so that a
-  // failure leaves the document as it was.
-  if (!reader.PrepareTable()) {
+  // The allocations that depend on the file alone come before the document is emptied, so that
+  // their failure leaves the document as it was.
+  CPlainString name;
+  if (!reader.PrepareTable() || !name.Assign(header.gameName, kDlgGameNameSize)) {
     platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
     return 0;
   }
 
   plots.RemoveAll();
   lines.RemoveAll();
-  gameName.Assign(header.gameName, kDlgGameNameSize);
+  gameName.Swap(name);
   multiLine = header.multiLine;
   version = header.version;
   int32_t* columns[] = {&useSpeaker, &useExpression, &useSound};
@@ -261,6 +287,14 @@ int CDlgFile::Load(const char* path) {
     // Files before version 102 have no index count of their own: it equals the line count.
     reader.PlaceByIndex(tableEnd,
                         version < kDlgVersionIndexCount ? header.lineCount : header.indexCount);
+  }
+  // A document that silently lacks part of its file would overwrite the whole file at the next
+  // save. It is emptied instead, as the failed load leaves it, and the load reports failure.
+  if (reader.OutOfMemory()) {
+    plots.RemoveAll();
+    lines.RemoveAll();
+    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    return 0;
   }
   return 1;
 }

@@ -27,12 +27,12 @@ int64_t RemainingBytes(std::FILE* file) {
 
 }  // namespace
 
-bool ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
+DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
   const uint8_t* cursor = body;
   auto room = [&] { return length - static_cast<int>(cursor - body); };
   int32_t fieldCount = 0;
   getInt(cursor, room(), fieldCount);
-  if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return false;
+  if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return DlgRecordResult::kRejected;
   for (int32_t field = 0; field < fieldCount; ++field) {
     int32_t tag = 0;
     getInt(cursor, room(), tag);
@@ -59,18 +59,20 @@ bool ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
       default:  // an unknown tag carries no value; the next 4 bytes are the next tag
         break;
     }
-    if (text != nullptr && readStr(cursor, room(), *text) < 0) return false;
+    if (text != nullptr && readStr(cursor, room(), *text) < 0) {
+      return DlgRecordResult::kOutOfMemory;
+    }
   }
   int32_t trailingLength = 0;
   getInt(cursor, room(), trailingLength);
-  return true;
+  return DlgRecordResult::kAccepted;
 }
 
-int ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line) {
-  if (available < 4) return -1;
+DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line) {
+  if (available < 4) return DlgRecordResult::kRejected;
   const int32_t length = LoadLE32(data);
-  if (length < 0 || static_cast<size_t>(length) > available - 4) return -1;
-  return ParseDlgRecordBody(data + 4, length, line) ? length + 4 : -1;
+  if (length < 0 || static_cast<size_t>(length) > available - 4) return DlgRecordResult::kRejected;
+  return ParseDlgRecordBody(data + 4, length, line);
 }
 
 int CDlgItem::Read(std::FILE* file) {
@@ -87,5 +89,6 @@ int CDlgItem::Read(std::FILE* file) {
   if (std::fread(body.get(), 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
     return -1;
   }
-  return ParseDlgRecordBody(body.get(), length, *this) ? length + 4 : -1;
+  return ParseDlgRecordBody(body.get(), length, *this) == DlgRecordResult::kAccepted ? length + 4
+                                                                                   : -1;
 }

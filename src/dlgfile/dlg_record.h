@@ -12,10 +12,15 @@
 
 #include "model/dlg_file.h"
 
-// Parses a body of `length` bytes into `line`. False when the record is rejected: a field count
-// outside 0..7 (the line is then unchanged) or no memory for a text.
-[[nodiscard]] bool ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line);
+enum class DlgRecordResult {
+  kAccepted,
+  kRejected,     // a length or field count that no record has; the line is unchanged
+  kOutOfMemory,  // a text could not be stored; some fields may have been filled
+};
 
-// Parses the record at `data`, of which `available` bytes exist. Returns L + 4, or -1 when the
-// record is rejected.
-[[nodiscard]] int ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line);
+// Parses a body of `length` bytes into `line`.
+[[nodiscard]] DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line);
+
+// Parses the record at `data`, of which `available` bytes exist: the body length L, then L bytes.
+[[nodiscard]] DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available,
+                                             CDlgItem& line);

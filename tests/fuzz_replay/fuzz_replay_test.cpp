@@ -1,0 +1,85 @@
+// Replays every committed fuzz corpus file through the same entry points the fuzzers call, so the
+// ordinary suite (and its sanitizer build) keeps every input the fuzzers ever found interesting.
+// A broken property aborts the test process with the failed check on stderr.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "fuzz_targets.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Target = int (*)(const uint8_t*, size_t);
+
+std::vector<std::string> CorpusFiles(const std::string& target) {
+  std::vector<std::string> files;
+  const std::filesystem::path dir =
+      std::filesystem::path(PARLATRIX_SOURCE_DIR) / "fuzz" / "corpus" / target;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.is_regular_file()) files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The targets' files go to a temporary folder of the test.
+class ScopedScratchDir {
+ public:
+  ScopedScratchDir() { fuzz::SetScratchDir(dir_.path()); }
+  ~ScopedScratchDir() { fuzz::SetScratchDir(""); }
+
+ private:
+  TempDir dir_;
+};
+
+// Runs every file of the target's corpus; the number of files run.
+size_t Replay(const std::string& target, Target run) {
+  ScopedScratchDir scratch;
+  const std::vector<std::string> files = CorpusFiles(target);
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const std::string bytes = ReadFileBytes(file);
+    EXPECT_EQ(run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
+  }
+  return files.size();
+}
+
+TEST(FuzzCorpusReplay, LoadCorpus) {
+  EXPECT_GT(Replay("load", FuzzLoad), 0u);
+}
+
+TEST(FuzzCorpusReplay, ReadItemCorpus) {
+  EXPECT_GT(Replay("read_item", FuzzReadItem), 0u);
+}
+
+TEST(FuzzCorpusReplay, ImportCorpus) {
+  EXPECT_GT(Replay("import", FuzzImport), 0u);
+}
+
+TEST(FuzzCorpusReplay, ConfigCorpus) {
+  EXPECT_GT(Replay("config", FuzzConfig), 0u);
+}
+
+TEST(FuzzCorpusReplay, RoundTripCorpus) {
+  EXPECT_GT(Replay("roundtrip", FuzzRoundTrip), 0u);
+}
+
+// Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
+TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
+  ScopedScratchDir scratch;
+  const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip};
+  for (Target run : targets) {
+    EXPECT_EQ(run(nullptr, 0), 0);
+    for (int byte = 0; byte < 256; byte += 51) {
+      const uint8_t one = static_cast<uint8_t>(byte);
+      EXPECT_EQ(run(&one, 1), 0);
+    }
+  }
+}
+
+}  // namespace
