@@ -5,6 +5,19 @@
 #include "model/line_id_index.h"
 #include "platform/debug_output.h"
 
+namespace {
+
+// A copied text whose block could not be allocated comes out empty, so equal lengths mean that
+// every text of the copy is whole.
+bool SameTexts(const CDlgItem& copy, const CDlgItem& source) {
+  return copy.speaker.GetLength() == source.speaker.GetLength() &&
+         copy.expression.GetLength() == source.expression.GetLength() &&
+         copy.sound.GetLength() == source.sound.GetLength() &&
+         copy.text.GetLength() == source.text.GetLength();
+}
+
+}  // namespace
+
 void CDlgItem::Reset() {
   id = -1;
   plotIndex = -1;
@@ -122,6 +135,10 @@ LinePos CDlgFile::AddItem(CDlgItem& line, PlotPos plot, LinePos after) {
   LinePos pos = lines.AddTail(line);
   if (pos == nullptr) return nullptr;
   if (inSync) idIndex->Appended(lines, pos);
+  if (!SameTexts(pos->value, line)) {
+    RemoveLine(pos);
+    return nullptr;
+  }
   if (plot == nullptr) return pos;
 
   // The new line joins the plot right after the member naming `after`, or at the end when no
