@@ -1,0 +1,28 @@
+// Checks and snapshots of a whole document for the fault-injection tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/dlg_file.h"
+
+namespace dlgtest {
+
+// Every plot member names a node of the document's lines, no line is a member twice, and every
+// list's chain agrees with its count.
+::testing::AssertionResult IsConsistent(const CDlgFile& doc);
+
+// Everything a user sees of a document, in order, as one comparable text: header fields, plots
+// with ranges and member lines (ID, plot index, four texts), and the lines in no plot.
+std::string Describe(const CDlgFile& doc);
+
+// A document of many lines with texts of a few hundred bytes, IDs spread so that the index has
+// holes, three plots and two lines in no plot: its save takes several hundred file operations.
+void BuildLargeDocument(CDlgFile& doc, const std::string& flavour);
+
+// Names of the entries of a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& dir);
+
+}  // namespace dlgtest
