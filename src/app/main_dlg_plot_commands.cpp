@@ -1,8 +1,93 @@
-// The plot commands of the main window: Add, Edit, Delete.
+// The plot commands of the main window: Add, Edit (button and double-click), Delete.
+//
+// The list entry is the window's only handle on a plot: every command takes the entry's text and
+// asks the document for the first plot of that name.
+#include <QListWidget>
+
 #include "app/main_dlg.h"
+#include "app/name_input_dlg.h"
+#include "editor/line_edit_dlg.h"
+#include "toolkit/code_page.h"
+#include "toolkit/prompts.h"
+#include "toolkit/text_bytes.h"
 
-void CMainDlg::OnAddPlot() {}
+namespace {
 
-void CMainDlg::OnEditPlot() {}
+constexpr char kDuplicatePlot[] = "情节名字重复(%1)！添加情节失败！";
 
-void CMainDlg::OnDeletePlot() {}
+// Index of the list's selected entry; -1 when none is selected.
+int SelectedIndex(const QListWidget* list) {
+  const QList<QListWidgetItem*> selected = list->selectedItems();
+  return selected.isEmpty() ? -1 : list->row(selected.first());
+}
+
+}  // namespace
+
+void CMainDlg::OnAddPlot() {
+  CNameInputDlg dialog(prompts(), this);
+  // The name is taken as typed: not trimmed, and a name of blanks is a name.
+  if (dialog.DoModal() != toolkit::kIdOk || dialog.name.empty()) return;
+  const int index = AddPlotByName(dialog.name);
+  if (index == -1) return;
+  plotList()->setCurrentRow(index);
+  RefreshButtons();
+}
+
+int CMainDlg::AddPlotByName(const std::string& name) {
+  CDlgFile& document = context_.document;
+  if (document.FindPlot(name.c_str()) != nullptr) {
+    prompts().Message(this, QString::fromUtf8(kDuplicatePlot).arg(toolkit::ToQString(name)));
+    return -1;
+  }
+  // Out of memory no plot is added, and no entry may then stand for one.
+  if (document.AddPlot(name.c_str(), -1, -1) == nullptr) return -1;
+  toolkit::AddListEntry(plotList(), name);
+  SetModified(true);
+  RefreshTitle();
+  return plotList()->count() - 1;
+}
+
+void CMainDlg::OnEditPlot() {
+  // The multi-line flag handed over is the check box's current state. A game-name field that
+  // fails its check has shown its prompt; the edit goes on all the same.
+  (void)UpdateData(true);
+  QListWidget* list = plotList();
+  const int index = SelectedIndex(list);
+  if (index < 0) return;
+  const std::string name = toolkit::ListEntryBytes(list->item(index));
+
+  CLineEditDlg editor(context_, this);
+  editor.plotName = name;
+  editor.multiLine = multiLine;
+  editor.DoModal();
+  // The editor hands back the plot's name as the document holds it.
+  if (editor.plotName != name) {
+    toolkit::SetListEntryBytes(list->item(index), editor.plotName);
+    list->clearSelection();
+    list->setCurrentRow(-1);
+  }
+  if (editor.changed) SetModified(true);
+  RefreshTitle();
+  RefreshButtons();
+}
+
+void CMainDlg::OnDeletePlot() {
+  const int index = SelectedIndex(plotList());
+  if (index < 0) return;
+  DeletePlotAt(index);
+  RefreshButtons();
+}
+
+void CMainDlg::DeletePlotAt(int index) {
+  QListWidget* list = plotList();
+  QListWidgetItem* entry = list->item(index);
+  if (entry == nullptr) return;
+  CDlgFile& document = context_.document;
+  (void)document.DeletePlot(document.FindPlot(toolkit::ListEntryBytes(entry).c_str()));
+  delete list->takeItem(index);
+  // Qt moves the selection to a neighbour; after a deletion no entry is selected.
+  list->clearSelection();
+  list->setCurrentRow(-1);
+  SetModified(true);
+  RefreshTitle();
+}
