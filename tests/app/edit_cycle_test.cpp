@@ -5,63 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
-#include <deque>
 #include <functional>
 
 #include "app/main_dlg.h"
+#include "app/modal_script.h"
 #include "support/temp_dir.h"
 #include "toolkit/qt_prompts.h"
 #include "toolkit/scoped_codeset.h"
 
 namespace {
-
-// Answers the modal dialogs as they open, one step per dialog, in order.
-class ModalScript {
- public:
-  ModalScript() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-    timer_.start(0);
-  }
-
-  void Then(std::function<void(QWidget*)> step) { steps_.push_back(std::move(step)); }
-  bool done() const { return steps_.empty(); }
-
- private:
-  void Tick() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible() || modal == handled_) return;
-    handled_ = modal;
-    if (steps_.empty()) {
-      ADD_FAILURE() << "unexpected dialog: " << modal->windowTitle().toStdString();
-      Dismiss(modal);
-      return;
-    }
-    std::function<void(QWidget*)> step = std::move(steps_.front());
-    steps_.pop_front();
-    step(modal);
-  }
-
- public:
-  // Closes a dialog that a step did not expect, so that the test fails instead of hanging.
-  static void Dismiss(QWidget* modal) {
-    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-      dialog->reject();
-    } else {
-      modal->close();
-    }
-  }
-
- private:
-  QTimer timer_;
-  QPointer<QWidget> handled_;
-  std::deque<std::function<void(QWidget*)>> steps_;
-};
 
 // A step that checks the file dialog's title and chooses `path` in it.
 std::function<void(QWidget*)> ChooseIn(const char* title, const std::string& path) {

@@ -71,6 +71,7 @@ int WriteScreenshots(const std::string& dir) {
   lookup.ControlAs<QLineEdit>(CLookupDlg::kIdField)->setText(QStringLiteral("101"));
   lookup.OnQuery();
   ok = SaveScreenshot(&lookup, dir, "lookup.png") && ok;
+  ok = WriteFileCommandScreenshots(dir) && ok;
 
   if (!app.prompts.records().empty()) {
     std::fprintf(stderr, "screenshots: unexpected message: %s\n",

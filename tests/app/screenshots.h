@@ -12,3 +12,6 @@ int WriteScreenshots(const std::string& dir);
 
 // One picture of `window`, shown, with its icon and title above it, saved as dir/name.
 bool SaveScreenshot(QWidget* window, const std::string& dir, const char* name);
+
+// The new-file dialog and the export question, taken from the running commands.
+bool WriteFileCommandScreenshots(const std::string& dir);
