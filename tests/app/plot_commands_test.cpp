@@ -8,32 +8,13 @@
 
 #include "app/main_dlg.h"
 #include "app/name_input_dlg.h"
+#include "app/next_dialog.h"
 #include "app/test_documents.h"
 #include "editor/line_editor_fixture.h"
 
 namespace {
 
 using Kind = toolkit::ScriptedPrompts::Kind;
-
-// Runs `step` on the dialog of type T that opens next; whatever the step does, the dialog is
-// closed afterwards, so that a failing step cannot leave a modal loop running.
-template <typename T>
-void OnNextDialog(std::function<void(T&)> step) {
-  OnNextModal([step](QDialog* modal) {
-    struct Closer {
-      QDialog* dialog;
-      ~Closer() {
-        if (dialog != nullptr && dialog->isVisible()) dialog->done(toolkit::kIdCancel);
-      }
-    } closer{modal};
-    auto* dialog = qobject_cast<T*>(modal);
-    if (dialog == nullptr) {
-      ADD_FAILURE() << "the expected dialog did not open";
-      return;
-    }
-    step(*dialog);
-  });
-}
 
 // The name input dialog answers with `name` and OK.
 void AnswerName(const char* name) {
