@@ -502,17 +502,6 @@ TEST_F(FileCommandsTest, ImportIntoADocumentWithoutLinesIsRefusedAfterTheFileWas
   EXPECT_FALSE(FileExists(folder + "/Parlatrix.log"));
 }
 
-TEST_F(FileCommandsTest, ImportIntoANewEmptyDocumentIsRefused) {
-  CMainDlg& dialog = Open();
-  const std::string text = temp_.File("in.txt");
-  WriteFileBytes(text, "0\r\nx\r\n");
-  app_.prompts.QueueFile(text);
-  Click(CMainDlg::kImport);
-  EXPECT_EQ(app_.prompts.Texts(), Texts{"数据不能导入到空文件中！"});
-  EXPECT_FALSE(dialog.modified);
-  EXPECT_TRUE(app_.document.GetPlots().IsEmpty());
-}
-
 TEST_F(FileCommandsTest, ImportThatFailsNamesTheFileAndLeavesTheModifiedFlag) {
   const std::string path = WriteDemo();
   CMainDlg& dialog = Open(path);
