@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 std::FILE* OpenRegularFileForReading(const char* path) {
   if (path == nullptr) return nullptr;
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -18,4 +20,31 @@ std::FILE* OpenRegularFileForReading(const char* path) {
   std::FILE* file = fdopen(fd, "rb");
   if (file == nullptr) close(fd);
   return file;
+}
+
+int OpenRegularFdForReading(const char* path, int64_t& size) {
+  if (path == nullptr) return -1;
+  // O_NONBLOCK only matters for what is refused here: on a regular file it changes nothing.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  size = info.st_size;
+  return fd;
+}
+
+int64_t ReadAt(int fd, void* into, size_t size, int64_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(fd, static_cast<char*>(into) + done, size - done,
+                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
 }

@@ -1,23 +1,35 @@
 // Random access to one line of a saved .dlg file through its index (docs/dlg-format.md): one open,
-// two seeks and three reads (header, index entry, record), whatever the size of the file.
+// then the header, the index entry and the record, each read at its offset, and a close, whatever
+// the size of the file. The reads go straight to the descriptor: a buffered stream would read
+// 4 KiB for each of them and add seeks and status calls, which on a warm cache cost as much as
+// the reads themselves.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
+#include <new>
 
 #include "dlgfile/dlg_format.h"
 #include "dlgfile/dlg_open.h"
+#include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/fault_injection.h"
 
 namespace {
 
+// Bytes read at a record's offset at once: enough for the length word and the body of nearly
+// every record, so that one read takes it whole. A longer record costs one read more.
+constexpr int64_t kRecordProbe = 2048;
+
 // Reads the index entry of `id`; false when the file does not hold all 8 bytes of it.
-bool ReadIndexEntry(std::FILE* file, const DlgHeader& header, int id, int32_t& storedId,
+bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
                     int32_t& recordOffset) {
   const int64_t at =
       static_cast<int64_t>(header.indexOffset) + static_cast<int64_t>(id) * kDlgIndexEntrySize;
   uint8_t entry[kDlgIndexEntrySize];
-  if (at < 0 || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
-      std::fread(entry, 1, sizeof entry, file) != sizeof entry) {
+  if (at < 0 || ReadAt(fd, entry, sizeof entry, at) != static_cast<int64_t>(sizeof entry)) {
     return false;
   }
   storedId = LoadLE32(entry);
@@ -25,20 +37,48 @@ bool ReadIndexEntry(std::FILE* file, const DlgHeader& header, int id, int32_t& s
   return true;
 }
 
+// Reads and parses the record at `offset` of a file of `fileSize` bytes, as CDlgItem::Read does:
+// a length that is negative or reaches beyond the file rejects the record.
+bool ReadRecord(int fd, int64_t fileSize, int64_t offset, CDlgItem& line) {
+  uint8_t probe[kRecordProbe];
+  const int64_t wanted = std::min(kRecordProbe, std::max<int64_t>(fileSize - offset, 0));
+  const int64_t got = ReadAt(fd, probe, static_cast<size_t>(wanted), offset);
+  if (got < 4) return false;
+  const int32_t length = LoadLE32(probe);
+  if (length < 0 || length > fileSize - offset - 4) return false;
+  const uint8_t* body = probe + 4;
+  std::unique_ptr<uint8_t[]> whole;
+  if (length > got - 4) {
+    if (platform::AllocationShouldFail()) return false;
+    whole.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
+    if (whole == nullptr) return false;
+    const int64_t have = got - 4;
+    std::copy(probe + 4, probe + got, whole.get());
+    const size_t rest = static_cast<size_t>(length - have);
+    if (ReadAt(fd, whole.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
+      return false;
+    }
+    body = whole.get();
+  }
+  return ParseDlgRecordBody(body, length, line) == DlgRecordResult::kAccepted;
+}
+
 }  // namespace
 
 bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
-  std::FILE* file = OpenRegularFileForReading(path);
-  if (file == nullptr) {
+  int64_t fileSize = 0;
+  const int fd = OpenRegularFdForReading(path, fileSize);
+  if (fd < 0) {
     platform::DebugOutput("CDlgFile::ReadItem() Error (0) : File not found(%s)!\n", path);
     return false;
   }
   // A short file leaves the defaults of a new header in place: an index of no entries.
   DlgHeader header = NewDlgHeader();
   uint8_t block[kDlgHeaderSize];
-  OverlayDlgHeader(header, block, std::fread(block, 1, sizeof block, file));
+  const int64_t got = ReadAt(fd, block, sizeof block, 0);
+  OverlayDlgHeader(header, block, got > 0 ? static_cast<size_t>(got) : 0);
   if (id < 0 || id >= header.indexCount) {
-    std::fclose(file);
+    close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(%d)!\n",
                           id);
     return false;
@@ -47,16 +87,15 @@ bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
   // as unusable as the entry of a hole.
   int32_t storedId = -1;
   int32_t recordOffset = -1;
-  if (!ReadIndexEntry(file, header, id, storedId, recordOffset) || storedId < 0 ||
-      recordOffset < 0) {
+  if (!ReadIndexEntry(fd, header, id, storedId, recordOffset) || storedId < 0 || recordOffset < 0) {
     line.SetID(-1);
-    std::fclose(file);
+    close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (2) : Index is invalid (%d)!\n", id);
     return false;
   }
   // The record's own ID is not compared with `id`: entry N belongs to ID N.
-  const bool read = std::fseek(file, recordOffset, SEEK_SET) == 0 && line.Read(file) >= 0;
-  std::fclose(file);
+  const bool read = ReadRecord(fd, fileSize, recordOffset, line);
+  close(fd);
   if (!read) {
     line.SetID(-1);
     platform::DebugOutput("CDlgFile::ReadItem() Error (3) : Record is damaged(%d)!\n", id);
