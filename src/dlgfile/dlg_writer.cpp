@@ -20,7 +20,7 @@ struct SortedLine {
   int32_t id;
   int order;
   const CDlgItem* line;
-  int size;  // record size; -1 when the line gets no entry and no record
+  int size;  // record size; -1 when the line gets no entry and no record (or is too large)
 };
 
 class SortedLines {
@@ -52,7 +52,9 @@ bool SortedLines::Build(const CQHList<CDlgItem>& lines) {
   if (entries_ == nullptr) return false;
   int k = 0;
   for (auto* pos = lines.GetHeadPosition(); pos != nullptr && k < count_; pos = pos->next, ++k) {
-    entries_[k] = SortedLine{pos->value.GetID(), k, &pos->value, 0};
+    // The size is taken here, in document order, where the lines lie close together in memory;
+    // later passes go in ID order and touch each line once more only to write it.
+    entries_[k] = SortedLine{pos->value.GetID(), k, &pos->value, pos->value.GetWriteSize()};
   }
   count_ = k;
   std::sort(entries_.get(), entries_.get() + count_, [](const SortedLine& a, const SortedLine& b) {
@@ -72,7 +74,6 @@ bool SortedLines::MarkWritable() {
       entry.size = -1;
       continue;
     }
-    entry.size = entry.line->GetWriteSize();
     if (entry.size < 0) return false;
     recordsSize_ += entry.size;
     nextFree = static_cast<int64_t>(entry.id) + 1;
