@@ -55,7 +55,7 @@ class CLineEditDlg : public toolkit::CDialog {
   };
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
-  static constexpr int kNameMaxBytes = 63;    // the .dlg plot name field holds 64 with its NUL
+  static constexpr int kNameMaxBytes = 63;  // the .dlg plot name field holds 64 with its NUL
   static constexpr int kSoundMaxBytes = 250;
 
   explicit CLineEditDlg(AppContext& context, QWidget* parent = nullptr);
@@ -74,8 +74,8 @@ class CLineEditDlg : public toolkit::CDialog {
   std::string sound;     // the sound field
   int rangeLow = 0;
   int rangeHigh = 0;
-  bool changed = false;  // the open dialog has changed the document
-  bool multiLine = false;  // set by the caller: Add keeps line breaks
+  bool changed = false;           // the open dialog has changed the document
+  bool multiLine = false;         // set by the caller: Add keeps line breaks
   std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
 
   PlotPos plot() const { return plot_; }

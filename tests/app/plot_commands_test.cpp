@@ -194,9 +194,8 @@ TEST_F(PlotCommands, AddThenEditAndCancelUnchangedKeepsTheModifiedMark) {
 
 TEST_F(PlotCommands, EditThatChangesNoLineLeavesAnUnmodifiedWindowUnmodified) {
   CMainDlg& dialog = OpenFile();
-  OnNextDialog<CLineEditDlg>([](CLineEditDlg& editor) {
-    editor.ControlAs<QPushButton>(CLineEditDlg::kOk)->click();
-  });
+  OnNextDialog<CLineEditDlg>(
+      [](CLineEditDlg& editor) { editor.ControlAs<QPushButton>(CLineEditDlg::kOk)->click(); });
   Click(CMainDlg::kEditPlot);
   EXPECT_FALSE(dialog.modified);
   EXPECT_TRUE(Selected());

@@ -12,6 +12,7 @@
 
 #include "app/main_dlg.h"
 #include "app/test_app_context.h"
+#include "editor/line_editor_screenshot.h"
 #include "support/temp_dir.h"
 #include "toolkit/icons.h"
 #include "tools/about_box.h"
@@ -72,6 +73,7 @@ int WriteScreenshots(const std::string& dir) {
   lookup.OnQuery();
   ok = SaveScreenshot(&lookup, dir, "lookup.png") && ok;
   ok = WriteFileCommandScreenshots(dir) && ok;
+  ok = WriteLineEditorScreenshot(dir) && ok;
 
   if (!app.prompts.records().empty()) {
     std::fprintf(stderr, "screenshots: unexpected message: %s\n",

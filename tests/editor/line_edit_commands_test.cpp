@@ -12,8 +12,8 @@ using Kind = toolkit::ScriptedPrompts::Kind;
 
 // Seven lines with IDs 0 to 6, speakers as listed or not.
 std::vector<EditorLine> SevenLines() {
-  return {{"Tom", "화남", "", "zero"},  {"민준", "웃음", "", "one"}, {"Who", "x", "", "two"},
-          {"서연", "", "", "three"},     {"TOMMY", "", "", "four"},  {"민준", "", "", "five"},
+  return {{"Tom", "화남", "", "zero"}, {"민준", "웃음", "", "one"}, {"Who", "x", "", "two"},
+          {"서연", "", "", "three"},   {"TOMMY", "", "", "four"},   {"민준", "", "", "five"},
           {"", "", "", "six"}};
 }
 

@@ -46,12 +46,16 @@ TEST_F(LineEditorTest, CaptionSizeLabelsAndEveryControlAtItsTemplateRow) {
 }
 
 struct ColumnCase {
+  const char* name;
   int speaker, expression, sound;
   std::vector<const char*> headers;
 };
 
-class LineEditorColumns : public LineEditorTest,
-                          public testing::WithParamInterface<ColumnCase> {};
+void PrintTo(const ColumnCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class LineEditorColumns : public LineEditorTest, public testing::WithParamInterface<ColumnCase> {};
 
 TEST_P(LineEditorColumns, FollowTheDocumentOptionsWithoutGaps) {
   const ColumnCase& c = GetParam();
@@ -75,12 +79,13 @@ TEST_P(LineEditorColumns, FollowTheDocumentOptionsWithoutGaps) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllOptions, LineEditorColumns,
-    testing::Values(ColumnCase{1, 1, 1, {"ID", "화자", "표정", "소리", "대화"}},
-                    ColumnCase{0, 0, 0, {"ID", "대화"}},
-                    ColumnCase{0, 1, 1, {"ID", "표정", "소리", "대화"}},
-                    ColumnCase{1, 0, 1, {"ID", "화자", "소리", "대화"}},
-                    ColumnCase{1, 1, 0, {"ID", "화자", "표정", "대화"}},
-                    ColumnCase{0, 0, 1, {"ID", "소리", "대화"}}));
+    testing::Values(ColumnCase{"All", 1, 1, 1, {"ID", "화자", "표정", "소리", "대화"}},
+                    ColumnCase{"None", 0, 0, 0, {"ID", "대화"}},
+                    ColumnCase{"NoSpeaker", 0, 1, 1, {"ID", "표정", "소리", "대화"}},
+                    ColumnCase{"NoExpression", 1, 0, 1, {"ID", "화자", "소리", "대화"}},
+                    ColumnCase{"NoSound", 1, 1, 0, {"ID", "화자", "표정", "대화"}},
+                    ColumnCase{"SoundOnly", 0, 0, 1, {"ID", "소리", "대화"}}),
+    [](const testing::TestParamInfo<ColumnCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LineEditorTest, ColumnWidthsInPixels) {
   AddTestPlot(app_.document, "p", -1, -1, {});
@@ -214,8 +219,9 @@ TEST_F(LineEditorTest, PrefixSearchTakesTheFirstListedSpeakerIgnoringCase) {
 }
 
 TEST_F(LineEditorTest, UnlistedSpeakerKeepsThePreviousExpressionsAndIsRemembered) {
-  AddTestPlot(app_.document, "p", 0, 10,
-              {{"민준", "놀람", "", "a"}, {"Stranger", "놀람", "", "b"}, {"Stranger", "화남", "", "c"}});
+  AddTestPlot(
+      app_.document, "p", 0, 10,
+      {{"민준", "놀람", "", "a"}, {"Stranger", "놀람", "", "b"}, {"Stranger", "화남", "", "c"}});
   CLineEditDlg& dialog = Open("p");
   SelectOnly({0});
   SelectOnly({1});
