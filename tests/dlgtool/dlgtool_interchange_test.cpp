@@ -80,6 +80,19 @@ TEST_F(DlgtoolInterchange, ExportedTextImportsBackToTheSameBytes) {
   EXPECT_EQ(ReadFileBytes(dir_.File("again.dlg")), original_);
 }
 
+TEST_F(DlgtoolInterchange, ImportNeverReplacesAFileThatIsNoDialogueFile) {
+  WriteFileBytes(dir_.File("in.txt"), "4\r\nfour\r\n\r\n");
+  const ToolRun run = Run({"import", "in.txt", "doc.dlg"});  // the two names swapped
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("dlgtool: in.txt: not replaced, as it is no dialogue file; use -o to "
+                         "save elsewhere\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFileBytes(dir_.File("in.txt")), "4\r\nfour\r\n\r\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), original_);
+}
+
 TEST_F(DlgtoolInterchange, MissingImportFileIsAnIoErrorAndSavesNothing) {
   const ToolRun run = Run({"import", "doc.dlg", "absent.txt"});
   EXPECT_EQ(run.status, 2);

@@ -10,6 +10,11 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  // Two names swapped on the command line would otherwise replace a text file by a .dlg.
+  if (output.empty() && !HasDialogueSignature(header)) {
+    Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
+    return kExitFailure;
+  }
   ImportCounts counts;
   bool imported = false;
   {
