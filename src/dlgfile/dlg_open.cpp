@@ -22,18 +22,9 @@ std::FILE* OpenRegularFileForReading(const char* path) {
   return file;
 }
 
-int OpenRegularFdForReading(const char* path, int64_t& size) {
+int OpenForReadingAt(const char* path) {
   if (path == nullptr) return -1;
-  // O_NONBLOCK only matters for what is refused here: on a regular file it changes nothing.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return -1;
-  }
-  size = info.st_size;
-  return fd;
+  return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
 int64_t ReadAt(int fd, void* into, size_t size, int64_t offset) {

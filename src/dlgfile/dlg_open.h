@@ -1,6 +1,7 @@
 // Opening a dialogue file for reading.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -9,9 +10,10 @@
 // wait for a writer forever.
 std::FILE* OpenRegularFileForReading(const char* path);
 
-// The same as a bare descriptor for the random access by ID, which reads a few small pieces at
-// known offsets and needs no buffering. Sets `size` to the file's size. -1 when refused.
-int OpenRegularFdForReading(const char* path, int64_t& size);
+// Opens `path` as a bare descriptor for reads at known offsets (ReadAt), for the random access by
+// ID, which needs no buffering; -1 when it cannot be opened. Opening never blocks; what is no
+// regular file is refused by the first read instead, which fails on a FIFO, a terminal or a folder.
+int OpenForReadingAt(const char* path);
 
 // Reads up to `size` bytes at `offset`, retrying after interruptions and short reads; the number
 // of bytes read (fewer only at the end of the file), or -1 on an error.

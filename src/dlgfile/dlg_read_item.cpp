@@ -1,8 +1,8 @@
 // Random access to one line of a saved .dlg file through its index (docs/dlg-format.md): one open,
 // then the header, the index entry and the record, each read at its offset, and a close, whatever
-// the size of the file. The reads go straight to the descriptor: a buffered stream would read
-// 4 KiB for each of them and add seeks and status calls, which on a warm cache cost as much as
-// the reads themselves.
+// the size of the file (a record longer than 2 KiB costs two reads more). The reads go straight to
+// the descriptor: a buffered stream would read 4 KiB for each of them and add seeks and status
+// calls, which on a warm cache cost as much as the reads themselves.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +20,7 @@
 namespace {
 
 // Bytes read at a record's offset at once: enough for the length word and the body of nearly
-// every record, so that one read takes it whole. A longer record costs one read more.
+// every record, so that one read takes it whole. A longer record costs two reads more.
 constexpr int64_t kRecordProbe = 2048;
 
 // Reads the index entry of `id`; false when the file does not hold all 8 bytes of it.
@@ -37,46 +37,51 @@ bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
   return true;
 }
 
-// Reads and parses the record at `offset` of a file of `fileSize` bytes, as CDlgItem::Read does:
-// a length that is negative or reaches beyond the file rejects the record.
-bool ReadRecord(int fd, int64_t fileSize, int64_t offset, CDlgItem& line) {
+// Reads and parses the record at `offset`, as CDlgItem::Read does: a length that is negative or
+// reaches beyond the end of the file rejects the record.
+bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
   uint8_t probe[kRecordProbe];
-  const int64_t wanted = std::min(kRecordProbe, std::max<int64_t>(fileSize - offset, 0));
-  const int64_t got = ReadAt(fd, probe, static_cast<size_t>(wanted), offset);
+  const int64_t got = ReadAt(fd, probe, sizeof probe, offset);
   if (got < 4) return false;
   const int32_t length = LoadLE32(probe);
-  if (length < 0 || length > fileSize - offset - 4) return false;
-  const uint8_t* body = probe + 4;
-  std::unique_ptr<uint8_t[]> whole;
-  if (length > got - 4) {
-    if (platform::AllocationShouldFail()) return false;
-    whole.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
-    if (whole == nullptr) return false;
-    const int64_t have = got - 4;
-    std::copy(probe + 4, probe + got, whole.get());
-    const size_t rest = static_cast<size_t>(length - have);
-    if (ReadAt(fd, whole.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
-      return false;
-    }
-    body = whole.get();
+  if (length < 0) return false;
+  if (length <= got - 4) {
+    return ParseDlgRecordBody(probe + 4, length, line) == DlgRecordResult::kAccepted;
   }
-  return ParseDlgRecordBody(body, length, line) == DlgRecordResult::kAccepted;
+  // A long record. A probe cut short by the end of the file cannot hold it; otherwise the file
+  // must hold the record's last byte before anything is allocated for it.
+  uint8_t last = 0;
+  const int64_t end = offset + 4 + length;
+  if (got < kRecordProbe || ReadAt(fd, &last, 1, end - 1) != 1 ||
+      platform::AllocationShouldFail()) {
+    return false;
+  }
+  std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
+  if (body == nullptr) return false;
+  const int64_t have = got - 4;
+  std::copy(probe + 4, probe + got, body.get());
+  const size_t rest = static_cast<size_t>(length - have);
+  if (ReadAt(fd, body.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
+    return false;
+  }
+  return ParseDlgRecordBody(body.get(), length, line) == DlgRecordResult::kAccepted;
 }
 
 }  // namespace
 
 bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
-  int64_t fileSize = 0;
-  const int fd = OpenRegularFdForReading(path, fileSize);
-  if (fd < 0) {
+  const int fd = OpenForReadingAt(path);
+  // A FIFO, a terminal or a folder opens, but fails the first read: it is no file to read from.
+  uint8_t block[kDlgHeaderSize];
+  const int64_t got = fd >= 0 ? ReadAt(fd, block, sizeof block, 0) : -1;
+  if (got < 0) {
+    if (fd >= 0) close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (0) : File not found(%s)!\n", path);
     return false;
   }
   // A short file leaves the defaults of a new header in place: an index of no entries.
   DlgHeader header = NewDlgHeader();
-  uint8_t block[kDlgHeaderSize];
-  const int64_t got = ReadAt(fd, block, sizeof block, 0);
-  OverlayDlgHeader(header, block, got > 0 ? static_cast<size_t>(got) : 0);
+  OverlayDlgHeader(header, block, static_cast<size_t>(got));
   if (id < 0 || id >= header.indexCount) {
     close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(%d)!\n",
@@ -94,7 +99,7 @@ bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
     return false;
   }
   // The record's own ID is not compared with `id`: entry N belongs to ID N.
-  const bool read = ReadRecord(fd, fileSize, recordOffset, line);
+  const bool read = ReadRecord(fd, recordOffset, line);
   close(fd);
   if (!read) {
     line.SetID(-1);

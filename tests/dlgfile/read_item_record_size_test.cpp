@@ -67,4 +67,15 @@ TEST_F(ReadItemRecordSize, LongRecordWithoutMemoryForItIsDamaged) {
   EXPECT_EQ(line.GetID(), -1);
 }
 
+TEST(ReadItemOpen, FolderOpensButIsNoFileToReadFrom) {
+  TempDir dir;
+  DebugCapture capture;
+  CDlgFile reader;
+  CDlgItem line;
+  EXPECT_FALSE(reader.ReadItem(dir.path().c_str(), 0, line));
+  ASSERT_EQ(capture.lines().size(), 1u);
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::ReadItem() Error (0) : File not found(" + dir.path() + ")!\n");
+}
+
 }  // namespace
