@@ -123,7 +123,7 @@ TEST_F(SaveFaults, EachFileOperationFailingOnceKeepsThePreviousFile) {
       SaveWithEachFault(Seam::kFileOperation, Mode::kOnce, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
   // Creating, the index in more than one write, a write per record, flush, sync, close, rename.
-  EXPECT_GT(loop.failures, 300);
+  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
   // Only the two steps after the rename, which make it durable, may fail without failing the save.
   EXPECT_EQ(loop.tolerated, 2);
 }
@@ -132,7 +132,7 @@ TEST_F(SaveFaults, FileOperationsFailingFromEachOnKeepThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kFileOperation, Mode::kFromNOn, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  EXPECT_GT(loop.failures, 300);
+  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
   EXPECT_EQ(loop.tolerated, 2);
 }
 
@@ -140,15 +140,16 @@ TEST_F(SaveFaults, EachAllocationFailingOnceKeepsThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kAllocation, Mode::kOnce, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  EXPECT_GT(loop.failures, 300);  // the sorted copy and every record buffer
-  EXPECT_EQ(loop.tolerated, 1);   // the stream buffer: the stream falls back to its own
+  // The sorted copy and every record buffer.
+  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
+  EXPECT_EQ(loop.tolerated, 1);  // the stream buffer: the stream falls back to its own
 }
 
 TEST_F(SaveFaults, AllocationsFailingFromEachOnKeepThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kAllocation, Mode::kFromNOn, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  EXPECT_GT(loop.failures, 300);
+  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
 }
 
 TEST_F(SaveFaults, FailedFirstSaveOfANewFileLeavesNoFileAtAll) {
@@ -190,7 +191,7 @@ TEST_F(SaveFaults, FailedSaveThroughALinkKeepsTheLinkAndTheFileItNames) {
 // A save that failed changes nothing a later save depends on: the next one writes the document.
 TEST_F(SaveFaults, SaveAfterAFailedSaveWritesTheWholeDocument) {
   DebugCapture capture;
-  platform::FailFileOperationAfter(150);  // a record in the middle
+  platform::FailFileOperationAfter(dlgtest::kLargeDocumentLines / 2);  // a record in the middle
   EXPECT_EQ(doc_.Save(path_.c_str()), 0);
   platform::ResetFileOperationFaults();
   EXPECT_EQ(ReadFileBytes(path_), previous_);
@@ -198,7 +199,8 @@ TEST_F(SaveFaults, SaveAfterAFailedSaveWritesTheWholeDocument) {
   EXPECT_EQ(ReadFileBytes(path_), expected_);
   CDlgFile back;
   ASSERT_EQ(back.Load(path_.c_str()), 1);
-  EXPECT_EQ(back.GetLines().GetCount(), 300);  // the two lines in no plot are not loaded
+  // The two lines in no plot are not loaded.
+  EXPECT_EQ(back.GetLines().GetCount(), dlgtest::kLargeDocumentLines);
 }
 
 }  // namespace

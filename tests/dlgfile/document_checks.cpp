@@ -83,15 +83,15 @@ void BuildLargeDocument(CDlgFile& doc, const std::string& flavour) {
   PlotPos plots[3] = {doc.AddPlot("prologue", 0, 20000),
                       doc.AddPlot("\xEC\x9E\xA5\xEB\xA9\xB4", -1, -1),
                       doc.AddPlot("epilogue", 30000, 30010)};
-  for (int k = 0; k < 300; ++k) {
+  for (int k = 0; k < kLargeDocumentLines; ++k) {
     CDlgItem line;
-    // Spread IDs: the index of about 11 000 entries takes more than one buffer of the writer.
-    line.SetID(k * 37);
+    // Spread IDs: the index of about 9 000 entries takes more than one buffer of the writer.
+    line.SetID(k * kLargeDocumentIdStep);
     line.SetSpeaker(k % 3 == 0 ? "\xEB\xAF\xBC\xEC\xA4\x80" : "Mina");
     line.SetExpression(k % 2 == 0 ? "smile" : "");
     line.SetSound(("voice/" + std::to_string(k) + ".wav").c_str());
     const std::string text = flavour + " line " + std::to_string(k) + ": " +
-                             std::string(static_cast<size_t>(100 + k % 200), 'a' + k % 26) +
+                             std::string(static_cast<size_t>(50 + k % 100), 'a' + k % 26) +
                              (k % 5 == 0 ? "\r\nsecond line" : "");
     line.SetText(text.c_str());
     ASSERT_NE(doc.AddItem(line, plots[k % 3], nullptr), nullptr);

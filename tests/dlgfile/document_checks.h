@@ -18,8 +18,11 @@ namespace dlgtest {
 // with ranges and member lines (ID, plot index, four texts), and the lines in no plot.
 std::string Describe(const CDlgFile& doc);
 
-// A document of many lines with texts of a few hundred bytes, IDs spread so that the index has
-// holes, three plots and two lines in no plot: its save takes several hundred file operations.
+// A document of kLargeDocumentLines lines in three plots with texts of one or two hundred bytes,
+// IDs k * kLargeDocumentIdStep so that the index has holes, and lines 5 and 7 in no plot: its save
+// takes one file operation per record and some more.
+inline constexpr int kLargeDocumentLines = 150;
+inline constexpr int kLargeDocumentIdStep = 60;
 void BuildLargeDocument(CDlgFile& doc, const std::string& flavour);
 
 // Names of the entries of a folder, sorted.

@@ -17,13 +17,13 @@ namespace {
 // ID, one beyond int and a line longer than the reader's first buffer.
 std::string ImportFile() {
   std::string file = "*************\r\n";
-  for (int id : {0, 37, 74, 111, 5}) {
+  for (int id : {0, 60, 120, 180, 5}) {
     file += std::to_string(id) + "\r\ntranslated " + std::to_string(id) + "\r\n";
-    if (id == 37) file += "second\r\n\tthird\r\n";
+    if (id == 60) file += "second\r\n\tthird\r\n";
     file += "\r\n";
   }
   file += "424242\r\nnobody has it\r\n\r\n99999999999\r\ntoo big\r\n\r\n";
-  file += "148\r\n" + std::string(100000, 'x') + "\r\n\r\n";
+  file += "240\r\n" + std::string(100000, 'x') + "\r\n\r\n";
   return file;
 }
 
