@@ -61,3 +61,12 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool
 	@cd build-bench && ./bench/parlatrix_bench $(BENCH_ARGS)
 	@bash bench/msgfmt_peer.sh build-bench
+
+# libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in build-fuzz/: each runs
+# FUZZ_SECONDS seconds, FUZZ_PARALLEL at a time; new inputs and findings stay in build-fuzz/.
+# docs/fuzzing.md describes the targets. The test suite replays their committed corpora.
+FUZZ_SECONDS  ?= 60
+FUZZ_PARALLEL ?= 1
+.PHONY: fuzz
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_PARALLEL=$(FUZZ_PARALLEL) FUZZ_JOBS=$(JOBS) bash fuzz/run.sh
