@@ -29,15 +29,15 @@ void BuildDocument(CDlgFile& doc, int multiLine) {
     const char* text;
   } lines[] = {{0, a, "zero"},      {1, a, "one\r\nline"},  {2, a, ""},           {3, a, "three"},
                {100, b, "hundred"}, {3, b, "second three"}, {7, nullptr, "seven"}};
-  for (const auto& spec : lines) {
+  for (const auto& entry : lines) {
     CDlgItem line;
-    line.SetID(spec.id);
-    line.SetPlotIndex(spec.plot == a ? 0 : spec.plot == b ? 1 : 5);
+    line.SetID(entry.id);
+    line.SetPlotIndex(entry.plot == a ? 0 : entry.plot == b ? 1 : 5);
     line.SetSpeaker("speaker");
     line.SetExpression("face");
     line.SetSound("v.wav");
-    line.SetText(spec.text);
-    FUZZ_CHECK(doc.AddItem(line, spec.plot, nullptr) != nullptr);
+    line.SetText(entry.text);
+    FUZZ_CHECK(doc.AddItem(line, entry.plot, nullptr) != nullptr);
   }
 }
 
