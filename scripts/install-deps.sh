@@ -11,6 +11,9 @@ packages=(
   libcli11-dev gettext
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
+  qt6-translations-l10n
+  libexpat1-dev libxlsxwriter-dev
+  libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
 )
 
 missing=()
