@@ -55,9 +55,7 @@ Expected ExpectedOf(const uint8_t* data, size_t size) {
     expected.columns[k] = IntAt(data, size, kDlgColumnsOffset + 4 * k, expected.columns[k]);
   }
   const int32_t plotCount = IntAt(data, size, kDlgPlotCountOffset, 0);
-  const size_t fixed = expected.version < kDlgVersionRanges    ? kDlgPlotNameSize
-                       : expected.version < kDlgVersionMembers ? kDlgPlotNameSize + 8
-                                                               : kDlgPlotNameSize + 12;
+  const size_t fixed = static_cast<size_t>(DlgPlotEntrySize(expected.version));
   size_t offset = kDlgPlotTableOffset;
   for (int32_t i = 0; i < plotCount && offset + fixed <= size; ++i) {
     Expected::Plot plot;

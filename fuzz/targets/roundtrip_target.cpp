@@ -31,7 +31,7 @@ std::string Cut(const CPlainString& text, int limit) {
 
 void CompareLoaded(const CDlgFile& saved, const CDlgFile& loaded) {
   FUZZ_CHECK(loaded.GetVersion() == kDlgVersion && saved.GetVersion() == kDlgVersion);
-  FUZZ_CHECK(Cut(saved.GetGameName(), kDlgGameNameSize - 1) == loaded.GetGameName().c_str());
+  FUZZ_CHECK(Cut(saved.GetGameName(), kDlgGameNameMaxBytes) == loaded.GetGameName().c_str());
   int a[3], b[3];
   saved.GetColumns(a[0], a[1], a[2]);
   loaded.GetColumns(b[0], b[1], b[2]);
@@ -44,7 +44,7 @@ void CompareLoaded(const CDlgFile& saved, const CDlgFile& loaded) {
        pos = pos->next, other = other->next, ++number) {
     const CDlgPlot& plot = pos->value;
     const CDlgPlot& back = other->value;
-    FUZZ_CHECK(Cut(plot.GetName(), kDlgPlotNameSize - 1) == back.GetName().c_str());
+    FUZZ_CHECK(Cut(plot.GetName(), kDlgPlotNameMaxBytes) == back.GetName().c_str());
     FUZZ_CHECK(plot.rangeLow == back.rangeLow && plot.rangeHigh == back.rangeHigh);
     FUZZ_CHECK(plot.members.GetCount() == back.members.GetCount());
     FUZZ_CHECK(plot.members.GetCount() == back.storedIds.GetCount());

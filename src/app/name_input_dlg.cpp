@@ -1,5 +1,6 @@
 #include "app/name_input_dlg.h"
 
+#include "dlgfile/dlg_format.h"
 #include "toolkit/data_exchange.h"
 
 using toolkit::ControlKind;
@@ -29,5 +30,5 @@ const toolkit::DialogTemplate& CNameInputDlg::Template() {
 }
 
 void CNameInputDlg::DoDataExchange(toolkit::CDataExchange& dx) {
-  toolkit::ExchangeText(dx, kName, name, kNameMaxBytes);
+  toolkit::ExchangeText(dx, kName, name, kDlgPlotNameMaxBytes);
 }

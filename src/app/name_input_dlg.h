@@ -1,7 +1,7 @@
 // CNameInputDlg: asks for a name, for the main window's Add plot command.
 //
-// The opener reads `name` after OK. The field takes at most kNameMaxBytes bytes: the .dlg plot
-// name field holds 64 bytes with the closing NUL.
+// The opener reads `name` after OK. The field takes at most kDlgPlotNameMaxBytes bytes: the .dlg
+// plot name field holds 64 bytes with the closing NUL.
 #pragma once
 
 #include <string>
@@ -22,7 +22,6 @@ class CNameInputDlg : public toolkit::CDialog {
     kOk,
     kCancel,
   };
-  static constexpr int kNameMaxBytes = 63;
 
   explicit CNameInputDlg(toolkit::Prompts& prompts, QWidget* parent = nullptr);
   ~CNameInputDlg() override;

@@ -1,6 +1,6 @@
 #include "app/new_file_dlg.h"
 
-#include "app/main_dlg.h"
+#include "dlgfile/dlg_format.h"
 #include "toolkit/data_exchange.h"
 
 using toolkit::ControlKind;
@@ -35,5 +35,5 @@ void CNewFileDlg::DoDataExchange(toolkit::CDataExchange& dx) {
   toolkit::ExchangeCheck(dx, kExpression, expression);
   toolkit::ExchangeCheck(dx, kSpeaker, speaker);
   toolkit::ExchangeCheck(dx, kSound, sound);
-  toolkit::ExchangeText(dx, kGameName, gameName, CMainDlg::kGameNameMaxBytes);
+  toolkit::ExchangeText(dx, kGameName, gameName, kDlgGameNameMaxBytes);
 }

@@ -2,7 +2,7 @@
 // and which columns (speaker, expression, sound file) the lines of the new document carry.
 //
 // The opener sets the values before showing the dialog and reads them after OK. The game-name field
-// takes at most CMainDlg::kGameNameMaxBytes bytes, as the main window's does: a longer name would
+// takes at most kDlgGameNameMaxBytes bytes, as the main window's does: a longer name would
 // not survive a save and a load.
 #pragma once
 

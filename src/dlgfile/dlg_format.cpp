@@ -27,6 +27,12 @@ DlgHeader NewDlgHeader() {
   return header;
 }
 
+int DlgPlotEntrySize(int32_t version) {
+  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
+  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
+  return kDlgPlotNameSize + 12;
+}
+
 void EncodeDlgHeader(const DlgHeader& header, uint8_t out[kDlgHeaderSize]) {
   CopyField(out, header.tag, kDlgTagSize);
   CopyField(out + kDlgSignatureOffset, header.signature, kDlgSignatureSize);
@@ -123,7 +129,7 @@ int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
   std::unique_ptr<uint8_t[]> large;
   uint8_t* block = small;
   if (n > kStackStringSize) {
-    if (!platform::AllocationShouldFail()) large.reset(new (std::nothrow) uint8_t[n]);
+    large.reset(platform::NewArray<uint8_t>(static_cast<size_t>(n)));
     if (large == nullptr) return -1;
     block = large.get();
   }

@@ -44,6 +44,10 @@ inline constexpr int kDlgPlotNameSize = 64;
 
 inline constexpr int kDlgIndexEntrySize = 8;  // ID, record offset
 
+// Bytes of one plot table entry before its member IDs: the name from 100, the range low and high
+// from 101, the member count from 104 (then 4 bytes per member).
+int DlgPlotEntrySize(int32_t version);
+
 // Line record body: field count, then a tag before each field, then the body length again.
 inline constexpr int32_t kDlgFieldCount = 6;
 inline constexpr int32_t kDlgMaxFieldCount = 7;  // readers reject a record that claims more
@@ -58,6 +62,15 @@ inline constexpr int kDlgBodyFixedSize = 56;
 
 // saveStr warns (and still stores the text) when a string's n = length + 1 exceeds this.
 inline constexpr int kDlgStringWarnLength = 4096;
+
+// Limits derived from the fields above, for the windows, `dlgtool check` and the fuzz targets.
+// A text field keeps its terminating zero byte, so a longer name is cut in the file.
+inline constexpr int kDlgGameNameMaxBytes = kDlgGameNameSize - 1;  // 31
+inline constexpr int kDlgPlotNameMaxBytes = kDlgPlotNameSize - 1;  // 63
+// The longest text saveStr stores without its warning.
+inline constexpr int kDlgTextMaxBytes = kDlgStringWarnLength - 1;  // 4095
+// The line editor's sound-name field takes this many bytes; the record itself has no such limit.
+inline constexpr int kDlgSoundNameMaxBytes = 250;
 
 // The scrambling constant K: byte i of a block of len bytes is XORed with (len - i - K) mod 256.
 inline constexpr uint8_t kDlgScrambleKey = 0x9D;

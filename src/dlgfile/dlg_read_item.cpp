@@ -11,7 +11,7 @@
 #include <new>
 
 #include "dlgfile/dlg_format.h"
-#include "dlgfile/dlg_open.h"
+#include "platform/file_read.h"
 #include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
@@ -29,7 +29,7 @@ bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
   const int64_t at =
       static_cast<int64_t>(header.indexOffset) + static_cast<int64_t>(id) * kDlgIndexEntrySize;
   uint8_t entry[kDlgIndexEntrySize];
-  if (at < 0 || ReadAt(fd, entry, sizeof entry, at) != static_cast<int64_t>(sizeof entry)) {
+  if (at < 0 || platform::ReadAt(fd, entry, sizeof entry, at) != static_cast<int64_t>(sizeof entry)) {
     return false;
   }
   storedId = LoadLE32(entry);
@@ -41,7 +41,7 @@ bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
 // reaches beyond the end of the file rejects the record.
 bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
   uint8_t probe[kRecordProbe];
-  const int64_t got = ReadAt(fd, probe, sizeof probe, offset);
+  const int64_t got = platform::ReadAt(fd, probe, sizeof probe, offset);
   if (got < 4) return false;
   const int32_t length = LoadLE32(probe);
   if (length < 0) return false;
@@ -52,16 +52,13 @@ bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
   // must hold the record's last byte before anything is allocated for it.
   uint8_t last = 0;
   const int64_t end = offset + 4 + length;
-  if (got < kRecordProbe || ReadAt(fd, &last, 1, end - 1) != 1 ||
-      platform::AllocationShouldFail()) {
-    return false;
-  }
-  std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
+  if (got < kRecordProbe || platform::ReadAt(fd, &last, 1, end - 1) != 1) return false;
+  std::unique_ptr<uint8_t[]> body(platform::NewArray<uint8_t>(static_cast<size_t>(length)));
   if (body == nullptr) return false;
   const int64_t have = got - 4;
   std::copy(probe + 4, probe + got, body.get());
   const size_t rest = static_cast<size_t>(length - have);
-  if (ReadAt(fd, body.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
+  if (platform::ReadAt(fd, body.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
     return false;
   }
   return ParseDlgRecordBody(body.get(), length, line) == DlgRecordResult::kAccepted;
@@ -70,10 +67,10 @@ bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
 }  // namespace
 
 bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line) {
-  const int fd = OpenForReadingAt(path);
+  const int fd = platform::OpenForReadingAt(path);
   // A FIFO, a terminal or a folder opens, but fails the first read: it is no file to read from.
   uint8_t block[kDlgHeaderSize];
-  const int64_t got = fd >= 0 ? ReadAt(fd, block, sizeof block, 0) : -1;
+  const int64_t got = fd >= 0 ? platform::ReadAt(fd, block, sizeof block, 0) : -1;
   if (got < 0) {
     if (fd >= 0) close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (0) : File not found(%s)!\n", path);

@@ -13,7 +13,7 @@
 #include <new>
 
 #include "dlgfile/dlg_format.h"
-#include "dlgfile/dlg_open.h"
+#include "platform/file_read.h"
 #include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
@@ -54,7 +54,7 @@ class FileImage {
 };
 
 bool FileImage::Read(const char* path) {
-  std::FILE* file = OpenRegularFileForReading(path);
+  std::FILE* file = platform::OpenRegularFileForReading(path);
   struct stat info;
   if (file == nullptr || fstat(fileno(file), &info) != 0) {
     if (file != nullptr) std::fclose(file);
@@ -63,7 +63,7 @@ bool FileImage::Read(const char* path) {
   }
   size_ = std::min<int64_t>(info.st_size, kMaxImageSize);
   if (size_ > 0) {
-    if (!platform::AllocationShouldFail()) bytes_.reset(new (std::nothrow) uint8_t[size_]);
+    bytes_.reset(platform::NewArray<uint8_t>(static_cast<size_t>(size_)));
     if (bytes_ == nullptr) {
       std::fclose(file);
       platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
@@ -74,13 +74,6 @@ bool FileImage::Read(const char* path) {
   }
   std::fclose(file);
   return true;
-}
-
-// Size of the fixed part of a plot table entry in a file of this version.
-int64_t PlotEntrySize(int32_t version) {
-  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
-  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
-  return kDlgPlotNameSize + 12;
 }
 
 // Adds a line read from the file to `plot`, keeping its ID. The texts move into the document's copy
@@ -146,16 +139,15 @@ class DocumentReader {
 
 bool DocumentReader::PrepareTable() {
   const int64_t fits =
-      std::max<int64_t>(0, image_.size() - kDlgPlotTableOffset) / PlotEntrySize(version_);
+      std::max<int64_t>(0, image_.size() - kDlgPlotTableOffset) / DlgPlotEntrySize(version_);
   const int64_t count = std::min<int64_t>(std::max(plotCount_, 0), fits);
   if (count == 0) return true;
-  if (platform::AllocationShouldFail()) return false;
-  table_.reset(new (std::nothrow) PlotPos[count]());
+  table_.reset(platform::NewZeroedArray<PlotPos>(static_cast<size_t>(count)));
   return table_ != nullptr;
 }
 
 int64_t DocumentReader::ReadPlots() {
-  const int64_t entrySize = PlotEntrySize(version_);
+  const int64_t entrySize = DlgPlotEntrySize(version_);
   int64_t offset = kDlgPlotTableOffset;
   // PrepareTable sized the table for the complete entries that the image holds; a cut entry ends
   // the table.

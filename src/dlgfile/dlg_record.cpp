@@ -80,11 +80,8 @@ int CDlgItem::Read(std::FILE* file) {
   if (std::fread(word, 1, sizeof word, file) != sizeof word) return -1;
   const int32_t length = LoadLE32(word);
   // The result, length + 4, must stay representable.
-  if (length < 0 || length > INT32_MAX - 4 || length > RemainingBytes(file) ||
-      platform::AllocationShouldFail()) {
-    return -1;
-  }
-  std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1]());
+  if (length < 0 || length > INT32_MAX - 4 || length > RemainingBytes(file)) return -1;
+  std::unique_ptr<uint8_t[]> body(platform::NewZeroedArray<uint8_t>(static_cast<size_t>(length) + 1));
   if (body == nullptr) return -1;
   if (std::fread(body.get(), 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
     return -1;

@@ -47,8 +47,7 @@ class SortedLines {
 bool SortedLines::Build(const CQHList<CDlgItem>& lines) {
   count_ = lines.GetCount();
   if (count_ == 0) return true;
-  if (platform::AllocationShouldFail()) return false;
-  entries_.reset(new (std::nothrow) SortedLine[count_]);
+  entries_.reset(platform::NewArray<SortedLine>(count_));
   if (entries_ == nullptr) return false;
   int k = 0;
   for (auto* pos = lines.GetHeadPosition(); pos != nullptr && k < count_; pos = pos->next, ++k) {
@@ -135,7 +134,7 @@ void RefreshPlotIndexes(CDlgFile& doc) {
 int64_t PlotTableEnd(const CDlgFile& doc) {
   int64_t end = kDlgPlotTableOffset;
   for (auto* plot = doc.GetPlots().GetHeadPosition(); plot != nullptr; plot = plot->next) {
-    end += kDlgPlotNameSize + 12 + 4 * static_cast<int64_t>(plot->value.members.GetCount());
+    end += DlgPlotEntrySize(kDlgVersion) + 4 * static_cast<int64_t>(plot->value.members.GetCount());
   }
   return end;
 }
@@ -158,7 +157,7 @@ class DocumentWriter {
     DlgHeader header = NewDlgHeader();
     const CPlainString& name = doc_.GetGameName();
     std::memcpy(header.gameName, name.c_str(),
-                std::min(name.GetLength(), kDlgGameNameSize - 1));  // zero-filled beyond
+                std::min(name.GetLength(), kDlgGameNameMaxBytes));  // zero-filled beyond
     header.lineCount = doc_.GetLines().GetCount();
     header.indexOffset = indexOffset_;
     header.multiLine = doc_.GetMultiLine();
@@ -254,8 +253,8 @@ int CDlgItem::GetWriteSize() const {
 
 int CDlgItem::Write(std::FILE* file) const {
   const int size = GetWriteSize();
-  if (size < 0 || platform::AllocationShouldFail()) return -1;
-  std::unique_ptr<uint8_t[]> record(new (std::nothrow) uint8_t[size]);
+  if (size < 0) return -1;
+  std::unique_ptr<uint8_t[]> record(platform::NewArray<uint8_t>(size));
   if (record == nullptr) return -1;
   StoreLE32(record.get(), size - 4);
   EncodeBody(*this, record.get() + 4, size - 4);

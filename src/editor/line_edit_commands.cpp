@@ -1,5 +1,5 @@
 // CLineEditDlg's commands: Add, Modify, Delete, OK and Cancel, with the pending additions and
-// deletions of the application context.
+// deletions of the session.
 //
 // Add changes the document at once and records the line as a pending addition; Modify changes
 // the line at once; Delete only records lines as pending deletions and removes their rows. OK
@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "editor/line_edit_dlg.h"
+#include "platform/line_breaks.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
 
@@ -23,16 +24,7 @@ constexpr char kLeaveQuestion[] = "内容被修改了，退出吗？";
 constexpr char kLeaveCaption[] = "警告";
 
 void RemoveLineBreaks(std::string& text) {
-  std::string joined;
-  joined.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      ++i;
-      continue;
-    }
-    joined += text[i];
-  }
-  text.swap(joined);
+  text = platform::ReplaceCrLf(text, "");
 }
 
 std::string Selection(const QComboBox* list) {
@@ -55,7 +47,7 @@ void CLineEditDlg::OnAdd() {
   (void)UpdateData(true);
   CDlgItem record;
   if (!FillRecord(record)) return;
-  CDlgFile& document = context_.document;
+  CDlgFile& document = session_.document;
   // The range is stored before the ID is allocated and stays whatever follows.
   document.GetPlot(plot_).SetRange(rangeLow, rangeHigh);
   const int first = FirstSelectedRow();
@@ -84,11 +76,11 @@ bool CLineEditDlg::FillRecord(CDlgItem& record) {
 }
 
 bool CLineEditDlg::RecordAddition(LinePos line) {
-  CQHList<LinePos>& additions = context_.pendingAdditions;
+  CQHList<LinePos>& additions = session_.pendingAdditions;
   auto* entry = additions.AddTail(line);
-  if (entry != nullptr && AddRow(context_.document.GetItem(line))) return true;
+  if (entry != nullptr && AddRow(session_.document.GetItem(line))) return true;
   if (entry != nullptr) additions.RemoveAt(entry);
-  context_.document.DeleteItem(line, plot_);
+  session_.document.DeleteItem(line, plot_);
   return false;
 }
 
@@ -125,7 +117,7 @@ void CLineEditDlg::OnModify() {
   if (useSound_) SetCell(item, columns_.sound, sound);
   SetCell(item, columns_.text, text);
   if (line != nullptr) {
-    CDlgItem& target = context_.document.GetItem(line);
+    CDlgItem& target = session_.document.GetItem(line);
     target.speaker.Swap(speakerText);
     if (!keepExpression) target.expression.Swap(expressionText);
     target.sound.Swap(soundText);
@@ -162,7 +154,7 @@ void CLineEditDlg::OnDelete() {
 }
 
 bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
-  CQHList<LinePos>& deletions = context_.pendingDeletions;
+  CQHList<LinePos>& deletions = session_.pendingDeletions;
   auto* before = deletions.GetTailPosition();
   for (int row : rows) {
     LinePos line = RowLine(row);
@@ -179,11 +171,11 @@ bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
 // OK ("확인") and Cancel ("취소") -----------------------------------------------------------
 
 void CLineEditDlg::OnConfirm() {
-  context_.pendingAdditions.RemoveAll();
+  session_.pendingAdditions.RemoveAll();
   ApplyDeletions();
   (void)UpdateData(true);
   int low = -1, high = -1;
-  CDlgPlot& plot = context_.document.GetPlot(plot_);
+  CDlgPlot& plot = session_.document.GetPlot(plot_);
   plot.GetRange(low, high);
   if (plot.GetName() != plotName.c_str() || low != rangeLow || high != rangeHigh) changed = true;
   StoreNameAndRange();
@@ -194,15 +186,15 @@ void CLineEditDlg::OnConfirm() {
 }
 
 void CLineEditDlg::ApplyDeletions() {
-  CQHList<LinePos>& deletions = context_.pendingDeletions;
+  CQHList<LinePos>& deletions = session_.pendingDeletions;
   for (auto* pos = deletions.GetHeadPosition(); pos != nullptr;) {
-    context_.document.DeleteItem(deletions.GetNext(pos), plot_);
+    session_.document.DeleteItem(deletions.GetNext(pos), plot_);
   }
   deletions.RemoveAll();
 }
 
 void CLineEditDlg::StoreNameAndRange() {
-  CDlgPlot& plot = context_.document.GetPlot(plot_);
+  CDlgPlot& plot = session_.document.GetPlot(plot_);
   CPlainString name;
   // Out of memory the plot keeps its name rather than losing it.
   if (name.Assign(plotName.c_str())) plot.name.Swap(name);
@@ -220,9 +212,9 @@ void CLineEditDlg::OnCancel() {
 }
 
 void CLineEditDlg::RemoveAdditions() {
-  CQHList<LinePos>& additions = context_.pendingAdditions;
+  CQHList<LinePos>& additions = session_.pendingAdditions;
   for (auto* pos = additions.GetHeadPosition(); pos != nullptr;) {
-    context_.document.DeleteItem(additions.GetNext(pos), plot_);
+    session_.document.DeleteItem(additions.GetNext(pos), plot_);
   }
   additions.RemoveAll();
 }
@@ -230,9 +222,9 @@ void CLineEditDlg::RemoveAdditions() {
 void CLineEditDlg::CancelPending() {
   RemoveAdditions();
   // Deleted rows' lines were never taken out of the document.
-  context_.pendingDeletions.RemoveAll();
+  session_.pendingDeletions.RemoveAll();
 }
 
 void CLineEditDlg::TakeDocumentName() {
-  if (plot_ != nullptr) plotName = context_.document.GetPlot(plot_).GetName().c_str();
+  if (plot_ != nullptr) plotName = session_.document.GetPlot(plot_).GetName().c_str();
 }

@@ -41,7 +41,7 @@ bool GatheredText::Append(const char* data, size_t length) {
   if (length_ + length > capacity_) {
     size_t grown = capacity_ < 64 ? 64 : capacity_ * 2;
     if (grown < length_ + length) grown = length_ + length;
-    char* bigger = platform::AllocationShouldFail() ? nullptr : new (std::nothrow) char[grown];
+    char* bigger = platform::NewArray<char>(grown);
     if (bigger == nullptr) return false;
     if (length_ > 0) std::memcpy(bigger, bytes_, length_);
     delete[] bytes_;
@@ -79,8 +79,7 @@ void GatheredText::JoinLines() {
 ImportEntry* ImportEntries::Add() {
   if (count_ == capacity_) {
     const size_t grown = capacity_ == 0 ? 256 : capacity_ * 2;
-    ImportEntry* bigger =
-        platform::AllocationShouldFail() ? nullptr : new (std::nothrow) ImportEntry[grown];
+    ImportEntry* bigger = platform::NewArray<ImportEntry>(grown);
     if (bigger == nullptr) return nullptr;
     for (size_t k = 0; k < count_; ++k) {
       bigger[k].id = entries_[k].id;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/debug_output.h"
+#include "platform/line_breaks.h"
 
 namespace {
 
@@ -80,12 +81,7 @@ int CIniFile::ReadByte() {
   }
   if (scrambled != 0) return c ^ kIniScrambleKey;
   // The plain form is a text-mode file: a CR LF pair is read as LF.
-  if (c == '\r') {
-    const int next = std::getc(file);
-    if (next == '\n') return '\n';
-    if (next != EOF) std::ungetc(next, file);
-  }
-  return c;
+  return platform::CompleteTextModeChar(file, c);
 }
 
 bool CIniFile::ReadSection(const char* name) {

@@ -14,6 +14,7 @@
 #include "interchange/text_stream.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/line_breaks.h"
 
 namespace {
 
@@ -22,18 +23,9 @@ constexpr char kSeparatorLine[] = "*************\n";
 // Writes `text` with every CR LF pair, scanning from the start, replaced by `lineBreak`.
 void WriteTextReplacingBreaks(interchange::TextFileWriter& out, const CPlainString& text,
                               char lineBreak) {
-  const char* bytes = text.c_str();
-  const int length = text.GetLength();
-  int runStart = 0;
-  for (int i = 0; i + 1 < length; ++i) {
-    if (bytes[i] == '\r' && bytes[i + 1] == '\n') {
-      out.Write(bytes + runStart, static_cast<size_t>(i - runStart));
-      out.Write(&lineBreak, 1);
-      runStart = i + 2;
-      ++i;
-    }
-  }
-  out.Write(bytes + runStart, static_cast<size_t>(length - runStart));
+  const std::string_view bytes(text.c_str(), static_cast<size_t>(text.GetLength()));
+  platform::ReplaceCrLf(bytes, std::string_view(&lineBreak, 1),
+                        [&out](const char* data, size_t size) { out.Write(data, size); });
 }
 
 }  // namespace

@@ -8,18 +8,9 @@
 #include "interchange/text_stream.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/line_breaks.h"
 
 namespace {
-
-// Reads one character as text mode delivers it: a CR LF pair comes as LF.
-int GetTextChar(std::FILE* file) {
-  const int c = std::getc(file);
-  if (c != '\r') return c;
-  const int next = std::getc(file);
-  if (next == '\n') return '\n';
-  if (next != EOF) std::ungetc(next, file);
-  return c;
-}
 
 // Empties an existing log; a missing log is not created.
 void EmptyImportLog() {
@@ -81,7 +72,7 @@ int FileGetLineLength(std::FILE* file) {
   std::fpos_t start;
   if (std::fgetpos(file, &start) != 0) return 0;
   int length = 0;
-  for (int c = GetTextChar(file); c != EOF && c != '\n'; c = GetTextChar(file)) {
+  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n'; c = platform::GetTextModeChar(file)) {
     if (length < INT_MAX) ++length;
   }
   std::clearerr(file);
@@ -92,7 +83,7 @@ int FileGetLineLength(std::FILE* file) {
 void FileReadLine(std::FILE* file, char* buffer, int size) {
   const int room = buffer != nullptr ? size : 0;
   int stored = 0;
-  for (int c = GetTextChar(file); c != EOF && c != '\n'; c = GetTextChar(file)) {
+  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n'; c = platform::GetTextModeChar(file)) {
     if (stored < room - 1) buffer[stored++] = static_cast<char>(c);
   }
   if (room > 0) buffer[stored] = 0;

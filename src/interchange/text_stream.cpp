@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/fault_injection.h"
+#include "platform/line_breaks.h"
 
 namespace interchange {
 
@@ -23,10 +24,7 @@ bool TextFileWriter::Open(const char* path, bool append) {
 
 void TextFileWriter::Write(const char* data, size_t size) {
   if (file_ == nullptr) return;
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n') Put('\r');
-    Put(data[i]);
-  }
+  platform::ExpandLfToCrLf(std::string_view(data, size), [this](char c) { Put(c); });
 }
 
 void TextFileWriter::Write(const char* text) {
@@ -104,7 +102,7 @@ bool TextLineReader::Refill(Result& failure) {
   // least half a buffer and a long line costs linear time.
   if (capacity_ - end_ < capacity_ / 2 || capacity_ == 0) {
     const size_t grown = capacity_ == 0 ? size_t{1} << 16 : capacity_ * 2;
-    char* bigger = platform::AllocationShouldFail() ? nullptr : new (std::nothrow) char[grown];
+    char* bigger = platform::NewArray<char>(grown);
     if (bigger == nullptr) {
       failure = Result::kOutOfMemory;
       return false;

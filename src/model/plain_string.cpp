@@ -11,8 +11,7 @@ char g_sharedEmpty[1] = {0};
 
 // A zero-filled block of size bytes, or nullptr when memory runs out (or the seam says it does).
 char* NewBlock(size_t size) {
-  if (platform::AllocationShouldFail()) return nullptr;
-  return new (std::nothrow) char[size]();
+  return platform::NewZeroedArray<char>(size);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class CQHList {
   struct Node {
     Node* next;
     Node* prev;
-    T value;
+    T value{};  // a new node holds T's empty state
   };
   using Position = Node*;
 
@@ -34,7 +34,7 @@ class CQHList {
   // Allocates one node whose value is in T's empty state; prev and next are set to the arguments,
   // the count grows by one, but the node is not yet linked to head, tail or its neighbours.
   [[nodiscard]] Node* NewNode(Node* prev, Node* next) {
-    Node* node = platform::AllocationShouldFail() ? nullptr : new (std::nothrow) Node{next, prev, T()};
+    Node* node = platform::NewObject<Node>(next, prev);
     if (node == nullptr) {
       platform::DebugOutput("CQHList::NewNode() Error(0) : Not enough memory!");
       return nullptr;

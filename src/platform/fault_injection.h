@@ -1,24 +1,66 @@
-// Test seam for allocation failures.
+// Test seams for allocation failures and for the file operations of saving.
 //
-// The document model allocates list nodes, string blocks and record buffers through checked
-// allocations; each asks AllocationShouldFail() first. Tests arm the seam so that the Nth guarded
-// allocation from now fails (once, or that one and every later one) and then check that the
-// operation reports failure and leaves its data consistent. Disarmed, the check costs one compare.
+// One FaultCounter counts the guarded calls of one kind. The document model allocates list nodes,
+// string blocks and record buffers through NewArray/NewObject below, which ask the allocation
+// counter first; every file operation of a save asks the file operation counter (file_io.h).
+// Tests arm a counter so that the Nth guarded call from now fails (once, or that one and every
+// later one) and then check that the operation reports failure and leaves its data consistent.
+// Disarmed, the check costs one compare.
 #pragma once
+
+#include <cstddef>
+#include <new>
+#include <utility>
 
 namespace platform {
 
-// Arms the seam: the nth guarded allocation from now (1 = the next one) fails. With `sticky`,
-// every guarded allocation after it fails as well.
-void FailAllocationAfter(int n, bool sticky = false);
+class FaultCounter {
+ public:
+  // Arms the counter: the nth guarded call from now (1 = the next one) fails. With `sticky`, every
+  // guarded call after it fails as well. n <= 0 disarms it.
+  void FailAfter(int n, bool sticky = false) {
+    failAt_ = n > 0 ? n : 0;
+    sticky_ = sticky;
+    count_ = 0;
+  }
+  void Reset() { FailAfter(0); }
+  // True when the guarded call about to be made must fail. Counts the call.
+  bool ShouldFail() {
+    ++count_;
+    if (failAt_ == 0) return false;
+    return sticky_ ? count_ >= failAt_ : count_ == failAt_;
+  }
+  // Number of guarded calls since the counter was last armed or reset.
+  long Count() const { return count_; }
 
-// Disarms the seam.
-void ResetAllocationFaults();
+ private:
+  long failAt_ = 0;  // 0: disarmed; otherwise the number of the call that fails
+  bool sticky_ = false;
+  long count_ = 0;
+};
 
-// True when the guarded allocation about to be made must fail. Counts the call.
-bool AllocationShouldFail();
+FaultCounter& AllocationFaults();
+FaultCounter& FileOperationFaults();
 
-// Number of guarded allocations since the seam was last armed or reset.
-long AllocationCount();
+// The allocation seam as functions, as the tests arm it.
+inline void FailAllocationAfter(int n, bool sticky = false) { AllocationFaults().FailAfter(n, sticky); }
+inline void ResetAllocationFaults() { AllocationFaults().Reset(); }
+inline bool AllocationShouldFail() { return AllocationFaults().ShouldFail(); }
+inline long AllocationCount() { return AllocationFaults().Count(); }
+
+// Guarded allocations: nullptr when the seam fails the call or memory runs out, never a throw.
+// NewArray leaves bytes of trivial types uninitialised; NewZeroedArray value-initialises them.
+template <typename T>
+[[nodiscard]] T* NewArray(size_t count) {
+  return AllocationShouldFail() ? nullptr : new (std::nothrow) T[count];
+}
+template <typename T>
+[[nodiscard]] T* NewZeroedArray(size_t count) {
+  return AllocationShouldFail() ? nullptr : new (std::nothrow) T[count]();
+}
+template <typename T, typename... Args>
+[[nodiscard]] T* NewObject(Args&&... args) {
+  return AllocationShouldFail() ? nullptr : new (std::nothrow) T{std::forward<Args>(args)...};
+}
 
 }  // namespace platform

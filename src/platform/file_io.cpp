@@ -11,13 +11,10 @@
 #include <string>
 
 #include "platform/fault_injection.h"
+#include "platform/path.h"
 
 namespace platform {
 namespace {
-
-long g_failAt = 0;  // 0: disarmed; otherwise the number of the operation that fails
-bool g_sticky = false;
-long g_count = 0;
 
 // Links in a chain longer than this are taken for a loop, as the kernel does (ELOOP).
 constexpr int kMaxLinkHops = 40;
@@ -25,18 +22,6 @@ constexpr size_t kStreamBufferSize = 256 * 1024;
 // The temporary file's name repeats at most this much of the target's name, so that it stays
 // within the file system's limit of 255 bytes even for the longest target names.
 constexpr size_t kMaxNameStem = 200;
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Follows symbolic links from `path` to the file they finally name, which need not exist yet (a
 // dangling link is saved through as well). False for a loop or an unreadable link.
@@ -117,8 +102,7 @@ void SyncFolder(const std::string& target) {
 
 // Writes the contents into the open temporary file and closes it; true when every step held.
 bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
-  std::unique_ptr<char[]> buffer(
-      AllocationShouldFail() ? nullptr : new (std::nothrow) char[kStreamBufferSize]);
+  std::unique_ptr<char[]> buffer(NewArray<char>(kStreamBufferSize));
   if (buffer != nullptr) std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
   const bool written = writer(file) && Flush(file) && Sync(file);
   const bool closed = Close(file);
@@ -153,26 +137,6 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
 bool WriteBytes(std::FILE* file, const void* data, size_t size) {
   if (FileOperationShouldFail()) return false;
   return size == 0 || std::fwrite(data, 1, size, file) == size;
-}
-
-void FailFileOperationAfter(int n, bool sticky) {
-  g_failAt = n > 0 ? n : 0;
-  g_sticky = sticky;
-  g_count = 0;
-}
-
-void ResetFileOperationFaults() {
-  FailFileOperationAfter(0, false);
-}
-
-bool FileOperationShouldFail() {
-  ++g_count;
-  if (g_failAt == 0) return false;
-  return g_sticky ? g_count >= g_failAt : g_count == g_failAt;
-}
-
-long FileOperationCount() {
-  return g_count;
 }
 
 }  // namespace platform

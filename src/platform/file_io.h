@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "platform/fault_injection.h"
+
 namespace platform {
 
 enum class ReplaceResult {
@@ -38,17 +40,12 @@ using ContentWriter = std::function<bool(std::FILE* file)>;
 // Writes all `size` bytes to `file`; false on a short write (or when the seam fails it).
 [[nodiscard]] bool WriteBytes(std::FILE* file, const void* data, size_t size);
 
-// Arms the seam: the nth file operation from now (1 = the next one) fails. With `sticky`, every
-// file operation after it fails as well.
-void FailFileOperationAfter(int n, bool sticky = false);
-
-// Disarms the seam.
-void ResetFileOperationFaults();
-
-// True when the file operation about to be made must fail. Counts the call.
-bool FileOperationShouldFail();
-
-// Number of file operations since the seam was last armed or reset.
-long FileOperationCount();
+// The file operation seam as functions (the counter is FileOperationFaults()).
+inline void FailFileOperationAfter(int n, bool sticky = false) {
+  FileOperationFaults().FailAfter(n, sticky);
+}
+inline void ResetFileOperationFaults() { FileOperationFaults().Reset(); }
+inline bool FileOperationShouldFail() { return FileOperationFaults().ShouldFail(); }
+inline long FileOperationCount() { return FileOperationFaults().Count(); }
 
 }  // namespace platform

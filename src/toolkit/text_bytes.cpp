@@ -10,6 +10,7 @@
 #include <QTreeWidgetItem>
 #include <QValidator>
 
+#include "platform/line_breaks.h"
 #include "toolkit/code_page.h"
 
 namespace toolkit {
@@ -53,23 +54,11 @@ bool Recall(const QWidget* widget, std::string& bytes) {
 }
 
 std::string ToLines(std::string bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    out += bytes[i];
-  }
-  return out;
+  return platform::ReplaceCrLf(bytes, "\n");
 }
 
 std::string FromLines(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 16);
-  for (char c : bytes) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
+  return platform::LfToCrLf(bytes);
 }
 
 std::string ItemBytes(const QVariant& stored, const QString& shown) {

@@ -5,34 +5,14 @@
 #include <QString>
 #include <filesystem>
 
+#include "platform/path.h"
 #include "support/temp_dir.h"
-#include "toolkit/scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 
 namespace {
 
 using toolkit::FileDialogRequest;
 using toolkit::ScriptedPrompts;
-
-TEST(DefaultExtension, AppendedOnlyWhenTheNameHasNone) {
-  EXPECT_EQ(toolkit::WithDefaultExtension("/a/b/file", "dlg"), "/a/b/file.dlg");
-  EXPECT_EQ(toolkit::WithDefaultExtension("/a/b/file.txt", "dlg"), "/a/b/file.txt");
-  EXPECT_EQ(toolkit::WithDefaultExtension("/a.d/file", "txt"), "/a.d/file.txt");
-  EXPECT_EQ(toolkit::WithDefaultExtension("/a/file", ""), "/a/file");
-}
-
-TEST(FolderOf, FolderPartOfAFullPath) {
-  EXPECT_EQ(toolkit::FolderOf("/a/b/c.dlg"), "/a/b");
-  EXPECT_EQ(toolkit::FolderOf("/c.dlg"), "/");
-}
-
-TEST(CurrentDirectory, TakesAFolderLongerThan256Bytes) {
-  TempDir temp;
-  std::string deep = temp.path();
-  while (deep.size() < 600) deep += "/folder-with-a-rather-long-name";
-  std::filesystem::create_directories(deep);
-  ScopedCurrentDir cd(deep);
-  EXPECT_EQ(toolkit::CurrentDirectory(), deep);
-}
 
 TEST(ChooseFile, MovesTheCurrentDirectoryToTheChosenFilesFolder) {
   TempDir temp;
@@ -43,7 +23,7 @@ TEST(ChooseFile, MovesTheCurrentDirectoryToTheChosenFilesFolder) {
   std::string path;
   ASSERT_TRUE(prompts.ChooseFile(nullptr, FileDialogRequest{}, path));
   EXPECT_EQ(path, temp.File("sub/doc.dlg"));
-  EXPECT_EQ(toolkit::CurrentDirectory(), temp.File("sub"));
+  EXPECT_EQ(platform::CurrentDirectory(), temp.File("sub"));
 }
 
 TEST(ChooseFile, TypedNameWithoutExtensionGetsTheDefaultOne) {
@@ -52,7 +32,7 @@ TEST(ChooseFile, TypedNameWithoutExtensionGetsTheDefaultOne) {
   ScriptedPrompts prompts;
   prompts.QueueFile("export");
   FileDialogRequest request;
-  request.save = true;
+  request.kind = toolkit::FileDialogKind::kSave;
   request.defaultExt = "txt";
   request.folder = temp.path();
   std::string path;
@@ -68,7 +48,7 @@ TEST(ChooseFile, CancelLeavesPathAndCurrentDirectory) {
   std::string path = "unchanged";
   EXPECT_FALSE(prompts.ChooseFile(nullptr, FileDialogRequest{}, path));
   EXPECT_EQ(path, "unchanged");
-  EXPECT_EQ(toolkit::CurrentDirectory(), temp.path());
+  EXPECT_EQ(platform::CurrentDirectory(), temp.path());
   EXPECT_TRUE(prompts.errors().empty());
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "dlgfile/dlg_format.h"
 #include "output.h"
 
 namespace dlgtool {
@@ -54,10 +55,10 @@ class Checker {
 
   void CheckDocumentFields() {
     const CPlainString& name = doc_.GetGameName();
-    if (name.GetLength() > kMaxGameNameBytes) {
+    if (name.GetLength() > kDlgGameNameMaxBytes) {
       Add(-1, nullptr, nullptr,
           TooLong("game name " + Quoted(View(name)), name.GetLength(),
-                  "the " + std::to_string(kMaxGameNameBytes) + " its field holds"));
+                  "the " + std::to_string(kDlgGameNameMaxBytes) + " its field holds"));
     }
     if (config_ != nullptr && !config_->complete) {
       Add(-1, nullptr, nullptr,
@@ -69,10 +70,10 @@ class Checker {
 
   void CheckPlot(const CDlgPlot& plot, int number) {
     const int nameLength = plot.GetName().GetLength();
-    if (nameLength > kMaxPlotNameBytes) {
+    if (nameLength > kDlgPlotNameMaxBytes) {
       Add(number, &plot, nullptr,
           TooLong("plot name", nameLength,
-                  "the " + std::to_string(kMaxPlotNameBytes) + " its field holds"));
+                  "the " + std::to_string(kDlgPlotNameMaxBytes) + " its field holds"));
     }
     auto [first, inserted] = plotNames_.try_emplace(std::string(View(plot.GetName())), number);
     if (!inserted) {
@@ -95,14 +96,14 @@ class Checker {
       Add(number, &plot, &line,
           "ID outside the plot's range " + RangeText(plot.rangeLow, plot.rangeHigh));
     }
-    if (line.GetText().GetLength() > kMaxTextBytes) {
+    if (line.GetText().GetLength() > kDlgTextMaxBytes) {
       Add(number, &plot, &line,
-          TooLong("text", line.GetText().GetLength(), std::to_string(kMaxTextBytes)));
+          TooLong("text", line.GetText().GetLength(), std::to_string(kDlgTextMaxBytes)));
     }
-    if (line.GetSound().GetLength() > kMaxSoundBytes) {
+    if (line.GetSound().GetLength() > kDlgSoundNameMaxBytes) {
       Add(number, &plot, &line,
           TooLong("sound name", line.GetSound().GetLength(),
-                  "the " + std::to_string(kMaxSoundBytes) + " the line editor accepts"));
+                  "the " + std::to_string(kDlgSoundNameMaxBytes) + " the line editor accepts"));
     }
     CheckSpeaker(plot, number, line);
   }

@@ -17,11 +17,6 @@
 
 namespace dlgtool {
 
-inline constexpr int kMaxGameNameBytes = 31;
-inline constexpr int kMaxPlotNameBytes = 63;
-inline constexpr int kMaxTextBytes = 4095;
-inline constexpr int kMaxSoundBytes = 250;
-
 struct Finding {
   int plot = -1;  // plot number in list order; -1 for the document or the configuration
   std::string plotName;

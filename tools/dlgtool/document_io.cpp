@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "dlgfile/dlg_open.h"
+#include "platform/file_read.h"
 #include "output.h"
 #include "platform/debug_output.h"
 
@@ -38,7 +38,7 @@ QuietDiagnostics::~QuietDiagnostics() {
 }
 
 bool ReadHeader(const char* path, DlgHeader& header) {
-  std::FILE* file = OpenRegularFileForReading(path);
+  std::FILE* file = platform::OpenRegularFileForReading(path);
   if (file == nullptr) return false;
   uint8_t block[kDlgHeaderSize];
   const size_t got = std::fread(block, 1, sizeof block, file);

@@ -1,9 +1,12 @@
-// Opening a dialogue file for reading.
+// Reading files through POSIX: regular files only, without blocking on a FIFO, and reads at known
+// offsets. The document reader, the random access by ID, the window and dlgtool share them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+namespace platform {
 
 // Opens `path` for binary reading if it names a regular file (following links); nullptr
 // otherwise. A FIFO or device is refused without blocking: opening a FIFO the ordinary way would
@@ -18,3 +21,5 @@ int OpenForReadingAt(const char* path);
 // Reads up to `size` bytes at `offset`, retrying after interruptions and short reads; the number
 // of bytes read (fewer only at the end of the file), or -1 on an error.
 int64_t ReadAt(int fd, void* into, size_t size, int64_t offset);
+
+}  // namespace platform

@@ -1,10 +1,12 @@
-#include "dlgfile/dlg_open.h"
+#include "platform/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+namespace platform {
 
 std::FILE* OpenRegularFileForReading(const char* path) {
   if (path == nullptr) return nullptr;
@@ -39,3 +41,5 @@ int64_t ReadAt(int fd, void* into, size_t size, int64_t offset) {
   }
   return static_cast<int64_t>(done);
 }
+
+}  // namespace platform
