@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dlgfile/dlg_item_reader.h"
+#include "editor/line_edit_session.h"
 #include "model/dlg_file.h"
 #include "model/qh_list.h"
 
@@ -19,4 +20,8 @@ struct AppContext {
   CQHList<LinePos>& pendingDeletions;  // line editor state; empty while no line editor is open
   toolkit::Prompts& prompts;           // message boxes and file dialogs
   std::string commandLine;             // the file to load at start-up; empty: none
+
+  LineEditSession LineEditing() const {
+    return {document, pendingAdditions, pendingDeletions, prompts};
+  }
 };

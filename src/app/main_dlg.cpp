@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <iterator>
 
-#include "dlgfile/dlg_open.h"
+#include "app/strings.h"
+#include "dlgfile/dlg_format.h"
+#include "platform/file_read.h"
+#include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/data_exchange.h"
 #include "toolkit/icons.h"
@@ -44,14 +47,9 @@ constexpr ControlTemplate kControls[] = {
 
 constexpr toolkit::DialogTemplate kTemplate{"대사 편집기", 240, 244, kControls};
 
-constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
-constexpr char kLoadError[] = "(%1) 대화 파일 읽기 오류!";
-constexpr char kQuitQuestion[] = "内容被修改了，退出吗？";
-constexpr char kQuitCaption[] = "警告";
-
 // Whether `path` names a regular file that this process can open for reading.
 bool FileOpensForReading(const std::string& path) {
-  std::FILE* file = OpenRegularFileForReading(path.c_str());
+  std::FILE* file = platform::OpenRegularFileForReading(path.c_str());
   if (file == nullptr) return false;
   std::fclose(file);
   return true;
@@ -84,9 +82,9 @@ QListWidget* CMainDlg::plotList() const {
 }
 
 void CMainDlg::DoDataExchange(toolkit::CDataExchange& dx) {
-  toolkit::ExchangeText(dx, kGameName, gameName, kGameNameMaxBytes);
-  toolkit::ExchangeCheck(dx, kMultiLine, multiLine);
-  toolkit::ExchangeText(dx, kVersionNumber, versionText);
+  toolkit::ExchangeText(dx, kGameName, gameName_, kDlgGameNameMaxBytes);
+  toolkit::ExchangeCheck(dx, kMultiLine, multiLine_);
+  toolkit::ExchangeText(dx, kVersionNumber, versionText_);
 }
 
 void CMainDlg::ConnectControls() {
@@ -109,14 +107,14 @@ bool CMainDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   ConnectControls();
   AppendSystemMenuSeparator();
-  AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(kAboutItem));
+  AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
   setWindowIcon(*icon_);
   context_.document.SetColumns(1, 1, 0);
   RefreshButtons();
-  dialogueFolder = toolkit::CurrentDirectory();
-  textFolder = dialogueFolder;
-  baseCaption = windowTitle();
-  currentPath.clear();
+  dialogueFolder_ = platform::CurrentDirectory();
+  textFolder_ = dialogueFolder_;
+  baseCaption_ = windowTitle();
+  currentPath_.clear();
   SetModified(false);
   RefreshTitle();
   if (!context_.commandLine.empty()) (void)LoadFile(context_.commandLine);
@@ -124,14 +122,14 @@ bool CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::RefreshTitle() {
-  QString title = baseCaption + '[' + toolkit::ToQString(gameName) + ']';
-  const bool hasPath = !currentPath.empty();
-  if (hasPath) title += QStringLiteral(" - ") + toolkit::ToQString(currentPath);
-  if (modified) title += QStringLiteral(" *");
+  QString title = baseCaption_ + '[' + toolkit::ToQString(gameName_) + ']';
+  const bool hasPath = !currentPath_.empty();
+  if (hasPath) title += QStringLiteral(" - ") + toolkit::ToQString(currentPath_);
+  if (modified_) title += QStringLiteral(" *");
   setWindowTitle(title);
   Control(kVersionLabel)->setVisible(hasPath);
   Control(kVersionNumber)->setVisible(hasPath);
-  if (hasPath) versionText = FormatVersion(versionNumber);
+  if (hasPath) versionText_ = FormatVersion(versionNumber_);
   UpdateData(false);
 }
 
@@ -153,10 +151,10 @@ bool CMainDlg::LoadFile(const std::string& path) {
     ShowEmptyDocument();
     return false;
   }
-  currentPath = path;
-  gameName = document.GetGameName().c_str();
-  multiLine = document.GetMultiLine() != 0;
-  versionNumber = document.GetVersion();
+  currentPath_ = path;
+  gameName_ = document.GetGameName().c_str();
+  multiLine_ = document.GetMultiLine() != 0;
+  versionNumber_ = document.GetVersion();
   UpdateData(false);
   SetModified(false);
   RefreshTitle();
@@ -167,13 +165,13 @@ bool CMainDlg::LoadFile(const std::string& path) {
 }
 
 void CMainDlg::ShowLoadError(const std::string& path) {
-  prompts().Message(this, QString::fromUtf8(kLoadError).arg(toolkit::ToQString(path)));
+  prompts().Message(this, QString::fromUtf8(strings::kLoadError).arg(toolkit::ToQString(path)));
 }
 
 void CMainDlg::ShowEmptyDocument() {
-  currentPath.clear();
-  gameName = context_.document.GetGameName().c_str();
-  multiLine = context_.document.GetMultiLine() != 0;
+  currentPath_.clear();
+  gameName_ = context_.document.GetGameName().c_str();
+  multiLine_ = context_.document.GetMultiLine() != 0;
   plotList()->clear();
   SetModified(false);
   RefreshTitle();
@@ -194,12 +192,12 @@ void CMainDlg::OnOK() {}
 void CMainDlg::OnCancel() {
   if (!UpdateData(true)) return;
   const CDlgFile& document = context_.document;
-  if (multiLine != (document.GetMultiLine() != 0) || document.GetGameName() != gameName.c_str()) {
+  if (multiLine_ != (document.GetMultiLine() != 0) || document.GetGameName() != gameName_.c_str()) {
     SetModified(true);
     RefreshTitle();
   }
-  if (modified && !prompts().AskYesNo(this, QString::fromUtf8(kQuitQuestion),
-                                      QString::fromUtf8(kQuitCaption))) {
+  if (modified_ && !prompts().AskYesNo(this, QString::fromUtf8(strings::kQuitQuestion),
+                                       QString::fromUtf8(strings::kQuitCaption))) {
     return;
   }
   EndDialog(toolkit::kIdCancel);
@@ -210,11 +208,11 @@ void CMainDlg::OnSysCommand(int command) {
 }
 
 void CMainDlg::OnAbout() {
-  RunAboutBox(currentPath, dialogueFolder);
+  RunAboutBox(currentPath_, dialogueFolder_);
 }
 
 void CMainDlg::RunAboutBox(const std::string& fileName, const std::string& folder) {
-  CAboutBox box(context_, this);
+  CAboutBox box(context_.reader, prompts(), this);
   box.fileName = fileName;
   box.folder = folder;
   box.DoModal();

@@ -2,7 +2,7 @@
 // commands; its title shows the game name, the current file and the modified mark.
 //
 // Values and controls are two copies (see toolkit/data_exchange.h). Bound: the game name (at most
-// kGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a
+// kDlgGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a
 // save, at the start of Edit plot and of the close request; they are written when the window opens,
 // by New, by a successful load and at the end of every RefreshTitle.
 #pragma once
@@ -15,6 +15,10 @@
 
 class QIcon;
 class QListWidget;
+
+namespace toolkit {
+struct FileDialogRequest;
+}
 
 class CMainDlg : public toolkit::CDialog {
   Q_OBJECT
@@ -43,7 +47,6 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kAboutCommand = 0x10;
   // The .dlg header keeps the game name in 32 bytes with a closing NUL: a longer name would not
   // survive a save and a load, so the field takes no more.
-  static constexpr int kGameNameMaxBytes = 31;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -51,7 +54,7 @@ class CMainDlg : public toolkit::CDialog {
   static const toolkit::DialogTemplate& Template();
 
   // Stores the modified flag; callers follow it with RefreshTitle.
-  void SetModified(bool flag) { modified = flag; }
+  void SetModified(bool flag) { modified_ = flag; }
   // Rebuilds the title and the version display, then writes the controls.
   void RefreshTitle();
   // Edit and Delete are enabled exactly while the plot list has a selected entry.
@@ -64,18 +67,23 @@ class CMainDlg : public toolkit::CDialog {
   QListWidget* plotList() const;
   AppContext& context() const { return context_; }
 
-  // Values, in the order of the window's description.
-  std::string gameName;
-  bool multiLine = false;
-  std::string versionText;
-  bool modified = false;
-  QString baseCaption;
-  std::string currentPath;     // the file Save writes and the title shows; empty: none
-  std::string dialogueFolder;  // where the Open and Save As dialogs start
-  std::string importPath;
-  std::string exportPath;
-  std::string textFolder;  // where the Import and Export dialogs start
-  int versionNumber = 0;
+  // The window's values (see the private fields below).
+  const std::string& gameName() const { return gameName_; }
+  bool multiLine() const { return multiLine_; }
+  bool modified() const { return modified_; }
+  const QString& baseCaption() const { return baseCaption_; }
+  const std::string& currentPath() const { return currentPath_; }
+  const std::string& dialogueFolder() const { return dialogueFolder_; }
+  const std::string& importPath() const { return importPath_; }
+  const std::string& exportPath() const { return exportPath_; }
+  const std::string& textFolder() const { return textFolder_; }
+  int versionNumber() const { return versionNumber_; }
+  // The game-name value as a command would find it before reading the controls.
+  void SetGameName(const std::string& name) { gameName_ = name; }
+  void SetDialogueFolder(const std::string& folder) { dialogueFolder_ = folder; }
+  void SetTextFolder(const std::string& folder) { textFolder_ = folder; }
+  void SetImportPath(const std::string& path) { importPath_ = path; }
+  void SetExportPath(const std::string& path) { exportPath_ = path; }
 
   // The routines the file commands share. Each shows its own messages; true on success.
   // Writes the document to the current path after reading the controls into it.
@@ -124,7 +132,23 @@ class CMainDlg : public toolkit::CDialog {
   void ShowEmptyDocument();
   void FillPlotList();
   void RunAboutBox(const std::string& fileName, const std::string& folder);
+  // Shows the file dialog of `request`; on a choice `chosen` takes the file's path and `folder` its
+  // folder, where the command's next dialog starts. False when the dialog was cancelled.
+  bool ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,
+                    std::string& chosen);
 
   AppContext& context_;
   std::unique_ptr<QIcon> icon_;  // the window's own icon, distinct from the about box's
+  // Values, in the order of the window's description.
+  std::string gameName_;
+  bool multiLine_ = false;
+  std::string versionText_;
+  bool modified_ = false;
+  QString baseCaption_;
+  std::string currentPath_;     // the file Save writes and the title shows; empty: none
+  std::string dialogueFolder_;  // where the Open and Save As dialogs start
+  std::string importPath_;
+  std::string exportPath_;
+  std::string textFolder_;  // where the Import and Export dialogs start
+  int versionNumber_ = 0;   // the window's own icon, distinct from the about box's
 };

@@ -8,47 +8,13 @@
 
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
+#include "app/strings.h"
+#include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/prompts.h"
 
 namespace {
-
-constexpr char kNewGameName[] = "새 게임";
-
-constexpr char kOpenTitle[] = "대화 파일 열기";
-constexpr char kSaveAsTitle[] = "대화 파일 저장";
-constexpr char kImportTitle[] = "텍스트 파일 열기";
-constexpr char kExportTitle[] = "텍스트 파일 저장";
-constexpr char kDialogueExt[] = "dlg";
-constexpr char kTextExt[] = "txt";
-
-constexpr char kSaveError[] = "(%1) 대화 파일 저장 오류!";
-constexpr char kImportIntoEmpty[] = "数据不能导入到空文件中！";
-constexpr char kImported[] = "文件导入成功！";
-constexpr char kImportError[] = "导入文本文件错误(%1)!";
-constexpr char kExportQuestion[] =
-    "是否用于翻译？如果选择是，则导出多行文本，否则导出单行文本，用于录音。";
-constexpr char kExportCaption[] = "导出";
-constexpr char kExported[] = "文件导出成功！";
-constexpr char kExportError[] = "导出文本文件错误(%1)!";
-
-// Open dialogs accept only existing files; save dialogs ask before replacing one.
-toolkit::FileDialogRequest FileRequest(bool save, const char* title, const char* filter,
-                                       const char* defaultExt, const std::string& fileName,
-                                       const std::string& folder) {
-  toolkit::FileDialogRequest request;
-  request.save = save;
-  request.title = title;
-  request.filter = filter;
-  request.defaultExt = defaultExt;
-  request.fileName = fileName;
-  request.folder = folder;
-  request.mustExist = !save;
-  request.askReplace = save;
-  request.hideReadOnly = true;
-  return request;
-}
 
 QString WithPath(const char* text, const std::string& path) {
   return QString::fromUtf8(text).arg(toolkit::ToQString(path));
@@ -61,7 +27,7 @@ void CMainDlg::OnNew() {
   dialog.expression = true;
   dialog.speaker = true;
   dialog.sound = false;
-  dialog.gameName = kNewGameName;
+  dialog.gameName = strings::kNewGameName;
   if (dialog.DoModal() != toolkit::kIdOk) return;
   CDlgFile& document = context_.document;
   document.Clear();
@@ -69,27 +35,35 @@ void CMainDlg::OnNew() {
   document.SetGameName(dialog.gameName.c_str());
   document.SetMultiLine(0);
   plotList()->clear();
-  gameName = dialog.gameName;
-  multiLine = false;
+  gameName_ = dialog.gameName;
+  multiLine_ = false;
   UpdateData(false);
-  currentPath.clear();
+  currentPath_.clear();
   SetModified(false);
   RefreshTitle();
   RefreshButtons();
 }
 
+bool CMainDlg::ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,
+                            std::string& chosen) {
+  if (!prompts().ChooseFile(this, request, chosen)) return false;
+  folder = platform::FolderOf(chosen);
+  return true;
+}
+
 void CMainDlg::OnOpen() {
-  const toolkit::FileDialogRequest request = FileRequest(
-      false, kOpenTitle, toolkit::kDialogFilesFilter, kDialogueExt, currentPath, dialogueFolder);
   std::string chosen;
-  if (!prompts().ChooseFile(this, request, chosen)) return;
+  if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
+                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
+                    dialogueFolder_, chosen)) {
+    return;
+  }
   // A failed load has shown its message and left the window on the previous file.
   (void)LoadFile(chosen);
-  dialogueFolder = toolkit::FolderOf(chosen);
 }
 
 void CMainDlg::OnSave() {
-  if (currentPath.empty()) {
+  if (currentPath_.empty()) {
     OnSaveAs();
     return;
   }
@@ -97,13 +71,12 @@ void CMainDlg::OnSave() {
 }
 
 void CMainDlg::OnSaveAs() {
-  const toolkit::FileDialogRequest request = FileRequest(
-      true, kSaveAsTitle, toolkit::kDialogFilesFilter, kDialogueExt, currentPath, dialogueFolder);
-  std::string chosen;
-  if (!prompts().ChooseFile(this, request, chosen)) return;
-  currentPath = chosen;
+  if (!ChooseFileIn(toolkit::SaveRequest(strings::kSaveAsTitle, toolkit::kDialogFilesFilter,
+                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
+                    dialogueFolder_, currentPath_)) {
+    return;
+  }
   (void)SaveFile();
-  dialogueFolder = toolkit::FolderOf(chosen);
 }
 
 bool CMainDlg::SaveFile() {
@@ -111,63 +84,61 @@ bool CMainDlg::SaveFile() {
   // until the user has mended it.
   if (!UpdateData(true)) return false;
   CDlgFile& document = context_.document;
-  document.SetGameName(gameName.c_str());
-  document.SetMultiLine(multiLine ? 1 : 0);
+  document.SetGameName(gameName_.c_str());
+  document.SetMultiLine(multiLine_ ? 1 : 0);
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
-  if (!document.Save(currentPath.c_str())) {
-    prompts().Message(this, WithPath(kSaveError, currentPath));
+  if (!document.Save(currentPath_.c_str())) {
+    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
     return false;
   }
-  versionNumber = document.GetVersion();
+  versionNumber_ = document.GetVersion();
   SetModified(false);
   RefreshTitle();
   return true;
 }
 
 void CMainDlg::OnImport() {
-  const toolkit::FileDialogRequest request =
-      FileRequest(false, kImportTitle, toolkit::kTextFilesFilter, kTextExt, importPath, textFolder);
-  std::string chosen;
-  if (!prompts().ChooseFile(this, request, chosen)) return;
-  importPath = chosen;
+  if (!ChooseFileIn(toolkit::OpenRequest(strings::kImportTitle, toolkit::kTextFilesFilter,
+                                         strings::kTextExt, importPath_, textFolder_),
+                    textFolder_, importPath_)) {
+    return;
+  }
   (void)ImportText();
-  textFolder = toolkit::FolderOf(chosen);
 }
 
 bool CMainDlg::ImportText() {
   CDlgFile& document = context_.document;
   if (document.GetLines().IsEmpty()) {
-    prompts().Message(this, QString::fromUtf8(kImportIntoEmpty));
+    prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
     return false;
   }
-  if (!document.Import(importPath.c_str())) {
-    prompts().Message(this, WithPath(kImportError, importPath));
+  if (!document.Import(importPath_.c_str())) {
+    prompts().Message(this, WithPath(strings::kImportError, importPath_));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(kImported));
+  prompts().Message(this, QString::fromUtf8(strings::kImported));
   SetModified(true);
   RefreshTitle();
   return true;
 }
 
 void CMainDlg::OnExport() {
-  const toolkit::FileDialogRequest request =
-      FileRequest(true, kExportTitle, toolkit::kTextFilesFilter, kTextExt, exportPath, textFolder);
-  std::string chosen;
-  if (!prompts().ChooseFile(this, request, chosen)) return;
-  exportPath = chosen;
+  if (!ChooseFileIn(toolkit::SaveRequest(strings::kExportTitle, toolkit::kTextFilesFilter,
+                                         strings::kTextExt, exportPath_, textFolder_),
+                    textFolder_, exportPath_)) {
+    return;
+  }
   (void)ExportText();
-  textFolder = toolkit::FolderOf(chosen);
 }
 
 bool CMainDlg::ExportText() {
-  const bool forTranslation = prompts().AskYesNo(this, QString::fromUtf8(kExportQuestion),
-                                                 QString::fromUtf8(kExportCaption));
-  if (!context_.document.Export(exportPath.c_str(), !forTranslation)) {
-    prompts().Message(this, WithPath(kExportError, exportPath));
+  const bool forTranslation = prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
+                                                 QString::fromUtf8(strings::kExportCaption));
+  if (!context_.document.Export(exportPath_.c_str(), !forTranslation)) {
+    prompts().Message(this, WithPath(strings::kExportError, exportPath_));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(kExported));
+  prompts().Message(this, QString::fromUtf8(strings::kExported));
   return true;
 }

@@ -6,14 +6,13 @@
 
 #include "app/main_dlg.h"
 #include "app/name_input_dlg.h"
+#include "app/strings.h"
 #include "editor/line_edit_dlg.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
 
 namespace {
-
-constexpr char kDuplicatePlot[] = "情节名字重复(%1)！添加情节失败！";
 
 // Index of the list's selected entry; -1 when none is selected.
 int SelectedIndex(const QListWidget* list) {
@@ -36,7 +35,8 @@ void CMainDlg::OnAddPlot() {
 int CMainDlg::AddPlotByName(const std::string& name) {
   CDlgFile& document = context_.document;
   if (document.FindPlot(name.c_str()) != nullptr) {
-    prompts().Message(this, QString::fromUtf8(kDuplicatePlot).arg(toolkit::ToQString(name)));
+    prompts().Message(this,
+                      QString::fromUtf8(strings::kDuplicatePlot).arg(toolkit::ToQString(name)));
     return -1;
   }
   // Out of memory no plot is added, and no entry may then stand for one.
@@ -56,9 +56,9 @@ void CMainDlg::OnEditPlot() {
   if (index < 0) return;
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
-  CLineEditDlg editor(context_, this);
+  CLineEditDlg editor(context_.LineEditing(), this);
   editor.plotName = name;
-  editor.multiLine = multiLine;
+  editor.multiLine = multiLine_;
   editor.DoModal();
   // The editor hands back the plot's name as the document holds it.
   if (editor.plotName != name) {

@@ -185,12 +185,15 @@ void CLineEditDlg::OnConfirm() {
   EndDialog(toolkit::kIdOk);
 }
 
-void CLineEditDlg::ApplyDeletions() {
-  CQHList<LinePos>& deletions = session_.pendingDeletions;
-  for (auto* pos = deletions.GetHeadPosition(); pos != nullptr;) {
-    session_.document.DeleteItem(deletions.GetNext(pos), plot_);
+void CLineEditDlg::DeleteListedLines(CQHList<LinePos>& listed) {
+  for (auto* pos = listed.GetHeadPosition(); pos != nullptr;) {
+    session_.document.DeleteItem(listed.GetNext(pos), plot_);
   }
-  deletions.RemoveAll();
+  listed.RemoveAll();
+}
+
+void CLineEditDlg::ApplyDeletions() {
+  DeleteListedLines(session_.pendingDeletions);
 }
 
 void CLineEditDlg::StoreNameAndRange() {
@@ -212,11 +215,7 @@ void CLineEditDlg::OnCancel() {
 }
 
 void CLineEditDlg::RemoveAdditions() {
-  CQHList<LinePos>& additions = session_.pendingAdditions;
-  for (auto* pos = additions.GetHeadPosition(); pos != nullptr;) {
-    session_.document.DeleteItem(additions.GetNext(pos), plot_);
-  }
-  additions.RemoveAll();
+  DeleteListedLines(session_.pendingAdditions);
 }
 
 void CLineEditDlg::CancelPending() {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 
+#include "dlgfile/dlg_format.h"
 #include "interchange/speaker_config.h"
 #include "platform/fault_injection.h"
 #include "toolkit/code_page.h"
@@ -60,8 +61,8 @@ constexpr ColumnHeader kTextHeader{"대화", 1600};
 
 }  // namespace
 
-CLineEditDlg::CLineEditDlg(AppContext& context, QWidget* parent)
-    : CDialog(kTemplate, context.prompts, parent), context_(context) {}
+CLineEditDlg::CLineEditDlg(const LineEditSession& session, QWidget* parent)
+    : CDialog(kTemplate, session.prompts, parent), session_(session) {}
 
 CLineEditDlg::~CLineEditDlg() {
   // A dialog destroyed without OK or Cancel must not leave its pending lines behind.
@@ -89,9 +90,9 @@ QPlainTextEdit* CLineEditDlg::textField() const {
 }
 
 void CLineEditDlg::DoDataExchange(toolkit::CDataExchange& dx) {
-  toolkit::ExchangeText(dx, kName, plotName, kNameMaxBytes);
+  toolkit::ExchangeText(dx, kName, plotName, kDlgPlotNameMaxBytes);
   toolkit::ExchangeLines(dx, kText, text);
-  toolkit::ExchangeText(dx, kSound, sound, kSoundMaxBytes);
+  toolkit::ExchangeText(dx, kSound, sound, kDlgSoundNameMaxBytes);
   toolkit::ExchangeInt(dx, kRangeLow, rangeLow);
   toolkit::ExchangeInt(dx, kRangeHigh, rangeHigh);
 }
@@ -107,7 +108,7 @@ bool CLineEditDlg::OnInitDialog() {
   }
   list->setPalette(palette);
 
-  plot_ = context_.document.FindPlot(plotName.c_str());
+  plot_ = session_.document.FindPlot(plotName.c_str());
   if (plot_ == nullptr) {
     prompts().Message(this, QString::fromUtf8(kPlotNotFound).arg(toolkit::ToQString(plotName)));
     EndDialog(toolkit::kIdCancel);
@@ -136,7 +137,7 @@ void CLineEditDlg::ConnectControls() {
 
 void CLineEditDlg::InsertColumns() {
   int speaker = 0, expression = 0, sound = 0;
-  context_.document.GetColumns(speaker, expression, sound);
+  session_.document.GetColumns(speaker, expression, sound);
   useSpeaker_ = speaker != 0;
   useExpression_ = expression != 0;
   useSound_ = sound != 0;
@@ -175,7 +176,7 @@ void CLineEditDlg::LoadSpeakers() {
 
 void CLineEditDlg::BuildRows() {
   toolkit::WaitCursor wait;
-  CDlgFile& document = context_.document;
+  CDlgFile& document = session_.document;
   CDlgPlot& plot = document.GetPlot(plot_);
   for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
     // A row that cannot be built is left out; its line stays in the document untouched.
@@ -187,8 +188,7 @@ void CLineEditDlg::BuildRows() {
 
 QTreeWidgetItem* CLineEditDlg::NewRow(const CDlgItem& line) const {
   // One guarded allocation for the row and one for each cell's text.
-  if (platform::AllocationShouldFail()) return nullptr;
-  std::unique_ptr<QTreeWidgetItem> row(new (std::nothrow) QTreeWidgetItem);
+  std::unique_ptr<QTreeWidgetItem> row(platform::NewObject<QTreeWidgetItem>());
   if (row == nullptr) return nullptr;
   const std::string id = std::to_string(line.GetID());
   const std::pair<int, const char*> cells[] = {
@@ -257,7 +257,7 @@ LinePos CLineEditDlg::MemberWithId(int id) const {
   // plots a line of the same ID, and deleting the other plot's line would leave it a dangling
   // member.
   if (id < 0 || plot_ == nullptr) return nullptr;
-  CDlgFile& document = context_.document;
+  CDlgFile& document = session_.document;
   const CQHList<LinePos>& members = document.GetPlot(plot_).members;
   for (auto* member = members.GetHeadPosition(); member != nullptr;) {
     LinePos line = members.GetNext(member);
@@ -274,7 +274,7 @@ void CLineEditDlg::OnRowStateChanged() {
 
   std::string lineSpeaker, lineExpression, lineSound, lineText;
   if (LinePos pos = RowLine(row)) {
-    const CDlgItem& line = context_.document.GetItem(pos);
+    const CDlgItem& line = session_.document.GetItem(pos);
     lineSpeaker = line.GetSpeaker().c_str();
     lineExpression = line.GetExpression().c_str();
     lineSound = line.GetSound().c_str();

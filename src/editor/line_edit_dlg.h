@@ -13,7 +13,7 @@
 // are never exchanged: their state is their own selection, and text typed into their edit parts
 // is never read.
 //
-// Pending changes: Add puts its line into the document at once and records it in the context's
+// Pending changes: Add puts its line into the document at once and records it in the session's
 // pending additions; Delete only records lines in the pending deletions and removes their rows.
 // OK applies the deletions; Cancel removes the additions. Both lists are empty whenever no line
 // editor is open, whichever way it closed (the destructor cancels what is left).
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
 #include "editor/line_columns.h"
+#include "editor/line_edit_session.h"
 #include "model/speaker_entry.h"
 #include "toolkit/dialog.h"
 
@@ -55,10 +55,8 @@ class CLineEditDlg : public toolkit::CDialog {
   };
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
-  static constexpr int kNameMaxBytes = 63;  // the .dlg plot name field holds 64 with its NUL
-  static constexpr int kSoundMaxBytes = 250;
 
-  explicit CLineEditDlg(AppContext& context, QWidget* parent = nullptr);
+  explicit CLineEditDlg(const LineEditSession& session, QWidget* parent = nullptr);
   ~CLineEditDlg() override;
 
   static const toolkit::DialogTemplate& Template();
@@ -135,13 +133,15 @@ class CLineEditDlg : public toolkit::CDialog {
   [[nodiscard]] bool RecordDeletions(const std::vector<int>& rows);
   void ApplyDeletions();
   void RemoveAdditions();
+  // Deletes each listed line from the document and the plot, then empties the list.
+  void DeleteListedLines(CQHList<LinePos>& listed);
   void StoreNameAndRange();
   // Both pending lists emptied; the pending additions first taken out of the document.
   void CancelPending();
   // `plotName` takes the plot's name as the document holds it.
   void TakeDocumentName();
 
-  AppContext& context_;
+  LineEditSession session_;
   PlotPos plot_ = nullptr;
   bool useSpeaker_ = false;
   bool useExpression_ = false;

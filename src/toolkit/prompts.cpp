@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <cerrno>
-#include <vector>
+#include <utility>
+
+#include "platform/path.h"
 
 namespace toolkit {
 
@@ -20,44 +22,51 @@ bool Prompts::AskYesNo(QWidget* parent, const QString& text, const QString& capt
   return ShowQuestion(parent, text, caption.isEmpty() ? QString::fromUtf8(kAppName) : caption);
 }
 
+namespace {
+
+FileDialogRequest Request(FileDialogKind kind, std::string title, std::string filter,
+                          std::string defaultExt, std::string fileName, std::string folder) {
+  FileDialogRequest request;
+  request.kind = kind;
+  request.title = std::move(title);
+  request.filter = std::move(filter);
+  request.defaultExt = std::move(defaultExt);
+  request.fileName = std::move(fileName);
+  request.folder = std::move(folder);
+  request.mustExist = kind == FileDialogKind::kOpen;
+  request.askReplace = kind == FileDialogKind::kSave;
+  request.hideReadOnly = true;
+  return request;
+}
+
+}  // namespace
+
+FileDialogRequest OpenRequest(std::string title, std::string filter, std::string defaultExt,
+                              std::string fileName, std::string folder) {
+  return Request(FileDialogKind::kOpen, std::move(title), std::move(filter), std::move(defaultExt),
+                 std::move(fileName), std::move(folder));
+}
+
+FileDialogRequest SaveRequest(std::string title, std::string filter, std::string defaultExt,
+                              std::string fileName, std::string folder) {
+  return Request(FileDialogKind::kSave, std::move(title), std::move(filter), std::move(defaultExt),
+                 std::move(fileName), std::move(folder));
+}
+
 bool Prompts::ChooseFile(QWidget* parent, const FileDialogRequest& request, std::string& path) {
   std::string chosen;
   if (!ShowFileDialog(parent, request, chosen) || chosen.empty()) return false;
   if (chosen[0] != '/') {
-    std::string base = request.folder.empty() ? CurrentDirectory() : request.folder;
+    std::string base = request.folder.empty() ? platform::CurrentDirectory() : request.folder;
     if (!base.empty() && base.back() != '/') base += '/';
     chosen = base + chosen;
   }
-  chosen = WithDefaultExtension(chosen, request.defaultExt);
+  chosen = platform::WithDefaultExtension(chosen, request.defaultExt);
   // A folder that cannot be entered leaves the current directory where it was; the path still
   // names the chosen file.
-  if (chdir(FolderOf(chosen).c_str()) != 0) errno = 0;
+  if (chdir(platform::FolderOf(chosen).c_str()) != 0) errno = 0;
   path = chosen;
   return true;
-}
-
-std::string WithDefaultExtension(const std::string& name, const std::string& ext) {
-  if (ext.empty()) return name;
-  size_t slash = name.find_last_of('/');
-  size_t start = slash == std::string::npos ? 0 : slash + 1;
-  if (name.find('.', start) != std::string::npos || start == name.size()) return name;
-  return name + "." + ext;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string CurrentDirectory() {
-  std::vector<char> buffer(256);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
 }
 
 }  // namespace toolkit

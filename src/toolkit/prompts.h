@@ -17,8 +17,10 @@ namespace toolkit {
 // The caption of message boxes that have no caption of their own.
 inline constexpr char kAppName[] = "Parlatrix";
 
+enum class FileDialogKind { kOpen, kSave };
+
 struct FileDialogRequest {
-  bool save = false;          // save dialog; otherwise open dialog
+  FileDialogKind kind = FileDialogKind::kOpen;
   std::string title;          // UTF-8
   std::string filter;         // "Description|pattern|Description|pattern||"
   std::string defaultExt;     // without the dot; appended to a chosen name that has no extension
@@ -27,7 +29,16 @@ struct FileDialogRequest {
   bool mustExist = false;     // the chosen file must exist
   bool askReplace = false;    // ask before choosing an existing file
   bool hideReadOnly = false;  // no read-only check box
+
+  bool operator==(const FileDialogRequest&) const = default;
 };
+
+// The program's two kinds of file dialog, neither with a read-only check box: an open dialog
+// takes only an existing file; a save dialog asks before choosing one that exists.
+FileDialogRequest OpenRequest(std::string title, std::string filter, std::string defaultExt,
+                              std::string fileName, std::string folder);
+FileDialogRequest SaveRequest(std::string title, std::string filter, std::string defaultExt,
+                              std::string fileName, std::string folder);
 
 class Prompts {
  public:
@@ -52,14 +63,5 @@ class Prompts {
   virtual bool ShowFileDialog(QWidget* parent, const FileDialogRequest& request,
                               std::string& path) = 0;
 };
-
-// `name` with "." and `ext` appended when its last path component has no extension.
-std::string WithDefaultExtension(const std::string& name, const std::string& ext);
-
-// The folder part of a full path ("/a/b/c.dlg" -> "/a/b"; "/c.dlg" -> "/").
-std::string FolderOf(const std::string& path);
-
-// The process's current directory, whatever its length; empty if it cannot be found.
-std::string CurrentDirectory();
 
 }  // namespace toolkit

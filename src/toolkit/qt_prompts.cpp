@@ -26,7 +26,8 @@ bool QtPrompts::ShowFileDialog(QWidget* parent, const FileDialogRequest& request
   // the file the program opens whatever the locale's code page for texts.
   QFileDialog dialog(parent, QString::fromUtf8(request.title),
                      QFile::decodeName(request.folder.c_str()));
-  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setAcceptMode(request.kind == FileDialogKind::kSave ? QFileDialog::AcceptSave
+                                                             : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askReplace);
   dialog.setNameFilters(ToQtNameFilters(request.filter));

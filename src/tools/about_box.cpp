@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "platform/path.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/icons.h"
 #include "toolkit/prompts.h"
@@ -29,8 +30,8 @@ constexpr char kOpenTitle[] = "대화 파일 열기";
 
 }  // namespace
 
-CAboutBox::CAboutBox(AppContext& context, QWidget* parent)
-    : CDialog(kTemplate, context.prompts, parent), context_(context) {}
+CAboutBox::CAboutBox(CDlgItemReader& reader, toolkit::Prompts& prompts, QWidget* parent)
+    : CDialog(kTemplate, prompts, parent), reader_(reader) {}
 
 CAboutBox::~CAboutBox() = default;
 
@@ -45,18 +46,12 @@ bool CAboutBox::OnInitDialog() {
 }
 
 void CAboutBox::OnTest() {
-  toolkit::FileDialogRequest request;
-  request.title = kOpenTitle;
-  request.filter = toolkit::kDialogFilesFilter;
-  request.defaultExt = "dlg";
-  request.fileName = fileName;
-  request.folder = folder;
-  request.mustExist = true;
-  request.hideReadOnly = true;
+  const toolkit::FileDialogRequest request =
+      toolkit::OpenRequest(kOpenTitle, toolkit::kDialogFilesFilter, "dlg", fileName, folder);
   std::string path;
   if (!prompts().ChooseFile(this, request, path)) return;
-  folder = toolkit::FolderOf(path);
-  CLookupDlg lookup(context_, this);
+  folder = platform::FolderOf(path);
+  CLookupDlg lookup(reader_, prompts(), this);
   lookup.fileName = path;
   lookup.DoModal();
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "dlgfile/dlg_item_reader.h"
 #include "toolkit/dialog.h"
 
 class CAboutBox : public toolkit::CDialog {
@@ -24,7 +24,8 @@ class CAboutBox : public toolkit::CDialog {
     kOk,
   };
 
-  explicit CAboutBox(AppContext& context, QWidget* parent = nullptr);
+  // `reader` and `prompts` go on to the lookup dialog that the Test button opens.
+  CAboutBox(CDlgItemReader& reader, toolkit::Prompts& prompts, QWidget* parent = nullptr);
   ~CAboutBox() override;
 
   static const toolkit::DialogTemplate& Template();
@@ -40,5 +41,5 @@ class CAboutBox : public toolkit::CDialog {
   bool OnInitDialog() override;
 
  private:
-  AppContext& context_;
+  CDlgItemReader& reader_;
 };

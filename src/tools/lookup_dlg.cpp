@@ -27,8 +27,8 @@ constexpr char kNotFound[] = "没有找到该ID所代表的文字，查找失败
 
 }  // namespace
 
-CLookupDlg::CLookupDlg(AppContext& context, QWidget* parent)
-    : CDialog(kTemplate, context.prompts, parent), context_(context) {}
+CLookupDlg::CLookupDlg(CDlgItemReader& reader, toolkit::Prompts& prompts, QWidget* parent)
+    : CDialog(kTemplate, prompts, parent), reader_(reader) {}
 
 CLookupDlg::~CLookupDlg() = default;
 
@@ -47,13 +47,13 @@ void CLookupDlg::DoDataExchange(toolkit::CDataExchange& dx) {
 bool CLookupDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   connect(ControlAs<QPushButton>(kQuery), &QPushButton::clicked, this, &CLookupDlg::OnQuery);
-  context_.reader.SetFileName(fileName.c_str());
+  reader_.SetFileName(fileName.c_str());
   return true;
 }
 
 void CLookupDlg::OnQuery() {
   if (!UpdateData(true)) return;
-  CDlgItemReader& reader = context_.reader;
+  CDlgItemReader& reader = reader_;
   const bool found = reader.GetItemFields(id, text, sound, speaker, expression);
   text = reader.GetItemTextOrEmpty(id);
   if (!found) prompts().Message(this, QString::fromUtf8(kNotFound));

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "dlgfile/dlg_item_reader.h"
 #include "toolkit/dialog.h"
 
 class CLookupDlg : public toolkit::CDialog {
@@ -22,7 +22,7 @@ class CLookupDlg : public toolkit::CDialog {
     kClose,
   };
 
-  explicit CLookupDlg(AppContext& context, QWidget* parent = nullptr);
+  CLookupDlg(CDlgItemReader& reader, toolkit::Prompts& prompts, QWidget* parent = nullptr);
   ~CLookupDlg() override;
 
   static const toolkit::DialogTemplate& Template();
@@ -45,5 +45,5 @@ class CLookupDlg : public toolkit::CDialog {
   bool OnInitDialog() override;
 
  private:
-  AppContext& context_;
+  CDlgItemReader& reader_;  // the program's one reader, kept between lookups
 };

@@ -1,4 +1,4 @@
-#include "toolkit/scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 
 #include <QString>
 
@@ -72,6 +72,14 @@ bool ScriptedPrompts::ShowFileDialog(QWidget*, const FileDialogRequest& request,
   if (!Take(true, answer) || answer.kind != AnswerKind::kFile) return false;
   path = answer.path;
   return true;
+}
+
+void PrintTo(const FileDialogRequest& request, std::ostream* out) {
+  *out << (request.kind == FileDialogKind::kSave ? "save" : "open") << " \"" << request.title
+       << "\" filter \"" << request.filter << "\" ext \"" << request.defaultExt << "\" name \""
+       << request.fileName << "\" folder \"" << request.folder << "\" mustExist "
+       << request.mustExist << " askReplace " << request.askReplace << " hideReadOnly "
+       << request.hideReadOnly;
 }
 
 }  // namespace toolkit

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,8 @@ class ScriptedPrompts : public Prompts {
   std::vector<Record> records_;
   std::vector<std::string> errors_;
 };
+
+// How gtest shows a request when a whole-request comparison fails.
+void PrintTo(const FileDialogRequest& request, std::ostream* out);
 
 }  // namespace toolkit

@@ -1,0 +1,35 @@
+// The main window's texts: its messages, questions and file dialog titles, byte for byte as the
+// program shows them. Labels stay in each dialog's control table. The line editor and the tools
+// keep their few texts beside their code: they sit below the app and cannot include it.
+#pragma once
+
+namespace strings {
+
+// The window itself.
+inline constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
+inline constexpr char kLoadError[] = "(%1) 대화 파일 읽기 오류!";
+inline constexpr char kQuitQuestion[] = "内容被修改了，退出吗？";
+inline constexpr char kQuitCaption[] = "警告";
+
+// File commands.
+inline constexpr char kNewGameName[] = "새 게임";
+inline constexpr char kOpenTitle[] = "대화 파일 열기";
+inline constexpr char kSaveAsTitle[] = "대화 파일 저장";
+inline constexpr char kImportTitle[] = "텍스트 파일 열기";
+inline constexpr char kExportTitle[] = "텍스트 파일 저장";
+inline constexpr char kDialogueExt[] = "dlg";
+inline constexpr char kTextExt[] = "txt";
+inline constexpr char kSaveError[] = "(%1) 대화 파일 저장 오류!";
+inline constexpr char kImportIntoEmpty[] = "数据不能导入到空文件中！";
+inline constexpr char kImported[] = "文件导入成功！";
+inline constexpr char kImportError[] = "导入文本文件错误(%1)!";
+inline constexpr char kExportQuestion[] =
+    "是否用于翻译？如果选择是，则导出多行文本，否则导出单行文本，用于录音。";
+inline constexpr char kExportCaption[] = "导出";
+inline constexpr char kExported[] = "文件导出成功！";
+inline constexpr char kExportError[] = "导出文本文件错误(%1)!";
+
+// Plot commands.
+inline constexpr char kDuplicatePlot[] = "情节名字重复(%1)！添加情节失败！";
+
+}  // namespace strings
