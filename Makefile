@@ -33,7 +33,7 @@ demo: build
 # The README's pictures, rendered on the offscreen platform (no display needed).
 screenshots: build
 	@mkdir -p docs/screenshots
-	@QT_QPA_PLATFORM=offscreen $(BUILD)/tests/parlatrix_ui_tests --screenshots="$(CURDIR)/docs/screenshots"
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/parlatrix-screenshots "$(CURDIR)/docs/screenshots"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder.
 test-asan: deps

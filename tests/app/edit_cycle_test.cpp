@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "app/main_dlg.h"
-#include "app/modal_script.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
 #include "toolkit/qt_prompts.h"
 #include "toolkit/scoped_codeset.h"
 
@@ -85,7 +85,7 @@ TEST(EditCycle, ExportForTranslationChangeOneTextImportSaveAsAndReadItBack) {
   script.Then(ChooseIn("대화 파일 열기", demo));
   click(CMainDlg::kOpen);
   ASSERT_TRUE(script.done());
-  ASSERT_EQ(window.currentPath, demo);
+  ASSERT_EQ(window.currentPath(), demo);
   const int id = IdOfText(document, original);
   ASSERT_GE(id, 0);
   const int otherId = IdOfText(document, "어서 오세요, 별빛 여관입니다.");
@@ -106,15 +106,15 @@ TEST(EditCycle, ExportForTranslationChangeOneTextImportSaveAsAndReadItBack) {
   script.Then(Answer("文件导入成功！", QMessageBox::Ok));
   click(CMainDlg::kImport);
   ASSERT_TRUE(script.done());
-  EXPECT_TRUE(window.modified);
+  EXPECT_TRUE(window.modified());
   EXPECT_TRUE(window.windowTitle().endsWith(QStringLiteral(" *")));
 
   // Typed without its extension: the dialog adds .dlg.
   script.Then(ChooseIn("대화 파일 저장", temp.File("demo-translated")));
   click(CMainDlg::kSaveAs);
   ASSERT_TRUE(script.done());
-  EXPECT_EQ(window.currentPath, saved);
-  EXPECT_FALSE(window.modified);
+  EXPECT_EQ(window.currentPath(), saved);
+  EXPECT_FALSE(window.modified());
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("대사 편집기[별빛 여관] - " + saved));
 
   CDlgItem line;

@@ -10,10 +10,11 @@
 
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
-#include "app/test_app_context.h"
-#include "app/test_documents.h"
 #include "platform/fault_injection.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/scoped_codeset.h"
 #include "toolkit/text_bytes.h"
 
@@ -43,7 +44,7 @@ class FileCommandsTest : public testing::Test {
   // The demo document: plot "장면" with lines 0 and 1, plot "第二幕" with line 100.
   std::string WriteDemo(const std::string& name = "demo.dlg") {
     const std::string path = temp_.File(name);
-    WriteDocument(
+    SaveTestDocument(
         path, "데모",
         {{"장면", 0, 100, {{"민수", "웃음", "a.wav", "안녕"}, {"", "", "", "one\r\ntwo"}}},
          {"第二幕", 100, 200, {{"李", "", "", "你好"}}}},
@@ -125,9 +126,9 @@ class FileCommandsTest : public testing::Test {
 
 TEST_F(FileCommandsTest, NewWithTheDefaultsDiscardsChangesWithoutAQuestion) {
   CMainDlg& dialog = OpenModifiedDemo();
-  const int versionBefore = dialog.versionNumber;
-  dialog.importPath = "/texts/in.txt";
-  dialog.exportPath = "/texts/out.txt";
+  const int versionBefore = dialog.versionNumber();
+  dialog.SetImportPath("/texts/in.txt");
+  dialog.SetExportPath("/texts/out.txt");
   AnswerNewFile(true);
   Click(CMainDlg::kNew);
   ASSERT_TRUE(newFileShown_);
@@ -147,18 +148,18 @@ TEST_F(FileCommandsTest, NewWithTheDefaultsDiscardsChangesWithoutAQuestion) {
 
   EXPECT_EQ(dialog.windowTitle(), Title("새 게임", "", false));
   EXPECT_TRUE(VersionHidden());
-  EXPECT_EQ(dialog.versionNumber, versionBefore);
-  EXPECT_TRUE(dialog.currentPath.empty());
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(dialog.versionNumber(), versionBefore);
+  EXPECT_TRUE(dialog.currentPath().empty());
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.plotList()->count(), 0);
   EXPECT_FALSE(dialog.Control(CMainDlg::kEditPlot)->isEnabled());
   EXPECT_FALSE(dialog.Control(CMainDlg::kDeletePlot)->isEnabled());
   EXPECT_EQ(GameNameField()->text(), Utf8("새 게임"));
   EXPECT_FALSE(dialog.ControlAs<QCheckBox>(CMainDlg::kMultiLine)->isChecked());
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
-  EXPECT_EQ(dialog.textFolder, temp_.path());
-  EXPECT_EQ(dialog.importPath, "/texts/in.txt");
-  EXPECT_EQ(dialog.exportPath, "/texts/out.txt");
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
+  EXPECT_EQ(dialog.textFolder(), temp_.path());
+  EXPECT_EQ(dialog.importPath(), "/texts/in.txt");
+  EXPECT_EQ(dialog.exportPath(), "/texts/out.txt");
 }
 
 TEST_F(FileCommandsTest, NewTakesTheColumnsAndNameChosenInTheDialog) {
@@ -175,22 +176,22 @@ TEST_F(FileCommandsTest, NewTakesTheColumnsAndNameChosenInTheDialog) {
   EXPECT_EQ(expression, 1);
   EXPECT_EQ(sound, 1);
   EXPECT_STREQ(app_.document.GetGameName(), "Quest");
-  EXPECT_EQ(dialog.gameName, "Quest");
+  EXPECT_EQ(dialog.gameName(), "Quest");
   EXPECT_EQ(dialog.windowTitle(), Title("Quest", "", false));
 }
 
 TEST_F(FileCommandsTest, NewCancelledChangesNothing) {
   CMainDlg& dialog = OpenModifiedDemo();
   const QString title = dialog.windowTitle();
-  const std::string path = dialog.currentPath;
+  const std::string path = dialog.currentPath();
   AnswerNewFile(false);
   Click(CMainDlg::kNew);
   ASSERT_TRUE(newFileShown_);
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
   EXPECT_STREQ(app_.document.GetGameName(), "데모");
   EXPECT_EQ(dialog.windowTitle(), title);
-  EXPECT_EQ(dialog.currentPath, path);
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_EQ(dialog.currentPath(), path);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.plotList()->count(), 3);
 }
 
@@ -198,47 +199,47 @@ TEST_F(FileCommandsTest, NewCancelledChangesNothing) {
 
 TEST_F(FileCommandsTest, OpenAsksForAnExistingDialogueFileFromTheCurrentPathAndFolder) {
   CMainDlg& dialog = Open(WriteDemo());
-  dialog.dialogueFolder = "/dialogues";
+  dialog.SetDialogueFolder("/dialogues");
   app_.prompts.QueueCancel();
   Click(CMainDlg::kOpen);
   ASSERT_EQ(Records().size(), 1u);
-  const toolkit::FileDialogRequest& request = Records()[0].file;
   EXPECT_EQ(Records()[0].kind, Kind::kFileDialog);
-  EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.title, "대화 파일 열기");
-  EXPECT_EQ(request.filter, "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||");
-  EXPECT_EQ(request.defaultExt, "dlg");
-  EXPECT_EQ(request.fileName, temp_.File("demo.dlg"));
-  EXPECT_EQ(request.folder, "/dialogues");
-  EXPECT_TRUE(request.mustExist);
-  EXPECT_FALSE(request.askReplace);
-  EXPECT_TRUE(request.hideReadOnly);
+  EXPECT_EQ(Records()[0].file, (toolkit::FileDialogRequest{
+                                   .kind = toolkit::FileDialogKind::kOpen,
+                                   .title = "대화 파일 열기",
+                                   .filter = "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||",
+                                   .defaultExt = "dlg",
+                                   .fileName = temp_.File("demo.dlg"),
+                                   .folder = "/dialogues",
+                                   .mustExist = true,
+                                   .askReplace = false,
+                                   .hideReadOnly = true}));
 }
 
 TEST_F(FileCommandsTest, OpenLoadsTheChosenFileDiscardingChangesWithoutAQuestion) {
   CMainDlg& dialog = OpenModifiedDemo();
   const std::string other = Folder("other") + "/other.dlg";
-  WriteDocument(other, "다른", {{"하나", 0, 10, {{"", "", "", "x"}}}, {"둘", 10, 20, {}}});
+  SaveTestDocument(other, "다른", {{"하나", 0, 10, {{"", "", "", "x"}}}, {"둘", 10, 20, {}}});
   app_.prompts.QueueFile(other);
   Click(CMainDlg::kOpen);
   EXPECT_EQ(Records().size(), 1u);
-  EXPECT_EQ(dialog.currentPath, other);
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(dialog.currentPath(), other);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("다른", other, false));
   ASSERT_EQ(dialog.plotList()->count(), 2);
   EXPECT_EQ(dialog.plotList()->item(0)->text(), Utf8("하나"));
   EXPECT_EQ(dialog.plotList()->currentRow(), 0);
   EXPECT_TRUE(dialog.Control(CMainDlg::kEditPlot)->isEnabled());
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 2);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.File("other"));
-  EXPECT_EQ(dialog.textFolder, temp_.path());
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.File("other"));
+  EXPECT_EQ(dialog.textFolder(), temp_.path());
   ExpectNoScriptErrors();
 }
 
 TEST_F(FileCommandsTest, OpenThatFailsToLoadKeepsTheWindowButMovesTheDialogueFolder) {
   CMainDlg& dialog = OpenModifiedDemo();
   const QString title = dialog.windowTitle();
-  const std::string path = dialog.currentPath;
+  const std::string path = dialog.currentPath();
   const std::string missing = Folder("gone") + "/missing.dlg";
   app_.prompts.QueueFile(missing);
   Click(CMainDlg::kOpen);
@@ -246,12 +247,12 @@ TEST_F(FileCommandsTest, OpenThatFailsToLoadKeepsTheWindowButMovesTheDialogueFol
   EXPECT_EQ(Records()[1].kind, Kind::kMessage);
   EXPECT_EQ(Records()[1].text, "(" + missing + ") 대화 파일 읽기 오류!");
   EXPECT_EQ(Records()[1].caption, "Parlatrix");
-  EXPECT_EQ(dialog.currentPath, path);
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_EQ(dialog.currentPath(), path);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
   EXPECT_EQ(dialog.plotList()->count(), 3);
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.File("gone"));
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.File("gone"));
 }
 
 TEST_F(FileCommandsTest, OpenCancelledChangesNothing) {
@@ -261,8 +262,8 @@ TEST_F(FileCommandsTest, OpenCancelledChangesNothing) {
   Click(CMainDlg::kOpen);
   EXPECT_EQ(Records().size(), 1u);
   EXPECT_EQ(dialog.windowTitle(), title);
-  EXPECT_TRUE(dialog.modified);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
+  EXPECT_TRUE(dialog.modified());
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 3);
 }
 
@@ -276,18 +277,18 @@ TEST_F(FileCommandsTest, SaveWithoutAPathRunsSaveAsAndItsCancelChangesNothing) {
   app_.prompts.QueueCancel();
   Click(CMainDlg::kSave);
   ASSERT_EQ(Records().size(), 1u);
-  const toolkit::FileDialogRequest& request = Records()[0].file;
-  EXPECT_TRUE(request.save);
-  EXPECT_EQ(request.title, "대화 파일 저장");
-  EXPECT_EQ(request.filter, "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||");
-  EXPECT_EQ(request.defaultExt, "dlg");
-  EXPECT_EQ(request.fileName, "");
-  EXPECT_EQ(request.folder, temp_.path());
-  EXPECT_FALSE(request.mustExist);
-  EXPECT_TRUE(request.askReplace);
-  EXPECT_TRUE(request.hideReadOnly);
-  EXPECT_TRUE(dialog.currentPath.empty());
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_EQ(Records()[0].file, (toolkit::FileDialogRequest{
+                                   .kind = toolkit::FileDialogKind::kSave,
+                                   .title = "대화 파일 저장",
+                                   .filter = "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||",
+                                   .defaultExt = "dlg",
+                                   .fileName = "",
+                                   .folder = temp_.path(),
+                                   .mustExist = false,
+                                   .askReplace = true,
+                                   .hideReadOnly = true}));
+  EXPECT_TRUE(dialog.currentPath().empty());
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("", "", true));
   EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
 }
@@ -301,14 +302,14 @@ TEST_F(FileCommandsTest, SaveAsOfANameWithoutExtensionWritesADlgFileAndShowsIt) 
   Click(CMainDlg::kSaveAs);
   const std::string path = folder + "/story.dlg";
   EXPECT_EQ(Records().size(), 1u);
-  EXPECT_EQ(dialog.currentPath, path);
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(dialog.currentPath(), path);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("", path, false));
-  EXPECT_EQ(dialog.versionNumber, 104);
+  EXPECT_EQ(dialog.versionNumber(), 104);
   EXPECT_FALSE(VersionHidden());
   EXPECT_EQ(VersionShown(), QStringLiteral("0104"));
-  EXPECT_EQ(dialog.dialogueFolder, folder);
-  EXPECT_EQ(dialog.textFolder, temp_.path());
+  EXPECT_EQ(dialog.dialogueFolder(), folder);
+  EXPECT_EQ(dialog.textFolder(), temp_.path());
   CDlgFile saved;
   ASSERT_EQ(saved.Load(path.c_str()), 1);
   EXPECT_EQ(saved.GetPlots().GetCount(), 1);
@@ -316,7 +317,7 @@ TEST_F(FileCommandsTest, SaveAsOfANameWithoutExtensionWritesADlgFileAndShowsIt) 
 
 TEST_F(FileCommandsTest, SaveAsStartsFromTheCurrentPathInTheDialogueFolder) {
   CMainDlg& dialog = Open(WriteDemo());
-  dialog.dialogueFolder = "/dialogues";
+  dialog.SetDialogueFolder("/dialogues");
   app_.prompts.QueueCancel();
   Click(CMainDlg::kSaveAs);
   EXPECT_EQ(LastRequest().fileName, temp_.File("demo.dlg"));
@@ -332,7 +333,7 @@ TEST_F(FileCommandsTest, SaveWritesTheFileEvenWhenNothingIsModified) {
   CDlgFile saved;
   ASSERT_EQ(saved.Load(path.c_str()), 1);
   EXPECT_EQ(saved.GetLines().GetCount(), 3);
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
 }
 
 TEST_F(FileCommandsTest, SaveTakesTheTypedGameNameAndMultiLineFlagIntoTheFile) {
@@ -352,11 +353,11 @@ TEST_F(FileCommandsTest, SaveTakesTheTypedGameNameAndMultiLineFlagIntoTheFile) {
 
 TEST_F(FileCommandsTest, SaveOfAVersion102FileShows0104) {
   const std::string path = temp_.File("old.dlg");
-  WriteVersion102File(path, "old");
+  SaveVersion102File(path, "old");
   CMainDlg& dialog = Open(path);
   EXPECT_EQ(VersionShown(), QStringLiteral("0102"));
   Click(CMainDlg::kSave);
-  EXPECT_EQ(dialog.versionNumber, 104);
+  EXPECT_EQ(dialog.versionNumber(), 104);
   EXPECT_EQ(VersionShown(), QStringLiteral("0104"));
 }
 
@@ -375,7 +376,7 @@ TEST_F(FileCommandsTest, FailedSaveSaysSoKeepsThePreviousFileAndTheModifiedFlag)
   EXPECT_EQ(Records()[0].kind, Kind::kMessage);
   EXPECT_EQ(Records()[0].text, "(" + path + ") 대화 파일 저장 오류!");
   EXPECT_EQ(Records()[0].caption, "Parlatrix");
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
   EXPECT_EQ(ReadFileBytes(path), before);
   // The close request still asks before the unsaved changes go.
@@ -396,10 +397,10 @@ TEST_F(FileCommandsTest, FailedSaveAsKeepsTheChosenPathForTheNextSaveButNotTheTi
   Click(CMainDlg::kSaveAs);
   ASSERT_EQ(Records().size(), 2u);
   EXPECT_EQ(Records()[1].text, "(" + blocked + ") 대화 파일 저장 오류!");
-  EXPECT_EQ(dialog.currentPath, blocked);
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_EQ(dialog.currentPath(), blocked);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
   Click(CMainDlg::kSave);
   ASSERT_EQ(Records().size(), 3u);
   EXPECT_EQ(Records()[2].kind, Kind::kMessage);
@@ -412,37 +413,37 @@ TEST_F(FileCommandsTest, SaveWithAGameNameOverTheLimitShowsTheLengthPromptAndWri
   const std::string before = ReadFileBytes(path);
   CMainDlg& dialog = Open(path);
   dialog.SetModified(true);
-  dialog.gameName = std::string(32, 'n');  // only the program can put it there
+  dialog.SetGameName(std::string(32, 'n'));  // only the program can put it there
   dialog.UpdateData(false);
   ASSERT_EQ(GameNameField()->text().size(), 32);
   Click(CMainDlg::kSave);
   EXPECT_EQ(app_.prompts.Texts(), Texts{"“请填入不多于31个的字符。”"});
   EXPECT_EQ(ReadFileBytes(path), before);
   EXPECT_STREQ(app_.document.GetGameName(), "데모");
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
 }
 
 // --- Import ------------------------------------------------------------------------------------
 
 TEST_F(FileCommandsTest, ImportAsksForAnExistingTextFileFromTheImportPathAndTextFolder) {
   CMainDlg& dialog = Open(WriteDemo());
-  dialog.importPath = "/texts/last.txt";
-  dialog.textFolder = "/texts";
+  dialog.SetImportPath("/texts/last.txt");
+  dialog.SetTextFolder("/texts");
   app_.prompts.QueueCancel();
   Click(CMainDlg::kImport);
   ASSERT_EQ(Records().size(), 1u);
-  const toolkit::FileDialogRequest& request = Records()[0].file;
-  EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.title, "텍스트 파일 열기");
-  EXPECT_EQ(request.filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
-  EXPECT_EQ(request.defaultExt, "txt");
-  EXPECT_EQ(request.fileName, "/texts/last.txt");
-  EXPECT_EQ(request.folder, "/texts");
-  EXPECT_TRUE(request.mustExist);
-  EXPECT_FALSE(request.askReplace);
-  EXPECT_TRUE(request.hideReadOnly);
-  EXPECT_EQ(dialog.importPath, "/texts/last.txt");
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(Records()[0].file,
+            (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kOpen,
+                                        .title = "텍스트 파일 열기",
+                                        .filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||",
+                                        .defaultExt = "txt",
+                                        .fileName = "/texts/last.txt",
+                                        .folder = "/texts",
+                                        .mustExist = true,
+                                        .askReplace = false,
+                                        .hideReadOnly = true}));
+  EXPECT_EQ(dialog.importPath(), "/texts/last.txt");
+  EXPECT_FALSE(dialog.modified());
 }
 
 TEST_F(FileCommandsTest, ImportPutsTextsBackMarksModifiedAndKeepsThePlotList) {
@@ -458,13 +459,13 @@ TEST_F(FileCommandsTest, ImportPutsTextsBackMarksModifiedAndKeepsThePlotList) {
   EXPECT_EQ(Records()[1].caption, "Parlatrix");
   EXPECT_STREQ(app_.document.GetItem(app_.document.FindItem(0)).GetText(), "바뀐 말");
   EXPECT_STREQ(app_.document.GetItem(app_.document.FindItem(100)).GetText(), "新的\r\n话");
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("데모", path, true));
   EXPECT_EQ(dialog.plotList()->count(), 2);
   EXPECT_EQ(dialog.plotList()->currentRow(), 1);
-  EXPECT_EQ(dialog.importPath, text);
-  EXPECT_EQ(dialog.textFolder, folder);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
+  EXPECT_EQ(dialog.importPath(), text);
+  EXPECT_EQ(dialog.textFolder(), folder);
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
 }
 
 TEST_F(FileCommandsTest, ImportMarksModifiedEvenWhenNoTextChanged) {
@@ -476,13 +477,13 @@ TEST_F(FileCommandsTest, ImportMarksModifiedEvenWhenNoTextChanged) {
   Click(CMainDlg::kImport);
   EXPECT_EQ(app_.prompts.Texts(), Texts{"文件导入成功！"});
   EXPECT_STREQ(app_.document.GetItem(app_.document.FindItem(0)).GetText(), "안녕");
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("데모", path, true));
 }
 
 TEST_F(FileCommandsTest, ImportIntoADocumentWithoutLinesIsRefusedAfterTheFileWasChosen) {
   const std::string path = temp_.File("plots-only.dlg");
-  WriteDocument(path, "빈", {{"장면", 0, 10, {}}});
+  SaveTestDocument(path, "빈", {{"장면", 0, 10, {}}});
   CMainDlg& dialog = Open(path);
   const QString title = dialog.windowTitle();
   const std::string folder = Folder("texts");
@@ -495,10 +496,10 @@ TEST_F(FileCommandsTest, ImportIntoADocumentWithoutLinesIsRefusedAfterTheFileWas
   EXPECT_EQ(Records()[1].kind, Kind::kMessage);
   EXPECT_EQ(Records()[1].text, "数据不能导入到空文件中！");
   EXPECT_EQ(Records()[1].caption, "Parlatrix");
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
-  EXPECT_EQ(dialog.importPath, text);
-  EXPECT_EQ(dialog.textFolder, folder);
+  EXPECT_EQ(dialog.importPath(), text);
+  EXPECT_EQ(dialog.textFolder(), folder);
   EXPECT_FALSE(FileExists(folder + "/Parlatrix.log"));
 }
 
@@ -509,7 +510,7 @@ TEST_F(FileCommandsTest, ImportThatFailsNamesTheFileAndLeavesTheModifiedFlag) {
   app_.prompts.QueueFile(missing);
   Click(CMainDlg::kImport);
   EXPECT_EQ(app_.prompts.Texts(), Texts{"导入文本文件错误(" + missing + ")!"});
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("데모", path, false));
   EXPECT_STREQ(app_.document.GetItem(app_.document.FindItem(0)).GetText(), "안녕");
 }
@@ -518,21 +519,21 @@ TEST_F(FileCommandsTest, ImportThatFailsNamesTheFileAndLeavesTheModifiedFlag) {
 
 TEST_F(FileCommandsTest, ExportAsksForATextFileToWriteFromTheExportPathAndTextFolder) {
   CMainDlg& dialog = Open(WriteDemo());
-  dialog.exportPath = "/texts/last.txt";
-  dialog.textFolder = "/texts";
+  dialog.SetExportPath("/texts/last.txt");
+  dialog.SetTextFolder("/texts");
   app_.prompts.QueueCancel();
   Click(CMainDlg::kExport);
   ASSERT_EQ(Records().size(), 1u);
-  const toolkit::FileDialogRequest& request = Records()[0].file;
-  EXPECT_TRUE(request.save);
-  EXPECT_EQ(request.title, "텍스트 파일 저장");
-  EXPECT_EQ(request.filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
-  EXPECT_EQ(request.defaultExt, "txt");
-  EXPECT_EQ(request.fileName, "/texts/last.txt");
-  EXPECT_EQ(request.folder, "/texts");
-  EXPECT_FALSE(request.mustExist);
-  EXPECT_TRUE(request.askReplace);
-  EXPECT_TRUE(request.hideReadOnly);
+  EXPECT_EQ(Records()[0].file,
+            (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kSave,
+                                        .title = "텍스트 파일 저장",
+                                        .filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||",
+                                        .defaultExt = "txt",
+                                        .fileName = "/texts/last.txt",
+                                        .folder = "/texts",
+                                        .mustExist = false,
+                                        .askReplace = true,
+                                        .hideReadOnly = true}));
 }
 
 TEST_F(FileCommandsTest, ExportYesWritesTheTranslationForm) {
@@ -553,10 +554,10 @@ TEST_F(FileCommandsTest, ExportYesWritesTheTranslationForm) {
   EXPECT_EQ(ReadFileBytes(text),
             "*************\r\n0\r\n안녕\r\n\r\n1\r\none\r\ntwo\r\n\r\n"
             "*************\r\n100\r\n你好\r\n\r\n");
-  EXPECT_EQ(dialog.exportPath, text);
-  EXPECT_EQ(dialog.textFolder, folder);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(dialog.exportPath(), text);
+  EXPECT_EQ(dialog.textFolder(), folder);
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("데모", path, false));
 }
 
@@ -577,9 +578,9 @@ TEST_F(FileCommandsTest, ExportNeitherReadsTheFieldsNorTouchesTheModifiedFlag) {
   app_.prompts.QueueFile(temp_.File("out.txt"));
   app_.prompts.QueueYes();
   Click(CMainDlg::kExport);
-  EXPECT_EQ(dialog.gameName, "데모");
+  EXPECT_EQ(dialog.gameName(), "데모");
   EXPECT_EQ(GameNameField()->text(), QStringLiteral("typed"));
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
 }
 
@@ -610,7 +611,7 @@ TEST_F(FileCommandsTest, DialogueAndTextFoldersFollowOnlyTheirOwnDialogs) {
   const std::string dialogues = Folder("dialogues");
   const std::string texts = Folder("texts");
   const std::string path = dialogues + "/game.dlg";
-  WriteDocument(path, "g", {{"p", 0, 5, {{"", "", "", "t"}}}});
+  SaveTestDocument(path, "g", {{"p", 0, 5, {{"", "", "", "t"}}}});
   app_.prompts.QueueFile(path);
   Click(CMainDlg::kOpen);
   app_.prompts.QueueCancel();
@@ -626,7 +627,7 @@ TEST_F(FileCommandsTest, DialogueAndTextFoldersFollowOnlyTheirOwnDialogs) {
   Click(CMainDlg::kImport);
   EXPECT_EQ(LastRequest().folder, texts);
   EXPECT_EQ(LastRequest().fileName, "");
-  EXPECT_EQ(dialog.exportPath, texts + "/out.txt");
+  EXPECT_EQ(dialog.exportPath(), texts + "/out.txt");
   ExpectNoScriptErrors();
 }
 

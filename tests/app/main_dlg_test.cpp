@@ -14,10 +14,11 @@
 #include <filesystem>
 
 #include "app/editor_app.h"
-#include "app/test_app_context.h"
-#include "app/test_documents.h"
 #include "platform/fault_injection.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -50,10 +51,10 @@ class MainDlgTest : public testing::Test {
 
   std::string DemoFile() {
     std::string path = temp_.File("demo.dlg");
-    WriteDocument(path, "데모",
-                  {{"첫 장면", 0, 100, {{"민수", "웃음", "a.wav", "안녕하세요"}}},
-                   {"第二幕", 100, 200, {{"李", "", "", "你好"}}},
-                   {"empty", -1, -1, {}}});
+    SaveTestDocument(path, "데모",
+                     {{"첫 장면", 0, 100, {{"민수", "웃음", "a.wav", "안녕하세요"}}},
+                      {"第二幕", 100, 200, {{"李", "", "", "你好"}}},
+                      {"empty", -1, -1, {}}});
     return path;
   }
 
@@ -66,7 +67,7 @@ class MainDlgTest : public testing::Test {
 TEST_F(MainDlgTest, StartsEmptyWithoutVersionAndWithEditAndDeleteDisabled) {
   CMainDlg& dialog = Open();
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[]"));
-  EXPECT_EQ(dialog.baseCaption, Utf8("대사 편집기"));
+  EXPECT_EQ(dialog.baseCaption(), Utf8("대사 편집기"));
   EXPECT_TRUE(Hidden(CMainDlg::kVersionLabel));
   EXPECT_TRUE(Hidden(CMainDlg::kVersionNumber));
   EXPECT_EQ(Text(CMainDlg::kVersionNumber), QString());
@@ -76,15 +77,15 @@ TEST_F(MainDlgTest, StartsEmptyWithoutVersionAndWithEditAndDeleteDisabled) {
   EXPECT_EQ(dialog.plotList()->count(), 0);
   EXPECT_EQ(GameNameField()->text(), QString());
   EXPECT_FALSE(dialog.ControlAs<QCheckBox>(CMainDlg::kMultiLine)->isChecked());
-  EXPECT_FALSE(dialog.modified);
-  EXPECT_TRUE(dialog.currentPath.empty());
+  EXPECT_FALSE(dialog.modified());
+  EXPECT_TRUE(dialog.currentPath().empty());
   int speaker, expression, sound;
   app_.document.GetColumns(speaker, expression, sound);
   EXPECT_EQ(speaker, 1);
   EXPECT_EQ(expression, 1);
   EXPECT_EQ(sound, 0);
-  EXPECT_EQ(dialog.dialogueFolder, temp_.path());
-  EXPECT_EQ(dialog.textFolder, temp_.path());
+  EXPECT_EQ(dialog.dialogueFolder(), temp_.path());
+  EXPECT_EQ(dialog.textFolder(), temp_.path());
   EXPECT_TRUE(app_.prompts.records().empty());
 }
 
@@ -142,10 +143,10 @@ TEST(CommandLine, ArgumentsAfterTheProgramNameJoinWithSingleBlanks) {
 TEST_F(MainDlgTest, StartWithAPathContainingBlanksLoadsIt) {
   std::filesystem::create_directory(temp_.File("my folder"));
   const std::string path = temp_.File("my folder/the demo.dlg");
-  WriteDocument(path, "데모", {{"첫 장면", 0, 100, {{"민수", "", "", "안녕"}}}});
+  SaveTestDocument(path, "데모", {{"첫 장면", 0, 100, {{"민수", "", "", "안녕"}}}});
   CMainDlg& dialog = Open(path);
   EXPECT_TRUE(app_.prompts.records().empty());
-  EXPECT_EQ(dialog.currentPath, path);
+  EXPECT_EQ(dialog.currentPath(), path);
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[데모] - " + path));
   EXPECT_FALSE(Hidden(CMainDlg::kVersionNumber));
   EXPECT_EQ(Text(CMainDlg::kVersionNumber), QStringLiteral("0104"));
@@ -160,7 +161,7 @@ TEST_F(MainDlgTest, QuotedPathIsTakenWithItsQuotesAndFails) {
   EXPECT_EQ(app_.prompts.records()[0].caption, "Parlatrix");
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[]"));
   EXPECT_EQ(dialog.plotList()->count(), 0);
-  EXPECT_TRUE(dialog.currentPath.empty());
+  EXPECT_TRUE(dialog.currentPath().empty());
 }
 
 TEST_F(MainDlgTest, LoadListsPlotsInOrderSelectsTheFirstAndEnablesEditAndDelete) {
@@ -175,13 +176,13 @@ TEST_F(MainDlgTest, LoadListsPlotsInOrderSelectsTheFirstAndEnablesEditAndDelete)
   EXPECT_TRUE(Enabled(CMainDlg::kEditPlot));
   EXPECT_TRUE(Enabled(CMainDlg::kDeletePlot));
   EXPECT_EQ(GameNameField()->text(), Utf8("데모"));
-  EXPECT_EQ(dialog.gameName, "데모");
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_EQ(dialog.gameName(), "데모");
+  EXPECT_FALSE(dialog.modified());
 }
 
 TEST_F(MainDlgTest, DocumentWithoutPlotsLeavesEditAndDeleteDisabled) {
   const std::string path = temp_.File("none.dlg");
-  WriteDocument(path, "g", {});
+  SaveTestDocument(path, "g", {});
   CMainDlg& dialog = Open(path);
   EXPECT_EQ(dialog.plotList()->count(), 0);
   EXPECT_FALSE(Enabled(CMainDlg::kEditPlot));
@@ -199,10 +200,10 @@ TEST_F(MainDlgTest, SelectionChangesFollowEditAndDelete) {
 
 TEST_F(MainDlgTest, Version102FileShows0102) {
   const std::string path = temp_.File("old.dlg");
-  WriteVersion102File(path, "old");
+  SaveVersion102File(path, "old");
   CMainDlg& dialog = Open(path);
   EXPECT_TRUE(app_.prompts.records().empty());
-  EXPECT_EQ(dialog.versionNumber, 102);
+  EXPECT_EQ(dialog.versionNumber(), 102);
   EXPECT_EQ(Text(CMainDlg::kVersionNumber), QStringLiteral("0102"));
   EXPECT_FALSE(Hidden(CMainDlg::kVersionLabel));
 }
@@ -220,7 +221,7 @@ TEST_F(MainDlgTest, FailedLoadLeavesDocumentListFieldsTitleAndPathAsTheyWere) {
   EXPECT_STREQ(app_.document.GetGameName(), "데모");
   EXPECT_EQ(dialog.plotList()->count(), 3);
   EXPECT_EQ(dialog.windowTitle(), title);
-  EXPECT_EQ(dialog.currentPath, path);
+  EXPECT_EQ(dialog.currentPath(), path);
   EXPECT_EQ(GameNameField()->text(), Utf8("데모"));
 }
 
@@ -234,13 +235,13 @@ TEST_F(MainDlgTest, FolderIsNotADialogueFileAndChangesNothing) {
 TEST_F(MainDlgTest, LoadFailingAfterTheDocumentWasEmptiedShowsNoFileSoSaveCannotOverwrite) {
   CMainDlg& dialog = Open(DemoFile());
   const std::string other = temp_.File("other.dlg");
-  WriteDocument(other, "other", {{"p", 0, 5, {{"", "", "", "t"}}}});
+  SaveTestDocument(other, "other", {{"p", 0, 5, {{"", "", "", "t"}}}});
   platform::FailAllocationAfter(1, true);
   const bool loaded = dialog.LoadFile(other);
   platform::ResetAllocationFaults();
   EXPECT_FALSE(loaded);
   EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"(" + other + ") 대화 파일 읽기 오류!"});
-  EXPECT_TRUE(dialog.currentPath.empty());
+  EXPECT_TRUE(dialog.currentPath().empty());
   EXPECT_EQ(dialog.plotList()->count(), 0);
   EXPECT_EQ(app_.document.GetPlots().GetCount(), 0);
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[]"));
@@ -268,9 +269,9 @@ TEST_F(MainDlgTest, CloseRequestNoticesChangedGameNameAndKeepsTheMarkAfterNo) {
   EXPECT_EQ(app_.prompts.records()[0].text, "内容被修改了，退出吗？");
   EXPECT_EQ(app_.prompts.records()[0].caption, "警告");
   EXPECT_TRUE(dialog.isVisible());
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_TRUE(dialog.windowTitle().endsWith(QStringLiteral(" *")));
-  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[새 이름] - " + dialog.currentPath + " *"));
+  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[새 이름] - " + dialog.currentPath() + " *"));
   // The document is not touched: only Save hands the name over.
   EXPECT_STREQ(app_.document.GetGameName(), "데모");
   app_.prompts.QueueYes();
@@ -304,7 +305,7 @@ TEST_F(MainDlgTest, TitleRefreshOverwritesAnUnreadGameNameField) {
   dialog.SetModified(true);
   dialog.RefreshTitle();
   EXPECT_EQ(GameNameField()->text(), Utf8("데모"));
-  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[데모] - " + dialog.currentPath + " *"));
+  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[데모] - " + dialog.currentPath() + " *"));
 }
 
 TEST_F(MainDlgTest, EnterInTheGameNameFieldDoesNothing) {
@@ -316,7 +317,7 @@ TEST_F(MainDlgTest, EnterInTheGameNameFieldDoesNothing) {
   QApplication::sendEvent(GameNameField(), &enter);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(app_.prompts.records().empty());
-  EXPECT_EQ(dialog.gameName, "");
+  EXPECT_EQ(dialog.gameName(), "");
   // No button has become a default that Enter would press.
   for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
     EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
@@ -333,14 +334,14 @@ TEST_F(MainDlgTest, GameNameFieldTakesAtMost31BytesAndEveryNameItTakesSurvivesSa
   QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("z"));
   QApplication::sendEvent(field, &key);
   ASSERT_TRUE(dialog.UpdateData(true));
-  EXPECT_EQ(dialog.gameName, "가가가가가가가가가가z");  // 10 x 3 + 1 bytes in UTF-8
-  EXPECT_EQ(dialog.gameName.size(), 31u);
-  app_.document.SetGameName(dialog.gameName.c_str());
+  EXPECT_EQ(dialog.gameName(), "가가가가가가가가가가z");  // 10 x 3 + 1 bytes in UTF-8
+  EXPECT_EQ(dialog.gameName().size(), 31u);
+  app_.document.SetGameName(dialog.gameName().c_str());
   const std::string path = temp_.File("named.dlg");
   ASSERT_EQ(app_.document.Save(path.c_str()), 1);
   CDlgFile loaded;
   ASSERT_EQ(loaded.Load(path.c_str()), 1);
-  EXPECT_STREQ(loaded.GetGameName(), dialog.gameName.c_str());
+  EXPECT_STREQ(loaded.GetGameName(), dialog.gameName().c_str());
 }
 
 TEST_F(MainDlgTest, FoldersTakeACurrentDirectoryLongerThan256Bytes) {
@@ -349,13 +350,13 @@ TEST_F(MainDlgTest, FoldersTakeACurrentDirectoryLongerThan256Bytes) {
   std::filesystem::create_directories(deep);
   ScopedCurrentDir cd(deep);
   CMainDlg& dialog = Open();
-  EXPECT_EQ(dialog.dialogueFolder, deep);
-  EXPECT_EQ(dialog.textFolder, deep);
+  EXPECT_EQ(dialog.dialogueFolder(), deep);
+  EXPECT_EQ(dialog.textFolder(), deep);
 }
 
 TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
   CMainDlg& dialog = Open(DemoFile());
-  dialog.dialogueFolder = temp_.File("elsewhere");
+  dialog.SetDialogueFolder(temp_.File("elsewhere"));
   app_.prompts.QueueCancel();
   std::string shownFileName, shownFolder;
   OnNextModal([&](QDialog* modal) {
@@ -367,10 +368,10 @@ TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
     about->reject();
   });
   dialog.ControlAs<QPushButton>(CMainDlg::kAbout)->click();
-  EXPECT_EQ(shownFileName, dialog.currentPath);
+  EXPECT_EQ(shownFileName, dialog.currentPath());
   EXPECT_EQ(shownFolder, temp_.File("elsewhere"));
   ASSERT_EQ(app_.prompts.records().size(), 1u);
-  EXPECT_EQ(app_.prompts.records()[0].file.fileName, dialog.currentPath);
+  EXPECT_EQ(app_.prompts.records()[0].file.fileName, dialog.currentPath());
   EXPECT_EQ(app_.prompts.records()[0].file.folder, temp_.File("elsewhere"));
 }
 

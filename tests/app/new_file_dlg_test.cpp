@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/test_app_context.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/scoped_codeset.h"
 #include "toolkit/text_bytes.h"
 

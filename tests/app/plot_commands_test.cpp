@@ -8,9 +8,10 @@
 
 #include "app/main_dlg.h"
 #include "app/name_input_dlg.h"
-#include "app/next_dialog.h"
-#include "app/test_documents.h"
 #include "editor/line_editor_fixture.h"
+#include "support/document_builder.h"
+#include "support/ui/modal_dialogs.h"
+#include "support/ui/test_app_context.h"
 
 namespace {
 
@@ -36,9 +37,9 @@ class PlotCommands : public testing::Test {
   // The window on a saved file of plots "A" (two lines) and "B" (one line).
   CMainDlg& OpenFile() {
     const std::string path = temp_.File("ab.dlg");
-    WriteDocument(path, "game",
-                  {{"A", 0, 10, {{"Tom", "", "", "a0"}, {"Tom", "", "", "a1"}}},
-                   {"B", 10, 20, {{"민준", "", "", "b0"}}}});
+    SaveTestDocument(path, "game",
+                     {{"A", 0, 10, {{"Tom", "", "", "a0"}, {"Tom", "", "", "a1"}}},
+                      {"B", 10, 20, {{"민준", "", "", "b0"}}}});
     CMainDlg& dialog = Open();
     EXPECT_TRUE(dialog.LoadFile(path));
     return dialog;
@@ -116,7 +117,7 @@ TEST_F(PlotCommands, AddOnAWindowWithoutAFileAppendsSelectsAndMarksTheTitle) {
   EXPECT_EQ(dialog.plotList()->currentRow(), 0);
   EXPECT_TRUE(Selected());
   EXPECT_TRUE(EditEnabled());
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[] *"));
   ASSERT_EQ(PlotNames(), std::vector<std::string>{"1장"});
   int low, high;
@@ -135,7 +136,7 @@ TEST_F(PlotCommands, AddWithATakenNameShowsTheMessageAndChangesNothing) {
   EXPECT_EQ(app_.prompts.records()[0].text, "情节名字重复(B)！添加情节失败！");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(PlotNames(), (std::vector<std::string>{"A", "B"}));
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.AddPlotByName("A"), -1);
 }
 
@@ -149,7 +150,7 @@ TEST_F(PlotCommands, AddCancelledOrWithAnEmptyNameDoesNothing) {
   AnswerName("");
   Click(CMainDlg::kAddPlot);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"A", "B"}));
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_TRUE(app_.prompts.records().empty());
 }
 
@@ -187,7 +188,7 @@ TEST_F(PlotCommands, AddThenEditAndCancelUnchangedKeepsTheModifiedMark) {
   dialog.plotList()->setCurrentRow(0);
   OnNextDialog<CLineEditDlg>([](CLineEditDlg& editor) { editor.reject(); });
   Click(CMainDlg::kEditPlot);
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[] *"));
   EXPECT_TRUE(app_.prompts.records().empty());
 }
@@ -197,7 +198,7 @@ TEST_F(PlotCommands, EditThatChangesNoLineLeavesAnUnmodifiedWindowUnmodified) {
   OnNextDialog<CLineEditDlg>(
       [](CLineEditDlg& editor) { editor.ControlAs<QPushButton>(CLineEditDlg::kOk)->click(); });
   Click(CMainDlg::kEditPlot);
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_TRUE(Selected());
 }
 
@@ -210,7 +211,7 @@ TEST_F(PlotCommands, EditWithAnAddedLineMarksTheDocumentModified) {
     editor.ControlAs<QPushButton>(CLineEditDlg::kOk)->click();
   });
   Click(CMainDlg::kEditPlot);
-  EXPECT_TRUE(dialog.modified);
+  EXPECT_TRUE(dialog.modified());
   EXPECT_TRUE(dialog.windowTitle().endsWith(QStringLiteral(" *")));
   EXPECT_EQ(MemberIds(app_.document, app_.document.FindPlot("B")), (std::vector<int>{10, 11}));
   EXPECT_FALSE(Pending());
@@ -238,7 +239,7 @@ TEST_F(PlotCommands, EditHandsOverTheCheckBoxStateAsItStandsNow) {
   });
   Click(CMainDlg::kEditPlot);
   EXPECT_TRUE(handedOver);
-  EXPECT_TRUE(dialog.multiLine);
+  EXPECT_TRUE(dialog.multiLine());
 }
 
 TEST_F(PlotCommands, EditCancelledAfterTheNameFieldWasReadKeepsTheDocumentsName) {
@@ -253,7 +254,7 @@ TEST_F(PlotCommands, EditCancelledAfterTheNameFieldWasReadKeepsTheDocumentsName)
   EXPECT_EQ(Entries(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(PlotNames(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(MemberIds(app_.document, app_.document.FindPlot("A")), (std::vector<int>{0, 1}));
-  EXPECT_TRUE(dialog.modified);  // the editor's changed flag was set
+  EXPECT_TRUE(dialog.modified());  // the editor's changed flag was set
   EXPECT_FALSE(Pending());
   // The entry still finds its plot.
   OnNextDialog<CLineEditDlg>([](CLineEditDlg& editor) { editor.reject(); });
@@ -267,7 +268,7 @@ TEST_F(PlotCommands, EditOfAnEntryThatNamesNoPlotShowsMessage301AndChangesNothin
   Click(CMainDlg::kEditPlot);  // the editor closes by itself after its message
   EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"该段情节没有找到(ghost)！"});
   EXPECT_EQ(Entries(), (std::vector<std::string>{"ghost", "B"}));
-  EXPECT_FALSE(dialog.modified);
+  EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(app_.document.GetLines().GetCount(), 3);
   EXPECT_FALSE(Pending());
 }

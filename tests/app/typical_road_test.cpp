@@ -10,8 +10,9 @@
 #include "app/main_dlg.h"
 #include "app/name_input_dlg.h"
 #include "app/new_file_dlg.h"
-#include "app/next_dialog.h"
 #include "editor/line_editor_fixture.h"
+#include "support/ui/modal_dialogs.h"
+#include "support/ui/test_app_context.h"
 #include "tools/about_box.h"
 #include "tools/lookup_dlg.h"
 

@@ -6,6 +6,7 @@
 #include "dlgfile/dlg_item_reader.h"
 #include "model/dlg_file.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -18,23 +19,12 @@ class ReadItemTest : public ::testing::Test {
   void SetUp() override {
     CDlgFile doc;
     PlotPos plot = doc.AddPlot("scene", -1, -1);
-    Add(doc, plot, 0, "zero", "Mina", "smile", "0.wav");
-    Add(doc, plot, 41, "first\r\nsecond\r\n", "Joon", "frown", "41.wav");
-    Add(doc, plot, 7, "ends twice\r\n\r\n", "", "", "");
+    AddTestLine(doc, plot, 0, "zero", "Mina", "smile", "0.wav");
+    AddTestLine(doc, plot, 41, "first\r\nsecond\r\n", "Joon", "frown", "41.wav");
+    AddTestLine(doc, plot, 7, "ends twice\r\n\r\n", "", "", "");
     path_ = dir_.File("lines.dlg");
     ASSERT_EQ(doc.Save(path_.c_str()), 1);
     reader_.SetFileName(path_.c_str());
-  }
-
-  static void Add(CDlgFile& doc, PlotPos plot, int id, const char* text, const char* speaker,
-                  const char* expression, const char* sound) {
-    CDlgItem line;
-    line.SetID(id);
-    line.SetText(text);
-    line.SetSpeaker(speaker);
-    line.SetExpression(expression);
-    line.SetSound(sound);
-    doc.AddItem(line, plot, nullptr);
   }
 
   TempDir dir_;
@@ -185,7 +175,7 @@ TEST_F(ReadItemTest, ReaderReadsTheFileAgainOnEveryCall) {
   EXPECT_EQ(reader_.GetItemTextOrEmpty(0), "zero");
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("scene", -1, -1);
-  Add(doc, plot, 0, "changed", "", "", "");
+  AddTestLine(doc, plot, 0, "changed", "", "", "");
   ASSERT_EQ(doc.Save(path_.c_str()), 1);
   EXPECT_EQ(reader_.GetItemTextOrEmpty(0), "changed");
 }

@@ -8,6 +8,7 @@
 #include "model/dlg_file.h"
 #include "platform/fault_injection.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -58,13 +59,6 @@ int LoadBytes(CDlgFile& doc, const std::string& bytes) {
   return doc.Load(dir.File("f.dlg").c_str());
 }
 
-LinePos AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text) {
-  CDlgItem line;
-  line.SetID(id);
-  line.SetText(text);
-  return doc.AddItem(line, plot, nullptr);
-}
-
 TEST(DlgRoundTrip, SaveThenLoadGivesBackEverything) {
   TempDir dir;
   CDlgFile doc;
@@ -81,9 +75,9 @@ TEST(DlgRoundTrip, SaveThenLoadGivesBackEverything) {
   full.SetSound("v7.wav");
   full.SetText("line one\r\nline two");
   doc.AddItem(full, a, nullptr);
-  AddLine(doc, b, 100, "b first");
-  AddLine(doc, a, 2, "a second");
-  AddLine(doc, b, 150, "");
+  AddTestLine(doc, b, 100, "b first");
+  AddTestLine(doc, a, 2, "a second");
+  AddTestLine(doc, b, 150, "");
   ASSERT_EQ(doc.Save(dir.File("r.dlg").c_str()), 1);
   const std::vector<PlotView> saved = Plots(doc);
 
@@ -114,8 +108,8 @@ TEST(DlgRoundTrip, SaveThenLoadGivesBackEverything) {
 TEST(DlgReader, LineInNoPlotIsInTheFileButNotLoaded) {
   TempDir dir;
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("a", -1, -1), 0, "kept");
-  AddLine(doc, nullptr, 1, "loose");
+  AddTestLine(doc, doc.AddPlot("a", -1, -1), 0, "kept");
+  AddTestLine(doc, nullptr, 1, "loose");
   ASSERT_EQ(doc.Save(dir.File("l.dlg").c_str()), 1);
   CDlgFile loaded;
   ASSERT_EQ(loaded.Load(dir.File("l.dlg").c_str()), 1);
@@ -216,10 +210,10 @@ FileSpec OldFile(int32_t version) {
   layout.multiLine = 1;
   layout.plots = {{"first", 5, 50, {}}, {"second", 60, 70, {}}};
   layout.records = {{3, 1, "S", "E", "s.wav", "three"},
-                  {0, 0, "", "", "", "zero"},
-                  {4, -1, "", "", "", "no plot"},
-                  {6, 2, "", "", "", "plot out of range"},
-                  {1, 1, "", "", "", "one"}};
+                    {0, 0, "", "", "", "zero"},
+                    {4, -1, "", "", "", "no plot"},
+                    {6, 2, "", "", "", "plot out of range"},
+                    {1, 1, "", "", "", "one"}};
   layout.index = {{3, 0}, {-1, 1}, {0, 1}, {4, 2}, {6, 3}, {1, 4}};
   return layout;
 }

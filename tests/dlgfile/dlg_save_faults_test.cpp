@@ -110,8 +110,7 @@ class SaveFaults : public ::testing::Test {
 
 void SaveFaults::ExpectPreviousFileAlone(int n, const std::string& before) {
   EXPECT_EQ(ReadFileBytes(path_), before) << "fault " << n;
-  EXPECT_EQ(dlgtest::FolderEntries(dir_.path()), std::vector<std::string>{"doc.dlg"})
-      << "fault " << n;
+  EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"doc.dlg"}) << "fault " << n;
 }
 
 auto PreviousFileAlone(SaveFaults* test) {
@@ -159,7 +158,7 @@ TEST_F(SaveFaults, FailedFirstSaveOfANewFileLeavesNoFileAtAll) {
     const LoopResult loop =
         SaveWithEachFault(Seam::kFileOperation, mode, fresh, [&](int n, const std::string&) {
           EXPECT_FALSE(FileExists(fresh)) << "fault " << n;
-          EXPECT_EQ(dlgtest::FolderEntries(dir_.path()), std::vector<std::string>{"doc.dlg"});
+          EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"doc.dlg"});
         });
     EXPECT_TRUE(loop.saved);
     EXPECT_EQ(ReadFileBytes(fresh), expected_);
@@ -178,9 +177,8 @@ TEST_F(SaveFaults, FailedSaveThroughALinkKeepsTheLinkAndTheFileItNames) {
         ASSERT_EQ(lstat(link.c_str(), &info), 0);
         EXPECT_TRUE(S_ISLNK(info.st_mode)) << "fault " << n;
         EXPECT_EQ(ReadFileBytes(path_), before) << "fault " << n;
-        EXPECT_EQ(dlgtest::FolderEntries(linkDir), std::vector<std::string>{"doc-link.dlg"});
-        EXPECT_EQ(dlgtest::FolderEntries(dir_.path()),
-                  (std::vector<std::string>{"doc.dlg", "links"}));
+        EXPECT_EQ(FolderEntries(linkDir), std::vector<std::string>{"doc-link.dlg"});
+        EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"doc.dlg", "links"}));
       });
   EXPECT_TRUE(loop.saved);
   struct stat info;

@@ -12,6 +12,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file_io.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -19,25 +20,6 @@ namespace {
 using dlgtest::FileSpec;
 using dlgtest::LineSpec;
 using dlgtest::ReadLe32;
-
-LinePos AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text = "",
-                const char* speaker = "", const char* expression = "", const char* sound = "") {
-  CDlgItem line;
-  line.SetID(id);
-  line.SetText(text);
-  line.SetSpeaker(speaker);
-  line.SetExpression(expression);
-  line.SetSound(sound);
-  return doc.AddItem(line, plot, nullptr);
-}
-
-std::vector<std::string> FilesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
-}
 
 TEST(DlgWriter, EmptyDocumentIs152BytesOfHeaderColumnsAndZeroCounts) {
   TempDir dir;
@@ -76,16 +58,16 @@ TEST(DlgWriter, IdsZeroTwoFiveGiveSixEntriesWithHolesPointingAtTheNextRecord) {
   TempDir dir;
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("scene", 0, 10);
-  AddLine(doc, plot, 5, "five", "Mina", "smile", "v5.wav");
-  AddLine(doc, plot, 0, "zero");
-  AddLine(doc, plot, 2, "two\r\nlines");
+  AddTestLine(doc, plot, 5, "five", "Mina", "smile", "v5.wav");
+  AddTestLine(doc, plot, 0, "zero");
+  AddTestLine(doc, plot, 2, "two\r\nlines");
   ASSERT_EQ(doc.Save(dir.File("h.dlg").c_str()), 1);
 
   FileSpec layout;
   layout.plots = {{"scene", 0, 10, {5, 0, 2}}};
   layout.records = {{0, 0, "", "", "", "zero"},
-                  {2, 0, "", "", "", "two\r\nlines"},
-                  {5, 0, "Mina", "smile", "v5.wav", "five"}};
+                    {2, 0, "", "", "", "two\r\nlines"},
+                    {5, 0, "Mina", "smile", "v5.wav", "five"}};
   layout.index = {{0, 0}, {-1, 1}, {2, 1}, {-1, 2}, {-1, 2}, {5, 2}};
   layout.lineCount = 3;
   const std::string bytes = ReadFileBytes(dir.File("h.dlg"));
@@ -131,7 +113,7 @@ TEST(DlgWriter, PlotIndexOfEveryMemberIsRefreshedAndLinesWithoutPlotKeepTheirs) 
   doc.AddPlot("a", -1, -1);
   doc.AddPlot("b", -1, -1);
   PlotPos third = doc.AddPlot("c", -1, -1);
-  LinePos member = AddLine(doc, third, 7);
+  LinePos member = AddTestLine(doc, third, 7);
   doc.GetItem(member).SetPlotIndex(0);
   CDlgItem loose;
   loose.SetID(8);
@@ -145,7 +127,7 @@ TEST(DlgWriter, PlotIndexOfEveryMemberIsRefreshedAndLinesWithoutPlotKeepTheirs) 
 TEST(DlgWriter, PlotIndexesAreRefreshedEvenWhenTheFileCannotBeCreated) {
   TempDir dir;
   CDlgFile doc;
-  LinePos member = AddLine(doc, doc.AddPlot("a", -1, -1), 0);
+  LinePos member = AddTestLine(doc, doc.AddPlot("a", -1, -1), 0);
   DebugCapture capture;
   const std::string path = dir.File("missing/x.dlg");
   EXPECT_EQ(doc.Save(path.c_str()), 0);
@@ -161,12 +143,12 @@ TEST(DlgWriter, MemberIdsAppearInMemberOrderAndDeletedMembersLeaveCountZero) {
   CDlgFile doc;
   PlotPos first = doc.AddPlot("first", -1, -1);
   PlotPos second = doc.AddPlot("second", -1, -1);
-  AddLine(doc, first, 9);
-  LinePos anchor = AddLine(doc, first, 4);
+  AddTestLine(doc, first, 9);
+  LinePos anchor = AddTestLine(doc, first, 4);
   CDlgItem middle;
   middle.SetID(6);
   doc.AddItem(middle, first, nullptr);
-  LinePos gone = AddLine(doc, second, 1);
+  LinePos gone = AddTestLine(doc, second, 1);
   doc.DeleteItem(gone, second);
   (void)anchor;
   ASSERT_EQ(doc.Save(dir.File("m.dlg").c_str()), 1);
@@ -206,10 +188,10 @@ TEST(DlgWriter, SecondLineOfAnIdGetsNoEntryNoRecordAndIsReported) {
   CDlgFile doc;
   PlotPos a = doc.AddPlot("a", -1, -1);
   PlotPos b = doc.AddPlot("b", -1, -1);
-  AddLine(doc, a, 0, "first zero");
-  AddLine(doc, b, 1, "one");
-  AddLine(doc, b, 0, "second zero");
-  AddLine(doc, a, 2, "two");
+  AddTestLine(doc, a, 0, "first zero");
+  AddTestLine(doc, b, 1, "one");
+  AddTestLine(doc, b, 0, "second zero");
+  AddTestLine(doc, a, 2, "two");
   DebugCapture capture;
   ASSERT_EQ(doc.Save(dir.File("d.dlg").c_str()), 1);
   ASSERT_EQ(capture.lines().size(), 1u);
@@ -229,9 +211,9 @@ TEST(DlgWriter, LineWithNegativeIdIsNotWrittenSoEntryKStaysIdK) {
   TempDir dir;
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("a", -1, -1);
-  LinePos broken = AddLine(doc, plot, 0, "broken");
+  LinePos broken = AddTestLine(doc, plot, 0, "broken");
   doc.GetItem(broken).SetID(-4);
-  AddLine(doc, plot, 1, "one");
+  AddTestLine(doc, plot, 1, "one");
   DebugCapture capture;
   ASSERT_EQ(doc.Save(dir.File("n.dlg").c_str()), 1);
   ASSERT_EQ(capture.lines().size(), 1u);
@@ -249,8 +231,8 @@ TEST(DlgWriter, HighIdWritesEveryHoleWithoutHoldingThem) {
   TempDir dir;
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("a", -1, -1);
-  AddLine(doc, plot, 3, "low");
-  AddLine(doc, plot, 200000, "high");
+  AddTestLine(doc, plot, 3, "low");
+  AddTestLine(doc, plot, 200000, "high");
   ASSERT_EQ(doc.Save(dir.File("big.dlg").c_str()), 1);
   const std::string bytes = ReadFileBytes(dir.File("big.dlg"));
   const int32_t index = ReadLe32(bytes, 80);
@@ -270,8 +252,8 @@ class DlgWriterFailure : public ::testing::Test {
  protected:
   void SetUp() override {
     PlotPos plot = doc_.AddPlot("scene", 0, 100);
-    AddLine(doc_, plot, 0, "hello", "Mina");
-    AddLine(doc_, plot, 4, "world");
+    AddTestLine(doc_, plot, 0, "hello", "Mina");
+    AddTestLine(doc_, plot, 4, "world");
     path_ = dir_.File("doc.dlg");
     ASSERT_EQ(doc_.Save(path_.c_str()), 1);
     expected_ = ReadFileBytes(path_);
@@ -302,7 +284,7 @@ class DlgWriterFailure : public ::testing::Test {
       }
       ASSERT_LE(n, operations) << "failed without an injected fault";
       EXPECT_EQ(ReadFileBytes(path_), old_) << n;
-      EXPECT_EQ(FilesIn(dir_.path()), std::vector<std::string>{"doc.dlg"}) << n;
+      EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"doc.dlg"}) << n;
       ASSERT_FALSE(capture.lines().empty());
       const std::string& last = capture.lines().back();
       EXPECT_TRUE(last == message || last.find("Create save file failed") != std::string::npos ||

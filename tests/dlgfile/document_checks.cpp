@@ -104,13 +104,4 @@ void BuildLargeDocument(CDlgFile& doc, const std::string& flavour) {
   }
 }
 
-std::vector<std::string> FolderEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace dlgtest

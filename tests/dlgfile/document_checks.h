@@ -25,7 +25,4 @@ inline constexpr int kLargeDocumentLines = 150;
 inline constexpr int kLargeDocumentIdStep = 60;
 void BuildLargeDocument(CDlgFile& doc, const std::string& flavour);
 
-// Names of the entries of a folder, sorted.
-std::vector<std::string> FolderEntries(const std::string& dir);
-
 }  // namespace dlgtest

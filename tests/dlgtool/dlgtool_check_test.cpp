@@ -6,12 +6,12 @@
 #include "check.h"
 #include "model/dlg_file.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 #include "tool_run.h"
 
 namespace {
 
-using dlgtooltest::AddLine;
 using dlgtooltest::RunDlgtool;
 using dlgtooltest::ToolRun;
 
@@ -39,16 +39,16 @@ class DlgtoolCheck : public ::testing::Test {
     CDlgFile doc;
     doc.SetGameName(std::string(31, 'G').c_str());
     PlotPos intro = doc.AddPlot("Intro", 0, 10);
-    AddLine(doc, intro, 0, "fine", "Minjun", "smile");
-    AddLine(doc, intro, 20, "outside");
-    AddLine(doc, intro, 1, std::string(4096, 't').c_str());
-    AddLine(doc, intro, 2, "", "", "", std::string(251, 's').c_str());
-    AddLine(doc, intro, 3, "", "Ghost");
-    AddLine(doc, intro, 4, "", "Minjun", "frown");
+    AddTestLine(doc, intro, 0, "fine", "Minjun", "smile");
+    AddTestLine(doc, intro, 20, "outside");
+    AddTestLine(doc, intro, 1, std::string(4096, 't').c_str());
+    AddTestLine(doc, intro, 2, "", "", "", std::string(251, 's').c_str());
+    AddTestLine(doc, intro, 3, "", "Ghost");
+    AddTestLine(doc, intro, 4, "", "Minjun", "frown");
     PlotPos again = doc.AddPlot("Intro", -1, -1);
-    AddLine(doc, again, 0, "same ID");
+    AddTestLine(doc, again, 0, "same ID");
     PlotPos longName = doc.AddPlot(std::string(63, 'P').c_str(), -1, -1);
-    AddLine(doc, longName, 5, "", "Seoyeon", "frown");
+    AddTestLine(doc, longName, 5, "", "Seoyeon", "frown");
     Save(doc, "game.dlg");
     std::string bytes = ReadFileBytes(dir_.File("game.dlg"));
     ASSERT_EQ(bytes[kGameNameLastByte], 0);
@@ -98,9 +98,9 @@ TEST_F(DlgtoolCheck, WithoutAConfigurationSpeakersAreNotChecked) {
 TEST_F(DlgtoolCheck, SoundDocumentPassesSilently) {
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("Intro", 0, 10);
-  AddLine(doc, plot, 0, std::string(4095, 't').c_str(), "Seoyeon", "frown",
-          std::string(250, 's').c_str());
-  AddLine(doc, plot, 9, "last of the range", "Minjun");
+  AddTestLine(doc, plot, 0, std::string(4095, 't').c_str(), "Seoyeon", "frown",
+              std::string(250, 's').c_str());
+  AddTestLine(doc, plot, 9, "last of the range", "Minjun");
   Save(doc, "good.dlg");
   WriteFileBytes(dir_.File("Parlatrix.ini"), kConfig);
   const ToolRun run = Run({"check", "good.dlg", "--ini", "Parlatrix.ini"});
@@ -134,9 +134,9 @@ TEST(CheckDocument, ReportsEachLaterCopyOfAnIdOnceAndNamesTheFirst) {
   CDlgFile doc;
   PlotPos a = doc.AddPlot("A", -1, -1);
   PlotPos b = doc.AddPlot("B", -1, -1);
-  AddLine(doc, a, 7, "");
-  AddLine(doc, b, 7, "");
-  AddLine(doc, b, 7, "");
+  AddTestLine(doc, a, 7, "");
+  AddTestLine(doc, b, 7, "");
+  AddTestLine(doc, b, 7, "");
   const std::vector<dlgtool::Finding> findings = dlgtool::CheckDocument(doc, nullptr);
   ASSERT_EQ(findings.size(), 2u);
   for (const dlgtool::Finding& finding : findings) {
@@ -150,11 +150,11 @@ TEST(CheckDocument, ReportsEachLaterCopyOfAnIdOnceAndNamesTheFirst) {
 TEST(CheckDocument, RangeWithOneBoundChecksThatBoundOnly) {
   CDlgFile doc;
   PlotPos low = doc.AddPlot("from 100", 100, -1);
-  AddLine(doc, low, 99, "");
-  AddLine(doc, low, 5000, "");
+  AddTestLine(doc, low, 99, "");
+  AddTestLine(doc, low, 5000, "");
   PlotPos high = doc.AddPlot("below 10", -1, 10);
-  AddLine(doc, high, 10, "");
-  AddLine(doc, high, 0, "");
+  AddTestLine(doc, high, 10, "");
+  AddTestLine(doc, high, 0, "");
   const std::vector<dlgtool::Finding> findings = dlgtool::CheckDocument(doc, nullptr);
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_EQ(dlgtool::FormatFinding(findings[0]),

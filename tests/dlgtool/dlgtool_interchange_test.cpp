@@ -4,12 +4,12 @@
 #include <string>
 
 #include "model/dlg_file.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 #include "tool_run.h"
 
 namespace {
 
-using dlgtooltest::AddLine;
 using dlgtooltest::RunDlgtool;
 using dlgtooltest::ToolRun;
 
@@ -19,8 +19,8 @@ class DlgtoolInterchange : public ::testing::Test {
     CDlgFile doc;
     doc.SetMultiLine(1);
     PlotPos p = doc.AddPlot("P", -1, -1);
-    AddLine(doc, p, 3, "a\r\nb");
-    AddLine(doc, p, 4, "");
+    AddTestLine(doc, p, 3, "a\r\nb");
+    AddTestLine(doc, p, 4, "");
     doc.AddPlot("Q", -1, -1);
     ASSERT_EQ(doc.Save(dir_.File("doc.dlg").c_str()), 1);
     original_ = ReadFileBytes(dir_.File("doc.dlg"));

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "model/dlg_file.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 #include "tool_run.h"
 
 namespace {
 
-using dlgtooltest::AddLine;
 using dlgtooltest::RunDlgtool;
 using dlgtooltest::ToolRun;
 
@@ -21,10 +21,10 @@ class DlgtoolLookup : public ::testing::Test {
     doc.SetColumns(1, 0, 1);
     doc.SetMultiLine(1);
     PlotPos prologue = doc.AddPlot("Prologue", 0, 50);
-    AddLine(doc, prologue, 0, "Welcome.", "Minjun", "smile", "m0.wav");
-    AddLine(doc, prologue, 7, "one\r\ntwo\tthree\\four\r\n", "Seoyeon", "", "s7.wav");
+    AddTestLine(doc, prologue, 0, "Welcome.", "Minjun", "smile", "m0.wav");
+    AddTestLine(doc, prologue, 7, "one\r\ntwo\tthree\\four\r\n", "Seoyeon", "", "s7.wav");
     PlotPos second = doc.AddPlot("서장", -1, -1);
-    AddLine(doc, second, 120, "茶馆");
+    AddTestLine(doc, second, 120, "茶馆");
     doc.AddPlot("Open", 100, -1);
     ASSERT_EQ(doc.Save(dir_.File("inn.dlg").c_str()), 1);
   }

@@ -43,15 +43,4 @@ ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args)
   return run;
 }
 
-void AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text, const char* speaker,
-             const char* expression, const char* sound) {
-  CDlgItem line;
-  line.SetID(id);
-  line.SetText(text);
-  line.SetSpeaker(speaker);
-  line.SetExpression(expression);
-  line.SetSound(sound);
-  ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
-}
-
 }  // namespace dlgtooltest

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "model/dlg_file.h"
-
 namespace dlgtooltest {
 
 struct ToolRun {
@@ -17,9 +15,5 @@ struct ToolRun {
 
 // Runs `dlgtool args...` with `cwd` as its current directory.
 ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args);
-
-// Appends a line with the given ID and texts to `plot`.
-void AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text, const char* speaker = "",
-             const char* expression = "", const char* sound = "");
 
 }  // namespace dlgtooltest

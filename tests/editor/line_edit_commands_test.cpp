@@ -11,7 +11,7 @@ namespace {
 using Kind = toolkit::ScriptedPrompts::Kind;
 
 // Seven lines with IDs 0 to 6, speakers as listed or not.
-std::vector<EditorLine> SevenLines() {
+std::vector<TestLine> SevenLines() {
   return {{"Tom", "화남", "", "zero"}, {"민준", "웃음", "", "one"}, {"Who", "x", "", "two"},
           {"서연", "", "", "three"},   {"TOMMY", "", "", "four"},   {"민준", "", "", "five"},
           {"", "", "", "six"}};

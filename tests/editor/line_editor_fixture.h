@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/test_app_context.h"
 #include "editor/line_edit_dlg.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/code_page.h"
 #include "toolkit/text_bytes.h"
 
@@ -27,38 +28,6 @@ inline constexpr char kTestIni[] =
     "[FACE001]\nNAME=Tom\nCOUNT=1\nFACE=2\n"
     "[FACE002]\nNAME=민준\nCOUNT=3\nFACE=0\nFACE=1\nFACE=3\n"
     "[FACE003]\nNAME=서연\nCOUNT=0\n";
-
-struct EditorLine {
-  const char* speaker;
-  const char* expression;
-  const char* sound;
-  const char* text;
-};
-
-// Adds a plot with these lines (IDs allocated from its range) to `document`.
-inline PlotPos AddTestPlot(CDlgFile& document, const char* name, int low, int high,
-                           const std::vector<EditorLine>& lines) {
-  PlotPos plot = document.AddPlot(name, low, high);
-  for (const EditorLine& line : lines) {
-    CDlgItem item;
-    item.SetSpeaker(line.speaker);
-    item.SetExpression(line.expression);
-    item.SetSound(line.sound);
-    item.SetText(line.text);
-    EXPECT_NE(document.AddItem(item, plot, nullptr), nullptr);
-  }
-  return plot;
-}
-
-// The IDs of a plot's members, in the plot's order.
-inline std::vector<int> MemberIds(CDlgFile& document, PlotPos plot) {
-  std::vector<int> ids;
-  const CQHList<LinePos>& members = document.GetPlot(plot).members;
-  for (auto* pos = members.GetHeadPosition(); pos != nullptr;) {
-    ids.push_back(document.GetItem(members.GetNext(pos)).GetID());
-  }
-  return ids;
-}
 
 inline QString Utf8(const char* text) {
   return QString::fromUtf8(text);
@@ -73,7 +42,7 @@ class LineEditorTest : public testing::Test {
 
   // Opens the editor on `plotName` as the main window does, without a modal loop.
   CLineEditDlg& Open(const std::string& plotName, bool multiLine = false) {
-    dialog_ = std::make_unique<CLineEditDlg>(app_.context);
+    dialog_ = std::make_unique<CLineEditDlg>(app_.context.LineEditing());
     dialog_->plotName = plotName;
     dialog_->multiLine = multiLine;
     opened_ = dialog_->InitDialog();

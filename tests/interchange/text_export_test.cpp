@@ -4,17 +4,10 @@
 
 #include "model/dlg_file.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-// Adds a line with a fixed ID and text to the plot.
-void AddLine(CDlgFile& doc, PlotPos plot, int id, const char* text) {
-  CDlgItem line;
-  line.SetID(id);
-  line.SetText(text);
-  ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
-}
 
 std::string ExportBytes(CDlgFile& doc, bool singleLine) {
   TempDir dir;
@@ -26,8 +19,8 @@ std::string ExportBytes(CDlgFile& doc, bool singleLine) {
 // The plot of the worked example: line 12 with two text lines, line 13 with one.
 void AddWorkedExample(CDlgFile& doc) {
   PlotPos plot = doc.AddPlot("p", -1, -1);
-  AddLine(doc, plot, 12, "first\r\nsecond");
-  AddLine(doc, plot, 13, "one");
+  AddTestLine(doc, plot, 12, "first\r\nsecond");
+  AddTestLine(doc, plot, 13, "one");
 }
 
 TEST(TextExportTranslation, TwoLineAndOneLineTextsWithSeparatorAndEmptyLines) {
@@ -43,52 +36,36 @@ TEST(TextExportRecording, OneLinePerIdWithTabsForBreaks) {
   EXPECT_EQ(ExportBytes(doc, true), "12\tfirst\tsecond\r\n13\tone\r\n");
 }
 
-TEST(TextExportTranslation, EmptyTextGivesIdLineAndTwoEmptyLines) {
+// Translation form: the ID line, the text's lines, one empty line. Recording form: ID, TAB, the
+// text with a TAB for each break.
+TEST(TextExport, EmptyTextInBothForms) {
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 5, "");
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 5, "");
   EXPECT_EQ(ExportBytes(doc, false), "*************\r\n5\r\n\r\n\r\n");
-}
-
-TEST(TextExportRecording, EmptyTextGivesIdAndTab) {
-  CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 5, "");
   EXPECT_EQ(ExportBytes(doc, true), "5\t\r\n");
 }
 
-TEST(TextExportTranslation, EmptyLineInsideTextSurvives) {
+TEST(TextExport, EmptyLineInsideTextSurvivesInBothForms) {
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 7, "a\r\n\r\nb");
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 7, "a\r\n\r\nb");
   EXPECT_EQ(ExportBytes(doc, false), "*************\r\n7\r\na\r\n\r\nb\r\n\r\n");
-}
-
-TEST(TextExportRecording, EmptyLineInsideTextGivesTwoTabs) {
-  CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 7, "a\r\n\r\nb");
   EXPECT_EQ(ExportBytes(doc, true), "7\ta\t\tb\r\n");
 }
 
-TEST(TextExportTranslation, EmptyPlotGivesOnlyItsSeparator) {
+TEST(TextExport, EmptyPlotsAndDocuments) {
   CDlgFile doc;
+  EXPECT_EQ(ExportBytes(doc, false), "");  // zero bytes, and the export succeeds
+  EXPECT_EQ(ExportBytes(doc, true), "");
   doc.AddPlot("empty", -1, -1);
-  AddLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
+  EXPECT_EQ(ExportBytes(doc, true), "");  // recording form: nothing for an empty plot
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
+  // Translation form: an empty plot gives only its separator.
   EXPECT_EQ(ExportBytes(doc, false), "*************\r\n*************\r\n1\r\nx\r\n\r\n");
-}
-
-TEST(TextExportRecording, EmptyPlotGivesNothing) {
-  CDlgFile doc;
-  doc.AddPlot("empty", -1, -1);
-  EXPECT_EQ(ExportBytes(doc, true), "");
-}
-
-TEST(TextExport, EmptyDocumentGivesZeroBytesAndSucceeds) {
-  CDlgFile doc;
-  EXPECT_EQ(ExportBytes(doc, false), "");
-  EXPECT_EQ(ExportBytes(doc, true), "");
 }
 
 TEST(TextExport, LoneCrIsKeptAndLoneLfBecomesCrLf) {
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 3, "a\rb\nc");
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 3, "a\rb\nc");
   EXPECT_EQ(ExportBytes(doc, true), "3\ta\rb\r\nc\r\n");
 }
 
@@ -96,8 +73,8 @@ TEST(TextExport, PlotsInDocumentOrderAndLinesInPlotOrderOnlyMembersWritten) {
   CDlgFile doc;
   PlotPos first = doc.AddPlot("a", -1, -1);
   PlotPos second = doc.AddPlot("b", -1, -1);
-  AddLine(doc, second, 20, "b20");
-  AddLine(doc, first, 10, "a10");
+  AddTestLine(doc, second, 20, "b20");
+  AddTestLine(doc, first, 10, "a10");
   CDlgItem stray;
   stray.SetID(99);
   stray.SetText("no plot");
@@ -112,9 +89,9 @@ TEST(TextExport, PlotsInDocumentOrderAndLinesInPlotOrderOnlyMembersWritten) {
 TEST(TextExport, MultibyteTextsPassUnchanged) {
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("p", -1, -1);
-  AddLine(doc, plot, 1, "\xEC\x95\x88\xEB\x85\x95");  // UTF-8 Korean
-  AddLine(doc, plot, 2, "\xBE\xC8\xB3\xE7");          // CP949 Korean
-  AddLine(doc, plot, 3, "\xC4\xE3\x81\x40");          // GBK, trail byte 0x40
+  AddTestLine(doc, plot, 1, "\xEC\x95\x88\xEB\x85\x95");  // UTF-8 Korean
+  AddTestLine(doc, plot, 2, "\xBE\xC8\xB3\xE7");          // CP949 Korean
+  AddTestLine(doc, plot, 3, "\xC4\xE3\x81\x40");          // GBK, trail byte 0x40
   EXPECT_EQ(ExportBytes(doc, true),
             "1\t\xEC\x95\x88\xEB\x85\x95\r\n2\t\xBE\xC8\xB3\xE7\r\n3\t\xC4\xE3\x81\x40\r\n");
 }
@@ -124,7 +101,7 @@ TEST(TextExport, ReplacesAnExistingFile) {
   const std::string path = dir.File("out.txt");
   WriteFileBytes(path, "old content that is longer than the export");
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
   ASSERT_TRUE(doc.Export(path.c_str(), true));
   EXPECT_EQ(ReadFileBytes(path), "1\tx\r\n");
 }
@@ -143,7 +120,7 @@ TEST(TextExport, UncreatableFileIsReportedAndFails) {
 TEST(TextExport, WriteFailureIsReportedNotPassedOffAsSuccess) {
   if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   CDlgFile doc;
-  AddLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
+  AddTestLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
   DebugCapture capture;
   EXPECT_FALSE(doc.Export("/dev/full", false));
   ASSERT_EQ(capture.lines().size(), 1u);

@@ -6,6 +6,7 @@
 #include "model/dlg_file.h"
 #include "platform/fault_injection.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -19,12 +20,7 @@ class TextImport : public ::testing::Test {
     doc_.SetMultiLine(1);
   }
 
-  void AddLine(int id, const char* text) {
-    CDlgItem line;
-    line.SetID(id);
-    line.SetText(text);
-    ASSERT_NE(doc_.AddItem(line, plot_, nullptr), nullptr);
-  }
+  void AddLine(int id, const char* text) { AddTestLine(doc_, plot_, id, text); }
   std::string Text(int id) { return doc_.GetItem(doc_.FindItem(id)).GetText().c_str(); }
   // Writes the import file and imports it; the result of Import.
   bool Import(const std::string& bytes) {
@@ -39,26 +35,16 @@ class TextImport : public ::testing::Test {
   PlotPos plot_;
 };
 
-TEST_F(TextImport, IdWithLeadingZerosAddressesItsLine) {
+TEST_F(TextImport, WhatCountsAsAnIdASeparatorOrText) {
   AddLine(7, "old");
-  ASSERT_TRUE(Import("007\r\nnew\r\n\r\n"));
+  AddLine(1, "old");
+  ASSERT_TRUE(Import("007\r\nnew\r\n\r\n"));  // leading zeros address line 7
   EXPECT_EQ(Text(7), "new");
-}
-
-TEST_F(TextImport, LinesWithSignsOrSpacesAreText) {
-  AddLine(1, "old");
-  ASSERT_TRUE(Import("1\r\n+7\r\n-7\r\n 7\r\n7 \r\n\r\n"));
+  ASSERT_TRUE(Import("1\r\n+7\r\n-7\r\n 7\r\n7 \r\n\r\n"));  // signs or spaces: text
   EXPECT_EQ(Text(1), "+7\r\n-7\r\n 7\r\n7 ");
-}
-
-TEST_F(TextImport, FourteenAsterisksOrThirteenAndASpaceAreText) {
-  AddLine(1, "old");
   ASSERT_TRUE(Import("1\r\n**************\r\n************* \r\n\r\n"));
   EXPECT_EQ(Text(1), "**************\r\n************* ");
-}
-
-TEST_F(TextImport, SeparatorsAreIgnoredEverywhere) {
-  AddLine(1, "old");
+  // A separator is ignored wherever it stands.
   ASSERT_TRUE(Import("*************\r\n1\r\na\r\n*************\r\nb\r\n\r\n"));
   EXPECT_EQ(Text(1), "a\r\nb");
 }
@@ -71,31 +57,18 @@ TEST_F(TextImport, TextBeforeTheFirstIdIsDroppedAndNotLogged) {
   EXPECT_EQ(Log(), "");
 }
 
-TEST_F(TextImport, LastEntryOfAnIdWins) {
+TEST_F(TextImport, EntryTexts) {
   AddLine(1, "old");
+  AddLine(2, "old");
   ASSERT_TRUE(Import("1\r\nfirst\r\n\r\n1\r\nsecond\r\n\r\n"));
-  EXPECT_EQ(Text(1), "second");
-}
-
-TEST_F(TextImport, IdFollowedDirectlyByIdGivesAnEmptyText) {
-  AddLine(1, "old");
-  AddLine(2, "old");
+  EXPECT_EQ(Text(1), "second");  // the last entry of an ID wins
   ASSERT_TRUE(Import("1\r\n2\r\nb\r\n\r\n"));
-  EXPECT_EQ(Text(1), "");
+  EXPECT_EQ(Text(1), "");  // an ID followed directly by an ID
   EXPECT_EQ(Text(2), "b");
-}
-
-TEST_F(TextImport, MiddleEmptyLineOfANonLastEntrySurvives) {
-  AddLine(1, "old");
-  AddLine(2, "old");
   ASSERT_TRUE(Import("1\r\nfirst\r\n\r\nthird\r\n\r\n2\r\nx\r\n\r\n"));
-  EXPECT_EQ(Text(1), "first\r\n\r\nthird");
-}
-
-TEST_F(TextImport, LeadingEmptyLinesOfAnEntryVanish) {
-  AddLine(1, "old");
+  EXPECT_EQ(Text(1), "first\r\n\r\nthird");  // a middle empty line of a non-last entry stays
   ASSERT_TRUE(Import("1\r\n\r\n\r\ntext\r\n\r\n"));
-  EXPECT_EQ(Text(1), "text");
+  EXPECT_EQ(Text(1), "text");  // leading empty lines of an entry vanish
 }
 
 TEST_F(TextImport, LastEntryLosesTheBreaksThatExportAdds) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/dlg_file.h"
+#include "support/document_builder.h"
 
 namespace {
 
@@ -14,18 +15,12 @@ LinePos ScanForId(const CDlgFile& doc, int id) {
   return nullptr;
 }
 
-LinePos AddWithId(CDlgFile& doc, PlotPos plot, int id) {
-  CDlgItem line;
-  line.SetID(id);
-  return doc.AddItem(line, plot, nullptr);
-}
-
 TEST(FindItemIndex, DuplicatesAnswerTheFirstInDocumentOrderAfterRemovals) {
   CDlgFile doc;
   PlotPos plot = doc.AddPlot("p", -1, -1);
-  LinePos a = AddWithId(doc, plot, 7);
-  LinePos b = AddWithId(doc, plot, 7);
-  LinePos c = AddWithId(doc, plot, 7);
+  LinePos a = AddTestLine(doc, plot, 7);
+  LinePos b = AddTestLine(doc, plot, 7);
+  LinePos c = AddTestLine(doc, plot, 7);
   EXPECT_EQ(doc.FindItem(7), a);
   doc.DeleteItem(a, plot);
   EXPECT_EQ(doc.FindItem(7), b);
@@ -50,7 +45,8 @@ TEST(FindItemIndex, AgreesWithALinearScanThroughRandomEdits) {
       auto& members = doc.GetPlot(plot).members;
       if (members.GetCount() > 0) {
         auto* m = members.GetHeadPosition();
-        for (unsigned skip = rng() % static_cast<unsigned>(members.GetCount()); skip > 0; --skip) m = m->next;
+        for (unsigned skip = rng() % static_cast<unsigned>(members.GetCount()); skip > 0; --skip)
+          m = m->next;
         doc.DeleteItem(m->value, plot);
       }
     } else if (step % 500 == 9) {
@@ -68,9 +64,9 @@ TEST(FindItemIndex, DeletingAPlotForgetsItsLines) {
   CDlgFile doc;
   PlotPos a = doc.AddPlot("a", -1, -1);
   PlotPos b = doc.AddPlot("b", -1, -1);
-  AddWithId(doc, a, 1);
-  LinePos kept = AddWithId(doc, b, 2);
-  AddWithId(doc, a, 3);
+  AddTestLine(doc, a, 1);
+  LinePos kept = AddTestLine(doc, b, 2);
+  AddTestLine(doc, a, 3);
   ASSERT_EQ(doc.DeletePlot(a), 1);
   EXPECT_EQ(doc.FindItem(1), nullptr);
   EXPECT_EQ(doc.FindItem(3), nullptr);
@@ -79,8 +75,8 @@ TEST(FindItemIndex, DeletingAPlotForgetsItsLines) {
 
 TEST(FindItemIndex, AnIdChangedInPlaceIsNoticedWhenItsOldIdIsAskedFor) {
   CDlgFile doc;
-  LinePos a = AddWithId(doc, nullptr, 5);
-  LinePos b = AddWithId(doc, nullptr, 6);
+  LinePos a = AddTestLine(doc, nullptr, 5);
+  LinePos b = AddTestLine(doc, nullptr, 6);
   doc.GetItem(a).SetID(6);
   EXPECT_EQ(doc.FindItem(5), nullptr);
   EXPECT_EQ(doc.FindItem(6), a);  // now the first line with ID 6 in document order

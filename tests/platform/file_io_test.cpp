@@ -14,14 +14,6 @@ namespace {
 
 using platform::ReplaceResult;
 
-std::vector<std::string> FilesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
-}
-
 ReplaceResult Replace(const std::string& path, const std::string& contents) {
   return platform::ReplaceFile(path.c_str(), [&](std::FILE* file) {
     // Two writes, so that a fault can hit the second after the first went through.
@@ -46,7 +38,7 @@ TEST_F(ReplaceFileTest, CreatesANewFileWithTheUsualMode) {
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0666u & ~mask);
-  EXPECT_EQ(FilesIn(dir_.path()), std::vector<std::string>{"new"});
+  EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"new"});
 }
 
 TEST_F(ReplaceFileTest, EveryOperationIsCountedInOrder) {
@@ -66,7 +58,7 @@ TEST_F(ReplaceFileTest, FailureAtAnyStepBeforeTheRenameLeavesTheTargetAndNoTempo
       platform::ResetFileOperationFaults();
       EXPECT_EQ(result, n == 1 ? ReplaceResult::kCreateFailed : ReplaceResult::kWriteFailed) << n;
       EXPECT_EQ(ReadFileBytes(path), "old") << n;
-      EXPECT_EQ(FilesIn(dir_.path()), std::vector<std::string>{"target"}) << n;
+      EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"target"}) << n;
     }
   }
 }
@@ -87,7 +79,7 @@ TEST_F(ReplaceFileTest, WriterThatGivesUpAbandonsTheSave) {
   EXPECT_EQ(platform::ReplaceFile(path.c_str(), [](std::FILE*) { return false; }),
             ReplaceResult::kWriteFailed);
   EXPECT_EQ(ReadFileBytes(path), "old");
-  EXPECT_EQ(FilesIn(dir_.path()).size(), 1u);
+  EXPECT_EQ(FolderEntries(dir_.path()).size(), 1u);
 }
 
 TEST_F(ReplaceFileTest, ExistingTargetKeepsItsPermissionBits) {
@@ -109,7 +101,7 @@ TEST_F(ReplaceFileTest, ChainOfLinksIsFollowedToTheFileItNames) {
   EXPECT_EQ(ReadFileBytes(dir_.File("sub/real")), "new");
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("first")));
   EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("second")));
-  EXPECT_EQ(FilesIn(dir_.File("sub")), std::vector<std::string>{"real"});
+  EXPECT_EQ(FolderEntries(dir_.File("sub")), std::vector<std::string>{"real"});
 }
 
 TEST_F(ReplaceFileTest, DanglingLinkCreatesTheFileItNames) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,9 @@ DebugCapture::DebugCapture() {
   previous_ = platform::SetDebugSink([this](const std::string& line) { lines_.push_back(line); });
 }
 
-DebugCapture::~DebugCapture() { platform::SetDebugSink(std::move(previous_)); }
+DebugCapture::~DebugCapture() {
+  platform::SetDebugSink(std::move(previous_));
+}
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "parlatrix-test-XXXXXX").string();
@@ -49,4 +52,15 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TempDir {
  public:
@@ -34,3 +35,5 @@ class ScopedCurrentDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// Names of the entries of a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& dir);

@@ -15,10 +15,10 @@
 #include <QPushButton>
 #include <iterator>
 
+#include "support/ui/scripted_prompts.h"
 #include "toolkit/code_page.h"
 #include "toolkit/data_exchange.h"
 #include "toolkit/scoped_codeset.h"
-#include "toolkit/scripted_prompts.h"
 #include "toolkit/wait_cursor.h"
 
 namespace {

@@ -10,31 +10,24 @@
 #include <QTimer>
 #include <functional>
 
+#include "platform/path.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
 #include "toolkit/file_filter.h"
 
 namespace {
-
-template <typename T>
-void OnNextModal(std::function<void(T*)> step) {
-  QTimer::singleShot(0, [step] {
-    T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    step(dialog);
-  });
-}
 
 TEST(QtPrompts, MessageHasTheAppNameAsCaptionAndOneOkButton) {
   toolkit::QtPrompts prompts;
   QString text, caption;
   QMessageBox::StandardButtons buttons;
   QMessageBox::Icon icon = QMessageBox::Critical;
-  OnNextModal<QMessageBox>([&](QMessageBox* box) {
-    text = box->text();
-    caption = box->windowTitle();
-    buttons = box->standardButtons();
-    icon = box->icon();
-    box->button(QMessageBox::Ok)->click();
+  OnNextDialog<QMessageBox>([&](QMessageBox& box) {
+    text = box.text();
+    caption = box.windowTitle();
+    buttons = box.standardButtons();
+    icon = box.icon();
+    box.button(QMessageBox::Ok)->click();
   });
   prompts.Message(nullptr, QString::fromUtf8("文件导入成功！"));
   EXPECT_EQ(text, QString::fromUtf8("文件导入成功！"));
@@ -48,17 +41,17 @@ TEST(QtPrompts, QuestionHasAQuestionIconYesAndNo) {
   QMessageBox::StandardButtons buttons;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QString caption;
-  OnNextModal<QMessageBox>([&](QMessageBox* box) {
-    buttons = box->standardButtons();
-    icon = box->icon();
-    caption = box->windowTitle();
-    box->button(QMessageBox::No)->click();
+  OnNextDialog<QMessageBox>([&](QMessageBox& box) {
+    buttons = box.standardButtons();
+    icon = box.icon();
+    caption = box.windowTitle();
+    box.button(QMessageBox::No)->click();
   });
   EXPECT_FALSE(prompts.AskYesNo(nullptr, QStringLiteral("?"), QString::fromUtf8("警告")));
   EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(icon, QMessageBox::Question);
   EXPECT_EQ(caption, QString::fromUtf8("警告"));
-  OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+  OnNextDialog<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
   EXPECT_TRUE(prompts.AskYesNo(nullptr, QStringLiteral("?"), QString::fromUtf8("警告")));
 }
 
@@ -77,15 +70,15 @@ TEST(QtPrompts, OpenDialogIsSetUpFromTheRequestAndMovesTheCurrentDirectory) {
   QStringList filters;
   QFileDialog::FileMode mode = QFileDialog::AnyFile;
   QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
-  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
-    title = dialog->windowTitle();
-    directory = dialog->directory().absolutePath();
-    suffix = dialog->defaultSuffix();
-    filters = dialog->nameFilters();
-    mode = dialog->fileMode();
-    accept = dialog->acceptMode();
-    dialog->selectFile(QString::fromStdString(file));
-    static_cast<QDialog*>(dialog)->accept();  // QFileDialog narrows accept() to protected
+  OnNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    directory = dialog.directory().absolutePath();
+    suffix = dialog.defaultSuffix();
+    filters = dialog.nameFilters();
+    mode = dialog.fileMode();
+    accept = dialog.acceptMode();
+    dialog.selectFile(QString::fromStdString(file));
+    static_cast<QDialog&>(dialog).accept();  // QFileDialog narrows accept() to protected
   });
   toolkit::QtPrompts prompts;
   std::string chosen;
@@ -97,20 +90,20 @@ TEST(QtPrompts, OpenDialogIsSetUpFromTheRequestAndMovesTheCurrentDirectory) {
   EXPECT_EQ(filters, QStringList({"Dialog Files (*.dlg)", "All Files (*)"}));
   EXPECT_EQ(mode, QFileDialog::ExistingFile);
   EXPECT_EQ(accept, QFileDialog::AcceptOpen);
-  EXPECT_EQ(toolkit::CurrentDirectory(), temp.path());
+  EXPECT_EQ(platform::CurrentDirectory(), temp.path());
 }
 
 TEST(QtPrompts, SaveDialogAsksBeforeReplacingOnlyWhenTold) {
   TempDir temp;
   ScopedCurrentDir cd(temp.path());
   toolkit::FileDialogRequest request;
-  request.save = true;
+  request.kind = toolkit::FileDialogKind::kSave;
   request.askReplace = true;
   request.fileName = temp.File("out.txt");
   bool confirms = false;
-  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
-    confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-    dialog->reject();
+  OnNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+    confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
+    dialog.reject();
   });
   toolkit::QtPrompts prompts;
   std::string chosen;

@@ -7,9 +7,10 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "app/test_app_context.h"
-#include "app/test_documents.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
 #include "toolkit/text_bytes.h"
 #include "tools/lookup_dlg.h"
@@ -23,7 +24,7 @@ class AboutBoxTest : public testing::Test {
   AboutBoxTest() : cd_(temp_.path()) {}
 
   CAboutBox& Open(const std::string& fileName = {}, const std::string& folder = {}) {
-    box_ = std::make_unique<CAboutBox>(app_.context);
+    box_ = std::make_unique<CAboutBox>(app_.reader, app_.prompts);
     box_->fileName = fileName;
     box_->folder = folder;
     EXPECT_TRUE(box_->InitDialog());
@@ -80,16 +81,18 @@ TEST_F(AboutBoxTest, TestAsksForAnExistingDialogueFileWherePathAndFolderSay) {
   app_.prompts.QueueCancel();
   box_->OnTest();
   ASSERT_EQ(app_.prompts.records().size(), 1u);
-  const toolkit::FileDialogRequest& request = app_.prompts.records()[0].file;
   EXPECT_EQ(app_.prompts.records()[0].kind, Kind::kFileDialog);
-  EXPECT_FALSE(request.save);
-  EXPECT_EQ(request.title, "대화 파일 열기");
-  EXPECT_EQ(request.filter, "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||");
-  EXPECT_EQ(request.defaultExt, "dlg");
-  EXPECT_EQ(request.fileName, "/data/current.dlg");
-  EXPECT_EQ(request.folder, "/data");
-  EXPECT_TRUE(request.mustExist);
-  EXPECT_TRUE(request.hideReadOnly);
+  EXPECT_EQ(
+      app_.prompts.records()[0].file,
+      (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kOpen,
+                                  .title = "대화 파일 열기",
+                                  .filter = "Dialog Files (*.dlg)|*.dlg|All Files (*.*)|*.*||",
+                                  .defaultExt = "dlg",
+                                  .fileName = "/data/current.dlg",
+                                  .folder = "/data",
+                                  .mustExist = true,
+                                  .askReplace = false,
+                                  .hideReadOnly = true}));
 }
 
 TEST_F(AboutBoxTest, CancelledFileDialogLeavesTheBoxOpenAndUnchanged) {
@@ -105,7 +108,7 @@ TEST_F(AboutBoxTest, CancelledFileDialogLeavesTheBoxOpenAndUnchanged) {
 TEST_F(AboutBoxTest, SecondTestStartsInTheFolderOfTheFirstChosenFile) {
   std::filesystem::create_directory(temp_.File("saved"));
   const std::string path = temp_.File("saved/game.dlg");
-  WriteDocument(path, "g", {{"p", 0, 5, {{"", "", "", "t"}}}});
+  SaveTestDocument(path, "g", {{"p", 0, 5, {{"", "", "", "t"}}}});
   Open("", temp_.path());
   app_.prompts.QueueFile(path);
   std::string lookedUp;

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/test_app_context.h"
-#include "app/test_documents.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/text_bytes.h"
 
 namespace {
@@ -23,18 +23,18 @@ class LookupDlgTest : public testing::Test {
   void SetUp() override {
     path_ = temp_.File("lookup.dlg");
     // IDs: 0 (full line), 1 (text only), 2 (two lines); 3 to 9 unused; 10 (one line).
-    WriteDocument(path_, "g",
-                  {{"a",
-                    0,
-                    3,
-                    {{"민수", "웃음", "hello.wav", "안녕하세요"},
-                     {"", "", "", "只有文字"},
-                     {"李", "怒", "", "第一行\r\n第二行\r\n"}}},
-                   {"b", 10, 20, {{"x", "y", "z", "ten"}}}});
+    SaveTestDocument(path_, "g",
+                     {{"a",
+                       0,
+                       3,
+                       {{"민수", "웃음", "hello.wav", "안녕하세요"},
+                        {"", "", "", "只有文字"},
+                        {"李", "怒", "", "第一行\r\n第二行\r\n"}}},
+                      {"b", 10, 20, {{"x", "y", "z", "ten"}}}});
   }
 
   CLookupDlg& Open() {
-    dialog_ = std::make_unique<CLookupDlg>(app_.context);
+    dialog_ = std::make_unique<CLookupDlg>(app_.reader, app_.prompts);
     dialog_->fileName = path_;
     EXPECT_TRUE(dialog_->InitDialog());
     return *dialog_;

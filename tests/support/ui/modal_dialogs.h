@@ -1,5 +1,8 @@
-// Answers modal dialogs that open one after another inside one command (a file dialog, then a
-// question, then a message), one step per dialog, in order.
+// Driving nested modal dialogs (QDialog::exec() inside a command) from a test.
+//
+// OnNextModal / OnNextDialog<T>: one step for the single dialog a command opens next, run from a
+// zero-delay timer inside its modal loop. ModalScript: dialogs that open one after another inside
+// one command (a file dialog, then a question, then a message), one step per dialog, in order.
 //
 // Each step runs while its dialog is on screen and must close it. A dialog that opens when no step
 // is left fails the test and is closed, so that a test fails instead of hanging in a modal loop.
@@ -13,6 +16,8 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+
+#include "toolkit/dialog.h"
 
 class ModalScript {
  public:
@@ -55,3 +60,31 @@ class ModalScript {
   QPointer<QWidget> handled_;
   std::deque<std::function<void(QWidget*)>> steps_;
 };
+
+// Runs `step` on the modal dialog that is open when the event loop next runs (a nested exec()).
+inline void OnNextModal(std::function<void(QDialog*)> step) {
+  QTimer::singleShot(0, [step] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    step(dialog);
+  });
+}
+
+// Runs `step` on the dialog of type T that opens next; whatever the step does, the dialog is
+// closed afterwards, so that a failing step cannot leave a modal loop running.
+template <typename T>
+void OnNextDialog(std::function<void(T&)> step) {
+  OnNextModal([step](QDialog* modal) {
+    struct Closer {
+      QDialog* dialog;
+      ~Closer() {
+        if (dialog != nullptr && dialog->isVisible()) dialog->done(toolkit::kIdCancel);
+      }
+    } closer{modal};
+    auto* dialog = qobject_cast<T*>(modal);
+    if (dialog == nullptr) {
+      ADD_FAILURE() << "the expected dialog did not open";
+      return;
+    }
+    step(*dialog);
+  });
+}

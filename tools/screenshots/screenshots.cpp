@@ -1,4 +1,4 @@
-#include "app/screenshots.h"
+#include "screenshots/screenshots.h"
 
 #include <QApplication>
 #include <QFont>
@@ -11,9 +11,9 @@
 #include <cstdio>
 
 #include "app/main_dlg.h"
-#include "app/test_app_context.h"
-#include "editor/line_editor_screenshot.h"
+#include "screenshots/line_editor.h"
 #include "support/temp_dir.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
 #include "tools/about_box.h"
 #include "tools/lookup_dlg.h"
@@ -60,12 +60,12 @@ int WriteScreenshots(const std::string& dir) {
   main.InitDialog();
   bool ok = SaveScreenshot(&main, dir, "main-window.png");
 
-  CAboutBox about(app.context, &main);
+  CAboutBox about(app.reader, app.prompts, &main);
   about.setWindowIcon(toolkit::MainIcon());
   about.InitDialog();
   ok = SaveScreenshot(&about, dir, "about.png") && ok;
 
-  CLookupDlg lookup(app.context, &about);
+  CLookupDlg lookup(app.reader, app.prompts, &about);
   lookup.setWindowIcon(toolkit::MainIcon());
   lookup.fileName = demo;
   lookup.InitDialog();

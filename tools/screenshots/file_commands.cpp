@@ -6,10 +6,11 @@
 #include <cstdio>
 
 #include "app/main_dlg.h"
-#include "app/modal_script.h"
 #include "app/new_file_dlg.h"
-#include "app/screenshots.h"
+#include "platform/path.h"
+#include "screenshots/screenshots.h"
 #include "support/temp_dir.h"
+#include "support/ui/modal_dialogs.h"
 #include "toolkit/prompts.h"
 #include "toolkit/qt_prompts.h"
 
@@ -50,7 +51,7 @@ bool ExportScreenshot(CMainDlg& main, const std::string& dir, const std::string&
 
 bool WriteFileCommandScreenshots(const std::string& dir) {
   // The file dialog moves the current directory; the other pictures are taken from where they were.
-  ScopedCurrentDir keep(toolkit::CurrentDirectory());
+  ScopedCurrentDir keep(platform::CurrentDirectory());
   TempDir temp;
   CDlgFile document;
   CDlgItemReader reader;

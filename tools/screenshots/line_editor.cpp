@@ -1,25 +1,19 @@
-#include "editor/line_editor_screenshot.h"
+#include "screenshots/line_editor.h"
 
 #include <QComboBox>
 #include <cstdio>
 
-#include "app/screenshots.h"
-#include "app/test_app_context.h"
 #include "editor/line_edit_dlg.h"
+#include "screenshots/screenshots.h"
+#include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
 
 namespace {
 
-struct ShownLine {
-  const char* speaker;
-  const char* expression;
-  const char* sound;
-  const char* text;
-};
-
 // Speakers and expressions as examples/Parlatrix.ini lists them.
-constexpr ShownLine kLines[] = {
+const std::vector<TestLine> kLines = {
     {"서연", "기본", "s0101.wav", "这里的茶很香。"},
     {"민준", "웃음", "m0101.wav", "할머니께서 남겨 주신 비법이에요."},
     {"서연", "슬픔", "", "我已经很久没有回家了。"},
@@ -30,17 +24,8 @@ constexpr ShownLine kLines[] = {
 bool BuildDocument(CDlgFile& document) {
   document.SetGameName("별빛 여관");
   document.SetColumns(1, 1, 1);
-  PlotPos plot = document.AddPlot("第二章 茶馆", 100, 200);
-  if (plot == nullptr) return false;
-  for (const ShownLine& shown : kLines) {
-    CDlgItem line;
-    line.SetSpeaker(shown.speaker);
-    line.SetExpression(shown.expression);
-    line.SetSound(shown.sound);
-    line.SetText(shown.text);
-    if (document.AddItem(line, plot, nullptr) == nullptr) return false;
-  }
-  return true;
+  PlotPos plot = AddTestPlot(document, "第二章 茶馆", 100, 200, kLines);
+  return plot != nullptr && plot->value.members.GetCount() == static_cast<int>(kLines.size());
 }
 
 }  // namespace
@@ -50,7 +35,7 @@ bool WriteLineEditorScreenshot(const std::string& dir) {
   ScopedCurrentDir examples(std::string(PARLATRIX_SOURCE_DIR) + "/examples");
   TestAppContext app;
   if (!BuildDocument(app.document)) return false;
-  CLineEditDlg editor(app.context);
+  CLineEditDlg editor(app.context.LineEditing());
   editor.setWindowIcon(toolkit::MainIcon());
   editor.plotName = "第二章 茶馆";
   editor.multiLine = true;

@@ -1,6 +1,6 @@
-// The README's screenshots, written by the UI test binary when it is run with --screenshots=DIR
-// (make screenshots). Each picture is a dialog on the offscreen platform under a plain caption bar
-// drawn here, as that platform has no window manager to draw one.
+// The README's screenshots, written by parlatrix-screenshots (make screenshots). Each picture is a
+// dialog on the offscreen platform under a plain caption bar drawn here, as that platform has no
+// window manager to draw one.
 #pragma once
 
 #include <string>
