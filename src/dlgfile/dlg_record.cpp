@@ -25,6 +25,14 @@ int64_t RemainingBytes(std::FILE* file) {
   return info.st_size > position ? info.st_size - position : 0;
 }
 
+// The text a string tag (102 to 105) names; nullptr for any other tag.
+CPlainString* TextField(CDlgItem& line, int32_t tag) {
+  CPlainString* const fields[] = {&line.speaker, &line.expression, &line.sound, &line.text};
+  static_assert(kDlgTagExpression == kDlgTagSpeaker + 1 && kDlgTagSound == kDlgTagSpeaker + 2 &&
+                kDlgTagText == kDlgTagSpeaker + 3);
+  return tag >= kDlgTagSpeaker && tag <= kDlgTagText ? fields[tag - kDlgTagSpeaker] : nullptr;
+}
+
 }  // namespace
 
 DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
@@ -36,29 +44,12 @@ DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& li
   for (int32_t field = 0; field < fieldCount; ++field) {
     int32_t tag = 0;
     getInt(cursor, room(), tag);
-    CPlainString* text = nullptr;
-    switch (tag) {
-      case kDlgTagId:
-        getInt(cursor, room(), line.id);
-        break;
-      case kDlgTagPlotIndex:
-        getInt(cursor, room(), line.plotIndex);
-        break;
-      case kDlgTagSpeaker:
-        text = &line.speaker;
-        break;
-      case kDlgTagExpression:
-        text = &line.expression;
-        break;
-      case kDlgTagSound:
-        text = &line.sound;
-        break;
-      case kDlgTagText:
-        text = &line.text;
-        break;
-      default:  // an unknown tag carries no value; the next 4 bytes are the next tag
-        break;
+    if (tag == kDlgTagId || tag == kDlgTagPlotIndex) {
+      getInt(cursor, room(), tag == kDlgTagId ? line.id : line.plotIndex);
+      continue;
     }
+    // An unknown tag carries no value; the next 4 bytes are the next tag.
+    CPlainString* text = TextField(line, tag);
     if (text != nullptr && readStr(cursor, room(), *text) < 0) {
       return DlgRecordResult::kOutOfMemory;
     }
@@ -81,11 +72,12 @@ int CDlgItem::Read(std::FILE* file) {
   const int32_t length = LoadLE32(word);
   // The result, length + 4, must stay representable.
   if (length < 0 || length > INT32_MAX - 4 || length > RemainingBytes(file)) return -1;
-  std::unique_ptr<uint8_t[]> body(platform::NewZeroedArray<uint8_t>(static_cast<size_t>(length) + 1));
+  std::unique_ptr<uint8_t[]> body(
+      platform::NewZeroedArray<uint8_t>(static_cast<size_t>(length) + 1));
   if (body == nullptr) return -1;
   if (std::fread(body.get(), 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
     return -1;
   }
   return ParseDlgRecordBody(body.get(), length, *this) == DlgRecordResult::kAccepted ? length + 4
-                                                                                   : -1;
+                                                                                     : -1;
 }

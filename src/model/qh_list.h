@@ -63,31 +63,9 @@ class CQHList {
     return node;
   }
 
-  Node* InsertAfter(Node* p, const T& value) {
-    Node* node = NewNode(p, p->next);
-    if (node == nullptr) return nullptr;
-    node->value = value;
-    if (p->next != nullptr) {
-      p->next->prev = node;
-    } else {
-      tail_ = node;
-    }
-    p->next = node;
-    return node;
-  }
+  Node* InsertAfter(Node* p, const T& value) { return InsertBetween(p, p->next, value); }
 
-  Node* InsertBefore(Node* p, const T& value) {
-    Node* node = NewNode(p->prev, p);
-    if (node == nullptr) return nullptr;
-    node->value = value;
-    if (p->prev != nullptr) {
-      p->prev->next = node;
-    } else {
-      head_ = node;
-    }
-    p->prev = node;
-    return node;
-  }
+  Node* InsertBefore(Node* p, const T& value) { return InsertBetween(p->prev, p, value); }
 
   void RemoveAt(Node* p) {
     if (p == head_) {
@@ -145,6 +123,17 @@ class CQHList {
   unsigned long GetModificationCount() const { return modifications_; }
 
  private:
+  // A new node holding `value` between neighbours `prev` and `next` (either may be nullptr at an
+  // end of the list).
+  Node* InsertBetween(Node* prev, Node* next, const T& value) {
+    Node* node = NewNode(prev, next);
+    if (node == nullptr) return nullptr;
+    node->value = value;
+    (prev != nullptr ? prev->next : head_) = node;
+    (next != nullptr ? next->prev : tail_) = node;
+    return node;
+  }
+
   int count_ = 0;
   Node* head_ = nullptr;
   Node* tail_ = nullptr;

@@ -94,16 +94,14 @@ class FileCommandsTest : public testing::Test {
 
   // Answers the next new-file dialog: `edit` may change its controls, then OK or Cancel is pressed.
   void AnswerNewFile(bool ok, std::function<void(CNewFileDlg&)> edit = {}) {
-    OnNextModal([this, ok, edit](QDialog* modal) {
-      auto* dialog = qobject_cast<CNewFileDlg*>(modal);
-      ASSERT_NE(dialog, nullptr);
+    OnNextDialog<CNewFileDlg>([this, ok, edit](CNewFileDlg& dialog) {
       newFileShown_ = true;
-      newFileName_ = dialog->ControlAs<QLineEdit>(CNewFileDlg::kGameName)->text();
+      newFileName_ = dialog.ControlAs<QLineEdit>(CNewFileDlg::kGameName)->text();
       for (int id : {CNewFileDlg::kSpeaker, CNewFileDlg::kExpression, CNewFileDlg::kSound}) {
-        newFileChecks_.push_back(dialog->ControlAs<QCheckBox>(id)->isChecked());
+        newFileChecks_.push_back(dialog.ControlAs<QCheckBox>(id)->isChecked());
       }
-      if (edit) edit(*dialog);
-      dialog->ControlAs<QPushButton>(ok ? CNewFileDlg::kOk : CNewFileDlg::kCancel)->click();
+      if (edit) edit(dialog);
+      dialog.ControlAs<QPushButton>(ok ? CNewFileDlg::kOk : CNewFileDlg::kCancel)->click();
     });
   }
 

@@ -359,13 +359,11 @@ TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
   dialog.SetDialogueFolder(temp_.File("elsewhere"));
   app_.prompts.QueueCancel();
   std::string shownFileName, shownFolder;
-  OnNextModal([&](QDialog* modal) {
-    auto* about = qobject_cast<CAboutBox*>(modal);
-    ASSERT_NE(about, nullptr);
-    shownFileName = about->fileName;
-    shownFolder = about->folder;
-    about->OnTest();
-    about->reject();
+  OnNextDialog<CAboutBox>([&](CAboutBox& about) {
+    shownFileName = about.fileName;
+    shownFolder = about.folder;
+    about.OnTest();
+    about.reject();
   });
   dialog.ControlAs<QPushButton>(CMainDlg::kAbout)->click();
   EXPECT_EQ(shownFileName, dialog.currentPath());
@@ -382,11 +380,9 @@ TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
   EXPECT_TRUE(menu->actions()[0]->isSeparator());
   EXPECT_EQ(menu->actions()[1]->text(), Utf8("Parlatrix 정보(&A)..."));
   app_.prompts.QueueCancel();
-  OnNextModal([&](QDialog* modal) {
-    auto* about = qobject_cast<CAboutBox*>(modal);
-    ASSERT_NE(about, nullptr);
-    about->OnTest();
-    about->reject();
+  OnNextDialog<CAboutBox>([&](CAboutBox& about) {
+    about.OnTest();
+    about.reject();
   });
   menu->actions()[1]->trigger();
   ASSERT_EQ(app_.prompts.records().size(), 1u);

@@ -33,11 +33,9 @@ class AboutBoxTest : public testing::Test {
 
   // Closes the next lookup dialog at once, noting the file it was given.
   void CloseNextLookup(std::string& fileName) {
-    OnNextModal([&fileName](QDialog* modal) {
-      auto* lookup = qobject_cast<CLookupDlg*>(modal);
-      ASSERT_NE(lookup, nullptr);
-      fileName = lookup->fileName;
-      lookup->reject();
+    OnNextDialog<CLookupDlg>([&fileName](CLookupDlg& lookup) {
+      fileName = lookup.fileName;
+      lookup.reject();
     });
   }
 

@@ -1,6 +1,6 @@
 // Driving nested modal dialogs (QDialog::exec() inside a command) from a test.
 //
-// OnNextModal / OnNextDialog<T>: one step for the single dialog a command opens next, run from a
+// OnNextDialog<T>: one step for the single dialog of class T a command opens next, run from a
 // zero-delay timer inside its modal loop. ModalScript: dialogs that open one after another inside
 // one command (a file dialog, then a question, then a message), one step per dialog, in order.
 //
@@ -61,6 +61,8 @@ class ModalScript {
   std::deque<std::function<void(QWidget*)>> steps_;
 };
 
+namespace modal_detail {
+
 // Runs `step` on the modal dialog that is open when the event loop next runs (a nested exec()).
 inline void OnNextModal(std::function<void(QDialog*)> step) {
   QTimer::singleShot(0, [step] {
@@ -69,11 +71,13 @@ inline void OnNextModal(std::function<void(QDialog*)> step) {
   });
 }
 
+}  // namespace modal_detail
+
 // Runs `step` on the dialog of type T that opens next; whatever the step does, the dialog is
 // closed afterwards, so that a failing step cannot leave a modal loop running.
 template <typename T>
 void OnNextDialog(std::function<void(T&)> step) {
-  OnNextModal([step](QDialog* modal) {
+  modal_detail::OnNextModal([step](QDialog* modal) {
     struct Closer {
       QDialog* dialog;
       ~Closer() {
