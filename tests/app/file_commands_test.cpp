@@ -13,6 +13,7 @@
 #include "platform/fault_injection.h"
 #include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/main_window_test.h"
 #include "support/ui/modal_dialogs.h"
 #include "support/ui/test_app_context.h"
 #include "toolkit/scoped_codeset.h"
@@ -26,21 +27,8 @@ using Texts = std::vector<std::string>;
 constexpr char kExportQuestion[] =
     "是否用于翻译？如果选择是，则导出多行文本，否则导出单行文本，用于录音。";
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.c_str());
-}
-
-class FileCommandsTest : public testing::Test {
+class FileCommandsTest : public MainWindowTest {
  protected:
-  FileCommandsTest() : cd_(temp_.path()) {}
-
-  CMainDlg& Open(const std::string& commandLine = std::string()) {
-    app_.context.commandLine = commandLine;
-    dialog_ = std::make_unique<CMainDlg>(app_.context);
-    EXPECT_TRUE(dialog_->InitDialog());
-    return *dialog_;
-  }
-
   // The demo document: plot "장면" with lines 0 and 1, plot "第二幕" with line 100.
   std::string WriteDemo(const std::string& name = "demo.dlg") {
     const std::string path = temp_.File(name);
@@ -90,8 +78,6 @@ class FileCommandsTest : public testing::Test {
     return dialog_->Control(CMainDlg::kVersionLabel)->isHidden() &&
            dialog_->Control(CMainDlg::kVersionNumber)->isHidden();
   }
-  QLineEdit* GameNameField() const { return dialog_->ControlAs<QLineEdit>(CMainDlg::kGameName); }
-
   // Answers the next new-file dialog: `edit` may change its controls, then OK or Cancel is pressed.
   void AnswerNewFile(bool ok, std::function<void(CNewFileDlg&)> edit = {}) {
     OnNextDialog<CNewFileDlg>([this, ok, edit](CNewFileDlg& dialog) {
@@ -111,10 +97,6 @@ class FileCommandsTest : public testing::Test {
   }
 
   ScopedCodeset codeset_{"UTF-8"};  // the texts of these tests are UTF-8 bytes
-  TempDir temp_;
-  ScopedCurrentDir cd_;
-  TestAppContext app_;
-  std::unique_ptr<CMainDlg> dialog_;
   bool newFileShown_ = false;
   QString newFileName_;
   std::vector<bool> newFileChecks_;

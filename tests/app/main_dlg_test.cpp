@@ -17,6 +17,7 @@
 #include "platform/fault_injection.h"
 #include "support/document_builder.h"
 #include "support/temp_dir.h"
+#include "support/ui/main_window_test.h"
 #include "support/ui/modal_dialogs.h"
 #include "support/ui/test_app_context.h"
 #include "toolkit/code_page.h"
@@ -28,24 +29,9 @@ namespace {
 
 using Kind = toolkit::ScriptedPrompts::Kind;
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.c_str());
-}
-
-class MainDlgTest : public testing::Test {
+class MainDlgTest : public MainWindowTest {
  protected:
-  MainDlgTest() : cd_(temp_.path()) {}
-
-  // Opens the window as the program does, with `commandLine` as the command line.
-  CMainDlg& Open(const std::string& commandLine = std::string()) {
-    app_.context.commandLine = commandLine;
-    dialog_ = std::make_unique<CMainDlg>(app_.context);
-    EXPECT_TRUE(dialog_->InitDialog());
-    return *dialog_;
-  }
-
   QString Text(int id) const { return toolkit::WidgetText(dialog_->Control(id)); }
-  QLineEdit* GameNameField() const { return dialog_->ControlAs<QLineEdit>(CMainDlg::kGameName); }
   bool Enabled(int id) const { return dialog_->Control(id)->isEnabled(); }
   bool Hidden(int id) const { return dialog_->Control(id)->isHidden(); }
 
@@ -57,11 +43,6 @@ class MainDlgTest : public testing::Test {
                       {"empty", -1, -1, {}}});
     return path;
   }
-
-  TempDir temp_;
-  ScopedCurrentDir cd_;
-  TestAppContext app_;
-  std::unique_ptr<CMainDlg> dialog_;
 };
 
 TEST_F(MainDlgTest, StartsEmptyWithoutVersionAndWithEditAndDeleteDisabled) {

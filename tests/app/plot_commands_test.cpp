@@ -10,6 +10,7 @@
 #include "app/name_input_dlg.h"
 #include "editor/line_editor_fixture.h"
 #include "support/document_builder.h"
+#include "support/ui/main_window_test.h"
 #include "support/ui/modal_dialogs.h"
 #include "support/ui/test_app_context.h"
 
@@ -25,15 +26,10 @@ void AnswerName(const char* name) {
   });
 }
 
-class PlotCommands : public testing::Test {
+class PlotCommands : public MainWindowTest {
  protected:
-  PlotCommands() : cd_(temp_.path()) { WriteFileBytes("Parlatrix.ini", kTestIni); }
+  PlotCommands() { WriteFileBytes("Parlatrix.ini", kTestIni); }
 
-  CMainDlg& Open() {
-    main_ = std::make_unique<CMainDlg>(app_.context);
-    EXPECT_TRUE(main_->InitDialog());
-    return *main_;
-  }
   // The window on a saved file of plots "A" (two lines) and "B" (one line).
   CMainDlg& OpenFile() {
     const std::string path = temp_.File("ab.dlg");
@@ -44,11 +40,11 @@ class PlotCommands : public testing::Test {
     EXPECT_TRUE(dialog.LoadFile(path));
     return dialog;
   }
-  void Click(int id) { main_->ControlAs<QPushButton>(id)->click(); }
+  void Click(int id) { dialog_->ControlAs<QPushButton>(id)->click(); }
   std::vector<std::string> Entries() const {
     std::vector<std::string> entries;
-    for (int i = 0; i < main_->plotList()->count(); ++i) {
-      entries.push_back(toolkit::ListEntryBytes(main_->plotList()->item(i)));
+    for (int i = 0; i < dialog_->plotList()->count(); ++i) {
+      entries.push_back(toolkit::ListEntryBytes(dialog_->plotList()->item(i)));
     }
     return entries;
   }
@@ -59,16 +55,11 @@ class PlotCommands : public testing::Test {
     }
     return names;
   }
-  bool Selected() const { return !main_->plotList()->selectedItems().isEmpty(); }
-  bool EditEnabled() const { return main_->Control(CMainDlg::kEditPlot)->isEnabled(); }
+  bool Selected() const { return !dialog_->plotList()->selectedItems().isEmpty(); }
+  bool EditEnabled() const { return dialog_->Control(CMainDlg::kEditPlot)->isEnabled(); }
   bool Pending() const {
     return !app_.pendingAdditions.IsEmpty() || !app_.pendingDeletions.IsEmpty();
   }
-
-  TempDir temp_;
-  ScopedCurrentDir cd_;
-  TestAppContext app_;
-  std::unique_ptr<CMainDlg> main_;
 };
 
 TEST(NameInputDlg, TemplateLabelsAndByteLimit) {

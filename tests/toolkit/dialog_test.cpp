@@ -88,6 +88,17 @@ void Press(QWidget* widget, int key) {
   QApplication::sendEvent(widget, &press);
 }
 
+// A sample dialog, not yet initialised, with scripted prompts.
+class SampleDialogTest : public testing::Test {
+ protected:
+  ScriptedPrompts prompts;
+  SampleDialog dialog{prompts};
+};
+using DataExchange = SampleDialogTest;
+using DialogKeys = SampleDialogTest;
+using DialogTemplate = SampleDialogTest;
+using SystemMenu = SampleDialogTest;
+
 TEST(DialogUnits, ConvertWithRoundingFromTheBaseUnits) {
   BaseUnits units{6, 13};
   // 175 * 6 / 4 = 262.5, 10 * 13 / 8 = 16.25, 60 * 6 / 4 = 90, 14 * 13 / 8 = 22.75
@@ -96,9 +107,7 @@ TEST(DialogUnits, ConvertWithRoundingFromTheBaseUnits) {
   EXPECT_EQ(DialogSizeToPixels(units, 240, 244), QSize(360, 397));
 }
 
-TEST(DialogTemplate, EveryControlSitsAtItsRowAndTheDialogHasItsSize) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogTemplate, EveryControlSitsAtItsRowAndTheDialogHasItsSize) {
   ASSERT_TRUE(dialog.InitDialog());
   const BaseUnits& units = dialog.baseUnits();
   for (const ControlTemplate& row : kRows) {
@@ -110,9 +119,7 @@ TEST(DialogTemplate, EveryControlSitsAtItsRowAndTheDialogHasItsSize) {
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Sample"));
 }
 
-TEST(DialogTemplate, TabOrderIsTheTableOrderOfFocusableControls) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogTemplate, TabOrderIsTheTableOrderOfFocusableControls) {
   ASSERT_TRUE(dialog.InitDialog());
   const int order[] = {kName, kLow, kHigh, kCheck, kLines, kGo, kClose};
   for (size_t i = 0; i + 1 < std::size(order); ++i) {
@@ -122,9 +129,7 @@ TEST(DialogTemplate, TabOrderIsTheTableOrderOfFocusableControls) {
   }
 }
 
-TEST(DataExchange, ShowWritesValuesAndReadTakesThemBack) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DataExchange, ShowWritesValuesAndReadTakesThemBack) {
   dialog.name = "게";
   dialog.low = -5;
   dialog.check = true;
@@ -144,9 +149,7 @@ TEST(DataExchange, ShowWritesValuesAndReadTakesThemBack) {
   EXPECT_TRUE(prompts.records().empty());
 }
 
-TEST(DataExchange, FieldWithoutIntegerPromptsSelectsItAndStopsTheRead) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DataExchange, FieldWithoutIntegerPromptsSelectsItAndStopsTheRead) {
   dialog.show();
   ASSERT_TRUE(dialog.InitDialog());
   Edit(dialog, kName)->setText(QStringLiteral("ab"));
@@ -165,7 +168,7 @@ TEST(DataExchange, FieldWithoutIntegerPromptsSelectsItAndStopsTheRead) {
   EXPECT_EQ(Edit(dialog, kLow)->selectedText(), QStringLiteral("12x"));
 }
 
-TEST(DataExchange, WholeNumberRules) {
+TEST(ParseWholeNumber, Rules) {
   int value = 0;
   EXPECT_TRUE(ParseWholeNumber(" 42 ", value));
   EXPECT_EQ(value, 42);
@@ -179,7 +182,7 @@ TEST(DataExchange, WholeNumberRules) {
   }
 }
 
-TEST(DataExchange, TooLongTextIsTakenWholeThenPromptedWithTheLimit) {
+TEST(DataExchangeLimits, TooLongTextIsTakenWholeThenPromptedWithTheLimit) {
   ScriptedPrompts prompts;
   ScopedCodeset codeset("UTF-8");
   SampleDialog dialog(prompts);
@@ -195,7 +198,7 @@ TEST(DataExchange, TooLongTextIsTakenWholeThenPromptedWithTheLimit) {
   EXPECT_EQ(prompts.records()[0].text, "“请填入不多于6个的字符。”");
 }
 
-TEST(DataExchange, TypingStopsAtTheByteLimitOfTheCodePage) {
+TEST(DataExchangeLimits, TypingStopsAtTheByteLimitOfTheCodePage) {
   ScopedCodeset codeset("EUC-KR");
   ScriptedPrompts prompts;
   SampleDialog dialog(prompts);
@@ -211,7 +214,7 @@ TEST(DataExchange, TypingStopsAtTheByteLimitOfTheCodePage) {
   EXPECT_EQ(edit->text(), QString::fromUtf8("가나"));  // 6 bytes in UTF-8
 }
 
-TEST(DataExchange, PasteIsCutToTheByteLimit) {
+TEST(DataExchangeLimits, PasteIsCutToTheByteLimit) {
   ScopedCodeset codeset("UTF-8");
   ScriptedPrompts prompts;
   SampleDialog dialog(prompts);
@@ -223,9 +226,7 @@ TEST(DataExchange, PasteIsCutToTheByteLimit) {
   EXPECT_EQ(edit->text(), QString::fromUtf8("a가b"));
 }
 
-TEST(DataExchange, OverlongTextSetByTheProgramCanBeShortened) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DataExchange, OverlongTextSetByTheProgramCanBeShortened) {
   dialog.name = "abcdefgh";
   ASSERT_TRUE(dialog.InitDialog());
   QLineEdit* edit = Edit(dialog, kName);
@@ -236,9 +237,7 @@ TEST(DataExchange, OverlongTextSetByTheProgramCanBeShortened) {
   EXPECT_EQ(edit->text(), QStringLiteral("abcdefg"));
 }
 
-TEST(DialogKeys, EnterPressesTheDefaultButtonEscapeCancels) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogKeys, EnterPressesTheDefaultButtonEscapeCancels) {
   ASSERT_TRUE(dialog.InitDialog());
   dialog.Connect();
   dialog.show();
@@ -251,9 +250,7 @@ TEST(DialogKeys, EnterPressesTheDefaultButtonEscapeCancels) {
   EXPECT_EQ(dialog.cancelCount, 2);
 }
 
-TEST(DialogKeys, EnterPressesTheFocusedButton) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogKeys, EnterPressesTheFocusedButton) {
   ASSERT_TRUE(dialog.InitDialog());
   dialog.show();
   dialog.Control(kClose)->setFocus();
@@ -262,9 +259,7 @@ TEST(DialogKeys, EnterPressesTheFocusedButton) {
   EXPECT_EQ(dialog.goCount, 0);
 }
 
-TEST(DialogKeys, EnterWithoutDefaultButtonIssuesOk) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogKeys, EnterWithoutDefaultButtonIssuesOk) {
   ASSERT_TRUE(dialog.InitDialog());
   dialog.show();
   dialog.ControlAs<QPushButton>(kGo)->setDefault(false);
@@ -272,9 +267,7 @@ TEST(DialogKeys, EnterWithoutDefaultButtonIssuesOk) {
   EXPECT_EQ(dialog.okCount, 1);
 }
 
-TEST(DialogKeys, MultiLineFieldKeepsEnter) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(DialogKeys, MultiLineFieldKeepsEnter) {
   ASSERT_TRUE(dialog.InitDialog());
   dialog.Connect();
   dialog.show();
@@ -285,9 +278,7 @@ TEST(DialogKeys, MultiLineFieldKeepsEnter) {
   EXPECT_EQ(dialog.goCount, 0);
 }
 
-TEST(SystemMenu, ContextMenuOffersTheAppendedItemsAndRunsTheirCommands) {
-  ScriptedPrompts prompts;
-  SampleDialog dialog(prompts);
+TEST_F(SystemMenu, ContextMenuOffersTheAppendedItemsAndRunsTheirCommands) {
   ASSERT_TRUE(dialog.InitDialog());
   dialog.AppendSystemMenuSeparator();
   dialog.AppendSystemMenuItem(0x10, QStringLiteral("About(&A)..."));
