@@ -45,8 +45,6 @@ class CMainDlg : public toolkit::CDialog {
   };
   // The context-menu command that opens the about box without file details.
   static constexpr int kAboutCommand = 0x10;
-  // The .dlg header keeps the game name in 32 bytes with a closing NUL: a longer name would not
-  // survive a save and a load, so the field takes no more.
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -78,7 +76,7 @@ class CMainDlg : public toolkit::CDialog {
   const std::string& exportPath() const { return exportPath_; }
   const std::string& textFolder() const { return textFolder_; }
   int versionNumber() const { return versionNumber_; }
-  // The game-name value as a command would find it before reading the controls.
+  // The values a command starts from, for tests that set them up.
   void SetGameName(const std::string& name) { gameName_ = name; }
   void SetDialogueFolder(const std::string& folder) { dialogueFolder_ = folder; }
   void SetTextFolder(const std::string& folder) { textFolder_ = folder; }
@@ -150,5 +148,5 @@ class CMainDlg : public toolkit::CDialog {
   std::string importPath_;
   std::string exportPath_;
   std::string textFolder_;  // where the Import and Export dialogs start
-  int versionNumber_ = 0;   // the window's own icon, distinct from the about box's
+  int versionNumber_ = 0;
 };
