@@ -1,18 +1,6 @@
 #include "dlgfile/dlg_record_view.h"
 
-#include <cstring>
-
 #include "dlgfile/dlg_format.h"
-
-namespace {
-
-int32_t ScrambledInt(const uint8_t* at) {
-  uint8_t bytes[4] = {at[0], at[1], at[2], at[3]};
-  ScrambleBlock(bytes, sizeof bytes);
-  return LoadLE32(bytes);
-}
-
-}  // namespace
 
 bool DecodeDlgRecordInPlace(uint8_t* record, size_t available, DlgRecordView& view) {
   if (available < 4) return false;
@@ -23,7 +11,7 @@ bool DecodeDlgRecordInPlace(uint8_t* record, size_t available, DlgRecordView& vi
   // As the buffer helpers do: a value is taken only when it lies wholly before the body's end.
   auto takeInt = [&](int32_t& value) {
     if (length - cursor < 4) return false;
-    value = ScrambledInt(body + cursor);
+    value = LoadScrambledLE32(body + cursor);
     cursor += 4;
     return true;
   };
@@ -46,13 +34,10 @@ bool DecodeDlgRecordInPlace(uint8_t* record, size_t available, DlgRecordView& vi
         cursor = lengthAt;  // the string is not taken; its field keeps its value
         continue;
       }
-      uint8_t* block = body + cursor;
-      ScrambleBlock(block, static_cast<size_t>(n));
-      const void* zero = std::memchr(block, 0, static_cast<size_t>(n));
       const int slot = tag - kDlgTagSpeaker;
       decoded.textAt[slot] = 4 + cursor;
       decoded.textLength[slot] =
-          zero != nullptr ? static_cast<int32_t>(static_cast<const uint8_t*>(zero) - block) : n;
+          static_cast<int32_t>(UnscrambleText(body + cursor, static_cast<size_t>(n)));
       cursor += n;
     }
   }

@@ -55,12 +55,7 @@ class Verifier {
     return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
   }
   int32_t Plain(int64_t offset) const { return LoadLE32(data_ + offset); }
-  int32_t Scrambled(int64_t offset) const {
-    uint8_t bytes[4];
-    std::memcpy(bytes, data_ + offset, sizeof bytes);
-    ScrambleBlock(bytes, sizeof bytes);
-    return LoadLE32(bytes);
-  }
+  int32_t Scrambled(int64_t offset) const { return LoadScrambledLE32(data_ + offset); }
 
   void Add(bool damage, int64_t offset, int32_t entry, int32_t id, const char* format, ...)
       __attribute__((format(printf, 6, 7)));

@@ -51,6 +51,11 @@ prx_status DialogueFile::Open(std::unique_ptr<uint8_t[]> bytes, size_t size, std
 bool DialogueFile::DecodeRecords(int64_t indexOffset, int32_t indexCount) {
   slotOfId_.assign(static_cast<size_t>(indexCount), -1);
   uint8_t* const base = bytes_.get();
+  size_t records = 0;
+  for (int32_t k = 0; k < indexCount; ++k) {
+    records += LoadLE32(base + indexOffset + int64_t{kDlgIndexEntrySize} * k) >= 0 ? 1 : 0;
+  }
+  lines_.reserve(records);
   for (int32_t k = 0; k < indexCount; ++k) {
     const uint8_t* entry = base + indexOffset + static_cast<int64_t>(kDlgIndexEntrySize) * k;
     if (LoadLE32(entry) < 0) continue;
