@@ -45,6 +45,10 @@ if ldd "$work/print_line_static" | grep -q parlatrix; then fail "static build ne
 "$cmake" -S "$source/examples/runtime" -B "$work/cmake-build" -G Ninja \
   -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER=gcc >/dev/null
 "$cmake" --build "$work/cmake-build" >/dev/null
+"$cmake" -S "$source/examples/runtime" -B "$work/cmake-static" -G Ninja \
+  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER=gcc -DPRINT_LINE_STATIC=ON >/dev/null
+"$cmake" --build "$work/cmake-static" >/dev/null
+if ldd "$work/cmake-static/print_line" | grep -q parlatrix; then fail "CMake static build needs the .so"; fi
 grep -q -- '-std=c11' "$work/cmake-build/compile_commands.json" 2>/dev/null ||
   grep -rq 'std=c11' "$work/cmake-build/build.ninja" || fail "CMake build not in C11"
 
@@ -65,6 +69,7 @@ g++ -std=c++17 -Wall -Werror "$work/example.cpp" $(pkg-config --cflags --libs pa
 expected=$("$work/print_line_pc" "$dlg" "$id")
 [ -n "$expected" ] || fail "print_line printed nothing"
 for run in "$work/print_line_static $dlg $id" "$work/cmake-build/print_line $dlg $id" \
+           "$work/cmake-static/print_line $dlg $id" \
            "$work/example_cpp $dlg $id" \
            "/usr/bin/python3 $work/example.py $libdir/libparlatrix_runtime.so.1 $dlg $id"; do
   got=$(LD_LIBRARY_PATH=$libdir $run) || fail "$run failed"
