@@ -70,3 +70,12 @@ FUZZ_PARALLEL ?= 1
 .PHONY: fuzz
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_PARALLEL=$(FUZZ_PARALLEL) FUZZ_JOBS=$(JOBS) bash fuzz/run.sh
+
+# The runtime's concurrent lookups from 8 threads under ThreadSanitizer, in build-tsan/: only the
+# runtime's sources and that test are built (tests/runtime/tsan_lookups.cpp).
+.PHONY: test-tsan
+test-tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLATRIX_BUILD_UI=OFF \
+	  -DPARLATRIX_RUNTIME_TSAN=ON $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-tsan --target parlatrix_runtime_tsan -j $(JOBS)
+	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/runtime/parlatrix_runtime_tsan

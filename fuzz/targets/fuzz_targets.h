@@ -32,3 +32,8 @@ int FuzzConfig(const uint8_t* data, size_t size);
 // Builds a document from the input (roundtrip_builder.h), saves it, loads it back and compares,
 // and reads every line through ReadItem.
 int FuzzRoundTrip(const uint8_t* data, size_t size);
+
+// The game-side runtime (parlatrix/runtime.h) on the input as a .dlg file, opened from memory: it
+// opens exactly when VerifyDlgBytes finds no damage, and then answers every ID as the editor's
+// record parser reads it.
+int FuzzRuntime(const uint8_t* data, size_t size);

@@ -27,12 +27,6 @@ DlgHeader NewDlgHeader() {
   return header;
 }
 
-int DlgPlotEntrySize(int32_t version) {
-  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
-  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
-  return kDlgPlotNameSize + 12;
-}
-
 void EncodeDlgHeader(const DlgHeader& header, uint8_t out[kDlgHeaderSize]) {
   CopyField(out, header.tag, kDlgTagSize);
   CopyField(out + kDlgSignatureOffset, header.signature, kDlgSignatureSize);
@@ -59,27 +53,6 @@ void OverlayDlgHeader(DlgHeader& header, const uint8_t* bytes, size_t available)
   header.multiLine = LoadLE32(block + kDlgMultiLineOffset);
   header.indexCount = LoadLE32(block + kDlgIndexCountOffset);
   std::memcpy(header.reserved, block + kDlgReservedOffset, kDlgReservedSize);
-}
-
-void StoreLE32(uint8_t* at, int32_t value) {
-  const uint32_t bits = static_cast<uint32_t>(value);
-  at[0] = static_cast<uint8_t>(bits);
-  at[1] = static_cast<uint8_t>(bits >> 8);
-  at[2] = static_cast<uint8_t>(bits >> 16);
-  at[3] = static_cast<uint8_t>(bits >> 24);
-}
-
-int32_t LoadLE32(const uint8_t* at) {
-  const uint32_t bits = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-                        static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-  return static_cast<int32_t>(bits);
-}
-
-void ScrambleBlock(uint8_t* block, size_t length) {
-  // Only the low byte of (len - i - K) matters, so unsigned wrap-around gives the mod 256.
-  for (size_t i = 0; i < length; ++i) {
-    block[i] ^= static_cast<uint8_t>(length - i - kDlgScrambleKey);
-  }
 }
 
 int putInt(uint8_t*& cursor, int room, int32_t value) {

@@ -42,11 +42,15 @@ inline constexpr int kDlgPlotCountOffset = 144;
 inline constexpr int kDlgPlotTableOffset = 148;
 inline constexpr int kDlgPlotNameSize = 64;
 
-inline constexpr int kDlgIndexEntrySize = 8;  // ID, record offset
+// Size of a plot table entry without its member IDs: the name only before version 101, name and
+// range up to 103, name, range and member count from 104 on (then 4 bytes per member follow).
+inline int DlgPlotEntrySize(int32_t version) {
+  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
+  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
+  return kDlgPlotNameSize + 12;
+}
 
-// Bytes of one plot table entry before its member IDs: the name from 100, the range low and high
-// from 101, the member count from 104 (then 4 bytes per member).
-int DlgPlotEntrySize(int32_t version);
+inline constexpr int kDlgIndexEntrySize = 8;  // ID, record offset
 
 // Line record body: field count, then a tag before each field, then the body length again.
 inline constexpr int32_t kDlgFieldCount = 6;
@@ -96,11 +100,35 @@ void EncodeDlgHeader(const DlgHeader& header, uint8_t out[kDlgHeaderSize]);
 // those bytes do not reach keep their values, so a short file leaves the defaults in place.
 void OverlayDlgHeader(DlgHeader& header, const uint8_t* bytes, size_t available);
 
-void StoreLE32(uint8_t* at, int32_t value);
-int32_t LoadLE32(const uint8_t* at);
+// Defined here so that readers which walk every integer of a file (the structural check, the
+// runtime's open) pay no call for each.
+inline void StoreLE32(uint8_t* at, int32_t value) {
+  const uint32_t bits = static_cast<uint32_t>(value);
+  at[0] = static_cast<uint8_t>(bits);
+  at[1] = static_cast<uint8_t>(bits >> 8);
+  at[2] = static_cast<uint8_t>(bits >> 16);
+  at[3] = static_cast<uint8_t>(bits >> 24);
+}
+inline int32_t LoadLE32(const uint8_t* at) {
+  const uint32_t bits = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                        static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
+  return static_cast<int32_t>(bits);
+}
+// A scrambled 4-byte integer, unscrambled. The key of a 4-byte block is always the same four
+// bytes, (4 - i - K) mod 256 for byte i, so the whole block is one XOR.
+inline int32_t LoadScrambledLE32(const uint8_t* at) {
+  constexpr uint32_t kKey = static_cast<uint8_t>(4 - kDlgScrambleKey) |
+                            static_cast<uint32_t>(static_cast<uint8_t>(3 - kDlgScrambleKey)) << 8 |
+                            static_cast<uint32_t>(static_cast<uint8_t>(2 - kDlgScrambleKey)) << 16 |
+                            static_cast<uint32_t>(static_cast<uint8_t>(1 - kDlgScrambleKey)) << 24;
+  return static_cast<int32_t>(static_cast<uint32_t>(LoadLE32(at)) ^ kKey);
+}
 
 // Scrambles a block in place; applying it twice gives the block back.
 void ScrambleBlock(uint8_t* block, size_t length);
+// Unscrambles a string's block in place and returns the length of its text: the bytes before the
+// first zero byte, or `length` when there is none. One pass over the block.
+size_t UnscrambleText(uint8_t* block, size_t length);
 
 // Buffer helpers. Each checks `room` (bytes left at the cursor), advances the cursor past what it
 // stored or took, and returns that many bytes; 0 when the room is too small (nothing is done).

@@ -69,6 +69,11 @@ TEST(FuzzCorpusReplay, RoundTripCorpus) {
   EXPECT_GT(Replay("roundtrip", FuzzRoundTrip), 0u);
 }
 
+TEST(FuzzCorpusReplay, RuntimeCorpus) {
+  EXPECT_GT(Replay("runtime", FuzzRuntime), 0u);
+  EXPECT_EQ(FuzzRuntime(nullptr, 0), 0);
+}
+
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
