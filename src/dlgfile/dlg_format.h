@@ -42,6 +42,14 @@ inline constexpr int kDlgPlotCountOffset = 144;
 inline constexpr int kDlgPlotTableOffset = 148;
 inline constexpr int kDlgPlotNameSize = 64;
 
+// Size of a plot table entry without its member IDs: the name only before version 101, name and
+// range up to 103, name, range and member count from 104 on (then 4 bytes per member follow).
+inline int DlgPlotEntrySize(int32_t version) {
+  if (version < kDlgVersionRanges) return kDlgPlotNameSize;
+  if (version < kDlgVersionMembers) return kDlgPlotNameSize + 8;
+  return kDlgPlotNameSize + 12;
+}
+
 inline constexpr int kDlgIndexEntrySize = 8;  // ID, record offset
 
 // Line record body: field count, then a tag before each field, then the body length again.
