@@ -15,6 +15,7 @@ class KeyList {
     node_.reserve(expected);
     keys_.push_back(0);
     next_.push_back(kEnd);
+    pass_.push_back(0);
   }
 
   static constexpr int kHead = 0;
@@ -23,9 +24,14 @@ class KeyList {
     auto it = node_.find(key);
     return it == node_.end() ? -1 : it->second;
   }
-  int InsertAfter(int at, int32_t key) {
+  // The node after `at`, or -1.
+  int Next(int at) const { return next_[at]; }
+  // Which pass inserted the node: 0 for the skeleton.
+  int Pass(int node) const { return pass_[node]; }
+  int InsertAfter(int at, int32_t key, int pass) {
     const int node = static_cast<int>(keys_.size());
     keys_.push_back(key);
+    pass_.push_back(pass);
     next_.push_back(next_[at]);
     next_[at] = node;
     node_.emplace(key, node);
@@ -42,6 +48,7 @@ class KeyList {
   static constexpr int kEnd = -1;
   std::vector<int32_t> keys_;
   std::vector<int> next_;
+  std::vector<int> pass_;
   std::unordered_map<int32_t, int> node_;
 };
 
@@ -58,14 +65,23 @@ std::vector<int32_t> Filter(const std::vector<int32_t>& keys,
   return out;
 }
 
-// Places the kept keys of one side's list that are not placed yet after their predecessor there.
+// Places the kept keys of one side's list that are not placed yet after their predecessor there,
+// and after what an earlier pass added at that place.
 void PlaceSide(const std::vector<int32_t>& side, const std::unordered_set<int32_t>& keep,
-               KeyList& list) {
+               int pass, KeyList& list) {
   int anchor = KeyList::kHead;
   for (int32_t key : side) {
     if (keep.count(key) == 0) continue;
     const int node = list.Find(key);
-    anchor = node >= 0 ? node : list.InsertAfter(anchor, key);
+    if (node >= 0) {
+      anchor = node;
+      continue;
+    }
+    while (list.Next(anchor) >= 0 && list.Pass(list.Next(anchor)) != 0 &&
+           list.Pass(list.Next(anchor)) < pass) {
+      anchor = list.Next(anchor);
+    }
+    anchor = list.InsertAfter(anchor, key, pass);
   }
 }
 
@@ -94,12 +110,12 @@ OrderMerge MergeOrder(const std::vector<int32_t>& base, const std::vector<int32_
 
   KeyList list(keep.size());
   int last = KeyList::kHead;
-  for (int32_t key : skeleton) last = list.InsertAfter(last, key);
-  PlaceSide(ours, keep, list);
-  PlaceSide(theirs, keep, list);
+  for (int32_t key : skeleton) last = list.InsertAfter(last, key, 0);
+  PlaceSide(ours, keep, 1, list);
+  PlaceSide(theirs, keep, 2, list);
   result.order = list.Keys();
   if (result.order.size() < keep.size()) {
-    PlaceSide(base, keep, list);
+    PlaceSide(base, keep, 3, list);
     result.order = list.Keys();
   }
   return result;

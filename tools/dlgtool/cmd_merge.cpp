@@ -1,0 +1,121 @@
+// dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]: the three-way merge by line ID and plot
+// name (interchange/dlg_merge.h), usable as git's merge driver `dlgtool merge %O %A %B --path %P`,
+// which writes the result into %A.
+//
+// An input that cannot be merged safely stops everything before any file is written: one that
+// cannot be opened, that is no dialogue file, that is damaged (the structural check finds
+// something), or that lists one ID twice or names two plots alike. An empty file is an empty
+// document: git passes one as BASE when both branches added the file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "commands.h"
+#include "document_io.h"
+#include "interchange/dlg_merge.h"
+#include "output.h"
+#include "platform/file_io.h"
+#include "structure_notes.h"
+
+namespace dlgtool {
+
+namespace {
+
+constexpr char kReportSuffix[] = ".conflicts.txt";
+
+// Loads one input into a snapshot; false, with a message, when it cannot be merged.
+bool ReadInput(const std::string& path, MergeDocument& snapshot) {
+  DlgHeader header;
+  if (!ReadHeader(path.c_str(), header)) {
+    Message("%s: cannot open the dialogue file", path.c_str());
+    return false;
+  }
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && info.st_size == 0) return true;  // an empty document
+  if (!HasDialogueSignature(header)) {
+    Message("%s: no dialogue file header (DLGTEXT, QUILLHAVEN@); not merged", path.c_str());
+    return false;
+  }
+  const StructureReport structure = VerifyStructure(path, 1);
+  if (!structure.findings.empty()) {
+    Message("%s: damaged (%s); not merged. dlgtool check lists every problem", path.c_str(),
+            structure.findings[0].c_str());
+    return false;
+  }
+  CDlgFile doc;
+  int loaded = 0;
+  {
+    QuietDiagnostics quiet;
+    loaded = doc.Load(path.c_str());
+  }
+  std::string problem;
+  if (loaded == 0 || !SnapshotDocument(doc, snapshot, problem)) {
+    Message("%s: %s; not merged", path.c_str(),
+            loaded == 0 ? "cannot load the dialogue file" : problem.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string ReportText(const std::vector<MergeConflict>& conflicts, const std::string& name) {
+  std::string out = std::to_string(conflicts.size()) +
+                    (conflicts.size() == 1 ? " conflict" : " conflicts") + " in " + name +
+                    "; the result keeps ours where both sides changed one thing. Resolve each "
+                    "in the editor.\n";
+  int number = 0;
+  for (const MergeConflict& conflict : conflicts) {
+    out += "\nconflict " + std::to_string(++number) + ": " + conflict.subject + "\n";
+    out += "  base:   " + conflict.base + "\n";
+    out += "  ours:   " + conflict.ours + "\n";
+    out += "  theirs: " + conflict.theirs + "\n";
+    out += "  result: " + conflict.outcome + "\n";
+  }
+  return out;
+}
+
+bool WriteReport(const std::string& path, const std::string& text) {
+  return platform::ReplaceFile(path.c_str(), [&text](std::FILE* file) {
+           return platform::WriteBytes(file, text.data(), text.size());
+         }) == platform::ReplaceResult::kReplaced;
+}
+
+}  // namespace
+
+int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
+             const std::string& output, const std::string& name) {
+  MergeDocument versions[3];
+  const std::string* paths[3] = {&base, &ours, &theirs};
+  for (int k = 0; k < 3; ++k) {
+    if (!ReadInput(*paths[k], versions[k])) return kExitFailure;
+  }
+  const MergeResult result = MergeDocuments(versions[0], versions[1], versions[2]);
+
+  const std::string& target = output.empty() ? ours : output;
+  CDlgFile merged;
+  if (!BuildDocument(result.merged, merged) || merged.Save(target.c_str()) == 0) {
+    Message("%s: cannot write the merged dialogue file; it is unchanged", target.c_str());
+    return kExitFailure;
+  }
+  const std::string shown = name.empty() ? target : name;
+  const std::string reportPath = shown + kReportSuffix;
+  if (result.conflicts.empty()) {
+    // A report left from an earlier merge of this file would describe conflicts that are gone.
+    if (unlink(reportPath.c_str()) != 0 && errno != ENOENT) {
+      Message("%s: cannot remove the old report", reportPath.c_str());
+    }
+    return kExitSuccess;
+  }
+  const std::string report = ReportText(result.conflicts, shown);
+  PrintResult(report);
+  if (!WriteReport(reportPath, report)) {
+    Message("%s: cannot write the conflict report; it is only above", reportPath.c_str());
+  } else {
+    Message("%s: %zu conflict%s, listed in %s", shown.c_str(), result.conflicts.size(),
+            result.conflicts.size() == 1 ? "" : "s", reportPath.c_str());
+  }
+  return kExitFinding;
+}
+
+}  // namespace dlgtool
