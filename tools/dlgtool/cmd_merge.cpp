@@ -40,8 +40,8 @@ bool ReadInput(const std::string& path, MergeDocument& snapshot) {
   }
   const StructureReport structure = VerifyStructure(path, 1);
   if (!structure.findings.empty()) {
-    Message("%s: damaged (%s); not merged. dlgtool check lists every problem", path.c_str(),
-            structure.findings[0].c_str());
+    Message("%s: structural problem (%s); not merged. dlgtool check lists every problem",
+            path.c_str(), structure.findings[0].c_str());
     return false;
   }
   CDlgFile doc;
