@@ -32,3 +32,8 @@ int FuzzConfig(const uint8_t* data, size_t size);
 // Builds a document from the input (roundtrip_builder.h), saves it, loads it back and compares,
 // and reads every line through ReadItem.
 int FuzzRoundTrip(const uint8_t* data, size_t size);
+
+// The three-way merge of dialogue documents on a base and two edited versions of it, all derived
+// from the input (merge_target.cpp describes how); the result is saved and checked when the first
+// byte asks for it.
+int FuzzMerge(const uint8_t* data, size_t size);
