@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <memory_resource>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -21,7 +22,7 @@ struct LineRef {
   const MergeLine* line;
   const MergePlot* plot;
 };
-using LineMap = std::unordered_map<int32_t, LineRef>;
+using LineMap = std::pmr::unordered_map<int32_t, LineRef>;
 using PlotMap = std::unordered_map<std::string, const MergePlot*>;
 
 PlotMap IndexPlots(const MergeDocument& doc) {
@@ -35,15 +36,13 @@ const MergePlot* FindPlot(const PlotMap& map, const std::string& name) {
   return it == map.end() ? nullptr : it->second;
 }
 
-LineMap IndexLines(const MergeDocument& doc) {
-  LineMap map;
+void IndexLines(const MergeDocument& doc, LineMap& map) {
   size_t count = 0;
   for (const MergePlot& plot : doc.plots) count += plot.lines.size();
   map.reserve(count);
   for (const MergePlot& plot : doc.plots) {
     for (const MergeLine& line : plot.lines) map.emplace(line.id, LineRef{&line, &plot});
   }
-  return map;
 }
 
 const LineRef* Find(const LineMap& map, int32_t id) {
@@ -80,10 +79,14 @@ std::string OrderValue(const std::vector<int32_t>& ids) {
   return out;
 }
 
-// A line of the result: its fields (with its final ID) and the name of its plot.
+// A line of the result: where each of its fields comes from (strings of the three versions, which
+// outlive the merge, so nothing is copied until the result is built) and the name of its plot.
 struct MergedLine {
-  MergeLine line;
-  std::string plot;
+  const std::string* speaker;
+  const std::string* expression;
+  const std::string* sound;
+  const std::string* text;
+  const std::string* plot;
 };
 
 class Merger {
@@ -94,16 +97,17 @@ class Merger {
   MergeResult Run();
 
  private:
+  // The merged value of one field: a reference to one of the arguments.
   template <typename T>
-  T Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
-          std::string (*show)(const T&));
+  const T& Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
+                 std::string (*show)(const T&));
   void MergeOptions();
   void MergeLines();
   void MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const LineRef* t);
   void MergeFields(int32_t id, const LineRef& b, const LineRef& o, const LineRef& t);
   void Keep(const LineRef& ref, int32_t id) {
-    merged_[id] = MergedLine{*ref.line, ref.plot->name};
-    merged_[id].line.id = id;
+    merged_[id] = MergedLine{&ref.line->speaker, &ref.line->expression, &ref.line->sound,
+                             &ref.line->text, &ref.plot->name};
   }
   void RenumberTheirs();
   int32_t FreeId(int32_t from, const MergePlot& plot);
@@ -122,12 +126,15 @@ class Merger {
   const MergeDocument& base_;
   const MergeDocument& ours_;
   const MergeDocument& theirs_;
-  LineMap baseLines_, ourLines_, theirLines_;
-  std::unordered_map<int32_t, MergedLine> merged_;  // by final ID
+  // The maps over every line live here and are released at once: a hundred thousand map nodes
+  // allocated and freed one by one cost more than the merge itself.
+  std::pmr::monotonic_buffer_resource arena_;
+  LineMap baseLines_{&arena_}, ourLines_{&arena_}, theirLines_{&arena_};
+  std::pmr::unordered_map<int32_t, MergedLine> merged_{&arena_};  // by final ID
   std::vector<int32_t> collisions_;                 // IDs both sides added with different lines
   std::unordered_map<int32_t, int32_t> theirsMoved_;  // theirs' ID -> its ID in the result
   PlotMap basePlots_, ourPlots_, theirPlots_;
-  std::unordered_map<std::string, std::unordered_set<int32_t>> membersOf_;  // by plot name
+  std::unordered_map<std::string, std::vector<int32_t>> membersOf_;  // by plot name, sorted
   MergeResult result_;
 };
 
@@ -138,8 +145,8 @@ std::string ShowRange(const std::pair<int32_t, int32_t>& range) {
 }
 
 template <typename T>
-T Merger::Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
-                std::string (*show)(const T&)) {
+const T& Merger::Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
+                       std::string (*show)(const T&)) {
   if (ours == theirs || theirs == base) return ours;
   if (ours == base) return theirs;
   Report(subject, show(base), show(ours), show(theirs), "kept ours");
@@ -162,9 +169,9 @@ void Merger::MergeOptions() {
 // Ours' lines in document order, then theirs' new ones, then those only base has, so that the
 // report follows the document a writer knows.
 void Merger::MergeLines() {
-  baseLines_ = IndexLines(base_);
-  ourLines_ = IndexLines(ours_);
-  theirLines_ = IndexLines(theirs_);
+  IndexLines(base_, baseLines_);
+  IndexLines(ours_, ourLines_);
+  IndexLines(theirs_, theirLines_);
   merged_.reserve(ourLines_.size() + theirLines_.size() / 8);
   for (const MergePlot& plot : ours_.plots) {
     for (const MergeLine& line : plot.lines) {
@@ -184,7 +191,6 @@ void Merger::MergeLines() {
 }
 
 void Merger::MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const LineRef* t) {
-  const std::string subject = "line " + std::to_string(id);
   if (o != nullptr && t != nullptr) {
     if (b != nullptr) return MergeFields(id, *b, *o, *t);
     Keep(*o, id);
@@ -195,24 +201,31 @@ void Merger::MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const Li
   if (b == nullptr) return Keep(*kept, id);  // added on one side
   if (SameLine(*b, *kept)) return;           // deleted on the other, unchanged here
   Keep(*kept, id);
-  Report(subject + " in plot " + QuoteMergeText(kept->plot->name), LineValue(b), LineValue(o),
+  Report("line " + std::to_string(id) + " in plot " + QuoteMergeText(kept->plot->name),
+         LineValue(b), LineValue(o),
          LineValue(t),
          std::string("deleted in ") + (o == nullptr ? "ours" : "theirs") +
              " but changed in the other: kept the changed line");
 }
 
 void Merger::MergeFields(int32_t id, const LineRef& b, const LineRef& o, const LineRef& t) {
+  const MergeLine& x = *b.line;
+  const MergeLine& y = *o.line;
+  const MergeLine& z = *t.line;
+  const bool same = x.speaker == y.speaker && x.speaker == z.speaker &&
+                    x.expression == y.expression && x.expression == z.expression &&
+                    x.sound == y.sound && x.sound == z.sound && x.text == y.text &&
+                    x.text == z.text && b.plot->name == o.plot->name &&
+                    b.plot->name == t.plot->name;
+  if (same) return Keep(o, id);  // the common case, without building the subject
   const std::string subject =
       "line " + std::to_string(id) + " in plot " + QuoteMergeText(o.plot->name) + ": ";
-  MergedLine& out = merged_[id];
-  out.line.id = id;
-  out.plot = Field(b.plot->name, o.plot->name, t.plot->name, subject + "plot", ShowText);
-  out.line.speaker =
-      Field(b.line->speaker, o.line->speaker, t.line->speaker, subject + "speaker", ShowText);
-  out.line.expression = Field(b.line->expression, o.line->expression, t.line->expression,
-                              subject + "expression", ShowText);
-  out.line.sound = Field(b.line->sound, o.line->sound, t.line->sound, subject + "sound", ShowText);
-  out.line.text = Field(b.line->text, o.line->text, t.line->text, subject + "text", ShowText);
+  merged_[id] = MergedLine{
+      &Field(x.speaker, y.speaker, z.speaker, subject + "speaker", ShowText),
+      &Field(x.expression, y.expression, z.expression, subject + "expression", ShowText),
+      &Field(x.sound, y.sound, z.sound, subject + "sound", ShowText),
+      &Field(x.text, y.text, z.text, subject + "text", ShowText),
+      &Field(b.plot->name, o.plot->name, t.plot->name, subject + "plot", ShowText)};
 }
 
 // Both sides added a different line with one ID. Ours keeps it; theirs takes the next ID of its
@@ -257,7 +270,8 @@ void Merger::MergePlots() {
   basePlots_ = IndexPlots(base_);
   ourPlots_ = IndexPlots(ours_);
   theirPlots_ = IndexPlots(theirs_);
-  for (const auto& [id, line] : merged_) membersOf_[line.plot].insert(id);
+  for (const auto& [id, line] : merged_) membersOf_[*line.plot].push_back(id);
+  for (auto& [name, ids] : membersOf_) std::sort(ids.begin(), ids.end());
   std::unordered_set<std::string> seen;
   for (const MergeDocument* doc : {&ours_, &theirs_, &base_}) {
     for (const MergePlot& plot : doc->plots) {
@@ -321,7 +335,7 @@ std::vector<int32_t> Merger::MemberIds(const PlotMap& plots, const std::string& 
 }
 
 void Merger::OrderMembers(MergePlot& plot) {
-  const std::unordered_set<int32_t> none;
+  const std::vector<int32_t> none;
   auto members = membersOf_.find(plot.name);
   const OrderMerge order = MergeOrder(
       MemberIds(basePlots_, plot.name, false), MemberIds(ourPlots_, plot.name, false),
@@ -332,7 +346,10 @@ void Merger::OrderMembers(MergePlot& plot) {
            "kept ours' order");
   }
   plot.lines.reserve(order.order.size());
-  for (int32_t id : order.order) plot.lines.push_back(std::move(merged_.at(id).line));
+  for (int32_t id : order.order) {
+    const MergedLine& line = merged_.at(id);
+    plot.lines.push_back({id, *line.speaker, *line.expression, *line.sound, *line.text});
+  }
 }
 
 // Plots are ordered as keys too: each name gets the number of its first appearance.
@@ -346,13 +363,14 @@ void Merger::OrderPlots() {
       lists[k].push_back(it->second);
     }
   }
-  std::unordered_set<int32_t> keep;
+  std::vector<int32_t> keep;
   std::unordered_map<int32_t, size_t> slot;
   for (size_t k = 0; k < result_.merged.plots.size(); ++k) {
     const int32_t key = number.at(result_.merged.plots[k].name);
-    keep.insert(key);
+    keep.push_back(key);
     slot[key] = k;
   }
+  std::sort(keep.begin(), keep.end());
   const OrderMerge order = MergeOrder(lists[0], lists[1], lists[2], keep);
   if (order.conflict) {
     Report("order of the plots", OrderValue(order.shared[0]), OrderValue(order.shared[1]),

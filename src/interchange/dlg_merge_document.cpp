@@ -53,14 +53,17 @@ bool BuildDocument(const MergeDocument& snapshot, CDlgFile& doc) {
     PlotPos pos = doc.AddPlot(plot.name.c_str(), plot.rangeLow, plot.rangeHigh);
     if (pos == nullptr) return false;
     for (const MergeLine& source : plot.lines) {
-      CDlgItem line;
-      line.SetID(source.id);
+      // The texts go straight into the document's own copy of the line: one allocation each.
+      CDlgItem shell;
+      shell.SetID(source.id);
+      LinePos added = doc.AddItem(shell, pos, nullptr);
+      if (added == nullptr) return false;
+      CDlgItem& line = doc.GetItem(added);
       if (!line.speaker.Assign(source.speaker.c_str()) ||
           !line.expression.Assign(source.expression.c_str()) ||
           !line.sound.Assign(source.sound.c_str()) || !line.text.Assign(source.text.c_str())) {
         return false;
       }
-      if (doc.AddItem(line, pos, nullptr) == nullptr) return false;
     }
   }
   return true;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
 
 struct OrderMerge {
@@ -14,10 +13,10 @@ struct OrderMerge {
   std::vector<int32_t> shared[3];  // base, ours, theirs
 };
 
-// Orders `keep` after the three versions. The keys all three versions share form the skeleton, in
+// Orders `keep` (sorted ascending, each key once) after the three versions. The keys all three versions share form the skeleton, in
 // the order of the side that changed it (ours when both did, differently). Every other kept key is
 // then placed after the key that precedes it in ours' list, then in theirs', so a key added on one
 // side lands where that side put it, and keys both sides added after one place come ours first.
 // A kept key that neither side lists (none should) goes after its predecessor in base.
 OrderMerge MergeOrder(const std::vector<int32_t>& base, const std::vector<int32_t>& ours,
-                      const std::vector<int32_t>& theirs, const std::unordered_set<int32_t>& keep);
+                      const std::vector<int32_t>& theirs, const std::vector<int32_t>& keep);
