@@ -1,11 +1,10 @@
 #include "structure_notes.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
-#include <new>
 
 #include "dlgfile/dlg_open.h"
 #include "dlgfile/dlg_verify.h"
@@ -18,26 +17,40 @@ namespace {
 constexpr size_t kNotesShown = 5;
 constexpr size_t kFindingsListed = 1000;
 
-// The whole file in memory, as the verifier wants it. False when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, size_t& size) {
-  std::FILE* file = OpenRegularFileForReading(path.c_str());
-  struct stat info;
-  if (file == nullptr || fstat(fileno(file), &info) != 0) {
-    if (file != nullptr) std::fclose(file);
-    return false;
-  }
-  size = static_cast<size_t>(info.st_size);
-  bytes.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
-  if (bytes == nullptr) {
+// The whole file, mapped read-only: the verifier wants all of it, and a mapping costs no copy.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    std::FILE* file = OpenRegularFileForReading(path.c_str());
+    if (file == nullptr) return;
+    struct stat info;
+    if (fstat(fileno(file), &info) == 0) {
+      opened_ = true;
+      size_ = static_cast<size_t>(info.st_size);
+      if (size_ > 0) {
+        void* map = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fileno(file), 0);
+        opened_ = map != MAP_FAILED;
+        if (opened_) bytes_ = static_cast<const uint8_t*>(map);
+      }
+    }
     std::fclose(file);
-    return false;
   }
-  // A file that shrank meanwhile is simply shorter.
-  size = std::fread(bytes.get(), 1, size, file);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  return !failed;
-}
+  ~MappedFile() {
+    if (bytes_ != nullptr) munmap(const_cast<uint8_t*>(bytes_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool opened() const { return opened_; }
+  const uint8_t* bytes() const { return bytes_ != nullptr ? bytes_ : &empty_; }
+  size_t size() const { return size_; }
+
+ private:
+  bool opened_ = false;
+  const uint8_t* bytes_ = nullptr;
+  size_t size_ = 0;
+  uint8_t empty_ = 0;
+};
 
 std::string FormatFinding(const DlgFinding& finding) {
   std::string out;
@@ -55,11 +68,10 @@ std::string FormatFinding(const DlgFinding& finding) {
 
 StructureReport VerifyStructure(const std::string& path, size_t maxFindings) {
   StructureReport report;
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-  if (!ReadWholeFile(path, bytes, size)) return report;
+  const MappedFile file(path);
+  if (!file.opened()) return report;
   report.opened = true;
-  const DlgVerifyResult result = VerifyDlgBytes(bytes.get(), size, maxFindings);
+  const DlgVerifyResult result = VerifyDlgBytes(file.bytes(), file.size(), maxFindings);
   for (const DlgFinding& finding : result.findings) report.findings.push_back(FormatFinding(finding));
   report.truncated = result.truncated_findings;
   return report;
