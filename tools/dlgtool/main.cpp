@@ -47,8 +47,11 @@ constexpr char kImportHelp[] =
     "and saves FILE (or the -o file). Texts whose ID matches no line go to Parlatrix.log in the "
     "current directory. Prints how many texts were matched and how many were logged.";
 constexpr char kCheckHelp[] =
-    "Reports duplicate IDs, IDs outside their plot's range, game and plot names longer than "
-    "their file fields (31 and 63 bytes), sound names over 250 bytes, texts over 4095 bytes, "
+    "First verifies the file's bytes as a game reading lines by ID relies on them (header against "
+    "the file size, plot table, index entries, records, records size, member lists), one line per "
+    "finding with its byte offset, index entry or ID. Then reports duplicate IDs, IDs outside "
+    "their plot's range, game and plot names longer than their file fields (31 and 63 bytes), "
+    "sound names over 250 bytes, texts over 4095 bytes, "
     "repeated plot names and, with --ini, speakers and expressions that the configuration does "
     "not know. One line per problem, naming the plot and the ID. Exit status 1 when there are "
     "problems.";
