@@ -42,6 +42,10 @@ constexpr int kTextCount = sizeof kTexts / sizeof kTexts[0];
 
 const char* Text(Bytes& in) { return kTexts[in.Next() % kTextCount]; }
 
+// Snapshots view their texts, so plot names come from a fixed table too.
+const char* const kPlotNames[] = {"P0", "P1", "P2", "P3", "P4", "P5"};
+const char* const kRenames[] = {"R0", "R1", "R2"};
+
 bool Same(const MergeLine& a, const MergeLine& b) {
   return a.id == b.id && a.speaker == b.speaker && a.expression == b.expression &&
          a.sound == b.sound && a.text == b.text;
@@ -95,7 +99,7 @@ MergeDocument MakeBase(Bytes& in) {
   for (int k = 0; k < plots; ++k) {
     const uint8_t shape = in.Next();
     MergePlot& plot = doc.plots.emplace_back();
-    plot.name = "P" + std::to_string(k);
+    plot.name = kPlotNames[k];
     if (shape % 3 != 0) plot.rangeLow = 16 * k, plot.rangeHigh = 16 * k + 4 + shape % 12;
     for (int j = 0, count = in.Next() % 6; j < count; ++j) {
       plot.lines.push_back({NextFreeId(doc, plot), Text(in), "", Text(in), Text(in)});
@@ -126,7 +130,7 @@ void EditLine(MergeDocument& doc, uint8_t op, Bytes& in) {
   const size_t at = static_cast<size_t>(line - plot->lines.data());
   switch (op) {
     case 0: {
-      std::string* fields[] = {&line->speaker, &line->expression, &line->sound, &line->text};
+      std::string_view* fields[] = {&line->speaker, &line->expression, &line->sound, &line->text};
       *fields[in.Next() % 4] = Text(in);
       return;
     }
@@ -150,7 +154,7 @@ void EditLine(MergeDocument& doc, uint8_t op, Bytes& in) {
 }
 
 void EditPlot(MergeDocument& doc, uint8_t op, Bytes& in) {
-  const std::string name = "P" + std::to_string(in.Next() % 6);
+  const std::string_view name = kPlotNames[in.Next() % 6];
   MergePlot* found = nullptr;
   for (MergePlot& plot : doc.plots) {
     if (plot.name == name) found = &plot;
@@ -163,7 +167,7 @@ void EditPlot(MergeDocument& doc, uint8_t op, Bytes& in) {
   } else if (op == 2 && found != nullptr) {
     found->rangeHigh = found->rangeHigh < 0 ? -1 : found->rangeHigh + 1 + in.Next() % 4;
   } else if (op == 3 && found != nullptr) {
-    const std::string renamed = "R" + std::to_string(in.Next() % 3);
+    const std::string_view renamed = kRenames[in.Next() % 3];
     bool taken = false;
     for (const MergePlot& plot : doc.plots) taken = taken || plot.name == renamed;
     if (!taken) found->name = renamed;

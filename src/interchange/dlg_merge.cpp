@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory_resource>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -23,7 +24,7 @@ struct LineRef {
   const MergePlot* plot;
 };
 using LineMap = std::pmr::unordered_map<int32_t, LineRef>;
-using PlotMap = std::unordered_map<std::string, const MergePlot*>;
+using PlotMap = std::unordered_map<std::string_view, const MergePlot*>;
 
 PlotMap IndexPlots(const MergeDocument& doc) {
   PlotMap map;
@@ -31,7 +32,7 @@ PlotMap IndexPlots(const MergeDocument& doc) {
   return map;
 }
 
-const MergePlot* FindPlot(const PlotMap& map, const std::string& name) {
+const MergePlot* FindPlot(const PlotMap& map, std::string_view name) {
   auto it = map.find(name);
   return it == map.end() ? nullptr : it->second;
 }
@@ -82,11 +83,11 @@ std::string OrderValue(const std::vector<int32_t>& ids) {
 // A line of the result: where each of its fields comes from (strings of the three versions, which
 // outlive the merge, so nothing is copied until the result is built) and the name of its plot.
 struct MergedLine {
-  const std::string* speaker;
-  const std::string* expression;
-  const std::string* sound;
-  const std::string* text;
-  const std::string* plot;
+  const std::string_view* speaker;
+  const std::string_view* expression;
+  const std::string_view* sound;
+  const std::string_view* text;
+  const std::string_view* plot;
 };
 
 class Merger {
@@ -112,10 +113,10 @@ class Merger {
   void RenumberTheirs();
   int32_t FreeId(int32_t from, const MergePlot& plot);
   void MergePlots();
-  void MergeOnePlot(const std::string& name);
+  void MergeOnePlot(std::string_view name);
   void OrderPlots();
   void OrderMembers(MergePlot& plot);
-  std::vector<int32_t> MemberIds(const PlotMap& plots, const std::string& name,
+  std::vector<int32_t> MemberIds(const PlotMap& plots, std::string_view name,
                                  bool renamed) const;
   void Report(std::string subject, std::string base, std::string ours, std::string theirs,
               std::string outcome) {
@@ -134,11 +135,11 @@ class Merger {
   std::vector<int32_t> collisions_;                 // IDs both sides added with different lines
   std::unordered_map<int32_t, int32_t> theirsMoved_;  // theirs' ID -> its ID in the result
   PlotMap basePlots_, ourPlots_, theirPlots_;
-  std::unordered_map<std::string, std::vector<int32_t>> membersOf_;  // by plot name, sorted
+  std::unordered_map<std::string_view, std::vector<int32_t>> membersOf_;  // by plot name, sorted
   MergeResult result_;
 };
 
-std::string ShowText(const std::string& value) { return QuoteMergeText(value); }
+std::string ShowText(const std::string_view& value) { return QuoteMergeText(value); }
 std::string ShowInt(const int32_t& value) { return std::to_string(value); }
 std::string ShowRange(const std::pair<int32_t, int32_t>& range) {
   return RangeValue(range.first, range.second);
@@ -272,7 +273,7 @@ void Merger::MergePlots() {
   theirPlots_ = IndexPlots(theirs_);
   for (const auto& [id, line] : merged_) membersOf_[*line.plot].push_back(id);
   for (auto& [name, ids] : membersOf_) std::sort(ids.begin(), ids.end());
-  std::unordered_set<std::string> seen;
+  std::unordered_set<std::string_view> seen;
   for (const MergeDocument* doc : {&ours_, &theirs_, &base_}) {
     for (const MergePlot& plot : doc->plots) {
       if (seen.insert(plot.name).second) MergeOnePlot(plot.name);
@@ -287,7 +288,7 @@ std::string PlotValue(const MergePlot* plot) {
          " lines";
 }
 
-void Merger::MergeOnePlot(const std::string& name) {
+void Merger::MergeOnePlot(std::string_view name) {
   const MergePlot* b = FindPlot(basePlots_, name);
   const MergePlot* o = FindPlot(ourPlots_, name);
   const MergePlot* t = FindPlot(theirPlots_, name);
@@ -321,7 +322,7 @@ void Merger::MergeOnePlot(const std::string& name) {
   result_.merged.plots.push_back({name, kept.first, kept.second, {}});
 }
 
-std::vector<int32_t> Merger::MemberIds(const PlotMap& plots, const std::string& name,
+std::vector<int32_t> Merger::MemberIds(const PlotMap& plots, std::string_view name,
                                        bool renamed) const {
   std::vector<int32_t> ids;
   const MergePlot* plot = FindPlot(plots, name);
@@ -354,7 +355,7 @@ void Merger::OrderMembers(MergePlot& plot) {
 
 // Plots are ordered as keys too: each name gets the number of its first appearance.
 void Merger::OrderPlots() {
-  std::unordered_map<std::string, int32_t> number;
+  std::unordered_map<std::string_view, int32_t> number;
   std::vector<int32_t> lists[3];
   const MergeDocument* docs[3] = {&base_, &ours_, &theirs_};
   for (int k = 0; k < 3; ++k) {
@@ -398,7 +399,7 @@ MergeResult MergeDocuments(const MergeDocument& base, const MergeDocument& ours,
   return Merger(base, ours, theirs).Run();
 }
 
-std::string QuoteMergeText(const std::string& text) {
+std::string QuoteMergeText(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {

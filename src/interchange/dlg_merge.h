@@ -1,8 +1,9 @@
 // Three-way merge of dialogue documents by line ID and plot name, for teams that share .dlg files
 // through version control. docs/git.md gives the rules a writer sees.
 //
-// The merge works on snapshots (MergeDocument): plain values copied out of a loaded CDlgFile, in
-// plot order and member order. A line is identified by its ID across the whole document, a plot by
+// The merge works on snapshots (MergeDocument): the values of a loaded CDlgFile, in plot order and
+// member order, as views of its texts, so that taking a snapshot copies no text. A snapshot, and a
+// merge result made from snapshots, is valid while the documents (or other strings) it views live. A line is identified by its ID across the whole document, a plot by
 // its name. Every field is merged on its own: a change on one side is taken, the same change on
 // both sides is taken once, different changes are a conflict that keeps ours. Nothing of either
 // side is dropped silently:
@@ -16,27 +17,28 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/dlg_file.h"
 
 struct MergeLine {
   int32_t id = -1;
-  std::string speaker;
-  std::string expression;
-  std::string sound;
-  std::string text;
+  std::string_view speaker;
+  std::string_view expression;
+  std::string_view sound;
+  std::string_view text;
 };
 
 struct MergePlot {
-  std::string name;
+  std::string_view name;
   int32_t rangeLow = -1;
   int32_t rangeHigh = -1;
   std::vector<MergeLine> lines;  // member order
 };
 
 struct MergeDocument {
-  std::string gameName;
+  std::string_view gameName;
   int32_t useSpeaker = 0;
   int32_t useExpression = 0;
   int32_t useSound = 0;
@@ -59,7 +61,7 @@ struct MergeResult {
   std::vector<MergeConflict> conflicts;
 };
 
-// Copies the document's plots and their member lines. False, with the reason in `problem`, when
+// Takes the document's plots and their member lines (views of its texts). False, with the reason in `problem`, when
 // one ID is listed twice or two plots share a name: the merge could not tell them apart.
 [[nodiscard]] bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& problem);
 
@@ -71,4 +73,4 @@ MergeResult MergeDocuments(const MergeDocument& base, const MergeDocument& ours,
                            const MergeDocument& theirs);
 
 // `"text"` with the escapes above; what conflicts show.
-std::string QuoteMergeText(const std::string& text);
+std::string QuoteMergeText(std::string_view text);

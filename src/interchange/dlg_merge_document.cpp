@@ -1,12 +1,17 @@
-// Snapshots for the merge: a loaded document copied into plain values, and back.
+// Snapshots for the merge: a loaded document as views of its texts, and a document built back.
+#include <string>
 #include <unordered_set>
 
 #include "interchange/dlg_merge.h"
 
 namespace {
 
-std::string Bytes(const CPlainString& text) {
-  return std::string(text.c_str(), static_cast<size_t>(text.GetLength()));
+std::string_view Bytes(const CPlainString& text) {
+  return std::string_view(text.c_str(), static_cast<size_t>(text.GetLength()));
+}
+
+bool Assign(CPlainString& to, std::string_view text) {
+  return to.Assign(text.data(), static_cast<int>(text.size()));
 }
 
 }  // namespace
@@ -16,7 +21,7 @@ bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& prob
   out.gameName = Bytes(doc.GetGameName());
   doc.GetColumns(out.useSpeaker, out.useExpression, out.useSound);
   out.multiLine = doc.GetMultiLine();
-  std::unordered_set<std::string> names;
+  std::unordered_set<std::string_view> names;
   std::unordered_set<int32_t> ids;
   ids.reserve(static_cast<size_t>(doc.GetLines().GetCount()));
   out.plots.reserve(static_cast<size_t>(doc.GetPlots().GetCount()));
@@ -27,7 +32,7 @@ bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& prob
     copy.rangeLow = plot.rangeLow;
     copy.rangeHigh = plot.rangeHigh;
     if (!names.insert(copy.name).second) {
-      problem = "two plots are named \"" + copy.name + "\"";
+      problem = "two plots are named \"" + std::string(copy.name) + "\"";
       return false;
     }
     copy.lines.reserve(static_cast<size_t>(plot.members.GetCount()));
@@ -46,11 +51,11 @@ bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& prob
 
 bool BuildDocument(const MergeDocument& snapshot, CDlgFile& doc) {
   doc.Clear();
-  doc.SetGameName(snapshot.gameName.c_str());
+  doc.SetGameName(std::string(snapshot.gameName).c_str());
   doc.SetColumns(snapshot.useSpeaker, snapshot.useExpression, snapshot.useSound);
   doc.SetMultiLine(snapshot.multiLine);
   for (const MergePlot& plot : snapshot.plots) {
-    PlotPos pos = doc.AddPlot(plot.name.c_str(), plot.rangeLow, plot.rangeHigh);
+    PlotPos pos = doc.AddPlot(std::string(plot.name).c_str(), plot.rangeLow, plot.rangeHigh);
     if (pos == nullptr) return false;
     for (const MergeLine& source : plot.lines) {
       // The texts go straight into the document's own copy of the line: one allocation each.
@@ -59,9 +64,8 @@ bool BuildDocument(const MergeDocument& snapshot, CDlgFile& doc) {
       LinePos added = doc.AddItem(shell, pos, nullptr);
       if (added == nullptr) return false;
       CDlgItem& line = doc.GetItem(added);
-      if (!line.speaker.Assign(source.speaker.c_str()) ||
-          !line.expression.Assign(source.expression.c_str()) ||
-          !line.sound.Assign(source.sound.c_str()) || !line.text.Assign(source.text.c_str())) {
+      if (!Assign(line.speaker, source.speaker) || !Assign(line.expression, source.expression) ||
+          !Assign(line.sound, source.sound) || !Assign(line.text, source.text)) {
         return false;
       }
     }

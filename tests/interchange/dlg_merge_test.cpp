@@ -20,7 +20,7 @@ MergeDocument Base() {
   return doc;
 }
 
-MergePlot* Plot(MergeDocument& doc, const std::string& name) {
+MergePlot* Plot(MergeDocument& doc, std::string_view name) {
   for (MergePlot& plot : doc.plots) {
     if (plot.name == name) return &plot;
   }
@@ -40,9 +40,10 @@ MergeLine* Line(MergeDocument& doc, int32_t id) {
 std::string Shape(const MergeDocument& doc) {
   std::string out;
   for (const MergePlot& plot : doc.plots) {
-    out += (out.empty() ? "" : " | ") + plot.name + ":";
+    out += (out.empty() ? "" : " | ") + std::string(plot.name) + ":";
     for (size_t k = 0; k < plot.lines.size(); ++k) {
-      out += (k == 0 ? " " : ", ") + std::to_string(plot.lines[k].id) + " " + plot.lines[k].text;
+      out += (k == 0 ? " " : ", ") + std::to_string(plot.lines[k].id) + " " +
+             std::string(plot.lines[k].text);
     }
   }
   return out;
