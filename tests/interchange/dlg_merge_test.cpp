@@ -5,7 +5,12 @@
 
 #include <string>
 
+#include "dlgfile/dlg_format.h"
+#include "dlgfile/dlg_verify.h"
+#include "interchange/dlg_merge_image.h"
 #include "interchange/dlg_merge_order.h"
+#include "support/debug_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -212,6 +217,84 @@ TEST(DlgMerge, SnapshotRefusesWhatAMergeByIdCannotTellApart) {
   EXPECT_FALSE(SnapshotDocument(doc, snapshot, problem));
   EXPECT_EQ(problem, "two plots are named \"A\"");
   EXPECT_EQ(QuoteMergeText("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\x01\"");
+}
+
+// Every value of a snapshot, for comparing two of them.
+std::string Describe(const MergeDocument& doc) {
+  std::string out = QuoteMergeText(doc.gameName) + " " + std::to_string(doc.useSpeaker) +
+                    std::to_string(doc.useExpression) + std::to_string(doc.useSound) +
+                    std::to_string(doc.multiLine);
+  for (const MergePlot& plot : doc.plots) {
+    out += "\n" + QuoteMergeText(plot.name) + " " + std::to_string(plot.rangeLow) + " " +
+           std::to_string(plot.rangeHigh);
+    for (const MergeLine& line : plot.lines) {
+      out += "\n  " + std::to_string(line.id) + QuoteMergeText(line.speaker) +
+             QuoteMergeText(line.expression) + QuoteMergeText(line.sound) +
+             QuoteMergeText(line.text);
+    }
+  }
+  return out;
+}
+
+// The merge reads files of version 104 itself; it must see what the loader sees in every file it
+// accepts, that is every file the structural check passes: the saved one, and each change of one
+// byte that keeps it whole (texts, names, options). Cut and damaged files are read within bounds.
+TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
+  TempDir dir;
+  const std::string path = dir.File("game.dlg");
+  {
+    CDlgFile doc;
+    doc.SetGameName(std::string(31, 'G').c_str());
+    doc.SetColumns(1, 0, 1);
+    doc.SetMultiLine(1);
+    PlotPos a = doc.AddPlot(std::string(63, 'P').c_str(), 0, 10);
+    PlotPos b = doc.AddPlot("B", -1, -1);
+    const char* texts[] = {"", "x\r\ny", "\xea\xb0\x80", "long text that is not short at all"};
+    for (int k = 0; k < 6; ++k) {
+      CDlgItem line;
+      line.SetID(k * 2);
+      line.SetText(texts[k % 4]);
+      line.SetSpeaker(texts[(k + 1) % 4]);
+      line.SetSound(texts[(k + 3) % 4]);
+      ASSERT_NE(doc.AddItem(line, k % 2 == 0 ? a : b, nullptr), nullptr);
+    }
+    ASSERT_EQ(doc.Save(path.c_str()), 1);
+  }
+  const std::string bytes = ReadFileBytes(path);
+  int compared = 0;
+  auto compare = [&](const std::string& variant, const std::string& what) {
+    WriteFileBytes(path, variant);
+    CDlgFile loaded;
+    MergeDocument expected, seen;
+    std::string problem, imageProblem;
+    bool loadedOk = false;
+    {
+      DebugCapture quiet;
+      loadedOk = loaded.Load(path.c_str()) == 1 && SnapshotDocument(loaded, expected, problem);
+    }
+    MergeImage image;
+    ASSERT_TRUE(image.Read(path.c_str()));
+    const bool whole = VerifyDlgBytes(image.bytes(), image.size(), 1).findings.empty();
+    if (image.version() < kDlgVersionMembers) return;  // older versions go through the loader
+    const bool imageOk = image.Snapshot(seen, imageProblem);
+    if (!whole) return;
+    ++compared;
+    ASSERT_EQ(imageOk, loadedOk) << what << ": " << problem << " / " << imageProblem;
+    if (loadedOk) {
+      EXPECT_EQ(Describe(seen), Describe(expected)) << what;
+    }
+    EXPECT_EQ(imageProblem, loadedOk ? "" : problem) << what;
+  };
+  compare(bytes, "the saved file");
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    compare(bytes.substr(0, length), "prefix " + std::to_string(length));
+  }
+  for (size_t position = 0; position < bytes.size(); ++position) {
+    std::string changed = bytes;
+    changed[position] = static_cast<char>(changed[position] ^ 0x01);
+    compare(changed, "byte " + std::to_string(position));
+  }
+  EXPECT_GT(compared, 100);  // the saved file and the changes of bytes in texts, names, options
 }
 
 }  // namespace

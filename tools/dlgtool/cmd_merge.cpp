@@ -6,7 +6,6 @@
 // cannot be opened, that is no dialogue file, that is damaged (the structural check finds
 // something), or that lists one ID twice or names two plots alike. An empty file is an empty
 // document: git passes one as BASE when both branches added the file.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,7 +13,9 @@
 
 #include "commands.h"
 #include "document_io.h"
+#include "dlgfile/dlg_verify.h"
 #include "interchange/dlg_merge.h"
+#include "interchange/dlg_merge_image.h"
 #include "output.h"
 #include "platform/file_io.h"
 #include "structure_notes.h"
@@ -25,39 +26,47 @@ namespace {
 
 constexpr char kReportSuffix[] = ".conflicts.txt";
 
-// Loads one input into `doc` and a snapshot of it; false, with a message, when it cannot be merged.
-// The caller keeps `doc` until the end: freeing a hundred thousand lines between the large
-// allocations of the next load costs glibc's allocator more than the whole merge.
-bool ReadInput(const std::string& path, CDlgFile& doc, MergeDocument& snapshot) {
-  DlgHeader header;
-  if (!ReadHeader(path.c_str(), header)) {
+// One version: its bytes, the document for versions the image does not read, and the snapshot,
+// which views one of them. Kept until the end: freeing a hundred thousand lines between the large
+// allocations of the next read costs glibc's allocator more than the whole merge.
+struct Input {
+  MergeImage image;
+  CDlgFile doc;
+  MergeDocument snapshot;
+};
+
+// Reads and verifies one input and takes its snapshot; false, with a message, when it cannot be
+// merged.
+bool ReadInput(const std::string& path, Input& input) {
+  if (!input.image.Read(path.c_str())) {
     Message("%s: cannot open the dialogue file", path.c_str());
     return false;
   }
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0 && info.st_size == 0) return true;  // an empty document
+  if (input.image.size() == 0) return true;  // an empty document
+  DlgHeader header = NewDlgHeader();
+  OverlayDlgHeader(header, input.image.bytes(), input.image.size());
   if (!HasDialogueSignature(header)) {
     Message("%s: no dialogue file header (DLGTEXT, QUILLHAVEN@); not merged", path.c_str());
     return false;
   }
-  const StructureReport structure = VerifyStructure(path, 1);
-  if (!structure.findings.empty()) {
+  const DlgVerifyResult verified = VerifyDlgBytes(input.image.bytes(), input.image.size(), 1);
+  if (!verified.findings.empty()) {
     Message("%s: structural problem (%s); not merged. dlgtool check lists every problem",
-            path.c_str(), structure.findings[0].c_str());
+            path.c_str(), FormatStructureFinding(verified.findings[0]).c_str());
     return false;
-  }
-  int loaded = 0;
-  {
-    QuietDiagnostics quiet;
-    loaded = doc.Load(path.c_str());
   }
   std::string problem;
-  if (loaded == 0 || !SnapshotDocument(doc, snapshot, problem)) {
-    Message("%s: %s; not merged", path.c_str(),
-            loaded == 0 ? "cannot load the dialogue file" : problem.c_str());
-    return false;
+  bool taken = false;
+  if (input.image.version() >= kDlgVersionMembers) {
+    taken = input.image.Snapshot(input.snapshot, problem);
+  } else {
+    QuietDiagnostics quiet;
+    problem = "cannot load the dialogue file";
+    taken = input.doc.Load(path.c_str()) != 0 &&
+            SnapshotDocument(input.doc, input.snapshot, problem);
   }
-  return true;
+  if (!taken) Message("%s: %s; not merged", path.c_str(), problem.c_str());
+  return taken;
 }
 
 std::string ReportText(const std::vector<MergeConflict>& conflicts, const std::string& name) {
@@ -86,13 +95,13 @@ bool WriteReport(const std::string& path, const std::string& text) {
 
 int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
              const std::string& output, const std::string& name) {
-  CDlgFile docs[3];
-  MergeDocument versions[3];
+  Input inputs[3];
   const std::string* paths[3] = {&base, &ours, &theirs};
   for (int k = 0; k < 3; ++k) {
-    if (!ReadInput(*paths[k], docs[k], versions[k])) return kExitFailure;
+    if (!ReadInput(*paths[k], inputs[k])) return kExitFailure;
   }
-  const MergeResult result = MergeDocuments(versions[0], versions[1], versions[2]);
+  const MergeResult result =
+      MergeDocuments(inputs[0].snapshot, inputs[1].snapshot, inputs[2].snapshot);
 
   const std::string& target = output.empty() ? ours : output;
   CDlgFile merged;

@@ -52,7 +52,9 @@ class MappedFile {
   uint8_t empty_ = 0;
 };
 
-std::string FormatFinding(const DlgFinding& finding) {
+}  // namespace
+
+std::string FormatStructureFinding(const DlgFinding& finding) {
   std::string out;
   auto part = [&out](const char* name, int64_t value) {
     if (value < 0) return;
@@ -64,7 +66,6 @@ std::string FormatFinding(const DlgFinding& finding) {
   return out.empty() ? finding.message : out + ": " + finding.message;
 }
 
-}  // namespace
 
 StructureReport VerifyStructure(const std::string& path, size_t maxFindings) {
   StructureReport report;
@@ -72,7 +73,7 @@ StructureReport VerifyStructure(const std::string& path, size_t maxFindings) {
   if (!file.opened()) return report;
   report.opened = true;
   const DlgVerifyResult result = VerifyDlgBytes(file.bytes(), file.size(), maxFindings);
-  for (const DlgFinding& finding : result.findings) report.findings.push_back(FormatFinding(finding));
+  for (const DlgFinding& finding : result.findings) report.findings.push_back(FormatStructureFinding(finding));
   report.truncated = result.truncated_findings;
   return report;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dlgfile/dlg_verify.h"
+
 namespace dlgtool {
 
 struct StructureReport {
@@ -20,6 +22,9 @@ StructureReport VerifyStructure(const std::string& path, size_t maxFindings);
 // At most a few findings of VerifyStructure, the last one saying how many more there are; empty
 // for a whole file (and for one that cannot be read: the caller reports that itself).
 std::vector<std::string> StructureNotes(const std::string& path);
+
+// `offset 200, entry 3, ID 3: message`, leaving out what does not apply.
+std::string FormatStructureFinding(const DlgFinding& finding);
 
 // For `check`: prints every finding to stdout as `FILE: offset 200, entry 3, ID 3: message` and
 // returns how many it printed (0 also when the file cannot be read; the load reports that).
