@@ -264,21 +264,21 @@ TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
   int compared = 0;
   auto compare = [&](const std::string& variant, const std::string& what) {
     WriteFileBytes(path, variant);
-    CDlgFile loaded;
+    MergeImage image;
+    ASSERT_TRUE(image.Read(path.c_str()));
+    const bool whole = VerifyDlgBytes(image.bytes(), image.size(), 1).findings.empty();
+    if (image.version() < kDlgVersionMembers) return;  // older versions go through the loader
     MergeDocument expected, seen;
     std::string problem, imageProblem;
+    const bool imageOk = image.Snapshot(seen, imageProblem);
+    if (!whole) return;
+    ++compared;
+    CDlgFile loaded;
     bool loadedOk = false;
     {
       DebugCapture quiet;
       loadedOk = loaded.Load(path.c_str()) == 1 && SnapshotDocument(loaded, expected, problem);
     }
-    MergeImage image;
-    ASSERT_TRUE(image.Read(path.c_str()));
-    const bool whole = VerifyDlgBytes(image.bytes(), image.size(), 1).findings.empty();
-    if (image.version() < kDlgVersionMembers) return;  // older versions go through the loader
-    const bool imageOk = image.Snapshot(seen, imageProblem);
-    if (!whole) return;
-    ++compared;
     ASSERT_EQ(imageOk, loadedOk) << what << ": " << problem << " / " << imageProblem;
     if (loadedOk) {
       EXPECT_EQ(Describe(seen), Describe(expected)) << what;
