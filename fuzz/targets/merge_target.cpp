@@ -8,7 +8,7 @@
 // merging a side with an unchanged other side gives that side exactly, without conflicts; merging
 // two equal sides gives that side; every line a side changed or added is in the result (theirs'
 // under a new ID when both sides added one ID); and the result, saved, passes the structural check
-// and loads back unchanged.
+// and reads back unchanged, through CDlgFile::Load and through the merge's own reader.
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
 #include "interchange/dlg_merge.h"
+#include "interchange/dlg_merge_image.h"
 
 namespace {
 
@@ -246,6 +247,11 @@ void CheckSavedResult(const MergeDocument& merged) {
   std::string problem;
   FUZZ_CHECK(SnapshotDocument(loaded, back, problem));
   FUZZ_CHECK(Same(back, merged));
+  // The merge's own reader sees the same.
+  MergeImage image;
+  MergeDocument seen;
+  FUZZ_CHECK(image.Read(path.c_str()) && image.Snapshot(seen, problem));
+  FUZZ_CHECK(Same(seen, merged));
 }
 
 }  // namespace

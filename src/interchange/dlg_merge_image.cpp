@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 #include <unordered_set>
 
 #include "dlgfile/dlg_format.h"
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int64_t kPlotEntrySize = kDlgPlotNameSize + 12;  // name, range, member count (104)
-constexpr int32_t kDropped = INT32_MIN;                     // a record the loader does not place
 
 // A fixed-size text field up to its first zero byte.
 std::string_view FieldText(const uint8_t* at, size_t size) {
@@ -38,6 +37,22 @@ void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
   ScrambleBlock(block, static_cast<size_t>(n));
   text = FieldText(block, static_cast<size_t>(n));
   cursor = block + n;
+}
+
+// True when no ID repeats; otherwise false, naming the first repeat in plot and member order.
+bool RefuseRepeatedIds(const MergeDocument& doc, std::vector<int32_t>& ids, std::string& problem) {
+  std::sort(ids.begin(), ids.end());
+  if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return true;
+  std::unordered_set<int32_t> seen;
+  for (const MergePlot& plot : doc.plots) {
+    for (const MergeLine& line : plot.lines) {
+      if (!seen.insert(line.id).second) {
+        problem = "ID " + std::to_string(line.id) + " is listed twice";
+        return false;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -119,8 +134,7 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
   }
   const int32_t plotCount = Has(kDlgPlotCountOffset, 4) ? LoadLE32(image + kDlgPlotCountOffset) : 0;
   std::unordered_set<std::string_view> names;
-  std::unordered_set<int32_t> ids;
-  std::unordered_map<int64_t, int32_t> decoded;  // record offset -> its ID, or kDropped
+  std::vector<int32_t> ids;  // every placed ID, checked for repeats at the end
   int64_t offset = kDlgPlotTableOffset;
   for (int32_t i = 0; i < plotCount && Has(offset, kPlotEntrySize); ++i) {
     MergePlot& plot = out.plots.emplace_back();
@@ -133,29 +147,20 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
       problem = "two plots are named \"" + std::string(plot.name) + "\"";
       return false;
     }
+    plot.lines.reserve(static_cast<size_t>(
+        std::clamp<int64_t>(members, 0, (static_cast<int64_t>(size_) - offset) / 4)));
     for (int32_t k = 0; k < members && Has(offset + 4 * int64_t{k}, 4); ++k) {
       const int32_t id = LoadLE32(image + offset + 4 * int64_t{k});
       const int64_t entry = header.indexOffset + int64_t{id} * kDlgIndexEntrySize;
       if (id < 0 || id >= header.indexCount || !Has(entry, kDlgIndexEntrySize)) continue;
-      const int64_t record = LoadLE32(image + entry + 4);
-      auto seen = decoded.find(record);
+      // A record listed twice is decoded twice; its strings then read as garbage, but its ID,
+      // which is not unscrambled in place, repeats and refuses the file below.
       MergeLine line;
-      if (seen != decoded.end()) {
-        if (seen->second == kDropped) continue;
-        line.id = seen->second;  // the same record again: its ID is listed twice
-      } else if (!DecodeRecord(record, line)) {
-        decoded.emplace(record, kDropped);
-        continue;
-      } else {
-        decoded.emplace(record, line.id);
-      }
-      if (!ids.insert(line.id).second) {
-        problem = "ID " + std::to_string(line.id) + " is listed twice";
-        return false;
-      }
+      if (!DecodeRecord(LoadLE32(image + entry + 4), line)) continue;
+      ids.push_back(line.id);
       plot.lines.push_back(line);
     }
     offset += 4 * int64_t{std::max(members, 0)};
   }
-  return true;
+  return RefuseRepeatedIds(out, ids, problem);
 }
