@@ -37,3 +37,8 @@ int FuzzRoundTrip(const uint8_t* data, size_t size);
 // opens exactly when VerifyDlgBytes finds no damage, and then answers every ID as the editor's
 // record parser reads it.
 int FuzzRuntime(const uint8_t* data, size_t size);
+
+// The three-way merge of dialogue documents on a base and two edited versions of it, all derived
+// from the input (merge_target.cpp describes how); the result is saved and checked when the first
+// byte asks for it.
+int FuzzMerge(const uint8_t* data, size_t size);

@@ -68,7 +68,11 @@ TEST_F(DlgtoolCheck, ReportsEveryProblemWithItsPlotAndId) {
   EXPECT_EQ(run.status, 1);
   const std::string g32(32, 'G');
   const std::string p64(64, 'P');
+  // The file's own structure comes first, with byte offsets, then the document's problems.
   EXPECT_EQ(run.out,
+            "game.dlg: offset 48: game name has no terminating zero byte\n"
+            "game.dlg: offset 328: plot 2 name has no terminating zero byte\n"
+            "game.dlg: offset 324, entry 0, ID 0: ID 0 is listed under plots 0 and 1\n"
             "game.dlg: game name \"" + g32 +
                 "\" is 32 bytes, over the 31 its field holds\n"
                 "game.dlg: plot 0 \"Intro\", ID 20: ID outside the plot's range [0, 10)\n"
@@ -84,7 +88,7 @@ TEST_F(DlgtoolCheck, ReportsEveryProblemWithItsPlotAndId) {
                 p64 +
                 "\": plot name is 64 bytes, over the 63 its field "
                 "holds\n");
-  EXPECT_EQ(run.err, "dlgtool: game.dlg: 9 problems\n");
+  EXPECT_EQ(run.err, "dlgtool: game.dlg: 12 problems\n");
 }
 
 TEST_F(DlgtoolCheck, WithoutAConfigurationSpeakersAreNotChecked) {
@@ -92,7 +96,7 @@ TEST_F(DlgtoolCheck, WithoutAConfigurationSpeakersAreNotChecked) {
   const ToolRun run = Run({"check", "game.dlg"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out.find("speaker"), std::string::npos) << run.out;
-  EXPECT_EQ(run.err, "dlgtool: game.dlg: 7 problems\n");
+  EXPECT_EQ(run.err, "dlgtool: game.dlg: 10 problems\n");
 }
 
 TEST_F(DlgtoolCheck, SoundDocumentPassesSilently) {

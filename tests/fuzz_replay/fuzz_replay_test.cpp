@@ -74,10 +74,15 @@ TEST(FuzzCorpusReplay, RuntimeCorpus) {
   EXPECT_EQ(FuzzRuntime(nullptr, 0), 0);
 }
 
+TEST(FuzzCorpusReplay, MergeCorpus) {
+  EXPECT_GT(Replay("merge", FuzzMerge), 0u);
+}
+
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
-  const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip};
+  const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip,
+                            FuzzMerge};
   for (Target run : targets) {
     EXPECT_EQ(run(nullptr, 0), 0);
     for (int byte = 0; byte < 256; byte += 51) {

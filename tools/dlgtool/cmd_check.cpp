@@ -6,6 +6,7 @@
 #include "document_io.h"
 #include "interchange/speaker_config.h"
 #include "output.h"
+#include "structure_notes.h"
 
 namespace dlgtool {
 
@@ -37,12 +38,15 @@ int RunCheck(const std::string& file, const std::string& ini) {
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
 
+  // The bytes first, as a game reading by ID sees them: a cut or damaged file can load cleanly.
+  const size_t damage = PrintStructureFindings(file);
   const std::vector<Finding> findings = CheckDocument(doc, ini.empty() ? nullptr : &config);
   std::string out;
   for (const Finding& finding : findings) out += file + ": " + FormatFinding(finding) + "\n";
   PrintResult(out);
-  if (findings.empty()) return kExitSuccess;
-  Message("%s: %zu problem%s", file.c_str(), findings.size(), findings.size() == 1 ? "" : "s");
+  const size_t total = damage + findings.size();
+  if (total == 0) return kExitSuccess;
+  Message("%s: %zu problem%s", file.c_str(), total, total == 1 ? "" : "s");
   return kExitFinding;
 }
 

@@ -21,4 +21,13 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
 // Checks speakers and expressions only when `ini` is not empty.
 int RunCheck(const std::string& file, const std::string& ini);
 
+// Git support (docs/git.md).
+// Prints FILE as stable text for `git diff`; 0 even for a damaged file (it prints notes then).
+int RunTextconv(const std::string& file);
+// Three-way merge into `output`, or into `ours` when it is empty. `name` (git's %P) names the file
+// in the report and places the report beside it; when empty, the written file does both.
+int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
+             const std::string& output, const std::string& name);
+int RunGitInstall(bool global);
+
 }  // namespace dlgtool

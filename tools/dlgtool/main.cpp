@@ -5,6 +5,9 @@
 //   dlgtool export FILE.dlg OUT.txt [--recording]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini]
+//   dlgtool textconv FILE.dlg
+//   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
+//   dlgtool git-install [--global]
 //
 // Exit status: 0 success, 1 a finding (a line that is not there, problems found by check),
 // 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
@@ -27,6 +30,9 @@ struct Arguments {
   bool recording = false;
   std::string output;
   std::string ini;
+  std::string third;     // THEIRS of merge
+  std::string repoPath;  // --path of merge
+  bool global = false;
 };
 
 constexpr char kInfoHelp[] =
@@ -41,8 +47,11 @@ constexpr char kImportHelp[] =
     "and saves FILE (or the -o file). Texts whose ID matches no line go to Parlatrix.log in the "
     "current directory. Prints how many texts were matched and how many were logged.";
 constexpr char kCheckHelp[] =
-    "Reports duplicate IDs, IDs outside their plot's range, game and plot names longer than "
-    "their file fields (31 and 63 bytes), sound names over 250 bytes, texts over 4095 bytes, "
+    "First verifies the file's bytes as a game reading lines by ID relies on them (header against "
+    "the file size, plot table, index entries, records, records size, member lists), one line per "
+    "finding with its byte offset, index entry or ID. Then reports duplicate IDs, IDs outside "
+    "their plot's range, game and plot names longer than their file fields (31 and 63 bytes), "
+    "sound names over 250 bytes, texts over 4095 bytes, "
     "repeated plot names and, with --ini, speakers and expressions that the configuration does "
     "not know. One line per problem, naming the plot and the ID. Exit status 1 when there are "
     "problems.";
@@ -51,6 +60,39 @@ constexpr char kGetHelp[] =
     "game does. Prints one line per ID: ID, speaker, expression, sound and text separated by "
     "TABs, with backslash, TAB, CR and LF in the texts written as \\\\ \\t \\r \\n. Exit status 1 "
     "when some ID has no line.";
+
+constexpr char kTextconvHelp[] =
+    "Prints the header fields, then per plot a line `plot \"NAME\" range [LOW, HIGH)` and one "
+    "line per member: ID, speaker, expression, sound and text separated by TABs, escaped as get "
+    "does. Only stored values; a damaged file prints what loads and notes, with exit status 0.";
+constexpr char kMergeHelp[] =
+    "Merges by line ID and plot name. Writes the result to OUT, or over OURS. Conflicts keep ours "
+    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file). "
+    "Exit status 0 clean, 1 conflicts, 2 an input that cannot be merged (nothing written). As "
+    "git's merge driver: dlgtool merge %O %A %B --path %P";
+constexpr char kGitInstallHelp[] =
+    "Sets diff.parlatrix and merge.parlatrix in git's configuration (the repository's, or the "
+    "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
+    ".gitattributes if missing. Running it again changes nothing.";
+
+void AddGitCommands(CLI::App& app, Arguments& args) {
+  CLI::App* textconv = app.add_subcommand("textconv", "A dialogue file as text, for git diff");
+  textconv->footer(kTextconvHelp);
+  textconv->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
+
+  CLI::App* merge = app.add_subcommand("merge", "Three-way merge of dialogue files by line ID");
+  merge->footer(kMergeHelp);
+  merge->add_option("BASE", args.file, "Common ancestor (an empty file: none)")->required();
+  merge->add_option("OURS", args.second, "Our version; replaced by the result without -o")
+      ->required();
+  merge->add_option("THEIRS", args.third, "Their version")->required();
+  merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS");
+  merge->add_option("--path", args.repoPath, "The file's name in the repository (git's %P)");
+
+  CLI::App* install = app.add_subcommand("git-install", "Let git diff and merge .dlg files");
+  install->footer(kGitInstallHelp);
+  install->add_flag("--global", args.global, "Configure git for every repository of this user");
+}
 
 void AddFile(CLI::App* command, Arguments& args) {
   command->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
@@ -62,6 +104,11 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
   if (app.got_subcommand("get")) return RunGet(args.file, args.ids, args.textOnly);
   if (app.got_subcommand("export")) return RunExport(args.file, args.second, args.recording);
   if (app.got_subcommand("import")) return RunImport(args.file, args.second, args.output);
+  if (app.got_subcommand("textconv")) return RunTextconv(args.file);
+  if (app.got_subcommand("merge")) {
+    return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
+  }
+  if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
   return RunCheck(args.file, args.ini);
 }
 
@@ -109,6 +156,8 @@ int main(int argc, char** argv) {
   check->footer(kCheckHelp);
   AddFile(check, args);
   check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
+
+  AddGitCommands(app, args);
 
   try {
     app.parse(argc, argv);

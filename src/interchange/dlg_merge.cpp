@@ -1,0 +1,422 @@
+// Three-way merge of dialogue documents (dlg_merge.h). Lines are merged first, since whether a
+// plot survives depends on whether the result still has lines in it; then the plots; then the
+// order of the plots and of each plot's members.
+#include "interchange/dlg_merge.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <memory_resource>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "interchange/dlg_merge_order.h"
+
+namespace {
+
+constexpr char kNone[] = "(none)";
+constexpr size_t kOrderShown = 20;  // IDs an order conflict shows per version
+
+// Where a line sits in one version.
+struct LineRef {
+  const MergeLine* line;
+  const MergePlot* plot;
+};
+using LineMap = std::pmr::unordered_map<int32_t, LineRef>;
+using PlotMap = std::unordered_map<std::string_view, const MergePlot*>;
+
+PlotMap IndexPlots(const MergeDocument& doc) {
+  PlotMap map;
+  for (const MergePlot& plot : doc.plots) map.emplace(plot.name, &plot);
+  return map;
+}
+
+const MergePlot* FindPlot(const PlotMap& map, std::string_view name) {
+  auto it = map.find(name);
+  return it == map.end() ? nullptr : it->second;
+}
+
+void IndexLines(const MergeDocument& doc, LineMap& map) {
+  size_t count = 0;
+  for (const MergePlot& plot : doc.plots) count += plot.lines.size();
+  map.reserve(count);
+  for (const MergePlot& plot : doc.plots) {
+    for (const MergeLine& line : plot.lines) map.emplace(line.id, LineRef{&line, &plot});
+  }
+}
+
+const LineRef* Find(const LineMap& map, int32_t id) {
+  auto it = map.find(id);
+  return it == map.end() ? nullptr : &it->second;
+}
+
+bool SameLine(const LineRef& a, const LineRef& b) {
+  return a.plot->name == b.plot->name && a.line->speaker == b.line->speaker &&
+         a.line->expression == b.line->expression && a.line->sound == b.line->sound &&
+         a.line->text == b.line->text;
+}
+
+std::string RangeValue(int32_t low, int32_t high) {
+  if (low < 0 && high < 0) return "no range";
+  return "[" + (low >= 0 ? std::to_string(low) : std::string("*")) + ", " +
+         (high >= 0 ? std::to_string(high) : std::string("*")) + ")";
+}
+
+std::string LineValue(const LineRef* ref) {
+  if (ref == nullptr) return kNone;
+  return "plot " + QuoteMergeText(ref->plot->name) + ", speaker " +
+         QuoteMergeText(ref->line->speaker) + ", expression " +
+         QuoteMergeText(ref->line->expression) + ", sound " + QuoteMergeText(ref->line->sound) +
+         ", text " + QuoteMergeText(ref->line->text);
+}
+
+std::string OrderValue(const std::vector<int32_t>& ids) {
+  std::string out;
+  for (size_t k = 0; k < ids.size() && k < kOrderShown; ++k) {
+    out += (k == 0 ? "" : " ") + std::to_string(ids[k]);
+  }
+  if (ids.size() > kOrderShown) out += " ... (" + std::to_string(ids.size()) + " in all)";
+  return out;
+}
+
+// A line of the result: where each of its fields comes from (strings of the three versions, which
+// outlive the merge, so nothing is copied until the result is built) and the name of its plot.
+struct MergedLine {
+  const std::string_view* speaker;
+  const std::string_view* expression;
+  const std::string_view* sound;
+  const std::string_view* text;
+  const std::string_view* plot;
+};
+
+class Merger {
+ public:
+  Merger(const MergeDocument& base, const MergeDocument& ours, const MergeDocument& theirs)
+      : base_(base), ours_(ours), theirs_(theirs) {}
+
+  MergeResult Run();
+
+ private:
+  // The merged value of one field: a reference to one of the arguments.
+  template <typename T>
+  const T& Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
+                 std::string (*show)(const T&));
+  void MergeOptions();
+  void MergeLines();
+  void MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const LineRef* t);
+  void MergeFields(int32_t id, const LineRef& b, const LineRef& o, const LineRef& t);
+  void Keep(const LineRef& ref, int32_t id) {
+    merged_[id] = MergedLine{&ref.line->speaker, &ref.line->expression, &ref.line->sound,
+                             &ref.line->text, &ref.plot->name};
+  }
+  void RenumberTheirs();
+  int32_t FreeId(int32_t from, const MergePlot& plot);
+  void MergePlots();
+  void MergeOnePlot(std::string_view name);
+  void OrderPlots();
+  void OrderMembers(MergePlot& plot);
+  std::vector<int32_t> MemberIds(const PlotMap& plots, std::string_view name,
+                                 bool renamed) const;
+  void Report(std::string subject, std::string base, std::string ours, std::string theirs,
+              std::string outcome) {
+    result_.conflicts.push_back({std::move(subject), std::move(base), std::move(ours),
+                                 std::move(theirs), std::move(outcome)});
+  }
+
+  const MergeDocument& base_;
+  const MergeDocument& ours_;
+  const MergeDocument& theirs_;
+  // The maps over every line live here and are released at once: a hundred thousand map nodes
+  // allocated and freed one by one cost more than the merge itself.
+  std::pmr::monotonic_buffer_resource arena_;
+  LineMap baseLines_{&arena_}, ourLines_{&arena_}, theirLines_{&arena_};
+  std::pmr::unordered_map<int32_t, MergedLine> merged_{&arena_};  // by final ID
+  std::vector<int32_t> collisions_;                 // IDs both sides added with different lines
+  std::unordered_map<int32_t, int32_t> theirsMoved_;  // theirs' ID -> its ID in the result
+  PlotMap basePlots_, ourPlots_, theirPlots_;
+  std::unordered_map<std::string_view, std::vector<int32_t>> membersOf_;  // by plot name, sorted
+  MergeResult result_;
+};
+
+std::string ShowText(const std::string_view& value) { return QuoteMergeText(value); }
+std::string ShowInt(const int32_t& value) { return std::to_string(value); }
+std::string ShowRange(const std::pair<int32_t, int32_t>& range) {
+  return RangeValue(range.first, range.second);
+}
+
+template <typename T>
+const T& Merger::Field(const T& base, const T& ours, const T& theirs, const std::string& subject,
+                       std::string (*show)(const T&)) {
+  if (ours == theirs || theirs == base) return ours;
+  if (ours == base) return theirs;
+  Report(subject, show(base), show(ours), show(theirs), "kept ours");
+  return ours;
+}
+
+void Merger::MergeOptions() {
+  MergeDocument& out = result_.merged;
+  out.gameName = Field(base_.gameName, ours_.gameName, theirs_.gameName, "game name", ShowText);
+  out.useSpeaker = Field(base_.useSpeaker, ours_.useSpeaker, theirs_.useSpeaker,
+                         "speaker column option", ShowInt);
+  out.useExpression = Field(base_.useExpression, ours_.useExpression, theirs_.useExpression,
+                            "expression column option", ShowInt);
+  out.useSound =
+      Field(base_.useSound, ours_.useSound, theirs_.useSound, "sound column option", ShowInt);
+  out.multiLine =
+      Field(base_.multiLine, ours_.multiLine, theirs_.multiLine, "multi-line option", ShowInt);
+}
+
+// Ours' lines in document order, then theirs' new ones, then those only base has, so that the
+// report follows the document a writer knows.
+void Merger::MergeLines() {
+  IndexLines(base_, baseLines_);
+  IndexLines(ours_, ourLines_);
+  IndexLines(theirs_, theirLines_);
+  merged_.reserve(ourLines_.size() + theirLines_.size() / 8);
+  for (const MergePlot& plot : ours_.plots) {
+    for (const MergeLine& line : plot.lines) {
+      MergeLine3(line.id, Find(baseLines_, line.id), Find(ourLines_, line.id),
+                 Find(theirLines_, line.id));
+    }
+  }
+  for (const MergePlot& plot : theirs_.plots) {
+    for (const MergeLine& line : plot.lines) {
+      if (Find(ourLines_, line.id) == nullptr) {
+        MergeLine3(line.id, Find(baseLines_, line.id), nullptr, Find(theirLines_, line.id));
+      }
+    }
+  }
+  // Lines only base has were deleted on both sides: nothing to do.
+  RenumberTheirs();
+}
+
+void Merger::MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const LineRef* t) {
+  if (o != nullptr && t != nullptr) {
+    if (b != nullptr) return MergeFields(id, *b, *o, *t);
+    Keep(*o, id);
+    if (!SameLine(*o, *t)) collisions_.push_back(id);
+    return;
+  }
+  const LineRef* kept = o != nullptr ? o : t;
+  if (b == nullptr) return Keep(*kept, id);  // added on one side
+  if (SameLine(*b, *kept)) return;           // deleted on the other, unchanged here
+  Keep(*kept, id);
+  Report("line " + std::to_string(id) + " in plot " + QuoteMergeText(kept->plot->name),
+         LineValue(b), LineValue(o),
+         LineValue(t),
+         std::string("deleted in ") + (o == nullptr ? "ours" : "theirs") +
+             " but changed in the other: kept the changed line");
+}
+
+void Merger::MergeFields(int32_t id, const LineRef& b, const LineRef& o, const LineRef& t) {
+  const MergeLine& x = *b.line;
+  const MergeLine& y = *o.line;
+  const MergeLine& z = *t.line;
+  const bool same = x.speaker == y.speaker && x.speaker == z.speaker &&
+                    x.expression == y.expression && x.expression == z.expression &&
+                    x.sound == y.sound && x.sound == z.sound && x.text == y.text &&
+                    x.text == z.text && b.plot->name == o.plot->name &&
+                    b.plot->name == t.plot->name;
+  if (same) return Keep(o, id);  // the common case, without building the subject
+  const std::string subject =
+      "line " + std::to_string(id) + " in plot " + QuoteMergeText(o.plot->name) + ": ";
+  merged_[id] = MergedLine{
+      &Field(x.speaker, y.speaker, z.speaker, subject + "speaker", ShowText),
+      &Field(x.expression, y.expression, z.expression, subject + "expression", ShowText),
+      &Field(x.sound, y.sound, z.sound, subject + "sound", ShowText),
+      &Field(x.text, y.text, z.text, subject + "text", ShowText),
+      &Field(b.plot->name, o.plot->name, t.plot->name, subject + "plot", ShowText)};
+}
+
+// Both sides added a different line with one ID. Ours keeps it; theirs takes the next ID of its
+// plot's range that no version uses, so that neither line, nor a line some version still refers
+// to by ID, is lost or confused.
+void Merger::RenumberTheirs() {
+  for (int32_t id : collisions_) {
+    const LineRef& t = theirLines_.at(id);
+    const int32_t moved = FreeId(id, *t.plot);
+    theirsMoved_[id] = moved;
+    Keep(t, moved);
+    std::string where = "ID " + std::to_string(moved);
+    if ((t.plot->rangeHigh >= 0 && moved >= t.plot->rangeHigh) || moved < t.plot->rangeLow) {
+      where += ", outside its plot's range " + RangeValue(t.plot->rangeLow, t.plot->rangeHigh) +
+               ", which has no free ID left";
+    }
+    Report("line " + std::to_string(id) + ": both sides added a line with this ID", kNone,
+           LineValue(&ourLines_.at(id)), LineValue(&t),
+           "kept both: ours keeps ID " + std::to_string(id) + ", theirs' line is now " + where);
+  }
+}
+
+int32_t Merger::FreeId(int32_t from, const MergePlot& plot) {
+  auto used = [this](int32_t id) {
+    return baseLines_.count(id) != 0 || ourLines_.count(id) != 0 || theirLines_.count(id) != 0 ||
+           merged_.count(id) != 0;
+  };
+  const int64_t high = plot.rangeHigh >= 0 ? plot.rangeHigh : int64_t{INT32_MAX};
+  for (int64_t id = int64_t{from} + 1; id < high; ++id) {
+    if (!used(static_cast<int32_t>(id))) return static_cast<int32_t>(id);
+  }
+  // As the editor's counter does, the scan wraps to the start of the range.
+  for (int32_t id = std::max(plot.rangeLow, 0); id < from; ++id) {
+    if (!used(id)) return id;
+  }
+  int32_t highest = from;
+  for (const auto& [id, line] : merged_) highest = std::max(highest, id);
+  return highest < INT32_MAX ? highest + 1 : from;
+}
+
+void Merger::MergePlots() {
+  basePlots_ = IndexPlots(base_);
+  ourPlots_ = IndexPlots(ours_);
+  theirPlots_ = IndexPlots(theirs_);
+  for (const auto& [id, line] : merged_) membersOf_[*line.plot].push_back(id);
+  for (auto& [name, ids] : membersOf_) std::sort(ids.begin(), ids.end());
+  std::unordered_set<std::string_view> seen;
+  for (const MergeDocument* doc : {&ours_, &theirs_, &base_}) {
+    for (const MergePlot& plot : doc->plots) {
+      if (seen.insert(plot.name).second) MergeOnePlot(plot.name);
+    }
+  }
+}
+
+
+std::string PlotValue(const MergePlot* plot) {
+  if (plot == nullptr) return kNone;
+  return RangeValue(plot->rangeLow, plot->rangeHigh) + ", " + std::to_string(plot->lines.size()) +
+         " lines";
+}
+
+void Merger::MergeOnePlot(std::string_view name) {
+  const MergePlot* b = FindPlot(basePlots_, name);
+  const MergePlot* o = FindPlot(ourPlots_, name);
+  const MergePlot* t = FindPlot(theirPlots_, name);
+  const bool hasLines = membersOf_.count(name) != 0;
+  auto range = [](const MergePlot* p) { return std::make_pair(p->rangeLow, p->rangeHigh); };
+  std::pair<int32_t, int32_t> kept;
+  const std::string subject = "plot " + QuoteMergeText(name);
+  if (o != nullptr && t != nullptr) {
+    if (b != nullptr) {
+      kept = Field(range(b), range(o), range(t), subject + ": range", ShowRange);
+    } else {
+      kept = range(o);
+      if (range(o) != range(t)) {
+        Report(subject + ": range", kNone, ShowRange(range(o)), ShowRange(range(t)), "kept ours");
+      }
+    }
+  } else if (o != nullptr || t != nullptr) {
+    const MergePlot* present = o != nullptr ? o : t;
+    if (b != nullptr && range(present) == range(b) && !hasLines) return;  // deleted on one side
+    kept = range(present);
+    if (b != nullptr) {
+      Report(subject, PlotValue(b), PlotValue(o), PlotValue(t),
+             std::string("deleted in ") + (o == nullptr ? "ours" : "theirs") +
+                 " but changed in the other: kept it with " +
+                 std::to_string(hasLines ? membersOf_.at(name).size() : 0) + " lines");
+    }
+  } else {
+    if (!hasLines) return;  // deleted on both sides
+    kept = range(b);
+  }
+  result_.merged.plots.push_back({name, kept.first, kept.second, {}});
+}
+
+std::vector<int32_t> Merger::MemberIds(const PlotMap& plots, std::string_view name,
+                                       bool renamed) const {
+  std::vector<int32_t> ids;
+  const MergePlot* plot = FindPlot(plots, name);
+  if (plot == nullptr) return ids;
+  ids.reserve(plot->lines.size());
+  for (const MergeLine& line : plot->lines) {
+    auto moved = renamed ? theirsMoved_.find(line.id) : theirsMoved_.end();
+    ids.push_back(moved != theirsMoved_.end() ? moved->second : line.id);
+  }
+  return ids;
+}
+
+void Merger::OrderMembers(MergePlot& plot) {
+  const std::vector<int32_t> none;
+  auto members = membersOf_.find(plot.name);
+  const OrderMerge order = MergeOrder(
+      MemberIds(basePlots_, plot.name, false), MemberIds(ourPlots_, plot.name, false),
+      MemberIds(theirPlots_, plot.name, true), members != membersOf_.end() ? members->second : none);
+  if (order.conflict) {
+    Report("plot " + QuoteMergeText(plot.name) + ": order of its lines (IDs both sides still have)",
+           OrderValue(order.shared[0]), OrderValue(order.shared[1]), OrderValue(order.shared[2]),
+           "kept ours' order");
+  }
+  plot.lines.reserve(order.order.size());
+  for (int32_t id : order.order) {
+    const MergedLine& line = merged_.at(id);
+    plot.lines.push_back({id, *line.speaker, *line.expression, *line.sound, *line.text});
+  }
+}
+
+// Plots are ordered as keys too: each name gets the number of its first appearance.
+void Merger::OrderPlots() {
+  std::unordered_map<std::string_view, int32_t> number;
+  std::vector<int32_t> lists[3];
+  const MergeDocument* docs[3] = {&base_, &ours_, &theirs_};
+  for (int k = 0; k < 3; ++k) {
+    for (const MergePlot& plot : docs[k]->plots) {
+      auto [it, added] = number.emplace(plot.name, static_cast<int32_t>(number.size()));
+      lists[k].push_back(it->second);
+    }
+  }
+  std::vector<int32_t> keep;
+  std::unordered_map<int32_t, size_t> slot;
+  for (size_t k = 0; k < result_.merged.plots.size(); ++k) {
+    const int32_t key = number.at(result_.merged.plots[k].name);
+    keep.push_back(key);
+    slot[key] = k;
+  }
+  std::sort(keep.begin(), keep.end());
+  const OrderMerge order = MergeOrder(lists[0], lists[1], lists[2], keep);
+  if (order.conflict) {
+    Report("order of the plots", OrderValue(order.shared[0]), OrderValue(order.shared[1]),
+           OrderValue(order.shared[2]), "kept ours' order");
+  }
+  std::vector<MergePlot> ordered;
+  ordered.reserve(order.order.size());
+  for (int32_t key : order.order) ordered.push_back(std::move(result_.merged.plots[slot.at(key)]));
+  result_.merged.plots = std::move(ordered);
+}
+
+MergeResult Merger::Run() {
+  MergeOptions();
+  MergeLines();
+  MergePlots();
+  OrderPlots();
+  for (MergePlot& plot : result_.merged.plots) OrderMembers(plot);
+  return std::move(result_);
+}
+
+}  // namespace
+
+MergeResult MergeDocuments(const MergeDocument& base, const MergeDocument& ours,
+                           const MergeDocument& theirs) {
+  return Merger(base, ours, theirs).Run();
+}
+
+std::string QuoteMergeText(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char hex[8];
+          std::snprintf(hex, sizeof hex, "\\x%02X", c);
+          out += hex;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}

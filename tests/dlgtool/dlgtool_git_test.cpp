@@ -1,0 +1,217 @@
+// dlgtool with a real git: after git-install, git diff and git log -p show dialogue lines as text,
+// and git merge merges dialogue files by line ID through dlgtool's merge driver.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "git_repo.h"
+#include "model/dlg_file.h"
+#include "support/document_builder.h"
+#include "support/debug_capture.h"
+
+namespace {
+
+using dlgtooltest::GitRepo;
+using dlgtooltest::ToolRun;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Two plots: "Intro" [0, 100) with IDs 0, 1, 2 and "Tea" [100, 200) with ID 100.
+void SaveBase(const std::string& path) {
+  CDlgFile doc;
+  doc.SetGameName("Inn");
+  doc.SetColumns(1, 0, 1);
+  PlotPos intro = doc.AddPlot("Intro", 0, 100);
+  PlotPos tea = doc.AddPlot("Tea", 100, 200);
+  AddTestLine(doc, intro, 0, "Hello", "Ann");
+  AddTestLine(doc, intro, 1, "Welcome", "Bo");
+  AddTestLine(doc, intro, 2, "Bye", "Ann");
+  AddTestLine(doc, tea, 100, "Tea?", "Bo");
+  ASSERT_EQ(doc.Save(path.c_str()), 1);
+}
+
+// Loads the file, lets `edit` change the document as the editor would, and saves it.
+void Edit(const std::string& path, const std::function<void(CDlgFile&)>& edit) {
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(path.c_str()), 1);
+  edit(doc);
+  ASSERT_EQ(doc.Save(path.c_str()), 1);
+}
+
+CDlgItem& Line(CDlgFile& doc, int id) {
+  LinePos pos = doc.FindItem(id);
+  EXPECT_NE(pos, nullptr) << "no line " << id;
+  return doc.GetItem(pos);
+}
+
+// Adds a line as the line editor does: the next free ID of the plot's range.
+int Append(CDlgFile& doc, const char* plot, const char* text) {
+  CDlgItem line;
+  line.SetText(text);
+  EXPECT_NE(doc.AddItem(line, doc.FindPlot(plot), nullptr), nullptr);
+  return line.GetID();
+}
+
+// The IDs of a plot's members, in order, and the text of each: "0:Hello 1:Welcome".
+std::string Members(CDlgFile& doc, const char* plot) {
+  std::string out;
+  PlotPos pos = doc.FindPlot(plot);
+  if (pos == nullptr) return "(no plot)";
+  for (auto* m = doc.GetPlot(pos).members.GetHeadPosition(); m != nullptr; m = m->next) {
+    const CDlgItem& line = m->value->value;
+    out += (out.empty() ? "" : " ") + std::to_string(line.GetID()) + ":" + line.GetText().c_str();
+  }
+  return out;
+}
+
+class DlgtoolGit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SaveBase(repo_.File("game.dlg"));
+    const ToolRun install = repo_.Dlgtool({"git-install"});
+    ASSERT_EQ(install.status, 0) << install.err;
+    repo_.CommitAll("base");
+  }
+
+  // Commits `theirs` on a branch and `ours` on main, then merges the branch into main.
+  ToolRun MergeBranches(const std::function<void(CDlgFile&)>& ours,
+                        const std::function<void(CDlgFile&)>& theirs) {
+    EXPECT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
+    Edit(repo_.File("game.dlg"), theirs);
+    repo_.CommitAll("theirs");
+    EXPECT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+    Edit(repo_.File("game.dlg"), ours);
+    repo_.CommitAll("ours");
+    return repo_.Git({"merge", "--no-edit", "theirs"});
+  }
+
+  GitRepo repo_;
+};
+
+TEST_F(DlgtoolGit, InstallIsIdempotentAndConfiguresDiffAndMerge) {
+  const ToolRun again = repo_.Dlgtool({"git-install"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(ReadFileBytes(repo_.File(".gitattributes")), "*.dlg diff=parlatrix merge=parlatrix\n");
+  EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "' textconv\n"));
+  EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
+                       "' merge %O %A %B --path %P\n"));
+  EXPECT_EQ(repo_.Git({"check-attr", "merge", "game.dlg"}).out, "game.dlg: merge: parlatrix\n");
+
+  // --global goes to the user's file (here the fixture's), never to the repository's.
+  EXPECT_EQ(repo_.Dlgtool({"git-install", "--global"}).status, 0);
+  EXPECT_TRUE(Contains(ReadFileBytes(repo_.GlobalConfig()), "[merge \"parlatrix\"]"));
+  // Outside a repository only --global makes sense.
+  TempDir elsewhere;
+  EXPECT_EQ(dlgtooltest::RunDlgtool(elsewhere.path(), {"git-install"}).status, 2);
+}
+
+TEST_F(DlgtoolGit, DiffAndLogShowChangedLinesAsText) {
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+    Line(doc, 1).SetText("Welcome back");
+    EXPECT_EQ(Append(doc, "Tea", "Milk?\r\nOr lemon?"), 101);
+  });
+  const ToolRun diff = repo_.Git({"diff"});
+  EXPECT_EQ(diff.status, 0) << diff.err;
+  EXPECT_FALSE(Contains(diff.out, "Binary files")) << diff.out;
+  EXPECT_TRUE(Contains(diff.out, "\n-1\tBo\t\t\tWelcome\n+1\tBo\t\t\tWelcome back\n")) << diff.out;
+  EXPECT_TRUE(Contains(diff.out, "\n+101\t\t\t\tMilk?\\r\\nOr lemon?\n")) << diff.out;
+  EXPECT_TRUE(Contains(diff.out, "-lines 4, index entries 101, plots 2\n")) << diff.out;
+  // Hunk headers name the plot (diff.parlatrix.xfuncname).
+  const ToolRun tight = repo_.Git({"diff", "-U0"});
+  EXPECT_TRUE(Contains(tight.out, "@@ plot \"Tea\" range [100, 200)\n+101\t")) << tight.out;
+
+  repo_.CommitAll("edit");
+  const ToolRun log = repo_.Git({"log", "-p", "-1"});
+  EXPECT_TRUE(Contains(log.out, "+1\tBo\t\t\tWelcome back\n")) << log.out;
+  EXPECT_TRUE(Contains(log.out, "+101\t\t\t\tMilk?\\r\\nOr lemon?\n")) << log.out;
+}
+
+TEST_F(DlgtoolGit, ChangesToDifferentPlotsLinesAndFieldsMergeCleanly) {
+  const ToolRun merge = MergeBranches(
+      [](CDlgFile& doc) {
+        Line(doc, 0).SetText("Hello there");  // same line as theirs, another field
+        Line(doc, 1).SetText("Welcome back");
+        EXPECT_EQ(Append(doc, "Intro", "Sit down"), 3);
+        doc.SetGameName("Inn 2");
+      },
+      [](CDlgFile& doc) {
+        Line(doc, 0).SetSound("ann0.wav");
+        Line(doc, 2).SetText("Goodbye");
+        EXPECT_EQ(Append(doc, "Tea", "Green tea"), 101);
+        doc.AddPlot("Outro", 200, 300);
+      });
+  ASSERT_EQ(merge.status, 0) << merge.out << merge.err;
+
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_STREQ(merged.GetGameName().c_str(), "Inn 2");
+  EXPECT_EQ(Members(merged, "Intro"), "0:Hello there 1:Welcome back 2:Goodbye 3:Sit down");
+  EXPECT_EQ(Members(merged, "Tea"), "100:Tea? 101:Green tea");
+  EXPECT_EQ(Members(merged, "Outro"), "");
+  EXPECT_STREQ(Line(merged, 0).GetSound().c_str(), "ann0.wav");
+  EXPECT_STREQ(Line(merged, 0).GetSpeaker().c_str(), "Ann");
+  EXPECT_FALSE(FileExists(repo_.File("game.dlg.conflicts.txt")));
+  EXPECT_EQ(repo_.Dlgtool({"check", "game.dlg"}).status, 0);
+  EXPECT_EQ(repo_.Git({"status", "--porcelain"}).out, "");
+}
+
+TEST_F(DlgtoolGit, ConflictsStopTheMergeWithAReportAndLoseNothing) {
+  const ToolRun merge = MergeBranches(
+      [](CDlgFile& doc) {
+        Line(doc, 0).SetText("Hey!");
+        EXPECT_EQ(Append(doc, "Intro", "Ours new"), 3);
+      },
+      [](CDlgFile& doc) {
+        Line(doc, 0).SetText("Hi!");
+        EXPECT_EQ(Append(doc, "Intro", "Theirs new"), 3);
+      });
+  EXPECT_NE(merge.status, 0);
+  EXPECT_TRUE(Contains(merge.out, "CONFLICT (content): Merge conflict in game.dlg")) << merge.out;
+  EXPECT_TRUE(Contains(merge.out, "conflict 1: line 0 in plot \"Intro\": text")) << merge.out;
+
+  const std::string report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report,
+                       "conflict 1: line 0 in plot \"Intro\": text\n"
+                       "  base:   \"Hello\"\n  ours:   \"Hey!\"\n  theirs: \"Hi!\"\n"
+                       "  result: kept ours\n"))
+      << report;
+  EXPECT_TRUE(Contains(report, "ours keeps ID 3, theirs' line is now ID 4")) << report;
+  EXPECT_TRUE(Contains(repo_.Git({"status", "--porcelain"}).out, "UU game.dlg"));
+
+  // The file in the work tree holds ours, plus theirs' new line under its new ID; theirs' text of
+  // line 0 is in the report and in the branch.
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_EQ(Members(merged, "Intro"), "0:Hey! 1:Welcome 2:Bye 3:Ours new 4:Theirs new");
+  EXPECT_EQ(repo_.Dlgtool({"check", "game.dlg"}).status, 0);
+}
+
+TEST_F(DlgtoolGit, FileAddedOnBothBranchesMergesWithoutABase) {
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
+  SaveBase(repo_.File("new.dlg"));
+  Edit(repo_.File("new.dlg"), [](CDlgFile& doc) { Line(doc, 2).SetText("Later"); });
+  repo_.CommitAll("theirs adds new.dlg");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  SaveBase(repo_.File("new.dlg"));
+  Edit(repo_.File("new.dlg"), [](CDlgFile& doc) { Append(doc, "Tea", "Cake?"); });
+  repo_.CommitAll("ours adds new.dlg");
+  const ToolRun merge = repo_.Git({"merge", "--no-edit", "theirs"});
+  // git passes an empty base. What both sides have alike is kept once; a line with one ID but
+  // different texts is two new lines with one ID: both stay.
+  EXPECT_NE(merge.status, 0);
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("new.dlg").c_str()), 1);
+  EXPECT_EQ(Members(merged, "Intro"), "0:Hello 1:Welcome 2:Bye 3:Later");
+  EXPECT_EQ(Members(merged, "Tea"), "100:Tea? 101:Cake?");
+  const std::string report = ReadFileBytes(repo_.File("new.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report,
+                       "  base:   (none)\n  ours:   plot \"Intro\", speaker \"Ann\", expression "
+                       "\"\", sound \"\", text \"Bye\"\n"))
+      << report;
+  EXPECT_TRUE(Contains(report, "theirs' line is now ID 3")) << report;
+}
+
+}  // namespace
