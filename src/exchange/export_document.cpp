@@ -64,7 +64,8 @@ class Collector {
       if (!Convert(field.field, value, where + ": " + field.label)) return false;
       unit.notes.push_back(std::string(field.label) + ": " + OneLine(value));
     }
-    if (previous != nullptr) {
+    // An empty previous line without a speaker would give an empty note; it is left out.
+    if (previous != nullptr && !(previous->speaker.IsEmpty() && previous->text.IsEmpty())) {
       std::string speaker;
       std::string text;
       const std::string prevWhere = "ID " + std::to_string(previous->id);

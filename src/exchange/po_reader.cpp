@@ -4,7 +4,7 @@
 // (plural forms among them, which no export writes) with the line and column of the fault.
 //
 // The line ID is the msgctxt. An entry without msgctxt (translate-toolkit's converters drop it)
-// takes the ID from its last "#: FILE:ID" reference.
+// takes the ID from its last "#: FILE:ID" (or bare "#: ID") reference.
 #include <cctype>
 
 #include "exchange/exchange_units.h"
@@ -176,11 +176,12 @@ class PoParser {
         size_t end = i;
         while (end < c.size() && c[end] != ' ' && c[end] != '\t') ++end;
         const std::string_view token = c.substr(i, end - i);
+        // translate-toolkit's xliff2po writes the bare resname: "#: 12".
         const size_t colon = token.rfind(':');
+        const std::string_view line =
+            colon == std::string_view::npos ? token : token.substr(colon + 1);
         int id;
-        if (colon != std::string_view::npos && ParseId(token.substr(colon + 1), id)) {
-          referenceId_ = id;
-        }
+        if (ParseId(line, id)) referenceId_ = id;
         i = end;
       }
     }
@@ -201,7 +202,12 @@ class PoParser {
       ImportUnit unit;
       unit.line = startLine_;
       if (hasContext_) {
-        if (!ParseId(context_, unit.id)) {
+        // translate-toolkit's xliff2po gives an entry with an empty msgid the context "FILE:ID".
+        const size_t colon = context_.rfind(':');
+        const std::string_view id = colon == std::string::npos
+                                        ? std::string_view(context_)
+                                        : std::string_view(context_).substr(colon + 1);
+        if (!ParseId(id, unit.id)) {
           return FailLine(startLine_, "msgctxt is not a line ID");
         }
       } else if (referenceId_ >= 0) {
