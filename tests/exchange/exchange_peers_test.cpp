@@ -267,10 +267,13 @@ TEST_F(ExchangePeers, CsvTranslatedWithPythonCsvComesBackByteForByte) {
 }
 
 // Our PO through po2xliff and back through xliff2po (which drop msgctxt, keeping the reference),
-// and our XLIFF through xliff2po (whose reference is the resname); both import by ID.
+// and our XLIFF through xliff2po (whose reference is the resname); both import by ID. xliff2po
+// drops inline placeholders (its own loss), so the entry with control bytes comes back stale and
+// is reported instead of being applied without them.
 TEST_F(ExchangePeers, TranslateToolkitConvertersRoundTripWhatWeWrite) {
   Export("doc.po");
   Export("doc.xlf");
+  ASSERT_EQ(Sh("cp doc.dlg orig.dlg").status, 0);
   ASSERT_EQ(Sh("po2xliff --progress=none doc.po mid.xlf && xliff2po --progress=none mid.xlf back.po")
                 .status,
             0);
@@ -281,14 +284,16 @@ TEST_F(ExchangePeers, TranslateToolkitConvertersRoundTripWhatWeWrite) {
 
   // Our XLIFF through xliff2po: the resname becomes the reference that names the ID.
   ASSERT_EQ(Sh("xliff2po --progress=none doc.xlf fromxlf.po").status, 0);
-  ASSERT_EQ(Sh("cp doc.dlg orig.dlg").status, 0);
   ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "fromxlf.po tr2.po").status, 0);
   ASSERT_EQ(Sh("cp orig.dlg doc.dlg").status, 0);
   PeerRun second;
   const std::map<int, std::string> texts = ImportTexts("tr2.po", &second);
-  EXPECT_EQ(Hex(texts.at(10)), Hex(Translated("첫 줄\r\n둘째 줄")));
-  EXPECT_EQ(Hex(texts.at(21)), Hex(Translated("a\"b,c\r\n\"d\"\r\n\r\n")));
-  EXPECT_EQ(second.status, 0) << second.err;
+  for (const Line& line : AllLines()) {
+    const std::string expected = line.id == 13 ? line.text : Translated(line.text);
+    EXPECT_EQ(Hex(texts.at(line.id)), Hex(expected)) << "ID " << line.id;
+  }
+  EXPECT_EQ(second.status, 1) << second.err;
+  EXPECT_EQ(second.out, "13: stale\napplied: 8, untranslated: 0, fuzzy: 0, stale: 1, unknown: 0\n");
 }
 
 }  // namespace
