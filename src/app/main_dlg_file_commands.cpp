@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QString>
 
+#include "app/exchange_commands.h"
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
 #include "toolkit/code_page.h"
@@ -127,7 +128,7 @@ bool CMainDlg::SaveFile() {
 
 void CMainDlg::OnImport() {
   const toolkit::FileDialogRequest request =
-      FileRequest(false, kImportTitle, toolkit::kTextFilesFilter, kTextExt, importPath, textFolder);
+      FileRequest(false, kImportTitle, app::kExchangeTextFilter, kTextExt, importPath, textFolder);
   std::string chosen;
   if (!prompts().ChooseFile(this, request, chosen)) return;
   importPath = chosen;
@@ -141,7 +142,10 @@ bool CMainDlg::ImportText() {
     prompts().Message(this, QString::fromUtf8(kImportIntoEmpty));
     return false;
   }
-  if (!document.Import(importPath.c_str())) {
+  const bool imported = app::IsExchangeFile(importPath)
+                            ? app::ImportExchangeFile(document, importPath)
+                            : document.Import(importPath.c_str());
+  if (!imported) {
     prompts().Message(this, WithPath(kImportError, importPath));
     return false;
   }
@@ -153,7 +157,7 @@ bool CMainDlg::ImportText() {
 
 void CMainDlg::OnExport() {
   const toolkit::FileDialogRequest request =
-      FileRequest(true, kExportTitle, toolkit::kTextFilesFilter, kTextExt, exportPath, textFolder);
+      FileRequest(true, kExportTitle, app::kExchangeTextFilter, kTextExt, exportPath, textFolder);
   std::string chosen;
   if (!prompts().ChooseFile(this, request, chosen)) return;
   exportPath = chosen;
@@ -162,9 +166,15 @@ void CMainDlg::OnExport() {
 }
 
 bool CMainDlg::ExportText() {
-  const bool forTranslation = prompts().AskYesNo(this, QString::fromUtf8(kExportQuestion),
-                                                 QString::fromUtf8(kExportCaption));
-  if (!context_.document.Export(exportPath.c_str(), !forTranslation)) {
+  // PO, XLIFF and CSV are translation formats: the question of the plain text forms is not asked.
+  const bool exchangeFile = app::IsExchangeFile(exportPath);
+  const bool exported =
+      exchangeFile
+          ? app::ExportExchangeFile(context_.document, exportPath, currentPath)
+          : context_.document.Export(exportPath.c_str(),
+                                     !prompts().AskYesNo(this, QString::fromUtf8(kExportQuestion),
+                                                         QString::fromUtf8(kExportCaption)));
+  if (!exported) {
     prompts().Message(this, WithPath(kExportError, exportPath));
     return false;
   }

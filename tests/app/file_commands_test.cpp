@@ -434,7 +434,9 @@ TEST_F(FileCommandsTest, ImportAsksForAnExistingTextFileFromTheImportPathAndText
   const toolkit::FileDialogRequest& request = Records()[0].file;
   EXPECT_FALSE(request.save);
   EXPECT_EQ(request.title, "텍스트 파일 열기");
-  EXPECT_EQ(request.filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
+  EXPECT_EQ(request.filter,
+            "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
+            "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||");
   EXPECT_EQ(request.defaultExt, "txt");
   EXPECT_EQ(request.fileName, "/texts/last.txt");
   EXPECT_EQ(request.folder, "/texts");
@@ -526,7 +528,9 @@ TEST_F(FileCommandsTest, ExportAsksForATextFileToWriteFromTheExportPathAndTextFo
   const toolkit::FileDialogRequest& request = Records()[0].file;
   EXPECT_TRUE(request.save);
   EXPECT_EQ(request.title, "텍스트 파일 저장");
-  EXPECT_EQ(request.filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
+  EXPECT_EQ(request.filter,
+            "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
+            "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||");
   EXPECT_EQ(request.defaultExt, "txt");
   EXPECT_EQ(request.fileName, "/texts/last.txt");
   EXPECT_EQ(request.folder, "/texts");
