@@ -32,3 +32,10 @@ int FuzzConfig(const uint8_t* data, size_t size);
 // Builds a document from the input (roundtrip_builder.h), saves it, loads it back and compares,
 // and reads every line through ReadItem.
 int FuzzRoundTrip(const uint8_t* data, size_t size);
+
+// The exchange readers on the input as a whole file of their format: accepted texts are clean
+// UTF-8, the writer of the same format gives back what the reader read, and an import into a
+// fixed small document applies or changes nothing (exchange_target.cpp).
+int FuzzPo(const uint8_t* data, size_t size);
+int FuzzXliff(const uint8_t* data, size_t size);
+int FuzzCsv(const uint8_t* data, size_t size);
