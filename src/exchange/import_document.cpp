@@ -125,10 +125,11 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   seen.reserve(units.size());
   std::string bytes;
   for (ImportUnit& unit : units) {
-    const std::string where = name + ":" + std::to_string(unit.line) + ": ID " +
-                              std::to_string(unit.id);
+    const auto where = [&name, &unit] {
+      return name + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id);
+    };
     if (!seen.insert(unit.id).second) {
-      report.error = where + " appears more than once";
+      report.error = where() + " appears more than once";
       return false;
     }
     const LinePos line = doc.FindItem(unit.id);
@@ -155,7 +156,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
     }
     if (outcome == Outcome::kApplied) {
       if (!recoder.FromUtf8(unit.target, bytes)) {
-        report.error = where + ": the translation cannot be written in " + recoder.codeset();
+        report.error = where() + ": the translation cannot be written in " + recoder.codeset();
         return false;
       }
       changes.push_back(Change{line, CPlainString()});
