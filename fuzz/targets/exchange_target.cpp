@@ -52,7 +52,7 @@ void CheckWriterAgrees(Format format, const std::vector<ImportUnit>& units) {
     out.text = unit.source;
     out.hasTarget = true;
     out.target = unit.target;
-    out.notes.push_back("plot: P");
+    out.notes = "plot: P";
     set.units.push_back(std::move(out));
   }
   std::vector<ImportUnit> again;

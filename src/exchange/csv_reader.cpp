@@ -6,6 +6,7 @@
 //
 // The line ID is taken from the ID column, else from context, else from the digits after the last
 // colon of location. The fuzzy column is empty, 0, false, no (not fuzzy) or 1, true, yes, fuzzy.
+#include <algorithm>
 #include <cctype>
 
 #include "exchange/exchange_units.h"
@@ -146,6 +147,9 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
     return parser.Fail(0, "the header lacks source, target or an ID, context or location column");
   }
   const size_t columns = fields.size();
+  // Record lines are counted forward from the previous record, never from the start.
+  size_t counted = 0;
+  long line = 1;
   while (parser.Next(fields)) {
     const size_t at = parser.recordOffset();
     if (fields.size() == 1 && fields[0].empty()) continue;  // an empty line
@@ -154,8 +158,9 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
                                  " fields where the header has " + std::to_string(columns));
     }
     ImportUnit unit;
-    long column;
-    LineAndColumn(data, at, unit.line, column);
+    line += static_cast<long>(std::count(data.begin() + counted, data.begin() + at, '\n'));
+    counted = at;
+    unit.line = line;
     bool found = false;
     if (id >= 0 && !fields[id].empty()) {
       found = ParseId(fields[id], unit.id);

@@ -28,13 +28,11 @@ std::string WriteCsv(const ExportSet& set) {
   std::string out;
   size_t estimate = 256;
   for (const ExportUnit& unit : set.units) {
-    estimate += 64 + set.original.size() + unit.text.size() + unit.target.size();
-    for (const std::string& note : unit.notes) estimate += note.size() + 1;
+    estimate += 64 + set.original.size() + unit.text.size() + unit.target.size() + unit.notes.size();
   }
   out.reserve(estimate);
   out += "\xEF\xBB\xBF"
          "location,source,target,ID,fuzzy,context,translator_comments,developer_comments\r\n";
-  std::string notes;
   for (const ExportUnit& unit : set.units) {
     const std::string id = std::to_string(unit.id);
     AppendField(out, set.original + ":" + id);
@@ -47,12 +45,7 @@ std::string WriteCsv(const ExportSet& set) {
     out += ",False,";
     out += id;
     out += ",,";
-    notes.clear();
-    for (const std::string& note : unit.notes) {
-      if (!notes.empty()) notes += '\n';
-      notes += note;
-    }
-    AppendField(out, notes);
+    AppendField(out, unit.notes);
     out += "\r\n";
   }
   return out;

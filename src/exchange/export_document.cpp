@@ -1,5 +1,6 @@
 // Export: the document's plots and lines, in document order, to ExportSet, then to bytes and to
 // the file through the safe replace routine.
+#include <type_traits>
 #include <unordered_map>
 
 #include "exchange/exchange.h"
@@ -39,21 +40,33 @@ std::string Shorten(const std::string& utf8) {
   return utf8;
 }
 
+void AddNote(std::string& notes, const char* label, const std::string& value) {
+  if (!notes.empty()) notes += '\n';
+  notes += label;
+  notes += ": ";
+  notes += value;
+}
+
 class Collector {
  public:
   Collector(const Recoder& recoder, std::string& error) : recoder_(recoder), error_(error) {}
 
-  bool Convert(const CPlainString& bytes, std::string& out, const std::string& what) {
+  // `what` is built only when the conversion fails; a string or a callable giving one.
+  template <typename What>
+  bool Convert(const CPlainString& bytes, std::string& out, const What& what) {
     if (recoder_.ToUtf8(std::string_view(bytes.c_str(), bytes.GetLength()), out)) return true;
-    error_ = what + " is not valid " + recoder_.codeset() + " text";
+    if constexpr (std::is_invocable_v<What>) {
+      error_ = what() + " is not valid " + recoder_.codeset() + " text";
+    } else {
+      error_ = std::string(what) + " is not valid " + recoder_.codeset() + " text";
+    }
     return false;
   }
 
   bool Notes(const CDlgItem& line, const CDlgItem* previous, const std::string& plot,
              ExportUnit& unit) {
-    const std::string where = "ID " + std::to_string(line.id);
-    std::string value;
-    unit.notes.push_back("plot: " + OneLine(plot));
+    std::string& value = value_;
+    AddNote(unit.notes, "plot", OneLine(plot));
     const struct {
       const char* label;
       const CPlainString& field;
@@ -61,21 +74,24 @@ class Collector {
                   {"sound", line.sound}};
     for (const auto& field : fields) {
       if (field.field.IsEmpty()) continue;
-      if (!Convert(field.field, value, where + ": " + field.label)) return false;
-      unit.notes.push_back(std::string(field.label) + ": " + OneLine(value));
+      if (!Convert(field.field, value,
+                   [&] { return "ID " + std::to_string(line.id) + ": " + field.label; })) {
+        return false;
+      }
+      AddNote(unit.notes, field.label, OneLine(value));
     }
     // An empty previous line without a speaker would give an empty note; it is left out.
     if (previous != nullptr && !(previous->speaker.IsEmpty() && previous->text.IsEmpty())) {
       std::string speaker;
       std::string text;
-      const std::string prevWhere = "ID " + std::to_string(previous->id);
-      if (!Convert(previous->speaker, speaker, prevWhere + ": speaker") ||
-          !Convert(previous->text, text, prevWhere + ": text")) {
+      const auto prevWhere = [previous] { return "ID " + std::to_string(previous->id); };
+      if (!Convert(previous->speaker, speaker, [&] { return prevWhere() + ": speaker"; }) ||
+          !Convert(previous->text, text, [&] { return prevWhere() + ": text"; })) {
         return false;
       }
       std::string shown = Shorten(OneLine(text));
       if (!speaker.empty()) shown = OneLine(speaker) + ": " + shown;
-      unit.notes.push_back("previous: " + shown);
+      AddNote(unit.notes, "previous", shown);
     }
     return true;
   }
@@ -83,6 +99,7 @@ class Collector {
  private:
   const Recoder& recoder_;
   std::string& error_;
+  std::string value_;
 };
 
 std::string BaseName(const std::string& path) {
@@ -120,7 +137,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
     for (auto m = plot.members.GetHeadPosition(); m != nullptr;) {
       const LinePos pos = plot.members.GetNext(m);
       const CDlgItem& line = doc.GetItem(pos);
-      const std::string where = "ID " + std::to_string(line.id);
+      const auto where = [&line] { return "ID " + std::to_string(line.id); };
       if (line.id < 0) {
         error = "plot " + plotName + " holds a line without an ID";
         return false;
@@ -128,7 +145,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
       const auto [it, added] = seen.emplace(line.id, pos);
       if (!added) {
         if (it->second != pos) {
-          error = where + " is used by more than one line";
+          error = where() + " is used by more than one line";
           return false;
         }
         previous = &line;
@@ -137,13 +154,14 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
       ExportUnit unit;
       unit.id = line.id;
       unit.plot = static_cast<int>(set.plots.size()) - 1;
-      if (!collect.Convert(line.text, unit.text, where + ": text")) return false;
+      if (!collect.Convert(line.text, unit.text, [&] { return where() + ": text"; })) return false;
       if (options.translation != nullptr) {
         const LinePos t = options.translation->FindItem(line.id);
         if (t != nullptr) {
           unit.hasTarget = true;
           const CDlgItem& translated = options.translation->GetLines().GetAt(t);
-          if (!collect.Convert(translated.text, unit.target, where + ": translation")) {
+          if (!collect.Convert(translated.text, unit.target,
+                               [&] { return where() + ": translation"; })) {
             return false;
           }
         }

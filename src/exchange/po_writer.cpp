@@ -73,8 +73,7 @@ std::string WritePo(const ExportSet& set) {
   std::string out;
   size_t estimate = 512;
   for (const ExportUnit& unit : set.units) {
-    estimate += 64 + unit.text.size() * 2 + unit.target.size() * 2;
-    for (const std::string& note : unit.notes) estimate += note.size() + 4;
+    estimate += 64 + unit.text.size() * 2 + unit.target.size() * 2 + unit.notes.size() * 2;
   }
   out.reserve(estimate);
   const std::string header = "Project-Id-Version: " + FieldValue(set.gameName) +
@@ -87,10 +86,14 @@ std::string WritePo(const ExportSet& set) {
   const std::string reference = "#: " + ReferenceName(set.original) + ":";
   for (const ExportUnit& unit : set.units) {
     out += '\n';
-    for (const std::string& note : unit.notes) {
+    size_t start = 0;
+    while (start < unit.notes.size()) {
+      size_t end = unit.notes.find('\n', start);
+      if (end == std::string::npos) end = unit.notes.size();
       out += "#. ";
-      out += note;
+      out.append(unit.notes, start, end - start);
       out += '\n';
+      start = end + 1;
     }
     const std::string id = std::to_string(unit.id);
     out += reference;

@@ -80,8 +80,7 @@ std::string WriteXliff(const ExportSet& set) {
   std::string out;
   size_t estimate = 1024;
   for (const ExportUnit& unit : set.units) {
-    estimate += 160 + unit.text.size() + unit.target.size();
-    for (const std::string& note : unit.notes) estimate += note.size() + 40;
+    estimate += 160 + unit.text.size() + unit.target.size() + unit.notes.size() * 2;
   }
   out.reserve(estimate);
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -112,10 +111,15 @@ std::string WriteXliff(const ExportSet& set) {
       AppendXml(out, unit.target, true);
       out += "</target>\n";
     }
-    for (const std::string& note : unit.notes) {
+    const std::string_view notes(unit.notes);
+    size_t start = 0;
+    while (start < notes.size()) {
+      size_t end = notes.find('\n', start);
+      if (end == std::string_view::npos) end = notes.size();
       out += "     <note from=\"developer\">";
-      AppendXml(out, note, false);
+      AppendXml(out, notes.substr(start, end - start), false);
       out += "</note>\n";
+      start = end + 1;
     }
     out += "    </trans-unit>\n";
   }
