@@ -142,8 +142,9 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       outcome = Outcome::kFuzzy;
     } else {
       const CPlainString& current = doc.GetItem(line).text;
-      if (!recoder.FromUtf8(unit.source, bytes) ||
-          std::string_view(current.c_str(), current.GetLength()) != bytes) {
+      const std::string_view now(current.c_str(), current.GetLength());
+      if (recoder.identity() ? now != unit.source
+                             : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
         outcome = Outcome::kStale;
       }
     }
@@ -155,7 +156,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       case Outcome::kUnknown: ++report.unknown; break;
     }
     if (outcome == Outcome::kApplied) {
-      if (!recoder.FromUtf8(unit.target, bytes)) {
+      if (!recoder.FromValidUtf8(unit.target, bytes)) {
         report.error = where() + ": the translation cannot be written in " + recoder.codeset();
         return false;
       }
@@ -166,7 +167,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       }
     } else if (outcome != Outcome::kUntranslated) {
       ImportReport::Note note{unit.id, outcome, std::string()};
-      if (!recoder.FromUtf8(unit.target, note.target)) note.target = unit.target;
+      if (!recoder.FromValidUtf8(unit.target, note.target)) note.target = unit.target;
       report.notes.push_back(std::move(note));
     }
     unit = ImportUnit();  // release the texts as they are used

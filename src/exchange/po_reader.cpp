@@ -103,6 +103,7 @@ class PoParser {
   bool QuotedInto(size_t at, std::string& out) {
     size_t i = at + 1;
     const size_t before = out.size();
+    bool byteEscape = false;  // the file is valid UTF-8; only escaped bytes can break that
     while (true) {
       if (i >= line_.size()) return Fail(at, "unterminated string");
       const char c = line_[i];
@@ -143,11 +144,12 @@ class PoParser {
       if (digits == 0) return Fail(i - 1, "unknown escape sequence");
       if (value == 0 || value > 0xFF) return Fail(i - 1, "escape of a NUL or out of range");
       out += static_cast<char>(value);
+      if (value >= 0x80) byteEscape = true;
     }
     const size_t rest = line_.find_first_not_of(" \t", i + 1);
     if (rest != std::string_view::npos) return Fail(rest, "text after the closing quote");
     if (out.find('\0', before) != std::string::npos) return Fail(at, "a NUL byte in a string");
-    if (ValidUtf8Prefix(std::string_view(out).substr(before)) != out.size() - before) {
+    if (byteEscape && ValidUtf8Prefix(std::string_view(out).substr(before)) != out.size() - before) {
       return Fail(at, "escapes that form invalid UTF-8");
     }
     return true;

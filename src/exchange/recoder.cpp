@@ -5,6 +5,8 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace exchange {
 namespace {
@@ -77,6 +79,10 @@ bool Recoder::ToUtf8(std::string_view bytes, std::string& out) const {
 
 bool Recoder::FromUtf8(std::string_view utf8, std::string& out) const {
   if (ValidUtf8Prefix(utf8) != utf8.size()) return false;
+  return FromValidUtf8(utf8, out);
+}
+
+bool Recoder::FromValidUtf8(std::string_view utf8, std::string& out) const {
   if (identity_) {
     out.assign(utf8);
     return true;
@@ -89,6 +95,14 @@ size_t ValidUtf8Prefix(std::string_view text) {
   const size_t n = text.size();
   size_t i = 0;
   while (i < n) {
+    // Runs of ASCII (markup, IDs, Latin texts) are checked eight bytes at a time.
+    while (i + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      i += 8;
+    }
+    if (i >= n) break;
     const unsigned char c = p[i];
     if (c < 0x80) {
       ++i;

@@ -29,6 +29,8 @@ class Recoder {
   // False when `bytes` is not valid in the code page (resp. in UTF-8, or not representable).
   [[nodiscard]] bool ToUtf8(std::string_view bytes, std::string& out) const;
   [[nodiscard]] bool FromUtf8(std::string_view utf8, std::string& out) const;
+  // The same for text already known to be valid UTF-8 (what the readers return).
+  [[nodiscard]] bool FromValidUtf8(std::string_view utf8, std::string& out) const;
 
  private:
   std::string codeset_;
