@@ -48,7 +48,8 @@ std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& st
   if (translated.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
   const bench::Translation translation = bench::TranslateAll(translated, 7);
   for (size_t k = 0; k < translation.ids.size(); ++k) {
-    translated.GetItem(translated.FindItem(translation.ids[k])).SetText(translation.texts[k].c_str());
+    translated.GetItem(translated.FindItem(translation.ids[k]))
+        .SetText(translation.texts[k].c_str());
   }
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");

@@ -22,18 +22,24 @@ using exchange::ImportUnit;
 bool Read(Format format, std::string_view data, std::vector<ImportUnit>& units) {
   exchange::ParseFailure failure;
   switch (format) {
-    case Format::kPo: return exchange::ReadPo(data, units, failure);
-    case Format::kXliff: return exchange::ReadXliff(data, units, failure);
-    case Format::kCsv: return exchange::ReadCsv(data, units, failure);
+    case Format::kPo:
+      return exchange::ReadPo(data, units, failure);
+    case Format::kXliff:
+      return exchange::ReadXliff(data, units, failure);
+    case Format::kCsv:
+      return exchange::ReadCsv(data, units, failure);
   }
   return false;
 }
 
 std::string Write(Format format, const exchange::ExportSet& set) {
   switch (format) {
-    case Format::kPo: return exchange::WritePo(set);
-    case Format::kXliff: return exchange::WriteXliff(set);
-    case Format::kCsv: return exchange::WriteCsv(set);
+    case Format::kPo:
+      return exchange::WritePo(set);
+    case Format::kXliff:
+      return exchange::WriteXliff(set);
+    case Format::kCsv:
+      return exchange::WriteCsv(set);
   }
   return std::string();
 }
@@ -103,6 +109,12 @@ int Run(Format format, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-int FuzzPo(const uint8_t* data, size_t size) { return Run(Format::kPo, data, size); }
-int FuzzXliff(const uint8_t* data, size_t size) { return Run(Format::kXliff, data, size); }
-int FuzzCsv(const uint8_t* data, size_t size) { return Run(Format::kCsv, data, size); }
+int FuzzPo(const uint8_t* data, size_t size) {
+  return Run(Format::kPo, data, size);
+}
+int FuzzXliff(const uint8_t* data, size_t size) {
+  return Run(Format::kXliff, data, size);
+}
+int FuzzCsv(const uint8_t* data, size_t size) {
+  return Run(Format::kCsv, data, size);
+}

@@ -90,8 +90,7 @@ class CsvParser {
         ++pos_;
         continue;
       }
-      if (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' &&
-          data_[pos_] != '\n') {
+      if (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n') {
         return Fail(pos_, "text after the closing quote of a field");
       }
       return true;
@@ -169,8 +168,8 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
     } else if (location >= 0) {
       const std::string& where = fields[location];
       const size_t colon = where.rfind(':');
-      found = colon != std::string::npos &&
-              ParseId(std::string_view(where).substr(colon + 1), unit.id);
+      found =
+          colon != std::string::npos && ParseId(std::string_view(where).substr(colon + 1), unit.id);
     }
     if (!found) return parser.Fail(at, "a record without a line ID");
     if (fuzzy >= 0 && !ParseFuzzy(fields[fuzzy], unit.fuzzy)) {

@@ -28,11 +28,13 @@ std::string WriteCsv(const ExportSet& set) {
   std::string out;
   size_t estimate = 256;
   for (const ExportUnit& unit : set.units) {
-    estimate += 64 + set.original.size() + unit.text.size() + unit.target.size() + unit.notes.size();
+    estimate +=
+        64 + set.original.size() + unit.text.size() + unit.target.size() + unit.notes.size();
   }
   out.reserve(estimate);
-  out += "\xEF\xBB\xBF"
-         "location,source,target,ID,fuzzy,context,translator_comments,developer_comments\r\n";
+  out +=
+      "\xEF\xBB\xBF"
+      "location,source,target,ID,fuzzy,context,translator_comments,developer_comments\r\n";
   for (const ExportUnit& unit : set.units) {
     const std::string id = std::to_string(unit.id);
     AppendField(out, set.original + ":" + id);

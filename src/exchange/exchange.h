@@ -24,8 +24,8 @@ inline constexpr long long kMaxImportBytes = 1LL << 30;
 [[nodiscard]] bool FormatFromName(const std::string& name, Format& format);
 
 struct ExportOptions {
-  std::string codeset;                  // the document's code page; empty: the locale's
-  std::string original;                 // the .dlg file's path; its name goes into the file
+  std::string codeset;   // the document's code page; empty: the locale's
+  std::string original;  // the .dlg file's path; its name goes into the file
   std::string sourceLang = "und";
   std::string targetLang = "und";
   const CDlgFile* translation = nullptr;  // fills the targets, matched by ID

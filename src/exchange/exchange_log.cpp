@@ -13,8 +13,8 @@ bool WriteImportLog(const std::string& folder, const ImportReport& report) {
   interchange::TextFileWriter log;
   if (!log.Open(path.c_str(), false)) return false;
   for (const ImportReport::Note& note : report.notes) {
-    const std::string entry = std::to_string(note.id) + "\n " + OutcomeName(note.outcome) + ": " +
-                              note.target + "\n";
+    const std::string entry =
+        std::to_string(note.id) + "\n " + OutcomeName(note.outcome) + ": " + note.target + "\n";
     log.Write(entry.data(), entry.size());
   }
   return log.Close();

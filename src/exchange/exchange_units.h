@@ -13,9 +13,9 @@ enum class Format { kPo, kXliff, kCsv };
 // One line of the document as a translator sees it.
 struct ExportUnit {
   int id = -1;
-  int plot = 0;                    // index into ExportSet::plots
-  std::string text;                // the source
-  bool hasTarget = false;          // a translation was given (it may be empty)
+  int plot = 0;            // index into ExportSet::plots
+  std::string text;        // the source
+  bool hasTarget = false;  // a translation was given (it may be empty)
   std::string target;
   // Context items, each "label: value" on a line of its own, joined by LF (docs/exchange.md).
   // One string rather than one per item: an export of 100 000 lines allocates a lot less.
@@ -23,7 +23,7 @@ struct ExportUnit {
 };
 
 struct ExportSet {
-  std::string original;            // the document's file name, as PO references and XLIFF name it
+  std::string original;  // the document's file name, as PO references and XLIFF name it
   std::string gameName;
   std::string sourceLang = "und";
   std::string targetLang = "und";

@@ -65,20 +65,19 @@ class Collector {
 
   bool Notes(const CDlgItem& line, const CDlgItem* previous, const std::string& plot,
              ExportUnit& unit) {
-    std::string& value = value_;
     AddNote(unit.notes, "plot", OneLine(plot));
     const struct {
       const char* label;
       const CPlainString& field;
-    } fields[] = {{"speaker", line.speaker}, {"expression", line.expression},
-                  {"sound", line.sound}};
+    } fields[] = {
+        {"speaker", line.speaker}, {"expression", line.expression}, {"sound", line.sound}};
     for (const auto& field : fields) {
       if (field.field.IsEmpty()) continue;
-      if (!Convert(field.field, value,
+      if (!Convert(field.field, value_,
                    [&] { return "ID " + std::to_string(line.id) + ": " + field.label; })) {
         return false;
       }
-      AddNote(unit.notes, field.label, OneLine(value));
+      AddNote(unit.notes, field.label, OneLine(value_));
     }
     // An empty previous line without a speaker would give an empty note; it is left out.
     if (previous != nullptr && !(previous->speaker.IsEmpty() && previous->text.IsEmpty())) {
@@ -99,7 +98,7 @@ class Collector {
  private:
   const Recoder& recoder_;
   std::string& error_;
-  std::string value_;
+  std::string value_;  // reused for each field, so that a line allocates only what it keeps
 };
 
 std::string BaseName(const std::string& path) {
@@ -109,8 +108,7 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
-                  std::string& error) {
+bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, std::string& error) {
   Recoder recoder(options.codeset);
   if (!recoder.ok()) {
     error = "unknown encoding " + recoder.codeset();
@@ -118,7 +116,8 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
   }
   Collector collect(recoder, error);
   set = ExportSet();
-  set.original = options.original.empty() ? std::string("document.dlg") : BaseName(options.original);
+  set.original =
+      options.original.empty() ? std::string("document.dlg") : BaseName(options.original);
   set.sourceLang = options.sourceLang.empty() ? "und" : options.sourceLang;
   set.targetLang = options.targetLang.empty() ? "und" : options.targetLang;
   if (!collect.Convert(doc.GetGameName(), set.gameName, "the game name")) return false;
@@ -129,7 +128,8 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
   for (PlotPos p = doc.GetFirstPlot(); p != nullptr;) {
     CDlgPlot& plot = doc.GetNextPlot(p);
     std::string plotName;
-    if (!collect.Convert(plot.name, plotName, "the name of plot " + std::to_string(set.plots.size() + 1))) {
+    if (!collect.Convert(plot.name, plotName,
+                         "the name of plot " + std::to_string(set.plots.size() + 1))) {
       return false;
     }
     set.plots.push_back(plotName);
@@ -180,15 +180,20 @@ bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
   if (!CollectUnits(doc, options, set, error)) return false;
   std::string bytes;
   switch (format) {
-    case Format::kPo: bytes = WritePo(set); break;
-    case Format::kXliff: bytes = WriteXliff(set); break;
-    case Format::kCsv: bytes = WriteCsv(set); break;
+    case Format::kPo:
+      bytes = WritePo(set);
+      break;
+    case Format::kXliff:
+      bytes = WriteXliff(set);
+      break;
+    case Format::kCsv:
+      bytes = WriteCsv(set);
+      break;
   }
   set = ExportSet();  // the file's bytes are all that is needed from here on
-  const platform::ReplaceResult result =
-      platform::ReplaceFile(path.c_str(), [&bytes](std::FILE* file) {
-        return platform::WriteBytes(file, bytes.data(), bytes.size());
-      });
+  const platform::ReplaceResult result = platform::ReplaceFile(
+      path.c_str(),
+      [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
   if (result != platform::ReplaceResult::kReplaced) {
     error = path + ": cannot write the file";
     return false;

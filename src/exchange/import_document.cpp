@@ -3,12 +3,12 @@
 //  2. check that no ID repeats, classify every entry and build each new text in the document's
 //     code page (a translation the code page cannot hold stops here, naming the ID);
 //  3. swap the built texts into their lines, which cannot fail.
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <strings.h>
 #include <unordered_set>
 
 #include "exchange/exchange.h"
@@ -77,11 +77,16 @@ bool FormatFromName(const std::string& name, Format& format) {
 
 const char* OutcomeName(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kApplied: return "applied";
-    case Outcome::kUntranslated: return "untranslated";
-    case Outcome::kFuzzy: return "fuzzy";
-    case Outcome::kStale: return "stale";
-    case Outcome::kUnknown: return "unknown";
+    case Outcome::kApplied:
+      return "applied";
+    case Outcome::kUntranslated:
+      return "untranslated";
+    case Outcome::kFuzzy:
+      return "fuzzy";
+    case Outcome::kStale:
+      return "stale";
+    case Outcome::kUnknown:
+      return "unknown";
   }
   return "";
 }
@@ -105,9 +110,15 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   ParseFailure failure;
   bool parsed = false;
   switch (format) {
-    case Format::kPo: parsed = ReadPo(data, units, failure); break;
-    case Format::kXliff: parsed = ReadXliff(data, units, failure); break;
-    case Format::kCsv: parsed = ReadCsv(data, units, failure); break;
+    case Format::kPo:
+      parsed = ReadPo(data, units, failure);
+      break;
+    case Format::kXliff:
+      parsed = ReadXliff(data, units, failure);
+      break;
+    case Format::kCsv:
+      parsed = ReadCsv(data, units, failure);
+      break;
   }
   if (!parsed) {
     report.error = name + ":" + std::to_string(failure.line) + ":" +
@@ -149,11 +160,21 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       }
     }
     switch (outcome) {
-      case Outcome::kApplied: ++report.applied; break;
-      case Outcome::kUntranslated: ++report.untranslated; break;
-      case Outcome::kFuzzy: ++report.fuzzy; break;
-      case Outcome::kStale: ++report.stale; break;
-      case Outcome::kUnknown: ++report.unknown; break;
+      case Outcome::kApplied:
+        ++report.applied;
+        break;
+      case Outcome::kUntranslated:
+        ++report.untranslated;
+        break;
+      case Outcome::kFuzzy:
+        ++report.fuzzy;
+        break;
+      case Outcome::kStale:
+        ++report.stale;
+        break;
+      case Outcome::kUnknown:
+        ++report.unknown;
+        break;
     }
     if (outcome == Outcome::kApplied) {
       if (!recoder.FromValidUtf8(unit.target, bytes)) {

@@ -93,9 +93,12 @@ class PoParser {
 
   std::string& Current() {
     switch (field_) {
-      case Field::kContext: return context_;
-      case Field::kId: return source_;
-      default: return target_;
+      case Field::kContext:
+        return context_;
+      case Field::kId:
+        return source_;
+      default:
+        return target_;
     }
   }
 
@@ -116,15 +119,43 @@ class PoParser {
       if (++i >= line_.size()) return Fail(i - 1, "unterminated string");
       const char e = line_[i];
       switch (e) {
-        case 'a': out += '\a'; ++i; continue;
-        case 'b': out += '\b'; ++i; continue;
-        case 't': out += '\t'; ++i; continue;
-        case 'n': out += '\n'; ++i; continue;
-        case 'v': out += '\v'; ++i; continue;
-        case 'f': out += '\f'; ++i; continue;
-        case 'r': out += '\r'; ++i; continue;
-        case '\\': case '"': case '\'': case '?': out += e; ++i; continue;
-        default: break;
+        case 'a':
+          out += '\a';
+          ++i;
+          continue;
+        case 'b':
+          out += '\b';
+          ++i;
+          continue;
+        case 't':
+          out += '\t';
+          ++i;
+          continue;
+        case 'n':
+          out += '\n';
+          ++i;
+          continue;
+        case 'v':
+          out += '\v';
+          ++i;
+          continue;
+        case 'f':
+          out += '\f';
+          ++i;
+          continue;
+        case 'r':
+          out += '\r';
+          ++i;
+          continue;
+        case '\\':
+        case '"':
+        case '\'':
+        case '?':
+          out += e;
+          ++i;
+          continue;
+        default:
+          break;
       }
       int value = 0;
       int digits = 0;
@@ -149,7 +180,8 @@ class PoParser {
     const size_t rest = line_.find_first_not_of(" \t", i + 1);
     if (rest != std::string_view::npos) return Fail(rest, "text after the closing quote");
     if (out.find('\0', before) != std::string::npos) return Fail(at, "a NUL byte in a string");
-    if (byteEscape && ValidUtf8Prefix(std::string_view(out).substr(before)) != out.size() - before) {
+    if (byteEscape &&
+        ValidUtf8Prefix(std::string_view(out).substr(before)) != out.size() - before) {
       return Fail(at, "escapes that form invalid UTF-8");
     }
     return true;
@@ -165,7 +197,8 @@ class PoParser {
         size_t end = c.find(',', i);
         if (end == std::string_view::npos) end = c.size();
         std::string_view flag = c.substr(i, end - i);
-        while (!flag.empty() && (flag.front() == ' ' || flag.front() == '\t')) flag.remove_prefix(1);
+        while (!flag.empty() && (flag.front() == ' ' || flag.front() == '\t'))
+          flag.remove_prefix(1);
         while (!flag.empty() && (flag.back() == ' ' || flag.back() == '\t')) flag.remove_suffix(1);
         if (flag == "fuzzy") fuzzy_ = true;
         i = end + 1;

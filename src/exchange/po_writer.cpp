@@ -13,16 +13,35 @@ namespace {
 void AppendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {
-      case '\a': out += "\\a"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\v': out += "\\v"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      default: out += c;
+      case '\a':
+        out += "\\a";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\v':
+        out += "\\v";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -80,7 +99,8 @@ std::string WritePo(const ExportSet& set) {
                              "\nLanguage: " + FieldValue(set.targetLang) +
                              "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
                              "Content-Transfer-Encoding: 8bit\nX-Generator: Parlatrix\n"
-                             "X-Source-Language: " + FieldValue(set.sourceLang) + "\n";
+                             "X-Source-Language: " +
+                             FieldValue(set.sourceLang) + "\n";
   out += "msgid \"\"\n";
   AppendString(out, "msgstr", header);
   const std::string reference = "#: " + ReferenceName(set.original) + ":";

@@ -11,7 +11,9 @@
 namespace exchange {
 namespace {
 
-iconv_t Handle(void* cd) { return static_cast<iconv_t>(cd); }
+iconv_t Handle(void* cd) {
+  return static_cast<iconv_t>(cd);
+}
 
 void* Open(const std::string& to, const std::string& from) {
   iconv_t cd = iconv_open(to.c_str(), from.c_str());

@@ -51,8 +51,8 @@ void AppendXml(std::string& out, std::string_view text, bool inText) {
     if (!IsXmlChar(cp)) {
       if (inText) {
         char buffer[48];
-        std::snprintf(buffer, sizeof(buffer), "<x id=\"c%d\" ctype=\"x-char-%04X\"/>", ++placeholder,
-                      cp);
+        std::snprintf(buffer, sizeof(buffer), "<x id=\"c%d\" ctype=\"x-char-%04X\"/>",
+                      ++placeholder, cp);
         out += buffer;
       } else {
         out += "\xEF\xBF\xBD";
@@ -61,14 +61,29 @@ void AppendXml(std::string& out, std::string_view text, bool inText) {
       continue;
     }
     switch (cp) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += inText ? "\"" : "&quot;"; break;
-      case '\r': out += "&#13;"; break;
-      case '\n': out += inText ? "\n" : "&#10;"; break;
-      case '\t': out += inText ? "\t" : "&#9;"; break;
-      default: out.append(text.substr(i, len));
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += inText ? "\"" : "&quot;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      case '\n':
+        out += inText ? "\n" : "&#10;";
+        break;
+      case '\t':
+        out += inText ? "\t" : "&#9;";
+        break;
+      default:
+        out.append(text.substr(i, len));
     }
     i += len;
   }
@@ -83,9 +98,10 @@ std::string WriteXliff(const ExportSet& set) {
     estimate += 160 + unit.text.size() + unit.target.size() + unit.notes.size() * 2;
   }
   out.reserve(estimate);
-  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">\n"
-         " <file original=\"";
+  out +=
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">\n"
+      " <file original=\"";
   AppendXml(out, set.original, false);
   out += "\" source-language=\"";
   AppendXml(out, set.sourceLang, false);

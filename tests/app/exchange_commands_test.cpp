@@ -111,8 +111,10 @@ TEST_F(ExchangeCommandsTest, ImportAppliesCurrentTranslationsAndLogsTheRestBesid
 TEST_F(ExchangeCommandsTest, MalformedImportAppliesNothingAndNamesTheFile) {
   CMainDlg& dialog = OpenDemo();
   const std::string po = folder_ + "/ko.po";
-  WriteFileBytes(po, "msgctxt \"0\"\nmsgid \"안녕\"\nmsgstr \"반가워\"\n\nmsgctxt \"0\"\nmsgid \"안녕\"\n"
-                     "msgstr \"again\"\n");
+  WriteFileBytes(
+      po,
+      "msgctxt \"0\"\nmsgid \"안녕\"\nmsgstr \"반가워\"\n\nmsgctxt \"0\"\nmsgid \"안녕\"\n"
+      "msgstr \"again\"\n");
   app_.prompts.QueueFile(po);
   Click(CMainDlg::kImport);
   EXPECT_EQ(app_.prompts.Texts(), Texts{"导入文本文件错误(" + po + ")!"});

@@ -47,8 +47,9 @@ TEST_F(DlgtoolExchange, ImportExitStatusTellsWhetherEverythingWasApplied) {
                  "msgctxt \"3\"\nmsgid \"x\"\nmsgstr \"셋\"\n");
   run = Run("import doc.dlg some.po --encoding UTF-8");
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_EQ(run.out, "2: stale\n3: unknown\n"
-                     "applied: 1, untranslated: 0, fuzzy: 0, stale: 1, unknown: 1\n");
+  EXPECT_EQ(run.out,
+            "2: stale\n3: unknown\n"
+            "applied: 1, untranslated: 0, fuzzy: 0, stale: 1, unknown: 1\n");
   CDlgFile doc;
   ASSERT_EQ(doc.Load(dir_.File("doc.dlg").c_str()), 1);
   EXPECT_STREQ(doc.GetItem(doc.FindItem(1)).text.c_str(), "하나");

@@ -2,7 +2,6 @@
 // entries, in each format; and that a malformed file, a repeated ID or a bad encoding applies
 // nothing at all.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -101,15 +100,17 @@ TEST_F(ExchangeImport, XliffStatesNewAndNeedsAreFuzzy) {
       "</trans-unit>\n</body></file></xliff>\n",
       Format::kXliff);
   ImportReport report;
-  ASSERT_TRUE(Import("<xliff><file><body><trans-unit id=\"5\"><source>old 5</source>"
-                     "<target state=\"new\">n</target></trans-unit></body></file></xliff>",
-                     Format::kXliff, report));
+  ASSERT_TRUE(
+      Import("<xliff><file><body><trans-unit id=\"5\"><source>old 5</source>"
+             "<target state=\"new\">n</target></trans-unit></body></file></xliff>",
+             Format::kXliff, report));
   EXPECT_EQ(report.fuzzy, 1);
 }
 
 TEST_F(ExchangeImport, CsvFuzzyColumnAndAnyColumnOrder) {
   ExpectOutcomes(
-      "\xEF\xBB\xBF" "ID,Fuzzy,Target,Source\r\n"
+      "\xEF\xBB\xBF"
+      "ID,Fuzzy,Target,Source\r\n"
       "1,,새 1,old 1\r\n2,False,새 2,older 2\r\n3,True,새 3,old 3\r\n4,0,,old 4\r\n"
       "99,no,유령,x\r\n",
       Format::kCsv);
@@ -134,21 +135,24 @@ TEST_F(ExchangeImport, MalformedFilesApplyNothingAndNameLineAndColumn) {
   ExpectRefused("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=EUC-KR\\n\"\n\n" + good,
                 Format::kPo, "in:1:1: the header names charset EUC-KR; only UTF-8 is read");
 
-  const std::string unit = "<trans-unit id=\"1\"><source>old 1</source><target>새</target>"
-                           "</trans-unit>";
+  const std::string unit =
+      "<trans-unit id=\"1\"><source>old 1</source><target>새</target>"
+      "</trans-unit>";
   ExpectRefused("<xliff><file><body>" + unit + "</body></file>", Format::kXliff,
                 "in:1:106: no element found");
-  ExpectRefused("<?xml version=\"1.0\"?>\n<!DOCTYPE xliff [<!ENTITY a \"aaaa\">]>\n"
-                "<xliff><file><body>" + unit + "</body></file></xliff>",
-                Format::kXliff, "in:2:17: a DOCTYPE is not accepted");
+  ExpectRefused(
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE xliff [<!ENTITY a \"aaaa\">]>\n"
+      "<xliff><file><body>" +
+          unit + "</body></file></xliff>",
+      Format::kXliff, "in:2:17: a DOCTYPE is not accepted");
   ExpectRefused("<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\"><xliff/>", Format::kXliff,
                 "in:1:44: a DOCTYPE is not accepted");
   ExpectRefused("<xliff><file><body>" + unit + unit + "</body></file></xliff>", Format::kXliff,
                 "in:1: ID 1 appears more than once");
-  ExpectRefused("<xliff><file><body><trans-unit id=\"1\"><source>old 1</source><target>a<ph "
-                "id=\"1\">{x}</ph></target></trans-unit></body></file></xliff>",
-                Format::kXliff,
-                "in:1:70: an inline <ph> this program cannot turn back into text");
+  ExpectRefused(
+      "<xliff><file><body><trans-unit id=\"1\"><source>old 1</source><target>a<ph "
+      "id=\"1\">{x}</ph></target></trans-unit></body></file></xliff>",
+      Format::kXliff, "in:1:70: an inline <ph> this program cannot turn back into text");
 
   ExpectRefused("ID,source,target\r\n1,old 1,\"새\"x\r\n", Format::kCsv,
                 "in:2:14: text after the closing quote of a field");
@@ -169,17 +173,17 @@ TEST_F(ExchangeImport, TextsConvertToTheDocumentCodePageOrNothingIsApplied) {
   // The document stores EUC-KR, as a Korean Windows game does; the file carries UTF-8.
   doc_.GetItem(doc_.FindItem(1)).SetText("\xC7\xD1");  // 한 in EUC-KR
   ImportReport report;
-  ASSERT_TRUE(Import("msgctxt \"1\"\nmsgid \"한\"\nmsgstr \"글\"\n", Format::kPo, report,
-                     "EUC-KR"))
+  ASSERT_TRUE(Import("msgctxt \"1\"\nmsgid \"한\"\nmsgstr \"글\"\n", Format::kPo, report, "EUC-KR"))
       << report.error;
   EXPECT_EQ(report.applied, 1);
   EXPECT_EQ(Text(1), "\xB1\xDB");  // 글 in EUC-KR
 
   // Simplified Chinese that EUC-KR cannot hold (its hanja 新 it can): refused, naming the ID,
   // and the good entry before it is not applied either.
-  ASSERT_FALSE(Import("msgctxt \"2\"\nmsgid \"old 2\"\nmsgstr \"新\"\n\n"
-                      "msgctxt \"3\"\nmsgid \"old 3\"\nmsgstr \"这个\"\n",
-                      Format::kPo, report, "EUC-KR"));
+  ASSERT_FALSE(
+      Import("msgctxt \"2\"\nmsgid \"old 2\"\nmsgstr \"新\"\n\n"
+             "msgctxt \"3\"\nmsgid \"old 3\"\nmsgstr \"这个\"\n",
+             Format::kPo, report, "EUC-KR"));
   EXPECT_EQ(report.error, "in:5: ID 3: the translation cannot be written in EUC-KR");
   EXPECT_EQ(Text(2), "old 2");
   EXPECT_EQ(Text(3), "old 3");
@@ -197,7 +201,8 @@ TEST_F(ExchangeImport, FilesOverOneGibibyteAreRefusedUnread) {
   ImportReport report;
   EXPECT_FALSE(exchange::ImportDocument(doc_, path, Format::kPo, "UTF-8", report));
   EXPECT_EQ(report.error, path + ": larger than 1 GiB; not read");
-  EXPECT_FALSE(exchange::ImportDocument(doc_, dir.File("missing.po"), Format::kPo, "UTF-8", report));
+  EXPECT_FALSE(
+      exchange::ImportDocument(doc_, dir.File("missing.po"), Format::kPo, "UTF-8", report));
   EXPECT_EQ(report.error, dir.File("missing.po") + ": cannot open the file");
 }
 

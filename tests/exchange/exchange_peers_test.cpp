@@ -28,12 +28,9 @@ struct Line {
 // Texts that break naive writers: CR LF inside and at either end, quotes, TAB, backslash, commas,
 // spaces at both ends, control bytes, Korean and Chinese, and an empty text.
 const std::vector<Line> kFirstPlot = {
-    {10, "첫 줄\r\n둘째 줄", "민준"},
-    {11, "He said \"hi\"\tand \\left, right", "서연"},
-    {12, "  spaces at both ends  ", ""},
-    {13, "ctl\x01 esc\x1b unit\x1f del\x7f end", "민준"},
-    {14, "中文对白，带标点。", "小明"},
-    {15, "", ""},
+    {10, "첫 줄\r\n둘째 줄", "민준"},    {11, "He said \"hi\"\tand \\left, right", "서연"},
+    {12, "  spaces at both ends  ", ""}, {13, "ctl\x01 esc\x1b unit\x1f del\x7f end", "민준"},
+    {14, "中文对白，带标点。", "小明"},  {15, "", ""},
     {16, "ends with a break\r\n", ""},
 };
 const std::vector<Line> kSecondPlot = {
@@ -43,7 +40,9 @@ const std::vector<Line> kSecondPlot = {
 
 constexpr char kSuffix[] = "]번역中文";
 
-std::string Translated(const std::string& text) { return "[" + text + kSuffix; }
+std::string Translated(const std::string& text) {
+  return "[" + text + kSuffix;
+}
 
 // Fills each entry's translation with "[" + source + "]번역中文".
 constexpr char kPolibTranslate[] = R"(
@@ -167,12 +166,13 @@ import polib, sys
 for e in polib.pofile(sys.argv[1]):
     refs = ' '.join(f + ':' + l for f, l in e.occurrences)
     print(e.msgctxt, e.msgid.encode('utf-8').hex(), refs, '|'.join(e.comment.split('\n')))
-)", "doc.po");
+)",
+                                "doc.po");
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected;
   for (const Line& line : AllLines()) {
-    expected += std::to_string(line.id) + " " + Hex(line.text) + " doc.dlg:" +
-                std::to_string(line.id) + " ";
+    expected += std::to_string(line.id) + " " + Hex(line.text) +
+                " doc.dlg:" + std::to_string(line.id) + " ";
     // Each line carries its plot, its speaker if any, and (after the first) the previous line.
     std::string comments = line.id < 20 ? "plot: 1장 \"첫\" 만남" : "plot: 2장";
     if (*line.speaker != '\0') comments += std::string("|speaker: ") + line.speaker;
@@ -202,7 +202,8 @@ TEST_F(ExchangePeers, XmllintValidatesTheXliffAgainstTheStrictSchema) {
   ASSERT_EQ(Sh("cp doc.dlg tr.dlg").status, 0);
   Export("doc.xlf");
   Export("full.xliff", "--translation tr.dlg --source-lang ko --target-lang zh-CN");
-  const std::string schema = std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff-core-1.2-strict.xsd";
+  const std::string schema =
+      std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff-core-1.2-strict.xsd";
   for (const char* file : {"doc.xlf", "full.xliff"}) {
     const PeerRun run = Sh("xmllint --nonet --noout --schema '" + schema + "' " + file);
     EXPECT_EQ(run.status, 0) << file << "\n" << run.err;
@@ -229,7 +230,8 @@ with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
 print(','.join(rows[0]))
 for r in rows[1:]:
     print(len(r), r[0], r[3], r[5], r[1].encode('utf-8').hex())
-)", "doc.csv");
+)",
+                                "doc.csv");
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected =
       "location,source,target,ID,fuzzy,context,translator_comments,developer_comments\n";
@@ -274,9 +276,10 @@ TEST_F(ExchangePeers, TranslateToolkitConvertersRoundTripWhatWeWrite) {
   Export("doc.po");
   Export("doc.xlf");
   ASSERT_EQ(Sh("cp doc.dlg orig.dlg").status, 0);
-  ASSERT_EQ(Sh("po2xliff --progress=none doc.po mid.xlf && xliff2po --progress=none mid.xlf back.po")
-                .status,
-            0);
+  ASSERT_EQ(
+      Sh("po2xliff --progress=none doc.po mid.xlf && xliff2po --progress=none mid.xlf back.po")
+          .status,
+      0);
   ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "back.po tr.po").status, 0);
   PeerRun run;
   ExpectAllTranslated(ImportTexts("tr.po", &run));

@@ -25,7 +25,9 @@ PeerRun RunPython(const std::string& dir, const std::string& script, const std::
   return RunIn(dir, "/usr/bin/python3 .peer-script.py " + args);
 }
 
-std::string Dlgtool() { return std::string("'") + DLGTOOL_PATH + "'"; }
+std::string Dlgtool() {
+  return std::string("'") + DLGTOOL_PATH + "'";
+}
 
 std::string Hex(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";

@@ -11,7 +11,9 @@ namespace dlgtool {
 namespace {
 
 // The document's code page is the user's locale codeset, as in the editor.
-void UseLocaleCodeset() { std::setlocale(LC_CTYPE, ""); }
+void UseLocaleCodeset() {
+  std::setlocale(LC_CTYPE, "");
+}
 
 bool ChooseFormat(const std::string& path, const std::string& forced, exchange::Format& format) {
   if (!forced.empty()) {
