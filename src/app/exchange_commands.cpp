@@ -22,7 +22,7 @@ bool ExportExchangeFile(CDlgFile& document, const std::string& path,
   options.original = documentPath;
   std::string error;
   if (!exchange::ExportDocument(document, path, format, options, error)) {
-    platform::DebugOutput("Exchange export: %s\n", error.c_str());
+    platform::DebugOutput("ExportExchangeFile() Error (0) : %s\n", error.c_str());
     return false;
   }
   return true;
@@ -34,13 +34,14 @@ bool ImportExchangeFile(CDlgFile& document, const std::string& path) {
   exchange::ImportReport report;
   if (!exchange::ImportDocument(document, path, format, toolkit::SystemCodePage().codeset(),
                                 report)) {
-    platform::DebugOutput("Exchange import: %s\n", report.error.c_str());
+    platform::DebugOutput("ImportExchangeFile() Error (0) : %s\n", report.error.c_str());
     // As with the plain text import, a failed import leaves no old entries in the log.
     (void)exchange::WriteImportLog(toolkit::FolderOf(path), exchange::ImportReport());
     return false;
   }
   if (!exchange::WriteImportLog(toolkit::FolderOf(path), report)) {
-    platform::DebugOutput("Exchange import: cannot write the import log beside %s\n", path.c_str());
+    platform::DebugOutput(
+        "ImportExchangeFile() Error (1) : Cannot write the import log beside(%s)\n", path.c_str());
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include "app/main_dlg.h"
 #include "app/test_app_context.h"
 #include "app/test_documents.h"
+#include "support/debug_capture.h"
 #include "support/temp_dir.h"
 #include "toolkit/scoped_codeset.h"
 
@@ -116,8 +117,11 @@ TEST_F(ExchangeCommandsTest, MalformedImportAppliesNothingAndNamesTheFile) {
       "msgctxt \"0\"\nmsgid \"안녕\"\nmsgstr \"반가워\"\n\nmsgctxt \"0\"\nmsgid \"안녕\"\n"
       "msgstr \"again\"\n");
   app_.prompts.QueueFile(po);
+  DebugCapture debug;
   Click(CMainDlg::kImport);
   EXPECT_EQ(app_.prompts.Texts(), Texts{"导入文本文件错误(" + po + ")!"});
+  EXPECT_EQ(debug.lines(), std::vector<std::string>{"ImportExchangeFile() Error (0) : " + po +
+                                                    ":5: ID 0 appears more than once\n"});
   EXPECT_EQ(Text(0), "안녕");
   EXPECT_FALSE(dialog.modified);
 }
