@@ -4,11 +4,13 @@
 // Values and controls are two copies (see toolkit/data_exchange.h). Bound: the game name (at most
 // kDlgGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a
 // save, at the start of Edit plot and of the close request; they are written when the window opens,
-// by New, by a successful load and at the end of every RefreshTitle.
+// by New, by a successful load and at the end of every RefreshTitle, which first takes the game
+// name and the multi-line flag from their controls unchecked, so that nothing typed is lost.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "toolkit/dialog.h"
@@ -77,7 +79,8 @@ class CMainDlg : public toolkit::CDialog {
   const std::string& textFolder() const { return textFolder_; }
   int versionNumber() const { return versionNumber_; }
   // The values a command starts from, for tests that set them up.
-  void SetGameName(const std::string& name) { gameName_ = name; }
+  // Also shows it in its field, which the next refresh reads back.
+  void SetGameName(const std::string& name);
   void SetDialogueFolder(const std::string& folder) { dialogueFolder_ = folder; }
   void SetTextFolder(const std::string& folder) { textFolder_ = folder; }
   void SetImportPath(const std::string& path) { importPath_ = path; }
@@ -130,6 +133,11 @@ class CMainDlg : public toolkit::CDialog {
   void ShowEmptyDocument();
   void FillPlotList();
   void RunAboutBox(const std::string& fileName, const std::string& folder);
+  // Where the line editor looks for the speaker configuration, in order.
+  std::vector<std::string> SpeakerConfigPaths() const;
+  // Takes the game name and the multi-line flag from their controls without checking them, so
+  // that a refresh of the controls shows what the user typed rather than an older value.
+  void TakeFieldsQuietly();
   // Shows the file dialog of `request`; on a choice `chosen` takes the file's path and `folder` its
   // folder, where the command's next dialog starts. False when the dialog was cancelled.
   bool ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,

@@ -8,6 +8,8 @@
 #include "app/name_input_dlg.h"
 #include "app/strings.h"
 #include "editor/line_edit_dlg.h"
+#include "interchange/speaker_config.h"
+#include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -30,6 +32,7 @@ void CMainDlg::OnAddPlot() {
   if (index == -1) return;
   plotList()->setCurrentRow(index);
   RefreshButtons();
+  plotList()->setFocus(Qt::OtherFocusReason);
 }
 
 int CMainDlg::AddPlotByName(const std::string& name) {
@@ -56,19 +59,36 @@ void CMainDlg::OnEditPlot() {
   if (index < 0) return;
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
-  CLineEditDlg editor(context_.LineEditing(), this);
+  LineEditSession session = context_.LineEditing();
+  session.configPaths = SpeakerConfigPaths();
+  CLineEditDlg editor(session, this);
   editor.plotName = name;
   editor.multiLine = multiLine_;
-  editor.DoModal();
+  const int result = editor.DoModal();
   // The editor hands back the plot's name as the document holds it.
   if (editor.plotName != name) {
     toolkit::SetListEntryBytes(list->item(index), editor.plotName);
     list->clearSelection();
     list->setCurrentRow(-1);
   }
-  if (editor.changed) SetModified(true);
+  // Cancel has put the document back as it was; only changes OK kept count.
+  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) SetModified(true);
   RefreshTitle();
   RefreshButtons();
+  list->setFocus(Qt::OtherFocusReason);
+}
+
+std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {
+  // A file dialog moves the current directory; a program started from a file manager starts
+  // elsewhere than the dialogue files. The current directory still comes first.
+  std::vector<std::string> paths{kSpeakerConfigName};
+  if (!currentPath_.empty()) {
+    paths.push_back(platform::FolderOf(currentPath_) + '/' + kSpeakerConfigName);
+  }
+  if (!context_.startFolder.empty()) {
+    paths.push_back(context_.startFolder + '/' + kSpeakerConfigName);
+  }
+  return paths;
 }
 
 void CMainDlg::OnDeletePlot() {
@@ -76,6 +96,7 @@ void CMainDlg::OnDeletePlot() {
   if (index < 0) return;
   DeletePlotAt(index);
   RefreshButtons();
+  plotList()->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainDlg::DeletePlotAt(int index) {

@@ -280,13 +280,13 @@ TEST_F(MainDlgTest, CloseWithoutChangesClosesAtOnce) {
   EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(MainDlgTest, TitleRefreshOverwritesAnUnreadGameNameField) {
+TEST_F(MainDlgTest, TitleRefreshKeepsAnUnreadGameNameField) {
   CMainDlg& dialog = Open(DemoFile());
   GameNameField()->setText(QStringLiteral("typed"));
   dialog.SetModified(true);
   dialog.RefreshTitle();
-  EXPECT_EQ(GameNameField()->text(), Utf8("데모"));
-  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[데모] - " + dialog.currentPath() + " *"));
+  EXPECT_EQ(GameNameField()->text(), QStringLiteral("typed"));
+  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[typed] - " + dialog.currentPath() + " *"));
 }
 
 TEST_F(MainDlgTest, EnterInTheGameNameFieldDoesNothing) {
