@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -110,6 +111,9 @@ bool CMainDlg::OnInitDialog() {
   ConnectControls();
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
+  AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
   setWindowIcon(*icon_);
   context_.document.SetColumns(1, 1, 0);
   RefreshButtons();
@@ -224,6 +228,7 @@ void CMainDlg::OnCancel() {
 
 void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
+  if (command == kFindCommand) OnFind();
 }
 
 void CMainDlg::OnAbout() {

@@ -47,6 +47,8 @@ class CMainDlg : public toolkit::CDialog {
   };
   // The context-menu command that opens the about box without file details.
   static constexpr int kAboutCommand = 0x10;
+  // The context-menu command that opens the find dialog (also Ctrl+F).
+  static constexpr int kFindCommand = 0x20;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -109,6 +111,8 @@ class CMainDlg : public toolkit::CDialog {
   void OnPlotSelChange();
   void OnPlotDblClk();
   void OnAbout();
+  // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
+  void OnFind();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
@@ -133,6 +137,8 @@ class CMainDlg : public toolkit::CDialog {
   void ShowEmptyDocument();
   void FillPlotList();
   void RunAboutBox(const std::string& fileName, const std::string& folder);
+  // The line editor on the list entry at `index`, with `selectRow` selected (-1: the last row).
+  void EditPlotAt(int index, int selectRow);
   // Where the line editor looks for the speaker configuration, in order.
   std::vector<std::string> SpeakerConfigPaths() const;
   // Takes the game name and the multi-line flag from their controls without checking them, so

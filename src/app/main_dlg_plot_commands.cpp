@@ -10,6 +10,7 @@
 #include "editor/line_edit_dlg.h"
 #include "interchange/speaker_config.h"
 #include "platform/path.h"
+#include "tools/find_dlg.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -54,9 +55,13 @@ void CMainDlg::OnEditPlot() {
   // The multi-line flag handed over is the check box's current state. A game-name field that
   // fails its check has shown its prompt; the edit goes on all the same.
   (void)UpdateData(true);
-  QListWidget* list = plotList();
-  const int index = SelectedIndex(list);
+  const int index = SelectedIndex(plotList());
   if (index < 0) return;
+  EditPlotAt(index, -1);
+}
+
+void CMainDlg::EditPlotAt(int index, int selectRow) {
+  QListWidget* list = plotList();
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
   LineEditSession session = context_.LineEditing();
@@ -64,6 +69,7 @@ void CMainDlg::OnEditPlot() {
   CLineEditDlg editor(session, this);
   editor.plotName = name;
   editor.multiLine = multiLine_;
+  editor.selectRow = selectRow;
   const int result = editor.DoModal();
   // The editor hands back the plot's name as the document holds it.
   if (editor.plotName != name) {
@@ -76,6 +82,22 @@ void CMainDlg::OnEditPlot() {
   RefreshTitle();
   RefreshButtons();
   list->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainDlg::OnFind() {
+  CFindDlg dialog(context_.document, prompts(), this);
+  if (dialog.DoModal() != toolkit::kIdOk) return;
+  // The entry of the found line's plot: the first entry of that name, as every plot command
+  // takes it.
+  QListWidget* list = plotList();
+  for (int index = 0; index < list->count(); ++index) {
+    if (toolkit::ListEntryBytes(list->item(index)) != dialog.chosenPlot) continue;
+    list->setCurrentRow(index);
+    RefreshButtons();
+    (void)UpdateData(true);
+    EditPlotAt(index, dialog.chosenRow);
+    return;
+  }
 }
 
 std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {

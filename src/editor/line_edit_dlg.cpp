@@ -121,6 +121,10 @@ bool CLineEditDlg::OnInitDialog() {
   ConnectControls();
   LoadSpeakers();
   BuildRows();
+  if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {
+    SelectRow(FirstSelectedRow(), false);
+    SelectRow(selectRow, true);
+  }
   UpdateData(false);
   textField()->setFocus(Qt::OtherFocusReason);
   return false;

@@ -86,6 +86,9 @@ class CLineEditDlg : public toolkit::CDialog {
   // opened; after it (a field failed its check and the user then cancelled) they stay.
   bool committed = false;
   bool multiLine = false;         // set by the caller: Add keeps line breaks
+  // Set by the caller: the row selected (alone, and scrolled to) once the rows are built; -1 or a
+  // row outside the list: the last row, as the build leaves it.
+  int selectRow = -1;
   std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
 
   PlotPos plot() const { return plot_; }
