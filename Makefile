@@ -62,6 +62,15 @@ bench: deps
 	@cd build-bench && ./bench/parlatrix_bench $(BENCH_ARGS)
 	@bash bench/msgfmt_peer.sh build-bench
 
+# The windows at scale (line editor at 1k/5k/20k rows, main window with 10 000 plots, Find over
+# 100 000 lines) on the offscreen platform, Release, in build-bench-ui/.
+.PHONY: bench-ui
+bench-ui: deps
+	@cmake -S . -B build-bench-ui -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLATRIX_BUILD_BENCH=ON \
+	  $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-bench-ui -j $(JOBS) --target parlatrix_ui_bench
+	@cd build-bench-ui && QT_QPA_PLATFORM=offscreen ./bench/parlatrix_ui_bench $(BENCH_ARGS)
+
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in build-fuzz/: each runs
 # FUZZ_SECONDS seconds, FUZZ_PARALLEL at a time; new inputs and findings stay in build-fuzz/.
 # docs/fuzzing.md describes the targets. The test suite replays their committed corpora.

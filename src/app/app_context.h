@@ -20,8 +20,9 @@ struct AppContext {
   CQHList<LinePos>& pendingDeletions;  // line editor state; empty while no line editor is open
   toolkit::Prompts& prompts;           // message boxes and file dialogs
   std::string commandLine;             // the file to load at start-up; empty: none
+  std::string startFolder;             // the current directory when the program started
 
   LineEditSession LineEditing() const {
-    return {document, pendingAdditions, pendingDeletions, prompts};
+    return {document, pendingAdditions, pendingDeletions, prompts, {}};
   }
 };

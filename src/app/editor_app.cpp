@@ -1,13 +1,20 @@
 #include "app/editor_app.h"
 
 #include "app/main_dlg.h"
+#include "platform/path.h"
+#include <QLocale>
+
 #include "toolkit/icons.h"
+#include "toolkit/qt_translations.h"
 
 CEditorApp::CEditorApp(int& argc, char** argv)
     : QApplication(argc, argv), context_{document_,         reader_,  pendingAdditions_,
-                                         pendingDeletions_, prompts_, CommandLinePath(argc, argv)} {
+                                         pendingDeletions_, prompts_, CommandLinePath(argc, argv),
+                                         platform::CurrentDirectory()} {
   setApplicationName(QStringLiteral("Parlatrix"));
   setWindowIcon(toolkit::MainIcon());
+  // The locale of the environment (LANG, LC_ALL) decides, as it does for the code page.
+  (void)toolkit::InstallQtTranslations(*this, QLocale::system());
 }
 
 CEditorApp::~CEditorApp() = default;

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 
 #include "app/strings.h"
 #include "dlgfile/dlg_format.h"
@@ -18,6 +20,7 @@
 #include "toolkit/icons.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
+#include "toolkit/wait_cursor.h"
 #include "tools/about_box.h"
 
 using toolkit::ControlKind;
@@ -108,6 +111,9 @@ bool CMainDlg::OnInitDialog() {
   ConnectControls();
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
+  AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
   setWindowIcon(*icon_);
   context_.document.SetColumns(1, 1, 0);
   RefreshButtons();
@@ -121,7 +127,18 @@ bool CMainDlg::OnInitDialog() {
   return true;
 }
 
+void CMainDlg::SetGameName(const std::string& name) {
+  gameName_ = name;
+  toolkit::SetWidgetBytes(Control(kGameName), name);
+}
+
+void CMainDlg::TakeFieldsQuietly() {
+  if (QWidget* field = Control(kGameName)) gameName_ = toolkit::GetWidgetBytes(field);
+  if (auto* box = ControlAs<QCheckBox>(kMultiLine)) multiLine_ = box->isChecked();
+}
+
 void CMainDlg::RefreshTitle() {
+  TakeFieldsQuietly();
   QString title = baseCaption_ + '[' + toolkit::ToQString(gameName_) + ']';
   const bool hasPath = !currentPath_.empty();
   if (hasPath) title += QStringLiteral(" - ") + toolkit::ToQString(currentPath_);
@@ -145,8 +162,10 @@ bool CMainDlg::LoadFile(const std::string& path) {
     return false;
   }
   CDlgFile& document = context_.document;
+  auto wait = std::make_unique<toolkit::WaitCursor>();
   document.Clear();
   if (!document.Load(path.c_str())) {
+    wait.reset();
     ShowLoadError(path);
     ShowEmptyDocument();
     return false;
@@ -172,6 +191,7 @@ void CMainDlg::ShowEmptyDocument() {
   currentPath_.clear();
   gameName_ = context_.document.GetGameName().c_str();
   multiLine_ = context_.document.GetMultiLine() != 0;
+  UpdateData(false);
   plotList()->clear();
   SetModified(false);
   RefreshTitle();
@@ -180,11 +200,14 @@ void CMainDlg::ShowEmptyDocument() {
 
 void CMainDlg::FillPlotList() {
   QListWidget* list = plotList();
+  // One layout pass for the whole list rather than one per entry.
+  list->setUpdatesEnabled(false);
   list->clear();
   CDlgFile& document = context_.document;
   for (PlotPos pos = document.GetFirstPlot(); pos != nullptr;) {
     toolkit::AddListEntry(list, document.GetNextPlot(pos).GetName().c_str());
   }
+  list->setUpdatesEnabled(true);
 }
 
 void CMainDlg::OnOK() {}
@@ -205,6 +228,7 @@ void CMainDlg::OnCancel() {
 
 void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
+  if (command == kFindCommand) OnFind();
 }
 
 void CMainDlg::OnAbout() {

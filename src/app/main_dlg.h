@@ -4,11 +4,13 @@
 // Values and controls are two copies (see toolkit/data_exchange.h). Bound: the game name (at most
 // kDlgGameNameMaxBytes), the multi-line flag and the version text. The controls are read before a
 // save, at the start of Edit plot and of the close request; they are written when the window opens,
-// by New, by a successful load and at the end of every RefreshTitle.
+// by New, by a successful load and at the end of every RefreshTitle, which first takes the game
+// name and the multi-line flag from their controls unchecked, so that nothing typed is lost.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "toolkit/dialog.h"
@@ -45,6 +47,8 @@ class CMainDlg : public toolkit::CDialog {
   };
   // The context-menu command that opens the about box without file details.
   static constexpr int kAboutCommand = 0x10;
+  // The context-menu command that opens the find dialog (also Ctrl+F).
+  static constexpr int kFindCommand = 0x20;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -77,7 +81,8 @@ class CMainDlg : public toolkit::CDialog {
   const std::string& textFolder() const { return textFolder_; }
   int versionNumber() const { return versionNumber_; }
   // The values a command starts from, for tests that set them up.
-  void SetGameName(const std::string& name) { gameName_ = name; }
+  // Also shows it in its field, which the next refresh reads back.
+  void SetGameName(const std::string& name);
   void SetDialogueFolder(const std::string& folder) { dialogueFolder_ = folder; }
   void SetTextFolder(const std::string& folder) { textFolder_ = folder; }
   void SetImportPath(const std::string& path) { importPath_ = path; }
@@ -106,6 +111,8 @@ class CMainDlg : public toolkit::CDialog {
   void OnPlotSelChange();
   void OnPlotDblClk();
   void OnAbout();
+  // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
+  void OnFind();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
@@ -130,6 +137,13 @@ class CMainDlg : public toolkit::CDialog {
   void ShowEmptyDocument();
   void FillPlotList();
   void RunAboutBox(const std::string& fileName, const std::string& folder);
+  // The line editor on the list entry at `index`, with `selectRow` selected (-1: the last row).
+  void EditPlotAt(int index, int selectRow);
+  // Where the line editor looks for the speaker configuration, in order.
+  std::vector<std::string> SpeakerConfigPaths() const;
+  // Takes the game name and the multi-line flag from their controls without checking them, so
+  // that a refresh of the controls shows what the user typed rather than an older value.
+  void TakeFieldsQuietly();
   // Shows the file dialog of `request`; on a choice `chosen` takes the file's path and `folder` its
   // folder, where the command's next dialog starts. False when the dialog was cancelled.
   bool ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,

@@ -5,6 +5,7 @@
 // dialog closed without a choice ends its command with nothing changed.
 #include <QListWidget>
 #include <QString>
+#include <utility>
 
 #include "app/exchange_commands.h"
 #include "app/main_dlg.h"
@@ -14,6 +15,7 @@
 #include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/prompts.h"
+#include "toolkit/wait_cursor.h"
 
 namespace {
 
@@ -72,12 +74,19 @@ void CMainDlg::OnSave() {
 }
 
 void CMainDlg::OnSaveAs() {
+  std::string chosen;
   if (!ChooseFileIn(toolkit::SaveRequest(strings::kSaveAsTitle, toolkit::kDialogFilesFilter,
                                          strings::kDialogueExt, currentPath_, dialogueFolder_),
-                    dialogueFolder_, currentPath_)) {
+                    dialogueFolder_, chosen)) {
     return;
   }
-  (void)SaveFile();
+  // The chosen file becomes the current one only once it holds the document.
+  std::string previous = std::move(currentPath_);
+  currentPath_ = std::move(chosen);
+  if (!SaveFile()) {
+    currentPath_ = std::move(previous);
+    RefreshTitle();
+  }
 }
 
 bool CMainDlg::SaveFile() {
@@ -87,9 +96,14 @@ bool CMainDlg::SaveFile() {
   CDlgFile& document = context_.document;
   document.SetGameName(gameName_.c_str());
   document.SetMultiLine(multiLine_ ? 1 : 0);
+  int saved = 0;
+  {
+    toolkit::WaitCursor wait;
+    saved = document.Save(currentPath_.c_str());
+  }
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
-  if (!document.Save(currentPath_.c_str())) {
+  if (!saved) {
     prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
     return false;
   }

@@ -8,6 +8,9 @@
 #include "app/name_input_dlg.h"
 #include "app/strings.h"
 #include "editor/line_edit_dlg.h"
+#include "interchange/speaker_config.h"
+#include "platform/path.h"
+#include "tools/find_dlg.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -30,6 +33,7 @@ void CMainDlg::OnAddPlot() {
   if (index == -1) return;
   plotList()->setCurrentRow(index);
   RefreshButtons();
+  plotList()->setFocus(Qt::OtherFocusReason);
 }
 
 int CMainDlg::AddPlotByName(const std::string& name) {
@@ -51,24 +55,62 @@ void CMainDlg::OnEditPlot() {
   // The multi-line flag handed over is the check box's current state. A game-name field that
   // fails its check has shown its prompt; the edit goes on all the same.
   (void)UpdateData(true);
-  QListWidget* list = plotList();
-  const int index = SelectedIndex(list);
+  const int index = SelectedIndex(plotList());
   if (index < 0) return;
+  EditPlotAt(index, -1);
+}
+
+void CMainDlg::EditPlotAt(int index, int selectRow) {
+  QListWidget* list = plotList();
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
-  CLineEditDlg editor(context_.LineEditing(), this);
+  LineEditSession session = context_.LineEditing();
+  session.configPaths = SpeakerConfigPaths();
+  CLineEditDlg editor(session, this);
   editor.plotName = name;
   editor.multiLine = multiLine_;
-  editor.DoModal();
+  editor.selectRow = selectRow;
+  const int result = editor.DoModal();
   // The editor hands back the plot's name as the document holds it.
   if (editor.plotName != name) {
     toolkit::SetListEntryBytes(list->item(index), editor.plotName);
     list->clearSelection();
     list->setCurrentRow(-1);
   }
-  if (editor.changed) SetModified(true);
+  // Cancel has put the document back as it was; only changes OK kept count.
+  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) SetModified(true);
   RefreshTitle();
   RefreshButtons();
+  list->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainDlg::OnFind() {
+  CFindDlg dialog(context_.document, prompts(), this);
+  if (dialog.DoModal() != toolkit::kIdOk) return;
+  // The entry of the found line's plot: the first entry of that name, as every plot command
+  // takes it.
+  QListWidget* list = plotList();
+  for (int index = 0; index < list->count(); ++index) {
+    if (toolkit::ListEntryBytes(list->item(index)) != dialog.chosenPlot) continue;
+    list->setCurrentRow(index);
+    RefreshButtons();
+    (void)UpdateData(true);
+    EditPlotAt(index, dialog.chosenRow);
+    return;
+  }
+}
+
+std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {
+  // A file dialog moves the current directory; a program started from a file manager starts
+  // elsewhere than the dialogue files. The current directory still comes first.
+  std::vector<std::string> paths{kSpeakerConfigName};
+  if (!currentPath_.empty()) {
+    paths.push_back(platform::FolderOf(currentPath_) + '/' + kSpeakerConfigName);
+  }
+  if (!context_.startFolder.empty()) {
+    paths.push_back(context_.startFolder + '/' + kSpeakerConfigName);
+  }
+  return paths;
 }
 
 void CMainDlg::OnDeletePlot() {
@@ -76,6 +118,7 @@ void CMainDlg::OnDeletePlot() {
   if (index < 0) return;
   DeletePlotAt(index);
   RefreshButtons();
+  plotList()->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainDlg::DeletePlotAt(int index) {

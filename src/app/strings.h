@@ -7,6 +7,8 @@ namespace strings {
 
 // The window itself.
 inline constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
+// The item beside it that opens the find dialog (also Ctrl+F).
+inline constexpr char kFindItem[] = "찾기(&F)...";
 inline constexpr char kLoadError[] = "(%1) 대화 파일 읽기 오류!";
 inline constexpr char kQuitQuestion[] = "内容被修改了，退出吗？";
 inline constexpr char kQuitCaption[] = "警告";

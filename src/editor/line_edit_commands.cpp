@@ -5,16 +5,21 @@
 // the line at once; Delete only records lines as pending deletions and removes their rows. OK
 // applies the deletions and keeps the additions; Cancel takes the additions out again and drops
 // the deletions. A line in both lists is removed from the document once, by whichever runs.
-// A command whose pending-list entry cannot be stored stores nothing at all.
+// A command whose pending-list entry cannot be stored stores nothing at all. Modify remembers a
+// line's texts before its first change so that Cancel can put them back.
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QWidget>
 #include <algorithm>
+#include <new>
+#include <unordered_set>
 
 #include "editor/line_edit_dlg.h"
 #include "platform/line_breaks.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
+#include "toolkit/wait_cursor.h"
 
 namespace {
 
@@ -31,11 +36,11 @@ std::string Selection(const QComboBox* list) {
   return toolkit::ComboEntryBytes(list, list->currentIndex());
 }
 
-bool Contains(const CQHList<LinePos>& list, LinePos line) {
-  for (auto* pos = list.GetHeadPosition(); pos != nullptr;) {
-    if (list.GetNext(pos) == line) return true;
-  }
-  return false;
+std::unordered_set<LinePos> Members(const CQHList<LinePos>& list) {
+  std::unordered_set<LinePos> set;
+  set.reserve(static_cast<size_t>(list.GetCount()));
+  for (auto* pos = list.GetHeadPosition(); pos != nullptr;) set.insert(list.GetNext(pos));
+  return set;
 }
 
 }  // namespace
@@ -77,8 +82,18 @@ bool CLineEditDlg::FillRecord(CDlgItem& record) {
 
 bool CLineEditDlg::RecordAddition(LinePos line) {
   CQHList<LinePos>& additions = session_.pendingAdditions;
+  const int id = session_.document.GetItem(line).GetID();
   auto* entry = additions.AddTail(line);
-  if (entry != nullptr && AddRow(session_.document.GetItem(line))) return true;
+  try {
+    if (entry != nullptr) {
+      added_.insert(line);
+      memberById_.emplace(id, line);
+      if (AddRow(session_.document.GetItem(line))) return true;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  if (memberById_.count(id) != 0 && memberById_[id] == line) memberById_.erase(id);
+  added_.erase(line);
   if (entry != nullptr) additions.RemoveAt(entry);
   session_.document.DeleteItem(line, plot_);
   return false;
@@ -107,7 +122,8 @@ void CLineEditDlg::OnModify() {
   CPlainString speakerText, expressionText, soundText, lineText;
   if (line != nullptr &&
       !(speakerText.Assign(newSpeaker.c_str()) && expressionText.Assign(newExpression.c_str()) &&
-        soundText.Assign(sound.c_str()) && lineText.Assign(text.c_str()))) {
+        soundText.Assign(sound.c_str()) && lineText.Assign(text.c_str()) &&
+        RememberOriginal(line))) {
     return;
   }
 
@@ -117,13 +133,50 @@ void CLineEditDlg::OnModify() {
   if (useSound_) SetCell(item, columns_.sound, sound);
   SetCell(item, columns_.text, text);
   if (line != nullptr) {
+    // A field whose column is switched off is not shown, so it is not the user's to change.
     CDlgItem& target = session_.document.GetItem(line);
-    target.speaker.Swap(speakerText);
-    if (!keepExpression) target.expression.Swap(expressionText);
-    target.sound.Swap(soundText);
+    if (useSpeaker_) target.speaker.Swap(speakerText);
+    if (useExpression_ && !keepExpression) target.expression.Swap(expressionText);
+    if (useSound_) target.sound.Swap(soundText);
     target.text.Swap(lineText);
   }
   changed = true;
+}
+
+bool CLineEditDlg::RememberOriginal(LinePos line) {
+  // The editor's own additions go away whole on Cancel; a line already remembered keeps its
+  // first state.
+  if (added_.count(line) != 0 || originals_.count(line) != 0) return true;
+  const CDlgItem& item = session_.document.GetItem(line);
+  OriginalTexts original;
+  if (!(original.speaker.Assign(item.GetSpeaker().c_str()) &&
+        original.expression.Assign(item.GetExpression().c_str()) &&
+        original.sound.Assign(item.GetSound().c_str()) &&
+        original.text.Assign(item.GetText().c_str()))) {
+    return false;
+  }
+  try {
+    OriginalTexts& kept = originals_[line];
+    kept.speaker.Swap(original.speaker);
+    kept.expression.Swap(original.expression);
+    kept.sound.Swap(original.sound);
+    kept.text.Swap(original.text);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void CLineEditDlg::RestoreOriginals() {
+  for (auto& [line, original] : originals_) {
+    CDlgItem& item = session_.document.GetItem(line);
+    item.speaker.Swap(original.speaker);
+    item.expression.Swap(original.expression);
+    item.sound.Swap(original.sound);
+    item.text.Swap(original.text);
+  }
+  originals_.clear();
+  if (plot_ != nullptr && !committed) session_.document.GetPlot(plot_).SetRange(openRangeLow_, openRangeHigh_);
 }
 
 // Delete ("삭제") -----------------------------------------------------------------------------
@@ -136,13 +189,29 @@ void CLineEditDlg::OnDelete() {
     rows.push_back(index.row());
   }
   std::sort(rows.begin(), rows.end());
+  toolkit::WaitCursor wait;
   if (!RecordDeletions(rows)) return;
 
   QTreeWidget* list = rowList();
   {
-    // The rows go without loading each other into the fields on the way.
+    // The rows go without loading each other into the fields on the way. All rows are taken out
+    // and the kept ones put back in one batch: taking rows out one by one costs a move of the
+    // rows behind each, quadratic for a large selection.
     QSignalBlocker quiet(list);
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) delete list->takeTopLevelItem(*it);
+    const QList<QTreeWidgetItem*> all = list->invisibleRootItem()->takeChildren();
+    QList<QTreeWidgetItem*> kept;
+    kept.reserve(all.size() - static_cast<qsizetype>(rows.size()));
+    size_t next = 0;
+    for (int i = 0; i < all.size(); ++i) {
+      if (next < rows.size() && rows[next] == i) {
+        delete all[i];
+        ++next;
+      } else {
+        kept.append(all[i]);
+      }
+    }
+    for (QTreeWidgetItem* row : kept) row->setSelected(false);
+    list->addTopLevelItems(kept);
   }
   const int count = list->topLevelItemCount();
   if (count > 0) {
@@ -150,16 +219,23 @@ void CLineEditDlg::OnDelete() {
   } else {
     OnRowStateChanged();
   }
+  list->setFocus(Qt::OtherFocusReason);
   changed = true;
 }
 
 bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
   CQHList<LinePos>& deletions = session_.pendingDeletions;
   auto* before = deletions.GetTailPosition();
+  std::unordered_set<LinePos> listed;
+  try {
+    listed = Members(deletions);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (int row : rows) {
     LinePos line = RowLine(row);
     // Two rows of one ID name one line, which must be removed only once.
-    if (line == nullptr || Contains(deletions, line)) continue;
+    if (line == nullptr || !listed.insert(line).second) continue;
     if (deletions.AddTail(line) != nullptr) continue;
     // Nothing of this Delete stays recorded.
     while (deletions.GetTailPosition() != before) deletions.RemoveAt(deletions.GetTailPosition());
@@ -171,7 +247,11 @@ bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
 // OK ("확인") and Cancel ("취소") -----------------------------------------------------------
 
 void CLineEditDlg::OnConfirm() {
+  // From here on the changes stay, whichever way the dialog then closes.
+  committed = true;
   session_.pendingAdditions.RemoveAll();
+  added_.clear();
+  originals_.clear();
   ApplyDeletions();
   (void)UpdateData(true);
   int low = -1, high = -1;
@@ -186,8 +266,34 @@ void CLineEditDlg::OnConfirm() {
 }
 
 void CLineEditDlg::DeleteListedLines(CQHList<LinePos>& listed) {
-  for (auto* pos = listed.GetHeadPosition(); pos != nullptr;) {
-    session_.document.DeleteItem(listed.GetNext(pos), plot_);
+  if (listed.IsEmpty()) return;
+  toolkit::WaitCursor wait;
+  CDlgFile& document = session_.document;
+  std::unordered_set<LinePos> doomed;
+  try {
+    doomed = Members(listed);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: one member scan per line, slower but needing nothing.
+    for (auto* pos = listed.GetHeadPosition(); pos != nullptr;) {
+      document.DeleteItem(listed.GetNext(pos), plot_);
+    }
+    listed.RemoveAll();
+    return;
+  }
+  // Each listed line leaves the plot once (its first member naming it) and then the document.
+  CQHList<LinePos>& members = document.GetPlot(plot_).members;
+  std::unordered_set<LinePos> unlinked;
+  for (auto* member = members.GetHeadPosition(); member != nullptr;) {
+    auto* node = member;
+    member = member->next;
+    if (doomed.count(node->value) != 0 && unlinked.insert(node->value).second) {
+      members.RemoveAt(node);
+    }
+  }
+  for (LinePos line : doomed) {
+    const auto mapped = memberById_.find(document.GetItem(line).GetID());
+    if (mapped != memberById_.end() && mapped->second == line) memberById_.erase(mapped);
+    document.DeleteItem(line, nullptr);
   }
   listed.RemoveAll();
 }
@@ -219,7 +325,10 @@ void CLineEditDlg::RemoveAdditions() {
 }
 
 void CLineEditDlg::CancelPending() {
+  // Modified lines first: an addition may have been modified, and is remembered nowhere.
+  RestoreOriginals();
   RemoveAdditions();
+  added_.clear();
   // Deleted rows' lines were never taken out of the document.
   session_.pendingDeletions.RemoveAll();
 }

@@ -9,13 +9,16 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
+#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "dlgfile/dlg_format.h"
 #include "interchange/speaker_config.h"
 #include "platform/fault_injection.h"
+#include "platform/file_read.h"
 #include "toolkit/code_page.h"
 #include "toolkit/data_exchange.h"
 #include "toolkit/prompts.h"
@@ -118,6 +121,10 @@ bool CLineEditDlg::OnInitDialog() {
   ConnectControls();
   LoadSpeakers();
   BuildRows();
+  if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {
+    SelectRow(FirstSelectedRow(), false);
+    SelectRow(selectRow, true);
+  }
   UpdateData(false);
   textField()->setFocus(Qt::OtherFocusReason);
   return false;
@@ -164,8 +171,18 @@ void CLineEditDlg::InsertColumns() {
 }
 
 void CLineEditDlg::LoadSpeakers() {
+  std::vector<std::string> paths = session_.configPaths;
+  if (paths.empty()) paths.push_back(kSpeakerConfigName);
+  const std::string* found = nullptr;
+  for (const std::string& path : paths) {
+    if (std::FILE* file = platform::OpenRegularFileForReading(path.c_str())) {
+      std::fclose(file);
+      found = &path;
+      break;
+    }
+  }
   // A load that stops early leaves the speaker list untouched, and so empty.
-  if (!LoadSpeakerConfig(speakerEntries_)) return;
+  if (found == nullptr || !LoadSpeakerConfigFrom(found->c_str(), speakerEntries_)) return;
   QComboBox* list = speakerList();
   list->clear();
   for (auto* pos = speakerEntries_.GetHeadPosition(); pos != nullptr;) {
@@ -178,11 +195,27 @@ void CLineEditDlg::BuildRows() {
   toolkit::WaitCursor wait;
   CDlgFile& document = session_.document;
   CDlgPlot& plot = document.GetPlot(plot_);
+  memberById_.clear();
+  QList<QTreeWidgetItem*> rows;
   for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
+    LinePos line = plot.members.GetNext(member);
+    const CDlgItem& item = document.GetItem(line);
+    memberById_.emplace(item.GetID(), line);
     // A row that cannot be built is left out; its line stays in the document untouched.
-    (void)AddRow(document.GetItem(plot.members.GetNext(member)));
+    if (QTreeWidgetItem* row = NewRow(item)) rows.append(row);
   }
+  QTreeWidget* list = rowList();
+  {
+    // Row by row, each new row would select itself in place of the one before; only the last
+    // one's selection is seen, and it is made below with the signals on.
+    QSignalBlocker quiet(list);
+    list->clear();
+    list->addTopLevelItems(rows);
+  }
+  if (!rows.isEmpty()) SelectRow(static_cast<int>(rows.size()) - 1, true);
   plot.GetRange(rangeLow, rangeHigh);
+  openRangeLow_ = rangeLow;
+  openRangeHigh_ = rangeHigh;
   changed = false;
 }
 
@@ -253,17 +286,12 @@ LinePos CLineEditDlg::RowLine(int row) const {
 }
 
 LinePos CLineEditDlg::MemberWithId(int id) const {
-  // Searched among the plot's members rather than the whole document: a damaged file can give two
-  // plots a line of the same ID, and deleting the other plot's line would leave it a dangling
-  // member.
+  // Among the plot's members rather than the whole document: a damaged file can give two plots a
+  // line of the same ID, and deleting the other plot's line would leave it a dangling member.
+  // Members leave the plot only when the editor closes, so the map stays true while it is open.
   if (id < 0 || plot_ == nullptr) return nullptr;
-  CDlgFile& document = session_.document;
-  const CQHList<LinePos>& members = document.GetPlot(plot_).members;
-  for (auto* member = members.GetHeadPosition(); member != nullptr;) {
-    LinePos line = members.GetNext(member);
-    if (document.GetItem(line).GetID() == id) return line;
-  }
-  return nullptr;
+  const auto found = memberById_.find(id);
+  return found != memberById_.end() ? found->second : nullptr;
 }
 
 void CLineEditDlg::OnRowStateChanged() {

@@ -14,12 +14,21 @@
 // is never read.
 //
 // Pending changes: Add puts its line into the document at once and records it in the session's
-// pending additions; Delete only records lines in the pending deletions and removes their rows.
-// OK applies the deletions; Cancel removes the additions. Both lists are empty whenever no line
-// editor is open, whichever way it closed (the destructor cancels what is left).
+// pending additions; Modify changes the line at once and keeps its texts as they were when the
+// editor opened; Delete only records lines in the pending deletions and removes their rows.
+// OK applies the deletions; Cancel removes the additions, puts modified lines' texts and the
+// plot's range back, and so leaves the document as it was when the editor opened. Both lists are
+// empty whenever no line editor is open, whichever way it closed (the destructor cancels what is
+// left).
+//
+// Cost: every command and every selection change is linear in the rows at worst. A row's line is
+// found through an ID -> member map built once when the editor opens (first member of each ID),
+// and the pending lists are applied in one pass over the plot's members.
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "editor/line_columns.h"
@@ -73,13 +82,22 @@ class CLineEditDlg : public toolkit::CDialog {
   int rangeLow = 0;
   int rangeHigh = 0;
   bool changed = false;           // the open dialog has changed the document
+  // OK has applied the changes. Until then Cancel leaves the document as it was when the editor
+  // opened; after it (a field failed its check and the user then cancelled) they stay.
+  bool committed = false;
   bool multiLine = false;         // set by the caller: Add keeps line breaks
+  // Set by the caller: the row selected (alone, and scrolled to) once the rows are built; -1 or a
+  // row outside the list: the last row, as the build leaves it.
+  int selectRow = -1;
   std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
 
   PlotPos plot() const { return plot_; }
   const LineColumns& columns() const { return columns_; }
   const CQHList<SpeakerEntry>& speakerEntries() const { return speakerEntries_; }
 
+  // Builds one row per member of the plot in one batch; the end state is that of AddRow called for
+  // each member in order: the rows in member order, the last one selected and scrolled to.
+  void BuildRows();
   // Row building: inserts the line's row just after the first selected row (or at the end) and
   // selects it in place of that row. False, with the list unchanged, when memory runs out.
   [[nodiscard]] bool AddRow(const CDlgItem& line);
@@ -118,7 +136,6 @@ class CLineEditDlg : public toolkit::CDialog {
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();
-  void BuildRows();
   // Fills the expression list with the expressions of the speaker list's entry at `index`.
   void RefillExpressions(int index);
   // Selects the first entry beginning with `name` (case-insensitive); false when none does.
@@ -134,7 +151,12 @@ class CLineEditDlg : public toolkit::CDialog {
   void ApplyDeletions();
   void RemoveAdditions();
   // Deletes each listed line from the document and the plot, then empties the list.
+  // One pass over the plot's members, then one removal per line from the document.
   void DeleteListedLines(CQHList<LinePos>& listed);
+  // Keeps the texts of `line` as they were when the editor opened, before its first Modify.
+  [[nodiscard]] bool RememberOriginal(LinePos line);
+  // Puts the remembered texts and the plot's range back.
+  void RestoreOriginals();
   void StoreNameAndRange();
   // Both pending lists emptied; the pending additions first taken out of the document.
   void CancelPending();
@@ -148,4 +170,14 @@ class CLineEditDlg : public toolkit::CDialog {
   bool useSound_ = false;
   LineColumns columns_;
   CQHList<SpeakerEntry> speakerEntries_;
+  // The first member of the plot with each ID; lines added by this editor join it.
+  std::unordered_map<int, LinePos> memberById_;
+  struct OriginalTexts {
+    CPlainString speaker, expression, sound, text;
+  };
+  // Lines modified since the editor opened (not counting its own additions), as they were then.
+  std::unordered_map<LinePos, OriginalTexts> originals_;
+  std::unordered_set<LinePos> added_;
+  int openRangeLow_ = -1;
+  int openRangeHigh_ = -1;
 };

@@ -90,9 +90,10 @@ QWidget* CreateWidget(QWidget* parent, const ControlTemplate& row) {
       return tree;
     }
     case ControlKind::kComboBox: {
+      // A drop-down list: what it shows is always one of its entries. Typing selects the first
+      // entry beginning with the letters typed.
       auto* combo = new QComboBox(parent);
-      combo->setEditable(true);
-      combo->setInsertPolicy(QComboBox::NoInsert);
+      combo->setEditable(false);
       return combo;
     }
   }

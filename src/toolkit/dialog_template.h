@@ -27,7 +27,7 @@ enum class ControlKind {
   kStatic,         // QLabel, no mnemonic processing
   kIcon,           // QLabel with a 32 x 32 pixel icon (label: its resource path); w, h unused
   kReportList,     // QTreeWidget without tree decoration: columns, several rows selectable
-  kComboBox,       // QComboBox with an edit part; entries stay in insertion order
+  kComboBox,       // drop-down list (QComboBox, no edit part); entries stay in insertion order
 };
 
 // Style flags of a control.

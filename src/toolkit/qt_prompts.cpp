@@ -11,11 +11,14 @@ namespace toolkit {
 
 void QtPrompts::ShowMessage(QWidget* parent, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+  // Texts carry names and paths the user chose; markup in them is shown, never interpreted.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
 bool QtPrompts::ShowQuestion(QWidget* parent, const QString& text, const QString& caption) {
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }

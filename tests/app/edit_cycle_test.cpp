@@ -75,7 +75,7 @@ TEST(EditCycle, ExportForTranslationChangeOneTextImportSaveAsAndReadItBack) {
   CDlgItemReader reader;
   CQHList<LinePos> additions, deletions;
   toolkit::QtPrompts prompts;
-  AppContext context{document, reader, additions, deletions, prompts, {}};
+  AppContext context{document, reader, additions, deletions, prompts, {}, {}};
   CMainDlg window(context);
   ASSERT_TRUE(window.InitDialog());
   window.show();

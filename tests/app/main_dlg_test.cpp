@@ -280,13 +280,13 @@ TEST_F(MainDlgTest, CloseWithoutChangesClosesAtOnce) {
   EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(MainDlgTest, TitleRefreshOverwritesAnUnreadGameNameField) {
+TEST_F(MainDlgTest, TitleRefreshKeepsAnUnreadGameNameField) {
   CMainDlg& dialog = Open(DemoFile());
   GameNameField()->setText(QStringLiteral("typed"));
   dialog.SetModified(true);
   dialog.RefreshTitle();
-  EXPECT_EQ(GameNameField()->text(), Utf8("데모"));
-  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[데모] - " + dialog.currentPath() + " *"));
+  EXPECT_EQ(GameNameField()->text(), QStringLiteral("typed"));
+  EXPECT_EQ(dialog.windowTitle(), Utf8("대사 편집기[typed] - " + dialog.currentPath() + " *"));
 }
 
 TEST_F(MainDlgTest, EnterInTheGameNameFieldDoesNothing) {
@@ -357,9 +357,10 @@ TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
 TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
   CMainDlg& dialog = Open(DemoFile());
   std::unique_ptr<QMenu> menu(dialog.CreateSystemMenu(&dialog));
-  ASSERT_EQ(menu->actions().size(), 2);
+  ASSERT_EQ(menu->actions().size(), 3);
   EXPECT_TRUE(menu->actions()[0]->isSeparator());
   EXPECT_EQ(menu->actions()[1]->text(), Utf8("Parlatrix 정보(&A)..."));
+  EXPECT_EQ(menu->actions()[2]->text(), Utf8("찾기(&F)..."));
   app_.prompts.QueueCancel();
   OnNextDialog<CAboutBox>([&](CAboutBox& about) {
     about.OnTest();

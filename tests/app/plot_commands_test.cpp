@@ -245,7 +245,8 @@ TEST_F(PlotCommands, EditCancelledAfterTheNameFieldWasReadKeepsTheDocumentsName)
   EXPECT_EQ(Entries(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(PlotNames(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(MemberIds(app_.document, app_.document.FindPlot("A")), (std::vector<int>{0, 1}));
-  EXPECT_TRUE(dialog.modified());  // the editor's changed flag was set
+  // Cancel took the addition out again: nothing changed.
+  EXPECT_FALSE(dialog.modified());
   EXPECT_FALSE(Pending());
   // The entry still finds its plot.
   OnNextDialog<CLineEditDlg>([](CLineEditDlg& editor) { editor.reject(); });

@@ -2,6 +2,9 @@
 // changed flag.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+
 #include "editor/line_editor_fixture.h"
 #include "platform/fault_injection.h"
 #include "support/debug_capture.h"
@@ -102,12 +105,23 @@ TEST_F(LineCommands, AddTakesTheChosenSpeakerExpressionAndSound) {
   EXPECT_EQ(Cell(7, dialog.columns().speaker), "민준");
 }
 
-TEST_F(LineCommands, TextTypedIntoTheSpeakerEditPartIsNotRead) {
+TEST_F(LineCommands, SpeakerAndExpressionListsAreDropDownListsSearchedByPrefix) {
   CLineEditDlg& dialog = OpenSeven();
+  for (QComboBox* list : {dialog.speakerList(), dialog.expressionList()}) {
+    EXPECT_FALSE(list->isEditable());
+    EXPECT_EQ(list->lineEdit(), nullptr);
+  }
   Click(CLineEditDlg::kClear);
-  dialog.speakerList()->lineEdit()->setText(QStringLiteral("Typed"));
+  // Keys typed into the closed list pick the first entry that begins with them, as a choice.
+  for (char key : std::string("tom")) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (key - 'a'), Qt::NoModifier, QString(QChar(key)));
+    QCoreApplication::sendEvent(dialog.speakerList(), &press);
+  }
+  EXPECT_EQ(Selected(dialog.speakerList()), "TOMMY");
+  EXPECT_EQ(Entries(dialog.expressionList()), (std::vector<std::string>{"기본", "웃음"}));
   Click(CLineEditDlg::kAdd);
-  EXPECT_STREQ(Line(7).GetSpeaker(), "");
+  EXPECT_STREQ(Line(7).GetSpeaker(), "TOMMY");
+  EXPECT_EQ(Cell(7, dialog.columns().speaker), "TOMMY");
 }
 
 TEST_F(LineCommands, AddWithoutSpeakerStoresEmptyButModifyStoresTheRememberedSpeaker) {
@@ -249,15 +263,16 @@ TEST_F(LineCommands, ModifyAfterClearStoresEmptyTextAndSoundButKeepsTheExpressio
   EXPECT_STREQ(Line(0).GetSpeaker(), "");  // nothing remembered yet
 }
 
-TEST_F(LineCommands, ModifyWithTheOptionsOffEmptiesSpeakerExpressionAndSound) {
+TEST_F(LineCommands, ModifyWithTheOptionsOffKeepsSpeakerExpressionAndSound) {
   app_.document.SetColumns(0, 0, 0);
   plot_ = AddTestPlot(app_.document, "p", 0, 10, {{"민준", "웃음", "m.wav", "text"}});
   Open("p");
   SetTextField("new");
   Click(CLineEditDlg::kModify);
-  EXPECT_STREQ(Line(0).GetSpeaker(), "");
-  EXPECT_STREQ(Line(0).GetExpression(), "");
-  EXPECT_STREQ(Line(0).GetSound(), "");
+  // Columns switched off are not shown, so Modify leaves those fields as they were.
+  EXPECT_STREQ(Line(0).GetSpeaker(), "민준");
+  EXPECT_STREQ(Line(0).GetExpression(), "웃음");
+  EXPECT_STREQ(Line(0).GetSound(), "m.wav");
   EXPECT_STREQ(Line(0).GetText(), "new");
   EXPECT_EQ(Cell(0, 1), "new");
 }
@@ -429,11 +444,15 @@ TEST_F(LineCommands, CancelAsksWhenChangedAndNoKeepsEverything) {
   EXPECT_EQ(app_.document.GetLines().GetCount(), 8);
 }
 
-TEST_F(LineCommands, CancelRemovesAdditionsKeepsModifyChangesStoredRangesAndDeletedLines) {
+TEST_F(LineCommands, CancelLeavesTheDocumentAsWhenTheEditorOpened) {
   CLineEditDlg& dialog = OpenSeven();
+  const std::string before = DocumentDump(app_.document);
   SelectOnly({1});
+  ChooseSpeaker(2);  // 민준
   SetTextField("modified");
+  SetField(CLineEditDlg::kSound, "changed.wav");
   Click(CLineEditDlg::kModify);
+  Click(CLineEditDlg::kModify);  // twice: the first state is the one put back
   SetField(CLineEditDlg::kRangeLow, "40");
   SetField(CLineEditDlg::kRangeHigh, "60");
   Click(CLineEditDlg::kAdd);
@@ -443,13 +462,11 @@ TEST_F(LineCommands, CancelRemovesAdditionsKeepsModifyChangesStoredRangesAndDele
   Click(CLineEditDlg::kCancel);
   EXPECT_EQ(dialog.result(), toolkit::kIdCancel);
   EXPECT_TRUE(dialog.changed);
+  EXPECT_FALSE(dialog.committed);
   EXPECT_EQ(Members(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(app_.document.FindItem(40), nullptr);
-  EXPECT_STREQ(Line(1).GetText(), "modified");
-  int low, high;
-  app_.document.GetPlot(plot_).GetRange(low, high);
-  EXPECT_EQ(low, 40);
-  EXPECT_EQ(high, 60);
+  // Texts of every line, members and the range exactly as before.
+  EXPECT_EQ(DocumentDump(app_.document), before);
   EXPECT_FALSE(Pending());
   // The deleted line appears again the next time the plot is edited.
   Open("p");

@@ -57,3 +57,24 @@ std::vector<int> MemberIds(const CDlgFile& document, PlotPos plot) {
   }
   return ids;
 }
+
+std::string DocumentDump(CDlgFile& document) {
+  std::string dump = std::string("game ") + document.GetGameName().c_str() + '\n';
+  for (PlotPos pos = document.GetFirstPlot(); pos != nullptr;) {
+    PlotPos plot = pos;
+    const CDlgPlot& value = document.GetNextPlot(pos);
+    int low = 0, high = 0;
+    value.GetRange(low, high);
+    dump += std::string("plot ") + value.GetName().c_str() + ' ' + std::to_string(low) + ' ' +
+            std::to_string(high) + ':';
+    for (int id : MemberIds(document, plot)) dump += ' ' + std::to_string(id);
+    dump += '\n';
+  }
+  for (auto* pos = document.GetLines().GetHeadPosition(); pos != nullptr; pos = pos->next) {
+    const CDlgItem& line = pos->value;
+    dump += "line " + std::to_string(line.GetID()) + ' ' + std::to_string(line.GetPlotIndex()) +
+            " [" + line.GetSpeaker().c_str() + "][" + line.GetExpression().c_str() + "][" +
+            line.GetSound().c_str() + "][" + line.GetText().c_str() + "]\n";
+  }
+  return dump;
+}

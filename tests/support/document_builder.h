@@ -44,3 +44,8 @@ void SaveVersion102File(const std::string& path, const char* gameName);
 
 // The IDs of a plot's members, in the plot's order.
 std::vector<int> MemberIds(const CDlgFile& document, PlotPos plot);
+
+// Everything the document holds, one line of text per plot and per line (plots with name, range
+// and member IDs; lines in document order with ID, plot index and the four texts), for comparing
+// a document with itself before and after.
+std::string DocumentDump(CDlgFile& document);

@@ -6,7 +6,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QCoreApplication>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
+#include <vector>
 #include <QTimer>
 #include <functional>
 
@@ -14,6 +18,7 @@
 #include "support/temp_dir.h"
 #include "support/ui/modal_dialogs.h"
 #include "toolkit/file_filter.h"
+#include "toolkit/qt_translations.h"
 
 namespace {
 
@@ -109,6 +114,38 @@ TEST(QtPrompts, SaveDialogAsksBeforeReplacingOnlyWhenTold) {
   std::string chosen;
   EXPECT_FALSE(prompts.ChooseFile(nullptr, request, chosen));
   EXPECT_TRUE(confirms);
+}
+
+TEST(QtPrompts, MessagesAndQuestionsShowNamesAsPlainText) {
+  toolkit::QtPrompts prompts;
+  std::vector<Qt::TextFormat> formats;
+  std::vector<QString> texts;
+  auto answer = [&](QMessageBox& box) {
+    formats.push_back(box.textFormat());
+    texts.push_back(box.text());
+    box.button(box.standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)
+        ->click();
+  };
+  OnNextDialog<QMessageBox>(answer);
+  prompts.Message(nullptr, QStringLiteral("<b>x</b>"));
+  OnNextDialog<QMessageBox>(answer);
+  (void)prompts.AskYesNo(nullptr, QStringLiteral("<i>/tmp/a&amp;b</i>"), QStringLiteral("c"));
+  EXPECT_EQ(formats, (std::vector<Qt::TextFormat>{Qt::PlainText, Qt::PlainText}));
+  EXPECT_EQ(texts, (std::vector<QString>{QStringLiteral("<b>x</b>"),
+                                         QStringLiteral("<i>/tmp/a&amp;b</i>")}));
+}
+
+TEST(QtTranslations, QtsOwnTextsFollowTheLocale) {
+  QCoreApplication& app = *QCoreApplication::instance();
+  ASSERT_TRUE(toolkit::InstallQtTranslations(app, QLocale(QLocale::Korean, QLocale::SouthKorea)));
+  // The standard buttons' texts, as QMessageBox and QDialogButtonBox take them.
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("취소"));
+  EXPECT_FALSE(toolkit::InstallQtTranslations(app, QLocale(QLocale::Esperanto)));
+  for (QTranslator* translator : app.findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+  }
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
 }  // namespace

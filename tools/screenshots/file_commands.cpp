@@ -57,7 +57,7 @@ bool WriteFileCommandScreenshots(const std::string& dir) {
   CDlgItemReader reader;
   CQHList<LinePos> additions, deletions;
   toolkit::QtPrompts prompts;
-  AppContext context{document, reader, additions, deletions, prompts, "demo.dlg"};
+  AppContext context{document, reader, additions, deletions, prompts, "demo.dlg", {}};
   CMainDlg main(context);
   main.InitDialog();
   main.show();

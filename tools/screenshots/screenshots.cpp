@@ -1,6 +1,8 @@
 #include "screenshots/screenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QTreeWidget>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -16,6 +18,7 @@
 #include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
 #include "tools/about_box.h"
+#include "tools/find_dlg.h"
 #include "tools/lookup_dlg.h"
 
 namespace {
@@ -72,6 +75,15 @@ int WriteScreenshots(const std::string& dir) {
   lookup.ControlAs<QLineEdit>(CLookupDlg::kIdField)->setText(QStringLiteral("101"));
   lookup.OnQuery();
   ok = SaveScreenshot(&lookup, dir, "lookup.png") && ok;
+
+  CFindDlg find(app.document, app.prompts, &main);
+  find.setWindowIcon(toolkit::MainIcon());
+  find.InitDialog();
+  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QString::fromUtf8("민준"));
+  find.ControlAs<QCheckBox>(CFindDlg::kInSpeaker)->setChecked(true);
+  find.OnSearch();
+  find.resultList()->setCurrentItem(find.resultList()->topLevelItem(1));
+  ok = SaveScreenshot(&find, dir, "find.png") && ok;
   ok = WriteFileCommandScreenshots(dir) && ok;
   ok = WriteLineEditorScreenshot(dir) && ok;
 

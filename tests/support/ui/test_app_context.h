@@ -10,5 +10,5 @@ struct TestAppContext {
   CQHList<LinePos> pendingAdditions;
   CQHList<LinePos> pendingDeletions;
   toolkit::ScriptedPrompts prompts;
-  AppContext context{document, reader, pendingAdditions, pendingDeletions, prompts, {}};
+  AppContext context{document, reader, pendingAdditions, pendingDeletions, prompts, {}, {}};
 };
