@@ -36,8 +36,4 @@ class GitRepo {
   std::vector<std::pair<std::string, std::string>> savedEnvironment_;
 };
 
-// Runs `program args...` (found on PATH) with `cwd` as its current directory.
-ToolRun RunProgram(const std::string& cwd, const std::string& program,
-                   const std::vector<std::string>& args);
-
 }  // namespace dlgtooltest

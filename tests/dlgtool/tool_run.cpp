@@ -9,16 +9,16 @@
 
 namespace dlgtooltest {
 
-ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args) {
+ToolRun RunProgram(const std::string& cwd, const std::string& program,
+                   const std::vector<std::string>& args) {
   // Output goes to files rather than pipes so that neither stream can fill up and block.
   TempDir capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(DLGTOOL_PATH));
+  argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-
   const pid_t child = fork();
   if (child == 0) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -28,19 +28,23 @@ ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args)
         dup2(err, 2) < 0 || dup2(in, 0) < 0) {
       _exit(127);
     }
-    execv(DLGTOOL_PATH, argv.data());
+    execvp(program.c_str(), argv.data());
     _exit(127);
   }
   ToolRun run;
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child) {
-    ADD_FAILURE() << "cannot run " << DLGTOOL_PATH;
+    ADD_FAILURE() << "cannot run " << program;
     return run;
   }
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.out = ReadFileBytes(outPath);
   run.err = ReadFileBytes(errPath);
   return run;
+}
+
+ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args) {
+  return RunProgram(cwd, DLGTOOL_PATH, args);
 }
 
 }  // namespace dlgtooltest

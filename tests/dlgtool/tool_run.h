@@ -13,6 +13,10 @@ struct ToolRun {
   std::string err;
 };
 
+// Runs `program args...` (a path, or a name found on PATH) with `cwd` as its current directory.
+ToolRun RunProgram(const std::string& cwd, const std::string& program,
+                   const std::vector<std::string>& args);
+
 // Runs `dlgtool args...` with `cwd` as its current directory.
 ToolRun RunDlgtool(const std::string& cwd, const std::vector<std::string>& args);
 
