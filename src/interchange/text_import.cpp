@@ -1,6 +1,7 @@
 #include "interchange/text_import.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -8,17 +9,44 @@
 #include "interchange/text_stream.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/file_io.h"
 #include "platform/line_breaks.h"
 
 namespace {
 
-// Empties an existing log; a missing log is not created.
+// Empties an existing log at the start of every import; a missing log is not created.
 void EmptyImportLog() {
-  std::FILE* probe = std::fopen(kImportLogName, "rb");
-  if (probe == nullptr) return;
-  std::fclose(probe);
-  std::FILE* log = std::fopen(kImportLogName, "wb");
-  if (log != nullptr) std::fclose(log);
+  if (!platform::IdentifyFile(kImportLogName).exists) return;
+  (void)platform::ReplaceFile(kImportLogName, [](std::FILE*) { return true; });
+}
+
+// Writes every unmatched entry as "<id>\n <text>\n" (text mode) into a new log that replaces the
+// old one; `logged` counts them. True when there was nothing to write or the log is in place.
+bool WriteWholeImportLog(interchange::ImportEntries& entries, long& logged) {
+  logged = 0;
+  for (size_t k = 0; k < entries.Count(); ++k) {
+    if (entries[k].target == nullptr) ++logged;
+  }
+  if (logged == 0 && !platform::IdentifyFile(kImportLogName).exists) return true;
+  interchange::TextFileWriter log;
+  return platform::ReplaceFile(kImportLogName, [&](std::FILE* file) {
+           log.Attach(file);
+           for (size_t k = 0; k < entries.Count(); ++k) {
+             const interchange::ImportEntry& entry = entries[k];
+             if (entry.target != nullptr) continue;
+             if (entry.id >= 0) {
+               char digits[16];
+               std::snprintf(digits, sizeof(digits), "%d", entry.id);
+               log.Write(digits);
+             } else {
+               log.Write(entry.oversizeId.c_str());
+             }
+             log.Write("\n ");
+             log.Write(entry.text.c_str());
+             log.Write("\n");
+           }
+           return log.Detach();
+         }) == platform::ReplaceResult::kReplaced;
 }
 
 enum class ParseResult { kDone, kOutOfMemory, kReadError };
@@ -135,22 +163,24 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
   }
   if (parsed != ParseResult::kDone) return false;
 
+  // The log is written before any text is put in place: a translation whose ID matches no line
+  // exists only in the log, so when the log cannot be written the import fails and applies
+  // nothing. It replaces the previous import's log (through a temporary file, so a killed import
+  // leaves the old log whole); with nothing to log, an existing log is emptied and a missing one
+  // is not created.
+  ImportCounts applied;
+  if (!WriteWholeImportLog(entries, applied.logged)) {
+    platform::DebugOutput("CDlgFile::Import() Error (2) : Write import log failed(%s): %s.\n",
+                          kImportLogName, std::strerror(errno));
+    return false;
+  }
   // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
   // more than once, its entries are applied in file order and the last one wins.
-  ImportCounts applied;
   for (size_t k = 0; k < entries.Count(); ++k) {
     interchange::ImportEntry& entry = entries[k];
-    if (entry.target != nullptr) {
-      entry.target->value.text.Swap(entry.text);
-      ++applied.matched;
-      continue;
-    }
-    if (entry.id >= 0) {
-      WriteImportLog(entry.id, entry.text);
-    } else {
-      WriteImportLog(entry.oversizeId, entry.text);
-    }
-    ++applied.logged;
+    if (entry.target == nullptr) continue;
+    entry.target->value.text.Swap(entry.text);
+    ++applied.matched;
   }
   counts = applied;
   return true;

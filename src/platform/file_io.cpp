@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "platform/fault_injection.h"
+#include "platform/file_read.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -38,6 +40,21 @@ bool ResolveLinks(const char* path, std::string& resolved) {
     resolved = target[0] == '/' ? target : FolderOf(resolved) + "/" + target;
   }
   return false;
+}
+
+// Refuses, before a temporary file exists, a target that writing in place could not take either.
+// The probe opens the file without truncating it and without blocking, so it changes nothing.
+bool TargetTakesWrites(const std::string& target) {
+  struct stat info;
+  if (stat(target.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
 }
 
 // Creates a new, empty temporary file beside `target`; its mode is 0666 less the umask. -1 when
@@ -113,10 +130,11 @@ bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
 
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
   std::string target;
-  struct stat info;
-  if (!ResolveLinks(path, target) || (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+  if (!ResolveLinks(path, target)) {
+    errno = ELOOP;
     return ReplaceResult::kCreateFailed;
   }
+  if (!TargetTakesWrites(target)) return ReplaceResult::kCreateFailed;
   std::string temporary;
   const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
   if (fd < 0) return ReplaceResult::kCreateFailed;
@@ -132,6 +150,68 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
   }
   SyncFolder(target);
   return ReplaceResult::kReplaced;
+}
+
+FileIdentity IdentifyFile(const char* path) {
+  FileIdentity identity;
+  struct stat info;
+  if (path == nullptr || stat(path, &info) != 0) return identity;
+  identity.exists = true;
+  identity.device = static_cast<uint64_t>(info.st_dev);
+  identity.inode = static_cast<uint64_t>(info.st_ino);
+  identity.size = static_cast<int64_t>(info.st_size);
+  identity.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+  identity.modifiedNanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+  return identity;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
+bool SameContents(const FileIdentity& a, const FileIdentity& b) {
+  return SameFile(a, b) && a.size == b.size && a.modifiedSeconds == b.modifiedSeconds &&
+         a.modifiedNanoseconds == b.modifiedNanoseconds;
+}
+
+bool CopyFileDurably(const char* from, const char* to) {
+  std::FILE* in = OpenRegularFileForReading(from);
+  if (in == nullptr) return false;
+  const ReplaceResult result = ReplaceFile(to, [in](std::FILE* out) {
+    char chunk[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+      if (!WriteBytes(out, chunk, got)) return false;
+    }
+    return std::ferror(in) == 0;
+  });
+  std::fclose(in);
+  return result == ReplaceResult::kReplaced;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) close(fd_);  // closing the last descriptor releases the lock
+}
+
+bool FileLock::Lock(const char* path) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    int locked;
+    do {
+      locked = flock(fd_, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) return false;
+    struct stat held;
+    struct stat named;
+    if (fstat(fd_, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      return true;
+    }
+  }
+  errno = EAGAIN;
+  return false;
 }
 
 bool WriteBytes(std::FILE* file, const void* data, size_t size) {

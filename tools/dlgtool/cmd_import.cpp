@@ -9,7 +9,11 @@ namespace dlgtool {
 int RunImport(const std::string& file, const std::string& in, const std::string& output) {
   CDlgFile doc;
   DlgHeader header;
-  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  platform::FileLock lock;
+  if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
+                     : !LoadDocument(file.c_str(), doc, header)) {
+    return kExitFailure;
+  }
   // Two names swapped on the command line would otherwise replace a text file by a .dlg.
   if (output.empty() && !HasDialogueSignature(header)) {
     Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
@@ -26,9 +30,10 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
     return kExitFailure;
   }
   // Save's diagnostics stay visible: they name lines that the file cannot hold.
-  const std::string& target = output.empty() ? file : output;
-  if (doc.Save(target.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", target.c_str());
+  if (output.empty()) {
+    if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
+  } else if (doc.Save(output.c_str()) == 0) {
+    Message("%s: cannot save the dialogue file; it is unchanged", output.c_str());
     return kExitFailure;
   }
   PrintResult("matched: " + std::to_string(counts.matched) +
