@@ -14,6 +14,7 @@ packages=(
   qt6-translations-l10n
   libexpat1-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
+  python3-lxml
 )
 
 missing=()

@@ -42,3 +42,10 @@ int FuzzRuntime(const uint8_t* data, size_t size);
 // from the input (merge_target.cpp describes how); the result is saved and checked when the first
 // byte asks for it.
 int FuzzMerge(const uint8_t* data, size_t size);
+
+// The exchange readers on the input as a whole file of their format: accepted texts are clean
+// UTF-8, the writer of the same format gives back what the reader read, and an import into a
+// fixed small document applies or changes nothing (exchange_target.cpp).
+int FuzzPo(const uint8_t* data, size_t size);
+int FuzzXliff(const uint8_t* data, size_t size);
+int FuzzCsv(const uint8_t* data, size_t size);

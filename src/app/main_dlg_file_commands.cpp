@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/exchange_commands.h"
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
@@ -135,7 +136,7 @@ bool CMainDlg::SaveFile() {
 }
 
 void CMainDlg::OnImport() {
-  if (!ChooseFileIn(toolkit::OpenRequest(strings::kImportTitle, toolkit::kTextFilesFilter,
+  if (!ChooseFileIn(toolkit::OpenRequest(strings::kImportTitle, app::kExchangeTextFilter,
                                          strings::kTextExt, importPath_, textFolder_),
                     textFolder_, importPath_)) {
     return;
@@ -149,7 +150,10 @@ bool CMainDlg::ImportText() {
     prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
     return false;
   }
-  if (!document.Import(importPath_.c_str())) {
+  const bool imported = app::IsExchangeFile(importPath_)
+                            ? app::ImportExchangeFile(document, importPath_)
+                            : document.Import(importPath_.c_str());
+  if (!imported) {
     prompts().Message(this, WithPath(strings::kImportError, importPath_));
     return false;
   }
@@ -160,7 +164,7 @@ bool CMainDlg::ImportText() {
 }
 
 void CMainDlg::OnExport() {
-  if (!ChooseFileIn(toolkit::SaveRequest(strings::kExportTitle, toolkit::kTextFilesFilter,
+  if (!ChooseFileIn(toolkit::SaveRequest(strings::kExportTitle, app::kExchangeTextFilter,
                                          strings::kTextExt, exportPath_, textFolder_),
                     textFolder_, exportPath_)) {
     return;
@@ -169,9 +173,16 @@ void CMainDlg::OnExport() {
 }
 
 bool CMainDlg::ExportText() {
-  const bool forTranslation = prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
-                                                 QString::fromUtf8(strings::kExportCaption));
-  if (!context_.document.Export(exportPath_.c_str(), !forTranslation)) {
+  // PO, XLIFF and CSV are translation formats: the question of the plain text forms is not asked.
+  const bool exchangeFile = app::IsExchangeFile(exportPath_);
+  const bool exported =
+      exchangeFile
+          ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
+          : context_.document.Export(
+                exportPath_.c_str(),
+                !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
+                                    QString::fromUtf8(strings::kExportCaption)));
+  if (!exported) {
     prompts().Message(this, WithPath(strings::kExportError, exportPath_));
     return false;
   }

@@ -415,7 +415,8 @@ TEST_F(FileCommandsTest, ImportAsksForAnExistingTextFileFromTheImportPathAndText
   EXPECT_EQ(Records()[0].file,
             (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kOpen,
                                         .title = "텍스트 파일 열기",
-                                        .filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||",
+                                        .filter = "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
+                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||",
                                         .defaultExt = "txt",
                                         .fileName = "/texts/last.txt",
                                         .folder = "/texts",
@@ -507,7 +508,8 @@ TEST_F(FileCommandsTest, ExportAsksForATextFileToWriteFromTheExportPathAndTextFo
   EXPECT_EQ(Records()[0].file,
             (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kSave,
                                         .title = "텍스트 파일 저장",
-                                        .filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||",
+                                        .filter = "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
+                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||",
                                         .defaultExt = "txt",
                                         .fileName = "/texts/last.txt",
                                         .folder = "/texts",

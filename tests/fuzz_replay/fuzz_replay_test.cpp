@@ -78,11 +78,17 @@ TEST(FuzzCorpusReplay, MergeCorpus) {
   EXPECT_GT(Replay("merge", FuzzMerge), 0u);
 }
 
+TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
+  EXPECT_GT(Replay("po", FuzzPo), 0u);
+  EXPECT_GT(Replay("xliff", FuzzXliff), 0u);
+  EXPECT_GT(Replay("csv", FuzzCsv), 0u);
+}
+
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
   const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip,
-                            FuzzMerge};
+                            FuzzMerge, FuzzPo, FuzzXliff, FuzzCsv};
   for (Target run : targets) {
     EXPECT_EQ(run(nullptr, 0), 0);
     for (int byte = 0; byte < 256; byte += 51) {

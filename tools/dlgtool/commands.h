@@ -30,4 +30,20 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
              const std::string& output, const std::string& name);
 int RunGitInstall(bool global);
 
+// Translation exchange (PO, XLIFF, CSV; cmd_exchange.cpp). Empty strings: defaults.
+struct ExchangeOptions {
+  std::string format;  // po, xliff or csv; empty: from the file name
+  std::string encoding;
+  std::string sourceLang;
+  std::string targetLang;
+  std::string translation;
+};
+// True when `path` names an exchange file (.po, .xlf, .xliff, .csv) or a format is forced.
+bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat);
+int RunExchangeExport(const std::string& file, const std::string& out,
+                      const ExchangeOptions& options);
+// Exit status 1 when anything was stale, fuzzy or unknown.
+int RunExchangeImport(const std::string& file, const std::string& in, const std::string& output,
+                      const ExchangeOptions& options);
+
 }  // namespace dlgtool

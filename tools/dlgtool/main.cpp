@@ -3,7 +3,10 @@
 //   dlgtool info FILE.dlg
 //   dlgtool get FILE.dlg ID... [--text-only]
 //   dlgtool export FILE.dlg OUT.txt [--recording]
+//   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
+//                  [--translation TRANSLATED.dlg] [--encoding NAME] [--format F]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
+//   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
@@ -18,6 +21,7 @@
 
 #include "commands.h"
 #include "document_io.h"
+#include "output.h"
 
 namespace {
 
@@ -33,6 +37,7 @@ struct Arguments {
   std::string third;     // THEIRS of merge
   std::string repoPath;  // --path of merge
   bool global = false;
+  dlgtool::ExchangeOptions exchange;
 };
 
 constexpr char kInfoHelp[] =
@@ -98,12 +103,42 @@ void AddFile(CLI::App* command, Arguments& args) {
   command->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
 }
 
+constexpr char kExchangeHelp[] =
+    " A .po, .xlf/.xliff or .csv file (or --format) selects gettext PO, XLIFF 1.2 or CSV, keyed "
+    "by line ID with the speaker, expression, sound and previous line as context; "
+    "docs/exchange.md describes them. Import applies a translation only when the file's source "
+    "text is still the line's text, and not when it is empty or fuzzy; it prints one line per "
+    "fuzzy, stale or unknown entry and a summary, and exits with 1 when there were any. A "
+    "malformed file applies nothing.";
+
+void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
+  command->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  command->add_option("--encoding", args.exchange.encoding,
+                      "Code page of the document's texts (default: the locale's)");
+  if (!exporting) return;
+  command->add_option("--source-lang", args.exchange.sourceLang, "Source language (und)");
+  command->add_option("--target-lang", args.exchange.targetLang, "Target language (und)");
+  command->add_option("--translation", args.exchange.translation,
+                      "Translated dialogue file whose texts fill the targets, by ID");
+}
+
 int Dispatch(const CLI::App& app, const Arguments& args) {
   using namespace dlgtool;
   if (app.got_subcommand("info")) return RunInfo(args.file);
   if (app.got_subcommand("get")) return RunGet(args.file, args.ids, args.textOnly);
-  if (app.got_subcommand("export")) return RunExport(args.file, args.second, args.recording);
-  if (app.got_subcommand("import")) return RunImport(args.file, args.second, args.output);
+  const bool exchangeFile = IsExchangeRequest(args.second, args.exchange.format);
+  if (app.got_subcommand("export")) {
+    if (exchangeFile && args.recording) {
+      Message("--recording is a form of the plain text export only");
+      return kExitFailure;
+    }
+    return exchangeFile ? RunExchangeExport(args.file, args.second, args.exchange)
+                        : RunExport(args.file, args.second, args.recording);
+  }
+  if (app.got_subcommand("import")) {
+    return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
+                        : RunImport(args.file, args.second, args.output);
+  }
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
@@ -138,7 +173,7 @@ int main(int argc, char** argv) {
                 "every CR removed");
 
   CLI::App* exporter = app.add_subcommand("export", "Write every plot's texts to a text file");
-  exporter->footer(kExportHelp);
+  exporter->footer(std::string(kExportHelp) + kExchangeHelp);
   AddFile(exporter, args);
   exporter->add_option("OUT", args.second, "Text file to create (replaced if it exists)")
       ->required();
@@ -146,11 +181,14 @@ int main(int argc, char** argv) {
                      "Write the recording form (one line per dialogue line: ID TAB text) "
                      "instead of the translation form");
 
+  AddExchangeOptions(exporter, args, true);
+
   CLI::App* importer = app.add_subcommand("import", "Put translated texts back and save");
-  importer->footer(kImportHelp);
+  importer->footer(std::string(kImportHelp) + kExchangeHelp);
   AddFile(importer, args);
   importer->add_option("IN", args.second, "Text file in the translation form")->required();
   importer->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
+  AddExchangeOptions(importer, args, false);
 
   CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");
   check->footer(kCheckHelp);

@@ -1,0 +1,30 @@
+// The main window's Import and Export in the translation exchange formats. A chosen file ending
+// in .po, .xlf, .xliff or .csv goes here instead of to the plain text forms; the window keeps its
+// own messages, so each routine only reports success or failure (the reason goes to the debug
+// output).
+#pragma once
+
+#include <string>
+
+class CDlgFile;
+
+namespace app {
+
+// The text filter as described first (and initial), then the exchange formats, then all files.
+inline constexpr char kExchangeTextFilter[] =
+    "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|*.xlf;*.xliff|"
+    "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||";
+
+// True when `path` names a PO, XLIFF or CSV file.
+bool IsExchangeFile(const std::string& path);
+
+// Writes the document to `path` in the format its name gives, texts converted from the editor's
+// code page; `documentPath` (may be empty) names the .dlg in the file.
+[[nodiscard]] bool ExportExchangeFile(CDlgFile& document, const std::string& path,
+                                      const std::string& documentPath);
+
+// Applies the translations of `path` by ID and writes the fuzzy, stale and unknown entries to
+// Parlatrix.log beside it. False when nothing was applied because of a fault in the file.
+[[nodiscard]] bool ImportExchangeFile(CDlgFile& document, const std::string& path);
+
+}  // namespace app

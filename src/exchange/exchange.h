@@ -1,0 +1,78 @@
+// Translation exchange: a document to and from gettext PO, XLIFF 1.2 and CSV, matched by line ID.
+// docs/exchange.md maps every field of every format.
+//
+// Export converts every text from the document's code page to UTF-8 and writes the file through
+// the safe replace routine; a text the code page rejects names its ID and nothing is written.
+// Import reads the whole file, checks all of it and converts every text before it changes the
+// first line, so a malformed file, a repeated ID or an invalid encoding applies nothing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "exchange/exchange_units.h"
+#include "model/dlg_file.h"
+
+namespace exchange {
+
+// Files larger than this are refused before they are read.
+inline constexpr long long kMaxImportBytes = 1LL << 30;
+
+// .po, .xlf/.xliff, .csv (any letter case); false for other names.
+[[nodiscard]] bool FormatFromPath(const std::string& path, Format& format);
+// "po", "xliff"/"xlf", "csv"; false for other names.
+[[nodiscard]] bool FormatFromName(const std::string& name, Format& format);
+
+struct ExportOptions {
+  std::string codeset;   // the document's code page; empty: the locale's
+  std::string original;  // the .dlg file's path; its name goes into the file
+  std::string sourceLang = "und";
+  std::string targetLang = "und";
+  const CDlgFile* translation = nullptr;  // fills the targets, matched by ID
+};
+
+// Writes `doc` to `path` in `format`. False with `error` set (and `path` untouched) when a text is
+// not valid in the code page, the code page is unknown, or the file cannot be written.
+[[nodiscard]] bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
+                                  const ExportOptions& options, std::string& error);
+
+// Builds what the writers take; false with `error` as above. Exposed for the benchmarks.
+[[nodiscard]] bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
+                                std::string& error);
+
+enum class Outcome { kApplied, kUntranslated, kFuzzy, kStale, kUnknown };
+
+// Words used in reports and the import log: "applied", "untranslated", "fuzzy", "stale", "unknown".
+const char* OutcomeName(Outcome outcome);
+
+struct ImportReport {
+  int applied = 0;
+  int untranslated = 0;
+  int fuzzy = 0;
+  int stale = 0;
+  int unknown = 0;
+  struct Note {
+    int id;
+    Outcome outcome;
+    std::string target;  // the entry's translation in the document's code page (UTF-8 if not
+                         // representable), for the log
+  };
+  std::vector<Note> notes;  // fuzzy, stale and unknown entries, in file order
+  std::string error;        // set when nothing was applied because of a fault
+
+  bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0; }
+};
+
+// Applies the file's translations to `doc` by ID (see above). False, with report.error naming the
+// file and, for a malformed file, its line and column, when nothing was applied.
+[[nodiscard]] bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
+                                  const std::string& codeset, ImportReport& report);
+
+// Same on bytes already read; `name` only appears in messages.
+[[nodiscard]] bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name,
+                               Format format, const std::string& codeset, ImportReport& report);
+
+// The one-line summary: "applied: A, untranslated: U, fuzzy: F, stale: S, unknown: N".
+std::string SummaryLine(const ImportReport& report);
+
+}  // namespace exchange

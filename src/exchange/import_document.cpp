@@ -1,0 +1,208 @@
+// Import by ID. Three passes, so that nothing is changed unless all of the file is good:
+//  1. parse the whole file (a malformed file stops here, with its line and column);
+//  2. check that no ID repeats, classify every entry and build each new text in the document's
+//     code page (a translation the code page cannot hold stops here, naming the ID);
+//  3. swap the built texts into their lines, which cannot fail.
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unordered_set>
+
+#include "exchange/exchange.h"
+#include "exchange/recoder.h"
+
+namespace exchange {
+namespace {
+
+bool EndsWith(const std::string& path, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  return path.size() > n && strcasecmp(path.c_str() + path.size() - n, suffix) == 0 &&
+         path[path.size() - n - 1] != '/';
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  struct stat info;
+  if (file == nullptr || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = path + ": cannot open the file";
+    return false;
+  }
+  if (info.st_size > kMaxImportBytes) {
+    error = path + ": larger than 1 GiB; not read";
+    return false;
+  }
+  data.resize(static_cast<size_t>(info.st_size));
+  const size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file.get());
+  if (got != data.size() || std::fgetc(file.get()) != EOF) {
+    error = path + ": the file changed or could not be read while reading it";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FormatFromPath(const std::string& path, Format& format) {
+  if (EndsWith(path, ".po")) {
+    format = Format::kPo;
+  } else if (EndsWith(path, ".xlf") || EndsWith(path, ".xliff")) {
+    format = Format::kXliff;
+  } else if (EndsWith(path, ".csv")) {
+    format = Format::kCsv;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool FormatFromName(const std::string& name, Format& format) {
+  if (strcasecmp(name.c_str(), "po") == 0) {
+    format = Format::kPo;
+  } else if (strcasecmp(name.c_str(), "xliff") == 0 || strcasecmp(name.c_str(), "xlf") == 0) {
+    format = Format::kXliff;
+  } else if (strcasecmp(name.c_str(), "csv") == 0) {
+    format = Format::kCsv;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kApplied:
+      return "applied";
+    case Outcome::kUntranslated:
+      return "untranslated";
+    case Outcome::kFuzzy:
+      return "fuzzy";
+    case Outcome::kStale:
+      return "stale";
+    case Outcome::kUnknown:
+      return "unknown";
+  }
+  return "";
+}
+
+std::string SummaryLine(const ImportReport& report) {
+  return "applied: " + std::to_string(report.applied) +
+         ", untranslated: " + std::to_string(report.untranslated) +
+         ", fuzzy: " + std::to_string(report.fuzzy) + ", stale: " + std::to_string(report.stale) +
+         ", unknown: " + std::to_string(report.unknown);
+}
+
+bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                 const std::string& codeset, ImportReport& report) {
+  report = ImportReport();
+  Recoder recoder(codeset);
+  if (!recoder.ok()) {
+    report.error = "unknown encoding " + recoder.codeset();
+    return false;
+  }
+  std::vector<ImportUnit> units;
+  ParseFailure failure;
+  bool parsed = false;
+  switch (format) {
+    case Format::kPo:
+      parsed = ReadPo(data, units, failure);
+      break;
+    case Format::kXliff:
+      parsed = ReadXliff(data, units, failure);
+      break;
+    case Format::kCsv:
+      parsed = ReadCsv(data, units, failure);
+      break;
+  }
+  if (!parsed) {
+    report.error = name + ":" + std::to_string(failure.line) + ":" +
+                   std::to_string(failure.column) + ": " + failure.message;
+    return false;
+  }
+
+  struct Change {
+    LinePos line;
+    CPlainString text;
+  };
+  std::vector<Change> changes;
+  changes.reserve(units.size());  // no reallocation: a built text is never copied
+  std::unordered_set<int> seen;
+  seen.reserve(units.size());
+  std::string bytes;
+  for (ImportUnit& unit : units) {
+    const auto where = [&name, &unit] {
+      return name + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id);
+    };
+    if (!seen.insert(unit.id).second) {
+      report.error = where() + " appears more than once";
+      return false;
+    }
+    const LinePos line = doc.FindItem(unit.id);
+    Outcome outcome = Outcome::kApplied;
+    if (line == nullptr) {
+      outcome = Outcome::kUnknown;
+    } else if (unit.target.empty()) {
+      outcome = Outcome::kUntranslated;
+    } else if (unit.fuzzy) {
+      outcome = Outcome::kFuzzy;
+    } else {
+      const CPlainString& current = doc.GetItem(line).text;
+      const std::string_view now(current.c_str(), current.GetLength());
+      if (recoder.identity() ? now != unit.source
+                             : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
+        outcome = Outcome::kStale;
+      }
+    }
+    switch (outcome) {
+      case Outcome::kApplied:
+        ++report.applied;
+        break;
+      case Outcome::kUntranslated:
+        ++report.untranslated;
+        break;
+      case Outcome::kFuzzy:
+        ++report.fuzzy;
+        break;
+      case Outcome::kStale:
+        ++report.stale;
+        break;
+      case Outcome::kUnknown:
+        ++report.unknown;
+        break;
+    }
+    if (outcome == Outcome::kApplied) {
+      if (!recoder.FromValidUtf8(unit.target, bytes)) {
+        report.error = where() + ": the translation cannot be written in " + recoder.codeset();
+        return false;
+      }
+      changes.push_back(Change{line, CPlainString()});
+      if (!changes.back().text.Assign(bytes.c_str(), static_cast<int>(bytes.size()))) {
+        report.error = "out of memory";
+        return false;
+      }
+    } else if (outcome != Outcome::kUntranslated) {
+      ImportReport::Note note{unit.id, outcome, std::string()};
+      if (!recoder.FromValidUtf8(unit.target, note.target)) note.target = unit.target;
+      report.notes.push_back(std::move(note));
+    }
+    unit = ImportUnit();  // release the texts as they are used
+  }
+  for (Change& change : changes) doc.GetItem(change.line).text.Swap(change.text);
+  return true;
+}
+
+bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
+                    const std::string& codeset, ImportReport& report) {
+  report = ImportReport();
+  std::string data;
+  if (!ReadWholeFile(path, data, report.error)) return false;
+  return ImportBytes(doc, data, path, format, codeset, report);
+}
+
+}  // namespace exchange

@@ -1,0 +1,349 @@
+// A strict reader of gettext PO files in UTF-8. It takes what gettext's tools write and what
+// Poedit, Weblate and polib write: comments, flags, references, msgctxt, continued strings, the
+// header, obsolete (#~) and previous (#|) lines, which are skipped. It refuses anything else
+// (plural forms among them, which no export writes) with the line and column of the fault.
+//
+// The line ID is the msgctxt. An entry without msgctxt (translate-toolkit's converters drop it)
+// takes the ID from its last "#: FILE:ID" (or bare "#: ID") reference.
+#include <cctype>
+
+#include "exchange/exchange_units.h"
+#include "exchange/recoder.h"
+
+namespace exchange {
+namespace {
+
+class PoParser {
+ public:
+  PoParser(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure)
+      : data_(data), units_(units), failure_(failure) {}
+
+  bool Run() {
+    if (data_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+    const size_t valid = ValidUtf8Prefix(data_);
+    if (valid != data_.size()) return FailAt(valid, "invalid UTF-8");
+    while (NextLine()) {
+      if (!Line()) return false;
+    }
+    return Finish();
+  }
+
+ private:
+  enum class Field { kNone, kContext, kId, kString };
+
+  // Moves to the next line; strips one CR before the LF.
+  bool NextLine() {
+    if (pos_ >= data_.size()) return false;
+    lineStart_ = pos_;
+    size_t end = data_.find('\n', pos_);
+    if (end == std::string_view::npos) end = data_.size();
+    pos_ = end + 1;
+    line_ = data_.substr(lineStart_, end - lineStart_);
+    if (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
+    ++lineNumber_;
+    return true;
+  }
+
+  bool Line() {
+    size_t i = 0;
+    while (i < line_.size() && (line_[i] == ' ' || line_[i] == '\t')) ++i;
+    if (i == line_.size()) return true;
+    if (line_[i] == '#') return Comment(line_.substr(i));
+    if (line_[i] == '"') {
+      if (field_ == Field::kNone) return Fail(i, "a continued string without a keyword");
+      return QuotedInto(i, Current());
+    }
+    size_t end = i;
+    while (end < line_.size() && line_[end] != ' ' && line_[end] != '\t' && line_[end] != '"') {
+      ++end;
+    }
+    const std::string_view keyword = line_.substr(i, end - i);
+    size_t q = end;
+    while (q < line_.size() && (line_[q] == ' ' || line_[q] == '\t')) ++q;
+    if (keyword == "msgctxt") {
+      if (field_ == Field::kString || stage_ == Stage::kId) {
+        if (!Complete()) return false;
+      } else if (stage_ != Stage::kComments) {
+        return Fail(i, "msgctxt out of place");
+      }
+      stage_ = Stage::kContext;
+      hasContext_ = true;
+      field_ = Field::kContext;
+      startLine_ = startLine_ == 0 ? lineNumber_ : startLine_;
+    } else if (keyword == "msgid") {
+      if (field_ == Field::kString) {
+        if (!Complete()) return false;
+      } else if (stage_ == Stage::kId) {
+        return Fail(i, "msgid without msgstr");
+      }
+      stage_ = Stage::kId;
+      field_ = Field::kId;
+      startLine_ = startLine_ == 0 ? lineNumber_ : startLine_;
+    } else if (keyword == "msgstr") {
+      if (stage_ != Stage::kId || field_ != Field::kId) return Fail(i, "msgstr without msgid");
+      field_ = Field::kString;
+    } else if (keyword == "msgid_plural" || keyword.substr(0, 7) == "msgstr[") {
+      return Fail(i, "plural forms are not supported");
+    } else {
+      return Fail(i, "unknown keyword");
+    }
+    if (q >= line_.size() || line_[q] != '"') return Fail(q, "a quoted string expected");
+    return QuotedInto(q, Current());
+  }
+
+  std::string& Current() {
+    switch (field_) {
+      case Field::kContext:
+        return context_;
+      case Field::kId:
+        return source_;
+      default:
+        return target_;
+    }
+  }
+
+  // Parses one quoted string starting at line_[at] == '"' and appends its bytes to `out`.
+  bool QuotedInto(size_t at, std::string& out) {
+    size_t i = at + 1;
+    const size_t before = out.size();
+    bool byteEscape = false;  // the file is valid UTF-8; only escaped bytes can break that
+    while (true) {
+      if (i >= line_.size()) return Fail(at, "unterminated string");
+      const char c = line_[i];
+      if (c == '"') break;
+      if (c != '\\') {
+        out += c;
+        ++i;
+        continue;
+      }
+      if (++i >= line_.size()) return Fail(i - 1, "unterminated string");
+      const char e = line_[i];
+      switch (e) {
+        case 'a':
+          out += '\a';
+          ++i;
+          continue;
+        case 'b':
+          out += '\b';
+          ++i;
+          continue;
+        case 't':
+          out += '\t';
+          ++i;
+          continue;
+        case 'n':
+          out += '\n';
+          ++i;
+          continue;
+        case 'v':
+          out += '\v';
+          ++i;
+          continue;
+        case 'f':
+          out += '\f';
+          ++i;
+          continue;
+        case 'r':
+          out += '\r';
+          ++i;
+          continue;
+        case '\\':
+        case '"':
+        case '\'':
+        case '?':
+          out += e;
+          ++i;
+          continue;
+        default:
+          break;
+      }
+      int value = 0;
+      int digits = 0;
+      if (e >= '0' && e <= '7') {
+        while (digits < 3 && i < line_.size() && line_[i] >= '0' && line_[i] <= '7') {
+          value = value * 8 + (line_[i++] - '0');
+          ++digits;
+        }
+      } else if (e == 'x') {
+        ++i;
+        while (i < line_.size() && std::isxdigit(static_cast<unsigned char>(line_[i]))) {
+          const char h = line_[i++];
+          value = value * 16 + (h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+          if (++digits > 2) return Fail(i - 1, "hexadecimal escape out of range");
+        }
+      }
+      if (digits == 0) return Fail(i - 1, "unknown escape sequence");
+      if (value == 0 || value > 0xFF) return Fail(i - 1, "escape of a NUL or out of range");
+      out += static_cast<char>(value);
+      if (value >= 0x80) byteEscape = true;
+    }
+    const size_t rest = line_.find_first_not_of(" \t", i + 1);
+    if (rest != std::string_view::npos) return Fail(rest, "text after the closing quote");
+    if (out.find('\0', before) != std::string::npos) return Fail(at, "a NUL byte in a string");
+    if (byteEscape &&
+        ValidUtf8Prefix(std::string_view(out).substr(before)) != out.size() - before) {
+      return Fail(at, "escapes that form invalid UTF-8");
+    }
+    return true;
+  }
+
+  bool Comment(std::string_view c) {
+    // A comment after the strings of an entry starts the next entry.
+    if (field_ == Field::kString && !Complete()) return false;
+    if (stage_ != Stage::kComments) return Fail(0, "a comment inside an entry");
+    if (c.substr(0, 2) == "#,") {
+      size_t i = 2;
+      while (i < c.size()) {
+        size_t end = c.find(',', i);
+        if (end == std::string_view::npos) end = c.size();
+        std::string_view flag = c.substr(i, end - i);
+        while (!flag.empty() && (flag.front() == ' ' || flag.front() == '\t'))
+          flag.remove_prefix(1);
+        while (!flag.empty() && (flag.back() == ' ' || flag.back() == '\t')) flag.remove_suffix(1);
+        if (flag == "fuzzy") fuzzy_ = true;
+        i = end + 1;
+      }
+    } else if (c.substr(0, 2) == "#:") {
+      // References are "FILE:LINE" tokens; the last one whose LINE is an ID names the entry.
+      size_t i = 2;
+      while (i < c.size()) {
+        while (i < c.size() && (c[i] == ' ' || c[i] == '\t')) ++i;
+        size_t end = i;
+        while (end < c.size() && c[end] != ' ' && c[end] != '\t') ++end;
+        const std::string_view token = c.substr(i, end - i);
+        // translate-toolkit's xliff2po writes the bare resname: "#: 12".
+        const size_t colon = token.rfind(':');
+        const std::string_view line =
+            colon == std::string_view::npos ? token : token.substr(colon + 1);
+        int id;
+        if (ParseId(line, id)) referenceId_ = id;
+        i = end;
+      }
+    }
+    if (startLine_ == 0) startLine_ = lineNumber_;
+    return true;
+  }
+
+  // Ends the entry whose msgstr was read.
+  bool Complete() {
+    if (field_ != Field::kString) {
+      if (stage_ == Stage::kComments) return true;
+      return Fail(0, "an entry without msgstr");
+    }
+    const bool header = !hasContext_ && source_.empty();
+    if (header) {
+      if (!HeaderCharsetIsUtf8()) return false;
+    } else {
+      ImportUnit unit;
+      unit.line = startLine_;
+      if (hasContext_) {
+        // translate-toolkit's xliff2po gives an entry with an empty msgid the context "FILE:ID".
+        const size_t colon = context_.rfind(':');
+        const std::string_view id = colon == std::string::npos
+                                        ? std::string_view(context_)
+                                        : std::string_view(context_).substr(colon + 1);
+        if (!ParseId(id, unit.id)) {
+          return FailLine(startLine_, "msgctxt is not a line ID");
+        }
+      } else if (referenceId_ >= 0) {
+        unit.id = referenceId_;
+      } else {
+        return FailLine(startLine_, "an entry without msgctxt or a FILE:ID reference");
+      }
+      unit.source.swap(source_);
+      unit.target.swap(target_);
+      unit.fuzzy = fuzzy_;
+      units_.push_back(std::move(unit));
+    }
+    context_.clear();
+    source_.clear();
+    target_.clear();
+    hasContext_ = false;
+    fuzzy_ = false;
+    referenceId_ = -1;
+    startLine_ = 0;
+    field_ = Field::kNone;
+    stage_ = Stage::kComments;
+    return true;
+  }
+
+  bool HeaderCharsetIsUtf8() {
+    const size_t at = target_.find("charset=");
+    if (at == std::string::npos) return true;
+    size_t end = at + 8;
+    while (end < target_.size() && target_[end] != '\n' && target_[end] != ';' &&
+           target_[end] != ' ') {
+      ++end;
+    }
+    std::string charset = target_.substr(at + 8, end - at - 8);
+    for (char& c : charset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (charset == "UTF-8" || charset == "UTF8" || charset == "CHARSET") return true;
+    return FailLine(startLine_, "the header names charset " + charset + "; only UTF-8 is read");
+  }
+
+  bool Finish() {
+    if (field_ == Field::kString) return Complete();
+    if (stage_ != Stage::kComments) return FailLine(lineNumber_, "the file ends inside an entry");
+    return true;
+  }
+
+  bool Fail(size_t column, const std::string& message) {
+    failure_.line = lineNumber_;
+    failure_.column = static_cast<long>(column) + 1;
+    failure_.message = message;
+    return false;
+  }
+  bool FailLine(long line, const std::string& message) {
+    failure_.line = line;
+    failure_.column = 1;
+    failure_.message = message;
+    return false;
+  }
+  bool FailAt(size_t offset, const std::string& message) {
+    LineAndColumn(data_, offset, failure_.line, failure_.column);
+    failure_.message = message;
+    return false;
+  }
+
+  enum class Stage { kComments, kContext, kId };
+
+  std::string_view data_;
+  std::vector<ImportUnit>& units_;
+  ParseFailure& failure_;
+  size_t pos_ = 0;
+  size_t lineStart_ = 0;
+  std::string_view line_;
+  long lineNumber_ = 0;
+
+  Stage stage_ = Stage::kComments;
+  Field field_ = Field::kNone;
+  std::string context_;
+  std::string source_;
+  std::string target_;
+  bool hasContext_ = false;
+  bool fuzzy_ = false;
+  int referenceId_ = -1;
+  long startLine_ = 0;
+};
+
+}  // namespace
+
+bool ParseId(std::string_view text, int& id) {
+  if (text.empty() || text.size() > 10) return false;
+  long long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value > 0x7FFFFFFF) return false;
+  id = static_cast<int>(value);
+  return true;
+}
+
+bool ReadPo(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure) {
+  units.clear();
+  PoParser parser(data, units, failure);
+  return parser.Run();
+}
+
+}  // namespace exchange

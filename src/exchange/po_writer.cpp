@@ -1,0 +1,130 @@
+// gettext PO, written exactly as `msgcat --no-wrap` writes it, so that running the file through
+// gettext's own tools changes no byte:
+//  - escapes \a \b \t \n \v \f \r \\ \" and no others; every other byte, control bytes and
+//    UTF-8 included, is written as it is;
+//  - a string holding an LF before its last byte is written as "" followed by one quoted line per
+//    LF-terminated piece; any other string on the keyword's own line;
+//  - entries are separated by one empty line; the file ends with the last msgstr line.
+#include "exchange/exchange_units.h"
+
+namespace exchange {
+namespace {
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '\a':
+        out += "\\a";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\v':
+        out += "\\v";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+void AppendString(std::string& out, const char* keyword, std::string_view text) {
+  out += keyword;
+  const size_t lf = text.find('\n');
+  if (lf == std::string_view::npos || lf + 1 >= text.size()) {
+    out += " \"";
+    AppendEscaped(out, text);
+    out += "\"\n";
+    return;
+  }
+  out += " \"\"\n";
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    end = end == std::string_view::npos ? text.size() : end + 1;
+    out += '"';
+    AppendEscaped(out, text.substr(start, end - start));
+    out += "\"\n";
+    start = end;
+  }
+}
+
+// gettext wraps file names holding white space in Unicode isolates when it rewrites references;
+// a name without any keeps the reference byte-stable.
+std::string ReferenceName(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = '_';
+  }
+  return out;
+}
+
+// A header field value must stay on its line.
+std::string FieldValue(const std::string& value) {
+  std::string out = value;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string WritePo(const ExportSet& set) {
+  std::string out;
+  size_t estimate = 512;
+  for (const ExportUnit& unit : set.units) {
+    estimate += 64 + unit.text.size() * 2 + unit.target.size() * 2 + unit.notes.size() * 2;
+  }
+  out.reserve(estimate);
+  const std::string header = "Project-Id-Version: " + FieldValue(set.gameName) +
+                             "\nLanguage: " + FieldValue(set.targetLang) +
+                             "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
+                             "Content-Transfer-Encoding: 8bit\nX-Generator: Parlatrix\n"
+                             "X-Source-Language: " +
+                             FieldValue(set.sourceLang) + "\n";
+  out += "msgid \"\"\n";
+  AppendString(out, "msgstr", header);
+  const std::string reference = "#: " + ReferenceName(set.original) + ":";
+  for (const ExportUnit& unit : set.units) {
+    out += '\n';
+    size_t start = 0;
+    while (start < unit.notes.size()) {
+      size_t end = unit.notes.find('\n', start);
+      if (end == std::string::npos) end = unit.notes.size();
+      out += "#. ";
+      out.append(unit.notes, start, end - start);
+      out += '\n';
+      start = end + 1;
+    }
+    const std::string id = std::to_string(unit.id);
+    out += reference;
+    out += id;
+    out += "\nmsgctxt \"";
+    out += id;
+    out += "\"\n";
+    AppendString(out, "msgid", unit.text);
+    AppendString(out, "msgstr", unit.hasTarget ? unit.target : std::string_view());
+  }
+  return out;
+}
+
+}  // namespace exchange

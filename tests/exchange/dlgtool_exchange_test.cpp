@@ -1,0 +1,91 @@
+// dlgtool export and import in the exchange formats: the exit status a pipeline acts on, and that
+// a failed import leaves the dialogue file as it was.
+#include <gtest/gtest.h>
+
+#include "model/dlg_file.h"
+#include "peer_run.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using exchangetest::Dlgtool;
+using exchangetest::PeerRun;
+
+class DlgtoolExchange : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CDlgFile doc;
+    PlotPos plot = doc.AddPlot("P", -1, -1);
+    for (int id : {1, 2}) {
+      CDlgItem line;
+      line.SetID(id);
+      line.SetText(("text " + std::to_string(id)).c_str());
+      ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
+    }
+    ASSERT_EQ(doc.Save(dir_.File("doc.dlg").c_str()), 1);
+    original_ = ReadFileBytes(dir_.File("doc.dlg"));
+  }
+
+  PeerRun Run(const std::string& args) {
+    return exchangetest::RunIn(dir_.path(), Dlgtool() + " " + args);
+  }
+
+  TempDir dir_;
+  std::string original_;
+};
+
+TEST_F(DlgtoolExchange, ImportExitStatusTellsWhetherEverythingWasApplied) {
+  WriteFileBytes(dir_.File("all.csv"), "ID,source,target\r\n1,text 1,하나\r\n2,text 2,\r\n");
+  PeerRun run = Run("import doc.dlg all.csv -o out.dlg --encoding UTF-8");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "applied: 1, untranslated: 1, fuzzy: 0, stale: 0, unknown: 0\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), original_);
+
+  WriteFileBytes(dir_.File("some.po"),
+                 "msgctxt \"1\"\nmsgid \"text 1\"\nmsgstr \"하나\"\n\n"
+                 "msgctxt \"2\"\nmsgid \"changed\"\nmsgstr \"둘\"\n\n"
+                 "msgctxt \"3\"\nmsgid \"x\"\nmsgstr \"셋\"\n");
+  run = Run("import doc.dlg some.po --encoding UTF-8");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out,
+            "2: stale\n3: unknown\n"
+            "applied: 1, untranslated: 0, fuzzy: 0, stale: 1, unknown: 1\n");
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(dir_.File("doc.dlg").c_str()), 1);
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(1)).text.c_str(), "하나");
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(2)).text.c_str(), "text 2");
+}
+
+TEST_F(DlgtoolExchange, FaultsExitWithTwoAndChangeNothing) {
+  WriteFileBytes(dir_.File("bad.xlf"), "<xliff><file><body><trans-unit id=\"1\">");
+  PeerRun run = Run("import doc.dlg bad.xlf");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: bad.xlf:1:39: no element found; nothing applied\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), original_);
+
+  run = Run("export doc.dlg out.po --recording");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: --recording is a form of the plain text export only\n");
+  run = Run("export doc.dlg out.txt --format json");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: json: unknown format; use po, xliff or csv\n");
+  run = Run("export doc.dlg no/such/dir/out.po");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: no/such/dir/out.po: cannot write the file; nothing written\n");
+  run = Run("export doc.dlg out.po --encoding NO-SUCH");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: unknown encoding NO-SUCH; nothing written\n");
+  EXPECT_FALSE(FileExists(dir_.File("out.po")));
+}
+
+TEST_F(DlgtoolExchange, FormatComesFromTheNameUnlessForced) {
+  ASSERT_EQ(Run("export doc.dlg OUT.XLIFF").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_.File("OUT.XLIFF")).substr(0, 5), "<?xml");
+  ASSERT_EQ(Run("export doc.dlg strings.txt --format csv").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_.File("strings.txt")).substr(0, 11), "\xEF\xBB\xBFlocation");
+  ASSERT_EQ(Run("export doc.dlg plain.txt").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_.File("plain.txt")),
+            "*************\r\n1\r\ntext 1\r\n\r\n2\r\ntext 2\r\n\r\n");
+}
+
+}  // namespace

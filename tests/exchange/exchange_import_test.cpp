@@ -1,0 +1,231 @@
+// Import by ID: what is applied and what is reported for stale, fuzzy, untranslated and unknown
+// entries, in each format; and that a malformed file, a repeated ID or a bad encoding applies
+// nothing at all.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange.h"
+#include "model/dlg_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using exchange::Format;
+using exchange::ImportReport;
+using exchange::Outcome;
+
+class ExchangeImport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlotPos plot = doc_.AddPlot("P", -1, -1);
+    for (int id = 1; id <= 5; ++id) {
+      CDlgItem line;
+      line.SetID(id);
+      line.SetText(("old " + std::to_string(id)).c_str());
+      ASSERT_NE(doc_.AddItem(line, plot, nullptr), nullptr);
+    }
+  }
+
+  std::string Text(int id) { return doc_.GetItem(doc_.FindItem(id)).text.c_str(); }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> texts;
+    for (int id = 1; id <= 5; ++id) texts.push_back(Text(id));
+    return texts;
+  }
+
+  bool Import(const std::string& data, Format format, ImportReport& report,
+              const std::string& codeset = "UTF-8") {
+    return exchange::ImportBytes(doc_, data, "in", format, codeset, report);
+  }
+
+  // Every format's file for the same five entries: 1 good, 2 stale, 3 fuzzy, 4 untranslated,
+  // 99 unknown.
+  void ExpectOutcomes(const std::string& data, Format format) {
+    ImportReport report;
+    ASSERT_TRUE(Import(data, format, report)) << report.error;
+    EXPECT_EQ(exchange::SummaryLine(report),
+              "applied: 1, untranslated: 1, fuzzy: 1, stale: 1, unknown: 1");
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"새 1", "old 2", "old 3", "old 4", "old 5"}));
+    ASSERT_EQ(report.notes.size(), 3u);
+    EXPECT_EQ(report.notes[0].id, 2);
+    EXPECT_EQ(report.notes[0].outcome, Outcome::kStale);
+    EXPECT_EQ(report.notes[1].id, 3);
+    EXPECT_EQ(report.notes[1].outcome, Outcome::kFuzzy);
+    EXPECT_EQ(report.notes[2].id, 99);
+    EXPECT_EQ(report.notes[2].outcome, Outcome::kUnknown);
+    EXPECT_EQ(report.notes[2].target, "유령");
+    EXPECT_FALSE(report.clean());
+  }
+
+  void ExpectRefused(const std::string& data, Format format, const std::string& error) {
+    ImportReport report;
+    EXPECT_FALSE(Import(data, format, report)) << data;
+    EXPECT_EQ(report.error, error) << data;
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"old 1", "old 2", "old 3", "old 4", "old 5"}))
+        << data;
+  }
+
+  CDlgFile doc_;
+};
+
+TEST_F(ExchangeImport, PoAppliesOnlyCurrentTranslatedEntries) {
+  ExpectOutcomes(
+      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+      "msgctxt \"1\"\nmsgid \"old 1\"\nmsgstr \"새 1\"\n\n"
+      "msgctxt \"2\"\nmsgid \"older 2\"\nmsgstr \"새 2\"\n\n"
+      "#, fuzzy, c-format\nmsgctxt \"3\"\nmsgid \"old 3\"\nmsgstr \"새 3\"\n\n"
+      "msgctxt \"4\"\nmsgid \"old 4\"\nmsgstr \"\"\n\n"
+      "msgctxt \"99\"\nmsgid \"x\"\nmsgstr \"\"\n\"유령\"\n\n"
+      "#~ msgctxt \"5\"\n#~ msgid \"old 5\"\n#~ msgstr \"obsolete\"\n",
+      Format::kPo);
+}
+
+TEST_F(ExchangeImport, XliffStatesNewAndNeedsAreFuzzy) {
+  ExpectOutcomes(
+      "<?xml version=\"1.0\"?>\n<xliff version=\"1.2\" "
+      "xmlns=\"urn:oasis:names:tc:xliff:document:1.2\"><file original=\"d\" "
+      "source-language=\"und\" datatype=\"plaintext\"><body>\n"
+      "<trans-unit id=\"1\"><source>old 1</source><target state=\"final\">새 1</target>"
+      "<alt-trans><source>old 1</source><target>suggestion</target></alt-trans></trans-unit>\n"
+      "<trans-unit id=\"x\" resname=\"2\"><source>older 2</source><target>새 2</target>"
+      "</trans-unit>\n"
+      "<trans-unit id=\"3\"><source>old 3</source><target state=\"needs-review-translation\">"
+      "새 3</target></trans-unit>\n"
+      "<trans-unit id=\"4\"><source>old 4</source></trans-unit>\n"
+      "<trans-unit id=\"99\"><source>x</source><target state=\"translated\">유령</target>"
+      "</trans-unit>\n</body></file></xliff>\n",
+      Format::kXliff);
+  ImportReport report;
+  ASSERT_TRUE(
+      Import("<xliff><file><body><trans-unit id=\"5\"><source>old 5</source>"
+             "<target state=\"new\">n</target></trans-unit></body></file></xliff>",
+             Format::kXliff, report));
+  EXPECT_EQ(report.fuzzy, 1);
+}
+
+TEST_F(ExchangeImport, CsvFuzzyColumnAndAnyColumnOrder) {
+  ExpectOutcomes(
+      "\xEF\xBB\xBF"
+      "ID,Fuzzy,Target,Source\r\n"
+      "1,,새 1,old 1\r\n2,False,새 2,older 2\r\n3,True,새 3,old 3\r\n4,0,,old 4\r\n"
+      "99,no,유령,x\r\n",
+      Format::kCsv);
+}
+
+TEST_F(ExchangeImport, MalformedFilesApplyNothingAndNameLineAndColumn) {
+  const std::string good = "msgctxt \"1\"\nmsgid \"old 1\"\nmsgstr \"새 1\"\n\n";
+  ExpectRefused(good + "msgctxt \"2\"\nmsgid \"old 2\nmsgstr \"\"\n", Format::kPo,
+                "in:6:7: unterminated string");
+  ExpectRefused(good + "msgctxt \"2\"\nmsgid \"old 2\"\n", Format::kPo,
+                "in:6:1: the file ends inside an entry");
+  ExpectRefused(good + "msgctxt \"2\"\nmsgid \"a\"\nmsgid_plural \"b\"\nmsgstr[0] \"\"\n",
+                Format::kPo, "in:7:1: plural forms are not supported");
+  ExpectRefused(good + "msgctxt \"two\"\nmsgid \"a\"\nmsgstr \"b\"\n", Format::kPo,
+                "in:5:1: msgctxt is not a line ID");
+  ExpectRefused(good + "msgctxt \"2\"\nmsgid \"\\q\"\nmsgstr \"b\"\n", Format::kPo,
+                "in:6:8: unknown escape sequence");
+  ExpectRefused(good + "msgctxt \"1\"\nmsgid \"old 1\"\nmsgstr \"again\"\n", Format::kPo,
+                "in:5: ID 1 appears more than once");
+  ExpectRefused(good + "msgctxt \"2\"\nmsgid \"\xC0\xAF\"\nmsgstr \"b\"\n", Format::kPo,
+                "in:6:8: invalid UTF-8");
+  ExpectRefused("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=EUC-KR\\n\"\n\n" + good,
+                Format::kPo, "in:1:1: the header names charset EUC-KR; only UTF-8 is read");
+
+  const std::string unit =
+      "<trans-unit id=\"1\"><source>old 1</source><target>새</target>"
+      "</trans-unit>";
+  ExpectRefused("<xliff><file><body>" + unit + "</body></file>", Format::kXliff,
+                "in:1:106: no element found");
+  ExpectRefused(
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE xliff [<!ENTITY a \"aaaa\">]>\n"
+      "<xliff><file><body>" +
+          unit + "</body></file></xliff>",
+      Format::kXliff, "in:2:17: a DOCTYPE is not accepted");
+  ExpectRefused("<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\"><xliff/>", Format::kXliff,
+                "in:1:44: a DOCTYPE is not accepted");
+  ExpectRefused("<xliff><file><body>" + unit + unit + "</body></file></xliff>", Format::kXliff,
+                "in:1: ID 1 appears more than once");
+  ExpectRefused(
+      "<xliff><file><body><trans-unit id=\"1\"><source>old 1</source><target>a<ph "
+      "id=\"1\">{x}</ph></target></trans-unit></body></file></xliff>",
+      Format::kXliff, "in:1:70: an inline <ph> this program cannot turn back into text");
+
+  ExpectRefused("ID,source,target\r\n1,old 1,\"새\"x\r\n", Format::kCsv,
+                "in:2:14: text after the closing quote of a field");
+  ExpectRefused("ID,source,target\r\n1,old 1,\"새\r\n", Format::kCsv,
+                "in:2:9: a quoted field that is never closed");
+  ExpectRefused("ID,source,target\r\n1,old 1\r\n", Format::kCsv,
+                "in:2:1: a record with 2 fields where the header has 3");
+  ExpectRefused("ID,source,target\r\n1,ol\"d,x\r\n", Format::kCsv,
+                "in:2:5: a quote inside a field that is not quoted");
+  ExpectRefused("ID,source\r\n1,old 1\r\n", Format::kCsv,
+                "in:1:1: the header lacks source, target or an ID, context or location column");
+  ExpectRefused("ID,source,target\r\n1,old 1,a\r\n1,old 1,b\r\n", Format::kCsv,
+                "in:3: ID 1 appears more than once");
+  ExpectRefused("ID,source,target\r\n1,old 1,\xFF\r\n", Format::kCsv, "in:2:9: invalid UTF-8");
+}
+
+TEST_F(ExchangeImport, TextsConvertToTheDocumentCodePageOrNothingIsApplied) {
+  // The document stores EUC-KR, as a Korean Windows game does; the file carries UTF-8.
+  doc_.GetItem(doc_.FindItem(1)).SetText("\xC7\xD1");  // 한 in EUC-KR
+  ImportReport report;
+  ASSERT_TRUE(Import("msgctxt \"1\"\nmsgid \"한\"\nmsgstr \"글\"\n", Format::kPo, report, "EUC-KR"))
+      << report.error;
+  EXPECT_EQ(report.applied, 1);
+  EXPECT_EQ(Text(1), "\xB1\xDB");  // 글 in EUC-KR
+
+  // Simplified Chinese that EUC-KR cannot hold (its hanja 新 it can): refused, naming the ID,
+  // and the good entry before it is not applied either.
+  ASSERT_FALSE(
+      Import("msgctxt \"2\"\nmsgid \"old 2\"\nmsgstr \"新\"\n\n"
+             "msgctxt \"3\"\nmsgid \"old 3\"\nmsgstr \"这个\"\n",
+             Format::kPo, report, "EUC-KR"));
+  EXPECT_EQ(report.error, "in:5: ID 3: the translation cannot be written in EUC-KR");
+  EXPECT_EQ(Text(2), "old 2");
+  EXPECT_EQ(Text(3), "old 3");
+  EXPECT_FALSE(Import("", Format::kPo, report, "NO-SUCH-CODESET"));
+  EXPECT_EQ(report.error, "unknown encoding NO-SUCH-CODESET");
+}
+
+TEST_F(ExchangeImport, FilesOverOneGibibyteAreRefusedUnread) {
+  TempDir dir;
+  const std::string path = dir.File("huge.po");
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(ftruncate(fileno(file), exchange::kMaxImportBytes + 1), 0);  // sparse: no disk used
+  std::fclose(file);
+  ImportReport report;
+  EXPECT_FALSE(exchange::ImportDocument(doc_, path, Format::kPo, "UTF-8", report));
+  EXPECT_EQ(report.error, path + ": larger than 1 GiB; not read");
+  EXPECT_FALSE(
+      exchange::ImportDocument(doc_, dir.File("missing.po"), Format::kPo, "UTF-8", report));
+  EXPECT_EQ(report.error, dir.File("missing.po") + ": cannot open the file");
+}
+
+TEST(ExchangeExport, ATextInvalidInTheCodePageNamesItsIdAndWritesNothing) {
+  TempDir dir;
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("P", -1, -1);
+  CDlgItem line;
+  line.SetID(7);
+  line.SetText("\xC7\xD1");  // valid EUC-KR, invalid UTF-8
+  ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
+  exchange::ExportOptions options;
+  options.codeset = "UTF-8";
+  std::string error;
+  for (const Format format : {Format::kPo, Format::kXliff, Format::kCsv}) {
+    EXPECT_FALSE(exchange::ExportDocument(doc, dir.File("out"), format, options, error));
+    EXPECT_EQ(error, "ID 7: text is not valid UTF-8 text");
+    EXPECT_FALSE(FileExists(dir.File("out")));
+  }
+  options.codeset = "EUC-KR";
+  ASSERT_TRUE(exchange::ExportDocument(doc, dir.File("out.po"), Format::kPo, options, error));
+  EXPECT_NE(ReadFileBytes(dir.File("out.po")).find("msgctxt \"7\"\nmsgid \"한\"\n"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// dlgtool export and import in the translation exchange formats (PO, XLIFF, CSV); the plain text
+// forms stay in cmd_export.cpp and cmd_import.cpp.
+#include <clocale>
+
+#include "commands.h"
+#include "document_io.h"
+#include "exchange/exchange.h"
+#include "output.h"
+
+namespace dlgtool {
+namespace {
+
+// The document's code page is the user's locale codeset, as in the editor.
+void UseLocaleCodeset() {
+  std::setlocale(LC_CTYPE, "");
+}
+
+bool ChooseFormat(const std::string& path, const std::string& forced, exchange::Format& format) {
+  if (!forced.empty()) {
+    if (exchange::FormatFromName(forced, format)) return true;
+    Message("%s: unknown format; use po, xliff or csv", forced.c_str());
+    return false;
+  }
+  return exchange::FormatFromPath(path, format);
+}
+
+}  // namespace
+
+bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat) {
+  exchange::Format format;
+  return !forcedFormat.empty() || exchange::FormatFromPath(path, format);
+}
+
+int RunExchangeExport(const std::string& file, const std::string& out,
+                      const ExchangeOptions& options) {
+  exchange::Format format;
+  if (!ChooseFormat(out, options.format, format)) return kExitFailure;
+  UseLocaleCodeset();
+  CDlgFile doc;
+  DlgHeader header;
+  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  CDlgFile translation;
+  exchange::ExportOptions exportOptions;
+  exportOptions.codeset = options.encoding;
+  exportOptions.original = file;
+  if (!options.sourceLang.empty()) exportOptions.sourceLang = options.sourceLang;
+  if (!options.targetLang.empty()) exportOptions.targetLang = options.targetLang;
+  if (!options.translation.empty()) {
+    DlgHeader translationHeader;
+    if (!LoadDocument(options.translation.c_str(), translation, translationHeader)) {
+      return kExitFailure;
+    }
+    exportOptions.translation = &translation;
+  }
+  std::string error;
+  if (!exchange::ExportDocument(doc, out, format, exportOptions, error)) {
+    Message("%s; nothing written", error.c_str());
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+int RunExchangeImport(const std::string& file, const std::string& in, const std::string& output,
+                      const ExchangeOptions& options) {
+  exchange::Format format;
+  if (!ChooseFormat(in, options.format, format)) return kExitFailure;
+  UseLocaleCodeset();
+  CDlgFile doc;
+  DlgHeader header;
+  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  if (output.empty() && !HasDialogueSignature(header)) {
+    Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
+    return kExitFailure;
+  }
+  exchange::ImportReport report;
+  if (!exchange::ImportDocument(doc, in, format, options.encoding, report)) {
+    Message("%s; nothing applied", report.error.c_str());
+    return kExitFailure;
+  }
+  const std::string& target = output.empty() ? file : output;
+  if (doc.Save(target.c_str()) == 0) {
+    Message("%s: cannot save the dialogue file; it is unchanged", target.c_str());
+    return kExitFailure;
+  }
+  std::string text;
+  for (const exchange::ImportReport::Note& note : report.notes) {
+    text += std::to_string(note.id) + ": " + exchange::OutcomeName(note.outcome) + "\n";
+  }
+  text += exchange::SummaryLine(report) + "\n";
+  PrintResult(text);
+  return report.clean() ? kExitSuccess : kExitFinding;
+}
+
+}  // namespace dlgtool
