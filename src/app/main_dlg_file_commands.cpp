@@ -13,6 +13,7 @@
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
 #include "dlgfile/dlg_damage.h"
+#include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
 #include "toolkit/code_page.h"
@@ -150,9 +151,12 @@ bool CMainDlg::ImportText() {
     prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
     return false;
   }
+  // A file without a single entry (another form, UTF-16) is a failure, not "imported".
+  ImportCounts counts;
   const bool imported = app::IsExchangeFile(importPath_)
                             ? app::ImportExchangeFile(document, importPath_)
-                            : document.Import(importPath_.c_str());
+                            : ImportText(document, importPath_.c_str(), counts) &&
+                                  counts.matched + counts.logged > 0;
   if (!imported) {
     prompts().Message(this, WithPath(strings::kImportError, importPath_));
     return false;

@@ -1,12 +1,17 @@
 #include "platform/file_io.h"
 
 #include <errno.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -55,6 +60,36 @@ bool TargetTakesWrites(const std::string& target) {
   if (fd < 0) return false;
   close(fd);
   return true;
+}
+
+// Temporary files are named ".<target name>.<pid>-<serial>.tmp". One whose process no longer runs
+// was left by a killed save; the next save in that folder removes it. A live process's file is
+// left alone: it may be a save in progress.
+bool IsOrphanedTemporary(const char* name) {
+  const size_t length = std::strlen(name);
+  if (name[0] != '.' || length < 8 || std::strcmp(name + length - 4, ".tmp") != 0) return false;
+  const char* end = name + length - 4;
+  const char* dash = end;
+  while (dash > name && std::isdigit(static_cast<unsigned char>(dash[-1]))) --dash;
+  if (dash == end || dash <= name + 1 || dash[-1] != '-') return false;
+  const char* digits = dash - 1;
+  while (digits > name && std::isdigit(static_cast<unsigned char>(digits[-1]))) --digits;
+  if (digits == dash - 1 || digits <= name + 1 || digits[-1] != '.') return false;
+  const long pid = std::strtol(digits, nullptr, 10);
+  if (pid <= 0 || pid == static_cast<long>(getpid())) return false;
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void RemoveOrphanedTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = readdir(dir)) {
+    if (!IsOrphanedTemporary(entry->d_name)) continue;
+    struct stat info;
+    const std::string path = folder + "/" + entry->d_name;
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+  }
+  closedir(dir);
 }
 
 // Creates a new, empty temporary file beside `target`; its mode is 0666 less the umask. -1 when
@@ -135,6 +170,11 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
     return ReplaceResult::kCreateFailed;
   }
   if (!TargetTakesWrites(target)) return ReplaceResult::kCreateFailed;
+  {
+    const int saved = errno;
+    RemoveOrphanedTemporaries(FolderOf(target));
+    errno = saved;
+  }
   std::string temporary;
   const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
   if (fd < 0) return ReplaceResult::kCreateFailed;

@@ -140,4 +140,64 @@ TEST_F(DlgtoolSafety, InPlaceWritesRefuseDamagedAndChangedFiles) {
   EXPECT_EQ(run.out, "from a\n");
 }
 
+TEST_F(DlgtoolSafety, LeftoversOfKilledSavesGoAndAnEmptyOutputNameIsAUsageError) {
+  // A temporary file of a process that no longer runs (pid far above any pid_max in use), one of
+  // a live process (ours), and a user's file that merely looks alike.
+  const std::string dead = dir_.File(".doc.dlg.4194000-1.tmp");
+  const std::string live = dir_.File(".doc.dlg." + std::to_string(getpid()) + "-1.tmp");
+  const std::string user = dir_.File(".notes.tmp");
+  for (const std::string& path : {dead, live, user}) WriteFileBytes(path, "x");
+  WriteFileBytes(dir_.File("in.txt"), "*************\r\n3\r\nnew\r\n\r\n");
+  ToolRun run = Run({"import", "doc.dlg", "in.txt"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(access(dead.c_str(), F_OK), 0);
+  EXPECT_EQ(access(live.c_str(), F_OK), 0);
+  EXPECT_EQ(access(user.c_str(), F_OK), 0);
+
+  const std::string before = ReadFileBytes(dir_.File("doc.dlg"));
+  run = Run({"import", "doc.dlg", "in.txt", "-o", ""});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), before);
+}
+
+TEST_F(DlgtoolSafety, ImportTellsTheTruthAboutItsInput) {
+  // A byte-order mark is no part of the first ID; --log puts unmatched texts where asked.
+  WriteFileBytes(dir_.File("bom.txt"), "\xEF\xBB\xBF" "3\r\nbom\r\n\r\n77\r\nstray\r\n\r\n");
+  ToolRun run = Run({"import", "doc.dlg", "bom.txt", "--log", "stray.log"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "matched: 1\nlogged: 1 (stray.log)\n");
+  EXPECT_EQ(ReadFileBytes(dir_.File("stray.log")), "77\r\n stray\r\n");
+  EXPECT_NE(access(dir_.File("Parlatrix.log").c_str(), F_OK), 0);
+  const std::string saved = ReadFileBytes(dir_.File("doc.dlg"));
+
+  // UTF-16 and a file without any entry are findings, and nothing is saved.
+  WriteFileBytes(dir_.File("u16.txt"), std::string("\xFF\xFE" "3\0\r\0\n\0", 8));
+  run = Run({"import", "doc.dlg", "u16.txt"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("UTF-16"), std::string::npos) << run.err;
+  WriteFileBytes(dir_.File("none.txt"), "just some notes\r\n");
+  run = Run({"import", "doc.dlg", "none.txt"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no entry"), std::string::npos) << run.err;
+  // A pipe cannot be read twice: refused clearly, not taken for an empty file.
+  ASSERT_EQ(mkfifo(dir_.File("pipe").c_str(), 0666), 0);
+  run = Run({"import", "doc.dlg", "pipe"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("no regular file"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), saved);
+
+  // Texts the plain form cannot carry back are named on export, with the way out.
+  CDlgFile odd;
+  PlotPos plot = odd.AddPlot("P", -1, -1);
+  AddTestLine(odd, plot, 3, "fine");
+  AddTestLine(odd, plot, 4, "12345");
+  AddTestLine(odd, plot, 5, "a\r\n*************\r\nb");
+  AddTestLine(odd, plot, 6, "ends\r\n");
+  ASSERT_EQ(odd.Save(dir_.File("odd.dlg").c_str()), 1);
+  run = Run({"export", "odd.dlg", "out.txt"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("IDs 4 5 6;"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("PO or XLIFF"), std::string::npos) << run.err;
+}
+
 }  // namespace

@@ -6,7 +6,20 @@
 
 namespace dlgtool {
 
-int RunImport(const std::string& file, const std::string& in, const std::string& output) {
+int RunImport(const std::string& file, const std::string& in, const std::string& output,
+              const std::string& log) {
+  switch (ProbeImportFile(in.c_str())) {
+    case ImportFileKind::kUtf16:
+      Message("%s: UTF-16 text; save it as UTF-8 (or the code page) and import again", in.c_str());
+      return kExitFinding;
+    case ImportFileKind::kNoRegularFile:
+      Message("%s: no regular file (the import reads its file twice; save a pipe to a file first)",
+              in.c_str());
+      return kExitFailure;
+    case ImportFileKind::kText:
+    case ImportFileKind::kUnreadable:
+      break;
+  }
   CDlgFile doc;
   DlgHeader header;
   platform::FileLock lock;
@@ -23,11 +36,21 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   bool imported = false;
   {
     QuietDiagnostics quiet;
-    imported = ImportText(doc, in.c_str(), counts);
+    imported = ImportText(doc, in.c_str(), counts, log.empty() ? kImportLogName : log.c_str());
   }
   if (!imported) {
-    Message("%s: cannot read the import file", in.c_str());
+    if (ProbeImportFile(in.c_str()) == ImportFileKind::kText) {
+      Message("%s: cannot write the log of unmatched texts; nothing applied",
+              log.empty() ? kImportLogName : log.c_str());
+    } else {
+      Message("%s: cannot read the import file", in.c_str());
+    }
     return kExitFailure;
+  }
+  if (counts.matched + counts.logged == 0) {
+    Message("%s: no entry in the translation form (ID line, text, empty line); nothing saved",
+            in.c_str());
+    return kExitFinding;
   }
   // Save's diagnostics stay visible: they name lines that the file cannot hold.
   if (output.empty()) {
@@ -37,7 +60,8 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
     return kExitFailure;
   }
   PrintResult("matched: " + std::to_string(counts.matched) +
-              "\nlogged: " + std::to_string(counts.logged) + " (" + kImportLogName + ")\n");
+              "\nlogged: " + std::to_string(counts.logged) + " (" +
+              (log.empty() ? std::string(kImportLogName) : log) + ")\n");
   return kExitSuccess;
 }
 
