@@ -24,7 +24,7 @@ for side in a b; do
     head -c 2000000 /dev/zero | tr '\0' "$side" >> "$side.txt"
     printf '\r\n\r\n' >> "$side.txt"
   done
-  "$dlgtool" import base.dlg "$side.txt" -o "$side.dlg" >/dev/null
+  "$dlgtool" import base.dlg "$side.txt" -o "$side.dlg" >/dev/null 2>&1
 done
 cp a.dlg doc.dlg
 old=a
@@ -44,7 +44,7 @@ while [ "$i" -lt "$rounds" ]; do
   fi
   if ls -A | grep -q '\.tmp$'; then survived=$((survived + 1)); fi
   # The next save (run to its end) removes what a killed one left.
-  "$dlgtool" import doc.dlg "$old.txt" >/dev/null
+  "$dlgtool" import doc.dlg "$old.txt" >/dev/null 2>&1
   if ls -A | grep -q '\.tmp$'; then echo "round $i: a temporary file survived the next save" >&2; exit 1; fi
 done
 echo "crash loop: $rounds rounds, every result old or new byte for byte; $survived killed saves left a temporary file, each removed by the next save"

@@ -155,7 +155,7 @@ bool CMainDlg::ImportText() {
   ImportCounts counts;
   const bool imported = app::IsExchangeFile(importPath_)
                             ? app::ImportExchangeFile(document, importPath_)
-                            : ImportText(document, importPath_.c_str(), counts) &&
+                            : ::ImportText(document, importPath_.c_str(), counts) &&
                                   counts.matched + counts.logged > 0;
   if (!imported) {
     prompts().Message(this, WithPath(strings::kImportError, importPath_));

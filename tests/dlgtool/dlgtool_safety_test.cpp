@@ -102,6 +102,10 @@ TEST_F(DlgtoolSafety, AnImportWhoseLogCannotBeWrittenAppliesNothing) {
 }
 
 TEST_F(DlgtoolSafety, ScramblerReadsOnlyRegularFilesAndReplacesItsOutputWhole) {
+  // /dev/zero never ends: both readers of the configuration stop at once with an error.
+  const ToolRun check = Run({"check", "doc.dlg", "--ini", "/dev/zero"});
+  EXPECT_EQ(check.status, 2);
+  EXPECT_NE(check.err.find("cannot open the configuration"), std::string::npos) << check.err;
   const std::string tool = std::string("'") + INI_SCRAMBLE_PATH + "' ";
   EXPECT_EQ(RunAsUser(tool + "/dev/zero out.ini"), 1);
   EXPECT_NE(access(dir_.File("out.ini").c_str(), F_OK), 0);
