@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo screenshots test-asan install format clean
+.PHONY: all deps configure build test run demo screenshots test-asan install format clean crash-loop
 
 all: build
 
@@ -21,6 +21,10 @@ build: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# dlgtool's in-place saves killed at random moments, 100 rounds (about a minute; not in `make test`).
+crash-loop: build
+	@tests/crash_loop.sh $(BUILD)
 
 # The editor on the demo document, started in examples/ where its Parlatrix.ini lies.
 run: build

@@ -5,9 +5,13 @@
 // 2 wrong arguments.
 #include "interchange/ini_scramble.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "platform/file_io.h"
+#include "platform/file_read.h"
 
 namespace {
 
@@ -23,9 +27,13 @@ int Usage() {
   return 2;
 }
 
+// Only regular files: /dev/zero or a FIFO would never end (or block) and fill memory.
 bool ReadWhole(const char* path, std::string& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
+  std::FILE* file = platform::OpenRegularFileForReading(path);
+  if (file == nullptr) {
+    if (errno == 0) errno = EINVAL;
+    return false;
+  }
   char chunk[1 << 16];
   size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes.append(chunk, got);
@@ -34,16 +42,22 @@ bool ReadWhole(const char* path, std::string& bytes) {
   return ok;
 }
 
+// Through a temporary file: IN and OUT may be one file, and a kill or a full disk must leave it
+// whole.
 bool WriteWhole(const char* path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return (std::fclose(file) == 0) && written;
+  return platform::ReplaceFile(path, [&bytes](std::FILE* file) {
+           return platform::WriteBytes(file, bytes.data(), bytes.size());
+         }) == platform::ReplaceResult::kReplaced;
 }
 
 int Fail(const char* what, const char* path) {
   std::fprintf(stderr, "%s: %s: %s\n", kProgram, path, what);
   return 1;
+}
+
+int FailWithReason(const char* what, const char* path) {
+  const std::string text = std::string(what) + " (" + std::strerror(errno) + ")";
+  return Fail(text.c_str(), path);
 }
 
 }  // namespace
@@ -60,12 +74,13 @@ int main(int argc, char** argv) {
   const char* out = argv[first + 1];
 
   std::string input;
-  if (!ReadWhole(in, input)) return Fail("cannot read the file", in);
+  errno = 0;
+  if (!ReadWhole(in, input)) return FailWithReason("cannot read the file", in);
   std::string output;
   std::string error;
   const bool converted =
       unscramble ? UnscrambleIniText(input, output, error) : ScrambleIniText(input, output, error);
   if (!converted) return Fail(error.c_str(), in);
-  if (!WriteWhole(out, output)) return Fail("cannot write the file", out);
+  if (!WriteWhole(out, output)) return FailWithReason("cannot write the file", out);
   return 0;
 }

@@ -165,6 +165,9 @@ void ImportWithFailingAllocation(int multiLine, long allocations, uint32_t hash)
   platform::ResetAllocationFaults();
   fuzz::CheckDocumentConsistent(doc);
   if (!fired) return;
+  // The last allocation of an import that writes its log is the log's stream buffer, whose
+  // failure the stream survives (it falls back to its own buffer): that import goes through.
+  if (imported && n == allocations) return;
   FUZZ_CHECK(!imported);
   const std::vector<LineState> after = Snapshot(doc);
   for (size_t k = 0; k < after.size(); ++k) FUZZ_CHECK(after[k].text == before[k].text);

@@ -91,6 +91,8 @@ class CMainDlg : public toolkit::CDialog {
   // The routines the file commands share. Each shows its own messages; true on success.
   // Writes the document to the current path after reading the controls into it.
   [[nodiscard]] bool SaveFile();
+  // Before the first save over a damaged file: keeps the original as NAME.damaged.
+  [[nodiscard]] bool KeepDamagedOriginal();
   // Merges the texts of the import path into the document's lines.
   [[nodiscard]] bool ImportText();
   // Writes the texts to the export path, in the form the user picks.
@@ -158,6 +160,7 @@ class CMainDlg : public toolkit::CDialog {
   bool modified_ = false;
   QString baseCaption_;
   std::string currentPath_;     // the file Save writes and the title shows; empty: none
+  std::string damagedPath_;     // a damaged file opened and not yet saved over; empty: none
   std::string dialogueFolder_;  // where the Open and Save As dialogs start
   std::string importPath_;
   std::string exportPath_;

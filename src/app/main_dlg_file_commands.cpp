@@ -5,12 +5,17 @@
 // dialog closed without a choice ends its command with nothing changed.
 #include <QListWidget>
 #include <QString>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "app/exchange_commands.h"
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
+#include "dlgfile/dlg_damage.h"
+#include "interchange/text_import.h"
+#include "platform/file_io.h"
 #include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
@@ -62,7 +67,29 @@ void CMainDlg::OnOpen() {
     return;
   }
   // A failed load has shown its message and left the window on the previous file.
-  (void)LoadFile(chosen);
+  damagedPath_.clear();
+  if (!LoadFile(chosen)) return;
+  const std::vector<std::string> damage = DescribeDlgDamage(currentPath_.c_str());
+  if (damage.empty()) return;
+  damagedPath_ = currentPath_;
+  std::string lost;
+  for (const std::string& line : damage) lost += line + "\n";
+  prompts().Message(this, QString::fromUtf8(strings::kDamagedOpened)
+                              .arg(toolkit::ToQString(currentPath_), toolkit::ToQString(lost),
+                                   toolkit::ToQString(currentPath_ + strings::kDamagedSuffix)));
+}
+
+bool CMainDlg::KeepDamagedOriginal() {
+  if (damagedPath_.empty() || damagedPath_ != currentPath_) return true;
+  // Never overwritten: a copy kept by an earlier session is the older, and so the better, one.
+  const std::string kept = currentPath_ + strings::kDamagedSuffix;
+  if (!platform::IdentifyFile(kept.c_str()).exists &&
+      !platform::CopyFileDurably(currentPath_.c_str(), kept.c_str())) {
+    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
+    return false;
+  }
+  damagedPath_.clear();
+  return true;
 }
 
 void CMainDlg::OnSave() {
@@ -96,6 +123,16 @@ bool CMainDlg::SaveFile() {
   CDlgFile& document = context_.document;
   document.SetGameName(gameName_.c_str());
   document.SetMultiLine(multiLine_ ? 1 : 0);
+  // Another program may have written the file since it was read; overwriting that is the user's
+  // choice, not a silent loss.
+  const platform::FileIdentity onDisk = platform::IdentifyFile(currentPath_.c_str());
+  if (platform::SameFile(onDisk, document.LoadedFile()) &&
+      !platform::SameContents(onDisk, document.LoadedFile()) &&
+      !prompts().AskYesNo(this, WithPath(strings::kChangedOnDisk, currentPath_),
+                          QString::fromUtf8(strings::kQuitCaption))) {
+    return false;
+  }
+  if (!KeepDamagedOriginal()) return false;
   int saved = 0;
   {
     toolkit::WaitCursor wait;
@@ -128,9 +165,12 @@ bool CMainDlg::ImportText() {
     prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
     return false;
   }
+  // A file without a single entry (another form, UTF-16) is a failure, not "imported".
+  ImportCounts counts;
   const bool imported = app::IsExchangeFile(importPath_)
                             ? app::ImportExchangeFile(document, importPath_)
-                            : document.Import(importPath_.c_str());
+                            : ::ImportText(document, importPath_.c_str(), counts) &&
+                                  counts.matched + counts.logged > 0;
   if (!imported) {
     prompts().Message(this, WithPath(strings::kImportError, importPath_));
     return false;

@@ -22,6 +22,12 @@ inline constexpr char kExportTitle[] = "텍스트 파일 저장";
 inline constexpr char kDialogueExt[] = "dlg";
 inline constexpr char kTextExt[] = "txt";
 inline constexpr char kSaveError[] = "(%1) 대화 파일 저장 오류!";
+// After opening a damaged file (%1 the file, %2 what could not be read, %3 the kept original).
+inline constexpr char kDamagedOpened[] =
+    "文件(%1)已损坏，以下内容无法读取：\n%2\n保存时只写入已读取的内容；第一次保存前，原文件将保留为 %3。";
+// Before a save over a file that another program changed since it was read.
+inline constexpr char kChangedOnDisk[] = "文件(%1)在读取后已被其他程序修改，是否覆盖？";
+inline constexpr char kDamagedSuffix[] = ".damaged";
 inline constexpr char kImportIntoEmpty[] = "数据不能导入到空文件中！";
 inline constexpr char kImported[] = "文件导入成功！";
 inline constexpr char kImportError[] = "导入文本文件错误(%1)!";

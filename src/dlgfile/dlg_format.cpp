@@ -76,13 +76,19 @@ int strSize(const char* text) {
   return text == nullptr ? 4 : 4 + static_cast<int>(std::strlen(text)) + 1;
 }
 
+namespace {
+// Bytes of an over-long text that its warning repeats.
+constexpr int kDlgWarnedTextShown = 64;
+}  // namespace
+
 int saveStr(uint8_t*& cursor, int room, const char* text) {
   const int size = strSize(text);
   if (room < size) return 0;
   const int n = size - 4;
   if (n > kDlgStringWarnLength) {
-    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength,
-                          text);
+    // Only the start of the text: a few long lines would otherwise flood the output with megabytes.
+    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%.*s...>!\n", kDlgStringWarnLength,
+                          kDlgWarnedTextShown, text);
   }
   putInt(cursor, room, n);
   if (n > 0) {

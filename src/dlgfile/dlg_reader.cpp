@@ -248,6 +248,8 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
 }  // namespace
 
 int CDlgFile::Load(const char* path) {
+  // Taken before the read: a change made while reading shows as a different mtime at the save.
+  const platform::FileIdentity identity = platform::IdentifyFile(path);
   FileImage image;
   if (!image.Read(path)) return 0;
   DlgHeader header = NewDlgHeader();
@@ -288,5 +290,6 @@ int CDlgFile::Load(const char* path) {
     platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
     return 0;
   }
+  loadedFile = identity;
   return 1;
 }

@@ -280,6 +280,8 @@ int CDlgFile::Save(const char* path) {
   switch (platform::ReplaceFile(path, [&](std::FILE* file) { return writer.Write(file); })) {
     case platform::ReplaceResult::kReplaced:
       version = kDlgVersion;
+      // The next save over this file compares against what this one left there.
+      loadedFile = platform::IdentifyFile(path);
       return 1;
     case platform::ReplaceResult::kCreateFailed:
       platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);

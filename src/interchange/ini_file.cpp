@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/debug_output.h"
+#include "platform/file_read.h"
 #include "platform/line_breaks.h"
 
 namespace {
@@ -34,7 +35,7 @@ bool NameMatches(const char* collected, int length, const char* name) {
 }  // namespace
 
 int FileIsScrambled(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = platform::OpenRegularFileForReading(path);
   if (file == nullptr) return -1;
   const int first = std::getc(file);
   std::fclose(file);
@@ -44,12 +45,8 @@ int FileIsScrambled(const char* path) {
 bool CIniFile::OpenFileRead(const char* path) {
   Close();
   // One handle decides the form and reads the content, so the form cannot change in between.
-  file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  struct stat info;
-  if (file != nullptr && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(file);
-    file = nullptr;
-  }
+  // Regular files only: /dev/zero or a FIFO would be read without end, or block.
+  file = path != nullptr ? platform::OpenRegularFileForReading(path) : nullptr;
   if (file == nullptr) {
     platform::DebugOutput(
         "CIniFile::OpenFileRead() Error (0) : Could not open file for read : <%s>\n",

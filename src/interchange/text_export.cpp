@@ -9,9 +9,18 @@
 // Recording form (singleLine true), per member line: <id> TAB <text, each CR LF as TAB>. No
 // separators, no empty lines. Every LF is stored as CR LF (text_stream.h); any other byte of a
 // text, a lone CR included, is written as the document holds it.
+//
+// The export is written through platform::ReplaceFile, so a killed export or a full disk leaves the
+// old file. It never replaces a dialogue file: neither the document's own file nor any file that
+// starts with the dialogue file header (two names swapped on a command line would otherwise empty
+// the .dlg).
 #include <cstdio>
+#include <cstring>
 
+#include "dlgfile/dlg_format.h"
 #include "interchange/text_stream.h"
+#include "platform/file_io.h"
+#include "platform/file_read.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 #include "platform/line_breaks.h"
@@ -28,30 +37,50 @@ void WriteTextReplacingBreaks(interchange::TextFileWriter& out, const CPlainStri
                         [&out](const char* data, size_t size) { out.Write(data, size); });
 }
 
+// True when the file at `path` begins with the section tag and signature of a dialogue file.
+bool HoldsDialogueHeader(const char* path) {
+  std::FILE* file = platform::OpenRegularFileForReading(path);
+  if (file == nullptr) return false;
+  char head[kDlgSignatureOffset + kDlgSignatureSize] = {};
+  const size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  return got == sizeof head && std::memcmp(head, kDlgSectionTag, sizeof kDlgSectionTag) == 0 &&
+         std::memcmp(head + kDlgSignatureOffset, kDlgSignature, sizeof kDlgSignature) == 0;
+}
+
 }  // namespace
 
 bool CDlgFile::Export(const char* path, bool singleLine) {
-  interchange::TextFileWriter out;
-  if (!out.Open(path, false)) {
+  if (platform::SameFile(platform::IdentifyFile(path), loadedFile) || HoldsDialogueHeader(path)) {
+    platform::DebugOutput("CDlgFile::Export() : %s is a dialogue file; it is not replaced.\n", path);
     platform::DebugOutput("CDlgFile::Export() Error (0) : Create export file failed(%s).\n", path);
     return false;
   }
-  const char lineBreak = singleLine ? '\t' : '\n';
-  const char* const lineEnd = singleLine ? "\n" : "\n\n";
-  for (PlotPos plotPos = plots.GetHeadPosition(); plotPos != nullptr; plotPos = plotPos->next) {
-    if (!singleLine) out.Write(kSeparatorLine);
-    const CQHList<LinePos>& members = plotPos->value.members;
-    for (auto* member = members.GetHeadPosition(); member != nullptr; member = member->next) {
-      const CDlgItem& line = member->value->value;
-      char id[16];
-      const int idLength = std::snprintf(id, sizeof(id), "%d%c", line.id, lineBreak);
-      out.Write(id, static_cast<size_t>(idLength));
-      WriteTextReplacingBreaks(out, line.text, lineBreak);
-      out.Write(lineEnd);
+  interchange::TextFileWriter out;
+  const platform::ReplaceResult result = platform::ReplaceFile(path, [&](std::FILE* file) {
+    out.Attach(file);
+    const char lineBreak = singleLine ? '\t' : '\n';
+    const char* const lineEnd = singleLine ? "\n" : "\n\n";
+    for (PlotPos plotPos = plots.GetHeadPosition(); plotPos != nullptr; plotPos = plotPos->next) {
+      if (!singleLine) out.Write(kSeparatorLine);
+      const CQHList<LinePos>& members = plotPos->value.members;
+      for (auto* member = members.GetHeadPosition(); member != nullptr; member = member->next) {
+        const CDlgItem& line = member->value->value;
+        char id[16];
+        const int idLength = std::snprintf(id, sizeof(id), "%d%c", line.id, lineBreak);
+        out.Write(id, static_cast<size_t>(idLength));
+        WriteTextReplacingBreaks(out, line.text, lineBreak);
+        out.Write(lineEnd);
+      }
     }
+    return out.Detach();
+  });
+  if (result == platform::ReplaceResult::kCreateFailed) {
+    platform::DebugOutput("CDlgFile::Export() Error (0) : Create export file failed(%s).\n", path);
+    return false;
   }
   // A full disk or a failing device must not pass for a complete export.
-  if (!out.Close()) {
+  if (result != platform::ReplaceResult::kReplaced) {
     platform::DebugOutput("CDlgFile::Export() Error (1) : Write export file failed(%s).\n", path);
     return false;
   }

@@ -1,24 +1,60 @@
 #include "interchange/text_import.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "interchange/import_parser.h"
 #include "interchange/text_stream.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/file_io.h"
+#include "platform/file_read.h"
 #include "platform/line_breaks.h"
 
 namespace {
 
-// Empties an existing log; a missing log is not created.
-void EmptyImportLog() {
-  std::FILE* probe = std::fopen(kImportLogName, "rb");
-  if (probe == nullptr) return;
-  std::fclose(probe);
-  std::FILE* log = std::fopen(kImportLogName, "wb");
-  if (log != nullptr) std::fclose(log);
+// Empties an existing log at the start of every import; a missing log is not created.
+void EmptyImportLog(const char* logPath) {
+  struct stat info;
+  if (stat(logPath, &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (truncate(logPath, 0) != 0) {
+    // The log written at the end replaces it anyway, or fails the import.
+  }
+}
+
+// Writes every unmatched entry as "<id>\n <text>\n" (text mode) into a new log that replaces the
+// old one; `logged` counts them. True when there was nothing to write or the log is in place.
+bool WriteWholeImportLog(interchange::ImportEntries& entries, long& logged, const char* logPath) {
+  logged = 0;
+  for (size_t k = 0; k < entries.Count(); ++k) {
+    if (entries[k].target == nullptr) ++logged;
+  }
+  if (logged == 0 && !platform::IdentifyFile(logPath).exists) return true;
+  interchange::TextFileWriter log;
+  return platform::ReplaceFile(logPath, [&](std::FILE* file) {
+           log.Attach(file);
+           for (size_t k = 0; k < entries.Count(); ++k) {
+             const interchange::ImportEntry& entry = entries[k];
+             if (entry.target != nullptr) continue;
+             if (entry.id >= 0) {
+               char digits[16];
+               std::snprintf(digits, sizeof(digits), "%d", entry.id);
+               log.Write(digits);
+             } else {
+               log.Write(entry.oversizeId.c_str());
+             }
+             log.Write("\n ");
+             log.Write(entry.text.c_str());
+             log.Write("\n");
+           }
+           return log.Detach();
+         }) == platform::ReplaceResult::kReplaced;
 }
 
 enum class ParseResult { kDone, kOutOfMemory, kReadError };
@@ -37,6 +73,11 @@ ParseResult ParseImportFile(interchange::TextLineReader& reader, int lineCount,
         return ParseResult::kOutOfMemory;
       case interchange::TextLineReader::Result::kReadError:
         return ParseResult::kReadError;
+    }
+    // A UTF-8 byte-order mark (as Windows editors write it) is no part of the first ID.
+    if (i == 0 && length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+      line += 3;
+      length -= 3;
     }
     // The empty line after the file's final LF is no text: it is the end of the file, and the
     // last entry ends as every other one does, with the empty line that export adds after it.
@@ -118,9 +159,57 @@ bool CDlgFile::Import(const char* path) {
   return ImportText(*this, path, counts);
 }
 
-bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
+ImportFileKind ProbeImportFile(const char* path) {
+  std::FILE* file = platform::OpenRegularFileForReading(path);
+  if (file == nullptr) {
+    // A folder is reported as the missing file it is taken for; a pipe or device is named.
+    struct stat info;
+    const bool special = stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+    return special ? ImportFileKind::kNoRegularFile : ImportFileKind::kUnreadable;
+  }
+  unsigned char head[2] = {};
+  const size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  const bool utf16 =
+      got == 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+  return utf16 ? ImportFileKind::kUtf16 : ImportFileKind::kText;
+}
+
+std::vector<int> LinesThePlainFormAlters(const CDlgFile& document) {
+  std::vector<int> ids;
+  for (auto* pos = document.GetLines().GetHeadPosition(); pos != nullptr; pos = pos->next) {
+    const CDlgItem& line = pos->value;
+    const std::string_view text(line.GetText().c_str(), static_cast<size_t>(line.GetText().GetLength()));
+    bool alters = !text.empty() && text.back() == '\n';
+    for (size_t start = 0; !alters && start <= text.size();) {
+      size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view piece = text.substr(start, end - start);
+      if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+      alters = piece == "*************" ||
+               (!piece.empty() && piece.find_first_not_of("0123456789") == std::string_view::npos);
+      start = end + 1;
+    }
+    if (alters) ids.push_back(line.GetID());
+  }
+  return ids;
+}
+
+bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts, const char* logPath) {
+  switch (ProbeImportFile(path)) {
+    case ImportFileKind::kUtf16:
+      platform::DebugOutput("CDlgFile::Import() : %s is UTF-16 text; save it as UTF-8.\n", path);
+      return false;
+    case ImportFileKind::kNoRegularFile:
+      // A pipe could be read only once, and the import reads its file twice.
+      platform::DebugOutput("CDlgFile::Import() : %s is no regular file.\n", path);
+      return false;
+    case ImportFileKind::kText:
+    case ImportFileKind::kUnreadable:
+      break;
+  }
   const int lineCount = FileGetLineCount(path);
-  EmptyImportLog();
+  EmptyImportLog(logPath);
   interchange::TextLineReader reader;
   if (!reader.Open(path)) {
     platform::DebugOutput("CDlgFile::Import() Error (0) : File not found(%s).\n", path);
@@ -135,22 +224,24 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts) {
   }
   if (parsed != ParseResult::kDone) return false;
 
+  // The log is written before any text is put in place: a translation whose ID matches no line
+  // exists only in the log, so when the log cannot be written the import fails and applies
+  // nothing. It replaces the previous import's log (through a temporary file, so a killed import
+  // leaves the old log whole); with nothing to log, an existing log is emptied and a missing one
+  // is not created.
+  ImportCounts applied;
+  if (!WriteWholeImportLog(entries, applied.logged, logPath)) {
+    platform::DebugOutput("CDlgFile::Import() Error (2) : Write import log failed(%s): %s.\n",
+                          logPath, std::strerror(errno));
+    return false;
+  }
   // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
   // more than once, its entries are applied in file order and the last one wins.
-  ImportCounts applied;
   for (size_t k = 0; k < entries.Count(); ++k) {
     interchange::ImportEntry& entry = entries[k];
-    if (entry.target != nullptr) {
-      entry.target->value.text.Swap(entry.text);
-      ++applied.matched;
-      continue;
-    }
-    if (entry.id >= 0) {
-      WriteImportLog(entry.id, entry.text);
-    } else {
-      WriteImportLog(entry.oversizeId, entry.text);
-    }
-    ++applied.logged;
+    if (entry.target == nullptr) continue;
+    entry.target->value.text.Swap(entry.text);
+    ++applied.matched;
   }
   counts = applied;
   return true;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 class CDlgFile;
 
@@ -42,4 +43,17 @@ struct ImportCounts {
 };
 
 // CDlgFile::Import, also counting where the entries went. The counts are set only on success.
-[[nodiscard]] bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts);
+// `logPath` is where unmatched entries go (kImportLogName, in the current folder, by default).
+// A UTF-8 byte-order mark at the start is skipped; a UTF-16 file and a file that is no regular
+// file (a pipe would be read twice) are refused with a debug line.
+[[nodiscard]] bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
+                              const char* logPath = kImportLogName);
+
+// What an import file is, before it is read: the callers name the reason in their own words.
+enum class ImportFileKind { kText, kUtf16, kNoRegularFile, kUnreadable };
+[[nodiscard]] ImportFileKind ProbeImportFile(const char* path);
+
+// Texts the plain translation form cannot carry back as they are: an inner line of digits only
+// (read back as a new ID), a line of 13 asterisks (a plot separator), a trailing line break (taken
+// for the empty line that ends an entry). The IDs of such lines, in document order.
+[[nodiscard]] std::vector<int> LinesThePlainFormAlters(const CDlgFile& document);

@@ -22,6 +22,20 @@ bool TextFileWriter::Open(const char* path, bool append) {
   return file_ != nullptr;
 }
 
+void TextFileWriter::Attach(std::FILE* file) {
+  if (file_ != nullptr) (void)Close();
+  file_ = file;
+  failed_ = false;
+  used_ = 0;
+}
+
+bool TextFileWriter::Detach() {
+  if (file_ == nullptr) return false;
+  Flush();
+  file_ = nullptr;
+  return !failed_;
+}
+
 void TextFileWriter::Write(const char* data, size_t size) {
   if (file_ == nullptr) return;
   platform::ExpandLfToCrLf(std::string_view(data, size), [this](char c) { Put(c); });

@@ -24,6 +24,10 @@ class TextFileWriter {
 
   // Creates (or empties) the file, or appends to it, creating it when missing.
   [[nodiscard]] bool Open(const char* path, bool append);
+  // Writes into a stream that someone else opened and closes (platform::ReplaceFile's temporary
+  // file); Detach flushes and returns false when any byte could not be written since Attach.
+  void Attach(std::FILE* file);
+  [[nodiscard]] bool Detach();
   // Queues `size` bytes, translating LF to CR LF.
   void Write(const char* data, size_t size);
   void Write(const char* text);

@@ -49,6 +49,7 @@ void CDlgFile::Clear() {
   useSpeaker = 0;
   useExpression = 0;
   useSound = 0;
+  loadedFile = platform::FileIdentity();
 }
 
 void CDlgFile::SetColumns(int speaker, int expression, int sound) {

@@ -15,6 +15,7 @@
 
 #include "model/plain_string.h"
 #include "model/qh_list.h"
+#include "platform/file_io.h"
 
 class LineIdIndex;
 
@@ -126,6 +127,10 @@ class CDlgFile {
   [[nodiscard]] int Load(const char* path);
   [[nodiscard]] bool ReadItem(const char* path, int id, CDlgItem& line);
 
+  // The file the last successful Load read or Save wrote, as it was then (exists false before
+  // either). Export never writes onto it; a save over it checks that it has not changed since.
+  const platform::FileIdentity& LoadedFile() const { return loadedFile; }
+
   // Text interchange (src/interchange/).
   [[nodiscard]] bool Export(const char* path, bool singleLine);
   [[nodiscard]] bool Import(const char* path);
@@ -147,5 +152,6 @@ class CDlgFile {
   int multiLine = 0;
   CQHList<CDlgPlot> plots;
   int version = 0;
+  platform::FileIdentity loadedFile;
   LineIdIndex* idIndex;  // cache over `lines`; owned
 };

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 
@@ -34,8 +35,51 @@ enum class ReplaceResult {
 // Writes the contents of the file; returns false to abandon the save.
 using ContentWriter = std::function<bool(std::FILE* file)>;
 
-// Replaces the file at `path` by what `writer` writes (see above).
+// Replaces the file at `path` by what `writer` writes (see above). An existing target that is no
+// regular file (a FIFO, device, socket or folder), or that the process may not open for writing
+// itself (permission bits, a read-only file system), is refused with kCreateFailed before anything
+// is created: a save must fail wherever writing into the file in place would fail. errno then
+// names the reason.
 [[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer);
+
+// Which file a path names, and which contents it had: a save compares the identity taken when a
+// document was read with the one its target has just before the rename.
+struct FileIdentity {
+  bool exists = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modifiedSeconds = 0;
+  int64_t modifiedNanoseconds = 0;
+};
+
+// The identity of the file `path` names (following links); exists false when there is none.
+[[nodiscard]] FileIdentity IdentifyFile(const char* path);
+// True when both name one existing file (device and inode).
+[[nodiscard]] bool SameFile(const FileIdentity& a, const FileIdentity& b);
+// True when both name one existing file that has not changed between them (size and mtime too).
+[[nodiscard]] bool SameContents(const FileIdentity& a, const FileIdentity& b);
+
+// An advisory lock (flock) on an existing file for a whole read-modify-write. A save replaces the
+// file by a new inode, so a writer that waited on the old one would hold a lock on a file nobody
+// reads any more: after the lock is granted, the path must still name the locked file, else the
+// lock is taken again on the new one. Released by the destructor. Blocks while another process
+// holds it.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  // False (errno set) when the file cannot be opened or locked.
+  [[nodiscard]] bool Lock(const char* path);
+
+ private:
+  int fd_ = -1;
+};
+
+// Copies the regular file `from` to `to` through ReplaceFile (fsynced, whole or not at all).
+[[nodiscard]] bool CopyFileDurably(const char* from, const char* to);
 
 // Writes all `size` bytes to `file`; false on a short write (or when the seam fails it).
 [[nodiscard]] bool WriteBytes(std::FILE* file, const void* data, size_t size);

@@ -12,11 +12,16 @@ std::FILE* OpenRegularFileForReading(const char* path) {
   if (path == nullptr) return nullptr;
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  struct stat info;
+  struct stat info = {};
   const int flags = fcntl(fd, F_GETFL);
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
       fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    // errno names the reason for the caller's message: no regular file, or the failing call.
+    const int reason = info.st_mode != 0 && !S_ISREG(info.st_mode)
+                           ? (S_ISDIR(info.st_mode) ? EISDIR : EINVAL)
+                           : errno;
     close(fd);
+    errno = reason;
     return nullptr;
   }
   std::FILE* file = fdopen(fd, "rb");

@@ -308,8 +308,11 @@ TEST_F(FileCommandsTest, SaveWritesTheFileEvenWhenNothingIsModified) {
   const std::string path = WriteDemo();
   CMainDlg& dialog = Open(path);
   WriteFileBytes(path, "not a dialogue file");
+  // The file changed on disk since it was read: the save asks first (Yes: overwrite).
+  app_.prompts.QueueYes();
   Click(CMainDlg::kSave);
-  EXPECT_TRUE(Records().empty());
+  ASSERT_EQ(Records().size(), 1u);
+  EXPECT_EQ(Records()[0].kind, Kind::kQuestion);
   CDlgFile saved;
   ASSERT_EQ(saved.Load(path.c_str()), 1);
   EXPECT_EQ(saved.GetLines().GetCount(), 3);

@@ -53,7 +53,8 @@ class ImportFaults : public ::testing::TestWithParam<bool> {
       DebugCapture capture;
       platform::FailAllocationAfter(n, GetParam());
       const bool result = doc.Import("in.txt");
-      const bool fired = n <= platform::AllocationCount();
+      const long allocations = platform::AllocationCount();
+      const bool fired = n <= allocations;
       platform::ResetAllocationFaults();
       EXPECT_TRUE(dlgtest::IsConsistent(doc)) << "fault " << n;
       if (!fired) {
@@ -61,6 +62,13 @@ class ImportFaults : public ::testing::TestWithParam<bool> {
         EXPECT_EQ(dlgtest::Describe(doc), imported);
         EXPECT_EQ(ReadFileBytes("Parlatrix.log"), log);
         break;
+      }
+      // The log's stream buffer, the last allocation, may fail: the stream falls back to its own.
+      if (result) {
+        EXPECT_EQ(n, allocations) << "fault " << n;
+        EXPECT_EQ(dlgtest::Describe(doc), imported);
+        EXPECT_EQ(ReadFileBytes("Parlatrix.log"), log);
+        continue;
       }
       ++failures;
       EXPECT_FALSE(result) << "fault " << n;

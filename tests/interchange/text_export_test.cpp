@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/dlg_file.h"
+#include "platform/file_io.h"
 #include "support/debug_capture.h"
 #include "support/document_builder.h"
 #include "support/temp_dir.h"
@@ -118,14 +119,22 @@ TEST(TextExport, UncreatableFileIsReportedAndFails) {
 }
 
 TEST(TextExport, WriteFailureIsReportedNotPassedOffAsSuccess) {
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  TempDir dir;
+  const std::string path = dir.File("out.txt");
+  WriteFileBytes(path, "previous");
   CDlgFile doc;
   AddTestLine(doc, doc.AddPlot("p", -1, -1), 1, "x");
   DebugCapture capture;
-  EXPECT_FALSE(doc.Export("/dev/full", false));
+  // Every file operation after creating the temporary file fails, as on a full disk.
+  platform::FailFileOperationAfter(2, true);
+  EXPECT_FALSE(doc.Export(path.c_str(), false));
+  platform::ResetFileOperationFaults();
   ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0],
-            "CDlgFile::Export() Error (1) : Write export file failed(/dev/full).\n");
+  EXPECT_EQ(capture.lines()[0], "CDlgFile::Export() Error (1) : Write export file failed(" + path +
+                                    ").\n");
+  EXPECT_EQ(ReadFileBytes(path), "previous");
+  // A device is no export target at all: refused before anything is written.
+  if (FileExists("/dev/full")) EXPECT_FALSE(doc.Export("/dev/full", false));
 }
 
 }  // namespace

@@ -6,14 +6,16 @@
 #include "document_io.h"
 #include "interchange/speaker_config.h"
 #include "output.h"
+#include "platform/file_read.h"
 #include "structure_notes.h"
 
 namespace dlgtool {
 
 namespace {
 
+// Regular files only: `--ini /dev/zero` would otherwise be read without end.
 bool CanRead(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = platform::OpenRegularFileForReading(path.c_str());
   if (file == nullptr) return false;
   std::fclose(file);
   return true;

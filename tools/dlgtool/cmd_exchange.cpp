@@ -67,9 +67,9 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
   UseLocaleCodeset();
   CDlgFile doc;
   DlgHeader header;
-  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  if (output.empty() && !HasDialogueSignature(header)) {
-    Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
+  platform::FileLock lock;
+  if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
+                     : !LoadDocument(file.c_str(), doc, header)) {
     return kExitFailure;
   }
   exchange::ImportReport report;
@@ -77,9 +77,10 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
     Message("%s; nothing applied", report.error.c_str());
     return kExitFailure;
   }
-  const std::string& target = output.empty() ? file : output;
-  if (doc.Save(target.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", target.c_str());
+  if (output.empty()) {
+    if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
+  } else if (doc.Save(output.c_str()) == 0) {
+    Message("%s: cannot save the dialogue file; it is unchanged", output.c_str());
     return kExitFailure;
   }
   std::string text;

@@ -1,14 +1,34 @@
 // dlgtool export: the translation form, or the recording form, of a dialogue file.
 #include "commands.h"
 #include "document_io.h"
+#include "interchange/text_import.h"
 #include "output.h"
 
 namespace dlgtool {
+
+void WarnAboutAlteredLines(const CDlgFile& doc, const std::string& file) {
+  const std::vector<int> ids = LinesThePlainFormAlters(doc);
+  if (ids.empty()) return;
+  std::string list;
+  for (size_t k = 0; k < ids.size() && k < 20; ++k) list += (k > 0 ? " " : "") + std::to_string(ids[k]);
+  if (ids.size() > 20) list += " ... (" + std::to_string(ids.size()) + " lines)";
+  Message("%s: warning: the text form cannot carry these texts back unchanged (a line of digits "
+          "only, of 13 asterisks, or a final line break): IDs %s; use PO or XLIFF for them",
+          file.c_str(), list.c_str());
+}
 
 int RunExport(const std::string& file, const std::string& out, bool recording) {
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  DlgHeader target;
+  if ((ReadHeader(out.c_str(), target) && HasDialogueSignature(target)) ||
+      platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
+    Message("%s: is a dialogue file; not replaced by an export (are the names swapped?)",
+            out.c_str());
+    return kExitFailure;
+  }
+  WarnAboutAlteredLines(doc, file);
   bool exported = false;
   {
     QuietDiagnostics quiet;

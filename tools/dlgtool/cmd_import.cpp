@@ -6,10 +6,27 @@
 
 namespace dlgtool {
 
-int RunImport(const std::string& file, const std::string& in, const std::string& output) {
+int RunImport(const std::string& file, const std::string& in, const std::string& output,
+              const std::string& log) {
+  switch (ProbeImportFile(in.c_str())) {
+    case ImportFileKind::kUtf16:
+      Message("%s: UTF-16 text; save it as UTF-8 (or the code page) and import again", in.c_str());
+      return kExitFinding;
+    case ImportFileKind::kNoRegularFile:
+      Message("%s: no regular file (the import reads its file twice; save a pipe to a file first)",
+              in.c_str());
+      return kExitFailure;
+    case ImportFileKind::kText:
+    case ImportFileKind::kUnreadable:
+      break;
+  }
   CDlgFile doc;
   DlgHeader header;
-  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  platform::FileLock lock;
+  if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
+                     : !LoadDocument(file.c_str(), doc, header)) {
+    return kExitFailure;
+  }
   // Two names swapped on the command line would otherwise replace a text file by a .dlg.
   if (output.empty() && !HasDialogueSignature(header)) {
     Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
@@ -19,20 +36,32 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   bool imported = false;
   {
     QuietDiagnostics quiet;
-    imported = ImportText(doc, in.c_str(), counts);
+    imported = ImportText(doc, in.c_str(), counts, log.empty() ? kImportLogName : log.c_str());
   }
   if (!imported) {
-    Message("%s: cannot read the import file", in.c_str());
+    if (ProbeImportFile(in.c_str()) == ImportFileKind::kText) {
+      Message("%s: cannot write the log of unmatched texts; nothing applied",
+              log.empty() ? kImportLogName : log.c_str());
+    } else {
+      Message("%s: cannot read the import file", in.c_str());
+    }
     return kExitFailure;
   }
+  if (counts.matched + counts.logged == 0) {
+    Message("%s: no entry in the translation form (ID line, text, empty line); nothing saved",
+            in.c_str());
+    return kExitFinding;
+  }
   // Save's diagnostics stay visible: they name lines that the file cannot hold.
-  const std::string& target = output.empty() ? file : output;
-  if (doc.Save(target.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", target.c_str());
+  if (output.empty()) {
+    if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
+  } else if (doc.Save(output.c_str()) == 0) {
+    Message("%s: cannot save the dialogue file; it is unchanged", output.c_str());
     return kExitFailure;
   }
   PrintResult("matched: " + std::to_string(counts.matched) +
-              "\nlogged: " + std::to_string(counts.logged) + " (" + kImportLogName + ")\n");
+              "\nlogged: " + std::to_string(counts.logged) + " (" +
+              (log.empty() ? std::string(kImportLogName) : log) + ")\n");
   return kExitSuccess;
 }
 

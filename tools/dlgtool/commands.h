@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class CDlgFile;
+
 namespace dlgtool {
 
 enum ExitStatus {
@@ -16,8 +18,11 @@ int RunInfo(const std::string& file);
 // `ids` as typed: whole decimal numbers, optionally signed.
 int RunGet(const std::string& file, const std::vector<std::string>& ids, bool textOnly);
 int RunExport(const std::string& file, const std::string& out, bool recording);
+// Warns on stderr about texts the plain text form would not bring back unchanged.
+void WarnAboutAlteredLines(const CDlgFile& doc, const std::string& file);
 // Saves in place when `output` is empty.
-int RunImport(const std::string& file, const std::string& in, const std::string& output);
+int RunImport(const std::string& file, const std::string& in, const std::string& output,
+              const std::string& log);
 // Checks speakers and expressions only when `ini` is not empty.
 int RunCheck(const std::string& file, const std::string& ini);
 

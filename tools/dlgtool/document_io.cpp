@@ -1,9 +1,11 @@
 #include "document_io.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "dlgfile/dlg_damage.h"
 #include "platform/file_read.h"
 #include "output.h"
 #include "platform/debug_output.h"
@@ -65,6 +67,40 @@ bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
   // Load's own diagnostics stay visible: a damaged file may load only in part.
   if (doc.Load(path) == 0) {
     Message("%s: cannot load the dialogue file", path);
+    return false;
+  }
+  return true;
+}
+
+bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
+                         platform::FileLock& lock) {
+  if (!lock.Lock(path)) {
+    Message("%s: cannot lock the dialogue file: %s", path, std::strerror(errno));
+    return false;
+  }
+  if (!LoadDocument(path, doc, header)) return false;
+  // Two names swapped on the command line would otherwise replace a text file by a .dlg.
+  if (!HasDialogueSignature(header)) {
+    Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", path);
+    return false;
+  }
+  const std::vector<std::string> damage = DescribeDlgDamage(path);
+  if (!damage.empty()) {
+    Message("%s: damaged (%zu problems above); not replaced by the part that loaded; use -o to "
+            "save elsewhere",
+            path, damage.size());
+    return false;
+  }
+  return true;
+}
+
+bool SaveInPlace(const char* path, CDlgFile& doc) {
+  if (!platform::SameContents(platform::IdentifyFile(path), doc.LoadedFile())) {
+    Message("%s: changed on disk since it was read; not replaced; run the command again", path);
+    return false;
+  }
+  if (doc.Save(path) == 0) {
+    Message("%s: cannot save the dialogue file; it is unchanged", path);
     return false;
   }
   return true;

@@ -3,6 +3,7 @@
 
 #include "dlgfile/dlg_format.h"
 #include "model/dlg_file.h"
+#include "platform/file_io.h"
 
 namespace dlgtool {
 
@@ -30,5 +31,15 @@ class QuietDiagnostics {
 // and signature is loaded all the same (the editor accepts it too) after a warning. False, with a
 // message, when the file cannot be opened.
 [[nodiscard]] bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header);
+
+// For commands that write over the file they read. Takes the advisory lock for the whole
+// read-modify-write, loads, and refuses a damaged file: saving it would write back only the part
+// that loaded. False, with a message, in every case where the command must stop (exit 2).
+[[nodiscard]] bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
+                                       platform::FileLock& lock);
+
+// Saves `doc` over the file it was loaded from, unless that file has changed since the load (a
+// writer outside the lock, the editor). False, with a message, when nothing was saved.
+[[nodiscard]] bool SaveInPlace(const char* path, CDlgFile& doc);
 
 }  // namespace dlgtool

@@ -33,6 +33,7 @@ struct Arguments {
   bool textOnly = false;
   bool recording = false;
   std::string output;
+  std::string log;  // --log of import
   std::string ini;
   std::string third;     // THEIRS of merge
   std::string repoPath;  // --path of merge
@@ -80,6 +81,11 @@ constexpr char kGitInstallHelp[] =
     "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
     ".gitattributes if missing. Running it again changes nothing.";
 
+// An empty -o would otherwise mean "no -o" and write over the input.
+const CLI::Validator NonEmptyName(
+    [](const std::string& value) { return value.empty() ? std::string("empty file name") : ""; },
+    "NAME");
+
 void AddGitCommands(CLI::App& app, Arguments& args) {
   CLI::App* textconv = app.add_subcommand("textconv", "A dialogue file as text, for git diff");
   textconv->footer(kTextconvHelp);
@@ -91,7 +97,8 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   merge->add_option("OURS", args.second, "Our version; replaced by the result without -o")
       ->required();
   merge->add_option("THEIRS", args.third, "Their version")->required();
-  merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS");
+  merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS")
+      ->check(NonEmptyName);
   merge->add_option("--path", args.repoPath, "The file's name in the repository (git's %P)");
 
   CLI::App* install = app.add_subcommand("git-install", "Let git diff and merge .dlg files");
@@ -137,7 +144,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
   }
   if (app.got_subcommand("import")) {
     return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
-                        : RunImport(args.file, args.second, args.output);
+                        : RunImport(args.file, args.second, args.output, args.log);
   }
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
@@ -187,7 +194,10 @@ int main(int argc, char** argv) {
   importer->footer(std::string(kImportHelp) + kExchangeHelp);
   AddFile(importer, args);
   importer->add_option("IN", args.second, "Text file in the translation form")->required();
-  importer->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
+  importer->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE")
+      ->check(NonEmptyName);
+  importer->add_option("--log", args.log, "Write unmatched texts here instead of Parlatrix.log")
+      ->check(NonEmptyName);
   AddExchangeOptions(importer, args, false);
 
   CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");

@@ -1,0 +1,87 @@
+// Opening a damaged file and saving over a file that changed on disk, through the main window's
+// buttons with scripted prompts.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QPushButton>
+#include <string>
+
+#include "app/main_dlg.h"
+#include "support/document_builder.h"
+#include "support/temp_dir.h"
+#include "support/ui/main_window_test.h"
+#include "support/ui/test_app_context.h"
+
+namespace {
+
+using Kind = toolkit::ScriptedPrompts::Kind;
+
+class FileSafetyTest : public MainWindowTest {
+ protected:
+  std::string WriteDemo(const std::string& name) {
+    const std::string path = temp_.File(name);
+    SaveTestDocument(path, "데모", {{"장면", 0, 100, {{"", "", "", "안녕"}, {"", "", "", "둘"}}}}, 1);
+    return path;
+  }
+  void Click(int id) { dialog_->ControlAs<QPushButton>(id)->click(); }
+};
+
+TEST_F(FileSafetyTest, DamagedFileIsAnnouncedOnceAndItsOriginalKeptAtTheFirstSave) {
+  const std::string path = WriteDemo("story.dlg");
+  std::string damaged = ReadFileBytes(path);
+  damaged.resize(damaged.size() - 5);  // the last record cut short
+  WriteFileBytes(path, damaged);
+  CMainDlg& dialog = Open();
+  app_.prompts.QueueFile(path);
+  Click(CMainDlg::kOpen);
+  ASSERT_EQ(app_.prompts.records().size(), 2u);
+  const auto& warning = app_.prompts.records()[1];
+  EXPECT_EQ(warning.kind, Kind::kMessage);
+  EXPECT_NE(warning.text.find("已损坏"), std::string::npos) << warning.text;
+  EXPECT_NE(warning.text.find(path + ".damaged"), std::string::npos) << warning.text;
+  EXPECT_EQ(dialog.currentPath(), path);
+
+  Click(CMainDlg::kSave);
+  EXPECT_EQ(app_.prompts.records().size(), 2u);  // said once, saved without asking
+  EXPECT_EQ(ReadFileBytes(path + ".damaged"), damaged);
+  EXPECT_NE(ReadFileBytes(path), damaged);
+  // A second damaged session does not overwrite the copy the first one kept.
+  WriteFileBytes(path, damaged.substr(0, damaged.size() - 3));
+  app_.prompts.QueueFile(path);
+  Click(CMainDlg::kOpen);
+  Click(CMainDlg::kSave);
+  EXPECT_EQ(ReadFileBytes(path + ".damaged"), damaged);
+  EXPECT_TRUE(app_.prompts.QueueEmpty());
+}
+
+TEST_F(FileSafetyTest, SaveOverAFileChangedOnDiskAsksFirst) {
+  const std::string path = WriteDemo("story.dlg");
+  CMainDlg& dialog = Open(path);
+  dialog.SetModified(true);
+  // Another program rewrites the file in place (same inode, new size and time).
+  const std::string theirs = ReadFileBytes(path) + "x";
+  WriteFileBytes(path, theirs);
+  struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+  app_.prompts.QueueNo();
+  Click(CMainDlg::kSave);
+  ASSERT_EQ(app_.prompts.records().size(), 1u);
+  EXPECT_EQ(app_.prompts.records()[0].kind, Kind::kQuestion);
+  EXPECT_NE(app_.prompts.records()[0].text.find("已被其他程序修改"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(path), theirs);
+  EXPECT_TRUE(dialog.modified());
+
+  app_.prompts.QueueYes();
+  Click(CMainDlg::kSave);
+  EXPECT_NE(ReadFileBytes(path), theirs);
+  EXPECT_FALSE(dialog.modified());
+  // The save itself is now what the window knows: the next save asks nothing.
+  dialog.SetModified(true);
+  Click(CMainDlg::kSave);
+  EXPECT_EQ(app_.prompts.records().size(), 2u);
+  EXPECT_TRUE(app_.prompts.QueueEmpty());
+}
+
+}  // namespace
