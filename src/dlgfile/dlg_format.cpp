@@ -121,7 +121,7 @@ int saveStr(uint8_t*& cursor, int room, const char* text) {
   return size;
 }
 
-int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
+int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena) {
   const uint8_t* at = cursor;
   int32_t n = 0;
   if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
@@ -135,7 +135,8 @@ int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
   }
   if (n > 0) std::memcpy(block, at, static_cast<size_t>(n));
   ScrambleBlock(block, static_cast<size_t>(n));
-  if (!text.Assign(reinterpret_cast<const char*>(block), n)) return -1;
+  const char* bytes = reinterpret_cast<const char*>(block);
+  if (!(arena != nullptr ? text.AssignIn(*arena, bytes, n) : text.Assign(bytes, n))) return -1;
   cursor = at + n;
   return 4 + n;
 }

@@ -118,4 +118,5 @@ int saveStr(uint8_t*& cursor, int room, const char* text);
 // Takes an encoded string and yields its text up to the first zero byte (all n bytes if none;
 // empty when n is 0). Returns 4 + n; 0 when n cannot be taken, is negative or exceeds what is
 // left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).
-int readStr(const uint8_t*& cursor, int room, CPlainString& text);
+// With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
+int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena = nullptr);

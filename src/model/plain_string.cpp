@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "model/text_arena.h"
 #include "platform/fault_injection.h"
 
 namespace {
@@ -33,7 +34,8 @@ CPlainString& CPlainString::operator=(const char* text) {
 }
 
 void CPlainString::Adopt(char* block, int length) {
-  if (text_ != SharedEmpty()) delete[] text_;
+  if (text_ != SharedEmpty() && !borrowed_) delete[] text_;
+  borrowed_ = false;
   if (block == nullptr || length == 0) {
     delete[] block;
     text_ = SharedEmpty();
@@ -68,6 +70,31 @@ bool CPlainString::Assign(const char* text, int length) {
   }
   std::memcpy(block, text, static_cast<size_t>(length));
   Adopt(block, length);
+  return true;
+}
+
+bool CPlainString::AssignIn(TextArena& arena, const char* text, int length) {
+  if (text == nullptr || length <= 0) {
+    Empty();
+    return true;
+  }
+  const void* nul = std::memchr(text, 0, static_cast<size_t>(length));
+  if (nul != nullptr) length = static_cast<int>(static_cast<const char*>(nul) - text);
+  if (length == 0) {
+    Empty();
+    return true;
+  }
+  char* block = arena.Allocate(static_cast<size_t>(length) + 1);
+  if (block == nullptr) {
+    Empty();
+    return false;
+  }
+  std::memcpy(block, text, static_cast<size_t>(length));
+  block[length] = 0;
+  Adopt(nullptr, 0);
+  text_ = block;
+  length_ = length;
+  borrowed_ = true;
   return true;
 }
 
