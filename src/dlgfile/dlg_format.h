@@ -101,6 +101,8 @@ int32_t LoadLE32(const uint8_t* at);
 
 // Scrambles a block in place; applying it twice gives the block back.
 void ScrambleBlock(uint8_t* block, size_t length);
+// Writes the scrambled form of `length` bytes at `in` to `out` (which may be `in`).
+void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length);
 
 // Buffer helpers. Each checks `room` (bytes left at the cursor), advances the cursor past what it
 // stored or took, and returns that many bytes; 0 when the room is too small (nothing is done).
@@ -115,6 +117,8 @@ int strSize(const char* text);
 // byte scrambled as one block. Warns on the debug output when n exceeds 4096 but stores the text
 // whole. Returns 4 + n, or 0 (nothing stored) when room < strSize(text).
 int saveStr(uint8_t*& cursor, int room, const char* text);
+// The same for a document text, whose length is known (it holds no NUL byte).
+int saveStr(uint8_t*& cursor, int room, const CPlainString& text);
 // Takes an encoded string and yields its text up to the first zero byte (all n bytes if none;
 // empty when n is 0). Returns 4 + n; 0 when n cannot be taken, is negative or exceeds what is
 // left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).

@@ -9,6 +9,7 @@
 // Recording form (singleLine true), per member line: <id> TAB <text, each CR LF as TAB>. No
 // separators, no empty lines. Every LF is stored as CR LF (text_stream.h); any other byte of a
 // text, a lone CR included, is written as the document holds it.
+#include <charconv>
 #include <cstdio>
 
 #include "interchange/text_stream.h"
@@ -43,9 +44,11 @@ bool CDlgFile::Export(const char* path, bool singleLine) {
     const CQHList<LinePos>& members = plotPos->value.members;
     for (auto* member = members.GetHeadPosition(); member != nullptr; member = member->next) {
       const CDlgItem& line = member->value->value;
+      // The ID in decimal as "%d" writes it, then the break.
       char id[16];
-      const int idLength = std::snprintf(id, sizeof(id), "%d%c", line.id, lineBreak);
-      out.Write(id, static_cast<size_t>(idLength));
+      char* idEnd = std::to_chars(id, id + sizeof(id) - 1, line.id).ptr;
+      *idEnd++ = lineBreak;
+      out.Write(id, static_cast<size_t>(idEnd - id));
       WriteTextReplacingBreaks(out, line.text, lineBreak);
       out.Write(lineEnd);
     }
