@@ -6,9 +6,9 @@
 #include "model/text_arena.h"
 #include "platform/fault_injection.h"
 
-namespace {
+char CPlainString::sharedEmpty_[1] = {0};
 
-char g_sharedEmpty[1] = {0};
+namespace {
 
 // A zero-filled block of size bytes, or nullptr when memory runs out (or the seam says it does).
 char* NewBlock(size_t size) {
@@ -17,15 +17,28 @@ char* NewBlock(size_t size) {
 
 }  // namespace
 
-char* CPlainString::SharedEmpty() { return g_sharedEmpty; }
-
 CPlainString::CPlainString(const char* text) { Assign(text); }
 
-CPlainString::CPlainString(const CPlainString& other) { Assign(other.text_); }
+CPlainString::CPlainString(const CPlainString& other) { CopyText(other); }
 
 CPlainString& CPlainString::operator=(const CPlainString& other) {
-  if (this != &other) Assign(other.text_);
+  if (this != &other) CopyText(other);
   return *this;
+}
+
+bool CPlainString::CopyText(const CPlainString& other) {
+  if (other.length_ == 0) {
+    Empty();
+    return true;
+  }
+  char* block = NewBlock(static_cast<size_t>(other.length_) + 1);
+  if (block == nullptr) {
+    Empty();
+    return false;
+  }
+  std::memcpy(block, other.text_, static_cast<size_t>(other.length_));
+  Adopt(block, other.length_);
+  return true;
 }
 
 CPlainString& CPlainString::operator=(const char* text) {

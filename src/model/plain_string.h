@@ -23,7 +23,9 @@ class CPlainString {
   CPlainString(const CPlainString& other);
   CPlainString& operator=(const CPlainString& other);
   CPlainString& operator=(const char* text);
-  ~CPlainString() { Empty(); }
+  ~CPlainString() {
+    if (text_ != SharedEmpty()) Empty();
+  }
 
   // Replaces the text by a copy of `text` (nullptr counts as empty). False when out of memory.
   bool Assign(const char* text);
@@ -67,11 +69,15 @@ class CPlainString {
   int Replace(const char* oldText, const char* newText);
 
   // The one shared empty text. Its address identifies an empty string.
-  static char* SharedEmpty();
+  static char* SharedEmpty() { return sharedEmpty_; }
 
  private:
   // Takes ownership of a heap block of length + 1 bytes (or of nothing, for length 0).
   void Adopt(char* block, int length);
+  // Assign from another string, whose length is known and which holds no NUL byte.
+  bool CopyText(const CPlainString& other);
+
+  static char sharedEmpty_[1];
 
   char* text_ = SharedEmpty();
   int length_ = 0;
