@@ -7,7 +7,8 @@
 // chunk at once; the owner calls it only when no node is alive any more.
 //
 // Chunk layout: a ChunkHeader (the previous chunk, for Release), padded to the slot alignment,
-// then the slots. A free slot holds the address of the next free slot in its first bytes.
+// then the slots. A free slot holds the address of the next free slot in its first bytes. (No
+// identifier here is called `slots`: Qt defines that word as a macro.)
 //
 // The pool does not ask the allocation seam: its owner asks once per node, so that the fault loops
 // count exactly one guarded allocation per node wherever the node's bytes come from.
@@ -57,7 +58,7 @@ class NodePool {
   void Release() {
     while (chunk_ != nullptr) {
       ChunkHeader* previous = chunk_->previous;
-      const size_t bytes = kHeaderSize + chunk_->slots * kSlotSize;
+      const size_t bytes = kHeaderSize + chunk_->slotCount * kSlotSize;
       PARLATRIX_UNPOISON(chunk_, bytes);
       ::operator delete(static_cast<void*>(chunk_));
       chunk_ = previous;
@@ -75,7 +76,7 @@ class NodePool {
   };
   struct ChunkHeader {
     ChunkHeader* previous;
-    size_t slots;
+    size_t slotCount;
   };
   static_assert(kSlotSize >= sizeof(FreeSlot) && kSlotSize % alignof(FreeSlot) == 0);
   static constexpr size_t kChunkAlign =
@@ -100,18 +101,18 @@ class NodePool {
   }
 
   bool AddChunk() {
-    const size_t slots = nextSlots_;
-    void* bytes = ::operator new(kHeaderSize + slots * kSlotSize, std::nothrow);
+    const size_t slotCount = nextSlots_;
+    void* bytes = ::operator new(kHeaderSize + slotCount * kSlotSize, std::nothrow);
     if (bytes == nullptr) return false;
     auto* chunk = static_cast<ChunkHeader*>(bytes);
     chunk->previous = chunk_;
-    chunk->slots = slots;
+    chunk->slotCount = slotCount;
     chunk_ = chunk;
     next_ = static_cast<char*>(bytes) + kHeaderSize;
-    end_ = next_ + slots * kSlotSize;
+    end_ = next_ + slotCount * kSlotSize;
     // Each chunk holds half as many slots as all before it: the slots never used stay below a third
     // of those in use, near the C library's own overhead for separate nodes.
-    totalSlots_ += slots;
+    totalSlots_ += slotCount;
     nextSlots_ = std::clamp(totalSlots_ / 2, kFirstChunkSlots, kMaxChunkSlots);
     return true;
   }
