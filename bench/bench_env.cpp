@@ -1,6 +1,7 @@
 #include "bench_env.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,6 +63,11 @@ Fixture& FixtureFor(int lines) {
     std::abort();
   }
   return *slot;
+}
+
+size_t FileSize(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
 }
 
 }  // namespace bench

@@ -5,6 +5,7 @@
 // folders are removed when the run ends.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "script_generator.h"
@@ -17,6 +18,8 @@ bool SetUpFolders();
 void RemoveFolders();
 
 std::string ShmFile(const std::string& name);
+// Size of a file in bytes; 0 when it cannot be read.
+size_t FileSize(const std::string& path);
 std::string DiskFile(const std::string& name);
 
 // A generated script of `lines` lines, saved once as a .dlg and, translated, as a text file in the

@@ -1,6 +1,7 @@
-// Whole-document operations on generated scripts of 1k, 10k, 100k and 1M lines: Save, Load,
-// Export, Import (every line translated) and building by AddItem with allocated IDs; files in
-// /dev/shm. The 1M size shows that the cost per line stays flat once a script no longer fits in
+// Whole-document operations on generated scripts of 1k, 10k, 100k and 1M lines: Save, Load into
+// an empty document and into a full one, Clear, Export, Import (every line translated) and building
+// by AddItem with allocated IDs, with the peak heap of one Load, Export and Import against the
+// file's size; files in /dev/shm. The 1M size shows that the cost per line stays flat once a script no longer fits in
 // the caches, which 10k does and 100k does not. Beside them: one Save to the real disk (its fsyncs
 // included) and a Save of a document whose highest ID is 10 000 000, with the peak heap of Save.
 #include <benchmark/benchmark.h>
@@ -44,9 +45,28 @@ void BM_Save(benchmark::State& state) {
 }
 BENCHMARK(BM_Save)->Apply(Sizes);
 
+// The peak heap of one operation, measured apart from the timed ones, beside the size of the file
+// it reads or writes. Load's file image lies in mapped pages that the heap meter does not see; it
+// is exactly the file's size while Load runs and is added to Load's peak.
+template <typename Operation>
+void MeterOnce(benchmark::State& state, size_t fileBytes, size_t mappedBytes, Operation operation) {
+  size_t peak = 0;
+  {
+    bench::HeapMeter heap;
+    if (!operation()) state.SkipWithError("operation failed");
+    peak = heap.Peak() + mappedBytes;
+  }
+  state.counters["peak_KiB"] = static_cast<double>(peak) / 1024;
+  state.counters["file_KiB"] = static_cast<double>(fileBytes) / 1024;
+  state.counters["peak_per_file_byte"] = static_cast<double>(peak) / static_cast<double>(fileBytes);
+}
+
+// Load into an empty document, as the first Open of a session.
 void BM_Load(benchmark::State& state) {
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  const size_t fileBytes = bench::FileSize(fixture.dlgPath);
   CDlgFile doc;
+  MeterOnce(state, fileBytes, fileBytes, [&] { return doc.Load(fixture.dlgPath.c_str()) == 1; });
   for (auto _ : state) {
     state.PauseTiming();
     doc.Clear();
@@ -58,11 +78,41 @@ void BM_Load(benchmark::State& state) {
 }
 BENCHMARK(BM_Load)->Apply(Sizes);
 
+// Load into a document that already holds the same script, as Open after Open: the old lines are
+// freed inside the timed Load.
+void BM_LoadOverFull(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
+  for (auto _ : state) {
+    if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
+  }
+  if (doc.GetLines().GetCount() != state.range(0)) state.SkipWithError("lines missing");
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LoadOverFull)->Apply(Sizes);
+
+// Clear of a loaded document alone (New, or closing the window).
+void BM_Clear(benchmark::State& state) {
+  Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
+  CDlgFile doc;
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
+    state.ResumeTiming();
+    doc.Clear();
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Clear)->Apply(Sizes);
+
 void BM_Export(benchmark::State& state) {
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
   CDlgFile doc;
   Build(fixture, doc, state);
   const std::string path = bench::ShmFile("export.txt");
+  MeterOnce(state, bench::FileSize(fixture.translationPath), 0,
+            [&] { return doc.Export(path.c_str(), false); });
   for (auto _ : state) {
     if (!doc.Export(path.c_str(), false)) state.SkipWithError("Export failed");
   }
@@ -75,6 +125,8 @@ void BM_Import(benchmark::State& state) {
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
   ImportCounts counts;
+  MeterOnce(state, bench::FileSize(fixture.translationPath), 0,
+            [&] { return ImportText(doc, fixture.translationPath.c_str(), counts); });
   for (auto _ : state) {
     if (!ImportText(doc, fixture.translationPath.c_str(), counts)) {
       state.SkipWithError("Import failed");

@@ -50,6 +50,11 @@ void ScrambleBlock(uint8_t* block, size_t length) {
   for (; i < length; ++i, ++key) block[i] ^= kDescending.bytes[key];
 }
 
+void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length) {
+  if (out != in) std::memmove(out, in, length);
+  ScrambleBlock(out, length);
+}
+
 size_t UnscrambleText(uint8_t* block, size_t length) {
   size_t key = KeyStart(length);
   size_t text = length;

@@ -93,18 +93,30 @@ int saveStr(uint8_t*& cursor, int room, const char* text) {
   putInt(cursor, room, n);
   if (n > 0) {
     // Scrambled in its place in the record: the same bytes as scrambling a copy, without one.
-    std::memcpy(cursor, text, static_cast<size_t>(n));
-    ScrambleBlock(cursor, static_cast<size_t>(n));
+    ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text), static_cast<size_t>(n));
     cursor += n;
   }
   return size;
 }
 
-int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
+int saveStr(uint8_t*& cursor, int room, const CPlainString& text) {
+  const int n = text.GetLength() + 1;
+  if (room < 4 + n) return 0;
+  if (n > kDlgStringWarnLength) {
+    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength,
+                          text.c_str());
+  }
+  putInt(cursor, room, n);
+  ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<size_t>(n));
+  cursor += n;
+  return 4 + n;
+}
+
+int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena) {
   const uint8_t* at = cursor;
   int32_t n = 0;
   if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
-  uint8_t small[kStackStringSize] = {};
+  uint8_t small[kStackStringSize];  // only the n bytes unscrambled into it are read
   std::unique_ptr<uint8_t[]> large;
   uint8_t* block = small;
   if (n > kStackStringSize) {
@@ -112,9 +124,9 @@ int readStr(const uint8_t*& cursor, int room, CPlainString& text) {
     if (large == nullptr) return -1;
     block = large.get();
   }
-  if (n > 0) std::memcpy(block, at, static_cast<size_t>(n));
-  ScrambleBlock(block, static_cast<size_t>(n));
-  if (!text.Assign(reinterpret_cast<const char*>(block), n)) return -1;
+  ScrambleCopy(block, at, static_cast<size_t>(n));
+  const char* bytes = reinterpret_cast<const char*>(block);
+  if (!(arena != nullptr ? text.AssignIn(*arena, bytes, n) : text.Assign(bytes, n))) return -1;
   cursor = at + n;
   return 4 + n;
 }

@@ -129,6 +129,8 @@ void ScrambleBlock(uint8_t* block, size_t length);
 // Unscrambles a string's block in place and returns the length of its text: the bytes before the
 // first zero byte, or `length` when there is none. One pass over the block.
 size_t UnscrambleText(uint8_t* block, size_t length);
+// Writes the scrambled form of `length` bytes at `in` to `out` (which may be `in`).
+void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length);
 
 // Buffer helpers. Each checks `room` (bytes left at the cursor), advances the cursor past what it
 // stored or took, and returns that many bytes; 0 when the room is too small (nothing is done).
@@ -143,7 +145,10 @@ int strSize(const char* text);
 // byte scrambled as one block. Warns on the debug output when n exceeds 4096 but stores the text
 // whole. Returns 4 + n, or 0 (nothing stored) when room < strSize(text).
 int saveStr(uint8_t*& cursor, int room, const char* text);
+// The same for a document text, whose length is known (it holds no NUL byte).
+int saveStr(uint8_t*& cursor, int room, const CPlainString& text);
 // Takes an encoded string and yields its text up to the first zero byte (all n bytes if none;
 // empty when n is 0). Returns 4 + n; 0 when n cannot be taken, is negative or exceeds what is
 // left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).
-int readStr(const uint8_t*& cursor, int room, CPlainString& text);
+// With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
+int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena = nullptr);

@@ -18,6 +18,7 @@
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
+#include "platform/page_buffer.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class FileImage {
   bool Read(const char* path);
 
   int64_t size() const { return size_; }
-  const uint8_t* At(int64_t offset) const { return bytes_.get() + offset; }
+  const uint8_t* At(int64_t offset) const { return bytes_.data() + offset; }
   // True when the `count` bytes from `offset` lie inside the image.
   bool Has(int64_t offset, int64_t count) const {
     return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
@@ -49,7 +50,7 @@ class FileImage {
   int32_t IntAt(int64_t offset) const { return LoadLE32(At(offset)); }
 
  private:
-  std::unique_ptr<uint8_t[]> bytes_;
+  platform::PageBuffer bytes_;  // the whole file, mapped pages outside the heap
   int64_t size_ = 0;
 };
 
@@ -63,14 +64,13 @@ bool FileImage::Read(const char* path) {
   }
   size_ = std::min<int64_t>(info.st_size, kMaxImageSize);
   if (size_ > 0) {
-    bytes_.reset(platform::NewArray<uint8_t>(static_cast<size_t>(size_)));
-    if (bytes_ == nullptr) {
+    if (!bytes_.Allocate(static_cast<size_t>(size_))) {
       std::fclose(file);
       platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
       return false;
     }
     // A file that shrank meanwhile is simply shorter.
-    size_ = static_cast<int64_t>(std::fread(bytes_.get(), 1, static_cast<size_t>(size_), file));
+    size_ = static_cast<int64_t>(std::fread(bytes_.data(), 1, static_cast<size_t>(size_), file));
   }
   std::fclose(file);
   return true;
@@ -204,7 +204,8 @@ bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
     return false;
   }
   budget_ -= cost;
-  switch (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line)) {
+  switch (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line,
+                         &doc_.GetTextArena())) {
     case DlgRecordResult::kAccepted:
       break;
     case DlgRecordResult::kRejected:
@@ -263,8 +264,7 @@ int CDlgFile::Load(const char* path) {
     return 0;
   }
 
-  plots.RemoveAll();
-  lines.RemoveAll();
+  RemoveContent();
   gameName.Swap(name);
   multiLine = header.multiLine;
   version = header.version;
@@ -285,8 +285,7 @@ int CDlgFile::Load(const char* path) {
   // A document that silently lacks part of its file would overwrite the whole file at the next
   // save. It is emptied instead, as the failed load leaves it, and the load reports failure.
   if (reader.OutOfMemory()) {
-    plots.RemoveAll();
-    lines.RemoveAll();
+    RemoveContent();
     platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
     return 0;
   }

@@ -35,7 +35,8 @@ CPlainString* TextField(CDlgItem& line, int32_t tag) {
 
 }  // namespace
 
-DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line) {
+DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line,
+                                   TextArena* arena) {
   const uint8_t* cursor = body;
   auto room = [&] { return length - static_cast<int>(cursor - body); };
   int32_t fieldCount = 0;
@@ -50,7 +51,7 @@ DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& li
     }
     // An unknown tag carries no value; the next 4 bytes are the next tag.
     CPlainString* text = TextField(line, tag);
-    if (text != nullptr && readStr(cursor, room(), *text) < 0) {
+    if (text != nullptr && readStr(cursor, room(), *text, arena) < 0) {
       return DlgRecordResult::kOutOfMemory;
     }
   }
@@ -59,11 +60,12 @@ DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& li
   return DlgRecordResult::kAccepted;
 }
 
-DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line) {
+DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line,
+                               TextArena* arena) {
   if (available < 4) return DlgRecordResult::kRejected;
   const int32_t length = LoadLE32(data);
   if (length < 0 || static_cast<size_t>(length) > available - 4) return DlgRecordResult::kRejected;
-  return ParseDlgRecordBody(data + 4, length, line);
+  return ParseDlgRecordBody(data + 4, length, line, arena);
 }
 
 int CDlgItem::Read(std::FILE* file) {

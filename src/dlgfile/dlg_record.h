@@ -18,9 +18,10 @@ enum class DlgRecordResult {
   kOutOfMemory,  // a text could not be stored; some fields may have been filled
 };
 
-// Parses a body of `length` bytes into `line`.
-[[nodiscard]] DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line);
+// Parses a body of `length` bytes into `line`. With an arena, the texts are stored there.
+[[nodiscard]] DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line,
+                                                 TextArena* arena = nullptr);
 
 // Parses the record at `data`, of which `available` bytes exist: the body length L, then L bytes.
 [[nodiscard]] DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available,
-                                             CDlgItem& line);
+                                             CDlgItem& line, TextArena* arena = nullptr);

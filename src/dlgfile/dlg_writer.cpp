@@ -233,14 +233,20 @@ void EncodeBody(const CDlgItem& line, uint8_t* body, int length) {
   putInt(cursor, room(), kDlgTagPlotIndex);
   putInt(cursor, room(), line.GetPlotIndex());
   putInt(cursor, room(), kDlgTagSpeaker);
-  saveStr(cursor, room(), line.GetSpeaker().c_str());
+  saveStr(cursor, room(), line.GetSpeaker());
   putInt(cursor, room(), kDlgTagExpression);
-  saveStr(cursor, room(), line.GetExpression().c_str());
+  saveStr(cursor, room(), line.GetExpression());
   putInt(cursor, room(), kDlgTagSound);
-  saveStr(cursor, room(), line.GetSound().c_str());
+  saveStr(cursor, room(), line.GetSound());
   putInt(cursor, room(), kDlgTagText);
-  saveStr(cursor, room(), line.GetText().c_str());
+  saveStr(cursor, room(), line.GetText());
   putInt(cursor, room(), static_cast<int32_t>(cursor - body) + 4);
+}
+
+// The whole record of `size` bytes (GetWriteSize): the plain body length, then the body.
+void EncodeRecord(const CDlgItem& line, uint8_t* record, int size) {
+  StoreLE32(record, size - 4);
+  EncodeBody(line, record + 4, size - 4);
 }
 
 }  // namespace
@@ -256,8 +262,7 @@ int CDlgItem::Write(std::FILE* file) const {
   if (size < 0) return -1;
   std::unique_ptr<uint8_t[]> record(platform::NewArray<uint8_t>(size));
   if (record == nullptr) return -1;
-  StoreLE32(record.get(), size - 4);
-  EncodeBody(*this, record.get() + 4, size - 4);
+  EncodeRecord(*this, record.get(), size);
   return platform::WriteBytes(file, record.get(), static_cast<size_t>(size)) ? size : -1;
 }
 

@@ -14,6 +14,7 @@
 // old file. It never replaces a dialogue file: neither the document's own file nor any file that
 // starts with the dialogue file header (two names swapped on a command line would otherwise empty
 // the .dlg).
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -66,9 +67,11 @@ bool CDlgFile::Export(const char* path, bool singleLine) {
       const CQHList<LinePos>& members = plotPos->value.members;
       for (auto* member = members.GetHeadPosition(); member != nullptr; member = member->next) {
         const CDlgItem& line = member->value->value;
+        // The ID in decimal as "%d" writes it, then the break.
         char id[16];
-        const int idLength = std::snprintf(id, sizeof(id), "%d%c", line.id, lineBreak);
-        out.Write(id, static_cast<size_t>(idLength));
+        char* idEnd = std::to_chars(id, id + sizeof(id) - 1, line.id).ptr;
+        *idEnd++ = lineBreak;
+        out.Write(id, static_cast<size_t>(idEnd - id));
         WriteTextReplacingBreaks(out, line.text, lineBreak);
         out.Write(lineEnd);
       }

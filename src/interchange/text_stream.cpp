@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "platform/fault_injection.h"
-#include "platform/line_breaks.h"
 
 namespace interchange {
 
@@ -38,7 +38,27 @@ bool TextFileWriter::Detach() {
 
 void TextFileWriter::Write(const char* data, size_t size) {
   if (file_ == nullptr) return;
-  platform::ExpandLfToCrLf(std::string_view(data, size), [this](char c) { Put(c); });
+  // The bytes between two LFs are copied as one run; each LF goes out as CR LF.
+  const char* const end = data + size;
+  while (data < end) {
+    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+    PutRun(data, static_cast<size_t>((lf != nullptr ? lf : end) - data));
+    if (lf == nullptr) break;
+    Put('\r');
+    Put('\n');
+    data = lf + 1;
+  }
+}
+
+void TextFileWriter::PutRun(const char* data, size_t size) {
+  while (size > 0) {
+    if (used_ == sizeof(buffer_)) Flush();
+    const size_t room = std::min(size, sizeof(buffer_) - used_);
+    std::memcpy(buffer_ + used_, data, room);
+    used_ += room;
+    data += room;
+    size -= room;
+  }
 }
 
 void TextFileWriter::Write(const char* text) {

@@ -36,6 +36,7 @@ class TextFileWriter {
 
  private:
   void Flush();
+  void PutRun(const char* data, size_t size);
   void Put(char byte) {
     if (used_ == sizeof(buffer_)) Flush();
     buffer_[used_++] = byte;

@@ -41,9 +41,14 @@ void CDlgFile::RemoveLine(LinePos line) {
   if (inSync) idIndex->Removed(lines);
 }
 
-void CDlgFile::Clear() {
+void CDlgFile::RemoveContent() {
   plots.RemoveAll();
   lines.RemoveAll();
+  texts.Release();
+}
+
+void CDlgFile::Clear() {
+  RemoveContent();
   gameName.Empty();
   nextId = 0;
   useSpeaker = 0;

@@ -15,6 +15,7 @@
 
 #include "model/plain_string.h"
 #include "model/qh_list.h"
+#include "model/text_arena.h"
 #include "platform/file_io.h"
 
 class LineIdIndex;
@@ -87,6 +88,11 @@ class CDlgFile {
   // options. The multi-line option and the format version keep their values.
   void Clear();
 
+  // Storage for the texts of this document's lines that Load and Import put in place (through
+  // CPlainString::AssignIn, then Swap). It is released whenever every line is removed (Clear, Load,
+  // destruction), so a text from it must never be swapped into a string that outlives the lines.
+  TextArena& GetTextArena() { return texts; }
+
   void SetGameName(const char* name) { gameName.Assign(name); }
   const CPlainString& GetGameName() const { return gameName; }
   void SetColumns(int speaker, int expression, int sound);
@@ -143,6 +149,10 @@ class CDlgFile {
   // Unlinks and destroys one line, keeping the ID index current.
   void RemoveLine(LinePos line);
 
+  // Removes every plot and line and frees the text storage behind them.
+  void RemoveContent();
+
+  TextArena texts;  // declared before `lines` so that it outlives them
   CQHList<CDlgItem> lines;
   CPlainString gameName;
   int nextId = 0;

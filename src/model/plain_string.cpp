@@ -3,11 +3,12 @@
 #include <cstring>
 #include <new>
 
+#include "model/text_arena.h"
 #include "platform/fault_injection.h"
 
-namespace {
+char CPlainString::sharedEmpty_[1] = {0};
 
-char g_sharedEmpty[1] = {0};
+namespace {
 
 // A zero-filled block of size bytes, or nullptr when memory runs out (or the seam says it does).
 char* NewBlock(size_t size) {
@@ -16,15 +17,28 @@ char* NewBlock(size_t size) {
 
 }  // namespace
 
-char* CPlainString::SharedEmpty() { return g_sharedEmpty; }
-
 CPlainString::CPlainString(const char* text) { Assign(text); }
 
-CPlainString::CPlainString(const CPlainString& other) { Assign(other.text_); }
+CPlainString::CPlainString(const CPlainString& other) { CopyText(other); }
 
 CPlainString& CPlainString::operator=(const CPlainString& other) {
-  if (this != &other) Assign(other.text_);
+  if (this != &other) CopyText(other);
   return *this;
+}
+
+bool CPlainString::CopyText(const CPlainString& other) {
+  if (other.length_ == 0) {
+    Empty();
+    return true;
+  }
+  char* block = NewBlock(static_cast<size_t>(other.length_) + 1);
+  if (block == nullptr) {
+    Empty();
+    return false;
+  }
+  std::memcpy(block, other.text_, static_cast<size_t>(other.length_));
+  Adopt(block, other.length_);
+  return true;
 }
 
 CPlainString& CPlainString::operator=(const char* text) {
@@ -33,7 +47,8 @@ CPlainString& CPlainString::operator=(const char* text) {
 }
 
 void CPlainString::Adopt(char* block, int length) {
-  if (text_ != SharedEmpty()) delete[] text_;
+  if (text_ != SharedEmpty() && !borrowed_) delete[] text_;
+  borrowed_ = false;
   if (block == nullptr || length == 0) {
     delete[] block;
     text_ = SharedEmpty();
@@ -68,6 +83,31 @@ bool CPlainString::Assign(const char* text, int length) {
   }
   std::memcpy(block, text, static_cast<size_t>(length));
   Adopt(block, length);
+  return true;
+}
+
+bool CPlainString::AssignIn(TextArena& arena, const char* text, int length) {
+  if (text == nullptr || length <= 0) {
+    Empty();
+    return true;
+  }
+  const void* nul = std::memchr(text, 0, static_cast<size_t>(length));
+  if (nul != nullptr) length = static_cast<int>(static_cast<const char*>(nul) - text);
+  if (length == 0) {
+    Empty();
+    return true;
+  }
+  char* block = arena.Allocate(static_cast<size_t>(length) + 1);
+  if (block == nullptr) {
+    Empty();
+    return false;
+  }
+  std::memcpy(block, text, static_cast<size_t>(length));
+  block[length] = 0;
+  Adopt(nullptr, 0);
+  text_ = block;
+  length_ = length;
+  borrowed_ = true;
   return true;
 }
 

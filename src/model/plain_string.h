@@ -1,8 +1,11 @@
 // CPlainString: the document model's heap string of bytes.
 //
 // Invariant: the string refers either to the one shared static empty text (a single NUL byte that
-// is never freed) or to a heap block of exactly length + 1 bytes that this string alone owns and
-// that never holds an empty text. Bytes pass through unchanged whatever their code page; lengths
+// is never freed), or to a heap block of exactly length + 1 bytes that this string alone owns, or
+// (`borrowed_`) to length + 1 bytes in a document's TextArena, which the string never frees: they
+// go when the arena is released. A text is never empty. Every operation that changes a borrowed
+// text builds a heap block of its own, so a document's arena texts are only ever handed out by
+// AssignIn and moved by Swap; copies are heap texts and outlive any arena. Bytes pass through unchanged whatever their code page; lengths
 // and comparisons are in bytes.
 //
 // Every operation that takes a text accepts one that points into this string's own block
@@ -11,6 +14,8 @@
 // string empty, Append and Replace leave the text as it was.
 #pragma once
 
+class TextArena;
+
 class CPlainString {
  public:
   CPlainString() = default;
@@ -18,23 +23,32 @@ class CPlainString {
   CPlainString(const CPlainString& other);
   CPlainString& operator=(const CPlainString& other);
   CPlainString& operator=(const char* text);
-  ~CPlainString() { Empty(); }
+  ~CPlainString() {
+    if (text_ != SharedEmpty()) Empty();
+  }
 
   // Replaces the text by a copy of `text` (nullptr counts as empty). False when out of memory.
   bool Assign(const char* text);
   // Replaces the text by the first `length` bytes of `text`, which need not be NUL-terminated
   // (the copy ends at the first NUL among them, as a C string would).
   bool Assign(const char* text, int length);
+  // As Assign(text, length), but the copy is put in `arena`: it lives until the arena is released,
+  // so the string must be in (or be swapped into) the document that owns the arena, or be gone
+  // before then.
+  bool AssignIn(TextArena& arena, const char* text, int length);
   void Empty();
   // Exchanges the texts of two strings. Never allocates, so a text can be replaced by one built
   // beforehand in a step that cannot fail.
   void Swap(CPlainString& other) noexcept {
     char* text = text_;
     const int length = length_;
+    const bool borrowed = borrowed_;
     text_ = other.text_;
     length_ = other.length_;
+    borrowed_ = other.borrowed_;
     other.text_ = text;
     other.length_ = length;
+    other.borrowed_ = borrowed;
   }
 
   bool IsEmpty() const { return text_ == SharedEmpty(); }
@@ -55,12 +69,17 @@ class CPlainString {
   int Replace(const char* oldText, const char* newText);
 
   // The one shared empty text. Its address identifies an empty string.
-  static char* SharedEmpty();
+  static char* SharedEmpty() { return sharedEmpty_; }
 
  private:
   // Takes ownership of a heap block of length + 1 bytes (or of nothing, for length 0).
   void Adopt(char* block, int length);
+  // Assign from another string, whose length is known and which holds no NUL byte.
+  bool CopyText(const CPlainString& other);
+
+  static char sharedEmpty_[1];
 
   char* text_ = SharedEmpty();
   int length_ = 0;
+  bool borrowed_ = false;  // text_ lies in a TextArena; fills padding, the string stays 16 bytes
 };

@@ -9,9 +9,17 @@
 // Every insertion allocates through NewNode. When that allocation fails, NewNode reports it on the
 // debug output and returns nullptr; the inserting operation then links nothing, leaves the count
 // unchanged and returns nullptr to its caller.
+//
+// Nodes live in chunks that the list owns (NodePool): each node still asks the allocation seam once,
+// as a separately allocated node would, but the C library sees one allocation per chunk. A removed
+// node's slot is reused by the next insertion; the chunks are freed together when the list becomes
+// empty, so a list that held a million lines is released in a few dozen calls instead of a million.
 #pragma once
 
+#include <cstddef>
 #include <new>
+
+#include "model/node_pool.h"
 
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
@@ -34,7 +42,7 @@ class CQHList {
   // Allocates one node whose value is in T's empty state; prev and next are set to the arguments,
   // the count grows by one, but the node is not yet linked to head, tail or its neighbours.
   [[nodiscard]] Node* NewNode(Node* prev, Node* next) {
-    Node* node = platform::NewObject<Node>(next, prev);
+    Node* node = platform::AllocationShouldFail() ? nullptr : pool_.template New<Node>(next, prev);
     if (node == nullptr) {
       platform::DebugOutput("CQHList::NewNode() Error(0) : Not enough memory!");
       return nullptr;
@@ -78,19 +86,20 @@ class CQHList {
     } else {
       p->next->prev = p->prev;
     }
-    delete p;
+    pool_.Delete(p);
     --count_;
     ++modifications_;
+    if (count_ == 0) pool_.Release();
   }
 
   void RemoveAll() {
     Node* node = head_;
     while (node != nullptr) {
       Node* next = node->next;
-      delete node;
-      --count_;
+      pool_.Delete(node);
       node = next;
     }
+    pool_.Release();
     count_ = 0;
     head_ = nullptr;
     tail_ = nullptr;
@@ -134,6 +143,7 @@ class CQHList {
     return node;
   }
 
+  NodePool<sizeof(Node), alignof(Node)> pool_;
   int count_ = 0;
   Node* head_ = nullptr;
   Node* tail_ = nullptr;
