@@ -6,7 +6,10 @@
 //   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
 //                  [--translation TRANSLATED.dlg] [--encoding NAME] [--format F]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
+//   dlgtool export FILE.dlg LANG.(po|xlf|xliff|csv) --update
 //   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
+//                  [--fallback source|empty]
+//   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
@@ -37,6 +40,7 @@ struct Arguments {
   std::string third;     // THEIRS of merge
   std::string repoPath;  // --path of merge
   bool global = false;
+  bool json = false;
   dlgtool::ExchangeOptions exchange;
 };
 
@@ -115,7 +119,17 @@ void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
   command->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
   command->add_option("--encoding", args.exchange.encoding,
                       "Code page of the document's texts (default: the locale's)");
-  if (!exporting) return;
+  if (!exporting) {
+    command
+        ->add_option("--fallback", args.exchange.fallback,
+                     "Lines without a current translation keep their source text (source, the "
+                     "default) or become empty (empty); they are listed")
+        ->check(CLI::IsMember({"source", "empty"}));
+    return;
+  }
+  command->add_flag("--update", args.exchange.update,
+                    "Bring the existing OUT up to date with FILE by line ID, keeping its "
+                    "translations (see docs/exchange.md)");
   command->add_option("--source-lang", args.exchange.sourceLang, "Source language (und)");
   command->add_option("--target-lang", args.exchange.targetLang, "Target language (und)");
   command->add_option("--translation", args.exchange.translation,
@@ -132,12 +146,26 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
       Message("--recording is a form of the plain text export only");
       return kExitFailure;
     }
+    if (args.exchange.update) {
+      if (!exchangeFile) {
+        Message("--update works on .po, .xlf, .xliff and .csv files only");
+        return kExitFailure;
+      }
+      return RunExchangeUpdate(args.file, args.second, args.exchange);
+    }
     return exchangeFile ? RunExchangeExport(args.file, args.second, args.exchange)
                         : RunExport(args.file, args.second, args.recording);
   }
   if (app.got_subcommand("import")) {
+    if (!args.exchange.fallback.empty() && !exchangeFile) {
+      Message("--fallback works with .po, .xlf, .xliff and .csv files only");
+      return kExitFailure;
+    }
     return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
                         : RunImport(args.file, args.second, args.output);
+  }
+  if (app.got_subcommand("status")) {
+    return RunStatus(args.file, args.second, args.exchange, args.json);
   }
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
@@ -189,6 +217,18 @@ int main(int argc, char** argv) {
   importer->add_option("IN", args.second, "Text file in the translation form")->required();
   importer->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
   AddExchangeOptions(importer, args, false);
+
+  CLI::App* status = app.add_subcommand("status", "How far a translation file is, per plot");
+  status->footer(
+      "Counts per plot and in total the lines translated, fuzzy, stale (the source changed since "
+      "the file was made) and untranslated, and the file's obsolete entries. Exit status 0 when "
+      "every line has a current translation, 1 otherwise.");
+  AddFile(status, args);
+  status->add_option("TRANSLATION", args.second, "The .po, .xlf, .xliff or .csv file")->required();
+  status->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  status->add_option("--encoding", args.exchange.encoding,
+                     "Code page of the document's texts (default: the locale's)");
+  status->add_flag("--json", args.json, "Print the counts as JSON");
 
   CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");
   check->footer(kCheckHelp);
