@@ -55,4 +55,9 @@ int RunExchangeUpdate(const std::string& file, const std::string& path,
 int RunStatus(const std::string& file, const std::string& path, const ExchangeOptions& options,
               bool json);
 
+// Every name and text from the code page `from` to `to` (cmd_recode.cpp); in place without
+// `output`.
+int RunRecode(const std::string& file, const std::string& from, const std::string& to,
+              const std::string& output);
+
 }  // namespace dlgtool

@@ -10,6 +10,7 @@
 //   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
 //                  [--fallback source|empty]
 //   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
+//   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
@@ -41,6 +42,8 @@ struct Arguments {
   std::string repoPath;  // --path of merge
   bool global = false;
   bool json = false;
+  std::string from;  // recode
+  std::string to;
   dlgtool::ExchangeOptions exchange;
 };
 
@@ -167,6 +170,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
   if (app.got_subcommand("status")) {
     return RunStatus(args.file, args.second, args.exchange, args.json);
   }
+  if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
@@ -229,6 +233,16 @@ int main(int argc, char** argv) {
   status->add_option("--encoding", args.exchange.encoding,
                      "Code page of the document's texts (default: the locale's)");
   status->add_flag("--json", args.json, "Print the counts as JSON");
+
+  CLI::App* recode = app.add_subcommand("recode", "Convert every name and text to another code page");
+  recode->footer(
+      "Converts the game name, plot names and every line's text, speaker, expression and sound "
+      "name with iconv (CP949, GBK, UTF-8...). Nothing is written when a text is invalid in the "
+      "source code page, cannot be held by the target, or a game or plot name outgrows its field.");
+  AddFile(recode, args);
+  recode->add_option("--from", args.from, "The file's code page now")->required();
+  recode->add_option("--to", args.to, "The code page to convert to")->required();
+  recode->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
 
   CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");
   check->footer(kCheckHelp);
