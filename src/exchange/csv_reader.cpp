@@ -129,6 +129,7 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
     return parser.done() ? parser.Fail(data.size(), "no header record") : false;
   }
   int source = -1, target = -1, id = -1, context = -1, location = -1, fuzzy = -1;
+  int comments = -1, notes = -1, previous = -1;
   for (size_t i = 0; i < fields.size(); ++i) {
     const std::string name = Lower(fields[i]);
     int* column = name == "source"     ? &source
@@ -137,6 +138,9 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
                   : name == "context"  ? &context
                   : name == "location" ? &location
                   : name == "fuzzy"    ? &fuzzy
+                  : name == "translator_comments" ? &comments
+                  : name == "developer_comments"  ? &notes
+                  : name == "previous_source"     ? &previous
                                        : nullptr;
     if (column == nullptr) continue;
     if (*column >= 0) return parser.Fail(0, "column " + name + " named twice");
@@ -180,6 +184,12 @@ bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units, ParseFailure
     }
     unit.source.swap(fields[source]);
     unit.target.swap(fields[target]);
+    if (comments >= 0) unit.comments.swap(fields[comments]);
+    if (notes >= 0) unit.notes.swap(fields[notes]);
+    if (previous >= 0 && !fields[previous].empty()) {
+      unit.hasPrevious = true;
+      unit.previous.swap(fields[previous]);
+    }
     units.push_back(std::move(unit));
   }
   return parser.done();

@@ -34,7 +34,8 @@ std::string WriteCsv(const ExportSet& set) {
   out.reserve(estimate);
   out +=
       "\xEF\xBB\xBF"
-      "location,source,target,ID,fuzzy,context,translator_comments,developer_comments\r\n";
+      "location,source,target,ID,fuzzy,context,translator_comments,developer_comments";
+  out += set.previousColumn ? ",previous_source\r\n" : "\r\n";
   for (const ExportUnit& unit : set.units) {
     const std::string id = std::to_string(unit.id);
     AppendField(out, set.original + ":" + id);
@@ -44,10 +45,16 @@ std::string WriteCsv(const ExportSet& set) {
     if (unit.hasTarget) AppendField(out, unit.target);
     out += ',';
     out += id;
-    out += ",False,";
+    out += unit.fuzzy ? ",True," : ",False,";
     out += id;
-    out += ",,";
+    out += ',';
+    AppendField(out, unit.comments);
+    out += ',';
     AppendField(out, unit.notes);
+    if (set.previousColumn) {
+      out += ',';
+      if (unit.fuzzy && unit.hasPrevious) AppendField(out, unit.previous);
+    }
     out += "\r\n";
   }
   return out;

@@ -58,6 +58,7 @@ struct ImportReport {
                          // representable), for the log
   };
   std::vector<Note> notes;  // fuzzy, stale and unknown entries, in file order
+  std::vector<int> appliedIds;
   std::string error;        // set when nothing was applied because of a fault
 
   bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0; }
@@ -71,6 +72,10 @@ struct ImportReport {
 // Same on bytes already read; `name` only appears in messages.
 [[nodiscard]] bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name,
                                Format format, const std::string& codeset, ImportReport& report);
+
+// Reads a whole exchange file (files over kMaxImportBytes are refused unread).
+[[nodiscard]] bool ReadExchangeFile(const std::string& path, std::string& data,
+                                    std::string& error);
 
 // The one-line summary: "applied: A, untranslated: U, fuzzy: F, stale: S, unknown: N".
 std::string SummaryLine(const ImportReport& report);

@@ -20,6 +20,23 @@ struct ExportUnit {
   // Context items, each "label: value" on a line of its own, joined by LF (docs/exchange.md).
   // One string rather than one per item: an export of 100 000 lines allocates a lot less.
   std::string notes;
+  // What a translation round carries over from the file being updated (update.cpp); all empty in
+  // a plain export.
+  bool fuzzy = false;
+  bool hasPrevious = false;
+  std::string previous;  // the source the translation was made for (PO #| msgid)
+  std::string comments;  // translator comments, LF-joined
+  std::string flags;     // PO flags other than fuzzy, as written: "c-format, no-wrap"
+  std::string state;     // XLIFF target state; empty: "translated"
+};
+
+// What a PO or XLIFF file holds besides its entries, kept across an update.
+struct FileExtras {
+  std::string sourceLang;  // PO X-Source-Language, XLIFF source-language
+  std::string targetLang;  // PO Language, XLIFF target-language
+  std::string header;      // PO: the header's msgstr
+  std::string obsolete;    // PO: the #~ entries, as written, each followed by one empty line
+  int obsoleteCount = 0;   // PO: entries among them
 };
 
 struct ExportSet {
@@ -29,6 +46,9 @@ struct ExportSet {
   std::string targetLang = "und";
   std::vector<std::string> plots;  // plot names, in document order
   std::vector<ExportUnit> units;   // plot order, then member order; each ID once
+  std::string poHeader;            // PO: this header instead of the generated one
+  std::string obsolete;            // PO: entries written after the others, as they are
+  bool previousColumn = false;     // CSV: a previous_source column after developer_comments
 };
 
 // One entry read back from a file.
@@ -38,6 +58,13 @@ struct ImportUnit {
   std::string target;
   bool fuzzy = false;
   long line = 0;  // where the entry starts in the file, for messages
+  // Read for translation rounds; the import itself looks at none of them.
+  bool hasPrevious = false;
+  std::string previous;  // PO #| msgid, XLIFF previous-source note, CSV previous_source
+  std::string notes;     // developer context: PO #., XLIFF developer notes, CSV developer_comments
+  std::string comments;  // PO "# " lines, other XLIFF notes, CSV translator_comments; LF-joined
+  std::string flags;     // PO flags other than fuzzy
+  std::string state;     // XLIFF target state
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the
@@ -52,14 +79,16 @@ struct ParseFailure {
 std::string WritePo(const ExportSet& set);
 std::string WriteXliff(const ExportSet& set);
 std::string WriteCsv(const ExportSet& set);
+// One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
+std::string PoObsoleteEntry(const ImportUnit& unit);
 
 // Strict readers: false, with `failure` filled, when the input is not a well-formed file of the
 // format (invalid UTF-8 included). Entries come in file order; IDs are not checked for repeats
 // here. Each reader keeps no more than the input's bytes in entries.
 [[nodiscard]] bool ReadPo(std::string_view data, std::vector<ImportUnit>& units,
-                          ParseFailure& failure);
+                          ParseFailure& failure, FileExtras* extras = nullptr);
 [[nodiscard]] bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units,
-                             ParseFailure& failure);
+                             ParseFailure& failure, FileExtras* extras = nullptr);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
                            ParseFailure& failure);
 

@@ -177,6 +177,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
         break;
     }
     if (outcome == Outcome::kApplied) {
+      report.appliedIds.push_back(unit.id);
       if (!recoder.FromValidUtf8(unit.target, bytes)) {
         report.error = where() + ": the translation cannot be written in " + recoder.codeset();
         return false;
@@ -195,6 +196,10 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   }
   for (Change& change : changes) doc.GetItem(change.line).text.Swap(change.text);
   return true;
+}
+
+bool ReadExchangeFile(const std::string& path, std::string& data, std::string& error) {
+  return ReadWholeFile(path, data, error);
 }
 
 bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,

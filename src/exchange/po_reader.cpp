@@ -5,6 +5,7 @@
 //
 // The line ID is the msgctxt. An entry without msgctxt (translate-toolkit's converters drop it)
 // takes the ID from its last "#: FILE:ID" (or bare "#: ID") reference.
+#include <algorithm>
 #include <cctype>
 
 #include "exchange/exchange_units.h"
@@ -15,8 +16,9 @@ namespace {
 
 class PoParser {
  public:
-  PoParser(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure)
-      : data_(data), units_(units), failure_(failure) {}
+  PoParser(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+           FileExtras* extras)
+      : data_(data), units_(units), failure_(failure), extras_(extras) {}
 
   bool Run() {
     if (data_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
@@ -25,6 +27,7 @@ class PoParser {
     while (NextLine()) {
       if (!Line()) return false;
     }
+    EndObsolete();
     return Finish();
   }
 
@@ -47,8 +50,10 @@ class PoParser {
   bool Line() {
     size_t i = 0;
     while (i < line_.size() && (line_[i] == ' ' || line_[i] == '\t')) ++i;
+    if (line_.substr(i, 2) == "#~") return Obsolete();
+    EndObsolete();
     if (i == line_.size()) return true;
-    if (line_[i] == '#') return Comment(line_.substr(i));
+    if (line_[i] == '#') return Comment(line_.substr(i), i);
     if (line_[i] == '"') {
       if (field_ == Field::kNone) return Fail(i, "a continued string without a keyword");
       return QuotedInto(i, Current());
@@ -187,11 +192,68 @@ class PoParser {
     return true;
   }
 
-  bool Comment(std::string_view c) {
+  // An obsolete entry is kept as written, with the comments just before it, for an update to
+  // write back; the entries themselves are never read.
+  bool Obsolete() {
+    if (field_ == Field::kString && !Complete()) return false;
+    if (stage_ != Stage::kComments) return Fail(0, "an obsolete line inside an entry");
+    if (extras_ != nullptr) {
+      extras_->obsolete += pendingRaw_;
+      extras_->obsolete.append(line_);
+      extras_->obsolete += '\n';
+      if (line_.substr(0, 9) == "#~ msgid ") ++extras_->obsoleteCount;
+    }
+    inObsolete_ = true;
+    ClearComments();
+    return true;
+  }
+  void EndObsolete() {
+    if (inObsolete_ && extras_ != nullptr) extras_->obsolete += '\n';
+    inObsolete_ = false;
+  }
+  void ClearComments() {
+    pendingRaw_.clear();
+    notes_.clear();
+    comments_.clear();
+    flags_.clear();
+    previous_.clear();
+    hasPrevious_ = false;
+    fuzzy_ = false;
+    referenceId_ = -1;
+    startLine_ = 0;
+  }
+
+  static void AddLine(std::string& to, std::string_view line) {
+    if (!to.empty()) to += '\n';
+    to.append(line);
+  }
+
+  bool Comment(std::string_view c, size_t offset) {
     // A comment after the strings of an entry starts the next entry.
     if (field_ == Field::kString && !Complete()) return false;
     if (stage_ != Stage::kComments) return Fail(0, "a comment inside an entry");
-    if (c.substr(0, 2) == "#,") {
+    pendingRaw_.append(c);
+    pendingRaw_ += '\n';
+    if (c.size() == 1 || c[1] == ' ' || c[1] == '\t') {
+      AddLine(comments_, c.substr(std::min<size_t>(c.size(), 2)));
+    } else if (c.substr(0, 2) == "#.") {
+      AddLine(notes_, c.substr(c.size() > 2 && c[2] == ' ' ? 3 : 2));
+    } else if (c.substr(0, 2) == "#|") {
+      // Previous strings: only the msgid is kept, with its continuation lines.
+      size_t q = 2;
+      while (q < c.size() && (c[q] == ' ' || c[q] == '\t')) ++q;
+      if (c.substr(q, 6) == "msgid ") {
+        previousField_ = true;
+        hasPrevious_ = true;
+        previous_.clear();
+        q += 6;
+        while (q < c.size() && c[q] == ' ') ++q;
+      } else if (c.substr(q, 1) != "\"") {
+        previousField_ = false;
+        return true;
+      }
+      if (previousField_ && q < c.size() && c[q] == '"') return QuotedInto(offset + q, previous_);
+    } else if (c.substr(0, 2) == "#,") {
       size_t i = 2;
       while (i < c.size()) {
         size_t end = c.find(',', i);
@@ -200,7 +262,12 @@ class PoParser {
         while (!flag.empty() && (flag.front() == ' ' || flag.front() == '\t'))
           flag.remove_prefix(1);
         while (!flag.empty() && (flag.back() == ' ' || flag.back() == '\t')) flag.remove_suffix(1);
-        if (flag == "fuzzy") fuzzy_ = true;
+        if (flag == "fuzzy") {
+          fuzzy_ = true;
+        } else if (!flag.empty()) {
+          if (!flags_.empty()) flags_ += ", ";
+          flags_.append(flag);
+        }
         i = end + 1;
       }
     } else if (c.substr(0, 2) == "#:") {
@@ -233,6 +300,11 @@ class PoParser {
     const bool header = !hasContext_ && source_.empty();
     if (header) {
       if (!HeaderCharsetIsUtf8()) return false;
+      if (extras_ != nullptr) {
+        extras_->targetLang = HeaderField("Language");
+        extras_->sourceLang = HeaderField("X-Source-Language");
+        extras_->header = target_;
+      }
     } else {
       ImportUnit unit;
       unit.line = startLine_;
@@ -253,18 +325,39 @@ class PoParser {
       unit.source.swap(source_);
       unit.target.swap(target_);
       unit.fuzzy = fuzzy_;
+      unit.hasPrevious = hasPrevious_;
+      unit.previous.swap(previous_);
+      unit.notes.swap(notes_);
+      unit.comments.swap(comments_);
+      unit.flags.swap(flags_);
       units_.push_back(std::move(unit));
     }
     context_.clear();
     source_.clear();
     target_.clear();
     hasContext_ = false;
-    fuzzy_ = false;
-    referenceId_ = -1;
-    startLine_ = 0;
+    ClearComments();
     field_ = Field::kNone;
     stage_ = Stage::kComments;
     return true;
+  }
+
+  // The value of "NAME: value" in the header; empty when it is not there.
+  std::string HeaderField(std::string_view name) {
+    size_t at = 0;
+    while (at < target_.size()) {
+      size_t end = target_.find('\n', at);
+      if (end == std::string::npos) end = target_.size();
+      const std::string_view line = std::string_view(target_).substr(at, end - at);
+      if (line.size() > name.size() + 1 && line.substr(0, name.size()) == name &&
+          line[name.size()] == ':') {
+        std::string_view value = line.substr(name.size() + 1);
+        while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+        return std::string(value);
+      }
+      at = end + 1;
+    }
+    return std::string();
   }
 
   bool HeaderCharsetIsUtf8() {
@@ -324,6 +417,16 @@ class PoParser {
   bool fuzzy_ = false;
   int referenceId_ = -1;
   long startLine_ = 0;
+
+  FileExtras* extras_;
+  std::string pendingRaw_;  // this entry's comment lines as written
+  std::string notes_;
+  std::string comments_;
+  std::string flags_;
+  std::string previous_;
+  bool hasPrevious_ = false;
+  bool previousField_ = false;
+  bool inObsolete_ = false;
 };
 
 }  // namespace
@@ -340,9 +443,11 @@ bool ParseId(std::string_view text, int& id) {
   return true;
 }
 
-bool ReadPo(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure) {
+bool ReadPo(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+            FileExtras* extras) {
   units.clear();
-  PoParser parser(data, units, failure);
+  if (extras != nullptr) *extras = FileExtras();
+  PoParser parser(data, units, failure, extras);
   return parser.Run();
 }
 

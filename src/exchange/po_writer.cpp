@@ -86,7 +86,53 @@ std::string FieldValue(const std::string& value) {
   return out;
 }
 
+// Every line of `block` behind `prefix`, as msgmerge writes previous strings and obsolete entries.
+void AppendPrefixed(std::string& out, const char* prefix, std::string_view block) {
+  size_t start = 0;
+  while (start < block.size()) {
+    size_t end = block.find('\n', start);
+    if (end == std::string_view::npos) end = block.size();
+    out += prefix;
+    out.append(block.substr(start, end - start));
+    out += '\n';
+    start = end + 1;
+  }
+}
+
+void AppendComments(std::string& out, std::string_view comments) {
+  if (comments.empty()) return;
+  size_t start = 0;
+  while (start <= comments.size()) {
+    size_t end = comments.find('\n', start);
+    if (end == std::string_view::npos) end = comments.size();
+    const std::string_view line = comments.substr(start, end - start);
+    out += line.empty() ? "#" : "# ";
+    out.append(line);
+    out += '\n';
+    start = end + 1;
+  }
+}
+
+void AppendFlags(std::string& out, bool fuzzy, std::string_view flags) {
+  if (!fuzzy && flags.empty()) return;
+  out += "#, ";
+  if (fuzzy) out += flags.empty() ? "fuzzy" : "fuzzy, ";
+  out.append(flags);
+  out += '\n';
+}
+
 }  // namespace
+
+std::string PoObsoleteEntry(const ImportUnit& unit) {
+  std::string out;
+  AppendComments(out, unit.comments);
+  AppendFlags(out, unit.fuzzy, unit.flags);
+  std::string strings = "msgctxt \"" + std::to_string(unit.id) + "\"\n";
+  AppendString(strings, "msgid", unit.source);
+  AppendString(strings, "msgstr", unit.target);
+  AppendPrefixed(out, "#~ ", strings);
+  return out;
+}
 
 std::string WritePo(const ExportSet& set) {
   std::string out;
@@ -102,10 +148,11 @@ std::string WritePo(const ExportSet& set) {
                              "X-Source-Language: " +
                              FieldValue(set.sourceLang) + "\n";
   out += "msgid \"\"\n";
-  AppendString(out, "msgstr", header);
+  AppendString(out, "msgstr", set.poHeader.empty() ? header : set.poHeader);
   const std::string reference = "#: " + ReferenceName(set.original) + ":";
   for (const ExportUnit& unit : set.units) {
     out += '\n';
+    AppendComments(out, unit.comments);
     size_t start = 0;
     while (start < unit.notes.size()) {
       size_t end = unit.notes.find('\n', start);
@@ -118,11 +165,25 @@ std::string WritePo(const ExportSet& set) {
     const std::string id = std::to_string(unit.id);
     out += reference;
     out += id;
-    out += "\nmsgctxt \"";
+    out += '\n';
+    AppendFlags(out, unit.fuzzy, unit.flags);
+    if (unit.fuzzy && unit.hasPrevious) {
+      std::string previous = "msgctxt \"" + std::to_string(unit.id) + "\"\n";
+      AppendString(previous, "msgid", unit.previous);
+      AppendPrefixed(out, "#| ", previous);
+    }
+    out += "msgctxt \"";
     out += id;
     out += "\"\n";
     AppendString(out, "msgid", unit.text);
     AppendString(out, "msgstr", unit.hasTarget ? unit.target : std::string_view());
+  }
+  if (!set.obsolete.empty()) {
+    out += '\n';
+    out += set.obsolete;
+    while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') {
+      out.pop_back();
+    }
   }
   return out;
 }

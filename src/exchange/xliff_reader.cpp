@@ -70,8 +70,8 @@ bool PlaceholderCodePoint(const char* ctype, unsigned int& cp) {
 
 class XliffParser {
  public:
-  XliffParser(std::vector<ImportUnit>& units, ParseFailure& failure)
-      : units_(units), failure_(failure) {
+  XliffParser(std::vector<ImportUnit>& units, ParseFailure& failure, FileExtras* extras)
+      : units_(units), failure_(failure), extras_(extras) {
     parser_ = XML_ParserCreateNS("UTF-8", kNamespaceSeparator);
   }
   ~XliffParser() {
@@ -134,6 +134,12 @@ class XliffParser {
       return;
     }
     if (collect_ != nullptr) return Inline(name, atts);
+    if (name == "file" && extras_ != nullptr) {
+      const char* source = Attribute(atts, "source-language");
+      const char* target = Attribute(atts, "target-language");
+      if (source != nullptr) extras_->sourceLang = source;
+      if (target != nullptr) extras_->targetLang = target;
+    }
     if (name == "trans-unit") {
       if (unitDepth_ != 0) return Stop("a <trans-unit> inside a <trans-unit>");
       unitDepth_ = depth_;
@@ -164,7 +170,18 @@ class XliffParser {
         if (state != nullptr) {
           const std::string_view s(state);
           unit_.fuzzy = s == "new" || s.substr(0, 6) == "needs-";
+          unit_.state = state;
         }
+      } else if (name == "note") {
+        // Notes are plain text; an element inside one is refused like an unknown inline code.
+        const char* from = Attribute(atts, "from");
+        const std::string_view who = from == nullptr ? std::string_view() : from;
+        noteKind_ = who == "developer" ? NoteKind::kDeveloper
+                    : who == "previous-source" ? NoteKind::kPrevious
+                                               : NoteKind::kOther;
+        note_.clear();
+        collect_ = &note_;
+        collectDepth_ = depth_;
       }
     }
   }
@@ -180,6 +197,7 @@ class XliffParser {
   }
 
   void End(std::string_view name) {
+    if (collect_ == &note_ && depth_ == collectDepth_) KeepNote();
     if (collect_ != nullptr && depth_ == collectDepth_) collect_ = nullptr;
     if (unitDepth_ != 0 && depth_ == unitDepth_) {
       unitDepth_ = 0;
@@ -187,6 +205,23 @@ class XliffParser {
       units_.push_back(std::move(unit_));
     }
     --depth_;
+  }
+
+  void KeepNote() {
+    switch (noteKind_) {
+      case NoteKind::kDeveloper:
+        if (!unit_.notes.empty()) unit_.notes += '\n';
+        unit_.notes += note_;
+        break;
+      case NoteKind::kPrevious:
+        unit_.hasPrevious = true;
+        unit_.previous.swap(note_);
+        break;
+      case NoteKind::kOther:
+        if (!unit_.comments.empty()) unit_.comments += '\n';
+        unit_.comments += note_;
+        break;
+    }
   }
 
   void Fail(const std::string& message) {
@@ -212,14 +247,20 @@ class XliffParser {
   bool haveTarget_ = false;
   ImportUnit unit_;
   std::string* collect_ = nullptr;
+  FileExtras* extras_;
+  enum class NoteKind { kDeveloper, kPrevious, kOther };
+  NoteKind noteKind_ = NoteKind::kOther;
+  std::string note_;
 };
 
 }  // namespace
 
-bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure) {
+bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+               FileExtras* extras) {
   units.clear();
   failure = ParseFailure();
-  XliffParser parser(units, failure);
+  if (extras != nullptr) *extras = FileExtras();
+  XliffParser parser(units, failure, extras);
   return parser.Run(data);
 }
 

@@ -123,7 +123,9 @@ std::string WriteXliff(const ExportSet& set) {
     AppendXml(out, unit.text, true);
     out += "</source>\n";
     if (unit.hasTarget) {
-      out += "     <target state=\"translated\">";
+      out += "     <target state=\"";
+      AppendXml(out, unit.state.empty() ? std::string_view("translated") : unit.state, false);
+      out += "\">";
       AppendXml(out, unit.target, true);
       out += "</target>\n";
     }
@@ -136,6 +138,16 @@ std::string WriteXliff(const ExportSet& set) {
       AppendXml(out, notes.substr(start, end - start), false);
       out += "</note>\n";
       start = end + 1;
+    }
+    if (unit.fuzzy && unit.hasPrevious) {
+      out += "     <note from=\"previous-source\">";
+      AppendXml(out, unit.previous, false);
+      out += "</note>\n";
+    }
+    if (!unit.comments.empty()) {
+      out += "     <note from=\"translator\">";
+      AppendXml(out, unit.comments, false);
+      out += "</note>\n";
     }
     out += "    </trans-unit>\n";
   }

@@ -6,6 +6,7 @@
 #include "document_io.h"
 #include "exchange/exchange.h"
 #include "output.h"
+#include "rounds_fallback.h"
 
 namespace dlgtool {
 namespace {
@@ -77,6 +78,9 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
     Message("%s; nothing applied", report.error.c_str());
     return kExitFailure;
   }
+  // On stderr, so that the summary on stdout stays what pipelines already parse.
+  const std::string fallback = ApplyFallback(doc, report.appliedIds, options.fallback == "empty");
+  if (!fallback.empty()) Message("%s", fallback.c_str());
   if (output.empty()) {
     if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
   } else if (doc.Save(output.c_str()) == 0) {

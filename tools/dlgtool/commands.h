@@ -42,6 +42,8 @@ struct ExchangeOptions {
   std::string sourceLang;
   std::string targetLang;
   std::string translation;
+  bool update = false;   // export: bring the existing file up to date (cmd_rounds.cpp)
+  std::string fallback;  // import: "source" (default) or "empty" for lines left untranslated
 };
 // True when `path` names an exchange file (.po, .xlf, .xliff, .csv) or a format is forced.
 bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat);
@@ -50,5 +52,17 @@ int RunExchangeExport(const std::string& file, const std::string& out,
 // Exit status 1 when anything was stale, fuzzy or unknown.
 int RunExchangeImport(const std::string& file, const std::string& in, const std::string& output,
                       const ExchangeOptions& options);
+
+// Translation rounds (cmd_rounds.cpp).
+int RunExchangeUpdate(const std::string& file, const std::string& path,
+                      const ExchangeOptions& options);
+// Exit status 0 when every line has a current translation.
+int RunStatus(const std::string& file, const std::string& path, const ExchangeOptions& options,
+              bool json);
+
+// Every name and text from the code page `from` to `to` (cmd_recode.cpp); in place without
+// `output`.
+int RunRecode(const std::string& file, const std::string& from, const std::string& to,
+              const std::string& output);
 
 }  // namespace dlgtool

@@ -6,7 +6,11 @@
 //   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
 //                  [--translation TRANSLATED.dlg] [--encoding NAME] [--format F]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
+//   dlgtool export FILE.dlg LANG.(po|xlf|xliff|csv) --update
 //   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
+//                  [--fallback source|empty]
+//   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
+//   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
@@ -38,6 +42,9 @@ struct Arguments {
   std::string third;     // THEIRS of merge
   std::string repoPath;  // --path of merge
   bool global = false;
+  bool json = false;
+  std::string from;  // recode
+  std::string to;
   dlgtool::ExchangeOptions exchange;
 };
 
@@ -122,7 +129,17 @@ void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
   command->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
   command->add_option("--encoding", args.exchange.encoding,
                       "Code page of the document's texts (default: the locale's)");
-  if (!exporting) return;
+  if (!exporting) {
+    command
+        ->add_option("--fallback", args.exchange.fallback,
+                     "Lines without a current translation keep their source text (source, the "
+                     "default) or become empty (empty); they are listed")
+        ->check(CLI::IsMember({"source", "empty"}));
+    return;
+  }
+  command->add_flag("--update", args.exchange.update,
+                    "Bring the existing OUT up to date with FILE by line ID, keeping its "
+                    "translations (see docs/exchange.md)");
   command->add_option("--source-lang", args.exchange.sourceLang, "Source language (und)");
   command->add_option("--target-lang", args.exchange.targetLang, "Target language (und)");
   command->add_option("--translation", args.exchange.translation,
@@ -139,13 +156,28 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
       Message("--recording is a form of the plain text export only");
       return kExitFailure;
     }
+    if (args.exchange.update) {
+      if (!exchangeFile) {
+        Message("--update works on .po, .xlf, .xliff and .csv files only");
+        return kExitFailure;
+      }
+      return RunExchangeUpdate(args.file, args.second, args.exchange);
+    }
     return exchangeFile ? RunExchangeExport(args.file, args.second, args.exchange)
                         : RunExport(args.file, args.second, args.recording);
   }
   if (app.got_subcommand("import")) {
+    if (!args.exchange.fallback.empty() && !exchangeFile) {
+      Message("--fallback works with .po, .xlf, .xliff and .csv files only");
+      return kExitFailure;
+    }
     return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
                         : RunImport(args.file, args.second, args.output, args.log);
   }
+  if (app.got_subcommand("status")) {
+    return RunStatus(args.file, args.second, args.exchange, args.json);
+  }
+  if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
@@ -199,6 +231,28 @@ int main(int argc, char** argv) {
   importer->add_option("--log", args.log, "Write unmatched texts here instead of Parlatrix.log")
       ->check(NonEmptyName);
   AddExchangeOptions(importer, args, false);
+
+  CLI::App* status = app.add_subcommand("status", "How far a translation file is, per plot");
+  status->footer(
+      "Counts per plot and in total the lines translated, fuzzy, stale (the source changed since "
+      "the file was made) and untranslated, and the file's obsolete entries. Exit status 0 when "
+      "every line has a current translation, 1 otherwise.");
+  AddFile(status, args);
+  status->add_option("TRANSLATION", args.second, "The .po, .xlf, .xliff or .csv file")->required();
+  status->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  status->add_option("--encoding", args.exchange.encoding,
+                     "Code page of the document's texts (default: the locale's)");
+  status->add_flag("--json", args.json, "Print the counts as JSON");
+
+  CLI::App* recode = app.add_subcommand("recode", "Convert every name and text to another code page");
+  recode->footer(
+      "Converts the game name, plot names and every line's text, speaker, expression and sound "
+      "name with iconv (CP949, GBK, UTF-8...). Nothing is written when a text is invalid in the "
+      "source code page, cannot be held by the target, or a game or plot name outgrows its field.");
+  AddFile(recode, args);
+  recode->add_option("--from", args.from, "The file's code page now")->required();
+  recode->add_option("--to", args.to, "The code page to convert to")->required();
+  recode->add_option("-o,--output", args.output, "Save to this file instead of replacing FILE");
 
   CLI::App* check = app.add_subcommand("check", "Report problems to fix before shipping");
   check->footer(kCheckHelp);

@@ -1,0 +1,272 @@
+// Translation rounds: dlgtool export --update against GNU msgmerge --previous, three rounds of
+// translate / change / update in every format, and status and --fallback as a pipeline sees them.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "exchange/exchange_units.h"
+#include "model/dlg_file.h"
+#include "peer_run.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using exchangetest::Dlgtool;
+using exchangetest::PeerRun;
+using exchange::Format;
+
+struct Line {
+  int id;
+  const char* speaker;
+  const char* text;
+};
+
+void SaveDocument(const std::string& path, const std::vector<Line>& lines) {
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("1장", -1, -1);
+  for (const Line& l : lines) {
+    CDlgItem line;
+    line.SetID(l.id);
+    line.SetSpeaker(l.speaker);
+    line.SetText(l.text);
+    ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
+  }
+  ASSERT_EQ(doc.Save(path.c_str()), 1);
+}
+
+PeerRun Tool(const TempDir& dir, const std::string& args) {
+  return exchangetest::RunIn(dir.path(), Dlgtool() + " " + args + " --encoding UTF-8");
+}
+
+// One line per entry, obsolete ones included: ID|translated|fuzzy|previous msgid|obsolete|msgstr.
+constexpr char kPolibDump[] = R"(
+import polib, sys
+for e in polib.pofile(sys.argv[1]):
+    print('|'.join([e.msgctxt or '', 'T' if e.msgstr else '-', 'F' if 'fuzzy' in e.flags else '-',
+                    e.previous_msgid or '', 'O' if e.obsolete else '-', e.msgstr]))
+)";
+
+std::set<std::string> Entries(const TempDir& dir, const std::string& po) {
+  const PeerRun run = exchangetest::RunPython(dir.path(), kPolibDump, po);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::set<std::string> out;
+  size_t start = 0;
+  while (start < run.out.size()) {
+    const size_t end = run.out.find('\n', start);
+    out.insert(run.out.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+TEST(TranslationUpdate, AgreesWithMsgmergeWhereIdAndTextAgree) {
+  TempDir dir;
+  SaveDocument(dir.File("v1.dlg"), {{1, "민준", "Hello there, friend."},
+                                    {2, "", "The inn is full tonight."},
+                                    {3, "", "Go away."},
+                                    {4, "", "Never translated."},
+                                    {5, "", "Rewritten completely"},
+                                    {7, "", "Stays the same."}});
+  SaveDocument(dir.File("tr.dlg"), {{1, "", "Bonjour, ami."},
+                                    {2, "", "L'auberge est pleine."},
+                                    {3, "", "Va-t'en."},
+                                    {5, "", "Réécrit"},
+                                    {7, "", "Reste pareil."}});
+  SaveDocument(dir.File("v2.dlg"), {{1, "서연", "Hello there, friend."},
+                                    {2, "", "The inn is full tonight!"},
+                                    {5, "", "Something else entirely now"},
+                                    {6, "", "Go away."},
+                                    {7, "", "Stays the same."},
+                                    {8, "", "A brand new line."}});
+  ASSERT_EQ(Tool(dir, "export v1.dlg old.po --translation tr.dlg").status, 0);
+  ASSERT_EQ(Tool(dir, "export v2.dlg new.pot --format po").status, 0);
+  ASSERT_EQ(exchangetest::RunIn(dir.path(), "cp old.po ours.po").status, 0);
+  const PeerRun update = Tool(dir, "export v2.dlg ours.po --update");
+  ASSERT_EQ(update.status, 0) << update.err;
+  EXPECT_EQ(update.out, "unchanged: 1, changed: 2, review: 1, added: 2, obsolete: 1\n");
+  const PeerRun merge = exchangetest::RunIn(
+      dir.path(), "msgmerge --previous --no-wrap -q old.po new.pot -o theirs.po");
+  ASSERT_EQ(merge.status, 0) << merge.err;
+  EXPECT_EQ(exchangetest::RunIn(dir.path(), "msgfmt --check -o /dev/null ours.po").status, 0);
+
+  const std::set<std::string> ours = Entries(dir, "ours.po");
+  const std::set<std::string> theirs = Entries(dir, "theirs.po");
+  // Same ID, same or edited text: both tools agree, previous msgid included.
+  for (const char* both : {"7|T|-||-|Reste pareil.",
+                           "2|T|F|The inn is full tonight.|-|L'auberge est pleine.",
+                           "8|-|-||-|"}) {
+    EXPECT_EQ(ours.count(both), 1u) << both;
+    EXPECT_EQ(theirs.count(both), 1u) << both;
+  }
+  // The speaker changed under an unchanged text: msgmerge cannot see it; the line must be
+  // reviewed (a voice and a register depend on who speaks).
+  EXPECT_EQ(theirs.count("1|T|-||-|Bonjour, ami."), 1u);
+  EXPECT_EQ(ours.count("1|T|F||-|Bonjour, ami."), 1u);
+  // Line 5 was rewritten beyond msgmerge's similarity threshold: msgmerge throws the translation
+  // into an obsolete entry; the ID says it is the same line, so ours keeps it for the translator.
+  EXPECT_EQ(theirs.count("5|-|-||-|"), 1u);
+  EXPECT_EQ(theirs.count("5|T|-||O|Réécrit"), 1u);
+  EXPECT_EQ(ours.count("5|T|F|Rewritten completely|-|Réécrit"), 1u);
+  // Line 3 was deleted and line 6 is new with the same text: msgmerge gives line 6 line 3's
+  // translation; ours keeps line 3's as obsolete and leaves the new line untranslated.
+  EXPECT_EQ(theirs.count("6|T|F|Go away.|-|Va-t'en."), 1u);
+  EXPECT_EQ(ours.count("6|-|-||-|"), 1u);
+  EXPECT_EQ(ours.count("3|T|-||O|Va-t'en."), 1u);
+  // An untranslated line that is gone leaves nothing behind in either.
+  for (const std::string& entry : ours) EXPECT_NE(entry.substr(0, 2), "4|") << entry;
+  for (const std::string& entry : theirs) EXPECT_NE(entry.substr(0, 2), "4|") << entry;
+  EXPECT_EQ(ours.size(), 7u);
+
+  const std::string bytes = ReadFileBytes(dir.File("ours.po"));
+  EXPECT_NE(bytes.find("#. review: speaker changed: 민준 -> 서연\n"), std::string::npos);
+  // A second update of an unchanged document changes no byte.
+  ASSERT_EQ(Tool(dir, "export v2.dlg ours.po --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("ours.po")), bytes);
+}
+
+// The translator's side, done with our own reader and writer: every entry of the file gets a
+// translation made from `prefix` and the source, and loses its fuzzy mark.
+void Translate(const std::string& path, Format format, const std::string& prefix,
+               const std::string& comment) {
+  const std::string data = ReadFileBytes(path);
+  std::vector<exchange::ImportUnit> read;
+  exchange::ParseFailure failure;
+  exchange::FileExtras extras;
+  const bool ok = format == Format::kPo      ? exchange::ReadPo(data, read, failure, &extras)
+                  : format == Format::kXliff ? exchange::ReadXliff(data, read, failure, &extras)
+                                             : exchange::ReadCsv(data, read, failure);
+  ASSERT_TRUE(ok) << failure.message;
+  exchange::ExportSet set;
+  set.original = "game.dlg";
+  set.plots.push_back("1장");
+  set.obsolete = extras.obsolete;
+  for (exchange::ImportUnit& in : read) {
+    exchange::ExportUnit unit;
+    unit.id = in.id;
+    unit.text = in.source;
+    unit.notes = in.notes;
+    unit.hasTarget = true;
+    unit.target = prefix + in.source;
+    unit.comments = in.comments.empty() ? comment : in.comments;
+    set.units.push_back(unit);
+  }
+  WriteFileBytes(path, format == Format::kPo      ? exchange::WritePo(set)
+                       : format == Format::kXliff ? exchange::WriteXliff(set)
+                                                  : exchange::WriteCsv(set));
+}
+
+TEST(TranslationUpdate, ThreeRoundsKeepEveryFinishedTranslationInEveryFormat) {
+  for (const auto& [format, name] : std::vector<std::pair<Format, std::string>>{
+           {Format::kPo, "ko.po"}, {Format::kXliff, "ko.xlf"}, {Format::kCsv, "ko.csv"}}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    SaveDocument(dir.File("game.dlg"), {{1, "민준", "One"},
+                                        {2, "민준", "Two\r\nlines"},
+                                        {3, "서연", "Three"},
+                                        {4, "서연", "Four"}});
+    // Round 1: export and translate everything, with a translator comment on each entry.
+    ASSERT_EQ(Tool(dir, "export game.dlg " + name).status, 0);
+    Translate(dir.File(name), format, "R1:", "checked by 지원");
+
+    // The writers change line 2, delete line 3, add line 9 and give line 4 another speaker.
+    SaveDocument(dir.File("game.dlg"), {{1, "민준", "One"},
+                                        {2, "민준", "Two\r\nlines, edited"},
+                                        {4, "민준", "Four"},
+                                        {9, "서연", "Nine"}});
+    const PeerRun update = Tool(dir, "export game.dlg " + name + " --update");
+    ASSERT_EQ(update.status, 0) << update.err;
+    EXPECT_EQ(update.out, "unchanged: 1, changed: 1, review: 1, added: 1, obsolete: 1\n");
+    // What the file cannot keep is named, never dropped silently.
+    EXPECT_EQ(update.err.find("ID 3: no longer in game.dlg") != std::string::npos,
+              format != Format::kPo)
+        << update.err;
+    PeerRun status = Tool(dir, "status game.dlg " + name);
+    EXPECT_EQ(status.status, 1);
+    EXPECT_EQ(status.out,
+              "1장: translated 1, fuzzy 2, stale 0, untranslated 1\n"
+              "total: translated 1, fuzzy 2, stale 0, untranslated 1, obsolete " +
+                  std::string(format == Format::kPo ? "1" : "0") + "\n");
+
+    const std::string data = ReadFileBytes(dir.File(name));
+    std::vector<exchange::ImportUnit> read;
+    exchange::ParseFailure failure;
+    exchange::FileExtras extras;
+    ASSERT_TRUE(format == Format::kPo      ? exchange::ReadPo(data, read, failure, &extras)
+                : format == Format::kXliff ? exchange::ReadXliff(data, read, failure, &extras)
+                                           : exchange::ReadCsv(data, read, failure));
+    std::map<int, exchange::ImportUnit> byId;
+    for (exchange::ImportUnit& unit : read) byId[unit.id] = unit;
+    ASSERT_EQ(byId.size(), 4u);
+    EXPECT_EQ(byId[1].target, "R1:One");
+    EXPECT_FALSE(byId[1].fuzzy);
+    EXPECT_EQ(byId[1].comments, "checked by 지원");
+    EXPECT_EQ(byId[2].target, "R1:Two\r\nlines");
+    EXPECT_TRUE(byId[2].fuzzy);
+    EXPECT_TRUE(byId[2].hasPrevious);
+    EXPECT_EQ(byId[2].previous, "Two\r\nlines");
+    EXPECT_EQ(byId[2].comments, "checked by 지원");
+    EXPECT_TRUE(byId[4].fuzzy);
+    EXPECT_EQ(byId[4].target, "R1:Four");
+    EXPECT_TRUE(byId[9].target.empty());
+    if (format == Format::kPo) {
+      EXPECT_EQ(extras.obsoleteCount, 1);
+      EXPECT_NE(extras.obsolete.find("#~ msgstr \"R1:Three\""), std::string::npos);
+    }
+
+    // Round 2 translated; the import applies every line and the status is complete.
+    Translate(dir.File(name), format, "R2:", "");
+    status = Tool(dir, "status game.dlg " + name + " --json");
+    EXPECT_EQ(status.status, 0) << status.out;
+    EXPECT_NE(status.out.find("\"complete\": true"), std::string::npos) << status.out;
+    const PeerRun import = Tool(dir, "import game.dlg " + name + " -o out.dlg");
+    EXPECT_EQ(import.status, 0) << import.err;
+    CDlgFile doc;
+    ASSERT_EQ(doc.Load(dir.File("out.dlg").c_str()), 1);
+    EXPECT_STREQ(doc.GetItem(doc.FindItem(2)).text.c_str(), "R2:Two\r\nlines, edited");
+    EXPECT_STREQ(doc.GetItem(doc.FindItem(9)).text.c_str(), "R2:Nine");
+    // PO keeps the deleted line's translation through the next update too.
+    if (format == Format::kPo) {
+      ASSERT_EQ(Tool(dir, "export game.dlg " + name + " --update").status, 0);
+      EXPECT_NE(ReadFileBytes(dir.File(name)).find("#~ msgstr \"R1:Three\""), std::string::npos);
+    }
+  }
+}
+
+TEST(TranslationUpdate, StatusStaleAndFallbackAsAPipelineSeesThem) {
+  TempDir dir;
+  SaveDocument(dir.File("game.dlg"), {{1, "", "One"}, {2, "", "Two"}, {3, "", "Three"}});
+  WriteFileBytes(dir.File("ko.csv"),
+                 "ID,source,target,fuzzy\r\n1,One,하나,False\r\n2,Old two,둘,False\r\n"
+                 "3,Three,,False\r\n7,Gone,칠,False\r\n");
+  PeerRun status = Tool(dir, "status game.dlg ko.csv --json");
+  EXPECT_EQ(status.status, 1);
+  EXPECT_EQ(status.out,
+            "{\"plots\": [{\"name\": \"1장\", \"translated\": 1, \"fuzzy\": 0, \"stale\": 1, "
+            "\"untranslated\": 1}], \"total\": {\"translated\": 1, \"fuzzy\": 0, \"stale\": 1, "
+            "\"untranslated\": 1, \"obsolete\": 1}, \"complete\": false}\n");
+  // The default keeps the source text of lines left untranslated, and lists them.
+  PeerRun import = Tool(dir, "import game.dlg ko.csv -o kept.dlg");
+  EXPECT_EQ(import.status, 1);
+  EXPECT_NE(import.err.find("source kept (no current translation): 2: 2 3\n"), std::string::npos)
+      << import.err;
+  import = Tool(dir, "import game.dlg ko.csv -o empty.dlg --fallback empty");
+  EXPECT_NE(import.err.find("emptied (no current translation): 2: 2 3\n"), std::string::npos);
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(dir.File("empty.dlg").c_str()), 1);
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(1)).text.c_str(), "하나");
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(2)).text.c_str(), "");
+  EXPECT_EQ(Tool(dir, "import game.dlg ko.csv -o x.dlg --fallback none").status, 2);
+  // Faults leave the file as it was: a repeated ID, a plain text file.
+  WriteFileBytes(dir.File("dup.csv"), "ID,source,target\r\n1,One,a\r\n1,One,b\r\n");
+  const PeerRun dup = Tool(dir, "export game.dlg dup.csv --update");
+  EXPECT_EQ(dup.status, 2);
+  EXPECT_NE(dup.err.find("dup.csv:3: ID 1 appears more than once; nothing written"),
+            std::string::npos)
+      << dup.err;
+  EXPECT_EQ(ReadFileBytes(dir.File("dup.csv")), "ID,source,target\r\n1,One,a\r\n1,One,b\r\n");
+  EXPECT_EQ(Tool(dir, "export game.dlg missing.po --update").status, 2);
+  EXPECT_EQ(Tool(dir, "export game.dlg plain.txt --update").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// dlgtool export --update and dlgtool status: translation rounds over PO, XLIFF and CSV files
+// (src/exchange/rounds.h); and what import leaves in lines that got no translation.
+#include <clocale>
+#include <unordered_set>
+
+#include "commands.h"
+#include "document_io.h"
+#include "exchange/rounds.h"
+#include "output.h"
+#include "rounds_fallback.h"
+
+namespace dlgtool {
+namespace {
+
+bool Prepare(const std::string& file, const std::string& path, const ExchangeOptions& options,
+             CDlgFile& doc, exchange::Format& format, exchange::ExportOptions& exportOptions) {
+  if (!options.format.empty() ? !exchange::FormatFromName(options.format, format)
+                              : !exchange::FormatFromPath(path, format)) {
+    Message("%s: not a .po, .xlf, .xliff or .csv file; use --format po, xliff or csv",
+            path.c_str());
+    return false;
+  }
+  std::setlocale(LC_CTYPE, "");
+  DlgHeader header;
+  if (!LoadDocument(file.c_str(), doc, header)) return false;
+  exportOptions.codeset = options.encoding;
+  exportOptions.original = file;
+  exportOptions.sourceLang = options.sourceLang;
+  exportOptions.targetLang = options.targetLang;
+  return true;
+}
+
+}  // namespace
+
+int RunExchangeUpdate(const std::string& file, const std::string& path,
+                      const ExchangeOptions& options) {
+  if (!options.translation.empty()) {
+    Message("--translation fills a new file; --update keeps the translations the file holds");
+    return kExitFailure;
+  }
+  CDlgFile doc;
+  exchange::Format format;
+  exchange::ExportOptions exportOptions;
+  if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
+  exchange::UpdateReport report;
+  std::string error;
+  if (!exchange::UpdateExchangeFile(doc, path, format, exportOptions, report, error)) {
+    Message("%s; nothing written", error.c_str());
+    return kExitFailure;
+  }
+  // PO keeps them as #~ entries; the other formats have no place for them.
+  if (format != exchange::Format::kPo) {
+    for (const int id : report.obsolete) {
+      Message("ID %d: no longer in %s; its translation was dropped from %s", id, file.c_str(),
+              path.c_str());
+    }
+  }
+  PrintResult("unchanged: " + std::to_string(report.unchanged) +
+              ", changed: " + std::to_string(report.changed) +
+              ", review: " + std::to_string(report.review) +
+              ", added: " + std::to_string(report.added) +
+              ", obsolete: " + std::to_string(report.obsolete.size()) + "\n");
+  return kExitSuccess;
+}
+
+int RunStatus(const std::string& file, const std::string& path, const ExchangeOptions& options,
+              bool json) {
+  CDlgFile doc;
+  exchange::Format format;
+  exchange::ExportOptions exportOptions;
+  if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
+  exchange::StatusReport report;
+  std::string error;
+  if (!exchange::TranslationStatus(doc, path, format, exportOptions, report, error)) {
+    Message("%s", error.c_str());
+    return kExitFailure;
+  }
+  PrintResult(json ? exchange::StatusJson(report) : exchange::StatusText(report));
+  return report.complete() ? kExitSuccess : kExitFinding;
+}
+
+std::string ApplyFallback(CDlgFile& doc, const std::vector<int>& applied, bool empty) {
+  const std::unordered_set<int> done(applied.begin(), applied.end());
+  std::unordered_set<int> seen;
+  std::string ids;
+  int count = 0;
+  for (PlotPos p = doc.GetFirstPlot(); p != nullptr;) {
+    CDlgPlot& plot = doc.GetNextPlot(p);
+    for (auto m = plot.members.GetHeadPosition(); m != nullptr;) {
+      CDlgItem& line = doc.GetItem(plot.members.GetNext(m));
+      if (done.count(line.id) != 0 || !seen.insert(line.id).second) continue;
+      if (empty) line.SetText("");
+      ids += (count++ == 0 ? "" : " ") + std::to_string(line.id);
+    }
+  }
+  if (count == 0) return std::string();
+  return std::string(empty ? "emptied" : "source kept") + " (no current translation): " +
+         std::to_string(count) + ": " + ids;
+}
+
+}  // namespace dlgtool
