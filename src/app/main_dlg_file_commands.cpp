@@ -167,10 +167,14 @@ bool CMainDlg::ImportText() {
   }
   // A file without a single entry (another form, UTF-16) is a failure, not "imported".
   ImportCounts counts;
-  const bool imported = app::IsExchangeFile(importPath_)
-                            ? app::ImportExchangeFile(document, importPath_)
-                            : ::ImportText(document, importPath_.c_str(), counts) &&
-                                  counts.matched + counts.logged > 0;
+  bool imported = false;
+  {
+    toolkit::WaitCursor wait;  // a big script takes longer than a click should
+    imported = app::IsExchangeFile(importPath_)
+                   ? app::ImportExchangeFile(document, importPath_)
+                   : ::ImportText(document, importPath_.c_str(), counts) &&
+                         counts.matched + counts.logged > 0;
+  }
   if (!imported) {
     prompts().Message(this, WithPath(strings::kImportError, importPath_));
     return false;
@@ -193,13 +197,16 @@ void CMainDlg::OnExport() {
 bool CMainDlg::ExportText() {
   // PO, XLIFF and CSV are translation formats: the question of the plain text forms is not asked.
   const bool exchangeFile = app::IsExchangeFile(exportPath_);
-  const bool exported =
-      exchangeFile
-          ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
-          : context_.document.Export(
-                exportPath_.c_str(),
-                !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
-                                    QString::fromUtf8(strings::kExportCaption)));
+  const bool recording =
+      !exchangeFile && !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
+                                           QString::fromUtf8(strings::kExportCaption));
+  bool exported = false;
+  {
+    toolkit::WaitCursor wait;  // after the question: the cursor waits only while the file is written
+    exported = exchangeFile
+                   ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
+                   : context_.document.Export(exportPath_.c_str(), recording);
+  }
   if (!exported) {
     prompts().Message(this, WithPath(strings::kExportError, exportPath_));
     return false;
