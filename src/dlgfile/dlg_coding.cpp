@@ -51,8 +51,18 @@ void ScrambleBlock(uint8_t* block, size_t length) {
 }
 
 void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length) {
-  if (out != in) std::memmove(out, in, length);
-  ScrambleBlock(out, length);
+  // One pass: the reader takes texts from the file image into the document's storage this way.
+  size_t key = KeyStart(length);
+  size_t i = 0;
+  for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) {
+    Bytes16 word;
+    Bytes16 mask;
+    std::memcpy(&word, in + i, kStep);
+    std::memcpy(&mask, kDescending.bytes + key, kStep);
+    word ^= mask;
+    std::memcpy(out + i, &word, kStep);
+  }
+  for (; i < length; ++i, ++key) out[i] = static_cast<uint8_t>(in[i] ^ kDescending.bytes[key]);
 }
 
 size_t UnscrambleText(uint8_t* block, size_t length) {
