@@ -37,6 +37,10 @@ struct ExportOptions {
                                   const ExportOptions& options, std::string& error);
 
 // Builds what the writers take; false with `error` as above. Exposed for the benchmarks.
+// Writes `set` in `format` to `path` through the atomic replace (the old file stays on failure);
+// `set` is released once its bytes are built. False with `error` set when the file cannot be written.
+[[nodiscard]] bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
+                                     std::string& error);
 [[nodiscard]] bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
                                 std::string& error);
 

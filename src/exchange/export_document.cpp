@@ -178,6 +178,11 @@ bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const ExportOptions& options, std::string& error) {
   ExportSet set;
   if (!CollectUnits(doc, options, set, error)) return false;
+  return WriteExchangeFile(set, path, format, error);
+}
+
+bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
+                       std::string& error) {
   std::string bytes;
   switch (format) {
     case Format::kPo:

@@ -169,27 +169,7 @@ bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
   if (!CollectUnits(doc, chosen, set, error)) return false;
   MergeRound(set, old, extras, format, report);
   old.clear();
-  std::string bytes;
-  switch (format) {
-    case Format::kPo:
-      bytes = WritePo(set);
-      break;
-    case Format::kXliff:
-      bytes = WriteXliff(set);
-      break;
-    case Format::kCsv:
-      bytes = WriteCsv(set);
-      break;
-  }
-  set = ExportSet();
-  const platform::ReplaceResult result = platform::ReplaceFile(
-      path.c_str(),
-      [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
-  if (result != platform::ReplaceResult::kReplaced) {
-    error = path + ": cannot write the file";
-    return false;
-  }
-  return true;
+  return WriteExchangeFile(set, path, format, error);
 }
 
 bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
