@@ -1,12 +1,15 @@
 // dlgtool check: problems in a dialogue file that a team wants to hear about before shipping.
+#include <clocale>
 #include <cstdio>
 
 #include "check.h"
 #include "commands.h"
 #include "document_io.h"
+#include "exchange/codeset_probe.h"
 #include "interchange/speaker_config.h"
 #include "output.h"
 #include "platform/file_read.h"
+#include "sound_check.h"
 #include "structure_notes.h"
 
 namespace dlgtool {
@@ -23,26 +26,47 @@ bool CanRead(const std::string& path) {
 
 }  // namespace
 
-int RunCheck(const std::string& file, const std::string& ini) {
+int RunCheck(const std::string& file, const CheckOptions& options) {
   CQHList<SpeakerEntry> speakers;
   SpeakerConfig config;
-  if (!ini.empty()) {
-    if (!CanRead(ini)) {
-      Message("%s: cannot open the configuration", ini.c_str());
+  if (!options.ini.empty()) {
+    if (!CanRead(options.ini)) {
+      Message("%s: cannot open the configuration", options.ini.c_str());
       return kExitFailure;
     }
     QuietDiagnostics quiet;  // an incomplete configuration is reported as a finding
-    config.path = ini;
+    config.path = options.ini;
     config.speakers = &speakers;
-    config.complete = LoadSpeakerConfigFrom(ini.c_str(), speakers);
+    config.complete = LoadSpeakerConfigFrom(options.ini.c_str(), speakers);
   }
+  SoundFolder folder;
+  std::string error;
+  if (!options.sounds.empty() && !ListSoundFolder(options.sounds, folder, error)) {
+    Message("%s", error.c_str());
+    return kExitFailure;
+  }
+  std::setlocale(LC_CTYPE, "");  // the document's code page is the locale's, as in the editor
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
 
   // The bytes first, as a game reading by ID sees them: a cut or damaged file can load cleanly.
   const size_t damage = PrintStructureFindings(file);
-  const std::vector<Finding> findings = CheckDocument(doc, ini.empty() ? nullptr : &config);
+  std::vector<Finding> findings;
+  // Texts the editor would show with replacement marks and every export would refuse.
+  const exchange::CodesetProbe probe = exchange::ProbeCodeset(doc, options.encoding);
+  if (!probe.valid) {
+    findings.emplace_back();
+    findings.back().problem = exchange::CodesetWarning(probe, options.encoding);
+  }
+  for (Finding& finding : CheckDocument(doc, options.ini.empty() ? nullptr : &config)) {
+    findings.push_back(std::move(finding));
+  }
+  if (!options.sounds.empty()) {
+    for (Finding& finding : CheckSounds(doc, folder, std::string(), options.encoding)) {
+      findings.push_back(std::move(finding));
+    }
+  }
   std::string out;
   for (const Finding& finding : findings) out += file + ": " + FormatFinding(finding) + "\n";
   PrintResult(out);

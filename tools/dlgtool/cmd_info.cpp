@@ -1,8 +1,10 @@
 // dlgtool info: what a dialogue file holds, from its header and its loaded plots.
+#include <clocale>
 #include <string>
 
 #include "commands.h"
 #include "document_io.h"
+#include "exchange/codeset_probe.h"
 #include "output.h"
 
 namespace dlgtool {
@@ -34,11 +36,16 @@ std::string Describe(const DlgHeader& header, CDlgFile& doc) {
 
 }  // namespace
 
-int RunInfo(const std::string& file) {
+int RunInfo(const std::string& file, const std::string& encoding) {
+  std::setlocale(LC_CTYPE, "");  // the document's code page is the locale's, as in the editor
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
   PrintResult(Describe(header, doc));
+  const exchange::CodesetProbe probe = exchange::ProbeCodeset(doc, encoding);
+  if (!probe.valid) {
+    Message("%s: warning: %s", file.c_str(), exchange::CodesetWarning(probe, encoding).c_str());
+  }
   return kExitSuccess;
 }
 

@@ -14,7 +14,6 @@ enum ExitStatus {
   kExitFailure = 2,  // wrong usage, or a file that cannot be read or written
 };
 
-int RunInfo(const std::string& file);
 // `ids` as typed: whole decimal numbers, optionally signed.
 int RunGet(const std::string& file, const std::vector<std::string>& ids, bool textOnly);
 int RunExport(const std::string& file, const std::string& out, bool recording);
@@ -23,8 +22,15 @@ void WarnAboutAlteredLines(const CDlgFile& doc, const std::string& file);
 // Saves in place when `output` is empty.
 int RunImport(const std::string& file, const std::string& in, const std::string& output,
               const std::string& log);
-// Checks speakers and expressions only when `ini` is not empty.
-int RunCheck(const std::string& file, const std::string& ini);
+// What `check` and `info` take besides the file; empty strings: not asked for, or the default.
+struct CheckOptions {
+  std::string ini;       // check speakers and expressions against this configuration
+  std::string sounds;    // check sound names against the files of this folder
+  std::string encoding;  // the document's code page (default: the locale's)
+};
+int RunCheck(const std::string& file, const CheckOptions& options);
+// Warns on stderr when names or texts are not valid in the code page (default: the locale's).
+int RunInfo(const std::string& file, const std::string& encoding);
 
 // Git support (docs/git.md).
 // Prints FILE as stable text for `git diff`; 0 even for a damaged file (it prints notes then).
@@ -64,5 +70,14 @@ int RunStatus(const std::string& file, const std::string& path, const ExchangeOp
 // `output`.
 int RunRecode(const std::string& file, const std::string& from, const std::string& to,
               const std::string& output);
+
+// The voice-over script (cmd_voscript.cpp). Exit status 1 when the sound checks found anything
+// (the script is written then too).
+struct VoscriptOptions {
+  std::string sounds;    // folder of sound files; empty: no sound checks
+  std::string plot;      // only the plots of this name
+  std::string encoding;  // the document's code page (default: the locale's)
+};
+int RunVoscript(const std::string& file, const std::string& out, const VoscriptOptions& options);
 
 }  // namespace dlgtool

@@ -1,6 +1,6 @@
 // dlgtool: the editor's file operations for build pipelines, without a window.
 //
-//   dlgtool info FILE.dlg
+//   dlgtool info FILE.dlg [--encoding NAME]
 //   dlgtool get FILE.dlg ID... [--text-only]
 //   dlgtool export FILE.dlg OUT.txt [--recording]
 //   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
@@ -11,7 +11,8 @@
 //                  [--fallback source|empty]
 //   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
 //   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
-//   dlgtool check FILE.dlg [--ini Parlatrix.ini]
+//   dlgtool voscript FILE.dlg OUT.(xlsx|csv) [--sounds DIR] [--plot NAME] [--encoding NAME]
+//   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
 //   dlgtool git-install [--global]
@@ -39,6 +40,9 @@ struct Arguments {
   std::string output;
   std::string log;  // --log of import
   std::string ini;
+  std::string sounds;
+  std::string plot;
+  std::string encoding;  // info, check, voscript
   std::string third;     // THEIRS of merge
   std::string repoPath;  // --path of merge
   bool global = false;
@@ -51,7 +55,9 @@ struct Arguments {
 constexpr char kInfoHelp[] =
     "Prints the format version, game name, column and multi-line options, the line and index "
     "counts of the header, and every plot with its ID range (upper end exclusive, * for no "
-    "bound) and the number of lines loaded into it.";
+    "bound) and the number of lines loaded into it. Warns when names or texts are not valid in "
+    "the code page (the locale's, or --encoding) and names the one among UTF-8, CP949 and GBK "
+    "that decodes them all.";
 constexpr char kExportHelp[] =
     "The translation form has, per plot, a line of 13 asterisks and then per line its ID, its "
     "text and an empty line. Line ends are CR LF.";
@@ -65,9 +71,18 @@ constexpr char kCheckHelp[] =
     "finding with its byte offset, index entry or ID. Then reports duplicate IDs, IDs outside "
     "their plot's range, game and plot names longer than their file fields (31 and 63 bytes), "
     "sound names over 250 bytes, texts over 4095 bytes, "
-    "repeated plot names and, with --ini, speakers and expressions that the configuration does "
-    "not know. One line per problem, naming the plot and the ID. Exit status 1 when there are "
-    "problems.";
+    "repeated plot names, names or texts not valid in the code page (the locale's, or "
+    "--encoding), with --ini speakers and expressions that the configuration does not know, and "
+    "with --sounds lines without a sound name, sound names no file has, files no line names and "
+    "sound names used by two lines. One line per problem, naming the plot and the ID. Exit status "
+    "1 when there are problems.";
+constexpr char kVoscriptHelp[] =
+    "One row per line in plot order: ID, sound, plot, speaker, direction (the expression), text, "
+    "previous_line (the line before it in its plot), and empty notes, take and status columns. "
+    "XLSX cells are all text, never formulas; in CSV a cell starting with = + - @ TAB or CR gets "
+    "a leading apostrophe. With --sounds the sound checks of check run and their findings go to "
+    "stderr; the script is written all the same and the exit status is 1. docs/voscript.md "
+    "describes it.";
 constexpr char kGetHelp[] =
     "Reads lines straight from FILE through its index, one open and three reads per line, as a "
     "game does. Prints one line per ID: ID, speaker, expression, sound and text separated by "
@@ -117,6 +132,16 @@ void AddFile(CLI::App* command, Arguments& args) {
   command->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
 }
 
+void AddEncoding(CLI::App* command, Arguments& args) {
+  command->add_option("--encoding", args.encoding,
+                      "Code page of the document's texts (default: the locale's)");
+}
+
+void AddSounds(CLI::App* command, Arguments& args) {
+  command->add_option("--sounds", args.sounds, "Folder of the sound files the lines name")
+      ->check(NonEmptyName);
+}
+
 constexpr char kExchangeHelp[] =
     " A .po, .xlf/.xliff or .csv file (or --format) selects gettext PO, XLIFF 1.2 or CSV, keyed "
     "by line ID with the speaker, expression, sound and previous line as context; "
@@ -148,7 +173,10 @@ void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
 
 int Dispatch(const CLI::App& app, const Arguments& args) {
   using namespace dlgtool;
-  if (app.got_subcommand("info")) return RunInfo(args.file);
+  if (app.got_subcommand("info")) return RunInfo(args.file, args.encoding);
+  if (app.got_subcommand("voscript")) {
+    return RunVoscript(args.file, args.second, {args.sounds, args.plot, args.encoding});
+  }
   if (app.got_subcommand("get")) return RunGet(args.file, args.ids, args.textOnly);
   const bool exchangeFile = IsExchangeRequest(args.second, args.exchange.format);
   if (app.got_subcommand("export")) {
@@ -183,7 +211,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
   }
   if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
-  return RunCheck(args.file, args.ini);
+  return RunCheck(args.file, {args.ini, args.sounds, args.encoding});
 }
 
 }  // namespace
@@ -202,6 +230,7 @@ int main(int argc, char** argv) {
   CLI::App* info = app.add_subcommand("info", "Header, options and plots of a dialogue file");
   info->footer(kInfoHelp);
   AddFile(info, args);
+  AddEncoding(info, args);
 
   CLI::App* get = app.add_subcommand("get", "Lines by ID, read through the file's index");
   get->footer(kGetHelp);
@@ -258,6 +287,18 @@ int main(int argc, char** argv) {
   check->footer(kCheckHelp);
   AddFile(check, args);
   check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
+  AddSounds(check, args);
+  AddEncoding(check, args);
+
+  CLI::App* voscript = app.add_subcommand("voscript", "A voice-over script as XLSX or CSV");
+  voscript->footer(kVoscriptHelp);
+  AddFile(voscript, args);
+  voscript->add_option("OUT", args.second, "The .xlsx or .csv file (replaced if it exists)")
+      ->required();
+  AddSounds(voscript, args);
+  voscript->add_option("--plot", args.plot, "Only the lines of the plot of this name")
+      ->check(NonEmptyName);
+  AddEncoding(voscript, args);
 
   AddGitCommands(app, args);
 

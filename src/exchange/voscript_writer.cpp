@@ -1,0 +1,208 @@
+// The voice-over script's two file forms.
+//
+// CSV: RFC 4180, UTF-8 with a byte order mark, CR LF after every record, a field quoted (its
+// quotes doubled) when it holds a comma, a double quote, CR or LF, as the exchange CSV. A cell
+// starting with = + - @ TAB or CR is one a spreadsheet would evaluate as a formula (or, for TAB and
+// CR, one it strips down to such a start), so it is written with an apostrophe in front.
+//
+// XLSX through libxlsxwriter: one sheet, a bold header row frozen above the others, fixed column
+// widths, wrapped text aligned to the top. Every cell is written by worksheet_write_string, which
+// stores a shared string, so no text is ever taken for a formula or a number. libxlsxwriter writes
+// to a path of its own choosing; it is given the temporary file of the atomic replace, through
+// /proc/self/fd, so that the workbook reaches its name only by the final rename.
+#include <xlsxwriter.h>
+
+#include <cctype>
+
+#include "exchange/voscript.h"
+#include "platform/file_io.h"
+
+namespace exchange {
+namespace {
+
+bool RunsAsFormula(std::string_view cell) {
+  return !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
+}
+
+void AppendField(std::string& out, std::string_view field) {
+  const bool neutralise = RunsAsFormula(field);
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (neutralise) out += '\'';
+    out.append(field);
+    return;
+  }
+  out += '"';
+  if (neutralise) out += '\'';
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+// The text cells of a row, in column order after the ID.
+void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
+  cells[0] = &row.sound;
+  cells[1] = &row.plot;
+  cells[2] = &row.speaker;
+  cells[3] = &row.direction;
+  cells[4] = &row.text;
+  cells[5] = &row.previous;
+}
+
+bool IsHex(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Spreadsheet readers decode `_xHHHH_` in a string as the character U+HHHH (the escape
+// libxlsxwriter writes for control characters such as CR). A text that holds such a sequence
+// itself has its underscore written as `_x005F_` so that it reads back as written; U+FFFE and
+// U+FFFF, which XML cannot carry, are written as their escapes. Everything else passes as it is.
+std::string SheetText(const std::string& text) {
+  std::string out;
+  size_t copied = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char* escape = nullptr;
+    size_t skip = 0;
+    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
+        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
+      escape = "_x005F_";
+      skip = 1;
+    } else if (text.compare(i, 3, "\xEF\xBF\xBE") == 0) {
+      escape = "_xFFFE_";
+      skip = 3;
+    } else if (text.compare(i, 3, "\xEF\xBF\xBF") == 0) {
+      escape = "_xFFFF_";
+      skip = 3;
+    }
+    if (escape == nullptr) continue;
+    out.append(text, copied, i - copied).append(escape);
+    copied = i + skip;
+    i += skip - 1;
+  }
+  if (copied == 0) return text;
+  return out.append(text, copied, std::string::npos);
+}
+
+// Characters wide, per column.
+constexpr double kColumnWidths[kScriptColumnCount] = {8, 16, 16, 12, 12, 60, 40, 30, 8, 10};
+
+bool CheckSheetLimits(const ScriptSet& set, std::string& error) {
+  if (set.rows.size() + 1 > kMaxSheetRows) {
+    error = std::to_string(set.rows.size()) + " lines do not fit one sheet (at most " +
+            std::to_string(kMaxSheetRows - 1) + " below the header)";
+    return false;
+  }
+  static constexpr const char* kNames[6] = {"sound",     "plot", "speaker",
+                                            "direction", "text", "previous_line"};
+  const std::string* cells[6];
+  for (const ScriptRow& row : set.rows) {
+    Cells(row, cells);
+    for (int c = 0; c < 6; ++c) {
+      const size_t units = Utf16Units(*cells[c]);
+      if (units <= kMaxCellUnits) continue;
+      error = "ID " + std::to_string(row.id) + ": " + kNames[c] + " is " + std::to_string(units) +
+              " characters, more than the " + std::to_string(kMaxCellUnits) +
+              " a spreadsheet cell holds";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Builds the workbook into `target` (a path libxlsxwriter opens itself). False on any error of
+// the library; the caller then drops the file.
+bool BuildWorkbook(const ScriptSet& set, const std::string& target) {
+  lxw_workbook_options options = {};
+  lxw_workbook* book = workbook_new_opt(target.c_str(), &options);
+  if (book == nullptr) return false;
+  lxw_doc_properties properties = {};
+  properties.title = const_cast<char*>(set.title.c_str());
+  bool ok = workbook_set_properties(book, &properties) == LXW_NO_ERROR;
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "script");
+  lxw_format* header = workbook_add_format(book);
+  lxw_format* wrapped = workbook_add_format(book);
+  ok = ok && sheet != nullptr && header != nullptr && wrapped != nullptr;
+  if (ok) {
+    format_set_bold(header);
+    format_set_text_wrap(wrapped);
+    format_set_align(wrapped, LXW_ALIGN_VERTICAL_TOP);
+    for (lxw_col_t c = 0; c < kScriptColumnCount; ++c) {
+      ok = ok && worksheet_set_column(sheet, c, c, kColumnWidths[c], wrapped) == LXW_NO_ERROR;
+      ok = ok && worksheet_write_string(sheet, 0, c, kScriptColumns[c], header) == LXW_NO_ERROR;
+    }
+    worksheet_freeze_panes(sheet, 1, 0);
+  }
+  const std::string* cells[6];
+  lxw_row_t r = 1;
+  for (auto row = set.rows.begin(); ok && row != set.rows.end(); ++row, ++r) {
+    ok = worksheet_write_string(sheet, r, 0, std::to_string(row->id).c_str(), wrapped) ==
+         LXW_NO_ERROR;
+    Cells(*row, cells);
+    for (lxw_col_t c = 0; ok && c < 6; ++c) {
+      // An empty string would be written as a blank cell holding only the format.
+      if (cells[c]->empty()) continue;
+      ok = worksheet_write_string(sheet, r, c + 1, SheetText(*cells[c]).c_str(), wrapped) ==
+           LXW_NO_ERROR;
+    }
+  }
+  // workbook_close also frees the workbook when an earlier step failed.
+  const bool closed = workbook_close(book) == LXW_NO_ERROR;
+  return ok && closed;
+}
+
+}  // namespace
+
+size_t Utf16Units(std::string_view utf8) {
+  size_t units = 0;
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;  // a character beyond U+FFFF takes a surrogate pair
+  }
+  return units;
+}
+
+std::string WriteScriptCsv(const ScriptSet& set) {
+  std::string out = "\xEF\xBB\xBF";
+  for (int c = 0; c < kScriptColumnCount; ++c) {
+    if (c > 0) out += ',';
+    out += kScriptColumns[c];
+  }
+  out += "\r\n";
+  const std::string* cells[6];
+  for (const ScriptRow& row : set.rows) {
+    out += std::to_string(row.id);
+    Cells(row, cells);
+    for (const std::string* cell : cells) {
+      out += ',';
+      AppendField(out, *cell);
+    }
+    out += ",,,\r\n";
+  }
+  return out;
+}
+
+bool WriteScriptFile(const ScriptSet& set, const std::string& path, ScriptFormat format,
+                     std::string& error) {
+  platform::ReplaceResult result;
+  if (format == ScriptFormat::kCsv) {
+    const std::string bytes = WriteScriptCsv(set);
+    result = platform::ReplaceFile(path.c_str(), [&bytes](std::FILE* file) {
+      return platform::WriteBytes(file, bytes.data(), bytes.size());
+    });
+  } else {
+    if (!CheckSheetLimits(set, error)) return false;
+    result = platform::ReplaceFile(path.c_str(), [&set](std::FILE* file) {
+      return std::fflush(file) == 0 &&
+             BuildWorkbook(set, "/proc/self/fd/" + std::to_string(fileno(file)));
+    });
+  }
+  if (result != platform::ReplaceResult::kReplaced) {
+    error = path + ": cannot write the file";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace exchange
