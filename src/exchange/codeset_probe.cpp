@@ -60,8 +60,8 @@ std::string CodesetWarning(const CodesetProbe& probe, const std::string& codeset
   const std::string name = codeset.empty() ? LocaleCodeset() : codeset;
   std::string out = probe.where + " is not valid " + name + " text; ";
   if (!probe.likely.empty()) {
-    return out + "the names and texts decode as " + probe.likely + " (--encoding " +
-           probe.likely + ")";
+    return out + "the names and texts decode as " + probe.likely + " (--encoding " + probe.likely +
+           ")";
   }
   out += "none of ";
   for (size_t k = 0; k < std::size(kProbedCodesets); ++k) {

@@ -61,8 +61,8 @@ inline constexpr size_t kMaxSheetRows = 1048576;
 // The rows in plot order, then member order; a line listed by two plots appears once, where it
 // first appears. False with `error` set when a name or text is not valid in the code page, the
 // code page is unknown, an ID is used by two lines, or no plot has the name options.plot.
-[[nodiscard]] bool CollectScript(CDlgFile& doc, const ScriptOptions& options,
-                                 ScriptSet& set, std::string& error);
+[[nodiscard]] bool CollectScript(CDlgFile& doc, const ScriptOptions& options, ScriptSet& set,
+                                 std::string& error);
 
 // Number of UTF-16 code units of valid UTF-8 text.
 size_t Utf16Units(std::string_view utf8);

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include "exchange/voscript.h"
 #include "peer_run.h"
+#include "platform/file_io.h"
 #include "support/debug_capture.h"
 #include "support/document_builder.h"
 #include "support/temp_dir.h"
@@ -33,7 +35,8 @@ const std::vector<TestLine> kScene = {
 class VoiceScript : public ::testing::Test {
  protected:
   void SetUp() override {
-    SaveTestDocument(dir_.File("doc.dlg"), "별빛", {{"1장 \"첫\"", 0, 100, kScene}, {"二", 100, 200, {{"", "", "", "other"}}}});
+    SaveTestDocument(dir_.File("doc.dlg"), "별빛",
+                     {{"1장 \"첫\"", 0, 100, kScene}, {"二", 100, 200, {{"", "", "", "other"}}}});
   }
 
   PeerRun Run(const std::string& args) {
@@ -76,7 +79,7 @@ for r in rows[1:]:
     print(r[0].value, '|'.join(text(c.value) for c in r[1:7]), sep='|')
     assert all(c.value is None for c in r[7:])
 )",
-                                   "script.xlsx");
+                                 "script.xlsx");
   ASSERT_EQ(read.status, 0) << read.err;
   std::string expected =
       "ID,sound,plot,speaker,direction,text,previous_line,notes,take,status 10 10 A2 True False\n"
@@ -96,9 +99,10 @@ print(','.join(rows[0]), len(rows))
 for r in rows[1:]:
     print(len(r), r[0], r[5].encode('utf-8').hex(), r[6].encode('utf-8').hex())
 )",
-                                   "script.csv");
+                                 "script.csv");
   ASSERT_EQ(read.status, 0) << read.err;
-  std::string expected = "ID,sound,plot,speaker,direction,text,previous_line,notes,take,status 11\n";
+  std::string expected =
+      "ID,sound,plot,speaker,direction,text,previous_line,notes,take,status 11\n";
   const auto shown = [](const std::string& text) {
     return std::string("=+-@\t\r").find(text[0]) != std::string::npos ? "'" + text : text;
   };
@@ -106,8 +110,9 @@ for r in rows[1:]:
     const std::string previous = k == 0 ? "" : kScene[k - 1].text;
     const bool spoken = k > 0 && *kScene[k - 1].speaker != '\0';
     expected += "10 " + std::to_string(k) + " " + Hex(shown(kScene[k].text)) + " " +
-                Hex(spoken ? std::string(kScene[k - 1].speaker) + ": " + previous
-                           : k == 0 ? "" : shown(previous)) +
+                Hex(spoken   ? std::string(kScene[k - 1].speaker) + ": " + previous
+                    : k == 0 ? ""
+                             : shown(previous)) +
                 "\n";
   }
   expected += "10 100 " + Hex("other") + " \n";
@@ -129,9 +134,10 @@ TEST_F(VoiceScript, RefusalsWriteNothing) {
   ASSERT_EQ(doc.Save(dir_.File("long.dlg").c_str()), 1);
   PeerRun run = Run("voscript long.dlg old.xlsx --encoding UTF-8");
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err,
-            "dlgtool: ID 1: text is 32768 characters, more than the 32767 a spreadsheet cell holds; "
-            "nothing written\n");
+  EXPECT_EQ(
+      run.err,
+      "dlgtool: ID 1: text is 32768 characters, more than the 32767 a spreadsheet cell holds; "
+      "nothing written\n");
   EXPECT_EQ(ReadFileBytes(dir_.File("old.xlsx")), "old");
   EXPECT_EQ(Run("voscript long.dlg long.csv --encoding UTF-8").status, 0);
 
@@ -147,9 +153,31 @@ TEST_F(VoiceScript, RefusalsWriteNothing) {
                                       "old.xlsx"}));
 }
 
+// libxlsxwriter writes the workbook itself, into the temporary file of the atomic replace.
+TEST(VoiceScriptFile, WorkbookReplacesTheOldFileWholeOrNotAtAll) {
+  TempDir dir;
+  const std::string path = dir.File("vo.xlsx");
+  exchange::ScriptSet set;
+  set.rows.push_back({7, "m.wav", "p", "민준", "", "text", ""});
+  std::string error;
+  for (int n = 1; n <= 5; ++n) {  // create, flush, sync, close, rename
+    WriteFileBytes(path, "old");
+    platform::FailFileOperationAfter(n);
+    EXPECT_FALSE(exchange::WriteScriptFile(set, path, exchange::ScriptFormat::kXlsx, error));
+    platform::ResetFileOperationFaults();
+    EXPECT_EQ(ReadFileBytes(path), "old") << n;
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"vo.xlsx"}) << n;
+  }
+  ASSERT_TRUE(exchange::WriteScriptFile(set, path, exchange::ScriptFormat::kXlsx, error)) << error;
+  EXPECT_EQ(ReadFileBytes(path).substr(0, 4), "PK\x03\x04");
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"vo.xlsx"});
+}
+
 TEST_F(VoiceScript, SoundChecksNameEachFinding) {
   SaveTestDocument(dir_.File("snd.dlg"), "g",
-                   {{"p", 0, 10,
+                   {{"p",
+                     0,
+                     10,
                      {{"", "", "m1.wav", "a"},
                       {"", "", "", "b"},
                       {"", "", "voice\\m2", "c"},
@@ -189,8 +217,9 @@ TEST_F(VoiceScript, SoundChecksNameEachFinding) {
 
 TEST_F(VoiceScript, LegacyCodePageIsNamed) {
   // 안녕 세상 and 대사 in CP949.
-  SaveTestDocument(dir_.File("ko.dlg"), "g",
-                   {{"p", 0, 10, {{"\xB4\xEB\xBB\xE7", "", "", "\xBE\xC8\xB3\xE7 \xBC\xBC\xBB\xF3"}}}});
+  SaveTestDocument(
+      dir_.File("ko.dlg"), "g",
+      {{"p", 0, 10, {{"\xB4\xEB\xBB\xE7", "", "", "\xBE\xC8\xB3\xE7 \xBC\xBC\xBB\xF3"}}}});
   PeerRun run = Run("info ko.dlg --encoding UTF-8");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err,

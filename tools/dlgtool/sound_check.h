@@ -24,8 +24,7 @@ struct SoundFolder {
 };
 
 // False, with `error` set, when `dir` is no folder that can be read.
-[[nodiscard]] bool ListSoundFolder(const std::string& dir, SoundFolder& folder,
-                                   std::string& error);
+[[nodiscard]] bool ListSoundFolder(const std::string& dir, SoundFolder& folder, std::string& error);
 
 // The findings, lines first (plot order), then shared names, then files no line names. With
 // `plot` set only the lines of the plots of that name are checked, but a file counts as named when
