@@ -234,6 +234,9 @@ TEST_F(VoiceScript, LegacyCodePageIsNamed) {
   EXPECT_EQ(run.status, 0) << run.out;
   run = Run("info doc.dlg --encoding UTF-8");
   EXPECT_EQ(run.err, "");
+  run = Run("check doc.dlg --encoding NO-SUCH");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "dlgtool: unknown encoding NO-SUCH\n");
 }
 
 }  // namespace

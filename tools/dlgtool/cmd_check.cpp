@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "document_io.h"
 #include "exchange/codeset_probe.h"
+#include "exchange/recoder.h"
 #include "interchange/speaker_config.h"
 #include "output.h"
 #include "platform/file_read.h"
@@ -46,6 +47,10 @@ int RunCheck(const std::string& file, const CheckOptions& options) {
     return kExitFailure;
   }
   std::setlocale(LC_CTYPE, "");  // the document's code page is the locale's, as in the editor
+  if (const exchange::Recoder recoder(options.encoding); !recoder.ok()) {
+    Message("unknown encoding %s", recoder.codeset().c_str());
+    return kExitFailure;
+  }
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;

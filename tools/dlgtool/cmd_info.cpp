@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "document_io.h"
 #include "exchange/codeset_probe.h"
+#include "exchange/recoder.h"
 #include "output.h"
 
 namespace dlgtool {
@@ -38,6 +39,10 @@ std::string Describe(const DlgHeader& header, CDlgFile& doc) {
 
 int RunInfo(const std::string& file, const std::string& encoding) {
   std::setlocale(LC_CTYPE, "");  // the document's code page is the locale's, as in the editor
+  if (const exchange::Recoder recoder(encoding); !recoder.ok()) {
+    Message("unknown encoding %s", recoder.codeset().c_str());
+    return kExitFailure;
+  }
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
