@@ -1,10 +1,11 @@
 // dlgtool voscript, the sound checks and the code-page warning, read back by the tools a studio
 // uses: openpyxl for the workbook, Python's csv module for the CSV.
+#include "exchange/voscript.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "exchange/voscript.h"
 #include "peer_run.h"
 #include "platform/file_io.h"
 #include "support/debug_capture.h"
@@ -63,7 +64,7 @@ TEST_F(VoiceScript, OpenpyxlReadsEveryCellAsTextWithBoldFrozenHeader) {
   const PeerRun run = Run("voscript doc.dlg script.xlsx --plot '1장 \"첫\"' --encoding UTF-8");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  // openpyxl 3.0 decodes only _x005F_; the escapes of control characters (CR among them) are
+  // openpyxl 3.0 leaves the cell escapes (_xHHHH_) of inline strings as they are; they are
   // decoded here as Excel and LibreOffice decode them.
   const PeerRun read = RunPython(dir_.path(), R"(
 import openpyxl, re, sys
@@ -73,7 +74,7 @@ print(','.join(c.value for c in rows[0]), ws.max_row, ws.max_column, ws.freeze_p
       all(c.font.b for c in rows[0]), any(c.font.b for c in rows[1]))
 print(sorted({c.data_type for r in rows for c in r if c.value is not None}))
 def text(v):
-    v = re.sub('_x00([01][0-9A-F])_', lambda m: chr(int(m.group(1), 16)), v or '')
+    v = re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), v or '')
     return v.encode('utf-8').hex()
 for r in rows[1:]:
     print(r[0].value, '|'.join(text(c.value) for c in r[1:7]), sep='|')
