@@ -30,12 +30,12 @@ std::string_view FieldText(const uint8_t* at, size_t size) {
 // An encoded string at the cursor, unscrambled in place; as readStr, nothing is taken (and the
 // field stays empty) when its length cannot be taken, is negative or exceeds the room.
 void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
-  const uint8_t* at = cursor;
-  int32_t n = 0;
-  if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return;
+  if (room < 4) return;
+  const int32_t n = LoadScrambledLE32(cursor);
+  if (n < 0 || n > room - 4) return;
   uint8_t* block = cursor + 4;
-  ScrambleBlock(block, static_cast<size_t>(n));
-  text = FieldText(block, static_cast<size_t>(n));
+  const size_t length = UnscrambleText(block, static_cast<size_t>(n));
+  text = std::string_view(reinterpret_cast<const char*>(block), length);
   cursor = block + n;
 }
 
@@ -90,8 +90,9 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
   uint8_t* cursor = body;
   auto room = [&] { return length - static_cast<int>(cursor - body); };
   auto takeInt = [&](int32_t& value) {
-    const uint8_t* at = cursor;
-    if (getInt(at, room(), value) != 0) cursor += 4;
+    if (room() < 4) return;
+    value = LoadScrambledLE32(cursor);
+    cursor += 4;
   };
   int32_t fieldCount = 0;
   int32_t plotIndex = -1;
