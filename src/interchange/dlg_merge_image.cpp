@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string_view>
 #include <vector>
 #include <unordered_set>
@@ -65,12 +64,11 @@ bool MergeImage::Read(const char* path) {
     return false;
   }
   size_ = static_cast<size_t>(info.st_size);
-  bytes_.reset(new (std::nothrow) uint8_t[size_ > 0 ? size_ : 1]);
-  if (bytes_ == nullptr) {
+  if (!image_.Allocate(size_ > 0 ? size_ : 1)) {  // never without a block, even for no bytes
     std::fclose(file);
     return false;
   }
-  size_ = std::fread(bytes_.get(), 1, size_, file);  // a file that shrank is simply shorter
+  size_ = std::fread(image_.data(), 1, size_, file);  // a file that shrank is simply shorter
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   return !failed;
@@ -78,15 +76,15 @@ bool MergeImage::Read(const char* path) {
 
 int32_t MergeImage::version() const {
   DlgHeader header = NewDlgHeader();
-  OverlayDlgHeader(header, bytes_.get(), size_);
+  OverlayDlgHeader(header, image_.data(), size_);
   return header.version;
 }
 
 bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
   if (!Has(offset, 4)) return false;
-  const int32_t length = LoadLE32(bytes_.get() + offset);
+  const int32_t length = LoadLE32(image_.data() + offset);
   if (length < 0 || !Has(offset + 4, length)) return false;
-  uint8_t* body = bytes_.get() + offset + 4;
+  uint8_t* body = image_.data() + offset + 4;
   uint8_t* cursor = body;
   auto room = [&] { return length - static_cast<int>(cursor - body); };
   auto takeInt = [&](int32_t& value) {
@@ -117,12 +115,12 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
 bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
   out = MergeDocument();
   DlgHeader header = NewDlgHeader();
-  OverlayDlgHeader(header, bytes_.get(), size_);
+  OverlayDlgHeader(header, image_.data(), size_);
   if (header.version < kDlgVersionMembers) {
     problem = "version " + std::to_string(header.version) + " is read through CDlgFile::Load";
     return false;
   }
-  const uint8_t* image = bytes_.get();
+  const uint8_t* image = image_.data();
   // A file that ends inside the game name field has the bytes it has (the rest reads as zeros).
   if (size_ > kDlgGameNameOffset) {
     out.gameName = FieldText(image + kDlgGameNameOffset,
