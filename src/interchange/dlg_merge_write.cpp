@@ -26,6 +26,12 @@ std::string_view Stored(std::string_view text) {
                                                     static_cast<const char*>(nul) - text.data()));
 }
 
+// A fixed-size field: at most size - 1 bytes of `text`, zeros to the end.
+void PutTextField(uint8_t* at, std::string_view text, size_t size) {
+  std::memset(at, 0, size);
+  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), size - 1));
+}
+
 void PutPlain(uint8_t*& at, int32_t value) {
   StoreLE32(at, value);
   at += 4;
@@ -145,9 +151,8 @@ bool MergedFile::Plan() {
 // The header block, the column options and the plot count: kDlgPlotTableOffset bytes.
 void MergedFile::EncodeHeader(uint8_t* at) const {
   DlgHeader header = NewDlgHeader();
-  const std::string_view name = Stored(doc_.gameName);
-  std::memcpy(header.gameName, name.data(),
-              std::min(name.size(), static_cast<size_t>(kDlgGameNameMaxBytes)));
+  PutTextField(reinterpret_cast<uint8_t*>(header.gameName), Stored(doc_.gameName),
+               kDlgGameNameSize);
   header.lineCount = static_cast<int32_t>(records_.size());
   header.indexOffset = static_cast<int32_t>(indexOffset_);
   header.multiLine = doc_.multiLine;
@@ -180,9 +185,7 @@ uint8_t* MergedFile::EncodeRecord(const Record& record, uint8_t* at) const {
 void MergedFile::EncodePlots(ChunkOut& out) const {
   for (const MergePlot& plot : doc_.plots) {
     uint8_t* at = out.Take(DlgPlotEntrySize(kDlgVersion));
-    const std::string_view name = Stored(plot.name);
-    std::memset(at, 0, kDlgPlotNameSize);
-    std::memcpy(at, name.data(), std::min(name.size(), static_cast<size_t>(kDlgPlotNameMaxBytes)));
+    PutTextField(at, Stored(plot.name), kDlgPlotNameSize);
     at += kDlgPlotNameSize;
     PutPlain(at, plot.rangeLow);
     PutPlain(at, plot.rangeHigh);
