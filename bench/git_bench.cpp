@@ -17,6 +17,7 @@
 
 #include "bench_env.h"
 #include "interchange/dlg_merge.h"
+#include "interchange/dlg_merge_write.h"
 
 namespace {
 
@@ -114,8 +115,8 @@ void BM_DlgtoolMerge(benchmark::State& state) {
 }
 BENCHMARK(BM_DlgtoolMerge)->Apply(Sizes);
 
-// What the merge adds to the three loads, in process: the snapshots, the merge itself, building
-// the merged document and saving it.
+// What the merge adds to reading the three versions, in process: the snapshots of documents
+// loaded beforehand, the merge itself and writing the merged file.
 void BM_MergeAfterLoading(benchmark::State& state) {
   const bench::Fixture& fixture = bench::FixtureFor(static_cast<int>(state.range(0)));
   const std::string paths[3] = {fixture.dlgPath, bench::ShmFile("ours.dlg"),
@@ -137,9 +138,7 @@ void BM_MergeAfterLoading(benchmark::State& state) {
       if (!SnapshotDocument(docs[k], versions[k], problem)) state.SkipWithError("snapshot");
     }
     const MergeResult result = MergeDocuments(versions[0], versions[1], versions[2]);
-    CDlgFile out;
-    if (!result.conflicts.empty() || !BuildDocument(result.merged, out) ||
-        out.Save(merged.c_str()) != 1) {
+    if (!result.conflicts.empty() || !SaveMergedDocument(result.merged, merged.c_str())) {
       state.SkipWithError("merge failed");
     }
   }

@@ -8,7 +8,8 @@
 // merging a side with an unchanged other side gives that side exactly, without conflicts; merging
 // two equal sides gives that side; every line a side changed or added is in the result (theirs'
 // under a new ID when both sides added one ID); and the result, saved, passes the structural check
-// and reads back unchanged, through CDlgFile::Load and through the merge's own reader.
+// and reads back unchanged, through CDlgFile::Load and through the merge's own reader; the merge's
+// own writer gives the bytes Save gives.
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "fuzz_targets.h"
 #include "interchange/dlg_merge.h"
 #include "interchange/dlg_merge_image.h"
+#include "interchange/dlg_merge_write.h"
 
 namespace {
 
@@ -238,6 +240,10 @@ void CheckSavedResult(const MergeDocument& merged) {
   const std::string path = fuzz::ScratchFile("merged.dlg");
   FUZZ_CHECK(doc.Save(path.c_str()) == 1);
   const std::string bytes = fuzz::ReadScratchFile(path);
+  // The merge's own writer gives the same bytes.
+  const std::string direct = fuzz::ScratchFile("direct.dlg");
+  FUZZ_CHECK(SaveMergedDocument(merged, direct.c_str()));
+  FUZZ_CHECK(fuzz::ReadScratchFile(direct) == bytes);
   const DlgVerifyResult verified =
       VerifyDlgBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 4);
   FUZZ_CHECK(verified.findings.empty());

@@ -20,10 +20,70 @@ constexpr size_t kOrderShown = 20;  // IDs an order conflict shows per version
 
 // Where a line sits in one version.
 struct LineRef {
-  const MergeLine* line;
-  const MergePlot* plot;
+  const MergeLine* line = nullptr;
+  const MergePlot* plot = nullptr;
+  bool Present() const { return line != nullptr; }
 };
-using LineMap = std::pmr::unordered_map<int32_t, LineRef>;
+
+// Values by line ID. The IDs of a saved file run from 0 to little more than its line count, so
+// they index a vector; a snapshot with IDs far apart (or negative) keeps a hash map instead. An
+// ID the vector cannot take moves every entry to the map.
+template <typename T>
+class IdTable {
+ public:
+  explicit IdTable(std::pmr::memory_resource* arena) : sparse_(arena) {}
+
+  // Chooses the storage for `count` entries whose IDs lie between `lowest` and `highest`.
+  void Plan(int64_t lowest, int64_t highest, size_t count) {
+    dense_ = lowest >= 0 && highest < DenseLimit(count);
+    if (dense_) {
+      values_.resize(static_cast<size_t>(highest) + 1);
+    } else {
+      sparse_.reserve(count);
+    }
+  }
+  const T* Find(int32_t id) const {
+    if (dense_) {
+      const bool in = id >= 0 && static_cast<size_t>(id) < values_.size();
+      return in && values_[static_cast<size_t>(id)].Present() ? &values_[static_cast<size_t>(id)]
+                                                              : nullptr;
+    }
+    auto it = sparse_.find(id);
+    return it == sparse_.end() ? nullptr : &it->second;
+  }
+  T& operator[](int32_t id) {
+    if (dense_ && (id < 0 || id >= DenseLimit(values_.size()))) MakeSparse();
+    if (!dense_) return sparse_[id];
+    if (static_cast<size_t>(id) >= values_.size()) values_.resize(static_cast<size_t>(id) + 1);
+    return values_[static_cast<size_t>(id)];
+  }
+  // Calls `visit(id, value)` for every entry, in no particular order.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    if (!dense_) {
+      for (const auto& [id, value] : sparse_) visit(id, value);
+      return;
+    }
+    for (size_t id = 0; id < values_.size(); ++id) {
+      if (values_[id].Present()) visit(static_cast<int32_t>(id), values_[id]);
+    }
+  }
+
+ private:
+  static int64_t DenseLimit(size_t count) { return 4 * static_cast<int64_t>(count) + 4096; }
+  void MakeSparse() {
+    for (size_t id = 0; id < values_.size(); ++id) {
+      if (values_[id].Present()) sparse_.emplace(static_cast<int32_t>(id), values_[id]);
+    }
+    values_ = std::vector<T>();
+    dense_ = false;
+  }
+
+  bool dense_ = false;
+  std::vector<T> values_;
+  std::pmr::unordered_map<int32_t, T> sparse_;
+};
+using LineMap = IdTable<LineRef>;
 using PlotMap = std::unordered_map<std::string_view, const MergePlot*>;
 
 PlotMap IndexPlots(const MergeDocument& doc) {
@@ -37,19 +97,28 @@ const MergePlot* FindPlot(const PlotMap& map, std::string_view name) {
   return it == map.end() ? nullptr : it->second;
 }
 
-void IndexLines(const MergeDocument& doc, LineMap& map) {
-  size_t count = 0;
-  for (const MergePlot& plot : doc.plots) count += plot.lines.size();
-  map.reserve(count);
+// The lowest and highest ID of the document and its number of lines.
+void MeasureIds(const MergeDocument& doc, int64_t& lowest, int64_t& highest, size_t& count) {
   for (const MergePlot& plot : doc.plots) {
-    for (const MergeLine& line : plot.lines) map.emplace(line.id, LineRef{&line, &plot});
+    count += plot.lines.size();
+    for (const MergeLine& line : plot.lines) {
+      lowest = std::min<int64_t>(lowest, line.id);
+      highest = std::max<int64_t>(highest, line.id);
+    }
   }
 }
 
-const LineRef* Find(const LineMap& map, int32_t id) {
-  auto it = map.find(id);
-  return it == map.end() ? nullptr : &it->second;
+// The first line with an ID wins, as the snapshots never repeat one.
+void IndexLines(const MergeDocument& doc, LineMap& map) {
+  for (const MergePlot& plot : doc.plots) {
+    for (const MergeLine& line : plot.lines) {
+      LineRef& ref = map[line.id];
+      if (!ref.Present()) ref = LineRef{&line, &plot};
+    }
+  }
 }
+
+const LineRef* Find(const LineMap& map, int32_t id) { return map.Find(id); }
 
 bool SameLine(const LineRef& a, const LineRef& b) {
   return a.plot->name == b.plot->name && a.line->speaker == b.line->speaker &&
@@ -83,11 +152,12 @@ std::string OrderValue(const std::vector<int32_t>& ids) {
 // A line of the result: where each of its fields comes from (strings of the three versions, which
 // outlive the merge, so nothing is copied until the result is built) and the name of its plot.
 struct MergedLine {
-  const std::string_view* speaker;
-  const std::string_view* expression;
-  const std::string_view* sound;
-  const std::string_view* text;
-  const std::string_view* plot;
+  const std::string_view* speaker = nullptr;
+  const std::string_view* expression = nullptr;
+  const std::string_view* sound = nullptr;
+  const std::string_view* text = nullptr;
+  const std::string_view* plot = nullptr;
+  bool Present() const { return speaker != nullptr; }
 };
 
 class Merger {
@@ -131,7 +201,7 @@ class Merger {
   // allocated and freed one by one cost more than the merge itself.
   std::pmr::monotonic_buffer_resource arena_;
   LineMap baseLines_{&arena_}, ourLines_{&arena_}, theirLines_{&arena_};
-  std::pmr::unordered_map<int32_t, MergedLine> merged_{&arena_};  // by final ID
+  IdTable<MergedLine> merged_{&arena_};  // by final ID
   std::vector<int32_t> collisions_;                 // IDs both sides added with different lines
   std::unordered_map<int32_t, int32_t> theirsMoved_;  // theirs' ID -> its ID in the result
   PlotMap basePlots_, ourPlots_, theirPlots_;
@@ -170,10 +240,14 @@ void Merger::MergeOptions() {
 // Ours' lines in document order, then theirs' new ones, then those only base has, so that the
 // report follows the document a writer knows.
 void Merger::MergeLines() {
+  int64_t lowest = 0, highest = -1;
+  size_t count = 0;
+  for (const MergeDocument* doc : {&base_, &ours_, &theirs_}) MeasureIds(*doc, lowest, highest, count);
+  for (LineMap* map : {&baseLines_, &ourLines_, &theirLines_}) map->Plan(lowest, highest, count / 3);
+  merged_.Plan(lowest, highest, count / 3);
   IndexLines(base_, baseLines_);
   IndexLines(ours_, ourLines_);
   IndexLines(theirs_, theirLines_);
-  merged_.reserve(ourLines_.size() + theirLines_.size() / 8);
   for (const MergePlot& plot : ours_.plots) {
     for (const MergeLine& line : plot.lines) {
       MergeLine3(line.id, Find(baseLines_, line.id), Find(ourLines_, line.id),
@@ -234,7 +308,7 @@ void Merger::MergeFields(int32_t id, const LineRef& b, const LineRef& o, const L
 // to by ID, is lost or confused.
 void Merger::RenumberTheirs() {
   for (int32_t id : collisions_) {
-    const LineRef& t = theirLines_.at(id);
+    const LineRef& t = *theirLines_.Find(id);
     const int32_t moved = FreeId(id, *t.plot);
     theirsMoved_[id] = moved;
     Keep(t, moved);
@@ -244,15 +318,15 @@ void Merger::RenumberTheirs() {
                ", which has no free ID left";
     }
     Report("line " + std::to_string(id) + ": both sides added a line with this ID", kNone,
-           LineValue(&ourLines_.at(id)), LineValue(&t),
+           LineValue(ourLines_.Find(id)), LineValue(&t),
            "kept both: ours keeps ID " + std::to_string(id) + ", theirs' line is now " + where);
   }
 }
 
 int32_t Merger::FreeId(int32_t from, const MergePlot& plot) {
   auto used = [this](int32_t id) {
-    return baseLines_.count(id) != 0 || ourLines_.count(id) != 0 || theirLines_.count(id) != 0 ||
-           merged_.count(id) != 0;
+    return baseLines_.Find(id) != nullptr || ourLines_.Find(id) != nullptr ||
+           theirLines_.Find(id) != nullptr || merged_.Find(id) != nullptr;
   };
   const int64_t high = plot.rangeHigh >= 0 ? plot.rangeHigh : int64_t{INT32_MAX};
   for (int64_t id = int64_t{from} + 1; id < high; ++id) {
@@ -263,7 +337,7 @@ int32_t Merger::FreeId(int32_t from, const MergePlot& plot) {
     if (!used(id)) return id;
   }
   int32_t highest = from;
-  for (const auto& [id, line] : merged_) highest = std::max(highest, id);
+  merged_.ForEach([&highest](int32_t id, const MergedLine&) { highest = std::max(highest, id); });
   return highest < INT32_MAX ? highest + 1 : from;
 }
 
@@ -271,7 +345,16 @@ void Merger::MergePlots() {
   basePlots_ = IndexPlots(base_);
   ourPlots_ = IndexPlots(ours_);
   theirPlots_ = IndexPlots(theirs_);
-  for (const auto& [id, line] : merged_) membersOf_[*line.plot].push_back(id);
+  // Lines of one plot mostly follow each other, so the list of the last plot is tried first.
+  const std::string_view* lastPlot = nullptr;
+  std::vector<int32_t>* members = nullptr;
+  merged_.ForEach([&](int32_t id, const MergedLine& line) {
+    if (line.plot != lastPlot) {
+      lastPlot = line.plot;
+      members = &membersOf_[*line.plot];
+    }
+    members->push_back(id);
+  });
   for (auto& [name, ids] : membersOf_) std::sort(ids.begin(), ids.end());
   std::unordered_set<std::string_view> seen;
   for (const MergeDocument* doc : {&ours_, &theirs_, &base_}) {
@@ -348,7 +431,7 @@ void Merger::OrderMembers(MergePlot& plot) {
   }
   plot.lines.reserve(order.order.size());
   for (int32_t id : order.order) {
-    const MergedLine& line = merged_.at(id);
+    const MergedLine& line = *merged_.Find(id);
     plot.lines.push_back({id, *line.speaker, *line.expression, *line.sound, *line.text});
   }
 }

@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string_view>
 #include <vector>
 #include <unordered_set>
@@ -30,12 +29,12 @@ std::string_view FieldText(const uint8_t* at, size_t size) {
 // An encoded string at the cursor, unscrambled in place; as readStr, nothing is taken (and the
 // field stays empty) when its length cannot be taken, is negative or exceeds the room.
 void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
-  const uint8_t* at = cursor;
-  int32_t n = 0;
-  if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return;
+  if (room < 4) return;
+  const int32_t n = LoadScrambledLE32(cursor);
+  if (n < 0 || n > room - 4) return;
   uint8_t* block = cursor + 4;
-  ScrambleBlock(block, static_cast<size_t>(n));
-  text = FieldText(block, static_cast<size_t>(n));
+  const size_t length = UnscrambleText(block, static_cast<size_t>(n));
+  text = std::string_view(reinterpret_cast<const char*>(block), length);
   cursor = block + n;
 }
 
@@ -65,12 +64,11 @@ bool MergeImage::Read(const char* path) {
     return false;
   }
   size_ = static_cast<size_t>(info.st_size);
-  bytes_.reset(new (std::nothrow) uint8_t[size_ > 0 ? size_ : 1]);
-  if (bytes_ == nullptr) {
+  if (!image_.Allocate(size_ > 0 ? size_ : 1)) {  // never without a block, even for no bytes
     std::fclose(file);
     return false;
   }
-  size_ = std::fread(bytes_.get(), 1, size_, file);  // a file that shrank is simply shorter
+  size_ = std::fread(image_.data(), 1, size_, file);  // a file that shrank is simply shorter
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   return !failed;
@@ -78,20 +76,21 @@ bool MergeImage::Read(const char* path) {
 
 int32_t MergeImage::version() const {
   DlgHeader header = NewDlgHeader();
-  OverlayDlgHeader(header, bytes_.get(), size_);
+  OverlayDlgHeader(header, image_.data(), size_);
   return header.version;
 }
 
 bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
   if (!Has(offset, 4)) return false;
-  const int32_t length = LoadLE32(bytes_.get() + offset);
+  const int32_t length = LoadLE32(image_.data() + offset);
   if (length < 0 || !Has(offset + 4, length)) return false;
-  uint8_t* body = bytes_.get() + offset + 4;
+  uint8_t* body = image_.data() + offset + 4;
   uint8_t* cursor = body;
   auto room = [&] { return length - static_cast<int>(cursor - body); };
   auto takeInt = [&](int32_t& value) {
-    const uint8_t* at = cursor;
-    if (getInt(at, room(), value) != 0) cursor += 4;
+    if (room() < 4) return;
+    value = LoadScrambledLE32(cursor);
+    cursor += 4;
   };
   int32_t fieldCount = 0;
   int32_t plotIndex = -1;
@@ -116,12 +115,12 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
 bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
   out = MergeDocument();
   DlgHeader header = NewDlgHeader();
-  OverlayDlgHeader(header, bytes_.get(), size_);
+  OverlayDlgHeader(header, image_.data(), size_);
   if (header.version < kDlgVersionMembers) {
     problem = "version " + std::to_string(header.version) + " is read through CDlgFile::Load";
     return false;
   }
-  const uint8_t* image = bytes_.get();
+  const uint8_t* image = image_.data();
   // A file that ends inside the game name field has the bytes it has (the rest reads as zeros).
   if (size_ > kDlgGameNameOffset) {
     out.gameName = FieldText(image + kDlgGameNameOffset,

@@ -14,17 +14,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "interchange/dlg_merge.h"
+#include "platform/page_buffer.h"
 
 class MergeImage {
  public:
   // Reads the whole file. False when it cannot be opened as a regular file or read.
   [[nodiscard]] bool Read(const char* path);
 
-  const uint8_t* bytes() const { return bytes_.get(); }
+  const uint8_t* bytes() const { return image_.data(); }
   size_t size() const { return size_; }
   // The version in the header (104 for what the writer writes).
   int32_t version() const;
@@ -44,6 +44,8 @@ class MergeImage {
   // plot (the loader drops such a record).
   bool DecodeRecord(int64_t offset, MergeLine& line);
 
-  std::unique_ptr<uint8_t[]> bytes_;
+  // Mapped pages rather than a heap block: the pages come filled in one call, and the allocator
+  // has no block of the file's size to carve or consolidate.
+  platform::PageBuffer image_;
   size_t size_ = 0;
 };

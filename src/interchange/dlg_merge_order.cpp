@@ -90,10 +90,31 @@ void PlaceSide(const std::vector<int32_t>& side, const std::vector<int32_t>& kee
   }
 }
 
+// True when `keys` holds each key of `keep` once and nothing else.
+bool SameKeys(const std::vector<int32_t>& keys, const std::vector<int32_t>& keep) {
+  if (keys.size() != keep.size()) return false;
+  std::vector<bool> seen(keep.size());
+  for (int32_t key : keys) {
+    const auto at = std::lower_bound(keep.begin(), keep.end(), key);
+    if (at == keep.end() || *at != key || seen[static_cast<size_t>(at - keep.begin())]) {
+      return false;
+    }
+    seen[static_cast<size_t>(at - keep.begin())] = true;
+  }
+  return true;
+}
+
 }  // namespace
 
 OrderMerge MergeOrder(const std::vector<int32_t>& base, const std::vector<int32_t>& ours,
                       const std::vector<int32_t>& theirs, const std::vector<int32_t>& keep) {
+  // Most lists of a merge are unchanged on both sides: the result is the list itself.
+  if (ours == base && theirs == base && SameKeys(base, keep)) {
+    OrderMerge result;
+    result.order = base;
+    for (std::vector<int32_t>& shared : result.shared) shared = base;
+    return result;
+  }
   std::vector<int32_t> inAll;
   {
     const std::vector<int32_t> inOurs = Sorted(ours);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "dlgfile/dlg_format.h"
 #include "dlgfile/dlg_verify.h"
 #include "interchange/dlg_merge_image.h"
 #include "interchange/dlg_merge_order.h"
+#include "interchange/dlg_merge_write.h"
 #include "support/debug_capture.h"
 #include "support/temp_dir.h"
 
@@ -165,6 +167,34 @@ TEST(DlgMerge, OrderAndMembershipMergeByPosition) {
   EXPECT_EQ(result.conflicts[0].theirs, "0 2 1");
 }
 
+// IDs of a saved file run from 0 to about its line count; a merge must treat IDs far apart or
+// negative (which a snapshot may hold) exactly alike.
+TEST(DlgMerge, FarApartAndNegativeIdsMergeAsCloseOnes) {
+  auto shift = [](MergeDocument doc, int32_t by) {
+    for (MergePlot& plot : doc.plots) {
+      plot.rangeLow += by;
+      plot.rangeHigh += by;
+      for (MergeLine& line : plot.lines) line.id += by;
+    }
+    return doc;
+  };
+  MergeDocument ours = Base(), theirs = Base();
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "ours 3"});
+  Plot(theirs, "Intro")->lines.push_back({3, "", "", "", "theirs 3"});
+  std::swap(Plot(theirs, "Intro")->lines[0], Plot(theirs, "Intro")->lines[1]);
+  Plot(theirs, "Intro")->lines.erase(Plot(theirs, "Intro")->lines.begin() + 2);
+  Line(ours, 100)->text = "Coffee?";
+  Line(theirs, 100)->text = "Milk?";
+  const MergeResult near = MergeDocuments(Base(), ours, theirs);
+  EXPECT_EQ(Shape(near.merged),
+            "Intro: 1 Welcome, 3 ours 3, 0 Hello, 4 theirs 3 | Tea: 100 Coffee?");
+  for (int32_t by : {2000000000, -1000}) {
+    const MergeResult far = MergeDocuments(shift(Base(), by), shift(ours, by), shift(theirs, by));
+    EXPECT_EQ(Shape(far.merged), Shape(shift(near.merged, by))) << by;
+    EXPECT_EQ(far.conflicts.size(), near.conflicts.size()) << by;
+  }
+}
+
 TEST(DlgMerge, PlotsMergeByNameWithTheirRangesAndOrder) {
   MergeDocument ours = Base(), theirs = Base();
   Plot(ours, "Tea")->rangeHigh = 150;           // range changed on one side
@@ -295,6 +325,71 @@ TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
     compare(changed, "byte " + std::to_string(position));
   }
   EXPECT_GT(compared, 100);  // the saved file and the changes of bytes in texts, names, options
+}
+
+// The merge writes its result itself; the file must be byte for byte the one Save writes for the
+// document built from the result, with the same diagnostics, and that includes the results it
+// hands to Save: repeated and negative IDs, a text Save warns about.
+TEST(DlgMerge, MergedFileIsWhatSaveWrites) {
+  TempDir dir;
+  const std::string direct = dir.File("direct.dlg"), saved = dir.File("saved.dlg");
+  // `whole`: a document the structural check passes once saved.
+  auto expectSame = [&](const MergeDocument& doc, const std::string& what, bool whole = true) {
+    std::vector<std::string> directLines, savedLines;
+    {
+      DebugCapture capture;
+      ASSERT_TRUE(SaveMergedDocument(doc, direct.c_str())) << what;
+      directLines = capture.lines();
+    }
+    {
+      DebugCapture capture;
+      CDlgFile built;
+      ASSERT_TRUE(BuildDocument(doc, built)) << what;
+      ASSERT_EQ(built.Save(saved.c_str()), 1) << what;
+      savedLines = capture.lines();
+    }
+    const std::string bytes = ReadFileBytes(direct);
+    EXPECT_EQ(bytes, ReadFileBytes(saved)) << what;
+    EXPECT_EQ(directLines, savedLines) << what;
+    EXPECT_EQ(VerifyDlgBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1)
+                  .findings.empty(),
+              whole)
+        << what;
+  };
+  MergeDocument ours = Base(), theirs = Base();
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "ours 3"});
+  Plot(theirs, "Intro")->lines.push_back({3, "", "", "", "theirs 3"});  // moves to 4
+  Plot(theirs, "Tea")->lines.insert(Plot(theirs, "Tea")->lines.begin(), {150, "", "", "", "x"});
+  Line(ours, 2)->text = "Bye now";
+  Line(theirs, 2)->text = "So long";
+  theirs.plots.insert(theirs.plots.begin(), {"Empty", -1, 7, {}});
+  const MergeResult result = MergeDocuments(Base(), ours, theirs);
+  ASSERT_EQ(result.conflicts.size(), 2u);
+  expectSame(result.merged, "a merge with conflicts, holes and IDs out of plot order");
+  expectSame(MergeDocument(), "an empty document");
+
+  MergeDocument edges = Base();
+  const std::string longName(40, 'G'), longPlot(70, 'P'), nul("a\0b", 3);
+  edges.gameName = longName;
+  edges.plots[0].name = longPlot;
+  edges.useSpeaker = 1, edges.useSound = 1, edges.multiLine = 1;
+  Line(edges, 1)->sound = nul;
+  Line(edges, 2)->text = "x\r\ny\t\xea\xb0\x80";
+  expectSame(edges, "names cut to their fields, a text with a zero byte");
+
+  const std::string longText(kDlgTextMaxBytes + 1, 't');
+  MergeDocument handed = Base();
+  Line(handed, 0)->text = longText;
+  expectSame(handed, "a text Save warns about");
+  handed = Base();
+  handed.plots[1].lines.push_back({1, "", "", "", "again"});
+  handed.plots[1].lines.push_back({-3, "", "", "", "negative"});
+  expectSame(handed, "a repeated and a negative ID", false);
+
+  DebugCapture capture;
+  EXPECT_FALSE(SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str()));
+  ASSERT_EQ(capture.lines().size(), 1u);
+  EXPECT_NE(capture.lines()[0].find("Create save file failed"), std::string::npos);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "dlgfile/dlg_verify.h"
 #include "interchange/dlg_merge.h"
 #include "interchange/dlg_merge_image.h"
+#include "interchange/dlg_merge_write.h"
 #include "output.h"
 #include "platform/file_io.h"
 #include "structure_notes.h"
@@ -104,8 +105,7 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
       MergeDocuments(inputs[0].snapshot, inputs[1].snapshot, inputs[2].snapshot);
 
   const std::string& target = output.empty() ? ours : output;
-  CDlgFile merged;
-  if (!BuildDocument(result.merged, merged) || merged.Save(target.c_str()) == 0) {
+  if (!SaveMergedDocument(result.merged, target.c_str())) {
     Message("%s: cannot write the merged dialogue file; it is unchanged", target.c_str());
     return kExitFailure;
   }

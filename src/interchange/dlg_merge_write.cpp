@@ -1,0 +1,256 @@
+// Writer of a merge result (dlg_merge_write.h). The layout is in docs/dlg-format.md; every choice
+// (records in ascending ID order, holes pointing at the next record, plot numbers in list order,
+// names cut to their fields, texts up to their first zero byte) is the one
+// src/dlgfile/dlg_writer.cpp makes for a document, so the bytes are the same.
+#include "interchange/dlg_merge_write.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "dlgfile/dlg_format.h"
+#include "platform/debug_output.h"
+#include "platform/fault_injection.h"
+#include "platform/file_io.h"
+
+namespace {
+
+// A text as a document stores it: up to its first zero byte.
+std::string_view Stored(std::string_view text) {
+  if (text.empty()) return text;
+  const void* nul = std::memchr(text.data(), 0, text.size());
+  return nul == nullptr ? text : text.substr(0, static_cast<size_t>(
+                                                    static_cast<const char*>(nul) - text.data()));
+}
+
+// A fixed-size field: at most size - 1 bytes of `text`, zeros to the end.
+void PutTextField(uint8_t* at, std::string_view text, size_t size) {
+  std::memset(at, 0, size);
+  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), size - 1));
+}
+
+void PutPlain(uint8_t*& at, int32_t value) {
+  StoreLE32(at, value);
+  at += 4;
+}
+
+void PutScrambled(uint8_t*& at, int32_t value) {
+  StoreLE32(at, value);
+  StoreLE32(at, LoadScrambledLE32(at));  // the scrambling is its own inverse
+  at += 4;
+}
+
+// An encoded string: scrambled n = length + 1, then the text and its zero byte as one block.
+void PutString(uint8_t*& at, std::string_view text) {
+  const size_t n = text.size() + 1;
+  PutScrambled(at, static_cast<int32_t>(n));
+  if (!text.empty()) std::memcpy(at, text.data(), text.size());
+  at[text.size()] = 0;
+  ScrambleBlock(at, n);
+  at += n;
+}
+
+// One line in file order, with its texts as stored.
+struct Record {
+  int32_t id;
+  int32_t plot;  // its plot's number in the plot table: the record's plot index
+  std::string_view texts[4];  // speaker, expression, sound, text
+  int64_t Size() const {
+    int64_t size = 4 + kDlgBodyFixedSize;
+    for (const std::string_view& text : texts) size += static_cast<int64_t>(text.size()) + 1;
+    return size;
+  }
+};
+
+// Hands out room in a buffer of fixed size and writes it out when full, so that the file is not
+// built whole in memory. After the first failed write nothing more is written.
+class ChunkOut {
+ public:
+  static constexpr size_t kSize = size_t{1} << 20;  // more than the largest record the plan takes
+
+  explicit ChunkOut(std::FILE* file) : file_(file), buffer_(platform::NewArray<uint8_t>(kSize)) {}
+  bool ready() const { return buffer_ != nullptr; }
+  // Room for `count` bytes (at most kSize), to be filled before the next call.
+  uint8_t* Take(size_t count) {
+    if (used_ + count > kSize) Flush();
+    uint8_t* at = buffer_.get() + used_;
+    used_ += count;
+    return at;
+  }
+  bool Flush() {
+    if (ok_ && used_ > 0) ok_ = platform::WriteBytes(file_, buffer_.get(), used_);
+    used_ = 0;
+    return ok_;
+  }
+
+ private:
+  std::FILE* file_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+class MergedFile {
+ public:
+  explicit MergedFile(const MergeDocument& doc) : doc_(doc) {}
+
+  // Orders the lines and sizes the file. False when the document is one the direct writer leaves
+  // to Save: a negative or repeated ID, a text Save warns about, a file past 2 GiB.
+  bool Plan();
+  // Writes the whole file; false when a write fails.
+  bool Write(ChunkOut& out) const;
+
+ private:
+  void EncodeHeader(uint8_t* at) const;
+  void EncodePlots(ChunkOut& out) const;
+  void EncodeIndex(ChunkOut& out) const;
+  uint8_t* EncodeRecord(const Record& record, uint8_t* at) const;
+
+  const MergeDocument& doc_;
+  std::vector<Record> records_;  // ascending ID
+  int64_t indexOffset_ = kDlgPlotTableOffset;
+  int64_t indexCount_ = 0;
+  int64_t recordsSize_ = 0;
+};
+
+bool MergedFile::Plan() {
+  size_t count = 0;
+  for (const MergePlot& plot : doc_.plots) count += plot.lines.size();
+  if (count > INT32_MAX || doc_.plots.size() > INT32_MAX) return false;
+  records_.reserve(count);
+  int32_t number = 0;
+  for (const MergePlot& plot : doc_.plots) {
+    indexOffset_ += DlgPlotEntrySize(kDlgVersion) + 4 * static_cast<int64_t>(plot.lines.size());
+    for (const MergeLine& line : plot.lines) {
+      Record& record = records_.emplace_back();
+      record.id = line.id;
+      record.plot = number;
+      const std::string_view texts[4] = {line.speaker, line.expression, line.sound, line.text};
+      for (int k = 0; k < 4; ++k) {
+        record.texts[k] = Stored(texts[k]);
+        if (record.texts[k].size() + 1 > static_cast<size_t>(kDlgStringWarnLength)) return false;
+      }
+      recordsSize_ += record.Size();
+    }
+    ++number;
+  }
+  auto byId = [](const Record& a, const Record& b) { return a.id < b.id; };
+  if (!std::is_sorted(records_.begin(), records_.end(), byId)) {
+    std::sort(records_.begin(), records_.end(), byId);
+  }
+  for (size_t k = 0; k < records_.size(); ++k) {
+    if (records_[k].id < 0 || (k > 0 && records_[k].id == records_[k - 1].id)) return false;
+  }
+  indexCount_ = records_.empty() ? 0 : int64_t{records_.back().id} + 1;
+  return indexOffset_ + indexCount_ * kDlgIndexEntrySize + recordsSize_ + 4 <= INT32_MAX;
+}
+
+// The header block, the column options and the plot count: kDlgPlotTableOffset bytes.
+void MergedFile::EncodeHeader(uint8_t* at) const {
+  DlgHeader header = NewDlgHeader();
+  PutTextField(reinterpret_cast<uint8_t*>(header.gameName), Stored(doc_.gameName),
+               kDlgGameNameSize);
+  header.lineCount = static_cast<int32_t>(records_.size());
+  header.indexOffset = static_cast<int32_t>(indexOffset_);
+  header.multiLine = doc_.multiLine;
+  header.indexCount = static_cast<int32_t>(indexCount_);
+  EncodeDlgHeader(header, at);
+  at += kDlgHeaderSize;
+  PutPlain(at, doc_.useSpeaker);
+  PutPlain(at, doc_.useExpression);
+  PutPlain(at, doc_.useSound);
+  PutPlain(at, static_cast<int32_t>(doc_.plots.size()));
+}
+
+uint8_t* MergedFile::EncodeRecord(const Record& record, uint8_t* at) const {
+  const int32_t length = static_cast<int32_t>(record.Size() - 4);
+  PutPlain(at, length);
+  PutScrambled(at, kDlgFieldCount);
+  PutScrambled(at, kDlgTagId);
+  PutScrambled(at, record.id);
+  PutScrambled(at, kDlgTagPlotIndex);
+  PutScrambled(at, record.plot);
+  const int32_t tags[4] = {kDlgTagSpeaker, kDlgTagExpression, kDlgTagSound, kDlgTagText};
+  for (int k = 0; k < 4; ++k) {
+    PutScrambled(at, tags[k]);
+    PutString(at, record.texts[k]);
+  }
+  PutScrambled(at, length);
+  return at;
+}
+
+void MergedFile::EncodePlots(ChunkOut& out) const {
+  for (const MergePlot& plot : doc_.plots) {
+    uint8_t* at = out.Take(DlgPlotEntrySize(kDlgVersion));
+    PutTextField(at, Stored(plot.name), kDlgPlotNameSize);
+    at += kDlgPlotNameSize;
+    PutPlain(at, plot.rangeLow);
+    PutPlain(at, plot.rangeHigh);
+    PutPlain(at, static_cast<int32_t>(plot.lines.size()));
+    for (const MergeLine& line : plot.lines) {
+      at = out.Take(4);
+      PutPlain(at, line.id);
+    }
+  }
+}
+
+// Entry j describes ID j; a hole holds -1 and the offset of the record that follows it.
+void MergedFile::EncodeIndex(ChunkOut& out) const {
+  int64_t offset = indexOffset_ + indexCount_ * kDlgIndexEntrySize;
+  int64_t j = 0;
+  for (const Record& record : records_) {
+    for (; j <= record.id; ++j) {
+      uint8_t* at = out.Take(kDlgIndexEntrySize);
+      PutPlain(at, j == record.id ? record.id : -1);
+      PutPlain(at, static_cast<int32_t>(offset));
+    }
+    offset += record.Size();
+  }
+}
+
+bool MergedFile::Write(ChunkOut& out) const {
+  EncodeHeader(out.Take(kDlgPlotTableOffset));
+  EncodePlots(out);
+  EncodeIndex(out);
+  for (const Record& record : records_) {
+    EncodeRecord(record, out.Take(static_cast<size_t>(record.Size())));
+  }
+  uint8_t* at = out.Take(4);
+  PutPlain(at, static_cast<int32_t>(recordsSize_));
+  return out.Flush();
+}
+
+}  // namespace
+
+bool SaveMergedDocument(const MergeDocument& merged, const char* path) {
+  MergedFile file(merged);
+  if (!file.Plan()) {
+    CDlgFile doc;
+    return BuildDocument(merged, doc) && doc.Save(path) == 1;
+  }
+  bool ready = true;
+  const platform::ReplaceResult result = platform::ReplaceFile(path, [&](std::FILE* stream) {
+    ChunkOut out(stream);
+    ready = out.ready();
+    return ready && file.Write(out);
+  });
+  // Save's own diagnostics, so that a failed merge reads the same whichever writer ran.
+  switch (result) {
+    case platform::ReplaceResult::kReplaced:
+      return true;
+    case platform::ReplaceResult::kCreateFailed:
+      platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);
+      return false;
+    case platform::ReplaceResult::kWriteFailed:
+      break;
+  }
+  if (!ready) {
+    platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
+  } else {
+    platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
+  }
+  return false;
+}
