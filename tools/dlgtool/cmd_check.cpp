@@ -28,7 +28,7 @@ int RunCheck(const std::string& file, const std::string& ini) {
   SpeakerConfig config;
   if (!ini.empty()) {
     if (!CanRead(ini)) {
-      Message("%s: cannot open the configuration", ini.c_str());
+      Message("%s: cannot open the configuration: %s", ini.c_str(), Reason());
       return kExitFailure;
     }
     QuietDiagnostics quiet;  // an incomplete configuration is reported as a finding
