@@ -69,6 +69,10 @@ void CMainDlg::OnOpen() {
   // A failed load has shown its message and left the window on the previous file.
   damagedPath_.clear();
   if (!LoadFile(chosen)) return;
+  AnnounceDamage();
+}
+
+void CMainDlg::AnnounceDamage() {
   const std::vector<std::string> damage = DescribeDlgDamage(currentPath_.c_str());
   if (damage.empty()) return;
   damagedPath_ = currentPath_;
