@@ -137,10 +137,17 @@ bool CMainDlg::SaveFile() {
     return false;
   }
   if (!KeepDamagedOriginal()) return false;
+  // Found before this save writes: a backup it makes itself is gone again when it succeeds.
+  const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
   int saved = 0;
   {
     toolkit::WaitCursor wait;
     saved = document.Save(currentPath_.c_str());
+  }
+  if (!keptBackup.empty()) {
+    prompts().Message(this, QString::fromUtf8(strings::kSaveBackupKept)
+                                .arg(toolkit::ToQString(currentPath_),
+                                     toolkit::ToQString(keptBackup)));
   }
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
