@@ -15,6 +15,11 @@ demo="$build/tools/parlatrix-make-demo"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# A random moment within two seconds: loading and parsing take a fraction of that, and the synced
+# writes of a save (a backup copy and the file, on the in-place path) most of it.
+pause() {
+  sleep "$(($(od -An -N1 -tu1 /dev/urandom) % 2)).$(($(od -An -N1 -tu1 /dev/urandom) % 10))$(($(od -An -N1 -tu1 /dev/urandom) % 10))"
+}
 "$demo" base.dlg >/dev/null
 # Two translations of every line, each text a few MB, so that a save takes long enough to be hit.
 ids=$("$dlgtool" export base.dlg ids.txt >/dev/null && grep -a '^[0-9][0-9]*.$' ids.txt | tr -d '\r')
@@ -37,7 +42,7 @@ while [ "$i" -lt "$rounds" ]; do
   new=b; [ "$old" = b ] && new=a
   "$dlgtool" import doc.dlg "$new.txt" >/dev/null 2>&1 &
   pid=$!
-  sleep "0.0$(od -An -N1 -tu1 /dev/urandom | tr -d ' ' | cut -c1)$(od -An -N1 -tu1 /dev/urandom | tr -d ' ' | cut -c1)"
+  pause
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   if cmp -s doc.dlg "$old.dlg"; then :
@@ -64,8 +69,7 @@ while [ "$i" -lt "$rounds" ]; do
   prev=$old
   "$dlgtool" import doc.dlg "$new.txt" >/dev/null 2>&1 &
   pid=$!
-  # Up to two seconds: the backup copy and the write in place are each synced, which takes long.
-  sleep "$(($(od -An -N1 -tu1 /dev/urandom) % 2)).$(($(od -An -N1 -tu1 /dev/urandom) % 100))"
+  pause
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   [ "$(stat -c %h doc.dlg)" = 2 ] || { echo "round $i: the hard link was broken" >&2; exit 1; }
