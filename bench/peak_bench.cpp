@@ -52,8 +52,12 @@ void Measure(benchmark::State& state, const char* command) {
   state.counters["peak_per_file_byte"] = static_cast<double>(peak - base) / fileKiB;
 }
 
-void BM_DlgtoolCheckPeak(benchmark::State& state) { Measure(state, "check"); }
-void BM_DlgtoolInfoPeak(benchmark::State& state) { Measure(state, "info"); }
+void BM_DlgtoolCheckPeak(benchmark::State& state) {
+  Measure(state, "check");
+}
+void BM_DlgtoolInfoPeak(benchmark::State& state) {
+  Measure(state, "info");
+}
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -16,8 +16,7 @@ class ExpressionName {
  public:
   ExpressionName() = default;
   ExpressionName(const char* text) : text_(std::make_shared<const std::string>(text)) {}
-  ExpressionName(std::string text)
-      : text_(std::make_shared<const std::string>(std::move(text))) {}
+  ExpressionName(std::string text) : text_(std::make_shared<const std::string>(std::move(text))) {}
 
   const std::string& str() const { return text_ != nullptr ? *text_ : Empty(); }
   operator const std::string&() const { return str(); }
