@@ -117,9 +117,10 @@ std::string BackupName(const std::string& target, int number) {
 }
 
 // Attributes that the file system or the process cannot carry are skipped: a file system
-// without them (ENOTSUP), or a namespace reserved to the kernel or root (EPERM).
+// without them (ENOTSUP), a namespace reserved to the kernel or root (EPERM, or EACCES from a
+// security module refusing a label), one removed meanwhile (ENODATA).
 bool SkippableAttributeError() {
-  return errno == ENOTSUP || errno == EPERM || errno == ENODATA;
+  return errno == ENOTSUP || errno == EPERM || errno == EACCES || errno == ENODATA;
 }
 
 // Copies every extended attribute of the file `from` names onto `to`; the access ACL is one of
