@@ -188,6 +188,11 @@ TEST_F(DlgtoolSafety, ImportTellsTheTruthAboutItsInput) {
   run = Run({"import", "doc.dlg", "pipe"});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("no regular file"), std::string::npos) << run.err;
+  // The exchange import refuses it too, instead of blocking in the open until a writer comes.
+  run = Run({"import", "doc.dlg", "pipe", "--format", "po"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("pipe: cannot open the file: Invalid argument"), std::string::npos)
+      << run.err;
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), saved);
 
   // Texts the plain form cannot carry back are named on export, with the way out.
