@@ -22,7 +22,8 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# dlgtool's in-place saves killed at random moments, 100 rounds (about a minute; not in `make test`).
+# dlgtool's in-place saves killed at random moments: 100 rounds by rename, 100 on a hard-linked file
+# written in place (some ten minutes; not in `make test`).
 crash-loop: build
 	@tests/crash_loop.sh $(BUILD)
 

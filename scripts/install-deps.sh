@@ -15,6 +15,7 @@ packages=(
   libexpat1-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
+  acl util-linux
 )
 
 missing=()

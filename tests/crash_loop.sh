@@ -1,6 +1,8 @@
 #!/bin/sh
 # Kills in-place saves of dlgtool at random moments and checks that every result is the old or the
-# new file byte for byte, and that no temporary file survives the next save.
+# new file byte for byte, and that no temporary file survives the next save. Then the same for a
+# file with two hard links, which a save writes in place after a backup copy: there a kill while
+# the file itself is written leaves it cut, and the backup (NAME.save-backup) whole and old.
 #
 #   tests/crash_loop.sh BUILD_DIR [ROUNDS]      (make crash-loop; 100 rounds by default)
 set -eu
@@ -13,6 +15,11 @@ demo="$build/tools/parlatrix-make-demo"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# A random moment within two seconds: loading and parsing take a fraction of that, and the synced
+# writes of a save (a backup copy and the file, on the in-place path) most of it.
+pause() {
+  sleep "$(($(od -An -N1 -tu1 /dev/urandom) % 2)).$(($(od -An -N1 -tu1 /dev/urandom) % 10))$(($(od -An -N1 -tu1 /dev/urandom) % 10))"
+}
 "$demo" base.dlg >/dev/null
 # Two translations of every line, each text a few MB, so that a save takes long enough to be hit.
 ids=$("$dlgtool" export base.dlg ids.txt >/dev/null && grep -a '^[0-9][0-9]*.$' ids.txt | tr -d '\r')
@@ -35,7 +42,7 @@ while [ "$i" -lt "$rounds" ]; do
   new=b; [ "$old" = b ] && new=a
   "$dlgtool" import doc.dlg "$new.txt" >/dev/null 2>&1 &
   pid=$!
-  sleep "0.0$(od -An -N1 -tu1 /dev/urandom | tr -d ' ' | cut -c1)$(od -An -N1 -tu1 /dev/urandom | tr -d ' ' | cut -c1)"
+  pause
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   if cmp -s doc.dlg "$old.dlg"; then :
@@ -47,4 +54,45 @@ while [ "$i" -lt "$rounds" ]; do
   "$dlgtool" import doc.dlg "$old.txt" >/dev/null 2>&1
   if ls -A | grep -q '\.tmp$'; then echo "round $i: a temporary file survived the next save" >&2; exit 1; fi
 done
-echo "crash loop: $rounds rounds, every result old or new byte for byte; $survived killed saves left a temporary file, each removed by the next save"
+echo "crash loop (rename): $rounds rounds, every result old or new byte for byte; $survived killed saves left a temporary file, each removed by the next save"
+
+# The in-place path: doc.dlg and twin.dlg are one file.
+cp "$old.dlg" doc.dlg
+ln doc.dlg twin.dlg
+backup=doc.dlg.save-backup
+cut=0
+told=0
+i=0
+while [ "$i" -lt "$rounds" ]; do
+  i=$((i + 1))
+  new=b; [ "$old" = b ] && new=a
+  prev=$old
+  "$dlgtool" import doc.dlg "$new.txt" >/dev/null 2>&1 &
+  pid=$!
+  pause
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  [ "$(stat -c %h doc.dlg)" = 2 ] || { echo "round $i: the hard link was broken" >&2; exit 1; }
+  if cmp -s doc.dlg "$old.dlg"; then :
+  elif cmp -s doc.dlg "$new.dlg"; then old=$new
+  elif [ -f "$backup" ] && cmp -s "$backup" "$old.dlg"; then
+    # Cut while written: the whole old file is in the backup. Put it back as the user would.
+    cut=$((cut + 1))
+    cp "$backup" doc.dlg
+  else echo "round $i: doc.dlg is neither old nor new, and no whole backup of the old one" >&2; exit 1
+  fi
+  # The next save (run to its end): it removes the temporary files and a backup that equals the
+  # file, and names a backup that does not (a kill after the write, before the backup went).
+  "$dlgtool" import doc.dlg "$old.txt" >/dev/null 2>err.txt
+  if ls -A | grep -q '\.tmp$'; then echo "round $i: a temporary file survived the next save" >&2; exit 1; fi
+  if [ -f "$backup" ]; then
+    grep -q "kept in $backup" err.txt || { echo "round $i: a backup was kept silently" >&2; exit 1; }
+    cmp -s "$backup" "$prev.dlg" ||
+      { echo "round $i: the kept backup is not whole" >&2; exit 1; }
+    told=$((told + 1))
+    rm "$backup"
+  fi
+  ls -A | grep -q 'save-backup' && { echo "round $i: a second backup was left" >&2; exit 1; }
+  cmp -s doc.dlg twin.dlg || { echo "round $i: the two links differ" >&2; exit 1; }
+done
+echo "crash loop (in place, hard link): $rounds rounds, every result old or new byte for byte, or cut with the whole old file in the backup ($cut times); $told kept backups named by the next save"

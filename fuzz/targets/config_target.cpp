@@ -36,7 +36,7 @@ Loaded LoadFile(const std::string& path, const std::string& bytes) {
     loaded.names.push_back(speaker.name);
     loaded.expressions.emplace_back();
     for (auto* e = speaker.expressions.GetHeadPosition(); e != nullptr; e = e->next) {
-      FUZZ_CHECK(e->value.size() <= kMaxName);
+      FUZZ_CHECK(e->value.str().size() <= kMaxName);
       loaded.expressions.back().push_back(e->value);
     }
   }

@@ -123,7 +123,7 @@ bool CMainDlg::OnInitDialog() {
   currentPath_.clear();
   SetModified(false);
   RefreshTitle();
-  if (!context_.commandLine.empty()) (void)LoadFile(context_.commandLine);
+  if (!context_.commandLine.empty() && LoadFile(context_.commandLine)) AnnounceDamage();
   return true;
 }
 

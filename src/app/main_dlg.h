@@ -91,6 +91,9 @@ class CMainDlg : public toolkit::CDialog {
   // The routines the file commands share. Each shows its own messages; true on success.
   // Writes the document to the current path after reading the controls into it.
   [[nodiscard]] bool SaveFile();
+  // After a file was loaded (File>Open or the command line): when it is damaged, says so once
+  // and marks it, so that the first save over it keeps the original.
+  void AnnounceDamage();
   // Before the first save over a damaged file: keeps the original as NAME.damaged.
   [[nodiscard]] bool KeepDamagedOriginal();
   // Merges the texts of the import path into the document's lines.

@@ -69,6 +69,10 @@ void CMainDlg::OnOpen() {
   // A failed load has shown its message and left the window on the previous file.
   damagedPath_.clear();
   if (!LoadFile(chosen)) return;
+  AnnounceDamage();
+}
+
+void CMainDlg::AnnounceDamage() {
   const std::vector<std::string> damage = DescribeDlgDamage(currentPath_.c_str());
   if (damage.empty()) return;
   damagedPath_ = currentPath_;
@@ -133,10 +137,17 @@ bool CMainDlg::SaveFile() {
     return false;
   }
   if (!KeepDamagedOriginal()) return false;
+  // Found before this save writes: a backup it makes itself is gone again when it succeeds.
+  const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
   int saved = 0;
   {
     toolkit::WaitCursor wait;
     saved = document.Save(currentPath_.c_str());
+  }
+  if (!keptBackup.empty()) {
+    prompts().Message(this, QString::fromUtf8(strings::kSaveBackupKept)
+                                .arg(toolkit::ToQString(currentPath_),
+                                     toolkit::ToQString(keptBackup)));
   }
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.

@@ -28,6 +28,9 @@ inline constexpr char kDamagedOpened[] =
 // Before a save over a file that another program changed since it was read.
 inline constexpr char kChangedOnDisk[] = "文件(%1)在读取后已被其他程序修改，是否覆盖？";
 inline constexpr char kDamagedSuffix[] = ".damaged";
+// After a save that found the backup of an interrupted earlier save (%1 the file, %2 the backup).
+inline constexpr char kSaveBackupKept[] =
+    "上次保存文件(%1)时被中断，保存前的原内容保留在 %2，请检查后自行删除。";
 inline constexpr char kImportIntoEmpty[] = "数据不能导入到空文件中！";
 inline constexpr char kImported[] = "文件导入成功！";
 inline constexpr char kImportError[] = "导入文本文件错误(%1)!";

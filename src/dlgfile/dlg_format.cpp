@@ -103,8 +103,8 @@ int saveStr(uint8_t*& cursor, int room, const CPlainString& text) {
   const int n = text.GetLength() + 1;
   if (room < 4 + n) return 0;
   if (n > kDlgStringWarnLength) {
-    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength,
-                          text.c_str());
+    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%.*s...>!\n", kDlgStringWarnLength,
+                          kDlgWarnedTextShown, text.c_str());
   }
   putInt(cursor, room, n);
   ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<size_t>(n));

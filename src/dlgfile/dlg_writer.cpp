@@ -1,6 +1,7 @@
 // Writer of the .dlg dialogue file: line records and the whole document. The format, byte by byte,
 // with a worked example, is described in docs/dlg-format.md.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -270,6 +271,7 @@ int CDlgFile::Save(const char* path) {
   RefreshPlotIndexes(*this);
   SortedLines sorted;
   if (!sorted.Build(lines)) {
+    errno = ENOMEM;
     platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
     return 0;
   }
@@ -278,6 +280,7 @@ int CDlgFile::Save(const char* path) {
   if (!sorted.MarkWritable() ||
       indexOffset + sorted.IndexCount() * kDlgIndexEntrySize + sorted.RecordsSize() + 4 >
           INT32_MAX) {
+    errno = EFBIG;
     platform::DebugOutput("CDlgFile::Save() Error (5) : File too large(%s).\n", path);
     return 0;
   }

@@ -1,5 +1,7 @@
 // Export: the document's plots and lines, in document order, to ExportSet, then to bytes and to
 // the file through the safe replace routine.
+#include <cerrno>
+#include <cstring>
 #include <type_traits>
 #include <unordered_map>
 
@@ -200,7 +202,7 @@ bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
       path.c_str(),
       [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
   if (result != platform::ReplaceResult::kReplaced) {
-    error = path + ": cannot write the file";
+    error = path + ": cannot write the file: " + std::strerror(errno);
     return false;
   }
   return true;

@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
+#include "platform/file_read.h"
 
 namespace exchange {
 namespace {
@@ -28,10 +30,11 @@ struct FileCloser {
 };
 
 bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  // A FIFO or device is refused before it is opened for good: reading it could block or not end.
+  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenRegularFileForReading(path.c_str()));
   struct stat info;
-  if (file == nullptr || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = path + ": cannot open the file";
+  if (file == nullptr || fstat(fileno(file.get()), &info) != 0) {
+    error = path + ": cannot open the file: " + std::strerror(errno);
     return false;
   }
   if (info.st_size > kMaxImportBytes) {
@@ -41,7 +44,8 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
   data.resize(static_cast<size_t>(info.st_size));
   const size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file.get());
   if (got != data.size() || std::fgetc(file.get()) != EOF) {
-    error = path + ": the file changed or could not be read while reading it";
+    error = path + ": the file changed or could not be read while reading it" +
+            (std::ferror(file.get()) != 0 ? std::string(": ") + std::strerror(errno) : "");
     return false;
   }
   return true;

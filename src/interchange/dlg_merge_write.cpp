@@ -5,6 +5,7 @@
 #include "interchange/dlg_merge_write.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -248,6 +249,7 @@ bool SaveMergedDocument(const MergeDocument& merged, const char* path) {
       break;
   }
   if (!ready) {
+    errno = ENOMEM;  // the caller names the reason, as it does after Save
     platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
   } else {
     platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);

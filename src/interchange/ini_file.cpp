@@ -72,10 +72,11 @@ void CIniFile::Close() {
 int CIniFile::ReadByte() {
   if (file == nullptr || atEnd) return -1;
   const int c = std::getc(file);
-  if (c == EOF || c == kIniEndOfFileByte) {
+  if (c == EOF) {
     atEnd = true;
     return -1;
   }
+  if (c == kIniEndOfFileByte) return -1;
   if (scrambled != 0) return c ^ kIniScrambleKey;
   // The plain form is a text-mode file: a CR LF pair is read as LF.
   return platform::CompleteTextModeChar(file, c);

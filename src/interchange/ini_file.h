@@ -15,7 +15,9 @@ inline constexpr int kIniScrambleMarker = 0x80;
 // that cannot be stored is NUL (it would be stored as 0xFF, the end of the file), and NUL never
 // belongs in a text file.
 inline constexpr int kIniScrambleKey = 0xFF;
-// A stored byte of this value ends the file, in both forms, before any unscrambling.
+// A stored byte of this value ends the read in progress (the section or key search, or the value)
+// as the end of the file would, in both forms, before any unscrambling. The next read goes on
+// after it: only the real end of the file ends every later read.
 inline constexpr int kIniEndOfFileByte = 0xFF;
 
 // 1 when the file's first byte is the marker 0x80, 0 when it is not (an empty file included),
@@ -49,8 +51,8 @@ class CIniFile {
   bool IsScrambled() const { return scrambled != 0; }
 
  private:
-  // The next content byte (0-255), or -1 at the end of the file. Once the end is met, every later
-  // read is the end too, even when the end was a stored 0xFF with bytes after it.
+  // The next content byte (0-255), or -1 at the end of the file or at a stored 0xFF. Once the
+  // real end is met, every later read is the end too.
   int ReadByte();
 
   std::FILE* file = nullptr;

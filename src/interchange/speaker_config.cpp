@@ -12,18 +12,20 @@ constexpr int kNameBuffer = 256;
 
 // Reads the first min(count, 100) FACE names of the table. A FACECOUNT above the table's size
 // reads only as many names as it holds; the end of the file leaves the remaining names empty.
-void ReadExpressionTable(CIniFile& ini, int count, std::string* table) {
+// The speakers' expressions share these names (see ExpressionName): what the loader keeps grows
+// by a list node per FACE line, whatever the length of the name it refers to.
+void ReadExpressionTable(CIniFile& ini, int count, ExpressionName* table) {
   for (int i = 0; i < count && i < kExpressionSlots; ++i) {
     char name[kNameBuffer];
     if (!ini.ReadLine("FACE", name, sizeof(name))) return;
-    table[i] = name;
+    table[i] = ExpressionName(std::string(name));
   }
 }
 
 // Reads NAME, COUNT and the speaker's FACE indices into a new entry at the end of `entries`.
 // A NAME missing at the end of the file gives an empty name, a missing COUNT no expressions; an
 // index outside the table adds an empty expression name. False when out of memory.
-bool ReadSpeaker(CIniFile& ini, const std::string* table, CQHList<SpeakerEntry>& entries) {
+bool ReadSpeaker(CIniFile& ini, const ExpressionName* table, CQHList<SpeakerEntry>& entries) {
   char name[kNameBuffer];
   if (!ini.ReadLine("NAME", name, sizeof(name))) name[0] = 0;
   int count = 0;
@@ -38,7 +40,7 @@ bool ReadSpeaker(CIniFile& ini, const std::string* table, CQHList<SpeakerEntry>&
     int index = -1;
     if (!ini.ReadInt("FACE", index)) break;
     const bool inTable = index >= 0 && index < kExpressionSlots;
-    if (speaker.expressions.AddTail(inTable ? table[index] : std::string()) == nullptr) {
+    if (speaker.expressions.AddTail(inTable ? table[index] : ExpressionName()) == nullptr) {
       return false;
     }
   }
@@ -52,7 +54,7 @@ bool LoadSpeakerConfig(CQHList<SpeakerEntry>& entries) {
 }
 
 bool LoadSpeakerConfigFrom(const char* path, CQHList<SpeakerEntry>& entries) {
-  std::string table[kExpressionSlots];
+  ExpressionName table[kExpressionSlots];
   CIniFile ini;
   if (!ini.OpenFileRead(path)) return false;
   // The two section headers only move the reader forward; the keys are what counts.

@@ -1,5 +1,6 @@
 #include "platform/debug_output.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <utility>
@@ -20,7 +21,10 @@ DebugSink& CurrentSink() {
 
 }  // namespace
 
+// errno is kept: callers report a failed system call on this channel and then name its reason to
+// the user.
 void DebugOutput(const char* format, ...) {
+  const int reason = errno;
   va_list args;
   va_start(args, format);
   va_list again;
@@ -35,6 +39,7 @@ void DebugOutput(const char* format, ...) {
   }
   va_end(again);
   CurrentSink()(line);
+  errno = reason;
 }
 
 DebugSink SetDebugSink(DebugSink sink) {

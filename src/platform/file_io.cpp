@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -106,18 +107,68 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
   return -1;
 }
 
-// Gives the new file the permission bits of the file it replaces. Owner and group are carried
-// over where the process may change them; elsewhere the new file belongs to the saving user.
-bool CopyPermissions(int fd, const std::string& target) {
-  struct stat info;
-  if (stat(target.c_str(), &info) != 0) return true;  // no file to replace
-  struct stat own;
-  if (fstat(fd, &own) == 0 && (own.st_uid != info.st_uid || own.st_gid != info.st_gid)) {
-    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
-      // Not permitted for an ordinary user; the bits below are what matters.
+constexpr char kBackupSuffix[] = ".save-backup";
+// Numbered alternatives NAME.save-backup.2 ... when a kept backup holds the plain name.
+constexpr int kBackupNames = 100;
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+
+std::string BackupName(const std::string& target, int number) {
+  return target + kBackupSuffix + (number > 1 ? "." + std::to_string(number) : std::string());
+}
+
+// Attributes that the file system or the process cannot carry are skipped: a file system
+// without them (ENOTSUP), a namespace reserved to the kernel or root (EPERM, or EACCES from a
+// security module refusing a label), one removed meanwhile (ENODATA).
+bool SkippableAttributeError() {
+  return errno == ENOTSUP || errno == EPERM || errno == EACCES || errno == ENODATA;
+}
+
+// Copies every extended attribute of the file `from` names onto `to`; the access ACL is one of
+// them (system.posix_acl_access), so no ACL library is needed. Read by path: a file that may be
+// written but not read still lists its attributes.
+bool CopyExtendedAttributes(const std::string& from, int to) {
+  ssize_t size = listxattr(from.c_str(), nullptr, 0);
+  if (size < 0) return SkippableAttributeError();
+  std::string names(static_cast<size_t>(size), '\0');
+  size = size > 0 ? listxattr(from.c_str(), names.data(), names.size()) : 0;
+  if (size < 0) return SkippableAttributeError();
+  names.resize(static_cast<size_t>(size));
+  bool hasAccessAcl = false;
+  for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+    const char* name = names.c_str() + at;
+    if (*name == 0) continue;
+    hasAccessAcl = hasAccessAcl || std::strcmp(name, kAccessAcl) == 0;
+    ssize_t length = getxattr(from.c_str(), name, nullptr, 0);
+    std::string value(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) length = getxattr(from.c_str(), name, value.data(), value.size());
+    if (length < 0) {
+      if (SkippableAttributeError()) continue;
+      return false;
+    }
+    if (fsetxattr(to, name, value.data(), static_cast<size_t>(length), 0) != 0 &&
+        !SkippableAttributeError()) {
+      return false;
     }
   }
-  return fchmod(fd, info.st_mode & 07777) == 0;
+  // A default ACL of the folder gives a new file an access ACL that the old file did not have.
+  if (!hasAccessAcl) (void)fremovexattr(to, kAccessAcl);
+  return true;
+}
+
+enum class Identity { kKept, kNotKept, kFailed };
+
+// Gives the new file the owner, group, permission bits and extended attributes of the file it
+// replaces. kNotKept when the process may not give the file to that owner or group.
+Identity CopyIdentity(int fd, const std::string& target, const struct stat& info) {
+  struct stat own;
+  if (fstat(fd, &own) != 0) return Identity::kFailed;
+  if ((own.st_uid != info.st_uid || own.st_gid != info.st_gid) &&
+      fchown(fd, info.st_uid, info.st_gid) != 0) {
+    return errno == EPERM ? Identity::kNotKept : Identity::kFailed;
+  }
+  // After the owner: changing the owner clears the set-user-ID and set-group-ID bits.
+  if (fchmod(fd, info.st_mode & 07777) != 0) return Identity::kFailed;
+  return CopyExtendedAttributes(target, fd) ? Identity::kKept : Identity::kFailed;
 }
 
 bool Flush(std::FILE* file) {
@@ -161,7 +212,130 @@ bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
   return written && closed;
 }
 
+// Writes the bytes of the open file `in` to `out`.
+bool CopyStream(std::FILE* in, std::FILE* out) {
+  char chunk[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+    if (!WriteBytes(out, chunk, got)) return false;
+  }
+  return std::ferror(in) == 0;
+}
+
+// Copies the contents of `source` through `writer`; false (errno set) when it cannot be read.
+bool WithContents(const std::string& source, const std::function<bool(std::FILE*)>& use) {
+  std::FILE* in = OpenRegularFileForReading(source.c_str());
+  if (in == nullptr) return false;
+  const bool done = use(in);
+  const int reason = errno;
+  std::fclose(in);
+  errno = reason;
+  return done;
+}
+
+// Copies `target` to a backup beside it that no file holds yet, durably: written to a temporary
+// file and synced first, so that a file under a backup name is always a whole copy. link() never
+// replaces an existing name, so a backup kept from an earlier crash is never written over.
+bool MakeBackup(const std::string& target, const struct stat& info, std::string& backup) {
+  std::string temporary;
+  const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
+  if (fd < 0) return false;
+  std::FILE* file = fchmod(fd, info.st_mode & 0777) == 0 ? fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) close(fd);
+  bool made = file != nullptr && WriteAndClose(file, [&target](std::FILE* out) {
+                return WithContents(target, [out](std::FILE* in) { return CopyStream(in, out); });
+              });
+  for (int number = 1; made && number <= kBackupNames; ++number) {
+    backup = BackupName(target, number);
+    if (!FileOperationShouldFail() && link(temporary.c_str(), backup.c_str()) == 0) break;
+    if (errno != EEXIST || number == kBackupNames) made = false;
+  }
+  const int reason = errno;
+  unlink(temporary.c_str());
+  errno = reason;
+  if (made) SyncFolder(target);
+  return made;
+}
+
+// Truncates the existing file `target` and writes it anew through `writer`, synced.
+bool WriteInto(const std::string& target, const ContentWriter& writer) {
+  if (FileOperationShouldFail()) return false;
+  const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::FILE* file = ftruncate(fd, 0) == 0 ? fdopen(fd, "wb") : nullptr;
+  if (file == nullptr) {
+    const int reason = errno;
+    close(fd);
+    errno = reason;
+    return false;
+  }
+  return WriteAndClose(file, writer);
+}
+
+// The in-place path (see file_io.h): the file keeps its inode, so its links, owner, group, mode
+// and attributes stay whatever they are. A failed write puts the backup's bytes back; only when
+// that succeeds is the backup removed.
+ReplaceResult WriteInPlace(const std::string& target, const ContentWriter& writer,
+                           const struct stat& info) {
+  std::string backup;
+  if (!MakeBackup(target, info, backup)) return ReplaceResult::kCreateFailed;
+  if (!WriteInto(target, writer)) {
+    const int reason = errno;
+    const bool restored = WriteInto(target, [&backup](std::FILE* out) {
+      return WithContents(backup, [out](std::FILE* in) { return CopyStream(in, out); });
+    });
+    if (restored && unlink(backup.c_str()) == 0) SyncFolder(target);
+    errno = reason;
+    return ReplaceResult::kWriteFailed;
+  }
+  if (unlink(backup.c_str()) == 0) SyncFolder(target);
+  return ReplaceResult::kReplaced;
+}
+
+// True when both files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+  return WithContents(a, [&b](std::FILE* left) {
+    return WithContents(b, [left](std::FILE* right) {
+      char one[1 << 14];
+      char two[1 << 14];
+      for (;;) {
+        const size_t got = std::fread(one, 1, sizeof one, left);
+        if (std::fread(two, 1, sizeof two, right) != got || std::memcmp(one, two, got) != 0) {
+          return false;
+        }
+        if (got < sizeof one) return std::ferror(left) == 0 && std::ferror(right) == 0;
+      }
+    });
+  });
+}
+
 }  // namespace
+
+std::string SaveBackupPath(const char* path) {
+  std::string target;
+  if (!ResolveLinks(path, target)) return std::string();
+  return BackupName(target, 1);
+}
+
+std::string LeftSaveBackup(const char* path) {
+  const int saved = errno;
+  std::string target;
+  std::string kept;
+  if (ResolveLinks(path, target)) {
+    for (int number = 1; number <= kBackupNames; ++number) {
+      const std::string backup = BackupName(target, number);
+      struct stat info;
+      if (lstat(backup.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+      if (SameBytes(backup, target)) {
+        unlink(backup.c_str());
+      } else if (kept.empty()) {
+        kept = backup;
+      }
+    }
+  }
+  errno = saved;
+  return kept;
+}
 
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
   std::string target;
@@ -175,17 +349,27 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
     RemoveOrphanedTemporaries(FolderOf(target));
     errno = saved;
   }
+  struct stat info;
+  const bool exists = stat(target.c_str(), &info) == 0;
+  // A rename would give the other names of the file the old contents.
+  if (exists && info.st_nlink > 1) return WriteInPlace(target, writer, info);
   std::string temporary;
   const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
   if (fd < 0) return ReplaceResult::kCreateFailed;
-  std::FILE* file = CopyPermissions(fd, target) ? fdopen(fd, "wb") : nullptr;
+  const Identity identity = exists ? CopyIdentity(fd, target, info) : Identity::kKept;
+  std::FILE* file = identity == Identity::kKept ? fdopen(fd, "wb") : nullptr;
   if (file == nullptr) {
+    const int reason = errno;
     close(fd);
     unlink(temporary.c_str());
+    if (identity == Identity::kNotKept) return WriteInPlace(target, writer, info);
+    errno = reason;
     return ReplaceResult::kCreateFailed;
   }
   if (!WriteAndClose(file, writer) || !Rename(temporary, target)) {
+    const int reason = errno;
     unlink(temporary.c_str());
+    errno = reason;
     return ReplaceResult::kWriteFailed;
   }
   SyncFolder(target);
@@ -217,14 +401,8 @@ bool SameContents(const FileIdentity& a, const FileIdentity& b) {
 bool CopyFileDurably(const char* from, const char* to) {
   std::FILE* in = OpenRegularFileForReading(from);
   if (in == nullptr) return false;
-  const ReplaceResult result = ReplaceFile(to, [in](std::FILE* out) {
-    char chunk[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-      if (!WriteBytes(out, chunk, got)) return false;
-    }
-    return std::ferror(in) == 0;
-  });
+  const ReplaceResult result =
+      ReplaceFile(to, [in](std::FILE* out) { return CopyStream(in, out); });
   std::fclose(in);
   return result == ReplaceResult::kReplaced;
 }

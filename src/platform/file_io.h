@@ -8,8 +8,15 @@
 //
 //  - A target that is a symbolic link is written through: the file the link names (following a
 //    chain of links) is replaced, and the link stays a link.
-//  - An existing target's permission bits (and, where the process may set them, its owner and
-//    group) carry over to the new file; a new file gets 0666 less the umask, as fopen would.
+//  - An existing target's owner, group, permission bits and extended attributes (POSIX ACLs
+//    included) carry over to the new file; a new file gets 0666 less the umask, as fopen would.
+//  - Where the new file could not keep the owner or group (the process may not give the file to
+//    them), or the target has several hard links, a rename would change the file's identity.
+//    Such a target is written in place instead, after a durable backup: the old contents are
+//    copied to "NAME.save-backup" beside it (synced, and renamed into that name only when whole),
+//    then the target is truncated, written and synced, and the backup removed. A failed write
+//    puts the old contents back from the backup. A crash leaves the old file, or the backup whole;
+//    LeftSaveBackup finds it at the next save, and no save ever writes over it.
 //
 // Every file operation of a save (creating the temporary file, each write, flush, fsync, close,
 // rename, opening and syncing the folder) first asks FileOperationShouldFail(). Tests arm the seam
@@ -17,10 +24,12 @@
 // is still there byte for byte.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "platform/fault_injection.h"
 
@@ -41,6 +50,15 @@ using ContentWriter = std::function<bool(std::FILE* file)>;
 // is created: a save must fail wherever writing into the file in place would fail. errno then
 // names the reason.
 [[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer);
+
+// The name of the backup an in-place write of `path` keeps while it runs (beside the file that
+// `path` finally names, following links): "NAME.save-backup".
+[[nodiscard]] std::string SaveBackupPath(const char* path);
+
+// A backup that an interrupted in-place write of `path` left. One that holds exactly the file's
+// bytes (the write never began) is redundant and removed; any other is kept and its path returned,
+// so that the caller can tell the user where the older contents are. "" when there is none.
+[[nodiscard]] std::string LeftSaveBackup(const char* path);
 
 // Which file a path names, and which contents it had: a save compares the identity taken when a
 // document was read with the one its target has just before the rename.
@@ -89,7 +107,12 @@ inline void FailFileOperationAfter(int n, bool sticky = false) {
   FileOperationFaults().FailAfter(n, sticky);
 }
 inline void ResetFileOperationFaults() { FileOperationFaults().Reset(); }
-inline bool FileOperationShouldFail() { return FileOperationFaults().ShouldFail(); }
+// An injected failure reads as an I/O error to whoever reports errno.
+inline bool FileOperationShouldFail() {
+  if (!FileOperationFaults().ShouldFail()) return false;
+  errno = EIO;
+  return true;
+}
 inline long FileOperationCount() { return FileOperationFaults().Count(); }
 
 }  // namespace platform

@@ -55,6 +55,24 @@ TEST_F(FileSafetyTest, DamagedFileIsAnnouncedOnceAndItsOriginalKeptAtTheFirstSav
   EXPECT_TRUE(app_.prompts.QueueEmpty());
 }
 
+TEST_F(FileSafetyTest, DamagedFileOnTheCommandLineIsAnnouncedAsByOpen) {
+  const std::string path = WriteDemo("story.dlg");
+  std::string damaged = ReadFileBytes(path);
+  damaged.resize(damaged.size() - 5);
+  WriteFileBytes(path, damaged);
+  CMainDlg& dialog = Open(path);
+  ASSERT_EQ(app_.prompts.records().size(), 1u);
+  const auto& warning = app_.prompts.records()[0];
+  EXPECT_EQ(warning.kind, Kind::kMessage);
+  EXPECT_NE(warning.text.find("已损坏"), std::string::npos) << warning.text;
+  EXPECT_NE(warning.text.find(path + ".damaged"), std::string::npos) << warning.text;
+  EXPECT_EQ(dialog.currentPath(), path);
+  Click(CMainDlg::kSave);
+  EXPECT_EQ(app_.prompts.records().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(path + ".damaged"), damaged);
+  EXPECT_NE(ReadFileBytes(path), damaged);
+}
+
 TEST_F(FileSafetyTest, SaveOverAFileChangedOnDiskAsksFirst) {
   const std::string path = WriteDemo("story.dlg");
   CMainDlg& dialog = Open(path);

@@ -115,6 +115,11 @@ TEST(BufferHelpers, SaveStrWarnsAboveFourThousandNinetySixButStoresWhole) {
   CPlainString back;
   EXPECT_EQ(readStr(in, 8192, back), 4101);
   EXPECT_EQ(std::string(back.c_str()), over);
+  // The overload that Save uses warns the same way.
+  cursor = buffer.data();
+  EXPECT_EQ(saveStr(cursor, 8192, back), 4101);
+  ASSERT_EQ(capture.lines().size(), 2u);
+  EXPECT_EQ(capture.lines()[1], capture.lines()[0]);
 }
 
 TEST(BufferHelpers, ReadStrYieldsTextUpToFirstZeroAndConsumesAllN) {

@@ -118,7 +118,7 @@ TEST_F(DlgtoolCheck, MissingConfigurationIsAnIoError) {
   Save(doc, "empty.dlg");
   const ToolRun run = Run({"check", "empty.dlg", "--ini", "absent.ini"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "dlgtool: absent.ini: cannot open the configuration\n");
+  EXPECT_EQ(run.err, "dlgtool: absent.ini: cannot open the configuration: No such file or directory\n");
 }
 
 TEST_F(DlgtoolCheck, IncompleteConfigurationIsAProblem) {

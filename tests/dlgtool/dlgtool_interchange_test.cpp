@@ -49,7 +49,8 @@ TEST_F(DlgtoolInterchange, ExportRecordingWritesOneLinePerDialogueLine) {
 TEST_F(DlgtoolInterchange, ExportToAnUnwritablePlaceIsAnIoError) {
   const ToolRun run = Run({"export", "doc.dlg", "no/such/folder/out.txt"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "dlgtool: no/such/folder/out.txt: cannot write the export file\n");
+  EXPECT_EQ(run.err, "dlgtool: no/such/folder/out.txt: cannot write the export file: No such file or "
+            "directory\n");
 }
 
 TEST_F(DlgtoolInterchange, ImportSavesInPlaceAndCountsMatchedAndLoggedTexts) {
@@ -97,7 +98,7 @@ TEST_F(DlgtoolInterchange, MissingImportFileIsAnIoErrorAndSavesNothing) {
   const ToolRun run = Run({"import", "doc.dlg", "absent.txt"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "dlgtool: absent.txt: cannot read the import file\n");
+  EXPECT_EQ(run.err, "dlgtool: absent.txt: cannot read the import file: No such file or directory\n");
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), original_);
 }
 
@@ -105,8 +106,8 @@ TEST_F(DlgtoolInterchange, UnwritableTargetIsAnIoError) {
   WriteFileBytes(dir_.File("in.txt"), "4\r\nfour\r\n\r\n");
   const ToolRun run = Run({"import", "doc.dlg", "in.txt", "-o", "no/such/folder/x.dlg"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("dlgtool: no/such/folder/x.dlg: cannot save the dialogue file; it is "
-                         "unchanged\n"),
+  EXPECT_NE(run.err.find("dlgtool: no/such/folder/x.dlg: cannot save the dialogue file: No such "
+                         "file or directory; it is unchanged\n"),
             std::string::npos)
       << run.err;
 }

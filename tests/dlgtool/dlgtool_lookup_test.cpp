@@ -74,7 +74,7 @@ TEST_F(DlgtoolLookup, MissingFileIsAnIoError) {
   const ToolRun run = Run({"info", "absent.dlg"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "dlgtool: absent.dlg: cannot open the dialogue file\n");
+  EXPECT_EQ(run.err, "dlgtool: absent.dlg: cannot open the dialogue file: No such file or directory\n");
 }
 
 TEST_F(DlgtoolLookup, FolderIsNotADialogueFile) {
@@ -136,7 +136,7 @@ TEST_F(DlgtoolLookup, GetRefusesAnIdThatIsNotAWholeNumber) {
 TEST_F(DlgtoolLookup, GetOnAMissingFileIsAnIoError) {
   const ToolRun run = Run({"get", "absent.dlg", "0"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "dlgtool: absent.dlg: cannot open the dialogue file\n");
+  EXPECT_EQ(run.err, "dlgtool: absent.dlg: cannot open the dialogue file: No such file or directory\n");
 }
 
 }  // namespace

@@ -188,6 +188,11 @@ TEST_F(DlgtoolSafety, ImportTellsTheTruthAboutItsInput) {
   run = Run({"import", "doc.dlg", "pipe"});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("no regular file"), std::string::npos) << run.err;
+  // The exchange import refuses it too, instead of blocking in the open until a writer comes.
+  run = Run({"import", "doc.dlg", "pipe", "--format", "po"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("pipe: cannot open the file: Invalid argument"), std::string::npos)
+      << run.err;
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), saved);
 
   // Texts the plain form cannot carry back are named on export, with the way out.
@@ -202,6 +207,56 @@ TEST_F(DlgtoolSafety, ImportTellsTheTruthAboutItsInput) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("IDs 4 5 6;"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("PO or XLIFF"), std::string::npos) << run.err;
+}
+
+TEST_F(DlgtoolSafety, ResultsThatCannotBeWrittenAndFailedCallsAreNamed) {
+  // /dev/full takes no byte: whatever a command prints, the loss is exit status 2 with the reason,
+  // never a silent 0. A large result fails while printing, a small one only at the final flush.
+  const std::string tool = std::string("'") + DLGTOOL_PATH + "' ";
+  CDlgFile big;
+  PlotPos plot = big.AddPlot("P", -1, -1);
+  const std::string text(100, 'x');
+  for (int id = 0; id < 3000; ++id) AddTestLine(big, plot, id, text.c_str());
+  ASSERT_EQ(big.Save(dir_.File("big.dlg").c_str()), 1);
+  for (const char* command : {"info doc.dlg", "get doc.dlg 3", "textconv doc.dlg",
+                              "textconv big.dlg", "--help"}) {
+    const std::string line = "cd '" + dir_.path() + "' && " + tool + command +
+                             " >/dev/full 2>err.txt";
+    const int status = std::system(line.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << command;
+    EXPECT_EQ(ReadFileBytes(dir_.File("err.txt")),
+              "dlgtool: cannot write the output: No space left on device\n")
+        << command;
+  }
+  // A save that fails names its reason.
+  WriteFileBytes(dir_.File("in.txt"), "*************\r\n3\r\nnew\r\n\r\n");
+  ToolRun run = Run({"import", "doc.dlg", "in.txt", "-o", "doc.dlg/x.dlg"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("doc.dlg/x.dlg: cannot save the dialogue file: Not a directory; it is "
+                         "unchanged"),
+            std::string::npos)
+      << run.err;
+}
+
+TEST_F(DlgtoolSafety, AnotherUsersFileIsWrittenInPlaceAndKeepsItsOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to run dlgtool as another user (setpriv)";
+  const std::string path = dir_.File("doc.dlg");
+  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  WriteFileBytes(dir_.File("in.txt"), "*************\r\n3\r\nfrom nobody\r\n\r\n");
+  const int status = RunAsUser(std::string("'") + DLGTOOL_PATH + "' import doc.dlg in.txt");
+  if (status < 0) GTEST_SKIP() << "setpriv cannot run a command as nobody here";
+  EXPECT_EQ(status, 0);
+  struct stat after;
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, 0u);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(Run({"get", "doc.dlg", "3", "--text-only"}).out, "from nobody\n");
+  EXPECT_EQ(FolderEntries(dir_.path()),
+            (std::vector<std::string>{"doc.dlg", "in.txt"}));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(DlgtoolExchange, FaultsExitWithTwoAndChangeNothing) {
   EXPECT_EQ(run.err, "dlgtool: json: unknown format; use po, xliff or csv\n");
   run = Run("export doc.dlg no/such/dir/out.po");
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "dlgtool: no/such/dir/out.po: cannot write the file; nothing written\n");
+  EXPECT_EQ(run.err, "dlgtool: no/such/dir/out.po: cannot write the file: No such file or directory; nothing written\n");
   run = Run("export doc.dlg out.po --encoding NO-SUCH");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "dlgtool: unknown encoding NO-SUCH; nothing written\n");

@@ -203,7 +203,7 @@ TEST_F(ExchangeImport, FilesOverOneGibibyteAreRefusedUnread) {
   EXPECT_EQ(report.error, path + ": larger than 1 GiB; not read");
   EXPECT_FALSE(
       exchange::ImportDocument(doc_, dir.File("missing.po"), Format::kPo, "UTF-8", report));
-  EXPECT_EQ(report.error, dir.File("missing.po") + ": cannot open the file");
+  EXPECT_EQ(report.error, dir.File("missing.po") + ": cannot open the file: No such file or directory");
 }
 
 TEST(ExchangeExport, ATextInvalidInTheCodePageNamesItsIdAndWritesNothing) {

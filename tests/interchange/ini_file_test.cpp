@@ -158,27 +158,29 @@ TEST_F(IniReader, FirstByte0x80MakesAPlainFileScrambled) {
   EXPECT_FALSE(ini_.ReadSection("A"));
 }
 
-TEST_F(IniReader, StoredFFEndsAPlainFileForGood) {
+TEST_F(IniReader, StoredFFEndsOnlyTheReadInProgress) {
+  // Each 0xFF fails the search it meets (reported like the end of the file); the next search
+  // starts after it and finds what follows.
   Open(
       "A=1\n\xFF"
-      "B=2\n");
+      "B=2\n[S\xFF"
+      "\nT=3\nC=ab\xFF"
+      "cd=4\n");
   EXPECT_EQ(Value("A"), "1");
   EXPECT_EQ(Value("B"), "<none>");
-  EXPECT_EQ(Value("B"), "<none>");
-}
-
-TEST_F(IniReader, StoredFFEndsAScrambledFileBeforeUnscrambling) {
-  // Content byte 0x00 is stored as 0xFF: the file ends there.
+  EXPECT_EQ(Value("B"), "2");
+  EXPECT_FALSE(ini_.ReadSection("S"));
+  EXPECT_EQ(Value("T"), "3");
+  EXPECT_EQ(Value("C"), "ab");  // the value ends at the 0xFF; "cd" is read as a key
+  EXPECT_EQ(Value("CD"), "4");
+  EXPECT_EQ(Value("X"), "<none>");
+  EXPECT_EQ(capture_.lines().size(), 3u);
+  // Scrambled: content byte 0x00 is stored as 0xFF and tested before unscrambling.
+  ini_.Close();
   Open(Scrambled(std::string("A=1\n\0B=2\n", 9)));
   EXPECT_EQ(Value("A"), "1");
   EXPECT_EQ(Value("B"), "<none>");
-}
-
-TEST_F(IniReader, ValueEndsAtTheEndOfFileMarker) {
-  Open(
-      "A=ab\xFF"
-      "cd\n");
-  EXPECT_EQ(Value("A"), "ab");
+  EXPECT_EQ(Value("B"), "2");
 }
 
 TEST_F(IniReader, ReadIntParsesLikeAtoi) {

@@ -159,6 +159,34 @@ TEST_F(SpeakerConfig, RepeatedIndicesAndCountZero) {
   EXPECT_EQ(Speakers(), (std::vector<Speaker>{{"X", {"b", "b", "a"}}, {"Y", {}}}));
 }
 
+TEST_F(SpeakerConfig, KeptNamesShareTheTableAndA0xFFCostsOnlyTheItemBeingRead) {
+  // Memory follows the FACE lines, not the names' lengths: every use of a name is the table's
+  // one copy. (A 21 MB file of short FACE lines naming 255-byte names once cost 800 MiB.)
+  const std::string longName(255, 'n');
+  std::string speakers;
+  for (int s = 0; s < 2; ++s) {
+    speakers += "[FACE00" + std::to_string(s) + "]\nNAME=S\nCOUNT=1000\n";
+    for (int j = 0; j < 1000; ++j) speakers += "FACE=0\n";
+  }
+  ASSERT_TRUE(Load(Config("2", "FACECOUNT=1\nFACE=" + longName + "\n", speakers)));
+  ASSERT_EQ(entries_.GetCount(), 2);
+  const SpeakerEntry& first = entries_.GetHeadPosition()->value;
+  const std::string* shared = &first.expressions.GetHeadPosition()->value.str();
+  EXPECT_EQ(*shared, longName);
+  for (auto* s = entries_.GetHeadPosition(); s != nullptr; s = s->next) {
+    ASSERT_EQ(s->value.expressions.GetCount(), 1000);
+    for (auto* e = s->value.expressions.GetHeadPosition(); e != nullptr; e = e->next) {
+      ASSERT_EQ(&e->value.str(), shared);
+    }
+  }
+  // A stray 0xFF in the second name costs that name (cut there) and nothing after it.
+  entries_.RemoveAll();
+  ASSERT_TRUE(Load(Config("2", "FACECOUNT=2\nFACE=a\nFACE=b\xFF" "c\n",
+                          "[FACE000]\nNAME=X\nCOUNT=1\nFACE=1\n"
+                          "[FACE001]\nNAME=Y\nCOUNT=1\nFACE=0\n")));
+  EXPECT_EQ(Speakers(), (std::vector<Speaker>{{"X", {"b"}}, {"Y", {"a"}}}));
+}
+
 TEST_F(SpeakerConfig, IndicesOutsideTheTableOrBeyondFaceCountGiveEmptyNames) {
   ASSERT_TRUE(
       Load(Config("1", "FACECOUNT=1\nFACE=a\n",

@@ -129,7 +129,7 @@ TEST(SpeakerEntry, AssignmentLeavesExactlyTheSourceNames) {
   target.expressions.AddTail("calm");
   target = source;
   EXPECT_EQ(target.name, "Tom");
-  EXPECT_EQ(Values(target.expressions), (std::vector<std::string>{"smile", "cry"}));
+  EXPECT_EQ(Values(target.expressions), (std::vector<ExpressionName>{"smile", "cry"}));
   EXPECT_EQ(target.expressions.GetCount(), 2);
   SpeakerEntry copy(source);
   EXPECT_EQ(Values(copy.expressions), Values(source.expressions));

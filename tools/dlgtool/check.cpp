@@ -117,9 +117,9 @@ class Checker {
       return;
     }
     if (line.GetExpression().IsEmpty()) return;
-    const CQHList<std::string>& expressions = found->second->expressions;
+    const CQHList<ExpressionName>& expressions = found->second->expressions;
     for (auto* e = expressions.GetHeadPosition(); e != nullptr; e = e->next) {
-      if (e->value == View(line.GetExpression())) return;
+      if (e->value.str() == View(line.GetExpression())) return;
     }
     Add(number, &plot, &line,
         "expression " + Quoted(View(line.GetExpression())) + " is not one of speaker " +

@@ -32,7 +32,7 @@ int RunCheck(const std::string& file, const CheckOptions& options) {
   SpeakerConfig config;
   if (!options.ini.empty()) {
     if (!CanRead(options.ini)) {
-      Message("%s: cannot open the configuration", options.ini.c_str());
+      Message("%s: cannot open the configuration: %s", options.ini.c_str(), Reason());
       return kExitFailure;
     }
     QuietDiagnostics quiet;  // an incomplete configuration is reported as a finding

@@ -83,8 +83,7 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
   if (!fallback.empty()) Message("%s", fallback.c_str());
   if (output.empty()) {
     if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
-  } else if (doc.Save(output.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", output.c_str());
+  } else if (!SaveAs(output.c_str(), doc)) {
     return kExitFailure;
   }
   std::string text;

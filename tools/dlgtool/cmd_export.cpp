@@ -35,7 +35,7 @@ int RunExport(const std::string& file, const std::string& out, bool recording) {
     exported = doc.Export(out.c_str(), recording);
   }
   if (!exported) {
-    Message("%s: cannot write the export file", out.c_str());
+    Message("%s: cannot write the export file: %s", out.c_str(), Reason());
     return kExitFailure;
   }
   return kExitSuccess;

@@ -53,7 +53,7 @@ int RunGet(const std::string& file, const std::vector<std::string>& ids, bool te
   }
   DlgHeader header;
   if (!ReadHeader(file.c_str(), header)) {
-    Message("%s: cannot open the dialogue file", file.c_str());
+    Message("%s: cannot open the dialogue file: %s", file.c_str(), Reason());
     return kExitFailure;
   }
   CDlgItemReader reader;

@@ -43,7 +43,7 @@ GitRun RunGit(const std::vector<std::string>& args, bool quiet = false) {
   argv.push_back(const_cast<char*>("git"));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  std::fflush(stdout);
+  FlushOutput();
   const pid_t child = fork();
   if (child == 0) {
     dup2(pipeEnds[1], 1);
@@ -118,7 +118,7 @@ bool AddAttributes(const std::string& top) {
                          return platform::WriteBytes(file, text.data(), text.size());
                        }) == platform::ReplaceResult::kReplaced;
   if (!written) {
-    Message("%s: cannot write", path.c_str());
+    Message("%s: cannot write: %s", path.c_str(), Reason());
     return false;
   }
   PrintResult(path + ": added " + kAttributesLine + " (commit it to share it)\n");

@@ -39,11 +39,12 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
     imported = ImportText(doc, in.c_str(), counts, log.empty() ? kImportLogName : log.c_str());
   }
   if (!imported) {
+    const std::string reason = Reason();
     if (ProbeImportFile(in.c_str()) == ImportFileKind::kText) {
-      Message("%s: cannot write the log of unmatched texts; nothing applied",
-              log.empty() ? kImportLogName : log.c_str());
+      Message("%s: cannot write the log of unmatched texts: %s; nothing applied",
+              log.empty() ? kImportLogName : log.c_str(), reason.c_str());
     } else {
-      Message("%s: cannot read the import file", in.c_str());
+      Message("%s: cannot read the import file: %s", in.c_str(), reason.c_str());
     }
     return kExitFailure;
   }
@@ -55,8 +56,7 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   // Save's diagnostics stay visible: they name lines that the file cannot hold.
   if (output.empty()) {
     if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
-  } else if (doc.Save(output.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", output.c_str());
+  } else if (!SaveAs(output.c_str(), doc)) {
     return kExitFailure;
   }
   PrintResult("matched: " + std::to_string(counts.matched) +

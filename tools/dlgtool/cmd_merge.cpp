@@ -40,7 +40,7 @@ struct Input {
 // merged.
 bool ReadInput(const std::string& path, Input& input) {
   if (!input.image.Read(path.c_str())) {
-    Message("%s: cannot open the dialogue file", path.c_str());
+    Message("%s: cannot open the dialogue file: %s", path.c_str(), Reason());
     return false;
   }
   if (input.image.size() == 0) return true;  // an empty document
@@ -106,7 +106,8 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
 
   const std::string& target = output.empty() ? ours : output;
   if (!SaveMergedDocument(result.merged, target.c_str())) {
-    Message("%s: cannot write the merged dialogue file; it is unchanged", target.c_str());
+    Message("%s: cannot write the merged dialogue file: %s; it is unchanged", target.c_str(),
+            Reason());
     return kExitFailure;
   }
   const std::string shown = name.empty() ? target : name;
@@ -114,14 +115,15 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
   if (result.conflicts.empty()) {
     // A report left from an earlier merge of this file would describe conflicts that are gone.
     if (unlink(reportPath.c_str()) != 0 && errno != ENOENT) {
-      Message("%s: cannot remove the old report", reportPath.c_str());
+      Message("%s: cannot remove the old report: %s", reportPath.c_str(), Reason());
     }
     return kExitSuccess;
   }
   const std::string report = ReportText(result.conflicts, shown);
   PrintResult(report);
   if (!WriteReport(reportPath, report)) {
-    Message("%s: cannot write the conflict report; it is only above", reportPath.c_str());
+    Message("%s: cannot write the conflict report: %s; it is only above", reportPath.c_str(),
+            Reason());
   } else {
     Message("%s: %zu conflict%s, listed in %s", shown.c_str(), result.conflicts.size(),
             result.conflicts.size() == 1 ? "" : "s", reportPath.c_str());

@@ -94,10 +94,7 @@ int RunRecode(const std::string& file, const std::string& from, const std::strin
   }
   if (!ConvertAll(doc, convert)) return kExitFailure;
   const std::string& target = output.empty() ? file : output;
-  if (doc.Save(target.c_str()) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", target.c_str());
-    return kExitFailure;
-  }
+  if (!SaveAs(target.c_str(), doc)) return kExitFailure;
   return kExitSuccess;
 }
 

@@ -71,7 +71,7 @@ std::string PlotsText(const CDlgFile& doc) {
 int RunTextconv(const std::string& file) {
   DlgHeader header;
   if (!ReadHeader(file.c_str(), header)) {
-    Message("%s: cannot open the dialogue file", file.c_str());
+    Message("%s: cannot open the dialogue file: %s", file.c_str(), Reason());
     return kExitFailure;
   }
   CDlgFile doc;

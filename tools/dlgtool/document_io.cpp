@@ -21,7 +21,7 @@ void ForwardDiagnostic(const std::string& line) {
   if (quietDepth > 0 && !verboseDiagnostics) return;
   std::string text = std::string(kProgram) + ": " + line;
   if (text.empty() || text.back() != '\n') text += '\n';
-  std::fflush(stdout);
+  FlushOutput();
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
@@ -58,7 +58,7 @@ bool HasDialogueSignature(const DlgHeader& header) {
 
 bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
   if (!ReadHeader(path, header)) {
-    Message("%s: cannot open the dialogue file", path);
+    Message("%s: cannot open the dialogue file: %s", path, Reason());
     return false;
   }
   if (!HasDialogueSignature(header)) {
@@ -75,7 +75,7 @@ bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
 bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
                          platform::FileLock& lock) {
   if (!lock.Lock(path)) {
-    Message("%s: cannot lock the dialogue file: %s", path, std::strerror(errno));
+    Message("%s: cannot lock the dialogue file: %s", path, Reason());
     return false;
   }
   if (!LoadDocument(path, doc, header)) return false;
@@ -99,11 +99,19 @@ bool SaveInPlace(const char* path, CDlgFile& doc) {
     Message("%s: changed on disk since it was read; not replaced; run the command again", path);
     return false;
   }
-  if (doc.Save(path) == 0) {
-    Message("%s: cannot save the dialogue file; it is unchanged", path);
-    return false;
+  return SaveAs(path, doc);
+}
+
+bool SaveAs(const char* path, CDlgFile& doc) {
+  const std::string kept = platform::LeftSaveBackup(path);
+  const bool saved = doc.Save(path) != 0;
+  if (!saved) Message("%s: cannot save the dialogue file: %s; it is unchanged", path, Reason());
+  if (!kept.empty()) {
+    Message("%s: an earlier save of this file was interrupted; its contents before that save are "
+            "kept in %s",
+            path, kept.c_str());
   }
-  return true;
+  return saved;
 }
 
 }  // namespace dlgtool

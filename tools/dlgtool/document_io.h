@@ -42,4 +42,8 @@ class QuietDiagnostics {
 // writer outside the lock, the editor). False, with a message, when nothing was saved.
 [[nodiscard]] bool SaveInPlace(const char* path, CDlgFile& doc);
 
+// Saves `doc` to `path`. A backup that an interrupted in-place save of that file left is kept and
+// named in a message. False, with a message, when nothing was saved.
+[[nodiscard]] bool SaveAs(const char* path, CDlgFile& doc);
+
 }  // namespace dlgtool

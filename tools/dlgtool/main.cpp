@@ -306,8 +306,8 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
-    return status == 0 ? dlgtool::kExitSuccess : dlgtool::kExitFailure;
+    return dlgtool::FinishOutput(status == 0 ? dlgtool::kExitSuccess : dlgtool::kExitFailure);
   }
   dlgtool::InstallDiagnostics(args.verbose);
-  return Dispatch(app, args);
+  return dlgtool::FinishOutput(Dispatch(app, args));
 }

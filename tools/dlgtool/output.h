@@ -23,6 +23,17 @@ std::string RangeText(int low, int high);
 
 // Writes `text` to stdout as it is.
 void PrintResult(const std::string& text);
+// Flushes stdout before a message on stderr, so that the two keep their order; a failure is
+// remembered for FinishOutput.
+void FlushOutput();
+// The reason a system call just failed (strerror of errno), for messages.
+const char* Reason();
+
+// Flushes stdout at exit. A result that did not reach its reader (a full disk, a closed pipe, a
+// /dev/full) is a failure like a file that cannot be written: a message, and exit status 2 in
+// place of `status`.
+[[nodiscard]] int FinishOutput(int status);
+
 // "dlgtool: <text>\n" on stderr.
 void Message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
