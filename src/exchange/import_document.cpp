@@ -114,7 +114,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       parsed = ReadPo(data, units, failure);
       break;
     case Format::kXliff:
-      parsed = ReadXliff(data, units, failure);
+      parsed = ReadXliff(data, units, failure, nullptr, Keep::kTexts);
       break;
     case Format::kCsv:
       parsed = ReadCsv(data, units, failure);

@@ -113,14 +113,12 @@ class PoParser {
     const size_t before = out.size();
     bool byteEscape = false;  // the file is valid UTF-8; only escaped bytes can break that
     while (true) {
+      size_t end = i;
+      while (end < line_.size() && line_[end] != '"' && line_[end] != '\\') ++end;
+      out.append(line_, i, end - i);
+      i = end;
       if (i >= line_.size()) return Fail(at, "unterminated string");
-      const char c = line_[i];
-      if (c == '"') break;
-      if (c != '\\') {
-        out += c;
-        ++i;
-        continue;
-      }
+      if (line_[i] == '"') break;
       if (++i >= line_.size()) return Fail(i - 1, "unterminated string");
       const char e = line_[i];
       switch (e) {
@@ -232,8 +230,10 @@ class PoParser {
     // A comment after the strings of an entry starts the next entry.
     if (field_ == Field::kString && !Complete()) return false;
     if (stage_ != Stage::kComments) return Fail(0, "a comment inside an entry");
-    pendingRaw_.append(c);
-    pendingRaw_ += '\n';
+    if (extras_ != nullptr) {  // only an update writes obsolete entries back
+      pendingRaw_.append(c);
+      pendingRaw_ += '\n';
+    }
     if (c.size() == 1 || c[1] == ' ' || c[1] == '\t') {
       AddLine(comments_, c.substr(std::min<size_t>(c.size(), 2)));
     } else if (c.substr(0, 2) == "#.") {
