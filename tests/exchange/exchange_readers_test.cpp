@@ -1,6 +1,6 @@
 // The readers' shortcuts against what they stand in for: the UTF-8 check against glibc's iconv,
-// the XLIFF reader's own line count against expat's, and an import's reading of XLIFF, which skips
-// the notes' text, against a full read.
+// the XLIFF reader's own line count against expat's, and an import's reading of XLIFF and PO,
+// which skips notes and comments, against a full read.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -46,8 +46,8 @@ TEST(ExchangeReaders, Utf8CheckStopsWhereIconvStops) {
     for (int b : edges) {
       for (int c : edges) {
         for (int d : edges) {
-          sequences.push_back({static_cast<char>(lead), static_cast<char>(b),
-                               static_cast<char>(c), static_cast<char>(d)});
+          sequences.push_back({static_cast<char>(lead), static_cast<char>(b), static_cast<char>(c),
+                               static_cast<char>(d)});
         }
       }
     }
@@ -116,6 +116,49 @@ TEST(ExchangeReaders, XliffImportReadsWhatAFullReadReadsWithoutTheNotes) {
   EXPECT_EQ(full.message, "an inline <ph> this program cannot turn back into text");
   EXPECT_EQ(skipping.message, full.message);
   EXPECT_EQ(skipping.line, 4);
+  EXPECT_EQ(skipping.column, full.column);
+}
+
+TEST(ExchangeReaders, PoImportReadsWhatAFullReadReadsWithoutTheComments) {
+  const std::string file =
+      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+      "# translator\n#. speaker: Ann\n#. plot: 1\n#: d.dlg:7\n#, fuzzy, c-format\n"
+      "#| msgid \"was\"\nmsgctxt \"7\"\nmsgid \"a\\tb\"\nmsgstr \"\"\n\"c\\n\"\n\"d\"\n\n"
+      "#. context\r\n#: d.dlg:8\r\nmsgid \"e\"\r\nmsgstr \"f\"\r\n\n"
+      "#~ msgctxt \"9\"\n#~ msgid \"old\"\n#~ msgstr \"alt\"\n";
+  std::vector<exchange::ImportUnit> all;
+  std::vector<exchange::ImportUnit> texts;
+  exchange::ParseFailure failure;
+  ASSERT_TRUE(exchange::ReadPo(file, all, failure)) << failure.message;
+  ASSERT_TRUE(exchange::ReadPo(file, texts, failure, nullptr, exchange::Keep::kTexts))
+      << failure.message;
+  ASSERT_EQ(all.size(), 2u);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(all[0].notes, "speaker: Ann\nplot: 1");
+  EXPECT_EQ(all[0].comments, "translator");
+  EXPECT_EQ(all[0].previous, "was");
+  for (size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(texts[k].id, all[k].id);
+    EXPECT_EQ(texts[k].source, all[k].source);
+    EXPECT_EQ(texts[k].target, all[k].target);
+    EXPECT_EQ(texts[k].fuzzy, all[k].fuzzy);
+    EXPECT_EQ(texts[k].line, all[k].line);
+    EXPECT_TRUE(texts[k].notes.empty() && texts[k].comments.empty());
+  }
+  EXPECT_EQ(all[0].target, "c\nd");
+  EXPECT_EQ(all[1].id, 8);  // from the reference
+  EXPECT_EQ(all[1].line, 16);  // where its first comment is
+
+  // A malformed previous string is refused whether or not the comments are kept.
+  exchange::ParseFailure full;
+  exchange::ParseFailure skipping;
+  const std::string refused =
+      "#. note\n#| msgid \"\\q\"\nmsgctxt \"1\"\nmsgid \"a\"\nmsgstr \"b\"\n";
+  EXPECT_FALSE(exchange::ReadPo(refused, all, full));
+  EXPECT_FALSE(exchange::ReadPo(refused, texts, skipping, nullptr, exchange::Keep::kTexts));
+  EXPECT_EQ(full.message, "unknown escape sequence");
+  EXPECT_EQ(skipping.message, full.message);
+  EXPECT_EQ(skipping.line, 2);
   EXPECT_EQ(skipping.column, full.column);
 }
 
