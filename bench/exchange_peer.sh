@@ -2,7 +2,7 @@
 # The exchange formats beside GNU gettext on the same texts: dlgtool export to PO, XLIFF and CSV,
 # dlgtool import of a fully translated PO, XLIFF and CSV (load, import, save), msgfmt compiling
 # that translated PO, and msgmerge merging it with the exported template. Files live in /dev/shm;
-# each command runs RUNS times and the median is reported.
+# each command runs RUNS times; the median run is reported with the range of CPU times.
 #
 # usage: bench/exchange_peer.sh BUILD_DIR [LINES] [RUNS]
 set -euo pipefail
