@@ -42,11 +42,13 @@ class CsvParser {
       if (pos_ < data_.size() && data_[pos_] == '"') {
         if (!Quoted(field)) return false;
       } else {
+        const size_t start = pos_;
         while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\n' &&
                data_[pos_] != '\r') {
           if (data_[pos_] == '"') return Fail(pos_, "a quote inside a field that is not quoted");
-          field += data_[pos_++];
+          ++pos_;
         }
+        field.assign(data_, start, pos_ - start);
       }
       fields.push_back(std::move(field));
       if (pos_ >= data_.size()) return true;
@@ -79,12 +81,10 @@ class CsvParser {
   bool Quoted(std::string& field) {
     const size_t open = pos_++;
     while (true) {
-      if (pos_ >= data_.size()) return Fail(open, "a quoted field that is never closed");
-      const char c = data_[pos_++];
-      if (c != '"') {
-        field += c;
-        continue;
-      }
+      const size_t quote = data_.find('"', pos_);
+      if (quote == std::string_view::npos) return Fail(open, "a quoted field that is never closed");
+      field.append(data_, pos_, quote - pos_);
+      pos_ = quote + 1;
       if (pos_ < data_.size() && data_[pos_] == '"') {
         field += '"';
         ++pos_;

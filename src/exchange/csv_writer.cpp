@@ -9,16 +9,27 @@
 namespace exchange {
 namespace {
 
+bool NeedsQuotes(std::string_view field) {
+  for (const char c : field) {
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+  }
+  return false;
+}
+
 void AppendField(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  if (!NeedsQuotes(field)) {
     out.append(field);
     return;
   }
   out += '"';
-  for (const char c : field) {
-    if (c == '"') out += '"';
-    out += c;
+  size_t run = 0;
+  for (size_t quote = field.find('"'); quote != std::string_view::npos;
+       quote = field.find('"', quote + 1)) {
+    out.append(field, run, quote + 1 - run);
+    out += '"';
+    run = quote + 1;
   }
+  out.append(field, run, field.size() - run);
   out += '"';
 }
 
@@ -36,9 +47,17 @@ std::string WriteCsv(const ExportSet& set) {
       "\xEF\xBB\xBF"
       "location,source,target,ID,fuzzy,context,translator_comments,developer_comments";
   out += set.previousColumn ? ",previous_source\r\n" : "\r\n";
+  const bool quoteOriginal = NeedsQuotes(set.original);
   for (const ExportUnit& unit : set.units) {
     const std::string id = std::to_string(unit.id);
-    AppendField(out, set.original + ":" + id);
+    // The ID's digits and the colon never need quoting: only the file name decides.
+    if (quoteOriginal) {
+      AppendField(out, set.original + ":" + id);
+    } else {
+      out += set.original;
+      out += ':';
+      out += id;
+    }
     out += ',';
     AppendField(out, unit.text);
     out += ',';

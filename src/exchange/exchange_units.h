@@ -82,13 +82,20 @@ std::string WriteCsv(const ExportSet& set);
 // One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
 std::string PoObsoleteEntry(const ImportUnit& unit);
 
+// What a reader keeps of each entry: everything (a translation round), or only what an import
+// looks at (ID, source, target, fuzzy flag, line), which spares the readers the context notes and
+// comments (half of an exported XLIFF file). The same input is accepted or refused either way.
+enum class Keep { kEverything, kTexts };
+
 // Strict readers: false, with `failure` filled, when the input is not a well-formed file of the
 // format (invalid UTF-8 included). Entries come in file order; IDs are not checked for repeats
 // here. Each reader keeps no more than the input's bytes in entries.
 [[nodiscard]] bool ReadPo(std::string_view data, std::vector<ImportUnit>& units,
-                          ParseFailure& failure, FileExtras* extras = nullptr);
+                          ParseFailure& failure, FileExtras* extras = nullptr,
+                          Keep keep = Keep::kEverything);
 [[nodiscard]] bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units,
-                             ParseFailure& failure, FileExtras* extras = nullptr);
+                             ParseFailure& failure, FileExtras* extras = nullptr,
+                             Keep keep = Keep::kEverything);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
                            ParseFailure& failure);
 

@@ -17,17 +17,20 @@ namespace {
 std::string OneLine(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
+  size_t run = 0;  // start of the bytes not yet copied, none of them a control byte
   for (size_t i = 0; i < utf8.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x20 && c != 0x7F) continue;
+    out.append(utf8, run, i - run);
     if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
       out += "\xE2\x86\xB5";
       ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      out += ' ';
     } else {
-      out += static_cast<char>(c);
+      out += ' ';
     }
+    run = i + 1;
   }
+  out.append(utf8, run, utf8.size() - run);
   return out;
 }
 
@@ -65,9 +68,11 @@ class Collector {
     return false;
   }
 
-  bool Notes(const CDlgItem& line, const CDlgItem* previous, const std::string& plot,
-             ExportUnit& unit) {
-    AddNote(unit.notes, "plot", OneLine(plot));
+  // `plotShown` is the plot's name as OneLine shows it; `previousText` the previous line's text in
+  // UTF-8 when it was just converted for its own unit, else null.
+  bool Notes(const CDlgItem& line, const CDlgItem* previous, const std::string& plotShown,
+             const std::string* previousText, ExportUnit& unit) {
+    AddNote(unit.notes, "plot", plotShown);
     const struct {
       const char* label;
       const CPlainString& field;
@@ -87,10 +92,11 @@ class Collector {
       std::string text;
       const auto prevWhere = [previous] { return "ID " + std::to_string(previous->id); };
       if (!Convert(previous->speaker, speaker, [&] { return prevWhere() + ": speaker"; }) ||
-          !Convert(previous->text, text, [&] { return prevWhere() + ": text"; })) {
+          (previousText == nullptr &&
+           !Convert(previous->text, text, [&] { return prevWhere() + ": text"; }))) {
         return false;
       }
-      std::string shown = Shorten(OneLine(text));
+      std::string shown = Shorten(OneLine(previousText != nullptr ? *previousText : text));
       if (!speaker.empty()) shown = OneLine(speaker) + ": " + shown;
       AddNote(unit.notes, "previous", shown);
     }
@@ -135,7 +141,9 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
       return false;
     }
     set.plots.push_back(plotName);
+    const std::string plotShown = OneLine(plotName);
     const CDlgItem* previous = nullptr;
+    bool previousExported = false;  // `previous` is the line of set.units.back()
     for (auto m = plot.members.GetHeadPosition(); m != nullptr;) {
       const LinePos pos = plot.members.GetNext(m);
       const CDlgItem& line = doc.GetItem(pos);
@@ -151,6 +159,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
           return false;
         }
         previous = &line;
+        previousExported = false;
         continue;  // a line listed by two plots is exported once, where it first appears
       }
       ExportUnit unit;
@@ -168,9 +177,11 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
           }
         }
       }
-      if (!collect.Notes(line, previous, plotName, unit)) return false;
+      const std::string* previousText = previousExported ? &set.units.back().text : nullptr;
+      if (!collect.Notes(line, previous, plotShown, previousText, unit)) return false;
       set.units.push_back(std::move(unit));
       previous = &line;
+      previousExported = true;
     }
   }
   return true;

@@ -115,10 +115,10 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   bool parsed = false;
   switch (format) {
     case Format::kPo:
-      parsed = ReadPo(data, units, failure);
+      parsed = ReadPo(data, units, failure, nullptr, Keep::kTexts);
       break;
     case Format::kXliff:
-      parsed = ReadXliff(data, units, failure);
+      parsed = ReadXliff(data, units, failure, nullptr, Keep::kTexts);
       break;
     case Format::kCsv:
       parsed = ReadCsv(data, units, failure);

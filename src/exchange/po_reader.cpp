@@ -17,8 +17,8 @@ namespace {
 class PoParser {
  public:
   PoParser(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-           FileExtras* extras)
-      : data_(data), units_(units), failure_(failure), extras_(extras) {}
+           FileExtras* extras, Keep keep)
+      : data_(data), units_(units), failure_(failure), extras_(extras), keep_(keep) {}
 
   bool Run() {
     if (data_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
@@ -113,14 +113,12 @@ class PoParser {
     const size_t before = out.size();
     bool byteEscape = false;  // the file is valid UTF-8; only escaped bytes can break that
     while (true) {
+      size_t end = i;
+      while (end < line_.size() && line_[end] != '"' && line_[end] != '\\') ++end;
+      out.append(line_, i, end - i);
+      i = end;
       if (i >= line_.size()) return Fail(at, "unterminated string");
-      const char c = line_[i];
-      if (c == '"') break;
-      if (c != '\\') {
-        out += c;
-        ++i;
-        continue;
-      }
+      if (line_[i] == '"') break;
       if (++i >= line_.size()) return Fail(i - 1, "unterminated string");
       const char e = line_[i];
       switch (e) {
@@ -232,12 +230,15 @@ class PoParser {
     // A comment after the strings of an entry starts the next entry.
     if (field_ == Field::kString && !Complete()) return false;
     if (stage_ != Stage::kComments) return Fail(0, "a comment inside an entry");
-    pendingRaw_.append(c);
-    pendingRaw_ += '\n';
+    if (extras_ != nullptr) {  // only an update writes obsolete entries back
+      pendingRaw_.append(c);
+      pendingRaw_ += '\n';
+    }
     if (c.size() == 1 || c[1] == ' ' || c[1] == '\t') {
-      AddLine(comments_, c.substr(std::min<size_t>(c.size(), 2)));
+      if (keep_ == Keep::kEverything) AddLine(comments_, c.substr(std::min<size_t>(c.size(), 2)));
     } else if (c.substr(0, 2) == "#.") {
-      AddLine(notes_, c.substr(c.size() > 2 && c[2] == ' ' ? 3 : 2));
+      if (keep_ == Keep::kEverything)
+        AddLine(notes_, c.substr(c.size() > 2 && c[2] == ' ' ? 3 : 2));
     } else if (c.substr(0, 2) == "#|") {
       // Previous strings: only the msgid is kept, with its continuation lines.
       size_t q = 2;
@@ -419,6 +420,7 @@ class PoParser {
   long startLine_ = 0;
 
   FileExtras* extras_;
+  Keep keep_;
   std::string pendingRaw_;  // this entry's comment lines as written
   std::string notes_;
   std::string comments_;
@@ -444,10 +446,10 @@ bool ParseId(std::string_view text, int& id) {
 }
 
 bool ReadPo(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-            FileExtras* extras) {
+            FileExtras* extras, Keep keep) {
   units.clear();
   if (extras != nullptr) *extras = FileExtras();
-  PoParser parser(data, units, failure, extras);
+  PoParser parser(data, units, failure, extras, keep);
   return parser.Run();
 }
 

@@ -10,40 +10,19 @@
 namespace exchange {
 namespace {
 
+// The escaped bytes are BEL..CR (7..13), backslash and double quote; the rest is copied in runs.
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '\a':
-        out += "\\a";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\v':
-        out += "\\v";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      default:
-        out += c;
-    }
+  static constexpr char kLetter[] = "abtnvfr";
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\\' && c != '"' && (c < '\a' || c > '\r')) continue;
+    out.append(text, run, i - run);
+    out += '\\';
+    out += c == '\\' || c == '"' ? c : kLetter[c - '\a'];
+    run = i + 1;
   }
+  out.append(text, run, text.size() - run);
 }
 
 void AppendString(std::string& out, const char* keyword, std::string_view text) {

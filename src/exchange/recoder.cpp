@@ -96,44 +96,44 @@ size_t ValidUtf8Prefix(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   size_t i = 0;
+  // The well-formed sequences, by lead byte (the Unicode standard's table 3-7): the second byte's
+  // range is narrowed after E0 (overlong), ED (surrogates), F0 (overlong) and F4 (above U+10FFFF);
+  // every other continuation byte is 80..BF. Returns the offset of the first sequence outside it.
   while (i < n) {
-    // Runs of ASCII (markup, IDs, Latin texts) are checked eight bytes at a time.
-    while (i + 8 <= n) {
-      uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      if ((word & 0x8080808080808080ULL) != 0) break;
-      i += 8;
-    }
-    if (i >= n) break;
-    const unsigned char c = p[i];
+    const unsigned int c = p[i];
     if (c < 0x80) {
       ++i;
-      continue;
-    }
-    size_t len;
-    unsigned int cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
+      // Runs of ASCII (markup, IDs, Latin texts) are checked eight bytes at a time; only after an
+      // ASCII byte, so that a run of Hangul does not pay for a failed try at every character.
+      while (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+        i += 8;
+      }
     } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
+      // Hangul and CJK, the bulk of a script's texts, are all three-byte sequences.
+      if (n - i < 3) return i;
+      const unsigned int b1 = p[i + 1];
+      const unsigned int low = c == 0xE0 ? 0xA0 : 0x80;
+      const unsigned int high = c == 0xED ? 0x9F : 0xBF;
+      if (b1 < low || b1 > high || (p[i + 2] & 0xC0) != 0x80) return i;
+      i += 3;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      if (n - i < 2 || (p[i + 1] & 0xC0) != 0x80) return i;
+      i += 2;
     } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
+      if (n - i < 4) return i;
+      const unsigned int b1 = p[i + 1];
+      const unsigned int low = c == 0xF0 ? 0x90 : 0x80;
+      const unsigned int high = c == 0xF4 ? 0x8F : 0xBF;
+      if (b1 < low || b1 > high || (p[i + 2] & 0xC0) != 0x80 || (p[i + 3] & 0xC0) != 0x80) {
+        return i;
+      }
+      i += 4;
     } else {
       return i;
     }
-    if (n - i < len) return i;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return i;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return i;
-    }
-    i += len;
   }
   return n;
 }

@@ -70,8 +70,8 @@ bool PlaceholderCodePoint(const char* ctype, unsigned int& cp) {
 
 class XliffParser {
  public:
-  XliffParser(std::vector<ImportUnit>& units, ParseFailure& failure, FileExtras* extras)
-      : units_(units), failure_(failure), extras_(extras) {
+  XliffParser(std::vector<ImportUnit>& units, ParseFailure& failure, FileExtras* extras, Keep keep)
+      : units_(units), failure_(failure), extras_(extras), keep_(keep) {
     parser_ = XML_ParserCreateNS("UTF-8", kNamespaceSeparator);
   }
   ~XliffParser() {
@@ -88,6 +88,7 @@ class XliffParser {
     XML_SetCharacterDataHandler(parser_, &XliffParser::OnText);
     XML_SetStartDoctypeDeclHandler(parser_, &XliffParser::OnDoctype);
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    data_ = data;
     constexpr size_t kChunk = 1 << 24;
     size_t offset = 0;
     do {
@@ -133,7 +134,7 @@ class XliffParser {
       sawRoot_ = true;
       return;
     }
-    if (collect_ != nullptr) return Inline(name, atts);
+    if (textDepth_ != 0) return Inline(name, atts);
     if (name == "file" && extras_ != nullptr) {
       const char* source = Attribute(atts, "source-language");
       const char* target = Attribute(atts, "target-language");
@@ -144,7 +145,7 @@ class XliffParser {
       if (unitDepth_ != 0) return Stop("a <trans-unit> inside a <trans-unit>");
       unitDepth_ = depth_;
       unit_ = ImportUnit();
-      unit_.line = static_cast<long>(XML_GetCurrentLineNumber(parser_));
+      unit_.line = LineOfCurrentEvent();
       haveSource_ = false;
       haveTarget_ = false;
       const char* resname = Attribute(atts, "resname");
@@ -160,12 +161,12 @@ class XliffParser {
         if (haveSource_) return Stop("a second <source>");
         haveSource_ = true;
         collect_ = &unit_.source;
-        collectDepth_ = depth_;
+        textDepth_ = depth_;
       } else if (name == "target") {
         if (haveTarget_) return Stop("a second <target>");
         haveTarget_ = true;
         collect_ = &unit_.target;
-        collectDepth_ = depth_;
+        textDepth_ = depth_;
         const char* state = Attribute(atts, "state");
         if (state != nullptr) {
           const std::string_view s(state);
@@ -180,8 +181,9 @@ class XliffParser {
                     : who == "previous-source" ? NoteKind::kPrevious
                                                : NoteKind::kOther;
         note_.clear();
-        collect_ = &note_;
-        collectDepth_ = depth_;
+        // An import never looks at notes: their text is not even gathered.
+        collect_ = keep_ == Keep::kEverything ? &note_ : nullptr;
+        textDepth_ = depth_;
       }
     }
   }
@@ -190,15 +192,18 @@ class XliffParser {
     if (name == "g" || name == "mrk") return;
     unsigned int cp;
     if (name == "x" && PlaceholderCodePoint(Attribute(atts, "ctype"), cp)) {
-      AppendUtf8(*collect_, cp);
+      if (collect_ != nullptr) AppendUtf8(*collect_, cp);
       return;
     }
     Stop("an inline <" + std::string(name) + "> this program cannot turn back into text");
   }
 
   void End(std::string_view name) {
-    if (collect_ == &note_ && depth_ == collectDepth_) KeepNote();
-    if (collect_ != nullptr && depth_ == collectDepth_) collect_ = nullptr;
+    if (textDepth_ != 0 && depth_ == textDepth_) {
+      if (collect_ == &note_) KeepNote();
+      collect_ = nullptr;
+      textDepth_ = 0;
+    }
     if (unitDepth_ != 0 && depth_ == unitDepth_) {
       unitDepth_ = 0;
       if (!haveSource_) return Stop("a <trans-unit> without <source>");
@@ -224,6 +229,26 @@ class XliffParser {
     }
   }
 
+  // The line expat would report for the current event, counted forward from the previous call
+  // over the bytes in between, which is much cheaper than expat's own position tracking. As in
+  // expat, LF, CR LF and a lone CR each end a line. Events start at '<', so a CR LF pair never
+  // straddles two calls.
+  long LineOfCurrentEvent() {
+    const XML_Index at = XML_GetCurrentByteIndex(parser_);
+    if (at < 0 || static_cast<size_t>(at) < countedTo_ || static_cast<size_t>(at) > data_.size()) {
+      return static_cast<long>(XML_GetCurrentLineNumber(parser_));
+    }
+    const std::string_view span = data_.substr(countedTo_, static_cast<size_t>(at) - countedTo_);
+    linesBefore_ += static_cast<long>(std::count(span.begin(), span.end(), '\n'));
+    for (size_t cr = span.find('\r'); cr != std::string_view::npos; cr = span.find('\r', cr + 1)) {
+      if (countedTo_ + cr + 1 >= data_.size() || data_[countedTo_ + cr + 1] != '\n') {
+        ++linesBefore_;
+      }
+    }
+    countedTo_ = static_cast<size_t>(at);
+    return linesBefore_ + 1;
+  }
+
   void Fail(const std::string& message) {
     failure_.line = static_cast<long>(XML_GetCurrentLineNumber(parser_));
     failure_.column = static_cast<long>(XML_GetCurrentColumnNumber(parser_)) + 1;
@@ -241,13 +266,17 @@ class XliffParser {
   ParseFailure& failure_;
   int depth_ = 0;
   int unitDepth_ = 0;
-  int collectDepth_ = 0;
+  int textDepth_ = 0;  // depth of the open <source>, <target> or <note>; 0 outside them
   bool sawRoot_ = false;
   bool haveSource_ = false;
   bool haveTarget_ = false;
   ImportUnit unit_;
-  std::string* collect_ = nullptr;
+  std::string* collect_ = nullptr;  // where that element's text goes; null: nowhere
   FileExtras* extras_;
+  Keep keep_;
+  std::string_view data_;
+  size_t countedTo_ = 0;  // lines before this offset of data_ are in linesBefore_
+  long linesBefore_ = 0;
   enum class NoteKind { kDeveloper, kPrevious, kOther };
   NoteKind noteKind_ = NoteKind::kOther;
   std::string note_;
@@ -256,11 +285,11 @@ class XliffParser {
 }  // namespace
 
 bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-               FileExtras* extras) {
+               FileExtras* extras, Keep keep) {
   units.clear();
   failure = ParseFailure();
   if (extras != nullptr) *extras = FileExtras();
-  XliffParser parser(units, failure, extras);
+  XliffParser parser(units, failure, extras, keep);
   return parser.Run(data);
 }
 

@@ -43,11 +43,30 @@ bool IsXmlChar(unsigned int cp) {
 }
 
 // Escapes for element content (`inText`, placeholders allowed) or for attributes and notes.
+// Characters that need nothing are copied in runs; a run ends before the next one that does.
 void AppendXml(std::string& out, std::string_view text, bool inText) {
   int placeholder = 0;
-  for (size_t i = 0; i < text.size();) {
-    size_t len;
-    const unsigned int cp = CodePoint(text, i, len);
+  size_t run = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t len = 1;
+    unsigned int cp = c;
+    if (c >= 0x80) {
+      cp = CodePoint(text, i, len);
+      // (cp < 0x80 only from a malformed sequence; the switch below treats it as before)
+      if (IsXmlChar(cp) && cp >= 0x80) {
+        i += len;
+        continue;
+      }
+    } else if (c >= 0x20 && c != '&' && c != '<' && c != '>' && (inText || c != '"')) {
+      ++i;
+      continue;
+    } else if (inText && (c == '\n' || c == '\t')) {
+      ++i;
+      continue;
+    }
+    out.append(text, run, i - run);
     if (!IsXmlChar(cp)) {
       if (inText) {
         char buffer[48];
@@ -57,36 +76,37 @@ void AppendXml(std::string& out, std::string_view text, bool inText) {
       } else {
         out += "\xEF\xBF\xBD";
       }
-      i += len;
-      continue;
-    }
-    switch (cp) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += inText ? "\"" : "&quot;";
-        break;
-      case '\r':
-        out += "&#13;";
-        break;
-      case '\n':
-        out += inText ? "\n" : "&#10;";
-        break;
-      case '\t':
-        out += inText ? "\t" : "&#9;";
-        break;
-      default:
-        out.append(text.substr(i, len));
+    } else {
+      switch (cp) {
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += inText ? "\"" : "&quot;";
+          break;
+        case '\r':
+          out += "&#13;";
+          break;
+        case '\n':
+          out += inText ? "\n" : "&#10;";
+          break;
+        case '\t':
+          out += inText ? "\t" : "&#9;";
+          break;
+        default:
+          out.append(text.substr(i, len));
+      }
     }
     i += len;
+    run = i;
   }
+  if (run < text.size()) out.append(text.substr(run));
 }
 
 }  // namespace
@@ -118,7 +138,11 @@ std::string WriteXliff(const ExportSet& set) {
       out += "\">\n";
     }
     const std::string id = std::to_string(unit.id);
-    out += "    <trans-unit id=\"" + id + "\" resname=\"" + id + "\" xml:space=\"preserve\">\n";
+    out += "    <trans-unit id=\"";
+    out += id;
+    out += "\" resname=\"";
+    out += id;
+    out += "\" xml:space=\"preserve\">\n";
     out += "     <source>";
     AppendXml(out, unit.text, true);
     out += "</source>\n";
