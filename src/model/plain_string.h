@@ -24,7 +24,7 @@ class CPlainString {
   CPlainString& operator=(const CPlainString& other);
   CPlainString& operator=(const char* text);
   ~CPlainString() {
-    if (text_ != SharedEmpty()) Empty();
+    if (text_ != SharedEmpty() && !borrowed_) delete[] text_;
   }
 
   // Replaces the text by a copy of `text` (nullptr counts as empty). False when out of memory.
@@ -36,6 +36,10 @@ class CPlainString {
   // so the string must be in (or be swapped into) the document that owns the arena, or be gone
   // before then.
   bool AssignIn(TextArena& arena, const char* text, int length);
+  // As AssignIn, for a text that the caller has already written, NUL-terminated, at the start of
+  // the arena's tail (TextArena::Tail): the string claims those length + 1 bytes in place. An
+  // empty text claims nothing.
+  bool ClaimIn(TextArena& arena, int length);
   void Empty();
   // Exchanges the texts of two strings. Never allocates, so a text can be replaced by one built
   // beforehand in a step that cannot fail.
