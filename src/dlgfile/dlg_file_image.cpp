@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/fault_injection.h"
 #include "platform/file_read.h"
@@ -30,9 +31,25 @@ DlgFileImage::OpenResult DlgFileImage::Open(const char* path, int64_t limit) {
 bool DlgFileImage::ReadWindow(int64_t window) {
   const int64_t start = window << kWindowShift;
   const int64_t length = std::min<int64_t>(int64_t{1} << kWindowShift, size_ - start);
-  if (!bytes_.Populate(static_cast<size_t>(start), static_cast<size_t>(length))) return false;
-  // A read error or a file that shrank leaves the rest of the window zero.
-  (void)platform::ReadAt(fileno(file_), bytes_.data() + start, static_cast<size_t>(length), start);
+  const int64_t full = int64_t{1} << kWindowShift;
+  bool placed = false;
+  if (spare_ >= 0 && length == full) {
+    placed = spare_ == window || bytes_.Move(static_cast<size_t>(spare_ << kWindowShift),
+                                             static_cast<size_t>(start), full);
+    if (!placed) bytes_.Discard(static_cast<size_t>(spare_ << kWindowShift), full);
+    spare_ = -1;
+  }
+  if (!placed && !bytes_.Populate(static_cast<size_t>(start), static_cast<size_t>(length))) {
+    return false;
+  }
+  // A read error or a file that shrank leaves the rest of the window zero (moved pages still
+  // hold another window's bytes).
+  const int64_t got =
+      platform::ReadAt(fileno(file_), bytes_.data() + start, static_cast<size_t>(length), start);
+  const int64_t kept = std::max<int64_t>(got, 0);
+  if (kept < length) {
+    std::memset(bytes_.data() + start + kept, 0, static_cast<size_t>(length - kept));
+  }
   lastUse_[window] = ++clock_;
   ++held_;
   if (++reads_ > 2 * windowCount_ + kKeptWindows) keepAll_ = true;
@@ -47,8 +64,12 @@ void DlgFileImage::DropLeastRecent(int64_t keepFirst, int64_t keepLast) {
   }
   if (oldest < 0) return;
   const int64_t start = oldest << kWindowShift;
-  bytes_.Discard(static_cast<size_t>(start),
-                 static_cast<size_t>(std::min<int64_t>(int64_t{1} << kWindowShift, size_ - start)));
+  const int64_t length = std::min<int64_t>(int64_t{1} << kWindowShift, size_ - start);
+  if (spare_ < 0 && length == int64_t{1} << kWindowShift) {
+    spare_ = oldest;
+  } else {
+    bytes_.Discard(static_cast<size_t>(start), static_cast<size_t>(length));
+  }
   lastUse_[oldest] = 0;
   --held_;
 }

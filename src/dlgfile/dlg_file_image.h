@@ -4,7 +4,8 @@
 // address space, so a record is always one contiguous run whatever windows it crosses. Only the
 // windows the reader has reached recently have memory behind them: a window is read from the file
 // the first time an access reaches it, and once more than kKeptWindows are held, the one reached
-// least recently gives its memory back (and is read again if it is reached again). The reader
+// least recently gives up its place (and is read again if it is reached again): its pages move to
+// the next window read, so that the kernel need not clear fresh ones. The reader
 // walks the records nearly in file order, so a file is read about once, and Load holds a few
 // windows of it instead of all of it beside the document it builds. A file whose accesses jump
 // about so that windows are read again and again more than twice over is kept whole from then on.
@@ -69,4 +70,5 @@ class DlgFileImage {
   int64_t held_ = 0;       // windows that hold memory
   int64_t reads_ = 0;      // windows read so far, rereads included
   bool keepAll_ = false;   // set once rereading passes twice the file
+  int64_t spare_ = -1;     // a full window given up whose pages are still there, or -1
 };

@@ -80,6 +80,15 @@ void PageBuffer::Discard(size_t offset, size_t size) {
   Count(0, size < resident_ ? size : resident_);
 }
 
+bool PageBuffer::Move(size_t from, size_t to, size_t size) {
+  if (mremap(data_ + from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, data_ + to) == MAP_FAILED) {
+    return false;
+  }
+  (void)mmap(data_ + from, size, PROT_READ | PROT_WRITE,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
+  return true;
+}
+
 void PageBuffer::Free() {
   if (data_ != nullptr) munmap(data_, size_);
   Count(0, resident_);

@@ -35,6 +35,11 @@ class PageBuffer {
   // Takes the memory behind [offset, offset + size) back (page-aligned offset; the last page may
   // be partial). The range must be populated again before it is touched.
   void Discard(size_t offset, size_t size);
+  // Moves the memory behind [from, from + size) to [to, to + size), which has none, without
+  // clearing or copying it (page-aligned ranges, `size` whole pages); `from` is left without.
+  // False when the system refuses; nothing has changed then. Should `from` not become reserved
+  // address space again afterwards, Populate fails there from then on.
+  [[nodiscard]] bool Move(size_t from, size_t to, size_t size);
   void Free();
 
   uint8_t* data() const { return data_; }
