@@ -1,5 +1,6 @@
 #include "model/line_id_index.h"
 
+#include <bit>
 #include <new>
 
 namespace {
@@ -22,9 +23,16 @@ bool LineIdIndex::Reset(size_t capacity) {
   return slots_ != nullptr;
 }
 
+size_t LineIdIndex::Home(int id) const {
+  // Consecutive IDs get consecutive slots, so the lookups of a pass in ID order (an Import of a
+  // file in document order) walk the table instead of jumping about it; the bits above the
+  // table's own fold in, so that IDs a multiple of the table size apart do not share one slot.
+  const uint64_t bits = static_cast<uint32_t>(id);
+  return static_cast<size_t>((bits ^ (bits >> std::popcount(mask_))) & mask_);
+}
+
 size_t LineIdIndex::Probe(int id) const {
-  // Fibonacci hashing spreads runs of consecutive IDs over the table.
-  size_t slot = (static_cast<uint32_t>(id) * 0x9E3779B9u) & mask_;
+  size_t slot = Home(id);
   while (slots_[slot].first != nullptr && slots_[slot].id != id) slot = (slot + 1) & mask_;
   return slot;
 }
@@ -54,7 +62,7 @@ void LineIdIndex::Erase(size_t slot) {
   // Backward shift: later slots of the probe run move up so that no lookup meets a gap early.
   size_t gap = slot;
   for (size_t next = (gap + 1) & mask_; slots_[next].first != nullptr; next = (next + 1) & mask_) {
-    const size_t home = (static_cast<uint32_t>(slots_[next].id) * 0x9E3779B9u) & mask_;
+    const size_t home = Home(slots_[next].id);
     // The entry may fill the gap when its home does not lie cyclically in (gap, next].
     if (((next - home) & mask_) >= ((next - gap) & mask_)) {
       slots_[gap] = slots_[next];

@@ -43,6 +43,8 @@ class LineIdIndex {
     int32_t count;  // lines carrying the ID
   };
   void Rebuild(const CQHList<CDlgItem>& lines);
+  // The slot where a probe for `id` starts.
+  size_t Home(int id) const;
   // The slot holding `id`, or the free slot where it would go.
   size_t Probe(int id) const;
   // Adds one line of `id` (the first of its ID when the ID is new). False when the table cannot
