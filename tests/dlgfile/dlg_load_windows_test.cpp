@@ -4,11 +4,15 @@
 // the reads go forwards.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "dlgfile/dlg_file_image.h"
 #include "document_checks.h"
 #include "model/dlg_file.h"
+#include "platform/fault_injection.h"
 #include "platform/page_buffer.h"
 #include "support/debug_capture.h"
 #include "support/temp_dir.h"
@@ -65,6 +69,49 @@ TEST(DlgLoadWindows, BigFilesLoadWhatWasSavedInFileOrderAndJumpingAbout) {
       EXPECT_LE(imagePeak, bytes.size() + window);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The image against the file's bytes at random ranges, some across window borders, in an order
+// that gives windows up and reads them again; a window whose memory the seam refuses fails its
+// Reach alone.
+TEST(DlgFileImage, EveryReachedRangeHoldsTheFileBytesWhereverTheWindowsWere) {
+  TempDir dir;
+  const int64_t window = int64_t{1} << DlgFileImage::kWindowShift;
+  std::string bytes(static_cast<size_t>(6 * window + 12345), '\0');
+  std::mt19937 random(7);
+  for (char& byte : bytes) byte = static_cast<char>(random());
+  const std::string path = dir.File("image.bin");
+  WriteFileBytes(path, bytes);
+
+  DlgFileImage image;
+  ASSERT_EQ(image.Open(path.c_str(), INT32_MAX), DlgFileImage::OpenResult::kOpened);
+  ASSERT_EQ(image.size(), static_cast<int64_t>(bytes.size()));
+  EXPECT_FALSE(image.Has(image.size() - 3, 4));
+  for (int k = 0; k < 400; ++k) {
+    const int64_t count = 1 + static_cast<int64_t>(random() % (k % 50 == 0 ? 3 * window : 4096));
+    const int64_t offset = static_cast<int64_t>(random() % (image.size() - count + 1));
+    ASSERT_TRUE(image.Reach(offset, count)) << k;
+    ASSERT_EQ(std::memcmp(image.At(offset), bytes.data() + offset, static_cast<size_t>(count)), 0)
+        << "range " << offset << " + " << count;
+  }
+
+  DlgFileImage fresh;
+  ASSERT_EQ(fresh.Open(path.c_str(), INT32_MAX), DlgFileImage::OpenResult::kOpened);
+  platform::FailAllocationAfter(1);
+  EXPECT_FALSE(fresh.Reach(2 * window, 8));
+  platform::ResetAllocationFaults();
+  ASSERT_TRUE(fresh.Reach(2 * window, 8));
+  EXPECT_EQ(std::memcmp(fresh.At(2 * window), bytes.data() + 2 * window, 8), 0);
+  // Refused before anything is reserved: a folder, and a missing file.
+  DlgFileImage folder;
+  EXPECT_EQ(folder.Open(dir.path().c_str(), INT32_MAX), DlgFileImage::OpenResult::kCannotOpen);
+  DlgFileImage missing;
+  EXPECT_EQ(missing.Open(dir.File("missing").c_str(), INT32_MAX),
+            DlgFileImage::OpenResult::kCannotOpen);
 }
 
 }  // namespace
