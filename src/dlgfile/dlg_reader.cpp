@@ -1,9 +1,9 @@
 // Reader of the .dlg dialogue file (docs/dlg-format.md): CDlgFile::Load.
 //
 // The file is read through a DlgFileImage, which holds a few windows of it at a time, and
-// everything is parsed from that image. Nothing in it is trusted: every count, length and offset is checked against the image before it is used, so a
-// damaged file loads whatever is intact and never makes the reader allocate or loop beyond what
-// the file's size allows.
+// everything is parsed from that image. Nothing in it is trusted: every count, length and offset
+// is checked against the image before it is used, so a damaged file loads whatever is intact and
+// never makes the reader allocate or loop beyond what the file's size allows.
 #include <algorithm>
 #include <climits>
 #include <cstring>

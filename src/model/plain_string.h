@@ -5,8 +5,8 @@
 // (`borrowed_`) to length + 1 bytes in a document's TextArena, which the string never frees: they
 // go when the arena is released. A text is never empty. Every operation that changes a borrowed
 // text builds a heap block of its own, so a document's arena texts are only ever handed out by
-// AssignIn and moved by Swap; copies are heap texts and outlive any arena. Bytes pass through unchanged whatever their code page; lengths
-// and comparisons are in bytes.
+// AssignIn or ClaimIn and moved by Swap; copies are heap texts and outlive any arena. Bytes pass
+// through unchanged whatever their code page; lengths and comparisons are in bytes.
 //
 // Every operation that takes a text accepts one that points into this string's own block
 // (s.Assign(s.c_str() + 2), s.Append(s.c_str())): the new block is built before the old is freed.
