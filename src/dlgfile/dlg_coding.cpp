@@ -65,24 +65,43 @@ void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length) {
   for (; i < length; ++i, ++key) out[i] = static_cast<uint8_t>(in[i] ^ kDescending.bytes[key]);
 }
 
-size_t UnscrambleText(uint8_t* block, size_t length) {
+namespace {
+
+// The text length of a block unscrambled into `out` (which may be `in`): the offset of the first
+// zero byte, found within the same pass, or `length` when there is none.
+size_t UnscrambleMeasured(uint8_t* out, const uint8_t* in, size_t length) {
   size_t key = KeyStart(length);
   size_t text = length;
   size_t i = 0;
   for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) {
-    const Bytes16 word = ScrambleStep(block, i, key);
+    Bytes16 word;
+    Bytes16 mask;
+    std::memcpy(&word, in + i, kStep);
+    std::memcpy(&mask, kDescending.bytes + key, kStep);
+    word ^= mask;
+    std::memcpy(out + i, &word, kStep);
     if (text != length) continue;
     const Bytes16 zeros = word == 0;  // 0xFF where a byte is zero
     uint64_t halves[2];
     std::memcpy(halves, &zeros, sizeof halves);
     if ((halves[0] | halves[1]) == 0) continue;
     for (size_t j = i; text == length; ++j) {
-      if (block[j] == 0) text = j;
+      if (out[j] == 0) text = j;
     }
   }
   for (; i < length; ++i, ++key) {
-    block[i] ^= kDescending.bytes[key];
-    if (block[i] == 0 && text == length) text = i;
+    out[i] = static_cast<uint8_t>(in[i] ^ kDescending.bytes[key]);
+    if (out[i] == 0 && text == length) text = i;
   }
   return text;
+}
+
+}  // namespace
+
+size_t UnscrambleText(uint8_t* block, size_t length) {
+  return UnscrambleMeasured(block, block, length);
+}
+
+size_t UnscrambleCopyText(uint8_t* out, const uint8_t* in, size_t length) {
+  return UnscrambleMeasured(out, in, length);
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/debug_output.h"
+#include "model/text_arena.h"
 #include "platform/fault_injection.h"
 
 namespace {
@@ -55,23 +56,6 @@ void OverlayDlgHeader(DlgHeader& header, const uint8_t* bytes, size_t available)
   std::memcpy(header.reserved, block + kDlgReservedOffset, kDlgReservedSize);
 }
 
-int putInt(uint8_t*& cursor, int room, int32_t value) {
-  if (room < 4) return 0;
-  StoreLE32(cursor, value);
-  ScrambleBlock(cursor, 4);
-  cursor += 4;
-  return 4;
-}
-
-int getInt(const uint8_t*& cursor, int room, int32_t& value) {
-  if (room < 4) return 0;
-  uint8_t bytes[4] = {cursor[0], cursor[1], cursor[2], cursor[3]};
-  ScrambleBlock(bytes, 4);
-  value = LoadLE32(bytes);
-  cursor += 4;
-  return 4;
-}
-
 int strSize(const char* text) {
   return text == nullptr ? 4 : 4 + static_cast<int>(std::strlen(text)) + 1;
 }
@@ -116,6 +100,16 @@ int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* are
   const uint8_t* at = cursor;
   int32_t n = 0;
   if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
+  // Decoded straight into the arena's free tail when it has room for the bytes and a closing NUL.
+  char* tail = arena != nullptr ? arena->Tail(static_cast<size_t>(n) + 1) : nullptr;
+  if (tail != nullptr) {
+    const size_t length =
+        UnscrambleCopyText(reinterpret_cast<uint8_t*>(tail), at, static_cast<size_t>(n));
+    tail[length] = 0;
+    if (!text.ClaimIn(*arena, static_cast<int>(length))) return -1;
+    cursor = at + n;
+    return 4 + n;
+  }
   uint8_t small[kStackStringSize];  // only the n bytes unscrambled into it are read
   std::unique_ptr<uint8_t[]> large;
   uint8_t* block = small;

@@ -116,12 +116,16 @@ inline int32_t LoadLE32(const uint8_t* at) {
 }
 // A scrambled 4-byte integer, unscrambled. The key of a 4-byte block is always the same four
 // bytes, (4 - i - K) mod 256 for byte i, so the whole block is one XOR.
+inline constexpr uint32_t kDlgIntKey =
+    static_cast<uint8_t>(4 - kDlgScrambleKey) |
+    static_cast<uint32_t>(static_cast<uint8_t>(3 - kDlgScrambleKey)) << 8 |
+    static_cast<uint32_t>(static_cast<uint8_t>(2 - kDlgScrambleKey)) << 16 |
+    static_cast<uint32_t>(static_cast<uint8_t>(1 - kDlgScrambleKey)) << 24;
 inline int32_t LoadScrambledLE32(const uint8_t* at) {
-  constexpr uint32_t kKey = static_cast<uint8_t>(4 - kDlgScrambleKey) |
-                            static_cast<uint32_t>(static_cast<uint8_t>(3 - kDlgScrambleKey)) << 8 |
-                            static_cast<uint32_t>(static_cast<uint8_t>(2 - kDlgScrambleKey)) << 16 |
-                            static_cast<uint32_t>(static_cast<uint8_t>(1 - kDlgScrambleKey)) << 24;
-  return static_cast<int32_t>(static_cast<uint32_t>(LoadLE32(at)) ^ kKey);
+  return static_cast<int32_t>(static_cast<uint32_t>(LoadLE32(at)) ^ kDlgIntKey);
+}
+inline void StoreScrambledLE32(uint8_t* at, int32_t value) {
+  StoreLE32(at, static_cast<int32_t>(static_cast<uint32_t>(value) ^ kDlgIntKey));
 }
 
 // Scrambles a block in place; applying it twice gives the block back.
@@ -131,14 +135,27 @@ void ScrambleBlock(uint8_t* block, size_t length);
 size_t UnscrambleText(uint8_t* block, size_t length);
 // Writes the scrambled form of `length` bytes at `in` to `out` (which may be `in`).
 void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length);
+// ScrambleCopy of a string's block that also returns the length of its text (as UnscrambleText).
+size_t UnscrambleCopyText(uint8_t* out, const uint8_t* in, size_t length);
 
 // Buffer helpers. Each checks `room` (bytes left at the cursor), advances the cursor past what it
 // stored or took, and returns that many bytes; 0 when the room is too small (nothing is done).
 
-// Stores a scrambled 4-byte integer. 0 or 4.
-int putInt(uint8_t*& cursor, int room, int32_t value);
+// Stores a scrambled 4-byte integer. 0 or 4. Inline: a record holds ten integers and four string
+// lengths, and Load and Save take them for every line.
+inline int putInt(uint8_t*& cursor, int room, int32_t value) {
+  if (room < 4) return 0;
+  StoreScrambledLE32(cursor, value);
+  cursor += 4;
+  return 4;
+}
 // Takes and unscrambles a 4-byte integer. 0 or 4.
-int getInt(const uint8_t*& cursor, int room, int32_t& value);
+inline int getInt(const uint8_t*& cursor, int room, int32_t& value) {
+  if (room < 4) return 0;
+  value = LoadScrambledLE32(cursor);
+  cursor += 4;
+  return 4;
+}
 // Size of an encoded string: 4 + byte length + 1; 4 for no text at all (nullptr).
 int strSize(const char* text);
 // Stores an encoded string: scrambled n = length + 1 (0 for nullptr), then the text and its zero

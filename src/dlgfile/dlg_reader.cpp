@@ -1,24 +1,21 @@
 // Reader of the .dlg dialogue file (docs/dlg-format.md): CDlgFile::Load.
 //
-// The file is read into memory once, and everything is parsed from that image. Nothing in it is
-// trusted: every count, length and offset is checked against the image before it is used, so a
-// damaged file loads whatever is intact and never makes the reader allocate or loop beyond what
-// the file's size allows.
-#include <sys/stat.h>
-
+// The file is read through a DlgFileImage, which holds a few windows of it at a time, and
+// everything is parsed from that image. Nothing in it is trusted: every count, length and offset
+// is checked against the image before it is used, so a damaged file loads whatever is intact and
+// never makes the reader allocate or loop beyond what the file's size allows.
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "dlgfile/dlg_file_image.h"
 #include "dlgfile/dlg_format.h"
-#include "platform/file_read.h"
 #include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
-#include "platform/page_buffer.h"
 
 namespace {
 
@@ -35,68 +32,11 @@ constexpr int64_t kLineOverhead = 64;
 constexpr int64_t kBudgetPerFileByte = 4;
 constexpr int64_t kBudgetConstant = 1 << 20;
 
-class FileImage {
- public:
-  // Reads the whole file (at most kMaxImageSize bytes). False, with a report, when the file cannot
-  // be opened or read or its bytes do not fit in memory.
-  bool Read(const char* path);
-
-  int64_t size() const { return size_; }
-  const uint8_t* At(int64_t offset) const { return bytes_.data() + offset; }
-  // True when the `count` bytes from `offset` lie inside the image.
-  bool Has(int64_t offset, int64_t count) const {
-    return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
-  }
-  int32_t IntAt(int64_t offset) const { return LoadLE32(At(offset)); }
-
- private:
-  platform::PageBuffer bytes_;  // the whole file, mapped pages outside the heap
-  int64_t size_ = 0;
-};
-
-bool FileImage::Read(const char* path) {
-  std::FILE* file = platform::OpenRegularFileForReading(path);
-  struct stat info;
-  if (file == nullptr || fstat(fileno(file), &info) != 0) {
-    if (file != nullptr) std::fclose(file);
-    platform::DebugOutput("CDlgFile::Load() Error (0) : Open file failed(%s)!\n", path);
-    return false;
-  }
-  size_ = std::min<int64_t>(info.st_size, kMaxImageSize);
-  if (size_ > 0) {
-    if (!bytes_.Allocate(static_cast<size_t>(size_))) {
-      std::fclose(file);
-      platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
-      return false;
-    }
-    // A file that shrank meanwhile is simply shorter.
-    size_ = static_cast<int64_t>(std::fread(bytes_.data(), 1, static_cast<size_t>(size_), file));
-  }
-  std::fclose(file);
-  return true;
-}
-
-// Adds a line read from the file to `plot`, keeping its ID. The texts move into the document's copy
-// instead of being copied: a script of 100 000 lines is four allocations per line lighter. False
-// when out of memory (the line has an ID, so AddItem allocates none and can fail only so).
-bool AddReadLine(CDlgFile& doc, CDlgItem& line, PlotPos plot) {
-  CDlgItem shell;
-  shell.SetID(line.GetID());
-  shell.SetPlotIndex(line.GetPlotIndex());
-  LinePos pos = doc.AddItem(shell, plot, nullptr);
-  if (pos == nullptr) return false;
-  CDlgItem& stored = doc.GetItem(pos);
-  stored.speaker.Swap(line.speaker);
-  stored.expression.Swap(line.expression);
-  stored.sound.Swap(line.sound);
-  stored.text.Swap(line.text);
-  return true;
-}
-
 // Places the lines of a file into the document; owns the table of plot positions.
 class DocumentReader {
  public:
-  DocumentReader(CDlgFile& doc, const FileImage& image, int32_t version, const char* path)
+  // The image must have reached the header and the plot count.
+  DocumentReader(CDlgFile& doc, DlgFileImage& image, int32_t version, const char* path)
       : doc_(doc), image_(image), version_(version), path_(path) {
     budget_ = kBudgetPerFileByte * image.size() + kBudgetConstant;
     // The plot count is 0 when the file does not reach it.
@@ -121,12 +61,17 @@ class DocumentReader {
   bool ReadLine(int64_t offset, CDlgItem& line);
   void ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count);
   void Place(CDlgItem& line, PlotPos plot) {
-    if (!AddReadLine(doc_, line, plot)) outOfMemory_ = true;
+    if (doc_.AddLoadedItem(line, plot) == nullptr) outOfMemory_ = true;
   }
   bool Stopped() const { return budgetSpent_ || outOfMemory_; }
+  // Reach on the image; a window that cannot be had stops the load as out of memory.
+  bool Reach(int64_t offset, int64_t count) {
+    if (!image_.Reach(offset, count)) outOfMemory_ = true;
+    return !outOfMemory_;
+  }
 
   CDlgFile& doc_;
-  const FileImage& image_;
+  DlgFileImage& image_;
   int32_t version_;
   int32_t plotCount_;
   const char* path_;
@@ -152,6 +97,7 @@ int64_t DocumentReader::ReadPlots() {
   // PrepareTable sized the table for the complete entries that the image holds; a cut entry ends
   // the table.
   for (int32_t i = 0; i < plotCount_ && image_.Has(offset, entrySize) && !outOfMemory_; ++i) {
+    if (!Reach(offset, entrySize)) break;
     CPlainString name;
     if (!name.Assign(reinterpret_cast<const char*>(image_.At(offset)), kDlgPlotNameSize)) {
       outOfMemory_ = true;
@@ -180,6 +126,12 @@ int64_t DocumentReader::ReadPlots() {
 }
 
 void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count) {
+  const int64_t listed = std::min<int64_t>(4 * static_cast<int64_t>(std::max(count, 0)),
+                                           std::max<int64_t>(image_.size() - offset, 0));
+  if (!Reach(offset, listed)) return;
+  // Each listed ID makes one stored ID and at most one member.
+  plot.storedIds.Reserve(static_cast<int>(listed / 4));
+  plot.members.Reserve(static_cast<int>(listed / 4));
   for (int32_t k = 0; k < count && image_.Has(offset, 4); ++k, offset += 4) {
     auto* node = plot.storedIds.AddTail();
     if (node == nullptr) {
@@ -191,7 +143,7 @@ void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count
 }
 
 bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
-  if (budgetSpent_ || !image_.Has(offset, 4)) return false;
+  if (budgetSpent_ || !image_.Has(offset, 4) || !Reach(offset, 4)) return false;
   // Charged before parsing, whatever the outcome, so that time as well as memory stays bounded. A
   // length beyond the file costs only what is there: the parser rejects it without reading on.
   const int64_t body = std::clamp<int64_t>(image_.IntAt(offset), 0, image_.size() - offset - 4);
@@ -204,6 +156,7 @@ bool DocumentReader::ReadLine(int64_t offset, CDlgItem& line) {
     return false;
   }
   budget_ -= cost;
+  if (!Reach(offset, 4 + body)) return false;
   switch (ParseDlgRecord(image_.At(offset), static_cast<size_t>(image_.size() - offset), line,
                          &doc_.GetTextArena())) {
     case DlgRecordResult::kAccepted:
@@ -227,6 +180,7 @@ void DocumentReader::PlaceByMembers(int64_t indexOffset, int32_t indexCount) {
       const int32_t id = pos->value;
       const int64_t entry = indexOffset + static_cast<int64_t>(id) * kDlgIndexEntrySize;
       if (id < 0 || id >= indexCount || !image_.Has(entry, kDlgIndexEntrySize)) continue;
+      if (!Reach(entry, kDlgIndexEntrySize)) return;
       CDlgItem line;
       if (ReadLine(image_.IntAt(entry + 4), line)) Place(line, table_[i]);
     }
@@ -235,7 +189,7 @@ void DocumentReader::PlaceByMembers(int64_t indexOffset, int32_t indexCount) {
 
 void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
   for (int32_t k = 0; k < indexCount && !Stopped(); ++k, offset += kDlgIndexEntrySize) {
-    if (!image_.Has(offset, kDlgIndexEntrySize)) return;
+    if (!image_.Has(offset, kDlgIndexEntrySize) || !Reach(offset, kDlgIndexEntrySize)) return;
     if (image_.IntAt(offset) < 0) continue;
     CDlgItem line;
     if (!ReadLine(image_.IntAt(offset + 4), line)) continue;
@@ -251,8 +205,22 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
 int CDlgFile::Load(const char* path) {
   // Taken before the read: a change made while reading shows as a different mtime at the save.
   const platform::FileIdentity identity = platform::IdentifyFile(path);
-  FileImage image;
-  if (!image.Read(path)) return 0;
+  DlgFileImage image;
+  switch (image.Open(path, kMaxImageSize)) {
+    case DlgFileImage::OpenResult::kOpened:
+      break;
+    case DlgFileImage::OpenResult::kCannotOpen:
+      platform::DebugOutput("CDlgFile::Load() Error (0) : Open file failed(%s)!\n", path);
+      return 0;
+    case DlgFileImage::OpenResult::kNoMemory:
+      platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+      return 0;
+  }
+  // The header, the column options and the plot count, all before the plot table.
+  if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) {
+    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    return 0;
+  }
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image.At(0), static_cast<size_t>(image.size()));
   DocumentReader reader(*this, image, header.version, path);

@@ -140,6 +140,8 @@ int64_t PlotTableEnd(const CDlgFile& doc) {
   return end;
 }
 
+void EncodeRecord(const CDlgItem& line, uint8_t* record, int size);
+
 class DocumentWriter {
  public:
   DocumentWriter(CDlgFile& doc, const SortedLines& sorted, int32_t indexOffset)
@@ -208,10 +210,23 @@ class DocumentWriter {
     }
   }
 
+  // Every record is encoded into one block sized for the largest and written by its own call
+  // into the stream's buffer. Each record still asks the allocation seam once, as a block of its
+  // own did, so the fault loops meet one allocation and one write per record.
   bool WriteRecords(std::FILE* file) {
+    int largest = 0;
+    for (int k = 0; k < sorted_.Count(); ++k) largest = std::max(largest, sorted_.At(k).size);
+    std::unique_ptr<uint8_t[]> record;
+    if (largest > 0) {
+      record.reset(platform::NewArray<uint8_t>(static_cast<size_t>(largest)));
+      if (record == nullptr) return false;
+    }
     for (int k = 0; k < sorted_.Count(); ++k) {
       const SortedLine& entry = sorted_.At(k);
-      if (entry.size >= 0 && entry.line->Write(file) != entry.size) return false;
+      if (entry.size < 0) continue;
+      if (platform::AllocationShouldFail()) return false;
+      EncodeRecord(*entry.line, record.get(), entry.size);
+      if (!platform::WriteBytes(file, record.get(), static_cast<size_t>(entry.size))) return false;
     }
     uint8_t total[4];
     StoreLE32(total, static_cast<int32_t>(sorted_.RecordsSize()));

@@ -165,6 +165,26 @@ LinePos CDlgFile::AddItem(CDlgItem& line, PlotPos plot, LinePos after) {
   return pos;
 }
 
+LinePos CDlgFile::AddLoadedItem(CDlgItem& line, PlotPos plot) {
+  // The same two guarded allocations as AddItem of a line with an ID, in the same order.
+  const bool inSync = idIndex->InSync(lines);
+  LinePos pos = lines.AddTail();
+  if (pos == nullptr) return nullptr;
+  CDlgItem& stored = pos->value;
+  stored.id = line.id;
+  stored.plotIndex = line.plotIndex;
+  if (inSync) idIndex->Appended(lines, pos);
+  if (plot->value.members.AddTail(pos) == nullptr) {
+    RemoveLine(pos);
+    return nullptr;
+  }
+  stored.speaker.Swap(line.speaker);
+  stored.expression.Swap(line.expression);
+  stored.sound.Swap(line.sound);
+  stored.text.Swap(line.text);
+  return pos;
+}
+
 void CDlgFile::DeleteItem(LinePos line, PlotPos plot) {
   if (plot != nullptr) {
     CQHList<LinePos>& members = plot->value.members;

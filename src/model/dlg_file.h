@@ -125,6 +125,10 @@ class CDlgFile {
   // document, and into `plot` after the member naming `after` (or at the end). nullptr when the
   // range has no free ID or memory runs out; nothing is added then.
   LinePos AddItem(CDlgItem& line, PlotPos plot, LinePos after);
+  // The reader's AddItem for a line that carries its ID: a new line at the end of the document and
+  // of `plot` takes over the texts of `line` (which are left empty) instead of copying them.
+  // nullptr when memory runs out; nothing is added then and `line` keeps its texts.
+  LinePos AddLoadedItem(CDlgItem& line, PlotPos plot);
   // Removes the line from `plot` (if given) and from the document.
   void DeleteItem(LinePos line, PlotPos plot);
 

@@ -54,6 +54,14 @@ class NodePool {
     PARLATRIX_POISON(reinterpret_cast<char*>(slot) + sizeof(FreeSlot), kSlotSize - sizeof(FreeSlot));
   }
 
+  // Makes the next chunk hold at least `count` slots beyond those still unused (up to the chunk
+  // limit), so that a list whose length is known ahead takes one chunk instead of a growing series.
+  // Allocates nothing itself.
+  void Reserve(size_t count) {
+    const size_t unused = static_cast<size_t>(end_ - next_) / kSlotSize;
+    if (count > unused) nextSlots_ = std::max(nextSlots_, std::min(count - unused, kMaxChunkSlots));
+  }
+
   // Frees every chunk; every node handed out is gone.
   void Release() {
     while (chunk_ != nullptr) {

@@ -111,6 +111,20 @@ bool CPlainString::AssignIn(TextArena& arena, const char* text, int length) {
   return true;
 }
 
+bool CPlainString::ClaimIn(TextArena& arena, int length) {
+  if (length <= 0) {
+    Empty();
+    return true;
+  }
+  char* block = arena.ClaimTail(static_cast<size_t>(length) + 1);
+  Adopt(nullptr, 0);
+  if (block == nullptr) return false;
+  text_ = block;
+  length_ = length;
+  borrowed_ = true;
+  return true;
+}
+
 bool CPlainString::Equals(const char* text) const {
   return std::strcmp(text_, text == nullptr ? "" : text) == 0;
 }

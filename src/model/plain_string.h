@@ -5,8 +5,8 @@
 // (`borrowed_`) to length + 1 bytes in a document's TextArena, which the string never frees: they
 // go when the arena is released. A text is never empty. Every operation that changes a borrowed
 // text builds a heap block of its own, so a document's arena texts are only ever handed out by
-// AssignIn and moved by Swap; copies are heap texts and outlive any arena. Bytes pass through unchanged whatever their code page; lengths
-// and comparisons are in bytes.
+// AssignIn or ClaimIn and moved by Swap; copies are heap texts and outlive any arena. Bytes pass
+// through unchanged whatever their code page; lengths and comparisons are in bytes.
 //
 // Every operation that takes a text accepts one that points into this string's own block
 // (s.Assign(s.c_str() + 2), s.Append(s.c_str())): the new block is built before the old is freed.
@@ -24,7 +24,7 @@ class CPlainString {
   CPlainString& operator=(const CPlainString& other);
   CPlainString& operator=(const char* text);
   ~CPlainString() {
-    if (text_ != SharedEmpty()) Empty();
+    if (text_ != SharedEmpty() && !borrowed_) delete[] text_;
   }
 
   // Replaces the text by a copy of `text` (nullptr counts as empty). False when out of memory.
@@ -36,6 +36,10 @@ class CPlainString {
   // so the string must be in (or be swapped into) the document that owns the arena, or be gone
   // before then.
   bool AssignIn(TextArena& arena, const char* text, int length);
+  // As AssignIn, for a text that the caller has already written, NUL-terminated, at the start of
+  // the arena's tail (TextArena::Tail): the string claims those length + 1 bytes in place. An
+  // empty text claims nothing.
+  bool ClaimIn(TextArena& arena, int length);
   void Empty();
   // Exchanges the texts of two strings. Never allocates, so a text can be replaced by one built
   // beforehand in a step that cannot fail.

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 
 #include "model/node_pool.h"
 
@@ -93,17 +94,22 @@ class CQHList {
   }
 
   void RemoveAll() {
-    Node* node = head_;
-    while (node != nullptr) {
-      Node* next = node->next;
-      pool_.Delete(node);
-      node = next;
+    // The chunks go whole right after, so the slots need no free list; values without a
+    // destructor (positions, IDs) are not visited at all.
+    if constexpr (!std::is_trivially_destructible_v<T>) {
+      for (Node* node = head_; node != nullptr; node = node->next) node->value.~T();
     }
     pool_.Release();
     count_ = 0;
     head_ = nullptr;
     tail_ = nullptr;
     ++modifications_;
+  }
+
+  // Room for `count` more nodes in one chunk (up to the pool's chunk limit), for a list whose
+  // length is known ahead. Allocates nothing and asks no seam: each node still does when added.
+  void Reserve(int count) {
+    if (count > 0) pool_.Reserve(static_cast<size_t>(count));
   }
 
   Node* GetHeadPosition() const { return head_; }

@@ -38,6 +38,13 @@ char* TextArena::Allocate(size_t size) {
   return text;
 }
 
+char* TextArena::ClaimTail(size_t size) {
+  if (platform::AllocationShouldFail()) return nullptr;
+  char* text = next_;
+  next_ += size;
+  return text;
+}
+
 void TextArena::Release() {
   while (block_ != nullptr) {
     BlockHeader* previous = block_->previous;

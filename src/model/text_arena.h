@@ -23,6 +23,15 @@ class TextArena {
 
   // `size` bytes, or nullptr when the seam fails the call or memory runs out.
   [[nodiscard]] char* Allocate(size_t size);
+  // The unused bytes at the end of the newest block when there are at least `size` of them, else
+  // nullptr. Nothing is allocated: a reader decodes a text there and then claims the bytes it
+  // keeps, which saves a scratch copy per text.
+  char* Tail(size_t size) const {
+    return size <= static_cast<size_t>(end_ - next_) ? next_ : nullptr;
+  }
+  // Hands out the first `size` bytes of the tail (size at most what Tail accepted) as Allocate
+  // would: one guarded allocation, nullptr when the seam fails it.
+  [[nodiscard]] char* ClaimTail(size_t size);
   // Frees every block. Every text handed out is gone.
   void Release();
   // Bytes held in blocks, for the memory figures.

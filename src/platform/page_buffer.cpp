@@ -1,10 +1,39 @@
 #include "platform/page_buffer.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 
 #include "platform/fault_injection.h"
 
 namespace platform {
+
+namespace {
+
+std::atomic<size_t> residentBytes{0};
+std::atomic<size_t> peakResidentBytes{0};
+
+size_t PageSize() {
+  static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+}  // namespace
+
+void PageBuffer::Count(size_t added, size_t removed) {
+  resident_ = resident_ + added - removed;
+  const size_t now = residentBytes.fetch_add(added) + added;
+  residentBytes.fetch_sub(removed);
+  size_t peak = peakResidentBytes.load();
+  while (now > peak && !peakResidentBytes.compare_exchange_weak(peak, now)) {
+  }
+}
+
+size_t PageBuffer::PeakResidentBytes() { return peakResidentBytes.load(); }
+
+void PageBuffer::ResetPeakResidentBytes() { peakResidentBytes.store(residentBytes.load()); }
 
 bool PageBuffer::Allocate(size_t size) {
   Free();
@@ -17,11 +46,52 @@ bool PageBuffer::Allocate(size_t size) {
   if (pages == MAP_FAILED) return false;
   data_ = static_cast<uint8_t*>(pages);
   size_ = size;
+  Count(size, 0);
+  return true;
+}
+
+bool PageBuffer::Reserve(size_t size) {
+  Free();
+  if (size == 0) return true;
+  if (AllocationShouldFail()) return false;
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (pages == MAP_FAILED) return false;
+  data_ = static_cast<uint8_t*>(pages);
+  size_ = size;
+  return true;
+}
+
+bool PageBuffer::Populate(size_t offset, size_t size) {
+  if (AllocationShouldFail()) return false;
+  const size_t start = offset / PageSize() * PageSize();
+  const size_t end = offset + size;
+  // One call fills the pages instead of a fault per page. A kernel older than 5.14 does not know
+  // the request (EINVAL): the pages are then filled by the faults of the first writes.
+  if (madvise(data_ + start, end - start, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) {
+    return false;
+  }
+  Count(end - start, 0);
+  return true;
+}
+
+void PageBuffer::Discard(size_t offset, size_t size) {
+  madvise(data_ + offset, size, MADV_DONTNEED);
+  Count(0, size < resident_ ? size : resident_);
+}
+
+bool PageBuffer::Move(size_t from, size_t to, size_t size) {
+  if (mremap(data_ + from, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, data_ + to) == MAP_FAILED) {
+    return false;
+  }
+  (void)mmap(data_ + from, size, PROT_READ | PROT_WRITE,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
   return true;
 }
 
 void PageBuffer::Free() {
   if (data_ != nullptr) munmap(data_, size_);
+  Count(0, resident_);
   data_ = nullptr;
   size_ = 0;
 }

@@ -1,10 +1,12 @@
 // The storage behind a document: texts in a TextArena, list nodes from a list's own chunks.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "model/dlg_file.h"
 #include "model/plain_string.h"
 #include "model/qh_list.h"
 #include "model/text_arena.h"
@@ -96,6 +98,41 @@ TEST(QHListNodes, SlotsAreReusedNodesStayPutAndEveryNodeAsksTheSeam) {
   EXPECT_TRUE(list.IsEmpty());
   ASSERT_NE(list.AddTail("fresh"), nullptr);
   EXPECT_EQ(list.GetHeadPosition()->value, "fresh");
+}
+
+}  // namespace
+
+namespace {
+
+// The ID index behind FindItem against a scan of the lines from the head, through appends and
+// removals of lines that share IDs (the first in document order must answer) and of lines whose
+// removal empties a probe run of the index.
+TEST(LineIdIndex, FindItemAnswersAsAScanThroughAddsAndDeletesOfRepeatedIds) {
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("p", -1, -1);
+  std::mt19937 random(20);
+  auto scan = [&](int id) -> LinePos {
+    for (LinePos pos = doc.GetLines().GetHeadPosition(); pos != nullptr; pos = pos->next) {
+      if (pos->value.GetID() == id) return pos;
+    }
+    return nullptr;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    if (random() % 3 != 0 || doc.GetLines().IsEmpty()) {
+      CDlgItem line;
+      line.SetID(static_cast<int>(random() % 400) * 37);
+      ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
+    } else {
+      LinePos victim = doc.GetLines().GetHeadPosition();
+      for (int k = static_cast<int>(random() % doc.GetLines().GetCount()); k > 0; --k) {
+        victim = victim->next;
+      }
+      doc.DeleteItem(victim, plot);
+    }
+    const int probe = static_cast<int>(random() % 400) * 37;
+    ASSERT_EQ(doc.FindItem(probe), scan(probe)) << "step " << step << " ID " << probe;
+  }
+  for (int id = -1; id < 400 * 37; ++id) ASSERT_EQ(doc.FindItem(id), scan(id)) << "ID " << id;
 }
 
 }  // namespace
