@@ -21,13 +21,7 @@ int RunExport(const std::string& file, const std::string& out, bool recording) {
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  DlgHeader target;
-  if ((ReadHeader(out.c_str(), target) && HasDialogueSignature(target)) ||
-      platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
-    Message("%s: is a dialogue file; not replaced by an export (are the names swapped?)",
-            out.c_str());
-    return kExitFailure;
-  }
+  if (RefuseDialogueTarget(out, doc, "an export")) return kExitFailure;
   WarnAboutAlteredLines(doc, file);
   bool exported = false;
   {

@@ -28,13 +28,7 @@ int RunVoscript(const std::string& file, const std::string& out, const VoscriptO
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  DlgHeader target;
-  if ((ReadHeader(out.c_str(), target) && HasDialogueSignature(target)) ||
-      platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
-    Message("%s: is a dialogue file; not replaced by a script (are the names swapped?)",
-            out.c_str());
-    return kExitFailure;
-  }
+  if (RefuseDialogueTarget(out, doc, "a script")) return kExitFailure;
   exchange::ScriptOptions scriptOptions;
   scriptOptions.codeset = options.encoding;
   scriptOptions.plot = options.plot;

@@ -56,6 +56,17 @@ bool HasDialogueSignature(const DlgHeader& header) {
          std::memcmp(header.signature, expected.signature, sizeof header.signature) == 0;
 }
 
+bool RefuseDialogueTarget(const std::string& out, const CDlgFile& doc, const char* what) {
+  DlgHeader target;
+  if ((ReadHeader(out.c_str(), target) && HasDialogueSignature(target)) ||
+      platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
+    Message("%s: is a dialogue file; not replaced by %s (are the names swapped?)", out.c_str(),
+            what);
+    return true;
+  }
+  return false;
+}
+
 bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
   if (!ReadHeader(path, header)) {
     Message("%s: cannot open the dialogue file: %s", path, Reason());

@@ -1,6 +1,8 @@
 // Opening documents for dlgtool, and where the core's diagnostics go.
 #pragma once
 
+#include <string>
+
 #include "dlgfile/dlg_format.h"
 #include "model/dlg_file.h"
 #include "platform/file_io.h"
@@ -26,6 +28,12 @@ class QuietDiagnostics {
 
 // True when the tag and the signature are those the writer writes.
 [[nodiscard]] bool HasDialogueSignature(const DlgHeader& header);
+
+// True, after a message, when `out` holds a dialogue file or is `doc`'s own file: writing an export
+// or a script there would destroy a dialogue file (names swapped on the command line). `what` names
+// the output in the message ("an export", "a script").
+[[nodiscard]] bool RefuseDialogueTarget(const std::string& out, const CDlgFile& doc,
+                                        const char* what);
 
 // Reads the header and loads the document. A file that does not carry the dialogue file's tag
 // and signature is loaded all the same (the editor accepts it too) after a warning. False, with a
