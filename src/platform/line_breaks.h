@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,14 +32,19 @@ inline int GetTextModeChar(std::FILE* file) { return CompleteTextModeChar(file, 
 // Hands `bytes` to write(data, size) in runs, with `lineBreak` in place of every CR LF pair.
 template <typename Write>
 void ReplaceCrLf(std::string_view bytes, std::string_view lineBreak, Write&& write) {
+  // Every LF right after a CR ends a pair: pairs cannot overlap, so a scan from the start pairs
+  // exactly those. Looking for LFs alone lets memchr skip the bytes between them.
   size_t runStart = 0;
-  for (size_t i = 0; i + 1 < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && bytes[i + 1] == '\n') {
-      write(bytes.data() + runStart, i - runStart);
+  for (size_t from = 0; from < bytes.size();) {
+    const void* found = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
+    if (found == nullptr) break;
+    const size_t lf = static_cast<size_t>(static_cast<const char*>(found) - bytes.data());
+    if (lf > runStart && bytes[lf - 1] == '\r') {
+      write(bytes.data() + runStart, lf - 1 - runStart);
       if (!lineBreak.empty()) write(lineBreak.data(), lineBreak.size());
-      runStart = i + 2;
-      ++i;
+      runStart = lf + 1;
     }
+    from = lf + 1;
   }
   write(bytes.data() + runStart, bytes.size() - runStart);
 }
