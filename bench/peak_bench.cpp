@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,25 +18,108 @@
 
 namespace {
 
-// Peak resident set of one dlgtool run in KiB, its stdout discarded; -1 when it did not exit
-// with one of `okStatus` or 0.
-long PeakKiB(const std::vector<std::string>& args, int okStatus = 0) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(DLGTOOL_PATH));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int fd = open("/dev/null", O_WRONLY);
-    if (fd < 0 || dup2(fd, 1) < 0) _exit(127);
-    execv(DLGTOOL_PATH, argv.data());
-    _exit(127);
+// A child's ru_maxrss counts the pages it inherited at fork, so a dlgtool forked from this
+// process (which holds the fixtures, hundreds of MiB) would report this process's size. dlgtool
+// is therefore started by a spawner forked during static initialisation, while this process is
+// still small; the spawner's own few MiB cancel out against `dlgtool --version`.
+// Request on the pipe: a 32-bit byte count, then the arguments, each ended by a zero byte.
+// Answer: the exit code (or -1) and the child's ru_maxrss in KiB, as two longs.
+class Spawner {
+ public:
+  Spawner() {
+    int request[2];
+    int answer[2];
+    if (pipe(request) != 0 || pipe(answer) != 0) return;
+    const pid_t pid = fork();
+    if (pid < 0) return;
+    if (pid == 0) {
+      close(request[1]);
+      close(answer[0]);
+      Serve(request[0], answer[1]);
+      _exit(0);
+    }
+    close(request[0]);
+    close(answer[1]);
+    to_ = request[1];
+    from_ = answer[0];
   }
-  int status = 0;
-  struct rusage usage {};
-  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) return -1;
-  const int code = WEXITSTATUS(status);
-  return code == 0 || code == okStatus ? usage.ru_maxrss : -1;
+  ~Spawner() {
+    if (to_ >= 0) close(to_);  // the spawner ends at the end of its input
+    if (from_ >= 0) close(from_);
+  }
+
+  // Peak resident set of one dlgtool run in KiB, its stdout discarded; -1 when it did not exit
+  // with one of `okStatus` or 0.
+  long PeakKiB(const std::vector<std::string>& args, int okStatus = 0) {
+    if (to_ < 0) return -1;
+    std::string bytes;
+    for (const std::string& arg : args) bytes.append(arg.c_str(), arg.size() + 1);
+    const uint32_t size = static_cast<uint32_t>(bytes.size());
+    long reply[2] = {-1, -1};
+    if (!WriteAll(to_, &size, sizeof size) || !WriteAll(to_, bytes.data(), bytes.size()) ||
+        !ReadAll(from_, reply, sizeof reply)) {
+      return -1;
+    }
+    return reply[0] == 0 || reply[0] == okStatus ? reply[1] : -1;
+  }
+
+ private:
+  static bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      const ssize_t n = write(fd, p, size);
+      if (n <= 0) return false;
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  }
+  static bool ReadAll(int fd, void* data, size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+      const ssize_t n = read(fd, p, size);
+      if (n <= 0) return false;
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  }
+  static void Serve(int in, int out) {
+    uint32_t size = 0;
+    while (ReadAll(in, &size, sizeof size)) {
+      std::string bytes(size, '\0');
+      if (!ReadAll(in, bytes.data(), size)) return;
+      std::vector<char*> argv{const_cast<char*>(DLGTOOL_PATH)};
+      for (size_t k = 0; k < bytes.size(); k += std::strlen(bytes.data() + k) + 1) {
+        argv.push_back(bytes.data() + k);
+      }
+      argv.push_back(nullptr);
+      long reply[2] = {-1, -1};
+      const pid_t child = fork();
+      if (child == 0) {
+        const int fd = open("/dev/null", O_WRONLY);
+        if (fd < 0 || dup2(fd, 1) < 0) _exit(127);
+        execv(DLGTOOL_PATH, argv.data());
+        _exit(127);
+      }
+      int status = 0;
+      struct rusage usage {};
+      if (child > 0 && wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) {
+        reply[0] = WEXITSTATUS(status);
+        reply[1] = usage.ru_maxrss;
+      }
+      if (!WriteAll(out, reply, sizeof reply)) return;
+    }
+  }
+
+  int to_ = -1;
+  int from_ = -1;
+};
+
+Spawner spawner;
+
+long PeakKiB(const std::vector<std::string>& args, int okStatus = 0) {
+  return spawner.PeakKiB(args, okStatus);
 }
 
 void Measure(benchmark::State& state, const char* command) {
