@@ -30,14 +30,15 @@ size_t KeyStart(size_t length) {
   return static_cast<uint8_t>(255 - static_cast<uint8_t>(length - kDlgScrambleKey));
 }
 
-// Unscrambles (or scrambles) bytes [i, i + kStep) of a block whose key of byte i is at `key`.
-Bytes16 ScrambleStep(uint8_t* block, size_t i, size_t key) {
+// Unscrambles (or scrambles) bytes [i, i + kStep) of `in` into `out` (which may be `in`), the
+// key of byte i being at `key`; returns the bytes written.
+Bytes16 ScrambleStep(uint8_t* out, const uint8_t* in, size_t i, size_t key) {
   Bytes16 word;
   Bytes16 mask;
-  std::memcpy(&word, block + i, kStep);
+  std::memcpy(&word, in + i, kStep);
   std::memcpy(&mask, kDescending.bytes + key, kStep);
   word ^= mask;
-  std::memcpy(block + i, &word, kStep);
+  std::memcpy(out + i, &word, kStep);
   return word;
 }
 
@@ -46,7 +47,8 @@ Bytes16 ScrambleStep(uint8_t* block, size_t i, size_t key) {
 void ScrambleBlock(uint8_t* block, size_t length) {
   size_t key = KeyStart(length);
   size_t i = 0;
-  for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) ScrambleStep(block, i, key);
+  for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255)
+    ScrambleStep(block, block, i, key);
   for (; i < length; ++i, ++key) block[i] ^= kDescending.bytes[key];
 }
 
@@ -54,14 +56,7 @@ void ScrambleCopy(uint8_t* out, const uint8_t* in, size_t length) {
   // One pass: the reader takes texts from the file image into the document's storage this way.
   size_t key = KeyStart(length);
   size_t i = 0;
-  for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) {
-    Bytes16 word;
-    Bytes16 mask;
-    std::memcpy(&word, in + i, kStep);
-    std::memcpy(&mask, kDescending.bytes + key, kStep);
-    word ^= mask;
-    std::memcpy(out + i, &word, kStep);
-  }
+  for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) ScrambleStep(out, in, i, key);
   for (; i < length; ++i, ++key) out[i] = static_cast<uint8_t>(in[i] ^ kDescending.bytes[key]);
 }
 
@@ -74,12 +69,7 @@ size_t UnscrambleMeasured(uint8_t* out, const uint8_t* in, size_t length) {
   size_t text = length;
   size_t i = 0;
   for (; i + kStep <= length; i += kStep, key = (key + kStep) & 255) {
-    Bytes16 word;
-    Bytes16 mask;
-    std::memcpy(&word, in + i, kStep);
-    std::memcpy(&mask, kDescending.bytes + key, kStep);
-    word ^= mask;
-    std::memcpy(out + i, &word, kStep);
+    const Bytes16 word = ScrambleStep(out, in, i, key);
     if (text != length) continue;
     const Bytes16 zeros = word == 0;  // 0xFF where a byte is zero
     uint64_t halves[2];
