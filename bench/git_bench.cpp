@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "bench_env.h"
-#include "interchange/dlg_merge.h"
-#include "interchange/dlg_merge_write.h"
+#include "merge/dlg_merge.h"
+#include "merge/dlg_merge_write.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 //
 // Exit status: 0 done, 1 the input cannot be read or converted or the output cannot be written,
 // 2 wrong arguments.
-#include "interchange/ini_scramble.h"
+#include "config/ini_scramble.h"
 
 #include <cerrno>
 #include <cstdio>

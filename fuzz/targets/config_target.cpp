@@ -7,9 +7,9 @@
 
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
-#include "interchange/ini_file.h"
-#include "interchange/ini_scramble.h"
-#include "interchange/speaker_config.h"
+#include "config/ini_file.h"
+#include "config/ini_scramble.h"
+#include "config/speaker_config.h"
 
 namespace {
 

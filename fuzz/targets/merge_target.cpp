@@ -17,9 +17,9 @@
 #include "dlgfile/dlg_verify.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
-#include "interchange/dlg_merge.h"
-#include "interchange/dlg_merge_image.h"
-#include "interchange/dlg_merge_write.h"
+#include "merge/dlg_merge.h"
+#include "merge/dlg_merge_image.h"
+#include "merge/dlg_merge_write.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
 #include "toolkit/wait_cursor.h"
-#include "tools/about_box.h"
+#include "dialogs/about_box.h"
 
 using toolkit::ControlKind;
 using toolkit::ControlTemplate;

@@ -16,7 +16,7 @@
 #include <new>
 
 #include "dlgfile/dlg_format.h"
-#include "interchange/speaker_config.h"
+#include "config/speaker_config.h"
 #include "platform/fault_injection.h"
 #include "platform/file_read.h"
 #include "toolkit/code_page.h"

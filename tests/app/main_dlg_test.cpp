@@ -23,7 +23,7 @@
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
-#include "tools/about_box.h"
+#include "dialogs/about_box.h"
 
 namespace {
 

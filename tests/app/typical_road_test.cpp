@@ -13,8 +13,8 @@
 #include "editor/line_editor_fixture.h"
 #include "support/ui/modal_dialogs.h"
 #include "support/ui/test_app_context.h"
-#include "tools/about_box.h"
-#include "tools/lookup_dlg.h"
+#include "dialogs/about_box.h"
+#include "dialogs/lookup_dlg.h"
 
 namespace {
 

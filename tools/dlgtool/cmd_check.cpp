@@ -7,7 +7,7 @@
 #include "document_io.h"
 #include "exchange/codeset_probe.h"
 #include "exchange/recoder.h"
-#include "interchange/speaker_config.h"
+#include "config/speaker_config.h"
 #include "output.h"
 #include "platform/file_read.h"
 #include "sound_check.h"

@@ -1,5 +1,5 @@
 // dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]: the three-way merge by line ID and plot
-// name (interchange/dlg_merge.h), usable as git's merge driver `dlgtool merge %O %A %B --path %P`,
+// name (merge/dlg_merge.h), usable as git's merge driver `dlgtool merge %O %A %B --path %P`,
 // which writes the result into %A.
 //
 // An input that cannot be merged safely stops everything before any file is written: one that
@@ -14,9 +14,9 @@
 #include "commands.h"
 #include "document_io.h"
 #include "dlgfile/dlg_verify.h"
-#include "interchange/dlg_merge.h"
-#include "interchange/dlg_merge_image.h"
-#include "interchange/dlg_merge_write.h"
+#include "merge/dlg_merge.h"
+#include "merge/dlg_merge_image.h"
+#include "merge/dlg_merge_write.h"
 #include "output.h"
 #include "platform/file_io.h"
 #include "structure_notes.h"

@@ -17,9 +17,9 @@
 #include "support/temp_dir.h"
 #include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
-#include "tools/about_box.h"
-#include "tools/find_dlg.h"
-#include "tools/lookup_dlg.h"
+#include "dialogs/about_box.h"
+#include "dialogs/find_dlg.h"
+#include "dialogs/lookup_dlg.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "interchange/speaker_config.h"
+#include "config/speaker_config.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "interchange/ini_file.h"
+#include "config/ini_file.h"
 #include "support/debug_capture.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "tools/lookup_dlg.h"
+#include "dialogs/lookup_dlg.h"
 
 #include <QPushButton>
 

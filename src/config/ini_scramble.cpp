@@ -1,6 +1,6 @@
-#include "interchange/ini_scramble.h"
+#include "config/ini_scramble.h"
 
-#include "interchange/ini_file.h"
+#include "config/ini_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The three-way merge by line ID and plot name, on snapshots.
-#include "interchange/dlg_merge.h"
+#include "merge/dlg_merge.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 
 #include "dlgfile/dlg_format.h"
 #include "dlgfile/dlg_verify.h"
-#include "interchange/dlg_merge_image.h"
-#include "interchange/dlg_merge_order.h"
-#include "interchange/dlg_merge_write.h"
+#include "merge/dlg_merge_image.h"
+#include "merge/dlg_merge_order.h"
+#include "merge/dlg_merge_write.h"
 #include "support/debug_capture.h"
 #include "support/temp_dir.h"
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "interchange/dlg_merge.h"
+#include "merge/dlg_merge.h"
 
 namespace {
 

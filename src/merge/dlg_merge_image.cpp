@@ -1,7 +1,7 @@
 // The merge's reader of a dialogue file (dlg_merge_image.h). The layout is in docs/dlg-format.md;
 // every count, length and offset is checked against the image before it is used, as the loader
 // does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp, src/dlgfile/dlg_record.cpp).
-#include "interchange/dlg_merge_image.h"
+#include "merge/dlg_merge_image.h"
 
 #include <sys/stat.h>
 

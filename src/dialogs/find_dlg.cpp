@@ -1,4 +1,4 @@
-#include "tools/find_dlg.h"
+#include "dialogs/find_dlg.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "interchange/dlg_merge_order.h"
+#include "merge/dlg_merge_order.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "interchange/ini_file.h"
+#include "config/ini_file.h"
 
 #include <sys/stat.h>
 

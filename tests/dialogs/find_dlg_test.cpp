@@ -1,6 +1,6 @@
 // The find dialog through its widgets, and the main window's Find opening the line editor on the
 // row found.
-#include "tools/find_dlg.h"
+#include "dialogs/find_dlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "interchange/ini_scramble.h"
+#include "config/ini_scramble.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "interchange/speaker_config.h"
+#include "config/speaker_config.h"
 #include "support/temp_dir.h"
 
 namespace {

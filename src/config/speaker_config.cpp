@@ -1,9 +1,9 @@
-#include "interchange/speaker_config.h"
+#include "config/speaker_config.h"
 
 #include <cstdio>
 #include <string>
 
-#include "interchange/ini_file.h"
+#include "config/ini_file.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-#include "interchange/dlg_merge.h"
+#include "merge/dlg_merge.h"
 #include "platform/page_buffer.h"
 
 class MergeImage {

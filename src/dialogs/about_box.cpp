@@ -1,4 +1,4 @@
-#include "tools/about_box.h"
+#include "dialogs/about_box.h"
 
 #include <QPushButton>
 
@@ -6,7 +6,7 @@
 #include "toolkit/file_filter.h"
 #include "toolkit/icons.h"
 #include "toolkit/prompts.h"
-#include "tools/lookup_dlg.h"
+#include "dialogs/lookup_dlg.h"
 
 using toolkit::ControlKind;
 using toolkit::ControlTemplate;

@@ -2,7 +2,7 @@
 // (records in ascending ID order, holes pointing at the next record, plot numbers in list order,
 // names cut to their fields, texts up to their first zero byte) is the one
 // src/dlgfile/dlg_writer.cpp makes for a document, so the bytes are the same.
-#include "interchange/dlg_merge_write.h"
+#include "merge/dlg_merge_write.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -9,7 +9,7 @@
 // diagnostics stay the same.
 #pragma once
 
-#include "interchange/dlg_merge.h"
+#include "merge/dlg_merge.h"
 
 // True when the file was written; on failure the old file, if any, is unchanged.
 [[nodiscard]] bool SaveMergedDocument(const MergeDocument& merged, const char* path);

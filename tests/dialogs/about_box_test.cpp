@@ -1,4 +1,4 @@
-#include "tools/about_box.h"
+#include "dialogs/about_box.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
 #include "toolkit/text_bytes.h"
-#include "tools/lookup_dlg.h"
+#include "dialogs/lookup_dlg.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Three-way merge of dialogue documents (dlg_merge.h). Lines are merged first, since whether a
 // plot survives depends on whether the result still has lines in it; then the plots; then the
 // order of the plots and of each plot's members.
-#include "interchange/dlg_merge.h"
+#include "merge/dlg_merge.h"
 
 #include <algorithm>
 #include <climits>
@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "interchange/dlg_merge_order.h"
+#include "merge/dlg_merge_order.h"
 
 namespace {
 
