@@ -260,3 +260,10 @@ int CDlgFile::Load(const char* path) {
   loadedFile = identity;
   return 1;
 }
+
+int CDlgFile::Load(const char* path, platform::Status& status) {
+  platform::LastDiagnostic diagnostic;
+  const int loaded = Load(path);
+  status = loaded != 0 ? platform::Status::Ok() : diagnostic.ToStatus("cannot load the file");
+  return loaded;
+}

@@ -315,3 +315,10 @@ int CDlgFile::Save(const char* path) {
   platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
   return 0;
 }
+
+int CDlgFile::Save(const char* path, platform::Status& status) {
+  platform::LastDiagnostic diagnostic;
+  const int saved = Save(path);
+  status = saved != 0 ? platform::Status::Ok() : diagnostic.ToStatus("cannot save the file");
+  return saved;
+}

@@ -89,3 +89,10 @@ bool CDlgFile::Export(const char* path, bool singleLine) {
   }
   return true;
 }
+
+bool CDlgFile::Export(const char* path, bool singleLine, platform::Status& status) {
+  platform::LastDiagnostic diagnostic;
+  const bool exported = Export(path, singleLine);
+  status = exported ? platform::Status::Ok() : diagnostic.ToStatus("cannot export the texts");
+  return exported;
+}

@@ -246,3 +246,10 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts, cons
   counts = applied;
   return true;
 }
+
+bool CDlgFile::Import(const char* path, platform::Status& status) {
+  platform::LastDiagnostic diagnostic;
+  const bool imported = Import(path);
+  status = imported ? platform::Status::Ok() : diagnostic.ToStatus("cannot import the texts");
+  return imported;
+}

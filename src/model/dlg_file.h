@@ -17,6 +17,7 @@
 #include "model/qh_list.h"
 #include "model/text_arena.h"
 #include "platform/file_io.h"
+#include "platform/status.h"
 
 class LineIdIndex;
 
@@ -136,6 +137,9 @@ class CDlgFile {
   [[nodiscard]] int Save(const char* path);
   [[nodiscard]] int Load(const char* path);
   [[nodiscard]] bool ReadItem(const char* path, int id, CDlgItem& line);
+  // The same, handing back why it failed (ok when it did not); the debug output is unchanged.
+  [[nodiscard]] int Save(const char* path, platform::Status& status);
+  [[nodiscard]] int Load(const char* path, platform::Status& status);
 
   // The file the last successful Load read or Save wrote, as it was then (exists false before
   // either). Export never writes onto it; a save over it checks that it has not changed since.
@@ -144,6 +148,9 @@ class CDlgFile {
   // Text interchange (src/interchange/).
   [[nodiscard]] bool Export(const char* path, bool singleLine);
   [[nodiscard]] bool Import(const char* path);
+  // The same, handing back why it failed (ok when it did not); the debug output is unchanged.
+  [[nodiscard]] bool Export(const char* path, bool singleLine, platform::Status& status);
+  [[nodiscard]] bool Import(const char* path, platform::Status& status);
 
  private:
   // Allocates a free ID of [low, high) into `id` following the shared counter; false when the
