@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,7 +29,7 @@ namespace {
 // Answers every prompt at once: Yes to questions, no file to file dialogs.
 class SilentPrompts : public toolkit::Prompts {
  protected:
-  void ShowMessage(QWidget*, const QString&, const QString&) override {}
+  void ShowMessage(QWidget*, const QString&, const QString&, const QString&) override {}
   bool ShowQuestion(QWidget*, const QString&, const QString&) override { return true; }
   bool ShowFileDialog(QWidget*, const toolkit::FileDialogRequest&, std::string&) override {
     return false;
@@ -191,6 +192,35 @@ void BM_EditorCancel(benchmark::State& state) {
 }
 BENCHMARK(BM_EditorCancel)->Apply(EditorSizes)->Iterations(10);
 
+// A header click that sorts the rows by their text, then the click that brings back the plot's
+// order; and the filter narrowing all rows to every tenth one, then cleared.
+void BM_EditorSortByTextAndBack(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Workspace space(n);
+  auto editor = space.OpenEditor();
+  const int text = editor->columns().text;
+  for (auto _ : state) {
+    editor->OnSortColumn(text);  // ascending
+    editor->OnSortColumn(text);  // descending
+    editor->OnSortColumn(text);  // the plot's order
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EditorSortByTextAndBack)->Apply(EditorSizes);
+
+void BM_EditorFilterAndClear(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Workspace space(n);
+  auto editor = space.OpenEditor();
+  auto* filter = editor->ControlAs<QLineEdit>(CLineEditDlg::kFilter);
+  for (auto _ : state) {
+    filter->setText(QStringLiteral("0 of the"));
+    filter->clear();
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EditorFilterAndClear)->Apply(EditorSizes);
+
 // The main window on a document of 10 000 plots of two lines each, saved to /dev/shm.
 struct PlotsFile {
   std::string path = "/dev/shm/parlatrix-bench-plots.dlg";
@@ -234,6 +264,21 @@ void BM_MainWindowAddThenDeletePlotOf10000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MainWindowAddThenDeletePlotOf10000)->Unit(benchmark::kMillisecond);
+
+// The plot filter over the 10 000 plots (narrowed to "plot 1..." and cleared).
+void BM_MainWindowFilter10000Plots(benchmark::State& state) {
+  PlotsFile file;
+  Workspace space(0);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  (void)window.LoadFile(file.path);
+  auto* filter = window.ControlAs<QLineEdit>(CMainDlg::kPlotFilter);
+  for (auto _ : state) {
+    filter->setText(QStringLiteral("plot 1"));
+    filter->clear();
+  }
+}
+BENCHMARK(BM_MainWindowFilter10000Plots)->Unit(benchmark::kMillisecond);
 
 void BM_FindLines(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

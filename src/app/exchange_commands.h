@@ -1,10 +1,12 @@
 // The main window's Import and Export in the translation exchange formats. A chosen file ending
 // in .po, .xlf, .xliff or .csv goes here instead of to the plain text forms; the window keeps its
-// own messages, so each routine only reports success or failure (the reason goes to the debug
-// output).
+// own messages and shows the reason each routine hands back under them (the reason also goes to
+// the debug output).
 #pragma once
 
 #include <string>
+
+#include "platform/status.h"
 
 class CDlgFile;
 
@@ -21,10 +23,11 @@ bool IsExchangeFile(const std::string& path);
 // Writes the document to `path` in the format its name gives, texts converted from the editor's
 // code page; `documentPath` (may be empty) names the .dlg in the file.
 [[nodiscard]] bool ExportExchangeFile(CDlgFile& document, const std::string& path,
-                                      const std::string& documentPath);
+                                      const std::string& documentPath, platform::Status& status);
 
 // Applies the translations of `path` by ID and writes the fuzzy, stale and unknown entries to
 // Parlatrix.log beside it. False when nothing was applied because of a fault in the file.
-[[nodiscard]] bool ImportExchangeFile(CDlgFile& document, const std::string& path);
+[[nodiscard]] bool ImportExchangeFile(CDlgFile& document, const std::string& path,
+                                      platform::Status& status);
 
 }  // namespace app

@@ -7,14 +7,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <memory>
 
+#include "app/file_code_pages.h"
 #include "app/strings.h"
 #include "dlgfile/dlg_format.h"
+#include "exchange/codeset_probe.h"
 #include "platform/file_read.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "toolkit/code_page.h"
 #include "toolkit/data_exchange.h"
 #include "toolkit/icons.h"
@@ -28,34 +33,87 @@ using toolkit::ControlTemplate;
 
 namespace {
 
+// The window opens at its template size and can grow: the plot list takes the room, the buttons
+// below it keep to its bottom and the right-hand column keeps to the right edge.
+constexpr unsigned kRight = toolkit::kMoveRight;
+constexpr unsigned kGrow = toolkit::kGrowWidth | toolkit::kGrowHeight;
+
 constexpr ControlTemplate kControls[] = {
-    {CMainDlg::kPlotsFrame, "情节", ControlKind::kGroupBox, 5, 5, 160, 235},
-    {CMainDlg::kPlotList, nullptr, ControlKind::kListBox, 10, 15, 150, 200},
-    {CMainDlg::kAddPlot, "추가", ControlKind::kPushButton, 10, 220, 45, 15},
-    {CMainDlg::kEditPlot, "편집", ControlKind::kPushButton, 60, 220, 45, 15},
-    {CMainDlg::kDeletePlot, "삭제", ControlKind::kPushButton, 110, 220, 50, 15},
-    {CMainDlg::kGameName, nullptr, ControlKind::kEdit, 175, 10, 60, 14},
-    {CMainDlg::kMultiLine, "멀티라인 편집", ControlKind::kCheckBox, 175, 30, 60, 10},
-    {CMainDlg::kNew, "새 파일", ControlKind::kPushButton, 175, 50, 60, 15},
-    {CMainDlg::kOpen, "파일 불러오기", ControlKind::kPushButton, 175, 85, 60, 15},
-    {CMainDlg::kSaveAs, "새 이름으로...", ControlKind::kPushButton, 175, 105, 60, 15},
-    {CMainDlg::kSave, "파일 저장하기", ControlKind::kPushButton, 175, 125, 60, 15},
-    {CMainDlg::kExport, "내보내기", ControlKind::kPushButton, 175, 160, 60, 15},
-    {CMainDlg::kImport, "가져오기", ControlKind::kPushButton, 175, 180, 60, 15},
-    {CMainDlg::kAbout, "?", ControlKind::kPushButton, 225, 200, 10, 14},
-    {CMainDlg::kExit, "종료", ControlKind::kPushButton, 175, 220, 60, 15, toolkit::kIsCancel},
-    {CMainDlg::kVersionNumber, "0000", ControlKind::kStatic, 200, 200, 22, 8},
-    {CMainDlg::kVersionLabel, "버전 :", ControlKind::kStatic, 175, 200, 25, 8},
+    {CMainDlg::kPlotsFrame, "情节", ControlKind::kGroupBox, 5, 5, 160, 235, kGrow},
+    {CMainDlg::kPlotList, nullptr, ControlKind::kListBox, 10, 15, 150, 186, kGrow},
+    {CMainDlg::kPlotFilter, nullptr, ControlKind::kEdit, 10, 203, 150, 13,
+     toolkit::kMoveDown | toolkit::kGrowWidth},
+    {CMainDlg::kAddPlot, "추가", ControlKind::kPushButton, 10, 220, 45, 15, toolkit::kMoveDown},
+    {CMainDlg::kEditPlot, "편집", ControlKind::kPushButton, 60, 220, 45, 15, toolkit::kMoveDown},
+    {CMainDlg::kDeletePlot, "삭제", ControlKind::kPushButton, 110, 220, 50, 15, toolkit::kMoveDown},
+    {CMainDlg::kGameName, nullptr, ControlKind::kEdit, 175, 10, 60, 14, kRight},
+    {CMainDlg::kMultiLine, "멀티라인 편집", ControlKind::kCheckBox, 175, 30, 60, 10, kRight},
+    {CMainDlg::kNew, "새 파일", ControlKind::kPushButton, 175, 50, 60, 15, kRight},
+    {CMainDlg::kOpen, "파일 불러오기", ControlKind::kPushButton, 175, 85, 60, 15, kRight},
+    {CMainDlg::kSaveAs, "새 이름으로...", ControlKind::kPushButton, 175, 105, 60, 15, kRight},
+    {CMainDlg::kSave, "파일 저장하기", ControlKind::kPushButton, 175, 125, 60, 15, kRight},
+    {CMainDlg::kExport, "내보내기", ControlKind::kPushButton, 175, 160, 60, 15, kRight},
+    {CMainDlg::kImport, "가져오기", ControlKind::kPushButton, 175, 180, 60, 15, kRight},
+    {CMainDlg::kAbout, "?", ControlKind::kPushButton, 225, 200, 10, 14, kRight},
+    {CMainDlg::kExit, "종료", ControlKind::kPushButton, 175, 220, 60, 15,
+     toolkit::kIsCancel | kRight},
+    {CMainDlg::kVersionNumber, "0000", ControlKind::kStatic, 200, 200, 22, 8, kRight},
+    {CMainDlg::kVersionLabel, "버전 :", ControlKind::kStatic, 175, 200, 25, 8, kRight},
 };
 
 constexpr toolkit::DialogTemplate kTemplate{"대사 편집기", 240, 244, kControls};
 
-// Whether `path` names a regular file that this process can open for reading.
-bool FileOpensForReading(const std::string& path) {
+// Whether `path` names a regular file that this process can open for reading; `status` says why
+// not.
+bool FileOpensForReading(const std::string& path, platform::Status& status) {
+  errno = 0;
   std::FILE* file = platform::OpenRegularFileForReading(path.c_str());
-  if (file == nullptr) return false;
+  if (file == nullptr) {
+    status = errno != 0 ? platform::Status::SystemFailure("cannot open the file")
+                        : platform::Status::Failure("not a regular file");
+    return false;
+  }
   std::fclose(file);
   return true;
+}
+
+// EUC-KR's decoder takes the lead bytes of CP949's extension (0x81-0xA0) for C1 control
+// characters, so a CP949 file reads as valid EUC-KR with its 8 822 extension syllables shown as a
+// control and a letter. Where a character starts, such a byte is a CP949 lead byte: dialogue texts
+// hold no C1 controls.
+bool HasCp949ExtensionLead(const char* text) {
+  for (auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0;) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    if (*p <= 0xA0) return true;
+    ++p;
+    if (*p != 0) ++p;  // the trail byte of a pair
+  }
+  return false;
+}
+
+bool IsEucKr(std::string codeset) {
+  for (char& c : codeset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return codeset == "EUC-KR" || codeset == "EUCKR";
+}
+
+// Where a document read as EUC-KR holds CP949 extension syllables; empty when nowhere.
+std::string Cp949ExtensionIn(CDlgFile& document) {
+  if (HasCp949ExtensionLead(document.GetGameName().c_str())) return "the game name";
+  for (PlotPos pos = document.GetFirstPlot(); pos != nullptr;) {
+    if (HasCp949ExtensionLead(document.GetNextPlot(pos).GetName().c_str())) return "a plot name";
+  }
+  const auto& lines = document.GetLines();
+  for (auto* pos = lines.GetHeadPosition(); pos != nullptr; pos = pos->next) {
+    const CDlgItem& line = pos->value;
+    for (const char* text : {line.GetSpeaker().c_str(), line.GetExpression().c_str(),
+                             line.GetSound().c_str(), line.GetText().c_str()}) {
+      if (HasCp949ExtensionLead(text)) return "ID " + std::to_string(line.GetID()) + ": a text";
+    }
+  }
+  return std::string();
 }
 
 std::string FormatVersion(int version) {
@@ -71,7 +129,8 @@ CMainDlg::CMainDlg(AppContext& context, QWidget* parent)
       context_(context),
       icon_(std::make_unique<QIcon>(toolkit::MainIcon())) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 }
 
 CMainDlg::~CMainDlg() = default;
@@ -104,6 +163,32 @@ void CMainDlg::ConnectControls() {
   connect(button(kAbout), &QPushButton::clicked, this, &CMainDlg::OnAbout);
   connect(plotList(), &QListWidget::itemSelectionChanged, this, &CMainDlg::OnPlotSelChange);
   connect(plotList(), &QListWidget::itemDoubleClicked, this, &CMainDlg::OnPlotDblClk);
+  auto* filter = ControlAs<QLineEdit>(kPlotFilter);
+  filter->setPlaceholderText(tr(strings::kPlotFilterHint));
+  filter->setClearButtonEnabled(true);
+  connect(filter, &QLineEdit::textChanged, this, &CMainDlg::OnPlotFilter);
+}
+
+void CMainDlg::OnPlotFilter(const QString&) {
+  ApplyPlotFilter();
+  RefreshButtons();
+}
+
+void CMainDlg::ApplyPlotFilter() {
+  QListWidget* list = plotList();
+  const auto* field = ControlAs<QLineEdit>(kPlotFilter);
+  const QString text = field != nullptr ? field->text() : QString();
+  list->setUpdatesEnabled(false);
+  for (int i = 0; i < list->count(); ++i) {
+    QListWidgetItem* entry = list->item(i);
+    const bool shown = text.isEmpty() || entry->text().contains(text, Qt::CaseInsensitive);
+    if (entry->isHidden() == shown) entry->setHidden(!shown);
+    if (!shown && entry->isSelected()) {
+      list->clearSelection();
+      list->setCurrentRow(-1);
+    }
+  }
+  list->setUpdatesEnabled(true);
 }
 
 bool CMainDlg::OnInitDialog() {
@@ -112,8 +197,11 @@ bool CMainDlg::OnInitDialog() {
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
   AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
+  AppendSystemMenuItem(kOpenInCodePageCommand, tr(strings::kOpenInCodePageItem));
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
+  auto* save = new QShortcut(QKeySequence::Save, this);
+  connect(save, &QShortcut::activated, this, &CMainDlg::OnSave);
   setWindowIcon(*icon_);
   context_.document.SetColumns(1, 1, 0);
   RefreshButtons();
@@ -123,7 +211,14 @@ bool CMainDlg::OnInitDialog() {
   currentPath_.clear();
   SetModified(false);
   RefreshTitle();
-  if (!context_.commandLine.empty() && LoadFile(context_.commandLine)) AnnounceDamage();
+  defaultCodeset_ = toolkit::SystemCodePage().codeset();
+  if (!context_.commandLine.empty() &&
+      LoadFile(context_.commandLine, context_.commandLineCodeset)) {
+    if (!context_.commandLineCodeset.empty()) {
+      app::RememberCodeset(currentPath_, context_.commandLineCodeset);
+    }
+    AnnounceDamage();
+  }
   return true;
 }
 
@@ -156,20 +251,26 @@ void CMainDlg::RefreshButtons() {
   Control(kDeletePlot)->setEnabled(selected);
 }
 
-bool CMainDlg::LoadFile(const std::string& path) {
-  if (!FileOpensForReading(path)) {
-    ShowLoadError(path);
+bool CMainDlg::LoadFile(const std::string& path, const std::string& codeset) {
+  platform::Status status;
+  if (!FileOpensForReading(path, status)) {
+    ShowLoadError(path, status);
     return false;
   }
+  std::string pageOfFile = codeset.empty() ? app::RememberedCodeset(path) : codeset;
+  if (pageOfFile.empty() || !toolkit::IsKnownCodeset(pageOfFile)) pageOfFile = defaultCodeset_;
+  if (pageOfFile.empty()) pageOfFile = toolkit::SystemCodePage().codeset();
   CDlgFile& document = context_.document;
   auto wait = std::make_unique<toolkit::WaitCursor>();
   document.Clear();
-  if (!document.Load(path.c_str())) {
+  if (!document.Load(path.c_str(), status)) {
     wait.reset();
-    ShowLoadError(path);
+    ShowLoadError(path, status);
     ShowEmptyDocument();
     return false;
   }
+  // The document's texts are shown and written in its code page from here on.
+  toolkit::SetSystemCodeset(pageOfFile);
   currentPath_ = path;
   gameName_ = document.GetGameName().c_str();
   multiLine_ = document.GetMultiLine() != 0;
@@ -180,11 +281,35 @@ bool CMainDlg::LoadFile(const std::string& path) {
   FillPlotList();
   if (plotList()->count() > 0) plotList()->setCurrentRow(0);
   RefreshButtons();
+  wait.reset();
+  AnnounceCodePage(pageOfFile);
   return true;
 }
 
-void CMainDlg::ShowLoadError(const std::string& path) {
-  prompts().Message(this, QString::fromUtf8(strings::kLoadError).arg(toolkit::ToQString(path)));
+void CMainDlg::AnnounceCodePage(const std::string& codeset) {
+  exchange::CodesetProbe probe = exchange::ProbeCodeset(context_.document, codeset);
+  if (probe.valid && IsEucKr(codeset)) {
+    probe.where = Cp949ExtensionIn(context_.document);
+    if (!probe.where.empty()) {
+      probe.valid = false;
+      probe.likely = "CP949";
+    }
+  }
+  if (probe.valid) return;
+  const QString file = toolkit::ToQString(currentPath_);
+  const QString page = QString::fromStdString(codeset);
+  const QString text =
+      probe.likely.empty()
+          ? tr(strings::kNotInCodePage).arg(file, page)
+          : tr(strings::kNotInCodePageLikely).arg(file, page, QString::fromStdString(probe.likely));
+  prompts().MessageWithDetail(
+      this, text, toolkit::ToQString(exchange::CodesetWarning(probe, codeset)));
+}
+
+void CMainDlg::ShowLoadError(const std::string& path, const platform::Status& status) {
+  prompts().MessageWithDetail(this,
+                              QString::fromUtf8(strings::kLoadError).arg(toolkit::ToQString(path)),
+                              toolkit::ToQString(status.Text()));
 }
 
 void CMainDlg::ShowEmptyDocument() {
@@ -205,12 +330,17 @@ void CMainDlg::FillPlotList() {
   list->clear();
   CDlgFile& document = context_.document;
   for (PlotPos pos = document.GetFirstPlot(); pos != nullptr;) {
-    toolkit::AddListEntry(list, document.GetNextPlot(pos).GetName().c_str());
+    const PlotPos plot = pos;
+    SetEntryPlot(toolkit::AddListEntry(list, document.GetNextPlot(pos).GetName().c_str()), plot);
   }
   list->setUpdatesEnabled(true);
+  ApplyPlotFilter();
 }
 
-void CMainDlg::OnOK() {}
+void CMainDlg::OnOK() {
+  // Enter on a selected plot opens it, as a double-click does; elsewhere Enter does nothing.
+  if (focusWidget() == plotList() && !plotList()->selectedItems().isEmpty()) OnEditPlot();
+}
 
 void CMainDlg::OnCancel() {
   if (!UpdateData(true)) return;
@@ -229,6 +359,7 @@ void CMainDlg::OnCancel() {
 void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
   if (command == kFindCommand) OnFind();
+  if (command == kOpenInCodePageCommand) OnOpenInCodePage();
 }
 
 void CMainDlg::OnAbout() {

@@ -1,6 +1,7 @@
 // The file commands of the main window: New, Open, Save, Save As, Import, Export.
 //
-// None of them asks about unsaved changes. The dialogue folder (Open, Save As) and the text folder
+// New and Open ask the close request's question before they discard unsaved changes. A failure
+// shows the command's message with the reason under it. The dialogue folder (Open, Save As) and the text folder
 // (Import, Export) are kept apart: each follows only the file dialogs of its own commands. A file
 // dialog closed without a choice ends its command with nothing changed.
 #include <QListWidget>
@@ -9,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/code_page_dlg.h"
 #include "app/exchange_commands.h"
+#include "app/file_code_pages.h"
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
@@ -17,6 +20,7 @@
 #include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/prompts.h"
@@ -28,9 +32,28 @@ QString WithPath(const char* text, const std::string& path) {
   return QString::fromUtf8(text).arg(toolkit::ToQString(path));
 }
 
+// A reason for the window: the core's words are bytes of the locale's code page (a path inside
+// them may be Korean), the system's are too.
+QString ReasonText(const platform::Status& status) {
+  return toolkit::ToQString(status.Text());
+}
+
 }  // namespace
 
+bool CMainDlg::ConfirmDiscard() {
+  // As the close request does: a game name or a multi-line box changed in its field is a change.
+  TakeFieldsQuietly();
+  const CDlgFile& document = context_.document;
+  if (multiLine_ != (document.GetMultiLine() != 0) || document.GetGameName() != gameName_.c_str()) {
+    SetModified(true);
+    RefreshTitle();
+  }
+  return !modified_ || prompts().AskYesNo(this, QString::fromUtf8(strings::kQuitQuestion),
+                                          QString::fromUtf8(strings::kQuitCaption));
+}
+
 void CMainDlg::OnNew() {
+  if (!ConfirmDiscard()) return;
   CNewFileDlg dialog(prompts(), this);
   dialog.expression = true;
   dialog.speaker = true;
@@ -39,6 +62,8 @@ void CMainDlg::OnNew() {
   if (dialog.DoModal() != toolkit::kIdOk) return;
   CDlgFile& document = context_.document;
   document.Clear();
+  // A new document is in the code page the window opened with, whatever the last file's was.
+  toolkit::SetSystemCodeset(defaultCodeset_);
   document.SetColumns(dialog.speaker, dialog.expression, dialog.sound);
   document.SetGameName(dialog.gameName.c_str());
   document.SetMultiLine(0);
@@ -60,6 +85,7 @@ bool CMainDlg::ChooseFileIn(const toolkit::FileDialogRequest& request, std::stri
 }
 
 void CMainDlg::OnOpen() {
+  if (!ConfirmDiscard()) return;
   std::string chosen;
   if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
                                          strings::kDialogueExt, currentPath_, dialogueFolder_),
@@ -69,6 +95,23 @@ void CMainDlg::OnOpen() {
   // A failed load has shown its message and left the window on the previous file.
   damagedPath_.clear();
   if (!LoadFile(chosen)) return;
+  AnnounceDamage();
+}
+
+void CMainDlg::OnOpenInCodePage() {
+  if (!ConfirmDiscard()) return;
+  CCodePageDlg page(prompts(), this);
+  page.codeset = toolkit::SystemCodePage().codeset();
+  if (page.DoModal() != toolkit::kIdOk) return;
+  std::string chosen;
+  if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
+                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
+                    dialogueFolder_, chosen)) {
+    return;
+  }
+  damagedPath_.clear();
+  if (!LoadFile(chosen, page.codeset)) return;
+  app::RememberCodeset(currentPath_, page.codeset);
   AnnounceDamage();
 }
 
@@ -89,7 +132,9 @@ bool CMainDlg::KeepDamagedOriginal() {
   const std::string kept = currentPath_ + strings::kDamagedSuffix;
   if (!platform::IdentifyFile(kept.c_str()).exists &&
       !platform::CopyFileDurably(currentPath_.c_str(), kept.c_str())) {
-    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
+    const platform::Status status = platform::Status::SystemFailure("cannot keep " + kept);
+    prompts().MessageWithDetail(this, WithPath(strings::kSaveError, currentPath_),
+                                ReasonText(status));
     return false;
   }
   damagedPath_.clear();
@@ -140,9 +185,10 @@ bool CMainDlg::SaveFile() {
   // Found before this save writes: a backup it makes itself is gone again when it succeeds.
   const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
   int saved = 0;
+  platform::Status status;
   {
     toolkit::WaitCursor wait;
-    saved = document.Save(currentPath_.c_str());
+    saved = document.Save(currentPath_.c_str(), status);
   }
   if (!keptBackup.empty()) {
     prompts().Message(this, QString::fromUtf8(strings::kSaveBackupKept)
@@ -152,7 +198,8 @@ bool CMainDlg::SaveFile() {
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
   if (!saved) {
-    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
+    prompts().MessageWithDetail(this, WithPath(strings::kSaveError, currentPath_),
+                                ReasonText(status));
     return false;
   }
   versionNumber_ = document.GetVersion();
@@ -179,15 +226,25 @@ bool CMainDlg::ImportText() {
   // A file without a single entry (another form, UTF-16) is a failure, not "imported".
   ImportCounts counts;
   bool imported = false;
+  platform::Status status;
   {
     toolkit::WaitCursor wait;  // a big script takes longer than a click should
-    imported = app::IsExchangeFile(importPath_)
-                   ? app::ImportExchangeFile(document, importPath_)
-                   : ::ImportText(document, importPath_.c_str(), counts) &&
-                         counts.matched + counts.logged > 0;
+    if (app::IsExchangeFile(importPath_)) {
+      imported = app::ImportExchangeFile(document, importPath_, status);
+    } else {
+      // The plain form's reader says why on the debug output only.
+      platform::LastDiagnostic reason;
+      imported = ::ImportText(document, importPath_.c_str(), counts);
+      if (!imported) status = reason.ToStatus("cannot import the file");
+      if (imported && counts.matched + counts.logged == 0) {
+        imported = false;
+        status = platform::Status::Failure("the file holds no entry of the text form");
+      }
+    }
   }
   if (!imported) {
-    prompts().Message(this, WithPath(strings::kImportError, importPath_));
+    prompts().MessageWithDetail(this, WithPath(strings::kImportError, importPath_),
+                                ReasonText(status));
     return false;
   }
   prompts().Message(this, QString::fromUtf8(strings::kImported));
@@ -212,14 +269,16 @@ bool CMainDlg::ExportText() {
       !exchangeFile && !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
                                            QString::fromUtf8(strings::kExportCaption));
   bool exported = false;
+  platform::Status status;
   {
     toolkit::WaitCursor wait;  // after the question: the cursor waits only while the file is written
-    exported = exchangeFile
-                   ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
-                   : context_.document.Export(exportPath_.c_str(), recording);
+    exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_,
+                                                      status)
+                            : context_.document.Export(exportPath_.c_str(), recording, status);
   }
   if (!exported) {
-    prompts().Message(this, WithPath(strings::kExportError, exportPath_));
+    prompts().MessageWithDetail(this, WithPath(strings::kExportError, exportPath_),
+                                ReasonText(status));
     return false;
   }
   prompts().Message(this, QString::fromUtf8(strings::kExported));

@@ -1,7 +1,9 @@
 // The plot commands of the main window: Add, Edit (button and double-click), Delete.
 //
-// The list entry is the window's only handle on a plot: every command takes the entry's text and
-// asks the document for the first plot of that name.
+// Each list entry carries the plot it shows (kPlotRole): two plots may share a name (a file can
+// hold them), and every command acts on the plot of the entry the user chose, not on the first
+// of its name. Delete asks first, naming the plot and its number of lines.
+#include <QLineEdit>
 #include <QListWidget>
 
 #include "app/main_dlg.h"
@@ -44,8 +46,15 @@ int CMainDlg::AddPlotByName(const std::string& name) {
     return -1;
   }
   // Out of memory no plot is added, and no entry may then stand for one.
-  if (document.AddPlot(name.c_str(), -1, -1) == nullptr) return -1;
-  toolkit::AddListEntry(plotList(), name);
+  const PlotPos plot = document.AddPlot(name.c_str(), -1, -1);
+  if (plot == nullptr) return -1;
+  QListWidgetItem* entry = toolkit::AddListEntry(plotList(), name);
+  SetEntryPlot(entry, plot);
+  // The new plot is selected next: a filter that would hide it is cleared.
+  if (auto* filter = ControlAs<QLineEdit>(kPlotFilter);
+      filter != nullptr && !entry->text().contains(filter->text(), Qt::CaseInsensitive)) {
+    filter->clear();
+  }
   SetModified(true);
   RefreshTitle();
   return plotList()->count() - 1;
@@ -68,6 +77,7 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
   session.configPaths = SpeakerConfigPaths();
   CLineEditDlg editor(session, this);
   editor.plotName = name;
+  editor.plotPos = EntryPlot(index);
   editor.multiLine = multiLine_;
   editor.selectRow = selectRow;
   const int result = editor.DoModal();
@@ -84,14 +94,23 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
   list->setFocus(Qt::OtherFocusReason);
 }
 
+PlotPos CMainDlg::EntryPlot(int index) const {
+  const QListWidgetItem* entry = plotList()->item(index);
+  if (entry == nullptr) return nullptr;
+  return reinterpret_cast<PlotPos>(entry->data(kPlotRole).value<quintptr>());
+}
+
+void CMainDlg::SetEntryPlot(QListWidgetItem* entry, PlotPos plot) {
+  if (entry != nullptr) entry->setData(kPlotRole, QVariant::fromValue(reinterpret_cast<quintptr>(plot)));
+}
+
 void CMainDlg::OnFind() {
   CFindDlg dialog(context_.document, prompts(), this);
   if (dialog.DoModal() != toolkit::kIdOk) return;
-  // The entry of the found line's plot: the first entry of that name, as every plot command
-  // takes it.
+  // The entry of the found line's plot.
   QListWidget* list = plotList();
   for (int index = 0; index < list->count(); ++index) {
-    if (toolkit::ListEntryBytes(list->item(index)) != dialog.chosenPlot) continue;
+    if (EntryPlot(index) != dialog.chosenPlotPos) continue;
     list->setCurrentRow(index);
     RefreshButtons();
     (void)UpdateData(true);
@@ -116,6 +135,12 @@ std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {
 void CMainDlg::OnDeletePlot() {
   const int index = SelectedIndex(plotList());
   if (index < 0) return;
+  if (const PlotPos plot = EntryPlot(index)) {
+    const QString question = tr(strings::kDeletePlotQuestion)
+                                 .arg(toolkit::ToQString(plot->value.GetName().c_str()))
+                                 .arg(plot->value.members.GetCount());
+    if (!prompts().AskYesNo(this, question, QString::fromUtf8(strings::kQuitCaption))) return;
+  }
   DeletePlotAt(index);
   RefreshButtons();
   plotList()->setFocus(Qt::OtherFocusReason);
@@ -125,8 +150,7 @@ void CMainDlg::DeletePlotAt(int index) {
   QListWidget* list = plotList();
   QListWidgetItem* entry = list->item(index);
   if (entry == nullptr) return;
-  CDlgFile& document = context_.document;
-  (void)document.DeletePlot(document.FindPlot(toolkit::ListEntryBytes(entry).c_str()));
+  (void)context_.document.DeletePlot(EntryPlot(index));
   delete list->takeItem(index);
   // Qt moves the selection to a neighbour; after a deletion no entry is selected.
   list->clearSelection();

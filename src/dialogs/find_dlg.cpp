@@ -113,6 +113,7 @@ void CFindDlg::OnSearch() {
 void CFindDlg::OnOpenResult(int index) {
   if (index < 0 || index >= static_cast<int>(hits_.size())) return;
   const SearchHit& hit = hits_[static_cast<size_t>(index)];
+  chosenPlotPos = hit.plot;
   chosenPlot = hit.plot->value.GetName().c_str();
   chosenRow = hit.row;
   EndDialog(toolkit::kIdOk);

@@ -48,7 +48,9 @@ class CFindDlg : public toolkit::CDialog {
   bool inSound = false;
   bool inId = false;
 
-  // The result the user opened: the plot's name and the line's place in it. Valid after kIdOk.
+  // The result the user opened: the plot (and its name) and the line's place in it. Valid after
+  // kIdOk.
+  PlotPos chosenPlotPos = nullptr;
   std::string chosenPlot;
   int chosenRow = -1;
 

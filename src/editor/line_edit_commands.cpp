@@ -17,6 +17,8 @@
 
 #include "editor/line_edit_dlg.h"
 #include "platform/line_breaks.h"
+#include "toolkit/code_page.h"
+#include "toolkit/data_exchange.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
 #include "toolkit/wait_cursor.h"
@@ -27,6 +29,16 @@ constexpr char kModifyOneOnly[] = "不能同时修改多段对话！";
 constexpr char kNoIdLeft[] = "在指定范围内已经没有剩余的ID！";
 constexpr char kLeaveQuestion[] = "内容被修改了，退出吗？";
 constexpr char kLeaveCaption[] = "警告";
+// The main window's Add plot message (the line editor sits below the app and keeps its own copy).
+constexpr char kDuplicatePlot[] = "情节名字重复(%1)！添加情节失败！";
+
+// Whether a plot other than `self` is named `name`.
+bool NameTakenByOther(const CDlgFile& document, PlotPos self, const std::string& name) {
+  for (PlotPos pos = document.GetFirstPlot(); pos != nullptr; pos = pos->next) {
+    if (pos != self && pos->value.name.Equals(name.c_str())) return true;
+  }
+  return false;
+}
 
 void RemoveLineBreaks(std::string& text) {
   text = platform::ReplaceCrLf(text, "");
@@ -48,6 +60,8 @@ std::unordered_set<LinePos> Members(const CQHList<LinePos>& list) {
 // Add ("추가") --------------------------------------------------------------------------------
 
 void CLineEditDlg::OnAdd() {
+  // A text the document's code page cannot write is refused, never stored with substitutes.
+  if (!toolkit::FieldsWritable(*this, {kText, kSound})) return;
   // A field that fails its check keeps its earlier value, and Add goes on with the values.
   (void)UpdateData(true);
   CDlgItem record;
@@ -106,6 +120,7 @@ void CLineEditDlg::OnModify() {
     prompts().Message(this, QString::fromUtf8(kModifyOneOnly));
     return;
   }
+  if (!toolkit::FieldsWritable(*this, {kText, kSound})) return;
   (void)UpdateData(true);
   const int row = FirstSelectedRow();
   std::string newSpeaker, newExpression;
@@ -185,8 +200,9 @@ void CLineEditDlg::OnDelete() {
   const int first = FirstSelectedRow();
   if (first < 0) return;
   std::vector<int> rows;
+  // A row the filter hides is not the user's to delete, even if a select-all reached it.
   for (const QModelIndex& index : rowList()->selectionModel()->selectedRows()) {
-    rows.push_back(index.row());
+    if (RowShown(index.row())) rows.push_back(index.row());
   }
   std::sort(rows.begin(), rows.end());
   toolkit::WaitCursor wait;
@@ -212,6 +228,7 @@ void CLineEditDlg::OnDelete() {
     }
     for (QTreeWidgetItem* row : kept) row->setSelected(false);
     list->addTopLevelItems(kept);
+    ApplyFilter();
   }
   const int count = list->topLevelItemCount();
   if (count > 0) {
@@ -247,6 +264,16 @@ bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
 // OK ("확인") and Cancel ("취소") -----------------------------------------------------------
 
 void CLineEditDlg::OnConfirm() {
+  // A name another plot has is refused before anything is applied: the dialog stays open with
+  // its pending changes, as after Add plot's message the main window does.
+  // Only the name field is looked at here, so the fields' own prompts come as often as before.
+  const std::string typed = toolkit::GetWidgetBytes(Control(kName));
+  if (typed != session_.document.GetPlot(plot_).GetName().c_str() &&
+      NameTakenByOther(session_.document, plot_, typed)) {
+    prompts().Message(this, QString::fromUtf8(kDuplicatePlot).arg(toolkit::ToQString(typed)));
+    Control(kName)->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   // From here on the changes stay, whichever way the dialog then closes.
   committed = true;
   session_.pendingAdditions.RemoveAll();

@@ -85,6 +85,37 @@ std::string CodePage::FromQString(const QString& text) const {
                  "?", Utf8SequenceLength);
 }
 
+QString CodePage::Unencodable(const QString& text) const {
+  QString found;
+  // A replacement mark stands for bytes the code page could not decode when the text was shown:
+  // writing the mark would lose them, in any code page.
+  if (text.contains(QChar::ReplacementCharacter)) found += QChar::ReplacementCharacter;
+  IconvHandle cd = OpenIconv(codeset_, "UTF-8");
+  if (cd == nullptr) return found;
+  QByteArray utf8 = text.toUtf8();
+  char* in = utf8.data();
+  size_t inLeft = static_cast<size_t>(utf8.size());
+  char buffer[256];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof(buffer);
+    const size_t result = iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &outPtr, &outLeft);
+    if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    const size_t n = std::min(inLeft, Utf8SequenceLength(static_cast<unsigned char>(*in)));
+    const QString character = QString::fromUtf8(in, static_cast<qsizetype>(n));
+    if (!found.contains(character)) found += character;
+    in += n;
+    inLeft -= n;
+    iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
+  }
+  return found;
+}
+
+bool IsKnownCodeset(const std::string& codeset) {
+  return !codeset.empty() && OpenIconv(codeset, "UTF-8") != nullptr &&
+         OpenIconv("UTF-8", codeset) != nullptr;
+}
+
 std::string LocaleCodeset() {
   std::string codeset = nl_langinfo(CODESET);
   if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
@@ -119,6 +150,10 @@ std::string FromQString(const QString& text) {
 
 int ByteLength(const QString& text) {
   return static_cast<int>(FromQString(text).size());
+}
+
+QString Unencodable(const QString& text) {
+  return SystemCodePage().Unencodable(text);
 }
 
 }  // namespace toolkit

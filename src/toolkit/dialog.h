@@ -77,6 +77,8 @@ class CDialog : public QDialog {
   virtual void OnSysCommand(int command);
 
   void keyPressEvent(QKeyEvent* event) override;
+  // A resizable dialog (a template with kMoveRight... controls) moves and grows those controls.
+  void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 
@@ -12,6 +14,11 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
+  // What the program remembers (the code page of each file) goes to a folder of this run's own.
+  QTemporaryDir settings;
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  app.setOrganizationName(QStringLiteral("ParlatrixTests"));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
