@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -46,11 +47,15 @@ constexpr ControlTemplate kControls[] = {
     {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 230, 235, 25, 12},
     {CLineEditDlg::kOk, "확인", ControlKind::kPushButton, 270, 235, 40, 14},
     {CLineEditDlg::kCancel, "취소", ControlKind::kPushButton, 315, 235, 40, 14, toolkit::kIsCancel},
+    {CLineEditDlg::kTextLength, "", ControlKind::kStatic, 120, 217, 38, 8},
 };
 
 constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
 
 constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+// The text field's length: Unicode characters of the text as it will be stored, a line break
+// counted as the two characters CR LF (as check --max-length counts).
+constexpr char kTextLengthFormat[] = "%1자";
 
 struct ColumnHeader {
   const char* label;
@@ -88,6 +93,12 @@ QComboBox* CLineEditDlg::expressionList() const {
   return ControlAs<QComboBox>(kExpressionList);
 }
 
+QString CLineEditDlg::textLengthText() const {
+  const QString typed = textField()->toPlainText();
+  const qsizetype length = typed.toUcs4().size() + typed.count(QLatin1Char('\n'));
+  return QString::fromUtf8(kTextLengthFormat).arg(length);
+}
+
 QPlainTextEdit* CLineEditDlg::textField() const {
   return ControlAs<QPlainTextEdit>(kText);
 }
@@ -119,6 +130,9 @@ bool CLineEditDlg::OnInitDialog() {
   }
   InsertColumns();
   ConnectControls();
+  connect(textField(), &QPlainTextEdit::textChanged, this,
+          [this] { ControlAs<QLabel>(kTextLength)->setText(textLengthText()); });
+  ControlAs<QLabel>(kTextLength)->setText(textLengthText());
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {

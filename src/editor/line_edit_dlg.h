@@ -26,6 +26,8 @@
 // and the pending lists are applied in one pass over the plot's members.
 #pragma once
 
+#include <QString>
+
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -61,6 +63,7 @@ class CLineEditDlg : public toolkit::CDialog {
     kRangeHigh,
     kOk,
     kCancel,
+    kTextLength,  // the text field's length in characters, beside the speaker lists
   };
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
@@ -74,6 +77,8 @@ class CLineEditDlg : public toolkit::CDialog {
   QComboBox* speakerList() const;
   QComboBox* expressionList() const;
   QPlainTextEdit* textField() const;
+  // What the length display beside the text field shows.
+  QString textLengthText() const;
 
   // Values, in the order of the dialog's description.
   std::string plotName;  // set by the caller; the name field

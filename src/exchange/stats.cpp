@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 #include <unordered_set>
+#include <string_view>
 #include <utility>
 
 #include "exchange/recoder.h"
@@ -69,13 +70,22 @@ TextCounts StatsText::Count(const CDlgItem& line, bool& valid) {
 
 void ForEachLine(const CDlgFile& doc,
                  const std::function<void(const CDlgPlot* plot, const CDlgItem& line)>& visit) {
-  std::unordered_set<const void*> members;
+  long long memberCount = 0;
   for (PlotPos pos = doc.GetFirstPlot(); pos != nullptr; pos = pos->next) {
     const CDlgPlot& plot = pos->value;
+    memberCount += plot.members.GetCount();
     for (auto* member = plot.members.GetHeadPosition(); member != nullptr;
          member = member->next) {
-      members.insert(member->value);
       visit(&plot, member->value->value);
+    }
+  }
+  // Every line is normally a member of one plot; only then are there no lines left to find.
+  if (memberCount == doc.GetLines().GetCount()) return;
+  std::unordered_set<const void*> members;
+  for (PlotPos pos = doc.GetFirstPlot(); pos != nullptr; pos = pos->next) {
+    for (auto* member = pos->value.members.GetHeadPosition(); member != nullptr;
+         member = member->next) {
+      members.insert(member->value);
     }
   }
   for (auto* pos = doc.GetLines().GetHeadPosition(); pos != nullptr; pos = pos->next) {
@@ -95,18 +105,24 @@ bool CollectStats(const CDlgFile& doc, const StatsOptions& options, StatsReport&
   const bool byPlot = options.by == StatsGrouping::kPlot || options.by == StatsGrouping::kPlotSpeaker;
   const bool bySpeaker =
       options.by == StatsGrouping::kSpeaker || options.by == StatsGrouping::kPlotSpeaker;
-  std::unordered_map<std::string, size_t> groupIndex;
-  std::unordered_map<std::string, size_t> speakerIndex;
-  const CDlgPlot* namedPlot = nullptr;
-  bool named = false;
+  // Speakers are looked up by their bytes in the document (which outlives this call), so a name
+  // is converted once per group, not once per line. Plot members come plot by plot; the group
+  // table of the plot in hand is emptied when the next plot begins.
+  std::unordered_map<std::string_view, size_t> groupOfSpeaker;
+  std::unordered_map<std::string_view, size_t> speakerRow;
+  const CDlgPlot* currentPlot = nullptr;
+  bool started = false;
   std::string plotName;
   ForEachLine(doc, [&](const CDlgPlot* plot, const CDlgItem& line) {
-    if (byPlot && (!named || plot != namedPlot)) {
-      plotName = plot != nullptr ? text.Name(plot->GetName()) : std::string();
-      namedPlot = plot;
-      named = true;
+    if (!started || plot != currentPlot) {
+      started = true;
+      currentPlot = plot;
+      if (byPlot) {
+        plotName = plot != nullptr ? text.Name(plot->GetName()) : std::string();
+        groupOfSpeaker.clear();
+      }
     }
-    std::string speaker = text.Name(line.GetSpeaker());
+    const std::string_view speaker(line.GetSpeaker().c_str(), line.GetSpeaker().GetLength());
     bool valid = true;
     const TextCounts counts = text.Count(line, valid);
     if (!valid && report.undecodable++ == 0) {
@@ -115,26 +131,22 @@ bool CollectStats(const CDlgFile& doc, const StatsOptions& options, StatsReport&
     const bool emptyText = line.GetText().GetLength() == 0;
     const bool hasSound = line.GetSound().GetLength() != 0;
     report.total.Add(counts, emptyText, hasSound);
-    auto [bySpeakerRow, newSpeaker] = speakerIndex.emplace(speaker, report.speakers.size());
+    auto [row, newSpeaker] = speakerRow.emplace(speaker, report.speakers.size());
     if (newSpeaker) {
       report.speakers.emplace_back();
-      report.speakers.back().speaker = speaker;
+      report.speakers.back().speaker = text.Name(line.GetSpeaker());
     }
-    report.speakers[bySpeakerRow->second].Add(counts, emptyText, hasSound);
+    report.speakers[row->second].Add(counts, emptyText, hasSound);
     if (options.by == StatsGrouping::kTotal) return;
-    if (!bySpeaker) speaker.clear();
-    // Plot names may repeat in a document; the plot's address keeps two plots of one name apart.
-    std::string key = byPlot ? std::to_string(reinterpret_cast<uintptr_t>(plot)) : std::string();
-    key += '\n';
-    key += speaker;
-    auto [found, added] = groupIndex.emplace(std::move(key), report.groups.size());
+    auto [group, added] =
+        groupOfSpeaker.emplace(bySpeaker ? speaker : std::string_view(), report.groups.size());
     if (added) {
-      StatsRow row;
-      if (byPlot) row.plot = plotName;
-      row.speaker = std::move(speaker);
-      report.groups.push_back(std::move(row));
+      StatsRow fresh;
+      if (byPlot) fresh.plot = plotName;
+      if (bySpeaker) fresh.speaker = report.speakers[row->second].speaker;
+      report.groups.push_back(std::move(fresh));
     }
-    report.groups[found->second].Add(counts, emptyText, hasSound);
+    report.groups[group->second].Add(counts, emptyText, hasSound);
   });
   report.total.minutes = SpokenMinutes(report.total.counts, options);
   for (StatsRow& row : report.groups) row.minutes = SpokenMinutes(row.counts, options);

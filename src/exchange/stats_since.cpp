@@ -56,8 +56,17 @@ bool CompareVersions(const CDlgFile& now, const CDlgFile& before, const StatsOpt
   });
   std::unordered_map<int, bool> seen;
   seen.reserve(earlier.size());
+  // Lines come plot by plot: each plot's name is converted once.
+  const CDlgPlot* namedPlot = nullptr;
+  std::string plotName;
+  auto nameOf = [&](const CDlgPlot* plot) -> const std::string& {
+    if (plot != namedPlot || plotName.empty()) {
+      plotName = plot != nullptr ? text.Name(plot->GetName()) : std::string();
+      namedPlot = plot;
+    }
+    return plotName;
+  };
   ForEachLine(now, [&](const CDlgPlot* plot, const CDlgItem& line) {
-    const std::string plotName = plot != nullptr ? text.Name(plot->GetName()) : std::string();
     bool valid = true;
     const TextCounts counts = text.Count(line, valid);
     const auto found = earlier.find(line.GetID());
@@ -70,14 +79,14 @@ bool CompareVersions(const CDlgFile& now, const CDlgFile& before, const StatsOpt
                                                         static_cast<size_t>(is.GetLength())) == 0;
       column = same ? kUnchanged : kChanged;
     }
-    rows.Add(plotName, column, counts);
+    rows.Add(nameOf(plot), column, counts);
   });
   ForEachLine(before, [&](const CDlgPlot* plot, const CDlgItem& line) {
     if (seen.count(line.GetID()) != 0) return;
     seen.emplace(line.GetID(), true);  // a repeated ID of the earlier version is counted once
-    const std::string plotName = plot != nullptr ? text.Name(plot->GetName()) : std::string();
     bool valid = true;
-    rows.Add(plotName, kDeleted, text.Count(line, valid));
+    const TextCounts counts = text.Count(line, valid);
+    rows.Add(nameOf(plot), kDeleted, counts);
   });
   status = platform::Status::Ok();
   return true;
