@@ -47,7 +47,6 @@ constexpr ControlTemplate kControls[] = {
     {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 230, 235, 25, 12},
     {CLineEditDlg::kOk, "확인", ControlKind::kPushButton, 270, 235, 40, 14},
     {CLineEditDlg::kCancel, "취소", ControlKind::kPushButton, 315, 235, 40, 14, toolkit::kIsCancel},
-    {CLineEditDlg::kTextLength, "", ControlKind::kStatic, 120, 217, 38, 8},
 };
 
 constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
@@ -130,9 +129,13 @@ bool CLineEditDlg::OnInitDialog() {
   }
   InsertColumns();
   ConnectControls();
+  // The length display stands beside the described controls, in the free space between the
+  // expression list and the sound field, not in their table.
+  textLength_ = new QLabel(this);
+  textLength_->setGeometry(toolkit::DialogUnitsToPixels(baseUnits(), 120, 217, 38, 8));
   connect(textField(), &QPlainTextEdit::textChanged, this,
-          [this] { ControlAs<QLabel>(kTextLength)->setText(textLengthText()); });
-  ControlAs<QLabel>(kTextLength)->setText(textLengthText());
+          [this] { textLength_->setText(textLengthText()); });
+  textLength_->setText(textLengthText());
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {

@@ -39,6 +39,7 @@
 #include "toolkit/dialog.h"
 
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -63,7 +64,6 @@ class CLineEditDlg : public toolkit::CDialog {
     kRangeHigh,
     kOk,
     kCancel,
-    kTextLength,  // the text field's length in characters, beside the speaker lists
   };
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
@@ -79,6 +79,7 @@ class CLineEditDlg : public toolkit::CDialog {
   QPlainTextEdit* textField() const;
   // What the length display beside the text field shows.
   QString textLengthText() const;
+  QLabel* textLengthLabel() const { return textLength_; }
 
   // Values, in the order of the dialog's description.
   std::string plotName;  // set by the caller; the name field
@@ -138,6 +139,7 @@ class CLineEditDlg : public toolkit::CDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  QLabel* textLength_ = nullptr;  // owned by the dialog
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();

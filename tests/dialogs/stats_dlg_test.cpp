@@ -86,11 +86,8 @@ TEST_F(StatsWindowTest, LineEditorShowsTheLengthBeingTyped) {
     // A line break is stored as CR LF: two characters, as check --max-length counts them.
     editor.textField()->setPlainText(QStringLiteral("ab\ncd"));
     EXPECT_EQ(editor.textLengthText(), QString::fromUtf8("6자"));
-    bool shown = false;
-    for (QLabel* label : editor.findChildren<QLabel*>()) {
-      shown = shown || label->text() == QString::fromUtf8("6자");
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_EQ(editor.textLengthLabel()->text(), QString::fromUtf8("6자"));
+    EXPECT_TRUE(editor.textLengthLabel()->isVisibleTo(&editor));
     editor.done(toolkit::kIdCancel);
   });
   window.plotList()->setCurrentRow(0);

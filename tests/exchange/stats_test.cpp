@@ -220,11 +220,17 @@ TEST(StatsSince, NewChangedUnchangedAndDeletedByIdAcrossVersions) {
             "\"changed\": {\"lines\": 0, \"words\": 0, \"characters\": 0}, "
             "\"unchanged\": {\"lines\": 0, \"words\": 0, \"characters\": 0}, "
             "\"deleted\": {\"lines\": 0, \"words\": 0, \"characters\": 0}}]}\n");
-  // The third version against the second: the new lines are now unchanged.
-  const dlgtooltest::ToolRun again = RunDlgtool(
-      dir.path(), {"stats", "v2.dlg", "--since", "v2.dlg", "--format", "csv"});
-  EXPECT_NE(again.out.find("\r\ntotal,0,0,0,0,0,0,4,9,31,0,0,0\r\n"), std::string::npos)
-      << again.out;
+  // v3 against v2: ID 3 deleted, ID 10 rewritten, the rest unchanged.
+  CDlgFile v3;
+  ASSERT_NE(v3.Load((dir.path() + "/v2.dlg").c_str()), 0);
+  v3.DeleteItem(v3.FindItem(3), v3.GetFirstPlot());
+  v3.GetItem(v3.FindItem(10)).SetText("new words");
+  ASSERT_NE(v3.Save((dir.path() + "/v3.dlg").c_str()), 0);
+  const dlgtooltest::ToolRun third = RunDlgtool(
+      dir.path(), {"stats", "v3.dlg", "--since", "v2.dlg", "--format", "csv"});
+  ASSERT_EQ(third.status, 0) << third.err;
+  EXPECT_NE(third.out.find("\r\ntotal,0,0,0,1,2,8,2,5,21,1,2,8\r\n"), std::string::npos)
+      << third.out;
 }
 
 TEST(StatsSince, TranslationFileCountsUntranslatedFuzzyAndStaleWords) {
