@@ -54,8 +54,10 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kAboutCommand = 0x10;
   // The context-menu command that opens the find dialog (also Ctrl+F).
   static constexpr int kFindCommand = 0x20;
+  // The context-menu command that opens the statistics of the open document.
+  static constexpr int kStatsCommand = 0x30;
   // The context-menu command that opens a file in a code page the user names.
-  static constexpr int kOpenInCodePageCommand = 0x30;
+  static constexpr int kOpenInCodePageCommand = 0x40;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -131,6 +133,7 @@ class CMainDlg : public toolkit::CDialog {
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
   void OnFind();
+  void OnStats();
   // Asks for a code page, then a file, and opens the file in that code page (remembered for it).
   void OnOpenInCodePage();
 

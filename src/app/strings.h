@@ -11,6 +11,8 @@ namespace strings {
 inline constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
 // The item beside it that opens the find dialog (also Ctrl+F).
 inline constexpr char kFindItem[] = "찾기(&F)...";
+// The item that opens the statistics (words, characters, spoken minutes) of the open document.
+inline constexpr char kStatsItem[] = "통계(&S)...";
 // The item that opens a file in a code page the user names (remembered for the file).
 inline constexpr char kOpenInCodePageItem[] =
     QT_TRANSLATE_NOOP("CMainDlg", "코드 페이지로 열기(&E)...");

@@ -4,10 +4,13 @@
 #include "editor/line_edit_dlg.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QLineEdit>
 #include <QPalette>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -63,6 +66,10 @@ constexpr ControlTemplate kControls[] = {
 constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
 
 constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+// The text field's length: Unicode characters of the text as it will be stored, a line break
+// counted as the two characters CR LF (as check --max-length counts).
+constexpr char kTextLengthFormat[] = "%1자";
+
 // The row filter's placeholder.
 constexpr char kFilterHint[] =
     QT_TRANSLATE_NOOP("CLineEditDlg", "필터: ID, 화자, 표정, 소리, 대화에서 찾기");
@@ -118,6 +125,12 @@ QComboBox* CLineEditDlg::expressionList() const {
   return ControlAs<QComboBox>(kExpressionList);
 }
 
+QString CLineEditDlg::textLengthText() const {
+  const QString typed = textField()->toPlainText();
+  const qsizetype length = typed.toUcs4().size() + typed.count(QLatin1Char('\n'));
+  return QString::fromUtf8(kTextLengthFormat).arg(length);
+}
+
 QPlainTextEdit* CLineEditDlg::textField() const {
   return ControlAs<QPlainTextEdit>(kText);
 }
@@ -152,6 +165,13 @@ bool CLineEditDlg::OnInitDialog() {
   textField()->installEventFilter(this);
   InsertColumns();
   ConnectControls();
+  // The length display stands beside the described controls, in the free space between the
+  // expression list and the sound field, not in their table.
+  textLength_ = new QLabel(this);
+  textLength_->setGeometry(toolkit::DialogUnitsToPixels(baseUnits(), 120, 217, 38, 8));
+  connect(textField(), &QPlainTextEdit::textChanged, this,
+          [this] { textLength_->setText(textLengthText()); });
+  textLength_->setText(textLengthText());
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {
@@ -487,6 +507,14 @@ void CLineEditDlg::OnClear() {
 }
 
 void CLineEditDlg::OnOK() {}
+
+void CLineEditDlg::resizeEvent(QResizeEvent* event) {
+  CDialog::resizeEvent(event);
+  if (textLength_ == nullptr) return;
+  const QSize base = toolkit::DialogSizeToPixels(baseUnits(), kTemplate.width, kTemplate.height);
+  textLength_->setGeometry(toolkit::DialogUnitsToPixels(baseUnits(), 120, 217, 38, 8)
+                               .translated(0, std::max(0, height() - base.height())));
+}
 
 bool CLineEditDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == textField() && event->type() == QEvent::KeyPress) {

@@ -27,6 +27,8 @@
 // and the pending lists are applied in one pass over the plot's members.
 #pragma once
 
+#include <QString>
+
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -38,6 +40,7 @@
 #include "toolkit/dialog.h"
 
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -76,6 +79,9 @@ class CLineEditDlg : public toolkit::CDialog {
   QComboBox* speakerList() const;
   QComboBox* expressionList() const;
   QPlainTextEdit* textField() const;
+  // What the length display beside the text field shows.
+  QString textLengthText() const;
+  QLabel* textLengthLabel() const { return textLength_; }
 
   // Values, in the order of the dialog's description.
   std::string plotName;  // set by the caller; the name field
@@ -145,8 +151,11 @@ class CLineEditDlg : public toolkit::CDialog {
   void keyPressEvent(QKeyEvent* event) override;
   // Ctrl+Tab in the text field types a tab.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The length display, outside the template, keeps to the bottom edge with the fields.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QLabel* textLength_ = nullptr;  // owned by the dialog
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();
