@@ -11,6 +11,7 @@
 
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
+#include "exchange/xlsx.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
 
@@ -28,6 +29,8 @@ bool Read(Format format, std::string_view data, std::vector<ImportUnit>& units) 
       return exchange::ReadXliff(data, units, failure);
     case Format::kCsv:
       return exchange::ReadCsv(data, units, failure);
+    case Format::kXlsx:
+      return exchange::ReadXlsx(data, units, failure);
   }
   return false;
 }
@@ -40,6 +43,13 @@ std::string Write(Format format, const exchange::ExportSet& set) {
       return exchange::WriteXliff(set);
     case Format::kCsv:
       return exchange::WriteCsv(set);
+    case Format::kXlsx: {
+      std::string error;
+      const std::string path = fuzz::ScratchFile("exchange.xlsx");
+      // A text longer than a cell holds is refused by the writer: nothing to compare then.
+      if (!exchange::WriteXlsxWorkbook(set, path, error)) return std::string();
+      return fuzz::ReadScratchFile(path);
+    }
   }
   return std::string();
 }
@@ -62,7 +72,9 @@ void CheckWriterAgrees(Format format, const std::vector<ImportUnit>& units) {
     set.units.push_back(std::move(out));
   }
   std::vector<ImportUnit> again;
-  FUZZ_CHECK(Read(format, Write(format, set), again));
+  const std::string written = Write(format, set);
+  if (format == Format::kXlsx && written.empty()) return;
+  FUZZ_CHECK(Read(format, written, again));
   FUZZ_CHECK(again.size() == units.size());
   for (size_t i = 0; i < units.size() && i < again.size(); ++i) {
     FUZZ_CHECK(again[i].id == units[i].id);
@@ -117,4 +129,7 @@ int FuzzXliff(const uint8_t* data, size_t size) {
 }
 int FuzzCsv(const uint8_t* data, size_t size) {
   return Run(Format::kCsv, data, size);
+}
+int FuzzXlsx(const uint8_t* data, size_t size) {
+  return Run(Format::kXlsx, data, size);
 }

@@ -49,3 +49,6 @@ int FuzzMerge(const uint8_t* data, size_t size);
 int FuzzPo(const uint8_t* data, size_t size);
 int FuzzXliff(const uint8_t* data, size_t size);
 int FuzzCsv(const uint8_t* data, size_t size);
+// The XLSX reader on the input as a workbook (a zip archive): the same properties, the writer
+// being libxlsxwriter through a scratch file.
+int FuzzXlsx(const uint8_t* data, size_t size);

@@ -12,15 +12,16 @@
 
 #include "exchange/exchange_units.h"
 #include "model/dlg_file.h"
+#include "platform/status.h"
 
 namespace exchange {
 
 // Files larger than this are refused before they are read.
 inline constexpr long long kMaxImportBytes = 1LL << 30;
 
-// .po, .xlf/.xliff, .csv (any letter case); false for other names.
+// .po, .xlf/.xliff, .csv, .xlsx (any letter case); false for other names.
 [[nodiscard]] bool FormatFromPath(const std::string& path, Format& format);
-// "po", "xliff"/"xlf", "csv"; false for other names.
+// "po", "xliff"/"xlf", "csv", "xlsx"; false for other names.
 [[nodiscard]] bool FormatFromName(const std::string& name, Format& format);
 
 struct ExportOptions {
@@ -35,6 +36,9 @@ struct ExportOptions {
 // not valid in the code page, the code page is unknown, or the file cannot be written.
 [[nodiscard]] bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
                                   const ExportOptions& options, std::string& error);
+// The same, handing the reason back as a Status.
+[[nodiscard]] bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
+                                  const ExportOptions& options, platform::Status& status);
 
 // Builds what the writers take; false with `error` as above. Exposed for the benchmarks.
 // Writes `set` in `format` to `path` through the atomic replace (the old file stays on failure);
@@ -64,6 +68,9 @@ struct ImportReport {
   std::vector<Note> notes;  // fuzzy, stale and unknown entries, in file order
   std::vector<int> appliedIds;
   std::string error;        // set when nothing was applied because of a fault
+  // The same fault as a value: the message (file name first), and for a malformed file the line
+  // and column of the fault, for a window or a command to show.
+  platform::Status status;
 
   bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0; }
 };

@@ -2,13 +2,14 @@
 // and to the document's code page happens once, in export_document.cpp and import_document.cpp.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace exchange {
 
-enum class Format { kPo, kXliff, kCsv };
+enum class Format { kPo, kXliff, kCsv, kXlsx };
 
 // One line of the document as a translator sees it.
 struct ExportUnit {
@@ -35,6 +36,7 @@ struct FileExtras {
   std::string sourceLang;  // PO X-Source-Language, XLIFF source-language
   std::string targetLang;  // PO Language, XLIFF target-language
   std::string header;      // PO: the header's msgstr
+  std::string headerComments;  // PO: the comment lines above the header, as written, each with LF
   std::string obsolete;    // PO: the #~ entries, as written, each followed by one empty line
   int obsoleteCount = 0;   // PO: entries among them
 };
@@ -47,6 +49,7 @@ struct ExportSet {
   std::vector<std::string> plots;  // plot names, in document order
   std::vector<ExportUnit> units;   // plot order, then member order; each ID once
   std::string poHeader;            // PO: this header instead of the generated one
+  std::string poHeaderComments;    // PO: comment lines written above the header, as they are
   std::string obsolete;            // PO: entries written after the others, as they are
   bool previousColumn = false;     // CSV: a previous_source column after developer_comments
 };
@@ -54,6 +57,9 @@ struct ExportSet {
 // One entry read back from a file.
 struct ImportUnit {
   int id = -1;
+  // PO: the other line IDs an entry without msgctxt references ("#: a.dlg:3 a.dlg:7"), in file
+  // order, each once and none equal to `id`. The entry stands for each of them as for `id`.
+  std::vector<int> moreIds;
   std::string source;
   std::string target;
   bool fuzzy = false;
@@ -82,6 +88,11 @@ std::string WriteCsv(const ExportSet& set);
 // One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
 std::string PoObsoleteEntry(const ImportUnit& unit);
 
+// Takes each entry as a reader completes it, instead of the reader collecting them all (an import
+// classifies and drops them one by one, so that a file of millions of entries is never held whole
+// as entries). False stops the reader, which then returns false with `failure` left empty.
+using UnitSink = std::function<bool(ImportUnit&)>;
+
 // What a reader keeps of each entry: everything (a translation round), or only what an import
 // looks at (ID, source, target, fuzzy flag, line), which spares the readers the context notes and
 // comments (half of an exported XLIFF file). The same input is accepted or refused either way.
@@ -92,12 +103,12 @@ enum class Keep { kEverything, kTexts };
 // here. Each reader keeps no more than the input's bytes in entries.
 [[nodiscard]] bool ReadPo(std::string_view data, std::vector<ImportUnit>& units,
                           ParseFailure& failure, FileExtras* extras = nullptr,
-                          Keep keep = Keep::kEverything);
+                          Keep keep = Keep::kEverything, const UnitSink* sink = nullptr);
 [[nodiscard]] bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units,
                              ParseFailure& failure, FileExtras* extras = nullptr,
                              Keep keep = Keep::kEverything);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
-                           ParseFailure& failure);
+                           ParseFailure& failure, const UnitSink* sink = nullptr);
 
 // Parses a line ID written as decimal digits only (no sign, no spaces) that fits a non-negative
 // 32-bit ID.

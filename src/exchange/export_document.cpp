@@ -7,6 +7,7 @@
 
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
 namespace exchange {
@@ -194,8 +195,33 @@ bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
   return WriteExchangeFile(set, path, format, error);
 }
 
+bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
+                    const ExportOptions& options, platform::Status& status) {
+  // The message already carries the system's reason where a system call failed.
+  std::string error;
+  const bool written = ExportDocument(doc, path, format, options, error);
+  status = written ? platform::Status::Ok() : platform::Status::Failure(error);
+  return written;
+}
+
 bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
                        std::string& error) {
+  if (format == Format::kXlsx) {
+    // libxlsxwriter opens its file by name: it is given the temporary file of the atomic replace
+    // through /proc/self/fd, so the workbook reaches its name only by the final rename.
+    std::string reason;
+    const platform::ReplaceResult result =
+        platform::ReplaceFile(path.c_str(), [&set, &reason](std::FILE* file) {
+          return std::fflush(file) == 0 &&
+                 WriteXlsxWorkbook(set, "/proc/self/fd/" + std::to_string(fileno(file)), reason);
+        });
+    set = ExportSet();
+    if (result != platform::ReplaceResult::kReplaced) {
+      error = reason.empty() ? path + ": cannot write the file" : reason;
+      return false;
+    }
+    return true;
+  }
   std::string bytes;
   switch (format) {
     case Format::kPo:
@@ -207,6 +233,8 @@ bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
     case Format::kCsv:
       bytes = WriteCsv(set);
       break;
+    case Format::kXlsx:
+      break;  // written above
   }
   set = ExportSet();  // the file's bytes are all that is needed from here on
   const platform::ReplaceResult result = platform::ReplaceFile(

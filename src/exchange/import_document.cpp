@@ -10,10 +10,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
+#include <algorithm>
+#include <deque>
+#include <utility>
 
+#include "exchange/codeset_probe.h"
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
+#include "exchange/xlsx.h"
 #include "platform/file_read.h"
 
 namespace exchange {
@@ -60,6 +64,8 @@ bool FormatFromPath(const std::string& path, Format& format) {
     format = Format::kXliff;
   } else if (EndsWith(path, ".csv")) {
     format = Format::kCsv;
+  } else if (EndsWith(path, ".xlsx")) {
+    format = Format::kXlsx;
   } else {
     return false;
   }
@@ -73,6 +79,8 @@ bool FormatFromName(const std::string& name, Format& format) {
     format = Format::kXliff;
   } else if (strcasecmp(name.c_str(), "csv") == 0) {
     format = Format::kCsv;
+  } else if (strcasecmp(name.c_str(), "xlsx") == 0) {
+    format = Format::kXlsx;
   } else {
     return false;
   }
@@ -108,25 +116,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   Recoder recoder(codeset);
   if (!recoder.ok()) {
     report.error = "unknown encoding " + recoder.codeset();
-    return false;
-  }
-  std::vector<ImportUnit> units;
-  ParseFailure failure;
-  bool parsed = false;
-  switch (format) {
-    case Format::kPo:
-      parsed = ReadPo(data, units, failure, nullptr, Keep::kTexts);
-      break;
-    case Format::kXliff:
-      parsed = ReadXliff(data, units, failure, nullptr, Keep::kTexts);
-      break;
-    case Format::kCsv:
-      parsed = ReadCsv(data, units, failure);
-      break;
-  }
-  if (!parsed) {
-    report.error = name + ":" + std::to_string(failure.line) + ":" +
-                   std::to_string(failure.column) + ": " + failure.message;
+    report.status = platform::Status::Failure(report.error);
     return false;
   }
 
@@ -134,69 +124,137 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
     LinePos line;
     CPlainString text;
   };
-  std::vector<Change> changes;
-  changes.reserve(units.size());  // no reallocation: a built text is never copied
-  std::unordered_set<int> seen;
-  seen.reserve(units.size());
+  // A deque: a built text is never copied or moved as more come.
+  std::deque<Change> changes;
+  // IDs with the line of their entry; repeats are looked for once the whole file is read.
+  std::vector<std::pair<int, long>> ids;
   std::string bytes;
-  for (ImportUnit& unit : units) {
-    const auto where = [&name, &unit] {
-      return name + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id);
-    };
-    if (!seen.insert(unit.id).second) {
-      report.error = where() + " appears more than once";
+  std::string failed;  // the reason an entry stopped the import
+  long failedLine = 0;
+  // Each entry is classified as the reader hands it over and then dropped, so that the file's
+  // entries are never all held at once; the document changes only after the whole file is read.
+  const auto classify = [&](ImportUnit& unit) {
+    // An entry stands for its ID and, in a PO folded by msguniq, for the other IDs it references:
+    // each is classified on its own, so a line whose text differs is reported, never skipped.
+    for (size_t k = 0; k <= unit.moreIds.size(); ++k) {
+      const int id = k == 0 ? unit.id : unit.moreIds[k - 1];
+      const auto where = [&name, &unit, id] {
+        return name + ":" + std::to_string(unit.line) + ": ID " + std::to_string(id);
+      };
+      ids.emplace_back(id, unit.line);
+      const LinePos line = doc.FindItem(id);
+      Outcome outcome = Outcome::kApplied;
+      if (line == nullptr) {
+        outcome = Outcome::kUnknown;
+      } else if (unit.target.empty()) {
+        outcome = Outcome::kUntranslated;
+      } else if (unit.fuzzy) {
+        outcome = Outcome::kFuzzy;
+      } else {
+        const CPlainString& current = doc.GetItem(line).text;
+        const std::string_view now(current.c_str(), current.GetLength());
+        if (recoder.identity() ? now != unit.source
+                               : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
+          outcome = Outcome::kStale;
+        }
+      }
+      switch (outcome) {
+        case Outcome::kApplied:
+          ++report.applied;
+          break;
+        case Outcome::kUntranslated:
+          ++report.untranslated;
+          break;
+        case Outcome::kFuzzy:
+          ++report.fuzzy;
+          break;
+        case Outcome::kStale:
+          ++report.stale;
+          break;
+        case Outcome::kUnknown:
+          ++report.unknown;
+          break;
+      }
+      if (outcome == Outcome::kApplied) {
+        report.appliedIds.push_back(id);
+        if (!recoder.FromValidUtf8(unit.target, bytes)) {
+          failed = where() + ": the translation cannot be written in " + recoder.codeset();
+          failedLine = unit.line;
+          return false;
+        }
+        changes.push_back(Change{line, CPlainString()});
+        if (!changes.back().text.Assign(bytes.c_str(), static_cast<int>(bytes.size()))) {
+          failed = "out of memory";
+          return false;
+        }
+      } else if (outcome != Outcome::kUntranslated) {
+        ImportReport::Note note{id, outcome, std::string()};
+        if (!recoder.FromValidUtf8(unit.target, note.target)) note.target = unit.target;
+        report.notes.push_back(std::move(note));
+      }
+    }
+    return true;
+  };
+  const UnitSink sink = classify;
+  std::vector<ImportUnit> units;
+  ParseFailure failure;
+  bool parsed = false;
+  switch (format) {
+    case Format::kPo:
+      parsed = ReadPo(data, units, failure, nullptr, Keep::kTexts, &sink);
+      break;
+    case Format::kXliff:
+      parsed = ReadXliff(data, units, failure, nullptr, Keep::kTexts);
+      break;
+    case Format::kCsv:
+      parsed = ReadCsv(data, units, failure, &sink);
+      break;
+    case Format::kXlsx:
+      parsed = ReadXlsx(data, units, failure);
+      break;
+  }
+  for (ImportUnit& unit : units) {  // the readers that hand over all entries at once
+    if (!parsed || !classify(unit)) break;
+    unit = ImportUnit();  // release the texts as they are used
+  }
+  if (!failed.empty()) {
+    const std::string error = failed;
+    report = ImportReport();
+    report.error = error;
+    report.status = platform::Status::Failure(error).AtLine(static_cast<int>(failedLine));
+    return false;
+  }
+  if (!parsed) {
+    report = ImportReport();
+    report.error = name + ":" + std::to_string(failure.line) + ":" +
+                   std::to_string(failure.column) + ": " + failure.message;
+    report.status = platform::Status::Failure(name + ": " + failure.message)
+                        .AtLine(static_cast<int>(failure.line), static_cast<int>(failure.column));
+    return false;
+  }
+  // An ID twice: the later entry is named.
+  std::sort(ids.begin(), ids.end());
+  for (size_t i = 1; i < ids.size(); ++i) {
+    if (ids[i].first != ids[i - 1].first) continue;
+    const std::string error = name + ":" + std::to_string(ids[i].second) + ": ID " +
+                              std::to_string(ids[i].first) + " appears more than once";
+    report = ImportReport();
+    report.error = error;
+    report.status = platform::Status::Failure(error).AtLine(static_cast<int>(ids[i].second));
+    return false;
+  }
+  ids = std::vector<std::pair<int, long>>();
+  // A document in a legacy code page opened without --encoding makes every non-ASCII line look
+  // stale; say which code page its texts are in rather than report them one by one.
+  if (report.stale > 0 && codeset.empty()) {
+    const CodesetProbe probe = ProbeCodeset(doc, codeset);
+    if (!probe.valid) {
+      report = ImportReport();
+      report.error = name + ": the document's " + CodesetWarning(probe, codeset) +
+                     "; its texts cannot be compared with the file's sources";
+      report.status = platform::Status::Failure(report.error);
       return false;
     }
-    const LinePos line = doc.FindItem(unit.id);
-    Outcome outcome = Outcome::kApplied;
-    if (line == nullptr) {
-      outcome = Outcome::kUnknown;
-    } else if (unit.target.empty()) {
-      outcome = Outcome::kUntranslated;
-    } else if (unit.fuzzy) {
-      outcome = Outcome::kFuzzy;
-    } else {
-      const CPlainString& current = doc.GetItem(line).text;
-      const std::string_view now(current.c_str(), current.GetLength());
-      if (recoder.identity() ? now != unit.source
-                             : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
-        outcome = Outcome::kStale;
-      }
-    }
-    switch (outcome) {
-      case Outcome::kApplied:
-        ++report.applied;
-        break;
-      case Outcome::kUntranslated:
-        ++report.untranslated;
-        break;
-      case Outcome::kFuzzy:
-        ++report.fuzzy;
-        break;
-      case Outcome::kStale:
-        ++report.stale;
-        break;
-      case Outcome::kUnknown:
-        ++report.unknown;
-        break;
-    }
-    if (outcome == Outcome::kApplied) {
-      report.appliedIds.push_back(unit.id);
-      if (!recoder.FromValidUtf8(unit.target, bytes)) {
-        report.error = where() + ": the translation cannot be written in " + recoder.codeset();
-        return false;
-      }
-      changes.push_back(Change{line, CPlainString()});
-      if (!changes.back().text.Assign(bytes.c_str(), static_cast<int>(bytes.size()))) {
-        report.error = "out of memory";
-        return false;
-      }
-    } else if (outcome != Outcome::kUntranslated) {
-      ImportReport::Note note{unit.id, outcome, std::string()};
-      if (!recoder.FromValidUtf8(unit.target, note.target)) note.target = unit.target;
-      report.notes.push_back(std::move(note));
-    }
-    unit = ImportUnit();  // release the texts as they are used
   }
   for (Change& change : changes) doc.GetItem(change.line).text.Swap(change.text);
   return true;
@@ -210,7 +268,10 @@ bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const std::string& codeset, ImportReport& report) {
   report = ImportReport();
   std::string data;
-  if (!ReadWholeFile(path, data, report.error)) return false;
+  if (!ReadWholeFile(path, data, report.error)) {
+    report.status = platform::Status::Failure(report.error);
+    return false;
+  }
   return ImportBytes(doc, data, path, format, codeset, report);
 }
 

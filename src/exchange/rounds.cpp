@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
 namespace exchange {
@@ -27,11 +28,35 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
     case Format::kCsv:
       parsed = ReadCsv(data, units, failure);
       break;
+    case Format::kXlsx:
+      parsed = ReadXlsx(data, units, failure);
+      break;
   }
   if (!parsed) {
     error = path + ":" + std::to_string(failure.line) + ":" + std::to_string(failure.column) +
             ": " + failure.message;
     return false;
+  }
+  // A PO entry folded over several IDs (msguniq) counts for each of them in a round: each gets a
+  // copy, bounded so that a file of short entries with long reference lists cannot take memory
+  // out of all proportion to its size.
+  size_t copied = 0;
+  const size_t count = units.size();
+  for (size_t u = 0; u < count; ++u) {
+    if (units[u].moreIds.empty()) continue;
+    const std::vector<int> more = std::move(units[u].moreIds);
+    units[u].moreIds.clear();
+    for (const int id : more) {
+      copied += units[u].source.size() + units[u].target.size() + units[u].notes.size() + 64;
+      if (copied > 4 * data.size() + 4096) {
+        error = path + ":" + std::to_string(units[u].line) +
+                ": entries that reference many line IDs hold too much text to copy for each";
+        return false;
+      }
+      ImportUnit copy = units[u];
+      copy.id = id;
+      units.push_back(std::move(copy));
+    }
   }
   std::unordered_set<int> seen;
   for (const ImportUnit& unit : units) {
@@ -146,9 +171,10 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
   }
   if (format == Format::kPo) {
     set.poHeader = extras.header;
+    set.poHeaderComments = extras.headerComments;
     set.obsolete = obsolete + extras.obsolete;
   }
-  set.previousColumn = format == Format::kCsv;
+  set.previousColumn = format == Format::kCsv || format == Format::kXlsx;
 }
 
 bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,

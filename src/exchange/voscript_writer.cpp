@@ -14,7 +14,9 @@
 
 #include <cctype>
 
+#include "exchange/csv_field.h"
 #include "exchange/voscript.h"
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
 namespace exchange {
@@ -25,19 +27,7 @@ bool RunsAsFormula(std::string_view cell) {
 }
 
 void AppendField(std::string& out, std::string_view field) {
-  const bool neutralise = RunsAsFormula(field);
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-    if (neutralise) out += '\'';
-    out.append(field);
-    return;
-  }
-  out += '"';
-  if (neutralise) out += '\'';
-  for (const char c : field) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
+  AppendCsvField(out, field, RunsAsFormula(field) ? "'" : "");
 }
 
 // The text cells of a row, in column order after the ID.
@@ -48,40 +38,6 @@ void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
   cells[3] = &row.direction;
   cells[4] = &row.text;
   cells[5] = &row.previous;
-}
-
-bool IsHex(char c) {
-  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-}
-
-// Spreadsheet readers decode `_xHHHH_` in a string as the character U+HHHH (the escape
-// libxlsxwriter writes for control characters such as CR). A text that holds such a sequence
-// itself has its underscore written as `_x005F_` so that it reads back as written; U+FFFE and
-// U+FFFF, which XML cannot carry, are written as their escapes. Everything else passes as it is.
-std::string SheetText(const std::string& text) {
-  std::string out;
-  size_t copied = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char* escape = nullptr;
-    size_t skip = 0;
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
-        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
-      escape = "_x005F_";
-      skip = 1;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBE") == 0) {
-      escape = "_xFFFE_";
-      skip = 3;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBF") == 0) {
-      escape = "_xFFFF_";
-      skip = 3;
-    }
-    if (escape == nullptr) continue;
-    out.append(text, copied, i - copied).append(escape);
-    copied = i + skip;
-    i += skip - 1;
-  }
-  if (copied == 0) return text;
-  return out.append(text, copied, std::string::npos);
 }
 
 // Characters wide, per column.

@@ -133,7 +133,9 @@ TEST_F(ExchangeImport, MalformedFilesApplyNothingAndNameLineAndColumn) {
   ExpectRefused(good + "msgctxt \"2\"\nmsgid \"\xC0\xAF\"\nmsgstr \"b\"\n", Format::kPo,
                 "in:6:8: invalid UTF-8");
   ExpectRefused("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=EUC-KR\\n\"\n\n" + good,
-                Format::kPo, "in:1:1: the header names charset EUC-KR; only UTF-8 is read");
+                Format::kPo,
+                "in:1:1: the file is not valid EUC-KR text, the charset its header names; convert "
+                "it to UTF-8 with msgconv --to-code=UTF-8");
 
   const std::string unit =
       "<trans-unit id=\"1\"><source>old 1</source><target>새</target>"

@@ -270,3 +270,30 @@ TEST(TranslationUpdate, StatusStaleAndFallbackAsAPipelineSeesThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// The translator credits above the header stay through an update, as msgmerge keeps them.
+TEST(TranslationUpdate, KeepsThePoHeadersCommentBlockAsMsgmergeDoes) {
+  TempDir dir;
+  SaveDocument(dir.File("game.dlg"), {{1, "민준", "안녕"}, {2, "", "잘 가"}});
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po").status, 0);
+  const std::string credits =
+      "# Korean translation of the game.\n# Copyright (C) 2026 The Studio\n"
+      "# Minjun Kim <mk@example.org>, 2026.\n#\n";
+  WriteFileBytes(dir.File("ko.po"), credits + ReadFileBytes(dir.File("ko.po")));
+  SaveDocument(dir.File("game.dlg"), {{1, "민준", "안녕하세요"}, {3, "", "새 줄"}});
+  ASSERT_EQ(Tool(dir, "export game.dlg new.po").status, 0);
+  ASSERT_EQ(exchangetest::RunIn(dir.path(), "msgmerge --previous -q -o merged.po ko.po new.po")
+                .status,
+            0);
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("merged.po")).substr(0, credits.size()), credits);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.po")).substr(0, credits.size() + 9), credits + "msgid \"\"\n");
+  // And a second update changes nothing.
+  const std::string once = ReadFileBytes(dir.File("ko.po"));
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.po")), once);
+}
+
+}  // namespace

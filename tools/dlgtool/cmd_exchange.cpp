@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "document_io.h"
 #include "exchange/exchange.h"
+#include "exchange/exchange_log.h"
 #include "output.h"
 #include "rounds_fallback.h"
 
@@ -19,10 +20,16 @@ void UseLocaleCodeset() {
 bool ChooseFormat(const std::string& path, const std::string& forced, exchange::Format& format) {
   if (!forced.empty()) {
     if (exchange::FormatFromName(forced, format)) return true;
-    Message("%s: unknown format; use po, xliff or csv", forced.c_str());
+    Message("%s: unknown format; use po, xliff, csv or xlsx", forced.c_str());
     return false;
   }
   return exchange::FormatFromPath(path, format);
+}
+
+// Where `import --log` writes: the one place that decides it, so that a check of the path against
+// the command's other files has one place to go.
+std::string ExchangeLogPath(const ExchangeOptions& options) {
+  return options.log;
 }
 
 }  // namespace
@@ -77,6 +84,13 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
   if (!exchange::ImportDocument(doc, in, format, options.encoding, report)) {
     Message("%s; nothing applied", report.error.c_str());
     return kExitFailure;
+  }
+  // The log goes out before the document is saved: when it cannot be written nothing changes.
+  if (const std::string log = ExchangeLogPath(options); !log.empty()) {
+    if (!exchange::WriteImportLogFile(log, report)) {
+      Message("%s: cannot write the import log: %s; nothing applied", log.c_str(), Reason());
+      return kExitFailure;
+    }
   }
   // On stderr, so that the summary on stdout stays what pipelines already parse.
   const std::string fallback = ApplyFallback(doc, report.appliedIds, options.fallback == "empty");

@@ -16,7 +16,7 @@ bool Prepare(const std::string& file, const std::string& path, const ExchangeOpt
              CDlgFile& doc, exchange::Format& format, exchange::ExportOptions& exportOptions) {
   if (!options.format.empty() ? !exchange::FormatFromName(options.format, format)
                               : !exchange::FormatFromPath(path, format)) {
-    Message("%s: not a .po, .xlf, .xliff or .csv file; use --format po, xliff or csv",
+    Message("%s: not a .po, .xlf, .xliff, .csv or .xlsx file; use --format po, xliff, csv or xlsx",
             path.c_str());
     return false;
   }

@@ -50,6 +50,7 @@ struct ExchangeOptions {
   std::string translation;
   bool update = false;   // export: bring the existing file up to date (cmd_rounds.cpp)
   std::string fallback;  // import: "source" (default) or "empty" for lines left untranslated
+  std::string log;       // import: write fuzzy, stale and unknown entries to this log
 };
 // True when `path` names an exchange file (.po, .xlf, .xliff, .csv) or a format is forced.
 bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat);

@@ -151,7 +151,7 @@ constexpr char kExchangeHelp[] =
     "malformed file applies nothing.";
 
 void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
-  command->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  command->add_option("--format", args.exchange.format, "po, xliff, csv or xlsx, whatever the name");
   command->add_option("--encoding", args.exchange.encoding,
                       "Code page of the document's texts (default: the locale's)");
   if (!exporting) {
@@ -186,18 +186,29 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     }
     if (args.exchange.update) {
       if (!exchangeFile) {
-        Message("--update works on .po, .xlf, .xliff and .csv files only");
+        Message("--update works on .po, .xlf, .xliff, .csv and .xlsx files only");
         return kExitFailure;
       }
       return RunExchangeUpdate(args.file, args.second, args.exchange);
+    }
+    if (!exchangeFile && (!args.exchange.translation.empty() ||
+                          !args.exchange.sourceLang.empty() || !args.exchange.targetLang.empty())) {
+      Message("--translation, --source-lang and --target-lang work with .po, .xlf, .xliff, .csv "
+              "and .xlsx files only");
+      return kExitFailure;
     }
     return exchangeFile ? RunExchangeExport(args.file, args.second, args.exchange)
                         : RunExport(args.file, args.second, args.recording);
   }
   if (app.got_subcommand("import")) {
     if (!args.exchange.fallback.empty() && !exchangeFile) {
-      Message("--fallback works with .po, .xlf, .xliff and .csv files only");
+      Message("--fallback works with .po, .xlf, .xliff, .csv and .xlsx files only");
       return kExitFailure;
+    }
+    if (exchangeFile) {
+      ExchangeOptions options = args.exchange;
+      options.log = args.log;
+      return RunExchangeImport(args.file, args.second, args.output, options);
     }
     return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
                         : RunImport(args.file, args.second, args.output, args.log);
@@ -268,7 +279,7 @@ int main(int argc, char** argv) {
       "every line has a current translation, 1 otherwise.");
   AddFile(status, args);
   status->add_option("TRANSLATION", args.second, "The .po, .xlf, .xliff or .csv file")->required();
-  status->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  status->add_option("--format", args.exchange.format, "po, xliff, csv or xlsx, whatever the name");
   status->add_option("--encoding", args.exchange.encoding,
                      "Code page of the document's texts (default: the locale's)");
   status->add_flag("--json", args.json, "Print the counts as JSON");
