@@ -99,6 +99,8 @@ const char* OutcomeName(Outcome outcome) {
       return "stale";
     case Outcome::kUnknown:
       return "unknown";
+    case Outcome::kPlaceholders:
+      return "placeholders";
   }
   return "";
 }
@@ -107,8 +109,29 @@ std::string SummaryLine(const ImportReport& report) {
   return "applied: " + std::to_string(report.applied) +
          ", untranslated: " + std::to_string(report.untranslated) +
          ", fuzzy: " + std::to_string(report.fuzzy) + ", stale: " + std::to_string(report.stale) +
-         ", unknown: " + std::to_string(report.unknown);
+         ", unknown: " + std::to_string(report.unknown) +
+         (report.placeholders != 0 ? ", placeholders: " + std::to_string(report.placeholders)
+                                   : std::string());
 }
+
+namespace {
+
+// The form of the first line break among the document's texts ("\r\n", "\r", "\n"), for a
+// translation that brings breaks to a line that has none; empty when no text has one. Looked for
+// only when such a translation comes, once.
+std::string DocumentLineBreak(CDlgFile& doc) {
+  for (auto p = doc.GetLines().GetHeadPosition(); p != nullptr;) {
+    const CPlainString& text = doc.GetLines().GetNext(p).text;
+    const std::string_view bytes(text.c_str(), text.GetLength());
+    const size_t at = bytes.find_first_of("\r\n");
+    if (at == std::string_view::npos) continue;
+    if (bytes[at] == '\n') return "\n";
+    return at + 1 < bytes.size() && bytes[at + 1] == '\n' ? "\r\n" : "\r";
+  }
+  return std::string();
+}
+
+}  // namespace
 
 bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
                  const std::string& codeset, ImportReport& report) {
@@ -131,9 +154,14 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   std::string bytes;
   std::string failed;  // the reason an entry stopped the import
   long failedLine = 0;
+  size_t entries = 0;
+  std::string current;  // the line's text in UTF-8, when the code page is not UTF-8
+  bool haveDocumentBreak = false;
+  std::string documentBreak;
   // Each entry is classified as the reader hands it over and then dropped, so that the file's
   // entries are never all held at once; the document changes only after the whole file is read.
   const auto classify = [&](ImportUnit& unit) {
+    ++entries;
     // An entry stands for its ID and, in a PO folded by msguniq, for the other IDs it references:
     // each is classified on its own, so a line whose text differs is reported, never skipped.
     for (size_t k = 0; k <= unit.moreIds.size(); ++k) {
@@ -151,11 +179,15 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       } else if (unit.fuzzy) {
         outcome = Outcome::kFuzzy;
       } else {
-        const CPlainString& current = doc.GetItem(line).text;
-        const std::string_view now(current.c_str(), current.GetLength());
-        if (recoder.identity() ? now != unit.source
-                               : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
+        // Compared in the document's code page, line ends taken as one break.
+        const CPlainString& text = doc.GetItem(line).text;
+        const std::string_view now(text.c_str(), text.GetLength());
+        if (recoder.identity()
+                ? !SameText(now, unit.source)
+                : !recoder.FromValidUtf8(unit.source, bytes) || !SameText(now, bytes)) {
           outcome = Outcome::kStale;
+        } else if (!SamePlaceholders(unit.source, unit.target)) {
+          outcome = Outcome::kPlaceholders;
         }
       }
       switch (outcome) {
@@ -174,6 +206,9 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
         case Outcome::kUnknown:
           ++report.unknown;
           break;
+        case Outcome::kPlaceholders:
+          ++report.placeholders;
+          break;
       }
       if (outcome == Outcome::kApplied) {
         report.appliedIds.push_back(id);
@@ -182,6 +217,21 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
           failedLine = unit.line;
           return false;
         }
+        // The translation's line breaks as the line's text writes them now (in the code page,
+        // where the file's source compares against the line's bytes).
+        const CPlainString& text = doc.GetItem(line).text;
+        const std::string_view now(text.c_str(), text.GetLength());
+        std::string_view fileSource = unit.source;
+        if (!recoder.identity()) {
+          (void)recoder.FromValidUtf8(unit.source, current);  // converted above already
+          fileSource = current;
+        }
+        if (now.find_first_of("\r\n") == std::string_view::npos && !haveDocumentBreak &&
+            bytes.find_first_of("\r\n") != std::string::npos) {
+          documentBreak = DocumentLineBreak(doc);
+          haveDocumentBreak = true;
+        }
+        MatchLineBreaks(bytes, now, fileSource, documentBreak);
         changes.push_back(Change{line, CPlainString()});
         if (!changes.back().text.Assign(bytes.c_str(), static_cast<int>(bytes.size()))) {
           failed = "out of memory";
@@ -230,6 +280,14 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
                    std::to_string(failure.column) + ": " + failure.message;
     report.status = platform::Status::Failure(name + ": " + failure.message)
                         .AtLine(static_cast<int>(failure.line), static_cast<int>(failure.column));
+    return false;
+  }
+  // One rule for every format: a file without a single entry is not a translation of anything
+  // (an empty or truncated download, a header alone), never a successful import of nothing.
+  if (entries == 0) {
+    report = ImportReport();
+    report.error = name + ": the file holds no entry";
+    report.status = platform::Status::Failure(report.error);
     return false;
   }
   // An ID twice: the later entry is named.
