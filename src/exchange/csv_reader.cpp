@@ -57,8 +57,9 @@ class CsvParser {
     recordOffset_ = pos_;
     while (true) {
       if (fields.size() == maxFields) {
-        return Fail(pos_, "a record with more than " + std::to_string(maxFields) +
-                              (maxFields == kMaxColumns ? " fields" : " fields, the header's count"));
+        return Fail(pos_,
+                    "a record with more than " + std::to_string(maxFields) +
+                        (maxFields == kMaxColumns ? " fields" : " fields, the header's count"));
       }
       std::string field;
       const bool isQuoted = pos_ < data_.size() && data_[pos_] == '"';

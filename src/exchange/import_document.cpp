@@ -6,12 +6,12 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <algorithm>
 #include <deque>
+#include <memory>
 #include <utility>
 
 #include "exchange/codeset_probe.h"

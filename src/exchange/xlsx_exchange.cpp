@@ -14,13 +14,13 @@
 // The first sheet is the one workbook.xml lists first, found through its relationship; cells come
 // from the shared string table (t="s"), inline strings (t="inlineStr", what libxlsxwriter writes)
 // or are refused as not text where a text is read.
-#include <pugixml.hpp>
 #include <xlsxwriter.h>
 #include <zip.h>
 
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <pugixml.hpp>
 
 #include "exchange/recoder.h"
 #include "exchange/table_columns.h"
@@ -98,10 +98,14 @@ bool DecodeSheetText(std::string_view text, std::string& out) {
   return true;
 }
 
-constexpr const char* kColumns[] = {"location",           "source",
-                                    "target",             "ID",
-                                    "fuzzy",              "context",
-                                    "translator_comments", "developer_comments",
+constexpr const char* kColumns[] = {"location",
+                                    "source",
+                                    "target",
+                                    "ID",
+                                    "fuzzy",
+                                    "context",
+                                    "translator_comments",
+                                    "developer_comments",
                                     "previous_source"};
 
 const char* CellName(int column, std::string& buffer) {
@@ -225,7 +229,9 @@ class Workbook {
           const bool hex = view[k] == 'x';
           if (hex) ++k;
           const size_t digits = k;
-          while (k < view.size() && (hex ? IsHex(view[k]) : std::isdigit(static_cast<unsigned char>(view[k])) != 0)) ++k;
+          while (k < view.size() &&
+                 (hex ? IsHex(view[k]) : std::isdigit(static_cast<unsigned char>(view[k])) != 0))
+            ++k;
           known = k > digits && k < view.size() && view[k] == ';';
         }
         if (!known) return FailAt(name, view, i, "an entity XML does not define; not read");
@@ -261,8 +267,8 @@ class Workbook {
     std::string buffer;
     failure_.line = row;
     failure_.column = column + 1;
-    failure_.message = std::string("cell ") + CellName(column, buffer) + std::to_string(row) +
-                       ": " + message;
+    failure_.message =
+        std::string("cell ") + CellName(column, buffer) + std::to_string(row) + ": " + message;
     return false;
   }
 
@@ -279,9 +285,10 @@ std::string RelationTarget(const pugi::xml_document& rels, const char* id, const
                            const std::string& base) {
   for (const pugi::xml_node rel : rels.child("Relationships").children("Relationship")) {
     const std::string_view relType = rel.attribute("Type").value();
-    const bool match = id != nullptr ? std::strcmp(rel.attribute("Id").value(), id) == 0
-                                     : relType.size() >= std::strlen(type) &&
-                                           relType.substr(relType.size() - std::strlen(type)) == type;
+    const bool match = id != nullptr
+                           ? std::strcmp(rel.attribute("Id").value(), id) == 0
+                           : relType.size() >= std::strlen(type) &&
+                                 relType.substr(relType.size() - std::strlen(type)) == type;
     if (!match) continue;
     const std::string target = rel.attribute("Target").value();
     if (target.empty()) return std::string();
@@ -484,8 +491,7 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
   std::vector<std::string> fields;
   std::string decoded;
   long rowNumber = 0;
-  for (const pugi::xml_node row :
-       sheet.child("worksheet").child("sheetData").children("row")) {
+  for (const pugi::xml_node row : sheet.child("worksheet").child("sheetData").children("row")) {
     const char* r = row.attribute("r").value();
     const long number = *r != '\0' ? std::strtol(r, nullptr, 10) : rowNumber + 1;
     if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
@@ -520,17 +526,17 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
         raw = ItemText(cell.child("is"));
       } else if (cell.child("v") || cell.child("f")) {
         raw = cell.child("v").text().get();
-        kind = type == "str"   ? "a formula"
-               : type == "b"   ? "a boolean"
-               : type == "e"   ? "an error value"
-               : type == "d"   ? "a date"
+        kind = type == "str"     ? "a formula"
+               : type == "b"     ? "a boolean"
+               : type == "e"     ? "an error value"
+               : type == "d"     ? "a date"
                : cell.child("f") ? "a formula"
                                  : "a number";
       }
       if (kind != nullptr && named) {
         const bool text = at == columns.source || at == columns.target;
-        const bool whole = (at == columns.id || at == columns.context) &&
-                           !raw.empty() && raw.find_first_not_of("0123456789") == std::string::npos;
+        const bool whole = (at == columns.id || at == columns.context) && !raw.empty() &&
+                           raw.find_first_not_of("0123456789") == std::string::npos;
         if (text || ((at == columns.id || at == columns.context) && !whole)) {
           return book.FailCell(number, at,
                                std::string("holds ") + kind + " (" + raw.substr(0, 40) +

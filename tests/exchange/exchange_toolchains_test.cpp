@@ -138,7 +138,8 @@ TEST_F(Toolchains, PolibLoadAndSave) {
   Export("doc.po");
   ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "doc.po tr.po").status, 0);
   // polib reads \a \b \v \f as two characters each: ID 4 comes back stale, never wrong.
-  EXPECT_EQ(ImportAndCheck("tr.po"), (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(ImportAndCheck("tr.po"),
+            (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
 }
 
 TEST_F(Toolchains, Po2csvDoublesBackslashesAndWeUndoIt) {
@@ -164,8 +165,9 @@ TEST_F(Toolchains, Csv2poOfOurCsv) {
 TEST_F(Toolchains, Pot2poFromOurFileAsTemplate) {
   Export("doc.po");
   ASSERT_EQ(Sh("cp doc.po doc.pot").status, 0);
-  const PeerRun convert = Sh("pot2po --progress=none -t doc.pot doc.pot mid.po 2>&1 || "
-                             "pot2po --progress=none doc.pot mid.po");
+  const PeerRun convert =
+      Sh("pot2po --progress=none -t doc.pot doc.pot mid.po 2>&1 || "
+         "pot2po --progress=none doc.pot mid.po");
   ASSERT_EQ(convert.status, 0) << convert.out << convert.err;
   ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "mid.po tr.po").status, 0);
   ImportAndCheck("tr.po");
@@ -190,8 +192,9 @@ TEST_F(Toolchains, PomergeOfATranslatedCopy) {
 TEST_F(Toolchains, MsguniqFoldedEntriesApplyToEveryReferencedLine) {
   Export("doc.po");
   // The empty texts keep theirs: without it they would be the header.
-  const PeerRun convert = Sh("sed -e '/^msgctxt \"[89]\"$/b' -e '/^msgctxt /d' doc.po >bare.po && "
-                             "msguniq --no-wrap bare.po -o uniq.po");
+  const PeerRun convert =
+      Sh("sed -e '/^msgctxt \"[89]\"$/b' -e '/^msgctxt /d' doc.po >bare.po && "
+         "msguniq --no-wrap bare.po -o uniq.po");
   ASSERT_EQ(convert.status, 0) << convert.err;
   ASSERT_NE(ReadFileBytes(dir_.File("uniq.po")).find("#: doc.dlg:13 doc.dlg:14\n"),
             std::string::npos)
@@ -301,10 +304,11 @@ TEST_F(Toolchains, CsvSavedByLibreOfficeIsAppliedOrReported) {
       Sh(Dlgtool() + " export doc.dlg doc.csv --encoding UTF-8 --translation tr.dlg");
   ASSERT_EQ(exported.status, 0) << exported.err;
   // Comma, double quote, UTF-8 in and out; every cell as text.
-  const PeerRun saved = Sh(Soffice(dir_.path()) +
-                           "--infilter=CSV:44,34,76,1,,0,false,false,false,false,false "
-                           "--convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true' "
-                           "--outdir lo doc.csv");
+  const PeerRun saved =
+      Sh(Soffice(dir_.path()) +
+         "--infilter=CSV:44,34,76,1,,0,false,false,false,false,false "
+         "--convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true' "
+         "--outdir lo doc.csv");
   ASSERT_EQ(saved.status, 0) << saved.out << saved.err;
   ASSERT_TRUE(FileExists(dir_.File("lo/doc.csv"))) << saved.out << saved.err;
   ImportAndCheck("lo/doc.csv");

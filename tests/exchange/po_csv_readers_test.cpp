@@ -29,10 +29,8 @@ std::string Po(const std::string& body) {
 
 TEST(PoReaderRefusals, EachNamesItsLineColumnAndReason) {
   const std::vector<Refusal> rows = {
-      {"invalid UTF-8", Po("msgctxt \"1\"\nmsgid \"a\xFF\"\nmsgstr \"\"\n"), 5, 9,
-       "invalid UTF-8"},
-      {"continued string first", Po("# c\n\"x\"\n"), 5, 1,
-       "a continued string without a keyword"},
+      {"invalid UTF-8", Po("msgctxt \"1\"\nmsgid \"a\xFF\"\nmsgstr \"\"\n"), 5, 9, "invalid UTF-8"},
+      {"continued string first", Po("# c\n\"x\"\n"), 5, 1, "a continued string without a keyword"},
       {"msgctxt after msgid", Po("msgid \"a\"\nmsgctxt \"1\"\n"), 5, 1, "an entry without msgstr"},
       {"msgctxt after msgstr's keyword", Po("msgctxt \"1\"\nmsgctxt \"2\"\n"), 5, 1,
        "msgctxt out of place"},
@@ -140,9 +138,10 @@ TEST(CsvReaderRefusals, EachNamesItsLineColumnAndReason) {
 TEST(PoReader, ReadsEveryEscapeGettextDefines) {
   std::vector<ImportUnit> units;
   ParseFailure failure;
-  ASSERT_TRUE(exchange::ReadPo(
-      Po("msgctxt \"1\"\nmsgid \"\\a\\b\\t\\n\\v\\f\\r\\\\\\\"\\'\\?\\101\\x42\\7\"\nmsgstr \"\"\n"),
-      units, failure))
+  ASSERT_TRUE(
+      exchange::ReadPo(Po("msgctxt \"1\"\nmsgid "
+                          "\"\\a\\b\\t\\n\\v\\f\\r\\\\\\\"\\'\\?\\101\\x42\\7\"\nmsgstr \"\"\n"),
+                       units, failure))
       << failure.message;
   ASSERT_EQ(units.size(), 1u);
   EXPECT_EQ(units[0].source, "\a\b\t\n\v\f\r\\\"'?AB\a");
@@ -180,17 +179,18 @@ TEST(PoReader, ConvertsAFileInTheCharsetItsHeaderNames) {
   EXPECT_EQ(units[0].target, "\xEA\xB0\x80!");
   EXPECT_EQ(extras.header, "Content-Type: text/plain; charset=UTF-8\n");
   EXPECT_EQ(extras.headerComments, "# Credits\n");
-  ASSERT_TRUE(exchange::ReadPo(
-      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=BIG5\\n\"\n\n"
-      "msgctxt \"1\"\nmsgid \"\xA5\x5C\"\nmsgstr \"\"\n",
-      units, failure))
+  ASSERT_TRUE(
+      exchange::ReadPo("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=BIG5\\n\"\n\n"
+                       "msgctxt \"1\"\nmsgid \"\xA5\x5C\"\nmsgstr \"\"\n",
+                       units, failure))
       << failure.message;
   EXPECT_EQ(units[0].source, "\xE5\x8A\x9F");
 }
 
 TEST(CsvReader, SniffsTheSeparatorFromTheHeader) {
-  for (const char* csv : {"source;target;ID\r\n\"a;b\";c,d;4\r\n", "source\ttarget\tID\na;b\tc,d\t4\n",
-                          "source,target,ID\r\na;b,\"c,d\",4\r\n"}) {
+  for (const char* csv :
+       {"source;target;ID\r\n\"a;b\";c,d;4\r\n", "source\ttarget\tID\na;b\tc,d\t4\n",
+        "source,target,ID\r\na;b,\"c,d\",4\r\n"}) {
     std::vector<ImportUnit> units;
     ParseFailure failure;
     ASSERT_TRUE(exchange::ReadCsv(csv, units, failure)) << csv << failure.message;
@@ -224,15 +224,16 @@ TEST(CsvReader, UndoesTranslateToolkitsDoubledBackslashes) {
   std::vector<ImportUnit> units;
   ParseFailure failure;
   ASSERT_TRUE(exchange::ReadCsv(
-      "\"location\",\"source\",\"target\"\r\n\"a.dlg:3\",\"a\\\\b\",\"\"\"x\"\"\\\\\\\\\"\r\n", units,
-      failure))
+      "\"location\",\"source\",\"target\"\r\n\"a.dlg:3\",\"a\\\\b\",\"\"\"x\"\"\\\\\\\\\"\r\n",
+      units, failure))
       << failure.message;
   ASSERT_EQ(units.size(), 1u);
   EXPECT_EQ(units[0].id, 3);
   EXPECT_EQ(units[0].source, "a\\b");
   EXPECT_EQ(units[0].target, "\"x\"\\\\");
   // Our own header is bare: backslashes there are what they are.
-  ASSERT_TRUE(exchange::ReadCsv("location,source,target\r\na.dlg:3,a\\\\b,\\n\r\n", units, failure));
+  ASSERT_TRUE(
+      exchange::ReadCsv("location,source,target\r\na.dlg:3,a\\\\b,\\n\r\n", units, failure));
   EXPECT_EQ(units[0].source, "a\\\\b");
   EXPECT_EQ(units[0].target, "\\n");
 }
