@@ -18,6 +18,18 @@ packages=(
   acl util-linux
 )
 
+# Heavy optional group, only with --heavy (or PARLATRIX_HEAVY_DEPS=1); `.ci/run` installs it.
+# Without it the tests that need these skip with a line saying so.
+#   runtime: MinGW-w64 and Wine build and run the Windows DLL and its tests, Emscripten and node
+#   the web build (node-acorn: Emscripten's optimizer).
+heavy_packages=(
+  gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64
+  emscripten nodejs node-acorn
+)
+if [ "${1:-}" = "--heavy" ] || [ "${PARLATRIX_HEAVY_DEPS:-0}" = 1 ]; then
+  packages+=("${heavy_packages[@]}")
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

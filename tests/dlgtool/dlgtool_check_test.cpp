@@ -113,6 +113,27 @@ TEST_F(DlgtoolCheck, SoundDocumentPassesSilently) {
   EXPECT_EQ(run.err, "");
 }
 
+// A build pipeline that insists on UTF-8: a legacy (CP949) file fails, the same file recoded
+// passes; the answer is the runtime's, so it is what a game would be told.
+TEST_F(DlgtoolCheck, RequireUtf8FailsALegacyFileUntilRecoded) {
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("\xC0\xE5\xB8\xE9", -1, -1);  // "장면" in CP949
+  AddTestLine(doc, plot, 0, "\xB4\xEB\xBB\xE7", "Minjun");   // "대사"
+  Save(doc, "legacy.dlg");
+  ToolRun run = Run({"check", "legacy.dlg", "--encoding", "CP949"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  run = Run({"check", "legacy.dlg", "--encoding", "CP949", "--require-utf8"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "legacy.dlg: names or texts are not valid UTF-8 (--require-utf8); dlgtool recode "
+            "converts the file\n");
+  run = Run({"recode", "legacy.dlg", "--from", "CP949", "--to", "UTF-8", "-o", "utf8.dlg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Run({"check", "utf8.dlg", "--encoding", "UTF-8", "--require-utf8"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
 TEST_F(DlgtoolCheck, MissingConfigurationIsAnIoError) {
   CDlgFile doc;
   Save(doc, "empty.dlg");

@@ -76,6 +76,20 @@ for run in "$work/print_line_static $dlg $id" "$work/cmake-build/print_line $dlg
   [ "$got" = "$expected" ] || fail "$run printed '$got', not '$expected'"
 done
 
+# The shell block of docs/runtime.md as printed, but for its first two lines (the build folder and
+# the prefix), in a folder of its own that sees the source's examples.
+block sh >"$work/doc.sh"
+[ "$(sed -n 1p "$work/doc.sh" | cut -d= -f1)" = build ] &&
+  [ "$(sed -n 2p "$work/doc.sh" | cut -d= -f1)" = prefix ] || fail "docs' shell block changed its first lines"
+mkdir "$work/doc"
+ln -s "$source/examples" "$work/doc/examples"
+{ echo "build='$(realpath "$build")'"; echo "prefix='$work/doc-prefix'"; sed 1,2d "$work/doc.sh"; } \
+  >"$work/doc/run.sh"
+got=$(cd "$work/doc" && env -u PKG_CONFIG_PATH -u LD_LIBRARY_PATH bash -e run.sh) ||
+  fail "the shell example of docs/runtime.md failed"
+[ "$got" = "$(printf '%s\n%s\n%s' "$expected" "$expected" "$expected")" ] ||
+  fail "the shell example of docs/runtime.md printed '$got'"
+
 # Failures: an unused ID exits 1, a missing file 2 with the system's reason.
 status=0
 "$work/print_line_pc" "$dlg" 99999 2>/dev/null || status=$?

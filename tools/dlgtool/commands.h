@@ -27,6 +27,7 @@ struct CheckOptions {
   std::string ini;       // check speakers and expressions against this configuration
   std::string sounds;    // check sound names against the files of this folder
   std::string encoding;  // the document's code page (default: the locale's)
+  bool requireUtf8 = false;  // a name or text that is not valid UTF-8 is a problem
 };
 int RunCheck(const std::string& file, const CheckOptions& options);
 // Warns on stderr when names or texts are not valid in the code page (default: the locale's).

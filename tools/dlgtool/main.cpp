@@ -12,7 +12,7 @@
 //   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
 //   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
 //   dlgtool voscript FILE.dlg OUT.(xlsx|csv) [--sounds DIR] [--plot NAME] [--encoding NAME]
-//   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME]
+//   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME] [--require-utf8]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
 //   dlgtool git-install [--global]
@@ -49,6 +49,7 @@ struct Arguments {
   bool json = false;
   std::string from;  // recode
   std::string to;
+  bool requireUtf8 = false;  // check
   dlgtool::ExchangeOptions exchange;
 };
 
@@ -74,8 +75,10 @@ constexpr char kCheckHelp[] =
     "repeated plot names, names or texts not valid in the code page (the locale's, or "
     "--encoding), with --ini speakers and expressions that the configuration does not know, and "
     "with --sounds lines without a sound name, sound names no file has, files no line names and "
-    "sound names used by two lines. One line per problem, naming the plot and the ID. Exit status "
-    "1 when there are problems.";
+    "sound names used by two lines. One line per problem, naming the plot and the ID. With "
+    "--require-utf8 a file whose game name, plot names or texts are not all valid UTF-8 is a "
+    "problem too (as the runtime's prx_text_encoding reports it; `dlgtool recode` converts a "
+    "legacy file). Exit status 1 when there are problems.";
 constexpr char kVoscriptHelp[] =
     "One row per line in plot order: ID, sound, plot, speaker, direction (the expression), text, "
     "previous_line (the line before it in its plot), and empty notes, take and status columns. "
@@ -211,7 +214,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
   }
   if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
-  return RunCheck(args.file, {args.ini, args.sounds, args.encoding});
+  return RunCheck(args.file, {args.ini, args.sounds, args.encoding, args.requireUtf8});
 }
 
 }  // namespace
@@ -289,6 +292,8 @@ int main(int argc, char** argv) {
   check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
   AddSounds(check, args);
   AddEncoding(check, args);
+  check->add_flag("--require-utf8", args.requireUtf8,
+                  "Fail a file whose names and texts are not all valid UTF-8");
 
   CLI::App* voscript = app.add_subcommand("voscript", "A voice-over script as XLSX or CSV");
   voscript->footer(kVoscriptHelp);
