@@ -57,15 +57,18 @@ clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)
 
 # Benchmarks (Release, in build-bench/): Save, Load, Export, Import, building by AddItem and
-# ReadItem on generated scripts of 1k, 10k and 100k lines in /dev/shm, then the msgfmt peer.
+# ReadItem on generated scripts of 1k, 10k and 100k lines in /dev/shm, then the msgfmt peer and
+# the runtime in fresh processes beside a gettext .mo at 100k and 1M lines.
 # docs/performance.md holds the figures. Extra benchmark flags: make bench BENCH_ARGS=...
 .PHONY: bench
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLATRIX_BUILD_BENCH=ON \
 	  -DPARLATRIX_BUILD_UI=OFF $(CMAKE_ARGS) >/dev/null
-	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool
+	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool \
+	  parlatrix-bench-runtime-probe
 	@cd build-bench && ./bench/parlatrix_bench $(BENCH_ARGS)
 	@bash bench/msgfmt_peer.sh build-bench
+	@bash bench/runtime_open_peer.sh build-bench
 
 # The windows at scale (line editor at 1k/5k/20k rows, main window with 10 000 plots, Find over
 # 100 000 lines) on the offscreen platform, Release, in build-bench-ui/.

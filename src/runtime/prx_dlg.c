@@ -1,11 +1,11 @@
 /* Scrambling of record blocks and the UTF-8 check, for every reader of .dlg files (prx_dlg.h).
- * Portable C99: eight bytes at a time through memcpy'd 64-bit words, which compilers turn into
- * plain or vector loads; no compiler extension. */
+ * Portable C99: sixteen bytes a step as two memcpy'd 64-bit words, which compilers turn into
+ * plain or vector loads; no compiler extension. Texts are most of a file's bytes. */
 #include "prx_dlg.h"
 
 #include <string.h>
 
-#define PRX__STEP 8
+#define PRX__STEP 16
 
 /* The key bytes in the order they follow each other: the key of byte i of a block of len bytes is
  * (len - i - K) mod 256, falling by one from byte to byte and wrapping at 0. One period and a
@@ -41,11 +41,12 @@ void prx__scramble_copy(uint8_t* out, const uint8_t* in, size_t length) {
   size_t key = prx__key_start(length);
   size_t i = 0;
   for (; i + PRX__STEP <= length; i += PRX__STEP, key = (key + PRX__STEP) & 255) {
-    uint64_t word, mask;
-    memcpy(&word, in + i, PRX__STEP);
-    memcpy(&mask, prx__descending + key, PRX__STEP);
-    word ^= mask;
-    memcpy(out + i, &word, PRX__STEP);
+    uint64_t word[2], mask[2];
+    memcpy(word, in + i, PRX__STEP);
+    memcpy(mask, prx__descending + key, PRX__STEP);
+    word[0] ^= mask[0];
+    word[1] ^= mask[1];
+    memcpy(out + i, word, PRX__STEP);
   }
   for (; i < length; ++i, ++key) out[i] = (uint8_t)(in[i] ^ prx__descending[key]);
 }
@@ -60,12 +61,13 @@ size_t prx__unscramble_text(uint8_t* out, const uint8_t* in, size_t length) {
   size_t text = length;
   size_t i = 0;
   for (; i + PRX__STEP <= length; i += PRX__STEP, key = (key + PRX__STEP) & 255) {
-    uint64_t word, mask;
-    memcpy(&word, in + i, PRX__STEP);
-    memcpy(&mask, prx__descending + key, PRX__STEP);
-    word ^= mask;
-    memcpy(out + i, &word, PRX__STEP);
-    if (text == length && prx__has_zero_byte(word)) {
+    uint64_t word[2], mask[2];
+    memcpy(word, in + i, PRX__STEP);
+    memcpy(mask, prx__descending + key, PRX__STEP);
+    word[0] ^= mask[0];
+    word[1] ^= mask[1];
+    memcpy(out + i, word, PRX__STEP);
+    if (text == length && (prx__has_zero_byte(word[0]) | prx__has_zero_byte(word[1]))) {
       size_t j;
       for (j = i; j < i + PRX__STEP; ++j) {
         if (out[j] == 0) {
