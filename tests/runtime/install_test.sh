@@ -20,7 +20,9 @@ libdir=$(dirname "$(find "$prefix" -name 'libparlatrix_runtime.so.1' | head -1)"
 [ -n "$libdir" ] || fail "no libparlatrix_runtime.so.1 installed"
 for f in "$prefix/include/parlatrix/runtime.h" "$libdir/libparlatrix_runtime.a" \
          "$libdir/libparlatrix_runtime.so" "$libdir/pkgconfig/parlatrix-runtime.pc" \
-         "$libdir/cmake/ParlatrixRuntime/ParlatrixRuntimeConfig.cmake"; do
+         "$libdir/cmake/ParlatrixRuntime/ParlatrixRuntimeConfig.cmake" \
+         "$prefix/share/parlatrix-runtime/amalgamation/parlatrix_runtime.c" \
+         "$prefix/share/parlatrix-runtime/amalgamation/parlatrix/runtime.h"; do
   [ -e "$f" ] || fail "missing $f"
 done
 [ "$(objdump -p "$libdir/libparlatrix_runtime.so.1" | awk '/SONAME/ {print $2}')" = \
