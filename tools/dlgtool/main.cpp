@@ -12,10 +12,12 @@
 //   dlgtool status FILE.dlg LANG.(po|xlf|xliff|csv) [--json]
 //   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
 //   dlgtool voscript FILE.dlg OUT.(xlsx|csv) [--sounds DIR] [--plot NAME] [--encoding NAME]
-//   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME] [--require-utf8]
+//   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME]
+//                 [--max-length N[:UNIT]] [--require-utf8]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
 //   dlgtool git-install [--global]
+//   dlgtool stats FILE.dlg [--by G] [--format F] [--wpm N] [--cpm N] [--since OLD] [--encoding E]
 //
 // Exit status: 0 success, 1 a finding (a line that is not there, problems found by check),
 // 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
@@ -51,6 +53,8 @@ struct Arguments {
   std::string to;
   bool requireUtf8 = false;  // check
   dlgtool::ExchangeOptions exchange;
+  dlgtool::StatsArguments stats;
+  std::string maxLength;  // check --max-length N[:UNIT]
 };
 
 constexpr char kInfoHelp[] =
@@ -214,7 +218,9 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
   }
   if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
-  return RunCheck(args.file, {args.ini, args.sounds, args.encoding, args.requireUtf8});
+  if (app.got_subcommand("stats")) return RunStats(args.stats);
+  return RunCheck(args.file,
+                  {args.ini, args.sounds, args.encoding, args.maxLength, args.requireUtf8});
 }
 
 }  // namespace
@@ -292,6 +298,9 @@ int main(int argc, char** argv) {
   check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
   AddSounds(check, args);
   AddEncoding(check, args);
+  check->add_option("--max-length", args.maxLength,
+                    "Report texts longer than N characters (N:bytes in the code page, "
+                    "N:utf16 in UTF-16 units)");
   check->add_flag("--require-utf8", args.requireUtf8,
                   "Fail a file whose names and texts are not all valid UTF-8");
 
@@ -306,6 +315,7 @@ int main(int argc, char** argv) {
   AddEncoding(voscript, args);
 
   AddGitCommands(app, args);
+  dlgtool::AddStatsCommand(app, args.stats);
 
   try {
     app.parse(argc, argv);
