@@ -29,6 +29,7 @@ struct ExportOptions {
   std::string sourceLang = "und";
   std::string targetLang = "und";
   const CDlgFile* translation = nullptr;  // fills the targets, matched by ID
+  int xliffVersion = 0;  // XLIFF: 2 writes XLIFF 2.0; 1 or 0 (not chosen) writes 1.2
 };
 
 // Writes `doc` to `path` in `format`. False with `error` set (and `path` untouched) when a text is

@@ -128,6 +128,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
       options.original.empty() ? std::string("document.dlg") : BaseName(options.original);
   set.sourceLang = options.sourceLang.empty() ? "und" : options.sourceLang;
   set.targetLang = options.targetLang.empty() ? "und" : options.targetLang;
+  set.xliffVersion = options.xliffVersion == 2 ? 2 : 1;
   if (!collect.Convert(doc.GetGameName(), set.gameName, "the game name")) return false;
   set.units.reserve(doc.GetLines().GetCount());
 

@@ -82,6 +82,15 @@ std::string ContextChange(const std::string& before, const std::string& after) {
   return change;
 }
 
+// Removes ` name="..."` from attributes written as ReadXliff keeps them.
+void DropAttribute(std::string& attributes, const std::string& name) {
+  const std::string key = " " + name + "=\"";
+  const size_t at = attributes.find(key);
+  if (at == std::string::npos) return;
+  const size_t end = attributes.find('"', at + key.size());
+  attributes.erase(at, end == std::string::npos ? std::string::npos : end + 1 - at);
+}
+
 }  // namespace
 
 void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& extras,
@@ -116,6 +125,12 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;
       unit.previous = std::move(was.previous);
+      // What a translator's tool wrote on the entry stays while the entry stays as it was.
+      unit.unitAttributes = std::move(was.unitAttributes);
+      unit.targetAttributes = std::move(was.targetAttributes);
+      unit.segSource = std::move(was.segSource);
+      unit.extraElements = std::move(was.extraElements);
+      unit.altTrans = std::move(was.altTrans);
       if (change.empty()) {
         // A review asked for in an earlier round stays visible until the translator clears it.
         const std::string asked = NoteValue(was.notes, "review");
@@ -125,10 +140,14 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
       }
       ++report.review;
       unit.fuzzy = true;
+      // A new speaker or expression asks for the translation to be adapted, a state Weblate
+      // counts as needing edit (it does not count needs-review-translation). Its approval, if a
+      // tool gave one, no longer holds.
       if (unit.state.empty() || unit.state == "translated" || unit.state == "final" ||
-          unit.state == "signed-off") {
-        unit.state = "needs-review-translation";
+          unit.state == "signed-off" || unit.state == "reviewed") {
+        unit.state = "needs-adaptation";
       }
+      DropAttribute(unit.unitAttributes, "approved");
     } else {
       // An entry that was already fuzzy keeps the source its translation was made for.
       ++report.changed;
@@ -145,6 +164,10 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
     if (unit.target.empty() && unit.comments.empty()) continue;
     report.obsolete.push_back(unit.id);
     if (format == Format::kPo) obsolete += PoObsoleteEntry(unit) + "\n";
+  }
+  if (format == Format::kXliff) {
+    set.xliffRootAttributes = extras.xliffRootAttributes;
+    set.xliffHeader = extras.xliffHeader;
   }
   if (format == Format::kPo) {
     set.poHeader = extras.header;
@@ -166,6 +189,8 @@ bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
   if (chosen.targetLang.empty() || chosen.targetLang == "und") {
     if (!extras.targetLang.empty()) chosen.targetLang = extras.targetLang;
   }
+  // The file keeps its XLIFF version unless another is asked for.
+  if (chosen.xliffVersion == 0) chosen.xliffVersion = extras.xliffVersion;
   chosen.translation = nullptr;
   ExportSet set;
   if (!CollectUnits(doc, chosen, set, error)) return false;
