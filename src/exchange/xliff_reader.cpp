@@ -47,7 +47,8 @@ struct Fault {
 };
 
 bool IsXliffNamespace(std::string_view uri) {
-  return uri.substr(0, 35) == "urn:oasis:names:tc:xliff:document:";
+  constexpr std::string_view kPrefix = "urn:oasis:names:tc:xliff:document:";
+  return uri.substr(0, kPrefix.size()) == kPrefix;
 }
 
 std::string_view LocalName(const char* name) {
