@@ -13,6 +13,10 @@
 namespace exchange {
 namespace {
 
+// Where the last failure of a round was, for the Status overload: line and column of a malformed
+// file, the line of a repeated ID, errno of a failed read or write.
+thread_local platform::Status lastFailure;
+
 bool ParseFile(std::string_view data, const std::string& path, Format format,
                std::vector<ImportUnit>& units, FileExtras& extras, std::string& error) {
   ParseFailure failure;
@@ -31,6 +35,8 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
   if (!parsed) {
     error = path + ":" + std::to_string(failure.line) + ":" + std::to_string(failure.column) +
             ": " + failure.message;
+    lastFailure = platform::Status::Failure(path + ": " + failure.message)
+                      .AtLine(static_cast<int>(failure.line), static_cast<int>(failure.column));
     return false;
   }
   std::unordered_set<int> seen;
@@ -38,6 +44,9 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
     if (!seen.insert(unit.id).second) {
       error = path + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id) +
               " appears more than once";
+      lastFailure = platform::Status::Failure(path + ": ID " + std::to_string(unit.id) +
+                                              " appears more than once")
+                        .AtLine(static_cast<int>(unit.line));
       return false;
     }
   }
@@ -47,7 +56,10 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
 bool ReadAndParse(const std::string& path, Format format, std::vector<ImportUnit>& units,
                   FileExtras& extras, std::string& error) {
   std::string data;
-  if (!ReadExchangeFile(path, data, error)) return false;
+  if (!ReadExchangeFile(path, data, error)) {
+    lastFailure = platform::Status::Failure(error, errno);
+    return false;
+  }
   return ParseFile(data, path, format, units, extras, error);
 }
 
@@ -196,7 +208,22 @@ bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
   if (!CollectUnits(doc, chosen, set, error)) return false;
   MergeRound(set, old, extras, format, report);
   old.clear();
-  return WriteExchangeFile(set, path, format, error);
+  if (WriteExchangeFile(set, path, format, error)) return true;
+  lastFailure = platform::Status::Failure(error, LastExchangeWriteErrno());
+  return false;
+}
+
+bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
+                        const ExportOptions& options, UpdateReport& report,
+                        platform::Status& status) {
+  std::string error;
+  lastFailure = platform::Status();
+  if (UpdateExchangeFile(doc, path, format, options, report, error)) {
+    status = platform::Status::Ok();
+    return true;
+  }
+  status = lastFailure.ok ? platform::Status::Failure(error) : lastFailure;
+  return false;
 }
 
 bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,

@@ -1,12 +1,17 @@
 // The XLIFF reader against hostile and malformed input: one row per refusal it can give, each
-// with the position it names; files that would make a tree parser allocate without bound; and the
-// encodings and XML corners a well-formed file may use.
+// with the position it names; files that would make a tree parser allocate without bound; the
+// encodings and XML corners a well-formed file may use; and the reasons the entry points hand
+// back as a Status.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "exchange/exchange.h"
 #include "exchange/exchange_units.h"
+#include "exchange/rounds.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -51,20 +56,20 @@ TEST(XliffReader, EveryRefusalNamesItsReasonAndPosition) {
       {Unit("<source>a & b</source>"), "1:61: a '&' that starts no reference"},
       {Unit("<source>&#1;</source>"), "1:61: a reference to a character XML does not allow"},
       {Unit("<source>&#xD800;</source>"), "1:61: a reference to a character XML does not allow"},
-      {Unit("<source>&#1114112;</source>"),
-       "1:61: a reference to a character XML does not allow"},
+      {Unit("<source>&#1114112;</source>"), "1:61: a reference to a character XML does not allow"},
       {Unit("<source>&nbsp;</source>"), "1:61: an undeclared entity &nbsp;"},
       {Unit("<source>x</source>", " id=\"&lol;\""), "1:50: an undeclared entity &lol;"},
       // What pugixml finds.
       {"<?xml version=\"1.0\"?>\n<!DOCTYPE xliff [<!ENTITY a \"aaaa\">]>\n<xliff/>",
        "2:1: a DOCTYPE is not accepted"},
-      {"<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\"><xliff/>",
-       "1:1: a DOCTYPE is not accepted"},
-      {k12 + "<trans-unit id=\"1\"><source>a</source>", "1:70: an end tag that does not match "
-                                                        "its start tag, or an element never "
-                                                        "closed"},
-      {k12 + "</body></fil></xliff>", "1:43: an end tag that does not match its start tag, or "
-                                      "an element never closed"},
+      {"<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\"><xliff/>", "1:1: a DOCTYPE is not accepted"},
+      {k12 + "<trans-unit id=\"1\"><source>a</source>",
+       "1:70: an end tag that does not match "
+       "its start tag, or an element never "
+       "closed"},
+      {k12 + "</body></fil></xliff>",
+       "1:43: an end tag that does not match its start tag, or "
+       "an element never closed"},
       {"<xliff><!-- a </xliff>", "1:22: a malformed comment"},
       {"<xliff><![CDATA[ x </xliff>", "1:17: a malformed CDATA section"},
       {"<xliff><?pi x</xliff>", "1:21: a malformed XML declaration or processing instruction"},
@@ -86,8 +91,7 @@ TEST(XliffReader, EveryRefusalNamesItsReasonAndPosition) {
       {Unit("<source>a</source><trans-unit id=\"2\"><source>b</source></trans-unit>"),
        "1:71: a <trans-unit> inside a <trans-unit>"},
       {Unit("<source>a</source><source>b</source>"), "1:71: a second <source>"},
-      {Unit("<source>a</source><target>b</target><target>c</target>"),
-       "1:89: a second <target>"},
+      {Unit("<source>a</source><target>b</target><target>c</target>"), "1:89: a second <target>"},
       {Unit("<target>b</target>"), "1:34: a <trans-unit> without <source>"},
       {Unit("<source>a<ph id=\"1\">{x}</ph></source>"),
        "1:62: an inline <ph> this program cannot turn back into text"},
@@ -106,8 +110,7 @@ TEST(XliffReader, EveryRefusalNamesItsReasonAndPosition) {
        "1:88: a second <source>"},
       {k20 + "<unit id=\"1\"><segment><source>a<ph id=\"p\"/></source></segment></unit>" + k20End,
        "1:79: an inline <ph> this program cannot turn back into text"},
-      {k20 + "<unit id=\"1\"><segment><source>a<cp hex=\"zz\"/></source></segment></unit>" +
-           k20End,
+      {k20 + "<unit id=\"1\"><segment><source>a<cp hex=\"zz\"/></source></segment></unit>" + k20End,
        "1:79: an inline <cp> this program cannot turn back into text"},
   };
   for (const Row& row : rows) {
@@ -174,11 +177,12 @@ TEST(XliffReader, ReadsLatin1ReferencesCdataAndPrefixedElements) {
   // XLIFF 2: segments and ignorables make one text; a segment in state initial (or without a
   // state) makes the entry fuzzy.
   ASSERT_TRUE(exchange::ReadXliff(
-      k20 + "<unit id=\"u1\" name=\"9\"><segment state=\"final\"><source>a.</source>"
-            "<target>A.</target></segment><ignorable><source> </source><target> </target>"
-            "</ignorable><segment state=\"translated\"><source>b<cp hex=\"0007\"/></source>"
-            "<target>B<cp hex=\"0007\"/></target></segment></unit>"
-            "<unit id=\"10\"><segment><source>c</source><target>C</target></segment></unit>" +
+      k20 +
+          "<unit id=\"u1\" name=\"9\"><segment state=\"final\"><source>a.</source>"
+          "<target>A.</target></segment><ignorable><source> </source><target> </target>"
+          "</ignorable><segment state=\"translated\"><source>b<cp hex=\"0007\"/></source>"
+          "<target>B<cp hex=\"0007\"/></target></segment></unit>"
+          "<unit id=\"10\"><segment><source>c</source><target>C</target></segment></unit>" +
           k20End,
       units, failure))
       << failure.message;
@@ -189,6 +193,51 @@ TEST(XliffReader, ReadsLatin1ReferencesCdataAndPrefixedElements) {
   EXPECT_FALSE(units[0].fuzzy);
   EXPECT_EQ(units[1].id, 10);
   EXPECT_TRUE(units[1].fuzzy);
+}
+
+}  // namespace
+
+namespace {
+
+// Import, export and update hand the reason back as a Status, with the position of the fault in
+// the file, so the editor and dlgtool can show it.
+TEST(XliffEntryPoints, FailuresComeBackAsStatusWithTheirPosition) {
+  TempDir dir;
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("P", -1, -1);
+  CDlgItem line;
+  line.SetID(1);
+  line.SetText("a");
+  ASSERT_NE(doc.AddItem(line, plot, nullptr), nullptr);
+  const std::string path = dir.File("in.xlf");
+  WriteFileBytes(path,
+                 "<xliff version=\"1.2\">\n<file><body><trans-unit id=\"1\"><source>&x;"
+                 "</source></trans-unit></body></file></xliff>");
+  exchange::ImportReport report;
+  platform::Status status;
+  EXPECT_FALSE(
+      exchange::ImportDocument(doc, path, exchange::Format::kXliff, "UTF-8", report, status));
+  EXPECT_EQ(status.Text(), path + ": an undeclared entity &x; (line 2, column 40)");
+  EXPECT_FALSE(exchange::ImportDocument(doc, dir.File("none.xlf"), exchange::Format::kXliff,
+                                        "UTF-8", report, status));
+  EXPECT_EQ(status.systemError, ENOENT);
+
+  exchange::ExportOptions options;
+  options.codeset = "UTF-8";
+  EXPECT_FALSE(exchange::ExportDocument(doc, dir.File("no/such/out.xlf"), exchange::Format::kXliff,
+                                        options, status));
+  EXPECT_EQ(status.systemError, ENOENT);
+  ASSERT_TRUE(exchange::ExportDocument(doc, dir.File("out.xlf"), exchange::Format::kXliff, options,
+                                       status));
+  EXPECT_TRUE(status.ok);
+
+  exchange::UpdateReport update;
+  EXPECT_FALSE(
+      exchange::UpdateExchangeFile(doc, path, exchange::Format::kXliff, options, update, status));
+  EXPECT_EQ(status.line, 2);
+  EXPECT_EQ(status.column, 40);
+  EXPECT_TRUE(exchange::UpdateExchangeFile(doc, dir.File("out.xlf"), exchange::Format::kXliff,
+                                           options, update, status));
 }
 
 }  // namespace
