@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
   qt6-translations-l10n
-  libexpat1-dev libxlsxwriter-dev
+  libpugixml-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
   acl util-linux

@@ -29,11 +29,14 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error,
+                   int* systemError = nullptr) {
+  if (systemError != nullptr) *systemError = 0;
   // A FIFO or device is refused before it is opened for good: reading it could block or not end.
   std::unique_ptr<std::FILE, FileCloser> file(platform::OpenRegularFileForReading(path.c_str()));
   struct stat info;
   if (file == nullptr || fstat(fileno(file.get()), &info) != 0) {
+    if (systemError != nullptr) *systemError = errno;
     error = path + ": cannot open the file: " + std::strerror(errno);
     return false;
   }
@@ -44,6 +47,7 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
   data.resize(static_cast<size_t>(info.st_size));
   const size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file.get());
   if (got != data.size() || std::fgetc(file.get()) != EOF) {
+    if (systemError != nullptr && std::ferror(file.get()) != 0) *systemError = errno;
     error = path + ": the file changed or could not be read while reading it" +
             (std::ferror(file.get()) != 0 ? std::string(": ") + std::strerror(errno) : "");
     return false;
@@ -125,9 +129,24 @@ std::string DocumentLineBreak(CDlgFile& doc) {
 
 }  // namespace
 
+namespace {
+bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                  const std::string& codeset, ImportReport& report);
+}  // namespace
+
 bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
                  const std::string& codeset, ImportReport& report) {
   report = ImportReport();
+  const bool applied = ImportParsed(doc, data, name, format, codeset, report);
+  // A failure without a position of its own has the message alone.
+  if (!applied && report.status.ok) report.status = platform::Status::Failure(report.error);
+  return applied;
+}
+
+namespace {
+
+bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                  const std::string& codeset, ImportReport& report) {
   Recoder recoder(codeset);
   if (!recoder.ok()) {
     report.error = "unknown encoding " + recoder.codeset();
@@ -150,6 +169,8 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   if (!parsed) {
     report.error = name + ":" + std::to_string(failure.line) + ":" +
                    std::to_string(failure.column) + ": " + failure.message;
+    report.status = platform::Status::Failure(name + ": " + failure.message)
+                        .AtLine(static_cast<int>(failure.line), static_cast<int>(failure.column));
     return false;
   }
   // One rule for every format: a file without a single entry is not a translation of anything
@@ -177,6 +198,10 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
     };
     if (!seen.insert(unit.id).second) {
       report.error = where() + " appears more than once";
+      report.status =
+          platform::Status::Failure(name + ": ID " + std::to_string(unit.id) +
+                                    " appears more than once")
+              .AtLine(static_cast<int>(unit.line));
       return false;
     }
     const LinePos line = doc.FindItem(unit.id);
@@ -222,6 +247,10 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       report.appliedIds.push_back(unit.id);
       if (!recoder.FromValidUtf8(unit.target, bytes)) {
         report.error = where() + ": the translation cannot be written in " + recoder.codeset();
+        report.status = platform::Status::Failure(name + ": ID " + std::to_string(unit.id) +
+                                                  ": the translation cannot be written in " +
+                                                  recoder.codeset())
+                            .AtLine(static_cast<int>(unit.line));
         return false;
       }
       // The translation's line breaks as the line's text writes them now (in the code page,
@@ -255,6 +284,8 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   return true;
 }
 
+}  // namespace
+
 bool ReadExchangeFile(const std::string& path, std::string& data, std::string& error) {
   return ReadWholeFile(path, data, error);
 }
@@ -263,8 +294,19 @@ bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const std::string& codeset, ImportReport& report) {
   report = ImportReport();
   std::string data;
-  if (!ReadWholeFile(path, data, report.error)) return false;
+  int systemError = 0;
+  if (!ReadWholeFile(path, data, report.error, &systemError)) {
+    report.status = platform::Status::Failure(report.error, systemError);
+    return false;
+  }
   return ImportBytes(doc, data, path, format, codeset, report);
+}
+
+bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
+                    const std::string& codeset, ImportReport& report, platform::Status& status) {
+  const bool applied = ImportDocument(doc, path, format, codeset, report);
+  status = applied ? platform::Status::Ok() : report.status;
+  return applied;
 }
 
 }  // namespace exchange

@@ -27,6 +27,16 @@ bool ChooseFormat(const std::string& path, const std::string& forced, exchange::
 
 }  // namespace
 
+bool XliffVersionFits(const ExchangeOptions& options, exchange::Format format) {
+  if (options.xliffVersion.empty() || format == exchange::Format::kXliff) return true;
+  Message("--xliff-version applies to XLIFF files only");
+  return false;
+}
+
+int XliffVersionNumber(const ExchangeOptions& options) {
+  return options.xliffVersion == "2.0" ? 2 : options.xliffVersion == "1.2" ? 1 : 0;
+}
+
 bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat) {
   exchange::Format format;
   return !forcedFormat.empty() || exchange::FormatFromPath(path, format);
@@ -36,6 +46,7 @@ int RunExchangeExport(const std::string& file, const std::string& out,
                       const ExchangeOptions& options) {
   exchange::Format format;
   if (!ChooseFormat(out, options.format, format)) return kExitFailure;
+  if (!XliffVersionFits(options, format)) return kExitFailure;
   UseLocaleCodeset();
   CDlgFile doc;
   DlgHeader header;
@@ -46,6 +57,7 @@ int RunExchangeExport(const std::string& file, const std::string& out,
   exportOptions.original = file;
   if (!options.sourceLang.empty()) exportOptions.sourceLang = options.sourceLang;
   if (!options.targetLang.empty()) exportOptions.targetLang = options.targetLang;
+  exportOptions.xliffVersion = XliffVersionNumber(options);
   if (!options.translation.empty()) {
     DlgHeader translationHeader;
     if (!LoadDocument(options.translation.c_str(), translation, translationHeader)) {

@@ -20,6 +20,7 @@ bool Prepare(const std::string& file, const std::string& path, const ExchangeOpt
             path.c_str());
     return false;
   }
+  if (!XliffVersionFits(options, format)) return false;
   std::setlocale(LC_CTYPE, "");
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return false;
@@ -27,6 +28,7 @@ bool Prepare(const std::string& file, const std::string& path, const ExchangeOpt
   exportOptions.original = file;
   exportOptions.sourceLang = options.sourceLang;
   exportOptions.targetLang = options.targetLang;
+  exportOptions.xliffVersion = XliffVersionNumber(options);
   return true;
 }
 

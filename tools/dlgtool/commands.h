@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/exchange_units.h"
+
 class CDlgFile;
 namespace CLI {
 class App;
@@ -53,9 +55,14 @@ struct ExchangeOptions {
   std::string sourceLang;
   std::string targetLang;
   std::string translation;
+  std::string xliffVersion;  // export: "1.2" or "2.0"; empty: 1.2, or an updated file's own
   bool update = false;   // export: bring the existing file up to date (cmd_rounds.cpp)
   std::string fallback;  // import: "source" (default) or "empty" for lines left untranslated
 };
+// --xliff-version: false (with the message printed) when it is given for another format; the
+// number ExportOptions::xliffVersion takes (0: not given).
+bool XliffVersionFits(const ExchangeOptions& options, exchange::Format format);
+int XliffVersionNumber(const ExchangeOptions& options);
 // True when `path` names an exchange file (.po, .xlf, .xliff, .csv) or a format is forced.
 bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat);
 int RunExchangeExport(const std::string& file, const std::string& out,

@@ -5,6 +5,7 @@
 //   dlgtool export FILE.dlg OUT.txt [--recording]
 //   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
 //                  [--translation TRANSLATED.dlg] [--encoding NAME] [--format F]
+//                  [--xliff-version 1.2|2.0]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
 //   dlgtool export FILE.dlg LANG.(po|xlf|xliff|csv) --update
 //   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
@@ -176,6 +177,10 @@ void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
   command->add_option("--target-lang", args.exchange.targetLang, "Target language (und)");
   command->add_option("--translation", args.exchange.translation,
                       "Translated dialogue file whose texts fill the targets, by ID");
+  command
+      ->add_option("--xliff-version", args.exchange.xliffVersion,
+                   "XLIFF version to write: 1.2 (the default; an update keeps the file's) or 2.0")
+      ->check(CLI::IsMember({"1.2", "2.0"}));
 }
 
 int Dispatch(const CLI::App& app, const Arguments& args) {
