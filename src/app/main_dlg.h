@@ -49,6 +49,8 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kAboutCommand = 0x10;
   // The context-menu command that opens the find dialog (also Ctrl+F).
   static constexpr int kFindCommand = 0x20;
+  // The context-menu command that chooses the interface language.
+  static constexpr int kLanguageCommand = 0x30;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -118,6 +120,8 @@ class CMainDlg : public toolkit::CDialog {
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
   void OnFind();
+  // The Language dialog; a new choice is remembered and shown at once in every open window.
+  void OnLanguage();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
@@ -134,6 +138,8 @@ class CMainDlg : public toolkit::CDialog {
   // The close request (Exit, Escape, the close box).
   void OnCancel() override;
   void OnSysCommand(int command) override;
+  // The title's base caption in the new language.
+  void OnLanguageChange() override;
 
  private:
   void ConnectControls();
