@@ -346,11 +346,11 @@ Yes exports multi-line texts for translators; No exports single-line texts for v
     <name>CNewFileDlg</name>
     <message>
         <source>게임 이름 :</source>
-        <translation>Game name:</translation>
+        <translation>Game:</translation>
     </message>
     <message>
         <source>두상</source>
-        <translation>Speaker</translation>
+        <translation>Who</translation>
     </message>
     <message>
         <source>표정</source>
