@@ -102,6 +102,39 @@ def guide_table_matches(source):
     return ok
 
 
+def man_pages_render(source):
+    """The manual pages render without a warning (skipped where groff is missing)."""
+    groff = shutil.which('groff')
+    if groff is None:
+        print('skip man/: groff is not installed')
+        return True
+    ok = True
+    folder = os.path.join(source, 'man')
+    for name in sorted(os.listdir(folder)):
+        result = subprocess.run([groff, '-man', '-Tutf8', '-ww', '-z', os.path.join(folder, name)],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if result.returncode != 0 or result.stdout:
+            print('FAIL man/%s:\n%s' % (name, result.stdout.decode('utf-8', 'replace')))
+            ok = False
+        else:
+            print('ok   man/%s' % name)
+    return ok
+
+
+def dlgtool_page_lists_every_subcommand(source, build):
+    """man/dlgtool.1 has a paragraph for every subcommand dlgtool --help lists."""
+    help_text = subprocess.run([os.path.join(build, 'tools', 'dlgtool'), '--help'],
+                               stdout=subprocess.PIPE, check=True).stdout.decode()
+    listed = re.findall(r'^  ([a-z][a-z-]+)\s', help_text.split('Subcommands:')[1], re.M)
+    page = open(os.path.join(source, 'man', 'dlgtool.1'), encoding='utf-8').read()
+    missing = [name for name in listed if '\\fB%s\\fR' % name.replace('-', '\\-') not in page]
+    if missing or not listed:
+        print('FAIL man/dlgtool.1 lacks the subcommands %s' % ', '.join(missing))
+        return False
+    print('ok   man/dlgtool.1 describes the %d subcommands' % len(listed))
+    return True
+
+
 def main():
     source, build = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     docs = ['README.md'] + sorted('docs/' + name for name in os.listdir(os.path.join(source, 'docs'))
@@ -118,6 +151,8 @@ def main():
             ran += 1
             ok = run_block(source, build, name, line, code) and ok
     ok = guide_table_matches(source) and ok
+    ok = man_pages_render(source) and ok
+    ok = dlgtool_page_lists_every_subcommand(source, build) and ok
     print('%d blocks run' % ran)
     return 0 if ok and ran > 0 else 1
 
