@@ -159,6 +159,10 @@
         <source>대화</source>
         <translation>Text</translation>
     </message>
+    <message>
+        <source>%1자</source>
+        <translation>%1 chars</translation>
+    </message>
 </context>
 <context>
     <name>CLookupDlg</name>
@@ -330,6 +334,10 @@ Yes exports multi-line texts for translators; No exports single-line texts for v
         <source>情节名字重复(%1)！添加情节失败！</source>
         <translation>A plot named (%1) already exists. The plot was not added.</translation>
     </message>
+    <message>
+        <source>통계(&amp;S)...</source>
+        <translation>&amp;Statistics...</translation>
+    </message>
 </context>
 <context>
     <name>CNameInputDlg</name>
@@ -371,6 +379,73 @@ Yes exports multi-line texts for translators; No exports single-line texts for v
     <message>
         <source>새 파일 형식</source>
         <translation>New File Format</translation>
+    </message>
+</context>
+<context>
+    <name>CStatsDlg</name>
+    <message>
+        <source>장면별</source>
+        <translation>By plot</translation>
+    </message>
+    <message>
+        <source>화자별</source>
+        <translation>By speaker</translation>
+    </message>
+    <message>
+        <source>복사</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>닫기</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>통계</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>대사 수</source>
+        <translation>Lines</translation>
+    </message>
+    <message>
+        <source>단어</source>
+        <translation>Words</translation>
+    </message>
+    <message>
+        <source>글자</source>
+        <translation>Characters</translation>
+    </message>
+    <message>
+        <source>공백 포함</source>
+        <translation>With spaces</translation>
+    </message>
+    <message>
+        <source>빈 대사</source>
+        <translation>Empty</translation>
+    </message>
+    <message>
+        <source>소리 없음</source>
+        <translation>No sound</translation>
+    </message>
+    <message>
+        <source>분</source>
+        <translation>min</translation>
+    </message>
+    <message>
+        <source>장면</source>
+        <translation>Plot</translation>
+    </message>
+    <message>
+        <source>화자</source>
+        <translation>Speaker</translation>
+    </message>
+    <message>
+        <source>합계</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>화자별 단어 수</source>
+        <translation>Words per speaker</translation>
     </message>
 </context>
 </TS>

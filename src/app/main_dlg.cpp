@@ -132,6 +132,7 @@ bool CMainDlg::OnInitDialog() {
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, strings::kAboutItem);
   AppendSystemMenuItem(kFindCommand, strings::kFindItem);
+  AppendSystemMenuItem(kStatsCommand, strings::kStatsItem);
   AppendSystemMenuItem(kLanguageCommand, strings::kLanguageItem);
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
@@ -250,6 +251,7 @@ void CMainDlg::OnCancel() {
 void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
   if (command == kFindCommand) OnFind();
+  if (command == kStatsCommand) OnStats();
   if (command == kLanguageCommand) OnLanguage();
 }
 

@@ -49,8 +49,10 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kAboutCommand = 0x10;
   // The context-menu command that opens the find dialog (also Ctrl+F).
   static constexpr int kFindCommand = 0x20;
+  // The context-menu command that opens the statistics of the open document.
+  static constexpr int kStatsCommand = 0x30;
   // The context-menu command that chooses the interface language.
-  static constexpr int kLanguageCommand = 0x30;
+  static constexpr int kLanguageCommand = 0x40;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -122,6 +124,7 @@ class CMainDlg : public toolkit::CDialog {
   void OnFind();
   // The Language dialog; a new choice is remembered and shown at once in every open window.
   void OnLanguage();
+  void OnStats();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;

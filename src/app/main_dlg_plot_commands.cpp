@@ -9,6 +9,7 @@
 #include "app/strings.h"
 #include "config/speaker_config.h"
 #include "dialogs/find_dlg.h"
+#include "dialogs/stats_dlg.h"
 #include "editor/line_edit_dlg.h"
 #include "platform/path.h"
 #include "toolkit/code_page.h"
@@ -97,6 +98,11 @@ void CMainDlg::OnFind() {
     EditPlotAt(index, dialog.chosenRow);
     return;
   }
+}
+
+void CMainDlg::OnStats() {
+  CStatsDlg dialog(context_.document, toolkit::SystemCodePage().codeset(), prompts(), this);
+  dialog.DoModal();
 }
 
 std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {

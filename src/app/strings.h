@@ -11,6 +11,8 @@ namespace strings {
 inline constexpr char kAboutItem[] = QT_TRANSLATE_NOOP("CMainDlg", "Parlatrix 정보(&A)...");
 // The item beside it that opens the find dialog (also Ctrl+F).
 inline constexpr char kFindItem[] = QT_TRANSLATE_NOOP("CMainDlg", "찾기(&F)...");
+// The item that opens the statistics (words, characters, spoken minutes) of the open document.
+inline constexpr char kStatsItem[] = QT_TRANSLATE_NOOP("CMainDlg", "통계(&S)...");
 // The item beside them that chooses the interface language; it names itself in English too, so
 // that a user who reads neither Korean nor Chinese finds it.
 inline constexpr char kLanguageItem[] = QT_TRANSLATE_NOOP("CMainDlg", "언어 · Language(&L)...");

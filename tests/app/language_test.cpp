@@ -31,6 +31,7 @@
 #include "dialogs/about_box.h"
 #include "dialogs/find_dlg.h"
 #include "dialogs/lookup_dlg.h"
+#include "dialogs/stats_dlg.h"
 #include "editor/line_edit_dlg.h"
 #include "support/document_builder.h"
 #include "support/temp_dir.h"
@@ -140,6 +141,8 @@ class Windows : public testing::Test {
     ShowAndCheck("find", find, check);
     CLanguageDlg language(app_.prompts, &main);
     ShowAndCheck("language", language, check);
+    CStatsDlg stats(app_.document, "UTF-8", app_.prompts, &main);
+    ShowAndCheck("statistics", stats, check);
   }
 
   template <typename Check>
@@ -246,7 +249,7 @@ TEST_F(Windows, OriginalShowsEveryDescribedTextExactly) {
                                 "파일 저장하기", "내보내기",
                                 "가져오기",      "?",
                                 "종료",          "Parlatrix 정보(&A)...",
-                                "찾기(&F)...",   "언어 · Language(&L)..."});
+                                "찾기(&F)...",   "통계(&S)...", "언어 · Language(&L)..."});
   main.insert(QString::fromUtf8("대사 편집기[Star Inn] - ") +
               QString::fromStdString(temp_.File("inn.dlg")));
   EXPECT_EQ(shown["main window"], main);
