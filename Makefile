@@ -35,9 +35,10 @@ run: build
 demo: build
 	@$(BUILD)/tools/parlatrix-make-demo examples/demo.dlg
 
-# The README's pictures, rendered on the offscreen platform (no display needed).
+# The README's and the user guide's pictures, rendered on the offscreen platform (no display
+# needed): the original texts in docs/screenshots/, the English interface in docs/screenshots/en/.
 screenshots: build
-	@mkdir -p docs/screenshots
+	@mkdir -p docs/screenshots docs/screenshots/en
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/parlatrix-screenshots "$(CURDIR)/docs/screenshots"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder.

@@ -11,7 +11,7 @@ packages=(
   libcli11-dev gettext
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
-  qt6-translations-l10n
+  qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   libpugixml-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml

@@ -94,8 +94,10 @@ constexpr char kVoscriptHelp[] =
 constexpr char kGetHelp[] =
     "Reads lines straight from FILE through its index, one open and three reads per line, as a "
     "game does. Prints one line per ID: ID, speaker, expression, sound and text separated by "
-    "TABs, with backslash, TAB, CR and LF in the texts written as \\\\ \\t \\r \\n. Exit status 1 "
-    "when some ID has no line.";
+    "TABs. In the texts backslash, TAB, CR and LF are written as \\\\ \\t \\r \\n, every other "
+    "byte below 0x20 and 0x7F as \\xHH (two hex digits); bytes from 0x80 up (CJK texts) pass "
+    "unchanged. --text-only prints the text unescaped, its line breaks as LF. Exit status 1 when "
+    "some ID has no line.";
 
 constexpr char kTextconvHelp[] =
     "Prints the header fields, then per plot a line `plot \"NAME\" range [LOW, HIGH)` and one "
@@ -234,7 +236,9 @@ int main(int argc, char** argv) {
   Arguments args;
   CLI::App app{"Parlatrix dialogue files (.dlg) on the command line.", "dlgtool"};
   app.set_version_flag("--version", "dlgtool 1.0");
-  app.add_flag("-v,--verbose", args.verbose, "Show every diagnostic of the file classes");
+  app.add_flag("-v,--verbose", args.verbose,
+               "Also print, on stderr, the reader's and writer's own diagnostic lines behind a "
+               "message (the low-level reason); before or after the subcommand");
   app.require_subcommand(1, 1);
   app.fallthrough();
   app.footer(
@@ -287,7 +291,8 @@ int main(int argc, char** argv) {
                      "Code page of the document's texts (default: the locale's)");
   status->add_flag("--json", args.json, "Print the counts as JSON");
 
-  CLI::App* recode = app.add_subcommand("recode", "Convert every name and text to another code page");
+  CLI::App* recode =
+      app.add_subcommand("recode", "Convert every name and text to another code page");
   recode->footer(
       "Converts the game name, plot names and every line's text, speaker, expression and sound "
       "name with iconv (CP949, GBK, UTF-8...). Nothing is written when a text is invalid in the "
