@@ -56,9 +56,22 @@ struct MergeConflict {
   std::string outcome;  // what the result holds
 };
 
+// A line renumbered by a merge: the line one side had under `from` is `to` in the result.
+struct MergeMove {
+  int32_t from = -1;
+  int32_t to = -1;
+};
+
 struct MergeResult {
   MergeDocument merged;
   std::vector<MergeConflict> conflicts;
+  // Theirs' new lines this merge moved to another ID (two new lines with one ID, or a line one
+  // side replaced under an ID the other side changed). Recorded so that a later merge of the same
+  // lineage recognises them (docs/git.md, "Moved lines").
+  std::vector<MergeMove> renumbered;
+  // Lines an earlier merge had moved and this one followed: a side's changes to `from` were
+  // applied to the line at `to`.
+  std::vector<MergeMove> followed;
 };
 
 // Takes the document's plots and their member lines (views of its texts). False, with the reason in `problem`, when
@@ -69,8 +82,19 @@ struct MergeResult {
 // runs out.
 [[nodiscard]] bool BuildDocument(const MergeDocument& snapshot, CDlgFile& doc);
 
+// `earlier` lists moves that earlier merges of this file recorded (MergeResult::renumbered). A move
+// is followed when one side holds the moved line under `to` and another line under `from`, while
+// the base and the other side still call it `from`: the base's line is recognised either by equal
+// fields, or, for a recorded move, by a similar text (the moved line was edited since). Then the
+// other side's changes to `from` go to `to`, instead of landing on the line now under `from`.
 MergeResult MergeDocuments(const MergeDocument& base, const MergeDocument& ours,
-                           const MergeDocument& theirs);
+                           const MergeDocument& theirs,
+                           const std::vector<MergeMove>& earlier = {});
 
-// `"text"` with the escapes above; what conflicts show.
+// True when `after` reads as a different line from `before` rather than an edit of it: the texts
+// differ and share fewer than half of the byte pairs of the shorter one. An empty `before`
+// (a placeholder being filled in) and texts of under two bytes never count as different.
+bool DifferentText(std::string_view before, std::string_view after);
+
+// `"text"` with the escapes above; what conflicts show (platform/text_escape.h).
 std::string QuoteMergeText(std::string_view text);

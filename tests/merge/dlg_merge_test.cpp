@@ -393,3 +393,80 @@ TEST(DlgMerge, MergedFileIsWhatSaveWrites) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text edit is the same line; a text that shares little with the old one is another line.
+TEST(DlgMergeMoves, DifferentTextTellsAReplacementFromAnEdit) {
+  EXPECT_FALSE(DifferentText("Hello", "Hello there"));
+  EXPECT_FALSE(DifferentText("Welcome", "Welcome back!"));
+  EXPECT_FALSE(DifferentText("", "Anything"));       // a placeholder filled in
+  EXPECT_FALSE(DifferentText("a", "completely new"));  // too short to tell
+  EXPECT_TRUE(DifferentText("Tea?", "Milk, please"));
+  EXPECT_TRUE(DifferentText("Bye", "Brand new line"));
+  EXPECT_TRUE(DifferentText("\xea\xb0\x80\xeb\x82\x98", "\xe4\xbd\xa0\xe5\xa5\xbd"));
+}
+
+// Ours holds theirs' old line 3 as line 4 (an earlier merge moved it) and its own line under 3.
+// Theirs' changes to its line 3 belong to line 4; a line theirs deleted is deleted there.
+TEST(DlgMergeMoves, ChangesOfTheOtherSideFollowAMovedLine) {
+  MergeDocument base = Base(), ours = Base(), theirs = Base();
+  Plot(base, "Intro")->lines.push_back({3, "", "", "", "B says"});
+  Plot(theirs, "Intro")->lines.push_back({3, "Bo", "", "", "B says"});
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "A speaks first"});
+  Plot(ours, "Intro")->lines.push_back({4, "", "", "", "B says"});
+  MergeResult result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Shape(result.merged), "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first, 4 B says | Tea: 100 Tea?");
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 3)->speaker, "");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+  ASSERT_EQ(result.followed.size(), 1u);
+  EXPECT_EQ(result.followed[0].from, 3);
+  EXPECT_EQ(result.followed[0].to, 4);
+
+  // The sides swapped: the same lines.
+  result = MergeDocuments(base, theirs, ours);
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 3)->text, "A speaks first");
+
+  // Theirs deleted its line: gone from ID 4, A's line stays.
+  Plot(theirs, "Intro")->lines.pop_back();
+  result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Shape(result.merged), "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first | Tea: 100 Tea?");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+}
+
+// The moved line was edited since the move: only the record of the move tells it apart; without
+// the record, the replacement under ID 3 is reported, never merged silently.
+TEST(DlgMergeMoves, RecordedMoveIsFollowedAfterAnEditAndNeverGuessedSilently) {
+  MergeDocument base = Base(), ours = Base(), theirs = Base();
+  Plot(base, "Intro")->lines.push_back({3, "", "", "", "B says"});
+  Plot(theirs, "Intro")->lines.push_back({3, "Bo", "", "", "B says"});
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "A says hi"});
+  Plot(ours, "Intro")->lines.push_back({4, "", "", "", "B says so"});
+  MergeResult result = MergeDocuments(base, ours, theirs, {{3, 4}});
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 4)->text, "B says so");
+  EXPECT_EQ(Line(result.merged, 3)->speaker, "");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+
+  result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Line(result.merged, 3)->text, "A says hi");
+  ASSERT_EQ(result.conflicts.size(), 1u) << Subjects(result);
+  EXPECT_EQ(result.conflicts[0].subject,
+            "line 3 in plot \"Intro\": ours has a new line 4 like it and another text under its "
+            "ID");
+}
+
+// A renumbering is handed back, so that the caller can record it.
+TEST(DlgMergeMoves, RenumberedLinesAreHandedBack) {
+  MergeDocument ours = Base(), theirs = Base();
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "ours 3"});
+  Plot(theirs, "Intro")->lines.push_back({3, "", "", "", "theirs 3"});
+  const MergeResult result = MergeDocuments(Base(), ours, theirs);
+  ASSERT_EQ(result.renumbered.size(), 1u);
+  EXPECT_EQ(result.renumbered[0].from, 3);
+  EXPECT_EQ(result.renumbered[0].to, 4);
+}
+
+}  // namespace

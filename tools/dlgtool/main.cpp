@@ -44,8 +44,8 @@ struct Arguments {
   std::string plot;
   std::string encoding;  // info, check, voscript
   std::string third;     // THEIRS of merge
-  std::string repoPath;  // --path of merge
-  bool global = false;
+  dlgtool::MergeLabels labels;  // --path, --base-name, --ours-name, --theirs-name of merge
+  dlgtool::GitInstallOptions install;
   bool json = false;
   std::string from;  // recode
   std::string to;
@@ -121,11 +121,15 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   merge->add_option("THEIRS", args.third, "Their version")->required();
   merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS")
       ->check(NonEmptyName);
-  merge->add_option("--path", args.repoPath, "The file's name in the repository (git's %P)");
+  merge->add_option("--path", args.labels.path, "The file's name in the repository (git's %P)");
+  merge->add_option("--base-name", args.labels.base, "What the base is (git's %S)");
+  merge->add_option("--ours-name", args.labels.ours, "What ours is (git's %X)");
+  merge->add_option("--theirs-name", args.labels.theirs, "What theirs is (git's %Y)");
 
   CLI::App* install = app.add_subcommand("git-install", "Let git diff and merge .dlg files");
   install->footer(kGitInstallHelp);
-  install->add_flag("--global", args.global, "Configure git for every repository of this user");
+  install->add_flag("--global", args.install.global,
+                    "Configure git for every repository of this user");
 }
 
 void AddFile(CLI::App* command, Arguments& args) {
@@ -208,9 +212,9 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
   if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
   if (app.got_subcommand("textconv")) return RunTextconv(args.file);
   if (app.got_subcommand("merge")) {
-    return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
+    return RunMerge(args.file, args.second, args.third, args.output, args.labels);
   }
-  if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
+  if (app.got_subcommand("git-install")) return RunGitInstall(args.install);
   return RunCheck(args.file, {args.ini, args.sounds, args.encoding});
 }
 
