@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "model/dlg_file.h"
+#include "platform/status.h"
 
 struct MergeLine {
   int32_t id = -1;
@@ -74,9 +75,10 @@ struct MergeResult {
   std::vector<MergeMove> followed;
 };
 
-// Takes the document's plots and their member lines (views of its texts). False, with the reason in `problem`, when
-// one ID is listed twice or two plots share a name: the merge could not tell them apart.
-[[nodiscard]] bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& problem);
+// Takes the document's plots and their member lines (views of its texts). A failure, with the
+// reason as its message, when one ID is listed twice or two plots share a name: the merge could
+// not tell them apart.
+[[nodiscard]] platform::Status SnapshotDocument(const CDlgFile& doc, MergeDocument& out);
 
 // Fills an empty document from a snapshot (plots, members in order, IDs kept). False when memory
 // runs out.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -39,39 +40,49 @@ void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
 }
 
 // True when no ID repeats; otherwise false, naming the first repeat in plot and member order.
-bool RefuseRepeatedIds(const MergeDocument& doc, std::vector<int32_t>& ids, std::string& problem) {
+platform::Status RefuseRepeatedIds(const MergeDocument& doc, std::vector<int32_t>& ids) {
   std::sort(ids.begin(), ids.end());
-  if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return true;
+  if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return platform::Status::Ok();
   std::unordered_set<int32_t> seen;
   for (const MergePlot& plot : doc.plots) {
     for (const MergeLine& line : plot.lines) {
       if (!seen.insert(line.id).second) {
-        problem = "ID " + std::to_string(line.id) + " is listed twice";
-        return false;
+        return platform::Status::Failure("ID " + std::to_string(line.id) + " is listed twice");
       }
     }
   }
-  return false;
+  return platform::Status::Failure("an ID is listed twice");
 }
 
 }  // namespace
 
-bool MergeImage::Read(const char* path) {
+platform::Status MergeImage::Read(const char* path) {
   std::FILE* file = platform::OpenRegularFileForReading(path);
+  if (file == nullptr) return platform::Status::SystemFailure("cannot open the dialogue file");
   struct stat info;
-  if (file == nullptr || fstat(fileno(file), &info) != 0 || info.st_size > INT32_MAX) {
-    if (file != nullptr) std::fclose(file);
-    return false;
+  if (fstat(fileno(file), &info) != 0) {
+    platform::Status status = platform::Status::SystemFailure("cannot open the dialogue file");
+    std::fclose(file);
+    return status;
+  }
+  if (info.st_size > INT32_MAX) {
+    std::fclose(file);
+    return platform::Status::Failure("cannot open the dialogue file", EFBIG);
   }
   size_ = static_cast<size_t>(info.st_size);
   if (!image_.Allocate(size_ > 0 ? size_ : 1)) {  // never without a block, even for no bytes
     std::fclose(file);
-    return false;
+    return platform::Status::Failure("cannot open the dialogue file", ENOMEM);
   }
   size_ = std::fread(image_.data(), 1, size_, file);  // a file that shrank is simply shorter
-  const bool failed = std::ferror(file) != 0;
+  if (std::ferror(file) != 0) {
+    platform::Status status = platform::Status::SystemFailure("cannot read the dialogue file");
+    if (status.systemError == 0) status.systemError = EIO;
+    std::fclose(file);
+    return status;
+  }
   std::fclose(file);
-  return !failed;
+  return platform::Status::Ok();
 }
 
 int32_t MergeImage::version() const {
@@ -112,13 +123,13 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
   return plotIndex >= 0 && line.id >= 0;
 }
 
-bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
+platform::Status MergeImage::Snapshot(MergeDocument& out) {
   out = MergeDocument();
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image_.data(), size_);
   if (header.version < kDlgVersionMembers) {
-    problem = "version " + std::to_string(header.version) + " is read through CDlgFile::Load";
-    return false;
+    return platform::Status::Failure("version " + std::to_string(header.version) +
+                                     " is read through CDlgFile::Load");
   }
   const uint8_t* image = image_.data();
   // A file that ends inside the game name field has the bytes it has (the rest reads as zeros).
@@ -143,8 +154,7 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
     const int32_t members = LoadLE32(image + offset + kDlgPlotNameSize + 8);
     offset += kPlotEntrySize;
     if (!names.insert(plot.name).second) {
-      problem = "two plots are named \"" + std::string(plot.name) + "\"";
-      return false;
+      return platform::Status::Failure("two plots are named \"" + std::string(plot.name) + "\"");
     }
     plot.lines.reserve(static_cast<size_t>(
         std::clamp<int64_t>(members, 0, (static_cast<int64_t>(size_) - offset) / 4)));
@@ -161,5 +171,5 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
     }
     offset += 4 * int64_t{std::max(members, 0)};
   }
-  return RefuseRepeatedIds(out, ids, problem);
+  return RefuseRepeatedIds(out, ids);
 }

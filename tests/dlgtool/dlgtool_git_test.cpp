@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -99,6 +100,8 @@ TEST_F(DlgtoolGit, InstallIsIdempotentAndConfiguresDiffAndMerge) {
   const ToolRun again = repo_.Dlgtool({"git-install"});
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(ReadFileBytes(repo_.File(".gitattributes")), "*.dlg diff=parlatrix merge=parlatrix\n");
+  EXPECT_EQ(ReadFileBytes(repo_.File(".gitignore")), "*.dlg.conflicts.txt\n..merge_file_*.tmp\n");
+  EXPECT_EQ(repo_.Git({"config", "merge.parlatrix.recursive"}).out, "binary\n");
   EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "' textconv\n"));
   EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
                        "' merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y\n"));
@@ -413,6 +416,58 @@ TEST_F(DlgtoolGit, InstallRefusesAttributesItCannotReadAndKeepsThem) {
   const ToolRun fifo = repo_.Dlgtool({"git-install"});  // must not block
   EXPECT_EQ(fifo.status, 2);
   EXPECT_TRUE(Contains(fifo.err, ".gitattributes: not a regular file")) << fifo.err;
+}
+
+// stash pop and checkout -m: git's "ours" is the commit checked out, "theirs" the writer's own
+// uncommitted change; the report says so, and the result keeps the commit's text.
+TEST_F(DlgtoolGit, StashPopAndCheckoutMergeKeepTheCheckedOutSideAndSaySo) {
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Mine"); });
+  ASSERT_EQ(repo_.Git({"stash", "-q"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
+  repo_.CommitAll("upstream");
+  const ToolRun pop = repo_.Git({"stash", "pop"});
+  EXPECT_NE(pop.status, 0);
+  std::string report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report, "ours:   HEAD (the commit checked out)\ntheirs: your changes"))
+      << report;
+  EXPECT_TRUE(Contains(report, "  ours:   \"Upstream\"\n  theirs: \"Mine\"\n")) << report;
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_STREQ(Line(merged, 0).GetText().c_str(), "Upstream");
+
+  ASSERT_EQ(repo_.Git({"reset", "-q", "--hard"}).status, 0);
+  ASSERT_EQ(repo_.Git({"branch", "b", "HEAD~1"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Local"); });
+  const ToolRun checkout = repo_.Git({"checkout", "-m", "b"});
+  (void)checkout;  // git checkout -m exits 0 even when it leaves conflicts
+  EXPECT_EQ(repo_.Git({"rev-parse", "--abbrev-ref", "HEAD"}).out, "b\n");
+  report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report, "  ours:   \"Hello\"\n  theirs: \"Local\"\n")) << report;
+}
+
+// A dlgtool found on PATH is configured by its name, so a new install keeps working.
+TEST_F(DlgtoolGit, InstallNamesTheCommandWhenPathFindsIt) {
+  TempDir bin;
+  ASSERT_EQ(symlink(DLGTOOL_PATH, bin.File("dlgtool").c_str()), 0);
+  const std::string saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", (bin.path() + ":" + saved).c_str(), 1);
+  const ToolRun install = dlgtooltest::RunProgram(repo_.path(), "dlgtool", {"git-install"});
+  setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_EQ(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "dlgtool textconv\n");
+  EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out, "dlgtool merge %O"));
+}
+
+// A work tree whose folder name ends in a line break is not its neighbour without one.
+TEST(DlgtoolGitInstall, FolderNameEndingInALineBreakIsNotTheNeighbour) {
+  GitRepo neighbour;  // HOME/repo
+  const std::string odd = neighbour.path() + "\n";
+  ASSERT_EQ(mkdir(odd.c_str(), 0700), 0);
+  ASSERT_EQ(dlgtooltest::RunProgram(odd, "git", {"init", "-q"}).status, 0);
+  const ToolRun install = dlgtooltest::RunDlgtool(odd, {"git-install"});
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_TRUE(FileExists(odd + "/.gitattributes"));
+  EXPECT_FALSE(FileExists(neighbour.File(".gitattributes")));
 }
 
 }  // namespace

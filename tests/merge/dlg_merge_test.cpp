@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
@@ -232,20 +234,21 @@ TEST(DlgMerge, SnapshotRefusesWhatAMergeByIdCannotTellApart) {
   line.SetText("x\r\ny");
   ASSERT_NE(doc.AddItem(line, a, nullptr), nullptr);
   MergeDocument snapshot;
-  std::string problem;
-  ASSERT_TRUE(SnapshotDocument(doc, snapshot, problem));
+  ASSERT_TRUE(SnapshotDocument(doc, snapshot));
   CDlgFile rebuilt;
   ASSERT_TRUE(BuildDocument(snapshot, rebuilt));
   EXPECT_STREQ(rebuilt.GetItem(rebuilt.FindItem(7)).GetText().c_str(), "x\r\ny");
 
   PlotPos b = doc.AddPlot("B", -1, -1);
   ASSERT_NE(doc.AddItem(line, b, nullptr), nullptr);
-  EXPECT_FALSE(SnapshotDocument(doc, snapshot, problem));
-  EXPECT_EQ(problem, "ID 7 is listed twice");
+  platform::Status refused = SnapshotDocument(doc, snapshot);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "ID 7 is listed twice");
   doc.DeletePlot(b);
   doc.AddPlot("A", -1, -1);
-  EXPECT_FALSE(SnapshotDocument(doc, snapshot, problem));
-  EXPECT_EQ(problem, "two plots are named \"A\"");
+  refused = SnapshotDocument(doc, snapshot);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "two plots are named \"A\"");
   EXPECT_EQ(QuoteMergeText("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\x01\"");
 }
 
@@ -299,21 +302,24 @@ TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
     const bool whole = VerifyDlgBytes(image.bytes(), image.size(), 1).findings.empty();
     if (image.version() < kDlgVersionMembers) return;  // older versions go through the loader
     MergeDocument expected, seen;
-    std::string problem, imageProblem;
-    const bool imageOk = image.Snapshot(seen, imageProblem);
+    platform::Status loadedStatus;
+    const platform::Status imageStatus = image.Snapshot(seen);
+    const bool imageOk = imageStatus.ok;
     if (!whole) return;
     ++compared;
     CDlgFile loaded;
     bool loadedOk = false;
     {
       DebugCapture quiet;
-      loadedOk = loaded.Load(path.c_str()) == 1 && SnapshotDocument(loaded, expected, problem);
+      loadedOk = loaded.Load(path.c_str()) == 1 &&
+                 (loadedStatus = SnapshotDocument(loaded, expected)).ok;
     }
-    ASSERT_EQ(imageOk, loadedOk) << what << ": " << problem << " / " << imageProblem;
+    ASSERT_EQ(imageOk, loadedOk) << what << ": " << loadedStatus.Text() << " / "
+                                 << imageStatus.Text();
     if (loadedOk) {
       EXPECT_EQ(Describe(seen), Describe(expected)) << what;
     }
-    EXPECT_EQ(imageProblem, loadedOk ? "" : problem) << what;
+    EXPECT_EQ(imageStatus.message, loadedOk ? std::string() : loadedStatus.message) << what;
   };
   compare(bytes, "the saved file");
   for (size_t length = 0; length < bytes.size(); ++length) {
@@ -387,7 +393,9 @@ TEST(DlgMerge, MergedFileIsWhatSaveWrites) {
   expectSame(handed, "a repeated and a negative ID", false);
 
   DebugCapture capture;
-  EXPECT_FALSE(SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str()));
+  const platform::Status failed = SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str());
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(failed.systemError, ENOENT);  // the reason, as a value, beside the debug line
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_NE(capture.lines()[0].find("Create save file failed"), std::string::npos);
 }

@@ -32,6 +32,10 @@ namespace {
 
 constexpr char kAttributesLine[] = "*.dlg diff=parlatrix merge=parlatrix";
 constexpr char kIgnoreLine[] = "*.dlg.conflicts.txt";
+// The temporary file the merge driver writes its result to beside git's `.merge_file_XXXXXX`
+// (".<name>.<pid>-<n>.tmp"): one left by a driver killed mid-write is removed by the next save
+// in that folder, and until then stays out of `git add -A`.
+constexpr char kIgnoreTemporaries[] = "..merge_file_*.tmp";
 
 // `text` single-quoted for the shell through which git runs drivers.
 std::string ShellQuoted(const std::string& text) {
@@ -181,7 +185,10 @@ int RunGitInstall(const GitInstallOptions& options) {
   std::string dir = top.out;
   if (!dir.empty() && dir.back() == '\n') dir.pop_back();
   return AddLine(dir, ".gitattributes", kAttributesLine, "dialogue files diff and merge by ID") &&
-                 AddLine(dir, ".gitignore", kIgnoreLine, "merge conflict reports stay out of commits")
+                 AddLine(dir, ".gitignore", kIgnoreLine,
+                         "merge conflict reports stay out of commits") &&
+                 AddLine(dir, ".gitignore", kIgnoreTemporaries,
+                         "a killed merge's temporary file stays out of commits")
              ? kExitSuccess
              : kExitFailure;
 }

@@ -45,8 +45,9 @@ struct Input {
 // Reads and verifies one input and takes its snapshot; false, with a message, when it cannot be
 // merged.
 bool ReadInput(const std::string& path, Input& input) {
-  if (!input.image.Read(path.c_str())) {
-    Message("%s: cannot open the dialogue file: %s", path.c_str(), Reason());
+  const platform::Status read = input.image.Read(path.c_str());
+  if (!read) {
+    Message("%s: %s", path.c_str(), read.Text().c_str());
     return false;
   }
   if (input.image.size() == 0) return true;  // an empty document
@@ -62,18 +63,17 @@ bool ReadInput(const std::string& path, Input& input) {
             path.c_str(), FormatStructureFinding(verified.findings[0]).c_str());
     return false;
   }
-  std::string problem;
-  bool taken = false;
+  platform::Status taken;
   if (input.image.version() >= kDlgVersionMembers) {
-    taken = input.image.Snapshot(input.snapshot, problem);
+    taken = input.image.Snapshot(input.snapshot);
   } else {
     QuietDiagnostics quiet;
-    problem = "cannot load the dialogue file";
-    taken = input.doc.Load(path.c_str()) != 0 &&
-            SnapshotDocument(input.doc, input.snapshot, problem);
+    taken = input.doc.Load(path.c_str()) != 0
+                ? SnapshotDocument(input.doc, input.snapshot)
+                : platform::Status::Failure("cannot load the dialogue file");
   }
-  if (!taken) Message("%s: %s; not merged", path.c_str(), problem.c_str());
-  return taken;
+  if (!taken) Message("%s: %s; not merged", path.c_str(), taken.message.c_str());
+  return static_cast<bool>(taken);
 }
 
 std::string ReportText(const std::vector<MergeConflict>& conflicts, const std::string& name,
@@ -218,9 +218,10 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
       MergeDocuments(inputs[0].snapshot, inputs[1].snapshot, inputs[2].snapshot, earlier);
 
   const std::string& target = output.empty() ? ours : output;
-  if (!SaveMergedDocument(result.merged, target.c_str())) {
+  const platform::Status saved = SaveMergedDocument(result.merged, target.c_str());
+  if (!saved) {
     Message("%s: cannot write the merged dialogue file: %s; it is unchanged", target.c_str(),
-            Reason());
+            saved.Reason().empty() ? saved.message.c_str() : saved.Reason().c_str());
     return kExitFailure;
   }
   const std::string shown = labels.path.empty() ? target : labels.path;
