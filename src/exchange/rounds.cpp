@@ -109,7 +109,9 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
     unit.hasTarget = true;
     unit.target = std::move(was.target);
     const std::string change = ContextChange(was.notes, unit.notes);
-    if (was.source == unit.text) {
+    if (SameText(was.source, unit.text)) {
+      // Line ends a tool normalised are no change; the kept translation takes the source's.
+      MatchLineBreaks(unit.target, unit.text, was.source, std::string_view());
       unit.fuzzy = was.fuzzy;
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;
@@ -198,7 +200,7 @@ bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
       slot = &StatusCounts::untranslated;
     } else if (found->second->fuzzy) {
       slot = &StatusCounts::fuzzy;
-    } else if (found->second->source != unit.text) {
+    } else if (!SameText(found->second->source, unit.text)) {
       slot = &StatusCounts::stale;
     }
     ++(plot.*slot);
