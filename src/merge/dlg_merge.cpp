@@ -119,7 +119,9 @@ void IndexLines(const MergeDocument& doc, LineMap& map) {
   }
 }
 
-const LineRef* Find(const LineMap& map, int32_t id) { return map.Find(id); }
+const LineRef* Find(const LineMap& map, int32_t id) {
+  return map.Find(id);
+}
 
 bool SameLine(const LineRef& a, const LineRef& b) {
   return a.plot->name == b.plot->name && a.line->speaker == b.line->speaker &&
@@ -199,8 +201,7 @@ class Merger {
   void MergeOnePlot(std::string_view name);
   void OrderPlots();
   void OrderMembers(MergePlot& plot);
-  std::vector<int32_t> MemberIds(const PlotMap& plots, std::string_view name,
-                                 bool renamed) const;
+  std::vector<int32_t> MemberIds(const PlotMap& plots, std::string_view name, bool renamed) const;
   void Report(std::string subject, std::string base, std::string ours, std::string theirs,
               std::string outcome) {
     result_.conflicts.push_back({std::move(subject), std::move(base), std::move(ours),
@@ -229,8 +230,12 @@ class Merger {
   bool indexed_ = false;
 };
 
-std::string ShowText(const std::string_view& value) { return QuoteMergeText(value); }
-std::string ShowInt(const int32_t& value) { return std::to_string(value); }
+std::string ShowText(const std::string_view& value) {
+  return QuoteMergeText(value);
+}
+std::string ShowInt(const int32_t& value) {
+  return std::to_string(value);
+}
 std::string ShowRange(const std::pair<int32_t, int32_t>& range) {
   return RangeValue(range.first, range.second);
 }
@@ -264,8 +269,10 @@ void Merger::Index() {
   indexed_ = true;
   int64_t lowest = 0, highest = -1;
   size_t count = 0;
-  for (const MergeDocument* doc : {&base_, &ours_, &theirs_}) MeasureIds(*doc, lowest, highest, count);
-  for (LineMap* map : {&baseLines_, &ourLines_, &theirLines_}) map->Plan(lowest, highest, count / 3);
+  for (const MergeDocument* doc : {&base_, &ours_, &theirs_})
+    MeasureIds(*doc, lowest, highest, count);
+  for (LineMap* map : {&baseLines_, &ourLines_, &theirLines_})
+    map->Plan(lowest, highest, count / 3);
   merged_.Plan(lowest, highest, count / 3);
   IndexLines(base_, baseLines_);
   IndexLines(ours_, ourLines_);
@@ -303,8 +310,7 @@ void Merger::MergeLine3(int32_t id, const LineRef* b, const LineRef* o, const Li
   if (SameLine(*b, *kept)) return;           // deleted on the other, unchanged here
   Keep(*kept, id);
   Report("line " + std::to_string(id) + " in plot " + QuoteMergeText(kept->plot->name),
-         LineValue(b), LineValue(o),
-         LineValue(t),
+         LineValue(b), LineValue(o), LineValue(t),
          std::string("deleted in ") + (o == nullptr ? "ours" : "theirs") +
              " but changed in the other: kept the changed line");
 }
@@ -335,12 +341,12 @@ void Merger::MergeFields(int32_t id, const LineRef& b, const LineRef& o, const L
   }
   const std::string subject =
       "line " + std::to_string(id) + " in plot " + QuoteMergeText(o.plot->name) + ": ";
-  merged_[id] = MergedLine{
-      &Field(x.speaker, y.speaker, z.speaker, subject + "speaker", ShowText),
-      &Field(x.expression, y.expression, z.expression, subject + "expression", ShowText),
-      &Field(x.sound, y.sound, z.sound, subject + "sound", ShowText),
-      &Field(x.text, y.text, z.text, subject + "text", ShowText),
-      &Field(b.plot->name, o.plot->name, t.plot->name, subject + "plot", ShowText)};
+  merged_[id] =
+      MergedLine{&Field(x.speaker, y.speaker, z.speaker, subject + "speaker", ShowText),
+                 &Field(x.expression, y.expression, z.expression, subject + "expression", ShowText),
+                 &Field(x.sound, y.sound, z.sound, subject + "sound", ShowText),
+                 &Field(x.text, y.text, z.text, subject + "text", ShowText),
+                 &Field(b.plot->name, o.plot->name, t.plot->name, subject + "plot", ShowText)};
 }
 
 // Both sides added a different line with one ID. Ours keeps it; theirs takes the next ID of its
@@ -369,8 +375,7 @@ void Merger::RenumberTheirs() {
       Report("line " + std::to_string(id) + ": " + collision.replacedBy +
                  " deleted it and added a different line under its ID; " +
                  (byOurs ? "theirs" : "ours") + " changed the old line",
-             LineValue(baseLines_.Find(id)), LineValue(ourLines_.Find(id)), LineValue(&t),
-             outcome);
+             LineValue(baseLines_.Find(id)), LineValue(ourLines_.Find(id)), LineValue(&t), outcome);
     }
   }
 }
@@ -415,7 +420,6 @@ void Merger::MergePlots() {
     }
   }
 }
-
 
 std::string PlotValue(const MergePlot* plot) {
   if (plot == nullptr) return kNone;
@@ -473,9 +477,10 @@ std::vector<int32_t> Merger::MemberIds(const PlotMap& plots, std::string_view na
 void Merger::OrderMembers(MergePlot& plot) {
   const std::vector<int32_t> none;
   auto members = membersOf_.find(plot.name);
-  const OrderMerge order = MergeOrder(
-      MemberIds(basePlots_, plot.name, false), MemberIds(ourPlots_, plot.name, false),
-      MemberIds(theirPlots_, plot.name, true), members != membersOf_.end() ? members->second : none);
+  const OrderMerge order =
+      MergeOrder(MemberIds(basePlots_, plot.name, false), MemberIds(ourPlots_, plot.name, false),
+                 MemberIds(theirPlots_, plot.name, true),
+                 members != membersOf_.end() ? members->second : none);
   if (order.conflict) {
     Report("plot " + QuoteMergeText(plot.name) + ": order of its lines (IDs both sides still have)",
            OrderValue(order.shared[0]), OrderValue(order.shared[1]), OrderValue(order.shared[2]),
@@ -558,6 +563,8 @@ void Merger::FindMovesOf(const MergeDocument& side, const LineMap& sideLines,
     auto [first, last] = changed.equal_range(LineHash(*b));
     return std::any_of(first, last, [id](const auto& entry) { return entry.second == id; });
   };
+  std::unordered_multimap<int32_t, int32_t> recordsTo;  // recorded moves: to -> from
+  for (const MergeMove& move : earlier) recordsTo.emplace(move.to, move.from);
   std::vector<const LineRef*> added;  // new lines of this side not taken for moved ones
   for (const MergePlot& plot : side.plots) {
     for (const MergeLine& line : plot.lines) {
@@ -567,11 +574,13 @@ void Merger::FindMovesOf(const MergeDocument& side, const LineMap& sideLines,
       const LineRef& moved = *sideLines.Find(to);
       int32_t from = -1;
       bool recorded = false;
-      for (const MergeMove& move : earlier) {
-        if (move.to != to || taken(move.from) || !isChanged(move.from)) continue;
-        const LineRef& b = *baseLines_.Find(move.from);
+      auto [firstRecord, lastRecord] = recordsTo.equal_range(to);
+      for (auto record = firstRecord; record != lastRecord && from < 0; ++record) {
+        const int32_t candidate = record->second;
+        if (taken(candidate) || !isChanged(candidate)) continue;
+        const LineRef& b = *baseLines_.Find(candidate);
         if (b.plot->name == moved.plot->name && !DifferentText(b.line->text, moved.line->text)) {
-          from = move.from;
+          from = candidate;
           recorded = true;
         }
       }
@@ -592,8 +601,8 @@ void Merger::FindMovesOf(const MergeDocument& side, const LineMap& sideLines,
       const LineRef& b = *baseLines_.Find(from);
       const LineRef& now = *sideLines.Find(from);
       if (!recorded && !DifferentText(b.line->text, now.line->text)) {
-        Report("line " + std::to_string(from) + " in plot " + QuoteMergeText(b.plot->name) +
-                   ": " + sideName + " holds it unchanged as line " + std::to_string(to) +
+        Report("line " + std::to_string(from) + " in plot " + QuoteMergeText(b.plot->name) + ": " +
+                   sideName + " holds it unchanged as line " + std::to_string(to) +
                    " and a variant of it under ID " + std::to_string(from),
                LineValue(&b), LineValue(ourLines_.Find(from)), LineValue(theirLines_.Find(from)),
                std::string("took it for a line an earlier merge moved: the other side's changes "
@@ -627,7 +636,8 @@ void Merger::FindMovesOf(const MergeDocument& side, const LineMap& sideLines,
                  " like it and another text under its ID",
              LineValue(&b), LineValue(ourLines_.Find(from)), LineValue(theirLines_.Find(from)),
              "merged by ID; if an earlier merge moved the line, the other side's changes belong "
-             "to line " + std::to_string(candidate->line->id));
+             "to line " +
+                 std::to_string(candidate->line->id));
       break;
     }
   }

@@ -3,10 +3,10 @@
 //
 // The merge works on snapshots (MergeDocument): the values of a loaded CDlgFile, in plot order and
 // member order, as views of its texts, so that taking a snapshot copies no text. A snapshot, and a
-// merge result made from snapshots, is valid while the documents (or other strings) it views live. A line is identified by its ID across the whole document, a plot by
-// its name. Every field is merged on its own: a change on one side is taken, the same change on
-// both sides is taken once, different changes are a conflict that keeps ours. Nothing of either
-// side is dropped silently:
+// merge result made from snapshots, is valid while the documents (or other strings) it views live.
+// A line is identified by its ID across the whole document, a plot by its name. Every field is
+// merged on its own: a change on one side is taken, the same change on both sides is taken once,
+// different changes are a conflict that keeps ours. Nothing of either side is dropped silently:
 //  - a line deleted on one side and changed on the other is kept in its changed form;
 //  - two new lines with one ID (two writers took the next free ID of a plot) both stay: theirs
 //    moves to the next ID of its plot's range that none of the three versions uses;
@@ -90,8 +90,7 @@ struct MergeResult {
 // fields, or, for a recorded move, by a similar text (the moved line was edited since). Then the
 // other side's changes to `from` go to `to`, instead of landing on the line now under `from`.
 MergeResult MergeDocuments(const MergeDocument& base, const MergeDocument& ours,
-                           const MergeDocument& theirs,
-                           const std::vector<MergeMove>& earlier = {});
+                           const MergeDocument& theirs, const std::vector<MergeMove>& earlier = {});
 
 // True when `after` reads as a different line from `before` rather than an edit of it: the texts
 // differ and share fewer than half of the byte pairs of the shorter one. An empty `before`

@@ -1,6 +1,7 @@
 // The merge's reader of a dialogue file (dlg_merge_image.h). The layout is in docs/dlg-format.md;
 // every count, length and offset is checked against the image before it is used, as the loader
-// does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp, src/dlgfile/dlg_record.cpp).
+// does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp,
+// src/dlgfile/dlg_record.cpp).
 #include "merge/dlg_merge_image.h"
 
 #include <sys/stat.h>
@@ -11,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 #include <unordered_set>
+#include <vector>
 
 #include "dlgfile/dlg_format.h"
 #include "platform/file_read.h"
@@ -111,13 +112,26 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
     int32_t tag = 0;
     takeInt(tag);
     switch (tag) {
-      case kDlgTagId: takeInt(line.id); break;
-      case kDlgTagPlotIndex: takeInt(plotIndex); break;
-      case kDlgTagSpeaker: TakeString(cursor, room(), line.speaker); break;
-      case kDlgTagExpression: TakeString(cursor, room(), line.expression); break;
-      case kDlgTagSound: TakeString(cursor, room(), line.sound); break;
-      case kDlgTagText: TakeString(cursor, room(), line.text); break;
-      default: break;  // an unknown tag carries no value
+      case kDlgTagId:
+        takeInt(line.id);
+        break;
+      case kDlgTagPlotIndex:
+        takeInt(plotIndex);
+        break;
+      case kDlgTagSpeaker:
+        TakeString(cursor, room(), line.speaker);
+        break;
+      case kDlgTagExpression:
+        TakeString(cursor, room(), line.expression);
+        break;
+      case kDlgTagSound:
+        TakeString(cursor, room(), line.sound);
+        break;
+      case kDlgTagText:
+        TakeString(cursor, room(), line.text);
+        break;
+      default:
+        break;  // an unknown tag carries no value
     }
   }
   return plotIndex >= 0 && line.id >= 0;
@@ -140,7 +154,8 @@ platform::Status MergeImage::Snapshot(MergeDocument& out) {
   out.multiLine = header.multiLine;
   int32_t* columns[] = {&out.useSpeaker, &out.useExpression, &out.useSound};
   for (int k = 0; k < 3; ++k) {
-    if (Has(kDlgColumnsOffset + 4 * k, 4)) *columns[k] = LoadLE32(image + kDlgColumnsOffset + 4 * k);
+    if (Has(kDlgColumnsOffset + 4 * k, 4))
+      *columns[k] = LoadLE32(image + kDlgColumnsOffset + 4 * k);
   }
   const int32_t plotCount = Has(kDlgPlotCountOffset, 4) ? LoadLE32(image + kDlgPlotCountOffset) : 0;
   std::unordered_set<std::string_view> names;

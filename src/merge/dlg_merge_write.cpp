@@ -23,8 +23,9 @@ namespace {
 std::string_view Stored(std::string_view text) {
   if (text.empty()) return text;
   const void* nul = std::memchr(text.data(), 0, text.size());
-  return nul == nullptr ? text : text.substr(0, static_cast<size_t>(
-                                                    static_cast<const char*>(nul) - text.data()));
+  return nul == nullptr
+             ? text
+             : text.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - text.data()));
 }
 
 // A fixed-size field: at most size - 1 bytes of `text`, zeros to the end.
@@ -57,7 +58,7 @@ void PutString(uint8_t*& at, std::string_view text) {
 // One line in file order, with its texts as stored.
 struct Record {
   int32_t id;
-  int32_t plot;  // its plot's number in the plot table: the record's plot index
+  int32_t plot;               // its plot's number in the plot table: the record's plot index
   std::string_view texts[4];  // speaker, expression, sound, text
   int64_t Size() const {
     int64_t size = 4 + kDlgBodyFixedSize;

@@ -10,12 +10,23 @@ namespace {
 
 void AppendByte(std::string& out, unsigned char byte, bool quoted) {
   switch (byte) {
-    case '\\': out += "\\\\"; return;
-    case '\t': out += "\\t"; return;
-    case '\r': out += "\\r"; return;
-    case '\n': out += "\\n"; return;
-    case '"': out += quoted ? "\\\"" : "\""; return;
-    default: break;
+    case '\\':
+      out += "\\\\";
+      return;
+    case '\t':
+      out += "\\t";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    case '"':
+      out += quoted ? "\\\"" : "\"";
+      return;
+    default:
+      break;
   }
   if (byte < 0x20 || byte == 0x7F) {
     char hex[8];
@@ -47,11 +58,12 @@ void AppendBytes(std::string& out, std::string_view text, EscapeBytes bytes, boo
 EscapeBytes EscapeBytesFor(std::string_view codePage) {
   std::string name;
   for (char c : codePage) {
-    if (c != '-' && c != '_') name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (c != '-' && c != '_')
+      name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  static const char* const kDouble[] = {"BIG5",  "BIG5HKSCS", "GBK",     "GB2312", "GB18030",
-                                        "CP936", "CP949",     "CP950",   "EUCKR",  "UHC",
-                                        "SJIS",  "SHIFTJIS",  "CP932",   "EUCCN",  "WINDOWS936",
+  static const char* const kDouble[] = {"BIG5",  "BIG5HKSCS",  "GBK",       "GB2312", "GB18030",
+                                        "CP936", "CP949",      "CP950",     "EUCKR",  "UHC",
+                                        "SJIS",  "SHIFTJIS",   "CP932",     "EUCCN",  "WINDOWS936",
                                         "MS936", "WINDOWS949", "WINDOWS950"};
   return std::find(std::begin(kDouble), std::end(kDouble), name) != std::end(kDouble)
              ? EscapeBytes::kDoubleByte

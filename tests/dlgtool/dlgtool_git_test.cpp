@@ -1,8 +1,7 @@
 // dlgtool with a real git: after git-install, git diff and git log -p show dialogue lines as text,
 // and git merge merges dialogue files by line ID through dlgtool's merge driver.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +11,8 @@
 
 #include "git_repo.h"
 #include "model/dlg_file.h"
-#include "support/document_builder.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 
 namespace {
 
@@ -103,8 +102,9 @@ TEST_F(DlgtoolGit, InstallIsIdempotentAndConfiguresDiffAndMerge) {
   EXPECT_EQ(ReadFileBytes(repo_.File(".gitignore")), "*.dlg.conflicts.txt\n..merge_file_*.tmp\n");
   EXPECT_EQ(repo_.Git({"config", "merge.parlatrix.recursive"}).out, "binary\n");
   EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "' textconv\n"));
-  EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
-                       "' merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y\n"));
+  EXPECT_TRUE(
+      Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
+               "' merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y\n"));
   EXPECT_EQ(repo_.Git({"check-attr", "merge", "game.dlg"}).out, "game.dlg: merge: parlatrix\n");
 
   // --global goes to the user's file (here the fixture's), never to the repository's.
@@ -228,10 +228,12 @@ class DlgtoolGitMoves : public DlgtoolGit {
  protected:
   void TwoWritersAddOneId() {
     ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
-    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
+    Edit(repo_.File("game.dlg"),
+         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
     repo_.CommitAll("B adds a line");
     ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
+    Edit(repo_.File("game.dlg"),
+         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
     repo_.CommitAll("A adds a line");
   }
   void BGivesTheirLineASpeaker() {
@@ -468,6 +470,25 @@ TEST(DlgtoolGitInstall, FolderNameEndingInALineBreakIsNotTheNeighbour) {
   EXPECT_EQ(install.status, 0) << install.err;
   EXPECT_TRUE(FileExists(odd + "/.gitattributes"));
   EXPECT_FALSE(FileExists(neighbour.File(".gitattributes")));
+}
+
+// Big5 texts: git diff shows them as UTF-8 with git-install --encoding, and without it keeps the
+// 0x5C trail bytes of 許功蓋 whole only when told the code page; both through real git.
+TEST_F(DlgtoolGit, LegacyCodePageTextsShowAsUtf8InGitDiff) {
+  const std::string big5 = "\xB3\x5C\xA5\x5C\xBB\x5C";  // 許功蓋
+  Edit(repo_.File("game.dlg"), [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
+  const ToolRun raw = repo_.Git({"diff", "-U0"});
+  EXPECT_TRUE(Contains(raw.out, "+1\tBo\t\t\t\xB3\\\\\xA5\\\\\xBB\\\\\n")) << raw.out;
+  const ToolRun install = repo_.Dlgtool({"git-install", "--encoding", "BIG5"});
+  ASSERT_EQ(install.status, 0) << install.err;
+  EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out,
+                       "' textconv --encoding 'BIG5'\n"));
+  const ToolRun diff = repo_.Git({"diff", "-U0"});
+  EXPECT_TRUE(Contains(diff.out, "+1\tBo\t\t\t\xE8\xA8\xB1\xE5\x8A\x9F\xE8\x93\x8B\n")) << diff.out;
+  const ToolRun kept = repo_.Dlgtool({"textconv", "game.dlg", "--encoding", "GBK"});
+  EXPECT_EQ(kept.status, 0);
+  EXPECT_EQ(repo_.Dlgtool({"textconv", "game.dlg", "--encoding", "NO-SUCH"}).status, 2);
+  EXPECT_EQ(repo_.Dlgtool({"git-install", "--encoding", "NO-SUCH"}).status, 2);
 }
 
 }  // namespace

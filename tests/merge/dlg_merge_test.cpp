@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-
 #include <string>
 #include <vector>
 
@@ -22,9 +21,11 @@ namespace {
 MergeDocument Base() {
   MergeDocument doc;
   doc.gameName = "Inn";
-  doc.plots.push_back({"Intro", 0, 100, {{0, "Ann", "", "", "Hello"},
-                                         {1, "Bo", "", "", "Welcome"},
-                                         {2, "Ann", "", "", "Bye"}}});
+  doc.plots.push_back(
+      {"Intro",
+       0,
+       100,
+       {{0, "Ann", "", "", "Hello"}, {1, "Bo", "", "", "Welcome"}, {2, "Ann", "", "", "Bye"}}});
   doc.plots.push_back({"Tea", 100, 200, {{100, "Bo", "", "", "Tea?"}}});
   return doc;
 }
@@ -68,11 +69,11 @@ std::string Subjects(const MergeResult& result) {
 
 TEST(DlgMerge, FieldChangesAreTakenOnceAndDifferentChangesKeepOurs) {
   MergeDocument ours = Base(), theirs = Base();
-  Line(ours, 0)->text = "Hello there";     // ours only
-  Line(theirs, 0)->sound = "a.wav";        // theirs only, same line
-  Line(ours, 1)->text = "Hi";              // both, alike
+  Line(ours, 0)->text = "Hello there";  // ours only
+  Line(theirs, 0)->sound = "a.wav";     // theirs only, same line
+  Line(ours, 1)->text = "Hi";           // both, alike
   Line(theirs, 1)->text = "Hi";
-  Line(ours, 2)->speaker = "Cy";           // both, differently
+  Line(ours, 2)->speaker = "Cy";  // both, differently
   Line(theirs, 2)->speaker = "Di";
   theirs.gameName = "Inn 2";
   ours.multiLine = 1;
@@ -125,8 +126,7 @@ TEST(DlgMerge, TwoNewLinesWithOneIdKeepBothTheirsMovesToTheNextFreeId) {
             "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 ours 3, 4 ours 4, 5 theirs 5, 6 theirs 3 | "
             "Tea: 100 Tea?");
   ASSERT_EQ(result.conflicts.size(), 1u);
-  EXPECT_EQ(result.conflicts[0].outcome,
-            "kept both: ours keeps ID 3, theirs' line is now ID 6");
+  EXPECT_EQ(result.conflicts[0].outcome, "kept both: ours keeps ID 3, theirs' line is now ID 6");
 
   // A full range wraps to its start, and past that the line still stays, outside the range.
   MergeDocument small = Base();
@@ -199,10 +199,10 @@ TEST(DlgMerge, FarApartAndNegativeIdsMergeAsCloseOnes) {
 
 TEST(DlgMerge, PlotsMergeByNameWithTheirRangesAndOrder) {
   MergeDocument ours = Base(), theirs = Base();
-  Plot(ours, "Tea")->rangeHigh = 150;           // range changed on one side
-  ours.plots.push_back({"Outro", 300, 400, {}});  // added by ours
+  Plot(ours, "Tea")->rangeHigh = 150;                                   // range changed on one side
+  ours.plots.push_back({"Outro", 300, 400, {}});                        // added by ours
   theirs.plots.insert(theirs.plots.begin(), {"Prologue", -1, -1, {}});  // added by theirs, first
-  Plot(theirs, "Intro")->name = "Opening";      // renamed by theirs, members and all
+  Plot(theirs, "Intro")->name = "Opening";  // renamed by theirs, members and all
   MergeResult result = MergeDocuments(Base(), ours, theirs);
   EXPECT_EQ(Shape(result.merged),
             "Prologue: | Opening: 0 Hello, 1 Welcome, 2 Bye | Tea: 100 Tea? | Outro:");
@@ -311,8 +311,8 @@ TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
     bool loadedOk = false;
     {
       DebugCapture quiet;
-      loadedOk = loaded.Load(path.c_str()) == 1 &&
-                 (loadedStatus = SnapshotDocument(loaded, expected)).ok;
+      loadedOk =
+          loaded.Load(path.c_str()) == 1 && (loadedStatus = SnapshotDocument(loaded, expected)).ok;
     }
     ASSERT_EQ(imageOk, loadedOk) << what << ": " << loadedStatus.Text() << " / "
                                  << imageStatus.Text();
@@ -408,7 +408,7 @@ namespace {
 TEST(DlgMergeMoves, DifferentTextTellsAReplacementFromAnEdit) {
   EXPECT_FALSE(DifferentText("Hello", "Hello there"));
   EXPECT_FALSE(DifferentText("Welcome", "Welcome back!"));
-  EXPECT_FALSE(DifferentText("", "Anything"));       // a placeholder filled in
+  EXPECT_FALSE(DifferentText("", "Anything"));         // a placeholder filled in
   EXPECT_FALSE(DifferentText("a", "completely new"));  // too short to tell
   EXPECT_TRUE(DifferentText("Tea?", "Milk, please"));
   EXPECT_TRUE(DifferentText("Bye", "Brand new line"));
@@ -424,7 +424,8 @@ TEST(DlgMergeMoves, ChangesOfTheOtherSideFollowAMovedLine) {
   Plot(ours, "Intro")->lines.push_back({3, "", "", "", "A speaks first"});
   Plot(ours, "Intro")->lines.push_back({4, "", "", "", "B says"});
   MergeResult result = MergeDocuments(base, ours, theirs);
-  EXPECT_EQ(Shape(result.merged), "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first, 4 B says | Tea: 100 Tea?");
+  EXPECT_EQ(Shape(result.merged),
+            "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first, 4 B says | Tea: 100 Tea?");
   EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
   EXPECT_EQ(Line(result.merged, 3)->speaker, "");
   EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
@@ -440,7 +441,8 @@ TEST(DlgMergeMoves, ChangesOfTheOtherSideFollowAMovedLine) {
   // Theirs deleted its line: gone from ID 4, A's line stays.
   Plot(theirs, "Intro")->lines.pop_back();
   result = MergeDocuments(base, ours, theirs);
-  EXPECT_EQ(Shape(result.merged), "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first | Tea: 100 Tea?");
+  EXPECT_EQ(Shape(result.merged),
+            "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first | Tea: 100 Tea?");
   EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
 }
 

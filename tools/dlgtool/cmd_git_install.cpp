@@ -1,15 +1,16 @@
 // dlgtool git-install [--global]: lets git diff and merge dialogue files through dlgtool.
 //
 // Writes to git's configuration (the repository's, or the user's with --global):
-//   diff.parlatrix.textconv   = <dlgtool> textconv
+//   diff.parlatrix.textconv   = <dlgtool> textconv [--encoding CODESET]
 //   diff.parlatrix.xfuncname  = ^plot .*$        (hunk headers name the plot)
 //   merge.parlatrix.name      = Parlatrix dialogue merge by line ID
 //   merge.parlatrix.driver    = <dlgtool> merge %O %A %B --path %P --base-name %S ...
 //   merge.parlatrix.recursive = binary           (criss-cross merges: a conflict, never hidden)
 // where <dlgtool> is the command name when PATH finds this dlgtool, else its quoted absolute path;
 // and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's .gitattributes and
-// `*.dlg.conflicts.txt` to its .gitignore when no line says so yet. Running it again changes nothing. git's configuration is not shared by cloning, so
-// every writer runs it once; the .gitattributes line is committed and so shared.
+// `*.dlg.conflicts.txt` to its .gitignore when no line says so yet. Running it again changes
+// nothing. git's configuration is not shared by cloning, so every writer runs it once; the
+// .gitattributes line is committed and so shared.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "git_context.h"
 #include "output.h"
 #include "platform/file_io.h"
+#include "platform/iconv_codec.h"
 
 namespace dlgtool {
 
@@ -165,9 +167,15 @@ int RunGitInstall(const GitInstallOptions& options) {
     Message("not inside a git repository; run it there, or use --global for every repository");
     return kExitFailure;
   }
+  if (!options.encoding.empty() && !platform::IconvCodec("UTF-8", options.encoding).ok()) {
+    Message("%s: unknown code page; see `iconv -l`", options.encoding.c_str());
+    return kExitFailure;
+  }
   const std::string scope = options.global ? "--global" : "--local";
   const std::string self = SelfCommand();
-  if (!SetConfig(scope, "diff.parlatrix.textconv", self + " textconv") ||
+  std::string textconv = self + " textconv";
+  if (!options.encoding.empty()) textconv += " --encoding " + ShellQuoted(options.encoding);
+  if (!SetConfig(scope, "diff.parlatrix.textconv", textconv) ||
       !SetConfig(scope, "diff.parlatrix.xfuncname", "^plot .*$") ||
       !SetConfig(scope, "merge.parlatrix.name", "Parlatrix dialogue merge by line ID") ||
       !SetConfig(scope, "merge.parlatrix.driver",

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "commands.h"
-#include "document_io.h"
 #include "dlgfile/dlg_verify.h"
+#include "document_io.h"
 #include "git_context.h"
 #include "merge/dlg_merge.h"
 #include "merge/dlg_merge_image.h"
@@ -100,7 +100,7 @@ std::string ReportText(const std::vector<MergeConflict>& conflicts, const std::s
 // symbolic link, or "" when none is. A report is never written through a link: a link committed
 // under the report's name would otherwise make the next conflicting merge write wherever it points.
 std::string LinkOnTheWay(const std::string& path) {
-  for (size_t end = path.find('/', 1); ; end = path.find('/', end + 1)) {
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
     const std::string part = end == std::string::npos ? path : path.substr(0, end);
     struct stat info;
     if (lstat(part.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return part;
@@ -118,7 +118,9 @@ bool WriteReport(const std::string& path, const std::string& text) {
 // `FROM TAB TO TAB "PATH"` (the path quoted and escaped as in the text form), appended by each
 // merge that renumbered a line. It is the repository's own, never committed, and read by every
 // later merge of the same path.
-std::string MovesFile(const GitContext& git) { return git.commonDir + "/parlatrix/moves"; }
+std::string MovesFile(const GitContext& git) {
+  return git.commonDir + "/parlatrix/moves";
+}
 
 std::vector<MergeMove> ReadMoves(const GitContext& git, const std::string& path) {
   std::vector<MergeMove> moves;
@@ -129,7 +131,8 @@ std::vector<MergeMove> ReadMoves(const GitContext& git, const std::string& path)
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     char buffer[8192];
     ssize_t got = 0;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(got));
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+      text.append(buffer, static_cast<size_t>(got));
   }
   close(fd);
   std::string quoted;
@@ -181,8 +184,8 @@ void FileReport(const std::string& reportPath, const std::string& report, size_t
                 const std::string& shown) {
   const std::string link = LinkOnTheWay(reportPath);
   if (!link.empty()) {
-    Message("%s: is a symbolic link; the conflict report is not written through it%s",
-            link.c_str(), report.empty() ? "" : " (it is only above)");
+    Message("%s: is a symbolic link; the conflict report is not written through it%s", link.c_str(),
+            report.empty() ? "" : " (it is only above)");
     return;
   }
   if (report.empty()) {
@@ -225,7 +228,8 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
     return kExitFailure;
   }
   const std::string shown = labels.path.empty() ? target : labels.path;
-  if (git.inRepository && !result.renumbered.empty()) RecordMoves(git, labels.path, result.renumbered);
+  if (git.inRepository && !result.renumbered.empty())
+    RecordMoves(git, labels.path, result.renumbered);
   for (const MergeMove& move : result.followed) {
     Message("%s: line %d was moved to ID %d by an earlier merge; changes to it went there",
             shown.c_str(), move.from, move.to);

@@ -34,7 +34,8 @@ int RunInfo(const std::string& file, const std::string& encoding);
 
 // Git support (docs/git.md).
 // Prints FILE as stable text for `git diff`; 0 even for a damaged file (it prints notes then).
-int RunTextconv(const std::string& file);
+// With `encoding`, names and texts of that code page print as UTF-8.
+int RunTextconv(const std::string& file, const std::string& encoding);
 // What git tells the merge driver besides the three files: the file's path in the repository
 // (%P) and the names of the three versions (%S, %X, %Y; empty, or an unexpanded placeholder of an
 // older git, when unknown).
@@ -50,6 +51,7 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
              const std::string& output, const MergeLabels& labels);
 struct GitInstallOptions {
   bool global = false;
+  std::string encoding;  // --encoding: git diff shows texts of this code page as UTF-8
 };
 int RunGitInstall(const GitInstallOptions& options);
 

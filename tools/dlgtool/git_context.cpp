@@ -71,9 +71,8 @@ GitContext DetectGitContext() {
   if (git.gitDir.empty() || git.commonDir.empty()) return git;
   git.inRepository = true;
   const char* index = std::getenv("GIT_INDEX_FILE");
-  const std::string indexFile = index != nullptr && *index != '\0'
-                                    ? std::string(index)
-                                    : git.gitDir + "/index";
+  const std::string indexFile =
+      index != nullptr && *index != '\0' ? std::string(index) : git.gitDir + "/index";
   git.workTreeMerge = Exists(indexFile + ".lock");
   if (Exists(git.gitDir + "/rebase-merge") || Exists(git.gitDir + "/rebase-apply")) {
     git.operation = "rebase";

@@ -42,8 +42,8 @@ struct Arguments {
   std::string ini;
   std::string sounds;
   std::string plot;
-  std::string encoding;  // info, check, voscript
-  std::string third;     // THEIRS of merge
+  std::string encoding;         // info, check, voscript
+  std::string third;            // THEIRS of merge
   dlgtool::MergeLabels labels;  // --path, --base-name, --ours-name, --theirs-name of merge
   dlgtool::GitInstallOptions install;
   bool json = false;
@@ -95,13 +95,16 @@ constexpr char kTextconvHelp[] =
     "does. Only stored values; a damaged file prints what loads and notes, with exit status 0.";
 constexpr char kMergeHelp[] =
     "Merges by line ID and plot name. Writes the result to OUT, or over OURS. Conflicts keep ours "
-    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file). "
-    "Exit status 0 clean, 1 conflicts, 2 an input that cannot be merged (nothing written). As "
-    "git's merge driver: dlgtool merge %O %A %B --path %P";
+    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file; as "
+    "git's driver only for a merge in the work tree, never through a symbolic link). Lines an "
+    "earlier merge moved are followed (recorded in the git directory). Exit status 0 clean, 1 "
+    "conflicts, 2 an input that cannot be merged (nothing written). As git's merge driver: "
+    "dlgtool merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y";
 constexpr char kGitInstallHelp[] =
     "Sets diff.parlatrix and merge.parlatrix in git's configuration (the repository's, or the "
     "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
-    ".gitattributes if missing. Running it again changes nothing.";
+    ".gitattributes and the merge's reports to its .gitignore if missing. Running it again "
+    "changes nothing; run it again after moving dlgtool.";
 
 // An empty -o would otherwise mean "no -o" and write over the input.
 const CLI::Validator NonEmptyName(
@@ -112,6 +115,8 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   CLI::App* textconv = app.add_subcommand("textconv", "A dialogue file as text, for git diff");
   textconv->footer(kTextconvHelp);
   textconv->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
+  textconv->add_option("--encoding", args.encoding,
+                       "Code page of the texts; printed as UTF-8 (default: bytes as stored)");
 
   CLI::App* merge = app.add_subcommand("merge", "Three-way merge of dialogue files by line ID");
   merge->footer(kMergeHelp);
@@ -130,6 +135,8 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   install->footer(kGitInstallHelp);
   install->add_flag("--global", args.install.global,
                     "Configure git for every repository of this user");
+  install->add_option("--encoding", args.install.encoding,
+                      "Code page of the texts: git diff shows them as UTF-8 (textconv --encoding)");
 }
 
 void AddFile(CLI::App* command, Arguments& args) {
@@ -210,7 +217,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunStatus(args.file, args.second, args.exchange, args.json);
   }
   if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
-  if (app.got_subcommand("textconv")) return RunTextconv(args.file);
+  if (app.got_subcommand("textconv")) return RunTextconv(args.file, args.encoding);
   if (app.got_subcommand("merge")) {
     return RunMerge(args.file, args.second, args.third, args.output, args.labels);
   }
