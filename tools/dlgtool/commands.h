@@ -41,12 +41,26 @@ int RunInfo(const std::string& file, const std::string& encoding);
 
 // Git support (docs/git.md).
 // Prints FILE as stable text for `git diff`; 0 even for a damaged file (it prints notes then).
-int RunTextconv(const std::string& file);
-// Three-way merge into `output`, or into `ours` when it is empty. `name` (git's %P) names the file
+// With `encoding`, names and texts of that code page print as UTF-8.
+int RunTextconv(const std::string& file, const std::string& encoding);
+// What git tells the merge driver besides the three files: the file's path in the repository
+// (%P) and the names of the three versions (%S, %X, %Y; empty, or an unexpanded placeholder of an
+// older git, when unknown).
+struct MergeLabels {
+  std::string path;
+  std::string base;
+  std::string ours;
+  std::string theirs;
+};
+// Three-way merge into `output`, or into `ours` when it is empty. `labels.path` names the file
 // in the report and places the report beside it; when empty, the written file does both.
 int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
-             const std::string& output, const std::string& name);
-int RunGitInstall(bool global);
+             const std::string& output, const MergeLabels& labels);
+struct GitInstallOptions {
+  bool global = false;
+  std::string encoding;  // --encoding: git diff shows texts of this code page as UTF-8
+};
+int RunGitInstall(const GitInstallOptions& options);
 
 // Translation exchange (PO, XLIFF, CSV; cmd_exchange.cpp). Empty strings: defaults.
 struct ExchangeOptions {

@@ -45,10 +45,10 @@ struct Arguments {
   std::string ini;
   std::string sounds;
   std::string plot;
-  std::string encoding;  // info, check, voscript
-  std::string third;     // THEIRS of merge
-  std::string repoPath;  // --path of merge
-  bool global = false;
+  std::string encoding;         // info, check, voscript
+  std::string third;            // THEIRS of merge
+  dlgtool::MergeLabels labels;  // --path, --base-name, --ours-name, --theirs-name of merge
+  dlgtool::GitInstallOptions install;
   bool json = false;
   std::string from;  // recode
   std::string to;
@@ -105,13 +105,16 @@ constexpr char kTextconvHelp[] =
     "does. Only stored values; a damaged file prints what loads and notes, with exit status 0.";
 constexpr char kMergeHelp[] =
     "Merges by line ID and plot name. Writes the result to OUT, or over OURS. Conflicts keep ours "
-    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file). "
-    "Exit status 0 clean, 1 conflicts, 2 an input that cannot be merged (nothing written). As "
-    "git's merge driver: dlgtool merge %O %A %B --path %P";
+    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file; as "
+    "git's driver only for a merge in the work tree, never through a symbolic link). Lines an "
+    "earlier merge moved are followed (recorded in the git directory). Exit status 0 clean, 1 "
+    "conflicts, 2 an input that cannot be merged (nothing written). As git's merge driver: "
+    "dlgtool merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y";
 constexpr char kGitInstallHelp[] =
     "Sets diff.parlatrix and merge.parlatrix in git's configuration (the repository's, or the "
     "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
-    ".gitattributes if missing. Running it again changes nothing.";
+    ".gitattributes and the merge's reports to its .gitignore if missing. Running it again "
+    "changes nothing; run it again after moving dlgtool.";
 
 // An empty -o would otherwise mean "no -o" and write over the input.
 const CLI::Validator NonEmptyName(
@@ -122,6 +125,8 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   CLI::App* textconv = app.add_subcommand("textconv", "A dialogue file as text, for git diff");
   textconv->footer(kTextconvHelp);
   textconv->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
+  textconv->add_option("--encoding", args.encoding,
+                       "Code page of the texts; printed as UTF-8 (default: bytes as stored)");
 
   CLI::App* merge = app.add_subcommand("merge", "Three-way merge of dialogue files by line ID");
   merge->footer(kMergeHelp);
@@ -131,11 +136,17 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   merge->add_option("THEIRS", args.third, "Their version")->required();
   merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS")
       ->check(NonEmptyName);
-  merge->add_option("--path", args.repoPath, "The file's name in the repository (git's %P)");
+  merge->add_option("--path", args.labels.path, "The file's name in the repository (git's %P)");
+  merge->add_option("--base-name", args.labels.base, "What the base is (git's %S)");
+  merge->add_option("--ours-name", args.labels.ours, "What ours is (git's %X)");
+  merge->add_option("--theirs-name", args.labels.theirs, "What theirs is (git's %Y)");
 
   CLI::App* install = app.add_subcommand("git-install", "Let git diff and merge .dlg files");
   install->footer(kGitInstallHelp);
-  install->add_flag("--global", args.global, "Configure git for every repository of this user");
+  install->add_flag("--global", args.install.global,
+                    "Configure git for every repository of this user");
+  install->add_option("--encoding", args.install.encoding,
+                      "Code page of the texts: git diff shows them as UTF-8 (textconv --encoding)");
 }
 
 void AddFile(CLI::App* command, Arguments& args) {
@@ -220,11 +231,11 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunStatus(args.file, args.second, args.exchange, args.json);
   }
   if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
-  if (app.got_subcommand("textconv")) return RunTextconv(args.file);
+  if (app.got_subcommand("textconv")) return RunTextconv(args.file, args.encoding);
   if (app.got_subcommand("merge")) {
-    return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
+    return RunMerge(args.file, args.second, args.third, args.output, args.labels);
   }
-  if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
+  if (app.got_subcommand("git-install")) return RunGitInstall(args.install);
   if (app.got_subcommand("stats")) return RunStats(args.stats);
   return RunCheck(args.file,
                   {args.ini, args.sounds, args.encoding, args.maxLength, args.requireUtf8});
