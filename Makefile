@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo screenshots test-asan install format clean crash-loop
+.PHONY: all deps configure build test run demo screenshots test-asan install format format-check clean crash-loop
 
 all: build
 
@@ -53,6 +53,11 @@ install: build
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+# clang-format --dry-run -Werror on the lines changed against a base (FORMAT_BASE; default: the
+# merge base with main), as CI runs it. FORMAT_WHOLE=1 checks the changed files whole.
+format-check: deps
+	@bash scripts/format-check.sh $(FORMAT_BASE)
 
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev qt6-charts-dev libqt6opengl6-dev
   fonts-noto-cjk
   libcli11-dev gettext
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth imagemagick
   qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   libpugixml-dev libxlsxwriter-dev

@@ -283,10 +283,19 @@ int CDlgItem::Write(std::FILE* file) const {
 }
 
 int CDlgFile::Save(const char* path) {
+  platform::Status status;
+  return Save(path, status);
+}
+
+// Every failure is reported twice: the described debug line, and `status` in this layer's words
+// (the file is the caller's to name). errno is taken before the debug line, which may change it.
+int CDlgFile::Save(const char* path, platform::Status& status) {
+  status = platform::Status::Ok();
   RefreshPlotIndexes(*this);
   SortedLines sorted;
   if (!sorted.Build(lines)) {
     errno = ENOMEM;
+    status = platform::Status::Failure("not enough memory", ENOMEM);
     platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
     return 0;
   }
@@ -296,6 +305,7 @@ int CDlgFile::Save(const char* path) {
       indexOffset + sorted.IndexCount() * kDlgIndexEntrySize + sorted.RecordsSize() + 4 >
           INT32_MAX) {
     errno = EFBIG;
+    status = platform::Status::Failure("the file would reach 2 GiB, the format's limit", EFBIG);
     platform::DebugOutput("CDlgFile::Save() Error (5) : File too large(%s).\n", path);
     return 0;
   }
@@ -307,18 +317,15 @@ int CDlgFile::Save(const char* path) {
       loadedFile = platform::IdentifyFile(path);
       return 1;
     case platform::ReplaceResult::kCreateFailed:
+      status = platform::Status::SystemFailure("cannot create the file");
       platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);
+      errno = status.systemError;
       return 0;
     case platform::ReplaceResult::kWriteFailed:
       break;
   }
+  status = platform::Status::SystemFailure("cannot write the file");
   platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
+  errno = status.systemError;
   return 0;
-}
-
-int CDlgFile::Save(const char* path, platform::Status& status) {
-  platform::LastDiagnostic diagnostic;
-  const int saved = Save(path);
-  status = saved != 0 ? platform::Status::Ok() : diagnostic.ToStatus("cannot save the file");
-  return saved;
 }

@@ -41,7 +41,8 @@ void TextFileWriter::Write(const char* data, size_t size) {
   // The bytes between two LFs are copied as one run; each LF goes out as CR LF.
   const char* const end = data + size;
   while (data < end) {
-    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+    const auto* lf =
+        static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
     PutRun(data, static_cast<size_t>((lf != nullptr ? lf : end) - data));
     if (lf == nullptr) break;
     Put('\r');

@@ -73,7 +73,8 @@ class CDlgPlot {
   CPlainString name;
   int rangeLow = -1;             // first ID of the range; negative: no lower bound
   int rangeHigh = -1;            // end of the range, exclusive; negative: no upper bound
-  CQHList<int32_t> storedIds;    // member IDs as listed in a version 104 file; only the reader uses them
+  CQHList<int32_t>
+      storedIds;  // member IDs as listed in a version 104 file; only the reader uses them
 };
 
 using PlotPos = CQHList<CDlgPlot>::Node*;

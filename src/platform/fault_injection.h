@@ -43,7 +43,9 @@ FaultCounter& AllocationFaults();
 FaultCounter& FileOperationFaults();
 
 // The allocation seam as functions, as the tests arm it.
-inline void FailAllocationAfter(int n, bool sticky = false) { AllocationFaults().FailAfter(n, sticky); }
+inline void FailAllocationAfter(int n, bool sticky = false) {
+  AllocationFaults().FailAfter(n, sticky);
+}
 inline void ResetAllocationFaults() { AllocationFaults().Reset(); }
 inline bool AllocationShouldFail() { return AllocationFaults().ShouldFail(); }
 inline long AllocationCount() { return AllocationFaults().Count(); }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "check.h"
+#include "dlgfile/dlg_bytes.h"
 #include "model/dlg_file.h"
 #include "support/debug_capture.h"
 #include "support/document_builder.h"
@@ -132,6 +133,22 @@ TEST_F(DlgtoolCheck, RequireUtf8FailsALegacyFileUntilRecoded) {
   run = Run({"check", "utf8.dlg", "--encoding", "UTF-8", "--require-utf8"});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(DlgtoolCheck, OlderVersionsWithTheUnusedIndexOffsetLeftZeroPass) {
+  for (int32_t version : {100, 101}) {
+    dlgtest::FileSpec layout;
+    layout.version = version;
+    layout.plots = {{"a", 0, 10, {}}};
+    layout.records = {{0, 0, "", "", "", "zero"}, {2, 0, "", "", "", "two"}};
+    layout.index = {{0, 0}, {-1, 1}, {2, 1}};
+    std::string bytes = dlgtest::BuildFile(layout);
+    bytes.replace(80, 4, dlgtest::Le32(0));  // as the writers of these versions left it
+    WriteFileBytes(dir_.File("old.dlg"), bytes);
+    const ToolRun run = Run({"check", "old.dlg"});
+    EXPECT_EQ(run.status, 0) << version << "\n" << run.out << run.err;
+    EXPECT_EQ(run.out, "") << version;
+  }
 }
 
 TEST_F(DlgtoolCheck, MissingConfigurationIsAnIoError) {

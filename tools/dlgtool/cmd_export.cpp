@@ -24,12 +24,13 @@ int RunExport(const std::string& file, const std::string& out, bool recording) {
   if (RefuseDialogueTarget(out, doc, "an export")) return kExitFailure;
   WarnAboutAlteredLines(doc, file);
   bool exported = false;
+  platform::Status status;
   {
-    QuietDiagnostics quiet;
-    exported = doc.Export(out.c_str(), recording);
+    QuietDiagnostics quiet;  // the same failure, in dlgtool's words below
+    exported = doc.Export(out.c_str(), recording, status);
   }
   if (!exported) {
-    Message("%s: cannot write the export file: %s", out.c_str(), Reason());
+    Message("%s: cannot write the export file: %s", out.c_str(), ReasonOf(status).c_str());
     return kExitFailure;
   }
   return kExitSuccess;

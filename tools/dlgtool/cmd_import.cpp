@@ -34,13 +34,15 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   }
   ImportCounts counts;
   bool imported = false;
+  platform::Status status;
   {
-    QuietDiagnostics quiet;
-    imported = ImportText(doc, in.c_str(), counts, log.empty() ? kImportLogName : log.c_str());
+    QuietDiagnostics quiet;  // the same failure, in dlgtool's words below
+    imported =
+        ImportText(doc, in.c_str(), counts, status, log.empty() ? kImportLogName : log.c_str());
   }
   if (!imported) {
-    const std::string reason = Reason();
-    if (ProbeImportFile(in.c_str()) == ImportFileKind::kText) {
+    const std::string reason = ReasonOf(status);
+    if (status.message == kImportLogFailure) {
       Message("%s: cannot write the log of unmatched texts: %s; nothing applied",
               log.empty() ? kImportLogName : log.c_str(), reason.c_str());
     } else {

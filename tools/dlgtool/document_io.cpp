@@ -39,6 +39,12 @@ QuietDiagnostics::~QuietDiagnostics() {
   --quietDepth;
 }
 
+std::string ReasonOf(const platform::Status& status) {
+  platform::Status shown = status;
+  if (shown.systemError != 0) shown.message.clear();
+  return shown.Text();
+}
+
 bool ReadHeader(const char* path, DlgHeader& header) {
   std::FILE* file = platform::OpenRegularFileForReading(path);
   if (file == nullptr) return false;
@@ -76,8 +82,9 @@ bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
     Message("%s: warning: no dialogue file header (DLGTEXT, QUILLHAVEN@); read anyway", path);
   }
   // Load's own diagnostics stay visible: a damaged file may load only in part.
-  if (doc.Load(path) == 0) {
-    Message("%s: cannot load the dialogue file", path);
+  platform::Status status;
+  if (doc.Load(path, status) == 0) {
+    Message("%s: cannot load the dialogue file: %s", path, ReasonOf(status).c_str());
     return false;
   }
   return true;
@@ -115,8 +122,12 @@ bool SaveInPlace(const char* path, CDlgFile& doc) {
 
 bool SaveAs(const char* path, CDlgFile& doc) {
   const std::string kept = platform::LeftSaveBackup(path);
-  const bool saved = doc.Save(path) != 0;
-  if (!saved) Message("%s: cannot save the dialogue file: %s; it is unchanged", path, Reason());
+  platform::Status status;
+  const bool saved = doc.Save(path, status) != 0;
+  if (!saved) {
+    Message("%s: cannot save the dialogue file: %s; it is unchanged", path,
+            ReasonOf(status).c_str());
+  }
   if (!kept.empty()) {
     Message("%s: an earlier save of this file was interrupted; its contents before that save are "
             "kept in %s",
