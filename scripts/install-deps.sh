@@ -15,7 +15,8 @@ packages=(
   libexpat1-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
-  acl util-linux
+  acl util-linux strace
+  libminizip-dev
 )
 
 missing=()

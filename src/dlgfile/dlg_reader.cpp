@@ -5,6 +5,7 @@
 // is checked against the image before it is used, so a damaged file loads whatever is intact and
 // never makes the reader allocate or loop beyond what the file's size allows.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -200,11 +201,23 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
   }
 }
 
+// Says why reading stopped: a read that failed (errno stays its reason, for the caller's
+// message), else memory.
+void ReportStop(const DlgFileImage& image, const char* path) {
+  if (image.ReadError() != 0) {
+    errno = image.ReadError();
+    platform::DebugOutput("CDlgFile::Load() Error (3) : Read file failed(%s)!\n", path);
+    return;
+  }
+  errno = ENOMEM;
+  platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+}
+
 }  // namespace
 
 int CDlgFile::Load(const char* path) {
   // Taken before the read: a change made while reading shows as a different mtime at the save.
-  const platform::FileIdentity identity = platform::IdentifyFile(path);
+  const platform::FileIdentity identity = platform::IdentifyFileForReading(path);
   DlgFileImage image;
   switch (image.Open(path, kMaxImageSize)) {
     case DlgFileImage::OpenResult::kOpened:
@@ -218,7 +231,7 @@ int CDlgFile::Load(const char* path) {
   }
   // The header, the column options and the plot count, all before the plot table.
   if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) {
-    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    ReportStop(image, path);
     return 0;
   }
   DlgHeader header = NewDlgHeader();
@@ -252,9 +265,10 @@ int CDlgFile::Load(const char* path) {
   }
   // A document that silently lacks part of its file would overwrite the whole file at the next
   // save. It is emptied instead, as the failed load leaves it, and the load reports failure.
+  // The same for a read that failed: the bytes are there and could not be had.
   if (reader.OutOfMemory()) {
     RemoveContent();
-    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    ReportStop(image, path);
     return 0;
   }
   loadedFile = identity;

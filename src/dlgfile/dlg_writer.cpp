@@ -282,7 +282,9 @@ int CDlgItem::Write(std::FILE* file) const {
   return platform::WriteBytes(file, record.get(), static_cast<size_t>(size)) ? size : -1;
 }
 
-int CDlgFile::Save(const char* path) {
+int CDlgFile::Save(const char* path) { return Save(path, platform::BeforeReplace()); }
+
+int CDlgFile::Save(const char* path, const platform::BeforeReplace& beforeReplace) {
   RefreshPlotIndexes(*this);
   SortedLines sorted;
   if (!sorted.Build(lines)) {
@@ -300,11 +302,12 @@ int CDlgFile::Save(const char* path) {
     return 0;
   }
   DocumentWriter writer(*this, sorted, static_cast<int32_t>(indexOffset));
-  switch (platform::ReplaceFile(path, [&](std::FILE* file) { return writer.Write(file); })) {
+  switch (platform::ReplaceFile(
+      path, [&](std::FILE* file) { return writer.Write(file); }, beforeReplace)) {
     case platform::ReplaceResult::kReplaced:
       version = kDlgVersion;
       // The next save over this file compares against what this one left there.
-      loadedFile = platform::IdentifyFile(path);
+      loadedFile = platform::IdentifyFileForReading(path);
       return 1;
     case platform::ReplaceResult::kCreateFailed:
       platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);

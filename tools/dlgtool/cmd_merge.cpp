@@ -20,6 +20,7 @@
 #include "output.h"
 #include "platform/file_io.h"
 #include "structure_notes.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -96,6 +97,15 @@ bool WriteReport(const std::string& path, const std::string& text) {
 
 int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
              const std::string& output, const std::string& name) {
+  const std::string& written = output.empty() ? ours : output;
+  if (!output.empty() &&
+      RefuseTarget(output, TargetKind::kDialogue, {base, theirs}, "the merged file")) {
+    return kExitFailure;
+  }
+  // Writing over OURS: locked for the whole read-merge-write, and OURS as read is checked again
+  // right before the merged file replaces it (write_rules.h).
+  InPlaceGuard guard;
+  if (!guard.Take(written)) return kExitFailure;
   Input inputs[3];
   const std::string* paths[3] = {&base, &ours, &theirs};
   for (int k = 0; k < 3; ++k) {
@@ -104,10 +114,15 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
   const MergeResult result =
       MergeDocuments(inputs[0].snapshot, inputs[1].snapshot, inputs[2].snapshot);
 
-  const std::string& target = output.empty() ? ours : output;
-  if (!SaveMergedDocument(result.merged, target.c_str())) {
-    Message("%s: cannot write the merged dialogue file: %s; it is unchanged", target.c_str(),
-            Reason());
+  const std::string& target = written;
+  bool saved = false;
+  {
+    const platform::ReplaceCheckScope recheck = guard.RecheckBeforeReplace();
+    errno = 0;
+    saved = SaveMergedDocument(result.merged, target.c_str());
+  }
+  if (!saved) {
+    guard.SayWhyNotSaved(target, "the merged dialogue file");
     return kExitFailure;
   }
   const std::string shown = name.empty() ? target : name;
