@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev qt6-charts-dev libqt6opengl6-dev
   fonts-noto-cjk
   libcli11-dev gettext
   clang libclang-rt-14-dev

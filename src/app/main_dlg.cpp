@@ -112,6 +112,7 @@ bool CMainDlg::OnInitDialog() {
   AppendSystemMenuSeparator();
   AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
   AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
+  AppendSystemMenuItem(kStatsCommand, QString::fromUtf8(strings::kStatsItem));
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
   setWindowIcon(*icon_);
@@ -229,6 +230,7 @@ void CMainDlg::OnCancel() {
 void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
   if (command == kFindCommand) OnFind();
+  if (command == kStatsCommand) OnStats();
 }
 
 void CMainDlg::OnAbout() {

@@ -49,6 +49,8 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kAboutCommand = 0x10;
   // The context-menu command that opens the find dialog (also Ctrl+F).
   static constexpr int kFindCommand = 0x20;
+  // The context-menu command that opens the statistics of the open document.
+  static constexpr int kStatsCommand = 0x30;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -118,6 +120,7 @@ class CMainDlg : public toolkit::CDialog {
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
   void OnFind();
+  void OnStats();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;

@@ -11,6 +11,7 @@
 #include "config/speaker_config.h"
 #include "platform/path.h"
 #include "dialogs/find_dlg.h"
+#include "dialogs/stats_dlg.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -98,6 +99,11 @@ void CMainDlg::OnFind() {
     EditPlotAt(index, dialog.chosenRow);
     return;
   }
+}
+
+void CMainDlg::OnStats() {
+  CStatsDlg dialog(context_.document, toolkit::SystemCodePage().codeset(), prompts(), this);
+  dialog.DoModal();
 }
 
 std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {

@@ -9,6 +9,8 @@ namespace strings {
 inline constexpr char kAboutItem[] = "Parlatrix 정보(&A)...";
 // The item beside it that opens the find dialog (also Ctrl+F).
 inline constexpr char kFindItem[] = "찾기(&F)...";
+// The item that opens the statistics (words, characters, spoken minutes) of the open document.
+inline constexpr char kStatsItem[] = "통계(&S)...";
 inline constexpr char kLoadError[] = "(%1) 대화 파일 읽기 오류!";
 inline constexpr char kQuitQuestion[] = "内容被修改了，退出吗？";
 inline constexpr char kQuitCaption[] = "警告";

@@ -62,18 +62,25 @@ int strSize(const char* text) {
 
 namespace {
 // Bytes of an over-long text that its warning repeats.
-constexpr int kDlgWarnedTextShown = 64;
+constexpr size_t kDlgWarnedTextShown = 64;
+
+// The described warning, with its format as described; the text it repeats is cut to its first
+// 64 bytes (a few long lines would otherwise flood the output with megabytes), and nothing marks
+// the cut, so the line is the described one for the text's start.
+void WarnLongString(const char* text) {
+  char shown[kDlgWarnedTextShown + 1];
+  const size_t n = strnlen(text, kDlgWarnedTextShown);
+  std::memcpy(shown, text, n);
+  shown[n] = '\0';
+  platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength, shown);
+}
 }  // namespace
 
 int saveStr(uint8_t*& cursor, int room, const char* text) {
   const int size = strSize(text);
   if (room < size) return 0;
   const int n = size - 4;
-  if (n > kDlgStringWarnLength) {
-    // Only the start of the text: a few long lines would otherwise flood the output with megabytes.
-    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%.*s...>!\n", kDlgStringWarnLength,
-                          kDlgWarnedTextShown, text);
-  }
+  if (n > kDlgStringWarnLength) WarnLongString(text);
   putInt(cursor, room, n);
   if (n > 0) {
     // Scrambled in its place in the record: the same bytes as scrambling a copy, without one.
@@ -86,10 +93,7 @@ int saveStr(uint8_t*& cursor, int room, const char* text) {
 int saveStr(uint8_t*& cursor, int room, const CPlainString& text) {
   const int n = text.GetLength() + 1;
   if (room < 4 + n) return 0;
-  if (n > kDlgStringWarnLength) {
-    platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%.*s...>!\n", kDlgStringWarnLength,
-                          kDlgWarnedTextShown, text.c_str());
-  }
+  if (n > kDlgStringWarnLength) WarnLongString(text.c_str());
   putInt(cursor, room, n);
   ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<size_t>(n));
   cursor += n;

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -51,6 +52,9 @@ constexpr ControlTemplate kControls[] = {
 constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
 
 constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+// The text field's length: Unicode characters of the text as it will be stored, a line break
+// counted as the two characters CR LF (as check --max-length counts).
+constexpr char kTextLengthFormat[] = "%1자";
 
 struct ColumnHeader {
   const char* label;
@@ -88,6 +92,12 @@ QComboBox* CLineEditDlg::expressionList() const {
   return ControlAs<QComboBox>(kExpressionList);
 }
 
+QString CLineEditDlg::textLengthText() const {
+  const QString typed = textField()->toPlainText();
+  const qsizetype length = typed.toUcs4().size() + typed.count(QLatin1Char('\n'));
+  return QString::fromUtf8(kTextLengthFormat).arg(length);
+}
+
 QPlainTextEdit* CLineEditDlg::textField() const {
   return ControlAs<QPlainTextEdit>(kText);
 }
@@ -119,6 +129,13 @@ bool CLineEditDlg::OnInitDialog() {
   }
   InsertColumns();
   ConnectControls();
+  // The length display stands beside the described controls, in the free space between the
+  // expression list and the sound field, not in their table.
+  textLength_ = new QLabel(this);
+  textLength_->setGeometry(toolkit::DialogUnitsToPixels(baseUnits(), 120, 217, 38, 8));
+  connect(textField(), &QPlainTextEdit::textChanged, this,
+          [this] { textLength_->setText(textLengthText()); });
+  textLength_->setText(textLengthText());
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {

@@ -26,6 +26,8 @@
 // and the pending lists are applied in one pass over the plot's members.
 #pragma once
 
+#include <QString>
+
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -37,6 +39,7 @@
 #include "toolkit/dialog.h"
 
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -74,6 +77,9 @@ class CLineEditDlg : public toolkit::CDialog {
   QComboBox* speakerList() const;
   QComboBox* expressionList() const;
   QPlainTextEdit* textField() const;
+  // What the length display beside the text field shows.
+  QString textLengthText() const;
+  QLabel* textLengthLabel() const { return textLength_; }
 
   // Values, in the order of the dialog's description.
   std::string plotName;  // set by the caller; the name field
@@ -133,6 +139,7 @@ class CLineEditDlg : public toolkit::CDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  QLabel* textLength_ = nullptr;  // owned by the dialog
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();

@@ -44,9 +44,10 @@ struct ExportOptions {
 [[nodiscard]] bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
                                 std::string& error);
 
-enum class Outcome { kApplied, kUntranslated, kFuzzy, kStale, kUnknown };
+enum class Outcome { kApplied, kUntranslated, kFuzzy, kStale, kUnknown, kPlaceholders };
 
-// Words used in reports and the import log: "applied", "untranslated", "fuzzy", "stale", "unknown".
+// Words used in reports and the import log: "applied", "untranslated", "fuzzy", "stale", "unknown",
+// "placeholders".
 const char* OutcomeName(Outcome outcome);
 
 struct ImportReport {
@@ -55,17 +56,18 @@ struct ImportReport {
   int fuzzy = 0;
   int stale = 0;
   int unknown = 0;
+  int placeholders = 0;  // the target lacks or adds a placeholder of its source
   struct Note {
     int id;
     Outcome outcome;
     std::string target;  // the entry's translation in the document's code page (UTF-8 if not
                          // representable), for the log
   };
-  std::vector<Note> notes;  // fuzzy, stale and unknown entries, in file order
+  std::vector<Note> notes;  // fuzzy, stale, unknown and placeholders entries, in file order
   std::vector<int> appliedIds;
   std::string error;        // set when nothing was applied because of a fault
 
-  bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0; }
+  bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0 && placeholders == 0; }
 };
 
 // Applies the file's translations to `doc` by ID (see above). False, with report.error naming the
@@ -81,7 +83,8 @@ struct ImportReport {
 [[nodiscard]] bool ReadExchangeFile(const std::string& path, std::string& data,
                                     std::string& error);
 
-// The one-line summary: "applied: A, untranslated: U, fuzzy: F, stale: S, unknown: N".
+// The one-line summary: "applied: A, untranslated: U, fuzzy: F, stale: S, unknown: N", followed
+// by ", placeholders: P" when P is not 0 (the line pipelines already parse stays as it was).
 std::string SummaryLine(const ImportReport& report);
 
 }  // namespace exchange

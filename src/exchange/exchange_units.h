@@ -28,6 +28,11 @@ struct ExportUnit {
   std::string comments;  // translator comments, LF-joined
   std::string flags;     // PO flags other than fuzzy, as written: "c-format, no-wrap"
   std::string state;     // XLIFF target state; empty: "translated"
+  // XLIFF: what another tool wrote on the entry, carried over unchanged by an update (see
+  // ImportUnit).
+  std::string unitAttributes;
+  std::string targetAttributes;
+  std::string extraElements;
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -37,6 +42,9 @@ struct FileExtras {
   std::string header;      // PO: the header's msgstr
   std::string obsolete;    // PO: the #~ entries, as written, each followed by one empty line
   int obsoleteCount = 0;   // PO: entries among them
+  int xliffVersion = 0;    // XLIFF: 1 (1.0 to 1.2) or 2 (2.0, 2.1)
+  std::string xliffRootAttributes;  // XLIFF: the root's xmlns:PREFIX declarations, as written
+  std::string xliffHeader;          // XLIFF 1.2: what <file><header> held (<tool>, ...)
 };
 
 struct ExportSet {
@@ -49,6 +57,9 @@ struct ExportSet {
   std::string poHeader;            // PO: this header instead of the generated one
   std::string obsolete;            // PO: entries written after the others, as they are
   bool previousColumn = false;     // CSV: a previous_source column after developer_comments
+  int xliffVersion = 1;            // XLIFF: 1 writes 1.2, 2 writes 2.0
+  std::string xliffRootAttributes;  // XLIFF: written on the root as they are
+  std::string xliffHeader;          // XLIFF 1.2: written in <file><header>
 };
 
 // One entry read back from a file.
@@ -65,6 +76,14 @@ struct ImportUnit {
   std::string comments;  // PO "# " lines, other XLIFF notes, CSV translator_comments; LF-joined
   std::string flags;     // PO flags other than fuzzy
   std::string state;     // XLIFF target state
+  // XLIFF 1.2, read only for a translation round: the unit's attributes other than id, resname and
+  // xml:space (approved, memoQ's and Trados' own, ...), the target's other than state
+  // (state-qualifier, ...), and the unit's children other than <source>, <target> and <note>
+  // (<alt-trans>, <seg-source>, <context-group>, other namespaces' elements), each written back
+  // as XML: ' name="value"' pairs, whole elements.
+  std::string unitAttributes;
+  std::string targetAttributes;
+  std::string extraElements;
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the
@@ -98,6 +117,27 @@ enum class Keep { kEverything, kTexts };
                              Keep keep = Keep::kEverything);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
                            ParseFailure& failure);
+
+// Rules every format shares (docs/exchange.md, "Import").
+//
+// Line ends: XML parsers, spreadsheets and some Python writers turn CR LF into LF (or write a raw
+// CR that readers then turn into LF), so a source is compared with CR LF, a lone CR and LF taken
+// as the same line break.
+[[nodiscard]] bool SameText(std::string_view a, std::string_view b);
+// Rewrites the line breaks of `translation` (CR LF, lone CR, LF) to the form `source` uses:
+//  - every break of `source` has one form: that form;
+//  - `source` mixes forms: `translation` keeps its bytes when `fileSource` (the source the file
+//    carried) equals `source` byte for byte, since then no tool normalised anything; otherwise
+//    the k-th break of `translation` takes the form of the k-th of `source` when both have as many,
+//    else the form of the first;
+//  - `source` has no break: `fallback` ("\r\n", "\r", "\n"), or the bytes stay when it is empty.
+void MatchLineBreaks(std::string& translation, std::string_view source,
+                     std::string_view fileSource, std::string_view fallback);
+// Placeholders: the characters an XLIFF inline code <x ctype="x-char-HHHH"/> stands for (C0
+// controls other than TAB, LF and CR; U+FFFE, U+FFFF). True when `target` holds exactly as many
+// of each as `source`, in any order: a translation that lost or gained one would change what the
+// game does with the line.
+[[nodiscard]] bool SamePlaceholders(std::string_view source, std::string_view target);
 
 // Parses a line ID written as decimal digits only (no sign, no spaces) that fits a non-negative
 // 32-bit ID.

@@ -97,6 +97,8 @@ const char* OutcomeName(Outcome outcome) {
       return "stale";
     case Outcome::kUnknown:
       return "unknown";
+    case Outcome::kPlaceholders:
+      return "placeholders";
   }
   return "";
 }
@@ -105,8 +107,29 @@ std::string SummaryLine(const ImportReport& report) {
   return "applied: " + std::to_string(report.applied) +
          ", untranslated: " + std::to_string(report.untranslated) +
          ", fuzzy: " + std::to_string(report.fuzzy) + ", stale: " + std::to_string(report.stale) +
-         ", unknown: " + std::to_string(report.unknown);
+         ", unknown: " + std::to_string(report.unknown) +
+         (report.placeholders != 0 ? ", placeholders: " + std::to_string(report.placeholders)
+                                   : std::string());
 }
+
+namespace {
+
+// The form of the first line break among the document's texts ("\r\n", "\r", "\n"), for a
+// translation that brings breaks to a line that has none; empty when no text has one. Looked for
+// only when such a translation comes, once.
+std::string DocumentLineBreak(CDlgFile& doc) {
+  for (auto p = doc.GetLines().GetHeadPosition(); p != nullptr;) {
+    const CPlainString& text = doc.GetLines().GetNext(p).text;
+    const std::string_view bytes(text.c_str(), text.GetLength());
+    const size_t at = bytes.find_first_of("\r\n");
+    if (at == std::string_view::npos) continue;
+    if (bytes[at] == '\n') return "\n";
+    return at + 1 < bytes.size() && bytes[at + 1] == '\n' ? "\r\n" : "\r";
+  }
+  return std::string();
+}
+
+}  // namespace
 
 bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
                  const std::string& codeset, ImportReport& report) {
@@ -135,6 +158,12 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
                    std::to_string(failure.column) + ": " + failure.message;
     return false;
   }
+  // One rule for every format: a file without a single entry is not a translation of anything
+  // (an empty or truncated download, a header alone), never a successful import of nothing.
+  if (units.empty()) {
+    report.error = name + ": the file holds no entry";
+    return false;
+  }
 
   struct Change {
     LinePos line;
@@ -145,6 +174,9 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   std::unordered_set<int> seen;
   seen.reserve(units.size());
   std::string bytes;
+  std::string current;  // the line's text in UTF-8, when the code page is not UTF-8
+  bool haveDocumentBreak = false;
+  std::string documentBreak;
   for (ImportUnit& unit : units) {
     const auto where = [&name, &unit] {
       return name + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id);
@@ -162,11 +194,14 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
     } else if (unit.fuzzy) {
       outcome = Outcome::kFuzzy;
     } else {
-      const CPlainString& current = doc.GetItem(line).text;
-      const std::string_view now(current.c_str(), current.GetLength());
-      if (recoder.identity() ? now != unit.source
-                             : !recoder.FromValidUtf8(unit.source, bytes) || now != bytes) {
+      // Compared in the document's code page, line ends taken as one break.
+      const CPlainString& text = doc.GetItem(line).text;
+      const std::string_view now(text.c_str(), text.GetLength());
+      if (recoder.identity() ? !SameText(now, unit.source)
+                             : !recoder.FromValidUtf8(unit.source, bytes) || !SameText(now, bytes)) {
         outcome = Outcome::kStale;
+      } else if (!SamePlaceholders(unit.source, unit.target)) {
+        outcome = Outcome::kPlaceholders;
       }
     }
     switch (outcome) {
@@ -185,6 +220,9 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
       case Outcome::kUnknown:
         ++report.unknown;
         break;
+      case Outcome::kPlaceholders:
+        ++report.placeholders;
+        break;
     }
     if (outcome == Outcome::kApplied) {
       report.appliedIds.push_back(unit.id);
@@ -192,6 +230,21 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
         report.error = where() + ": the translation cannot be written in " + recoder.codeset();
         return false;
       }
+      // The translation's line breaks as the line's text writes them now (in the code page,
+      // where the file's source compares against the line's bytes).
+      const CPlainString& text = doc.GetItem(line).text;
+      const std::string_view now(text.c_str(), text.GetLength());
+      std::string_view fileSource = unit.source;
+      if (!recoder.identity()) {
+        (void)recoder.FromValidUtf8(unit.source, current);  // converted above already
+        fileSource = current;
+      }
+      if (now.find_first_of("\r\n") == std::string_view::npos && !haveDocumentBreak &&
+          bytes.find_first_of("\r\n") != std::string::npos) {
+        documentBreak = DocumentLineBreak(doc);
+        haveDocumentBreak = true;
+      }
+      MatchLineBreaks(bytes, now, fileSource, documentBreak);
       changes.push_back(Change{line, CPlainString()});
       if (!changes.back().text.Assign(bytes.c_str(), static_cast<int>(bytes.size()))) {
         report.error = "out of memory";

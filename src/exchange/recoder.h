@@ -7,21 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/iconv_codec.h"
+
 namespace exchange {
 
-// The locale's codeset as iconv names it (nl_langinfo(CODESET) of the current LC_CTYPE), with the
-// plain C/POSIX locale's ASCII taken as UTF-8, as the editor does.
+// platform::LocaleCodeset(), under the name the exchange code uses.
 std::string LocaleCodeset();
 
 class Recoder {
  public:
   // `codeset` empty: LocaleCodeset(). Check ok() before use: an unknown name opens nothing.
   explicit Recoder(const std::string& codeset);
-  ~Recoder();
   Recoder(const Recoder&) = delete;
   Recoder& operator=(const Recoder&) = delete;
 
-  bool ok() const { return toUtf8_ != nullptr && fromUtf8_ != nullptr; }
+  bool ok() const { return toUtf8_.ok() && fromUtf8_.ok(); }
   const std::string& codeset() const { return codeset_; }
   // True when the document's code page is UTF-8 itself (conversion is then a validity check).
   bool identity() const { return identity_; }
@@ -35,12 +35,11 @@ class Recoder {
  private:
   std::string codeset_;
   bool identity_ = false;
-  void* toUtf8_ = nullptr;
-  void* fromUtf8_ = nullptr;
+  platform::IconvCodec toUtf8_;
+  platform::IconvCodec fromUtf8_;
 };
 
-// Length of the valid UTF-8 prefix of `text` (text.size() when all of it is valid). Overlong
-// forms, surrogates and code points above U+10FFFF are invalid.
+// platform::ValidUtf8Prefix (the one validator), under the name the exchange readers use.
 size_t ValidUtf8Prefix(std::string_view text);
 
 // 1-based line and column (in bytes) of `offset` in `text`; lines end at LF.

@@ -109,7 +109,9 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
     unit.hasTarget = true;
     unit.target = std::move(was.target);
     const std::string change = ContextChange(was.notes, unit.notes);
-    if (was.source == unit.text) {
+    if (SameText(was.source, unit.text)) {
+      // Line ends a tool normalised are no change; the kept translation takes the source's.
+      MatchLineBreaks(unit.target, unit.text, was.source, std::string_view());
       unit.fuzzy = was.fuzzy;
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;
@@ -172,9 +174,10 @@ bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
   return WriteExchangeFile(set, path, format, error);
 }
 
-bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
-                       const ExportOptions& options, StatusReport& report, std::string& error) {
-  report = StatusReport();
+bool TranslationStates(CDlgFile& doc, const std::string& path, Format format,
+                       const ExportOptions& options, std::vector<std::string>& plots,
+                       std::vector<LineState>& states, int& obsolete, std::string& error) {
+  states.clear();
   std::vector<ImportUnit> entries;
   FileExtras extras;
   if (!ReadAndParse(path, format, entries, extras, error)) return false;
@@ -182,31 +185,54 @@ bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
   if (!CollectUnits(doc, options, set, error)) return false;
   std::unordered_map<int, const ImportUnit*> byId;
   for (const ImportUnit& entry : entries) byId.emplace(entry.id, &entry);
-  std::vector<int> plotIndex(set.plots.size(), -1);
   std::unordered_set<int> current;
+  states.reserve(set.units.size());
   for (const ExportUnit& unit : set.units) {
     current.insert(unit.id);
-    if (plotIndex[unit.plot] < 0) {
-      plotIndex[unit.plot] = static_cast<int>(report.plots.size());
-      report.plots.push_back(set.plots[unit.plot]);
+    const auto found = byId.find(unit.id);
+    LineTranslation state = LineTranslation::kTranslated;
+    if (found == byId.end() || found->second->target.empty()) {
+      state = LineTranslation::kUntranslated;
+    } else if (found->second->fuzzy) {
+      state = LineTranslation::kFuzzy;
+    } else if (!SameText(found->second->source, unit.text)) {
+      state = LineTranslation::kStale;
+    }
+    states.push_back({unit.id, unit.plot, state});
+  }
+  obsolete = extras.obsoleteCount;
+  for (const ImportUnit& entry : entries) {
+    if (current.count(entry.id) == 0) ++obsolete;
+  }
+  plots = std::move(set.plots);
+  return true;
+}
+
+bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
+                       const ExportOptions& options, StatusReport& report, std::string& error) {
+  report = StatusReport();
+  std::vector<std::string> plots;
+  std::vector<LineState> states;
+  if (!TranslationStates(doc, path, format, options, plots, states, report.obsolete, error)) {
+    return false;
+  }
+  std::vector<int> plotIndex(plots.size(), -1);
+  for (const LineState& line : states) {
+    if (plotIndex[line.plot] < 0) {
+      plotIndex[line.plot] = static_cast<int>(report.plots.size());
+      report.plots.push_back(plots[line.plot]);
       report.perPlot.emplace_back();
     }
-    StatusCounts& plot = report.perPlot[plotIndex[unit.plot]];
-    const auto found = byId.find(unit.id);
+    StatusCounts& plot = report.perPlot[plotIndex[line.plot]];
     int StatusCounts::*slot = &StatusCounts::translated;
-    if (found == byId.end() || found->second->target.empty()) {
-      slot = &StatusCounts::untranslated;
-    } else if (found->second->fuzzy) {
-      slot = &StatusCounts::fuzzy;
-    } else if (found->second->source != unit.text) {
-      slot = &StatusCounts::stale;
+    switch (line.state) {
+      case LineTranslation::kUntranslated: slot = &StatusCounts::untranslated; break;
+      case LineTranslation::kFuzzy: slot = &StatusCounts::fuzzy; break;
+      case LineTranslation::kStale: slot = &StatusCounts::stale; break;
+      case LineTranslation::kTranslated: break;
     }
     ++(plot.*slot);
     ++(report.total.*slot);
-  }
-  report.obsolete = extras.obsoleteCount;
-  for (const ImportUnit& entry : entries) {
-    if (current.count(entry.id) == 0) ++report.obsolete;
   }
   return true;
 }

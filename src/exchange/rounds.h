@@ -51,6 +51,20 @@ struct StatusReport {
   }
 };
 
+enum class LineTranslation { kTranslated, kFuzzy, kStale, kUntranslated };
+
+// The state of every line the document exports, in export order, against the file at `path`;
+// `obsolete` counts the file's entries for IDs the document no longer has.
+struct LineState {
+  int id = -1;
+  int plot = 0;  // index into `plots`
+  LineTranslation state = LineTranslation::kUntranslated;
+};
+[[nodiscard]] bool TranslationStates(CDlgFile& doc, const std::string& path, Format format,
+                                     const ExportOptions& options, std::vector<std::string>& plots,
+                                     std::vector<LineState>& states, int& obsolete,
+                                     std::string& error);
+
 [[nodiscard]] bool TranslationStatus(CDlgFile& doc, const std::string& path, Format format,
                                      const ExportOptions& options, StatusReport& report,
                                      std::string& error);

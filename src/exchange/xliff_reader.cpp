@@ -132,6 +132,13 @@ class XliffParser {
     if (depth_ == 1) {
       if (name != "xliff") return Stop("the root element is not <xliff>");
       sawRoot_ = true;
+      // A version whose units this reader does not know would read as a file without entries:
+      // XLIFF 2 keeps its texts in <unit>/<segment>, not <trans-unit>.
+      const char* version = Attribute(atts, "version");
+      const std::string_view v = version == nullptr ? std::string_view() : version;
+      if (!(v.empty() || v == "1.0" || v == "1.1" || v == "1.2")) {
+        return Stop("XLIFF version " + std::string(v) + " is not read (only 1.0, 1.1 and 1.2)");
+      }
       return;
     }
     if (textDepth_ != 0) return Inline(name, atts);

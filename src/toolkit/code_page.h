@@ -32,7 +32,7 @@ class CodePage {
   std::string codeset_;
 };
 
-// The locale's codeset as iconv names it, with ASCII (the C/POSIX locale) mapped to "UTF-8".
+// platform::LocaleCodeset(): the locale's codeset as iconv names it, ASCII (C/POSIX) as "UTF-8".
 std::string LocaleCodeset();
 
 // The code page of this process: the locale's codeset, unless SetSystemCodeset replaced it.

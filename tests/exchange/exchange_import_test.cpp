@@ -169,6 +169,87 @@ TEST_F(ExchangeImport, MalformedFilesApplyNothingAndNameLineAndColumn) {
   ExpectRefused("ID,source,target\r\n1,old 1,\xFF\r\n", Format::kCsv, "in:2:9: invalid UTF-8");
 }
 
+// Lines 1 to 4 hold CR LF, LF, no break and a lone CR; the file's copies came through tools that
+// turned every break into LF (lxml, LibreOffice) or CR LF. Each comes back applied, with the
+// translation's breaks in the form the line's text uses (line 3, without one, takes the form of
+// the document's first break); line 5's target lost its placeholder and is not applied.
+TEST_F(ExchangeImport, LineEndsCompareAsOneBreakAndPlaceholdersMustMatch) {
+  struct Case {
+    Format format;
+    std::string data;
+  };
+  const std::vector<Case> cases = {
+      {Format::kPo,
+       "msgctxt \"1\"\nmsgid \"a\\nb\"\nmsgstr \"x\\ny\\n\"\n\n"
+       "msgctxt \"2\"\nmsgid \"c\\r\\nd\"\nmsgstr \"z\\r\\nw\\rv\"\n\n"
+       "msgctxt \"3\"\nmsgid \"old 3\"\nmsgstr \"p\\nq\"\n\n"
+       "msgctxt \"4\"\nmsgid \"m\\r\\nn\"\nmsgstr \"o\\np\"\n\n"
+       "msgctxt \"5\"\nmsgid \"old\\a 5\"\nmsgstr \"new 5\"\n"},
+      {Format::kXliff,
+       "<xliff version=\"1.2\"><file><body>"
+       "<trans-unit id=\"1\"><source>a\r\nb</source><target>x\ny\n</target></trans-unit>"
+       "<trans-unit id=\"2\"><source>c&#13;\nd</source><target>z\nw&#13;v</target></trans-unit>"
+       "<trans-unit id=\"3\"><source>old 3</source><target>p\nq</target></trans-unit>"
+       "<trans-unit id=\"4\"><source>m\rn</source><target>o\r\np</target></trans-unit>"
+       "<trans-unit id=\"5\"><source>old<x id=\"c1\" ctype=\"x-char-0007\"/> 5</source>"
+       "<target>new 5</target></trans-unit></body></file></xliff>"},
+      {Format::kCsv,
+       "ID,source,target\r\n1,\"a\nb\",\"x\ny\n\"\r\n2,\"c\r\nd\",\"z\r\nw\nv\"\r\n"
+       "3,old 3,\"p\nq\"\r\n4,\"m\nn\",\"o\np\"\r\n5,old\a 5,new 5\r\n"},
+  };
+  for (const Case& c : cases) {
+    doc_.Clear();
+    SetUp();
+    doc_.GetItem(doc_.FindItem(1)).SetText("a\r\nb");
+    doc_.GetItem(doc_.FindItem(2)).SetText("c\nd");
+    doc_.GetItem(doc_.FindItem(4)).SetText("m\rn");
+    doc_.GetItem(doc_.FindItem(5)).SetText("old\a 5");
+    ImportReport report;
+    ASSERT_TRUE(Import(c.data, c.format, report)) << report.error;
+    EXPECT_EQ(exchange::SummaryLine(report),
+              "applied: 4, untranslated: 0, fuzzy: 0, stale: 0, unknown: 0, placeholders: 1");
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"x\r\ny\r\n", "z\nw\nv", "p\r\nq", "o\rp",
+                                                 "old\a 5"}))
+        << c.data;
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_EQ(report.notes[0].id, 5);
+    EXPECT_STREQ(exchange::OutcomeName(report.notes[0].outcome), "placeholders");
+    EXPECT_FALSE(report.clean());
+  }
+  doc_.Clear();
+  SetUp();
+  // A target that adds a control byte, or moves one, is judged by count, not by place.
+  ImportReport report;
+  ASSERT_TRUE(Import("msgctxt \"1\"\nmsgid \"old 1\"\nmsgstr \"new\\b 1\"\n", Format::kPo, report));
+  EXPECT_EQ(report.placeholders, 1);
+  doc_.GetItem(doc_.FindItem(2)).SetText("\x1F" "a\x01");
+  ASSERT_TRUE(Import("msgctxt \"2\"\nmsgid \"\\037a\\001\"\nmsgstr \"\\001b\\037\"\n", Format::kPo,
+                     report));
+  EXPECT_EQ(report.applied, 1);
+  EXPECT_EQ(Text(2), "\x01" "b\x1F");
+}
+
+TEST_F(ExchangeImport, AFileWithoutEntriesIsAnErrorInEveryFormat) {
+  const std::string none = "in: the file holds no entry";
+  ExpectRefused("", Format::kPo, none);
+  ExpectRefused("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n", Format::kPo,
+                none);
+  ExpectRefused("# only a comment\n\n#~ msgctxt \"1\"\n#~ msgid \"a\"\n#~ msgstr \"b\"\n",
+                Format::kPo, none);
+  ExpectRefused("<?xml version=\"1.0\"?>\n<xliff version=\"1.2\"><file><body/></file></xliff>",
+                Format::kXliff, none);
+  ExpectRefused("\xEF\xBB\xBFlocation,source,target\r\n", Format::kCsv, none);
+}
+
+TEST_F(ExchangeImport, XmlOfAnotherXliffVersionIsRefusedNamingIt) {
+  ExpectRefused(
+      "<?xml version=\"1.0\"?>\n<xliff version=\"3.0\" "
+      "xmlns=\"urn:oasis:names:tc:xliff:document:3.0\" srcLang=\"ko\">\n<file id=\"f\"><unit "
+      "id=\"1\"><segment><source>old 1</source><target>새</target></segment></unit></file>"
+      "</xliff>",
+      Format::kXliff, "in:2:1: XLIFF version 3.0 is not read (only 1.0, 1.1 and 1.2)");
+}
+
 TEST_F(ExchangeImport, TextsConvertToTheDocumentCodePageOrNothingIsApplied) {
   // The document stores EUC-KR, as a Korean Windows game does; the file carries UTF-8.
   doc_.GetItem(doc_.FindItem(1)).SetText("\xC7\xD1");  // 한 in EUC-KR

@@ -7,6 +7,7 @@
 #include "document_io.h"
 #include "exchange/codeset_probe.h"
 #include "exchange/recoder.h"
+#include "length_check.h"
 #include "config/speaker_config.h"
 #include "output.h"
 #include "platform/file_read.h"
@@ -28,6 +29,12 @@ bool CanRead(const std::string& path) {
 }  // namespace
 
 int RunCheck(const std::string& file, const CheckOptions& options) {
+  LengthLimit lengthLimit;
+  if (!options.maxLength.empty() && !ParseLengthLimit(options.maxLength, lengthLimit)) {
+    Message("--max-length %s: expected N or N:characters, N:bytes, N:utf16 (N at least 1)",
+            options.maxLength.c_str());
+    return kExitFailure;
+  }
   CQHList<SpeakerEntry> speakers;
   SpeakerConfig config;
   if (!options.ini.empty()) {
@@ -66,6 +73,11 @@ int RunCheck(const std::string& file, const CheckOptions& options) {
   }
   for (Finding& finding : CheckDocument(doc, options.ini.empty() ? nullptr : &config)) {
     findings.push_back(std::move(finding));
+  }
+  if (!options.maxLength.empty()) {
+    for (Finding& finding : CheckLengths(doc, lengthLimit, options.encoding)) {
+      findings.push_back(std::move(finding));
+    }
   }
   if (!options.sounds.empty()) {
     for (Finding& finding : CheckSounds(doc, folder, std::string(), options.encoding)) {

@@ -5,6 +5,9 @@
 #include <vector>
 
 class CDlgFile;
+namespace CLI {
+class App;
+}
 
 namespace dlgtool {
 
@@ -27,6 +30,7 @@ struct CheckOptions {
   std::string ini;       // check speakers and expressions against this configuration
   std::string sounds;    // check sound names against the files of this folder
   std::string encoding;  // the document's code page (default: the locale's)
+  std::string maxLength;  // "N", "N:characters", "N:bytes" or "N:utf16"; empty: no limit
 };
 int RunCheck(const std::string& file, const CheckOptions& options);
 // Warns on stderr when names or texts are not valid in the code page (default: the locale's).
@@ -79,5 +83,18 @@ struct VoscriptOptions {
   std::string encoding;  // the document's code page (default: the locale's)
 };
 int RunVoscript(const std::string& file, const std::string& out, const VoscriptOptions& options);
+
+// Script statistics (cmd_stats.cpp; docs/stats.md).
+struct StatsArguments {
+  std::string file;
+  std::string by = "plot";
+  std::string format = "table";
+  double wordsPerMinute = 150;
+  double charactersPerMinute = 300;
+  std::string since;  // an earlier .dlg, or a translation file
+  std::string encoding;
+};
+void AddStatsCommand(CLI::App& app, StatsArguments& args);
+int RunStats(const StatsArguments& args);
 
 }  // namespace dlgtool

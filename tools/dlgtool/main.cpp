@@ -16,6 +16,7 @@
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
 //   dlgtool git-install [--global]
+//   dlgtool stats FILE.dlg [--by G] [--format F] [--wpm N] [--cpm N] [--since OLD] [--encoding E]
 //
 // Exit status: 0 success, 1 a finding (a line that is not there, problems found by check),
 // 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
@@ -54,6 +55,8 @@ struct Arguments {
   std::string from;  // recode
   std::string to;
   dlgtool::ExchangeOptions exchange;
+  dlgtool::StatsArguments stats;
+  std::string maxLength;  // check --max-length N[:UNIT]
 };
 
 constexpr char kInfoHelp[] =
@@ -215,7 +218,8 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
   }
   if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
-  return RunCheck(args.file, {args.ini, args.sounds, args.encoding});
+  if (app.got_subcommand("stats")) return RunStats(args.stats);
+  return RunCheck(args.file, {args.ini, args.sounds, args.encoding, args.maxLength});
 }
 
 }  // namespace
@@ -297,6 +301,9 @@ int main(int argc, char** argv) {
   check->add_option("--ini", args.ini, "Parlatrix.ini whose speakers and expressions to check");
   AddSounds(check, args);
   AddEncoding(check, args);
+  check->add_option("--max-length", args.maxLength,
+                    "Report texts longer than N characters (N:bytes in the code page, "
+                    "N:utf16 in UTF-16 units)");
 
   CLI::App* voscript = app.add_subcommand("voscript", "A voice-over script as XLSX or CSV");
   voscript->footer(kVoscriptHelp);
@@ -309,6 +316,7 @@ int main(int argc, char** argv) {
   AddEncoding(voscript, args);
 
   AddGitCommands(app, args);
+  dlgtool::AddStatsCommand(app, args.stats);
 
   try {
     app.parse(argc, argv);
