@@ -23,9 +23,10 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # dlgtool's in-place saves killed at random moments: 100 rounds by rename, 100 on a hard-linked file
-# written in place (some ten minutes; not in `make test`).
+# written in place, then export --update, recode, merge and voscript replacing their files (some
+# twenty minutes; not in `make test`). CRASH_ROUNDS=5 CRASH_PHASES="merge recode" for a few.
 crash-loop: build
-	@tests/crash_loop.sh $(BUILD)
+	@tests/crash_loop.sh $(BUILD) "$(CRASH_ROUNDS)" "$(CRASH_PHASES)"
 
 # The editor on the demo document, started in examples/ where its Parlatrix.ini lies.
 run: build

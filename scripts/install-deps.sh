@@ -15,7 +15,8 @@ packages=(
   libpugixml-dev libxlsxwriter-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
-  acl util-linux
+  acl util-linux strace
+  libminizip-dev
 )
 
 # Heavy optional group, only with --heavy (or PARLATRIX_HEAVY_DEPS=1); `.ci/run` installs it.

@@ -14,6 +14,7 @@
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
 #include "dlgfile/dlg_damage.h"
+#include "dlgfile/dlg_save_over.h"
 #include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
@@ -129,22 +130,26 @@ bool CMainDlg::SaveFile() {
   CDlgFile& document = context_.document;
   document.SetGameName(gameName_.c_str());
   document.SetMultiLine(multiLine_ ? 1 : 0);
-  // Another program may have written the file since it was read; overwriting that is the user's
-  // choice, not a silent loss.
-  const platform::FileIdentity onDisk = platform::IdentifyFile(currentPath_.c_str());
-  if (platform::SameFile(onDisk, document.LoadedFile()) &&
-      !platform::SameContents(onDisk, document.LoadedFile()) &&
-      !prompts().AskYesNo(this, WithPath(Tr(strings::kChangedOnDisk), currentPath_),
-                          Tr(strings::kQuitCaption))) {
-    return false;
+  // Another program may have written or replaced the file since it was read (dlgtool, git
+  // checkout, an editor that saves by rename); overwriting that is the user's choice, not a silent
+  // loss. The policy is the core's, shared with dlgtool (dlgfile/dlg_save_over.h). The backup is
+  // found before this save writes: a backup it makes itself is gone again when it succeeds.
+  const SaveOverState state = InspectSaveOver(document, currentPath_.c_str(), false);
+  platform::FileIdentity expected = document.LoadedFile();
+  if (state.changedOnDisk) {
+    if (!prompts().AskYesNo(this, WithPath(Tr(strings::kChangedOnDisk), currentPath_),
+                            Tr(strings::kQuitCaption))) {
+      return false;
+    }
+    expected = platform::IdentifyFileForReading(currentPath_.c_str());  // what the user accepted
   }
   if (!KeepDamagedOriginal()) return false;
-  // Found before this save writes: a backup it makes itself is gone again when it succeeds.
-  const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
+  const std::string& keptBackup = state.keptBackup;
   int saved = 0;
   {
     toolkit::WaitCursor wait;
-    saved = document.Save(currentPath_.c_str());
+    // Checked again right before the rename: a change made while saving is not lost either.
+    saved = SaveOver(document, currentPath_.c_str(), expected);
   }
   if (!keptBackup.empty()) {
     prompts().Message(this,

@@ -201,6 +201,18 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
   }
 }
 
+// Says why reading stopped: a read that failed (errno stays its reason, for the caller's
+// message), else memory.
+void ReportStop(const DlgFileImage& image, const char* path) {
+  if (image.ReadError() != 0) {
+    errno = image.ReadError();
+    platform::DebugOutput("CDlgFile::Load() Error (3) : Read file failed(%s)!\n", path);
+    return;
+  }
+  errno = ENOMEM;
+  platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+}
+
 }  // namespace
 
 int CDlgFile::Load(const char* path) {
@@ -217,8 +229,17 @@ int CDlgFile::Load(const char* path, platform::Status& status) {
     platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
     return 0;
   };
+  // Reading stopped: a read that failed (its errno), else memory.
+  const auto stopped = [&](const DlgFileImage& image) {
+    status = image.ReadError() != 0
+                 ? platform::Status::Failure("cannot read the file", image.ReadError())
+                 : platform::Status::Failure("not enough memory", ENOMEM);
+    ReportStop(image, path);
+    errno = status.systemError;
+    return 0;
+  };
   // Taken before the read: a change made while reading shows as a different mtime at the save.
-  const platform::FileIdentity identity = platform::IdentifyFile(path);
+  const platform::FileIdentity identity = platform::IdentifyFileForReading(path);
   DlgFileImage image;
   switch (image.Open(path, kMaxImageSize)) {
     case DlgFileImage::OpenResult::kOpened:
@@ -231,7 +252,7 @@ int CDlgFile::Load(const char* path, platform::Status& status) {
       return noMemory();
   }
   // The header, the column options and the plot count, all before the plot table.
-  if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) return noMemory();
+  if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) return stopped(image);
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image.At(0), static_cast<size_t>(image.size()));
   DocumentReader reader(*this, image, header.version, path);
@@ -260,9 +281,10 @@ int CDlgFile::Load(const char* path, platform::Status& status) {
   }
   // A document that silently lacks part of its file would overwrite the whole file at the next
   // save. It is emptied instead, as the failed load leaves it, and the load reports failure.
+  // The same for a read that failed: the bytes are there and could not be had.
   if (reader.OutOfMemory()) {
     RemoveContent();
-    return noMemory();
+    return stopped(image);
   }
   loadedFile = identity;
   return 1;

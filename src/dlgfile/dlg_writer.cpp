@@ -284,12 +284,22 @@ int CDlgItem::Write(std::FILE* file) const {
 
 int CDlgFile::Save(const char* path) {
   platform::Status status;
-  return Save(path, status);
+  return Save(path, platform::BeforeReplace(), status);
+}
+
+int CDlgFile::Save(const char* path, platform::Status& status) {
+  return Save(path, platform::BeforeReplace(), status);
+}
+
+int CDlgFile::Save(const char* path, const platform::BeforeReplace& beforeReplace) {
+  platform::Status status;
+  return Save(path, beforeReplace, status);
 }
 
 // Every failure is reported twice: the described debug line, and `status` in this layer's words
 // (the file is the caller's to name). errno is taken before the debug line, which may change it.
-int CDlgFile::Save(const char* path, platform::Status& status) {
+int CDlgFile::Save(const char* path, const platform::BeforeReplace& beforeReplace,
+                   platform::Status& status) {
   status = platform::Status::Ok();
   RefreshPlotIndexes(*this);
   SortedLines sorted;
@@ -310,11 +320,12 @@ int CDlgFile::Save(const char* path, platform::Status& status) {
     return 0;
   }
   DocumentWriter writer(*this, sorted, static_cast<int32_t>(indexOffset));
-  switch (platform::ReplaceFile(path, [&](std::FILE* file) { return writer.Write(file); })) {
+  switch (platform::ReplaceFile(
+      path, [&](std::FILE* file) { return writer.Write(file); }, beforeReplace)) {
     case platform::ReplaceResult::kReplaced:
       version = kDlgVersion;
       // The next save over this file compares against what this one left there.
-      loadedFile = platform::IdentifyFile(path);
+      loadedFile = platform::IdentifyFileForReading(path);
       return 1;
     case platform::ReplaceResult::kCreateFailed:
       status = platform::Status::SystemFailure("cannot create the file");

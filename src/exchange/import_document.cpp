@@ -45,8 +45,15 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
     return false;
   }
   data.resize(static_cast<size_t>(info.st_size));
-  const size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file.get());
-  if (got != data.size() || std::fgetc(file.get()) != EOF) {
+  // A read error is never taken for a shorter (or empty) file.
+  const int64_t got = platform::ReadStream(file.get(), data.data(), data.size());
+  if (got < 0) {
+    if (systemError != nullptr) *systemError = errno;
+    error = path + ": cannot read the file: " + std::strerror(errno);
+    return false;
+  }
+  char more = 0;
+  if (static_cast<size_t>(got) != data.size() || platform::ReadStream(file.get(), &more, 1) != 0) {
     if (systemError != nullptr && std::ferror(file.get()) != 0) *systemError = errno;
     error = path + ": the file changed or could not be read while reading it" +
             (std::ferror(file.get()) != 0 ? std::string(": ") + std::strerror(errno) : "");

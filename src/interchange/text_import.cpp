@@ -36,6 +36,8 @@ bool WriteWholeImportLog(interchange::ImportEntries& entries, long& logged, cons
     if (entries[k].target == nullptr) ++logged;
   }
   if (logged == 0 && !platform::IdentifyFile(logPath).exists) return true;
+  // The null device takes the log away on purpose (--log /dev/null): nothing to replace there.
+  if (platform::IsNullDevice(logPath)) return true;
   interchange::TextFileWriter log;
   return platform::ReplaceFile(logPath, [&](std::FILE* file) {
            log.Attach(file);
@@ -98,12 +100,14 @@ int FileGetLineCount(const char* path) {
   bool readable = file != nullptr;
   if (readable) {
     char chunk[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+    int64_t got = 0;
+    while ((got = platform::ReadStream(file, chunk, sizeof(chunk))) > 0) {
       count += std::count(chunk, chunk + got, '\n');
     }
-    readable = std::ferror(file) == 0;
+    readable = got == 0;
+    const int reason = errno;
     std::fclose(file);
+    errno = reason;
   }
   if (!readable) {
     platform::DebugOutput("FileGetLineCount() Error (0) : Cannot Open File named <%s>\n", path);
@@ -225,7 +229,16 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
     case ImportFileKind::kUnreadable:
       break;
   }
+  // A regular file whose lines could not be counted had a read error: never an empty file. (One
+  // that cannot be opened, or a folder, goes on to be reported as not found, as always.)
   const int lineCount = FileGetLineCount(path);
+  struct stat info;
+  if (lineCount < 0 && stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, R_OK) == 0) {
+    const int reason = errno;
+    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
+    errno = reason;
+    return false;
+  }
   EmptyImportLog(logPath);
   interchange::TextLineReader reader;
   if (!reader.Open(path)) {
@@ -242,12 +255,15 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
   reader.Close();
   if (parsed == ParseResult::kReadError) {
     status = platform::Status::Failure("cannot read the file", readError).AtLine(at);
-    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
+    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).
+", path);
     errno = readError;
     return false;
   }
   if (parsed == ParseResult::kOutOfMemory) {
     status = platform::Status::Failure("not enough memory", ENOMEM).AtLine(at);
+    platform::DebugOutput("CDlgFile::Import() Error (3) : Not enough memory(%s).
+", path);
     errno = ENOMEM;
     return false;
   }

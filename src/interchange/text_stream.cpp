@@ -1,5 +1,7 @@
 #include "interchange/text_stream.h"
 
+#include "platform/file_read.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -147,15 +149,13 @@ bool TextLineReader::Refill(Result& failure) {
     buffer_ = bigger;
     capacity_ = grown;
   }
-  const size_t got = std::fread(buffer_ + end_, 1, capacity_ - end_, file_);
-  end_ += got;
-  if (got == 0) {
-    if (std::ferror(file_)) {
-      failure = Result::kReadError;
-      return false;
-    }
-    eof_ = true;
+  const int64_t got = platform::ReadStream(file_, buffer_ + end_, capacity_ - end_);
+  if (got < 0) {
+    failure = Result::kReadError;
+    return false;
   }
+  end_ += static_cast<size_t>(got);
+  if (got == 0) eof_ = true;
   return true;
 }
 

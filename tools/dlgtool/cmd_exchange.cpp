@@ -7,6 +7,7 @@
 #include "exchange/exchange.h"
 #include "output.h"
 #include "rounds_fallback.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 namespace {
@@ -51,6 +52,10 @@ int RunExchangeExport(const std::string& file, const std::string& out,
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
+  if (RefuseTarget(out, TargetKind::kOther, {file, options.translation}, "an export") ||
+      RefuseDamagedInput(file, "the export")) {
+    return kExitFailure;
+  }
   CDlgFile translation;
   exchange::ExportOptions exportOptions;
   exportOptions.codeset = options.encoding;
@@ -60,7 +65,8 @@ int RunExchangeExport(const std::string& file, const std::string& out,
   exportOptions.xliffVersion = XliffVersionNumber(options);
   if (!options.translation.empty()) {
     DlgHeader translationHeader;
-    if (!LoadDocument(options.translation.c_str(), translation, translationHeader)) {
+    if (!LoadDocument(options.translation.c_str(), translation, translationHeader) ||
+        RefuseDamagedInput(options.translation, "the export")) {
       return kExitFailure;
     }
     exportOptions.translation = &translation;
@@ -73,21 +79,34 @@ int RunExchangeExport(const std::string& file, const std::string& out,
   return kExitSuccess;
 }
 
-int RunExchangeImport(const std::string& file, const std::string& in, const std::string& output,
+int RunExchangeImport(const std::string& file, const std::string& in, const std::string& given,
                       const ExchangeOptions& options) {
   exchange::Format format;
   if (!ChooseFormat(in, options.format, format)) return kExitFailure;
   UseLocaleCodeset();
+  const std::string output = OutputOrInPlace(file, given);
+  if (!output.empty() && RefuseTarget(output, TargetKind::kDialogue, {file, in}, "the import")) {
+    return kExitFailure;
+  }
+  if (RefuseCutFileWithBackup(in)) return kExitFailure;
   CDlgFile doc;
   DlgHeader header;
   platform::FileLock lock;
   if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
-                     : !LoadDocument(file.c_str(), doc, header)) {
+                     : !LoadDocument(file.c_str(), doc, header) ||
+                           RefuseDamagedInput(file, "the imported document")) {
     return kExitFailure;
   }
   exchange::ImportReport report;
   if (!exchange::ImportDocument(doc, in, format, options.encoding, report)) {
     Message("%s; nothing applied", report.error.c_str());
+    return kExitFailure;
+  }
+  // Emptying every text because the file matched nothing (a wrong file) would lose them all.
+  if (options.fallback == "empty" && report.applied == 0 && output.empty()) {
+    Message("%s: no translation applied; --fallback empty would empty every text of %s; nothing "
+            "written (use -o to write such a document elsewhere)",
+            in.c_str(), file.c_str());
     return kExitFailure;
   }
   // On stderr, so that the summary on stdout stays what pipelines already parse.

@@ -3,6 +3,7 @@
 #include "document_io.h"
 #include "interchange/text_import.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -21,7 +22,10 @@ int RunExport(const std::string& file, const std::string& out, bool recording) {
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  if (RefuseDialogueTarget(out, doc, "an export")) return kExitFailure;
+  if (RefuseTarget(out, TargetKind::kOther, {file}, "an export") ||
+      RefuseDamagedInput(file, "the export")) {
+    return kExitFailure;
+  }
   WarnAboutAlteredLines(doc, file);
   bool exported = false;
   platform::Status status;

@@ -3,11 +3,22 @@
 #include "document_io.h"
 #include "interchange/text_import.h"
 #include "output.h"
+#include "write_rules.h"
+#include "platform/status.h"
+
+#include <cerrno>
 
 namespace dlgtool {
 
-int RunImport(const std::string& file, const std::string& in, const std::string& output,
+int RunImport(const std::string& file, const std::string& in, const std::string& given,
               const std::string& log) {
+  const std::string output = OutputOrInPlace(file, given);
+  const std::string logPath = log.empty() ? std::string(kImportLogName) : log;
+  if ((!output.empty() &&
+       RefuseTarget(output, TargetKind::kDialogue, {file, in, logPath}, "the import")) ||
+      RefuseTarget(logPath, TargetKind::kOther, {file, in, output}, "the log")) {
+    return kExitFailure;
+  }
   switch (ProbeImportFile(in.c_str())) {
     case ImportFileKind::kUtf16:
       Message("%s: UTF-16 text; save it as UTF-8 (or the code page) and import again", in.c_str());
@@ -24,7 +35,8 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   DlgHeader header;
   platform::FileLock lock;
   if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
-                     : !LoadDocument(file.c_str(), doc, header)) {
+                     : !LoadDocument(file.c_str(), doc, header) ||
+                           RefuseDamagedInput(file, "the imported document")) {
     return kExitFailure;
   }
   // Two names swapped on the command line would otherwise replace a text file by a .dlg.

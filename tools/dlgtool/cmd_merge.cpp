@@ -26,6 +26,7 @@
 #include "platform/file_io.h"
 #include "platform/text_escape.h"
 #include "structure_notes.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -208,6 +209,15 @@ void FileReport(const std::string& reportPath, const std::string& report, size_t
 
 int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
              const std::string& output, const MergeLabels& labels) {
+  const std::string& written = output.empty() ? ours : output;
+  if (!output.empty() &&
+      RefuseTarget(output, TargetKind::kDialogue, {base, theirs}, "the merged file")) {
+    return kExitFailure;
+  }
+  // Writing over OURS: locked for the whole read-merge-write, and OURS as read is checked again
+  // right before the merged file replaces it (write_rules.h).
+  InPlaceGuard guard;
+  if (!guard.Take(written)) return kExitFailure;
   Input inputs[3];
   const std::string* paths[3] = {&base, &ours, &theirs};
   for (int k = 0; k < 3; ++k) {
@@ -220,11 +230,16 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
   const MergeResult result =
       MergeDocuments(inputs[0].snapshot, inputs[1].snapshot, inputs[2].snapshot, earlier);
 
-  const std::string& target = output.empty() ? ours : output;
-  const platform::Status saved = SaveMergedDocument(result.merged, target.c_str());
+  const std::string& target = written;
+  platform::Status saved;
+  {
+    const platform::ReplaceCheckScope recheck = guard.RecheckBeforeReplace();
+    errno = 0;
+    saved = SaveMergedDocument(result.merged, target.c_str());
+  }
   if (!saved) {
-    Message("%s: cannot write the merged dialogue file: %s; it is unchanged", target.c_str(),
-            saved.Reason().empty() ? saved.message.c_str() : saved.Reason().c_str());
+    errno = saved.systemError;
+    guard.SayWhyNotSaved(target, "the merged dialogue file");
     return kExitFailure;
   }
   const std::string shown = labels.path.empty() ? target : labels.path;

@@ -24,17 +24,21 @@
 // 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
 // stderr. CLI11 reports usage errors by exception; they are caught here and nowhere else.
 #include <CLI/CLI.hpp>
+#include <csignal>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "document_io.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace {
 
 struct Arguments {
   bool verbose = false;
+  bool acceptDamage = false;
   std::string file;
   std::string second;  // OUT.txt of export, IN.txt of import
   std::vector<std::string> ids;
@@ -250,6 +254,9 @@ int main(int argc, char** argv) {
   app.add_flag("-v,--verbose", args.verbose,
                "Also print, on stderr, the reader's and writer's own diagnostic lines behind a "
                "message (the low-level reason); before or after the subcommand");
+  app.add_flag("--accept-damage", args.acceptDamage,
+               "Write an output from a damaged dialogue file all the same (it lacks the lines that "
+               "could not be read); never over the damaged file itself");
   app.require_subcommand(1, 1);
   app.fallthrough();
   app.footer(
@@ -345,5 +352,18 @@ int main(int argc, char** argv) {
     return dlgtool::FinishOutput(status == 0 ? dlgtool::kExitSuccess : dlgtool::kExitFailure);
   }
   dlgtool::InstallDiagnostics(args.verbose);
-  return dlgtool::FinishOutput(Dispatch(app, args));
+  dlgtool::SetAcceptDamage(args.acceptDamage);
+  // A file size limit (ulimit -f) then fails the write with EFBIG, which every writer reports and
+  // cleans up after, instead of killing the process with its temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+  int exitStatus = dlgtool::kExitFailure;
+  try {
+    exitStatus = Dispatch(app, args);
+  } catch (const std::bad_alloc&) {
+    // Every writer replaces its target only once the whole file is written, and a throw inside
+    // a writer removes the temporary file: nothing was written.
+    dlgtool::Message("out of memory; nothing written");
+    exitStatus = dlgtool::kExitFailure;
+  }
+  return dlgtool::FinishOutput(exitStatus);
 }
