@@ -2,6 +2,7 @@
 // writer. Three plots of Korean and Chinese lines; texts are UTF-8, the code page of the usual
 // Linux locale. The speakers and expressions are those of examples/Parlatrix.ini.
 #include <cstdio>
+#include <cstring>
 
 #include "model/dlg_file.h"
 
@@ -32,8 +33,15 @@ bool AddPlot(CDlgFile& document, const char* name, int low, int high,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: parlatrix-make-demo OUT.dlg\n");
+  constexpr char kUsage[] =
+      "usage: parlatrix-make-demo OUT.dlg\nWrites the demo document to OUT.dlg.\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // An option is never a file name: "--hlep" must not become a file of that name.
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   CDlgFile document;

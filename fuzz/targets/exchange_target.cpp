@@ -1,4 +1,4 @@
-// The three exchange readers (PO, XLIFF, CSV) on any bytes. What must hold:
+// The exchange readers (PO, XLIFF 1.2 and 2.0, CSV) on any bytes. What must hold:
 //  - a file the reader accepts holds valid UTF-8 texts without NUL bytes;
 //  - what the reader accepted, written again by the writer of the same format and read back,
 //    gives the same IDs, sources and targets in the same order (writer and reader agree on every
@@ -35,7 +35,11 @@ bool Read(Format format, std::string_view data, std::vector<ImportUnit>& units) 
   return false;
 }
 
-std::string Write(Format format, const exchange::ExportSet& set) {
+// The XLIFF version the writer uses in CheckWriterAgrees (the reader takes either).
+int writeVersion = 1;
+
+std::string Write(Format format, exchange::ExportSet& set) {
+  set.xliffVersion = writeVersion;
   switch (format) {
     case Format::kPo:
       return exchange::WritePo(set);
@@ -125,7 +129,14 @@ int FuzzPo(const uint8_t* data, size_t size) {
   return Run(Format::kPo, data, size);
 }
 int FuzzXliff(const uint8_t* data, size_t size) {
+  writeVersion = 1;
   return Run(Format::kXliff, data, size);
+}
+int FuzzXliff2(const uint8_t* data, size_t size) {
+  writeVersion = 2;
+  const int result = Run(Format::kXliff, data, size);
+  writeVersion = 1;
+  return result;
 }
 int FuzzCsv(const uint8_t* data, size_t size) {
   return Run(Format::kCsv, data, size);

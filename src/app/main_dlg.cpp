@@ -1,17 +1,23 @@
 #include "app/main_dlg.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QShortcut>
+#include <QtGlobal>
 #include <cstdio>
 #include <iterator>
 #include <memory>
 
+#include "app/language_dlg.h"
+#include "app/language_setting.h"
 #include "app/strings.h"
+#include "dialogs/about_box.h"
 #include "dlgfile/dlg_format.h"
 #include "platform/file_read.h"
 #include "platform/path.h"
@@ -19,9 +25,9 @@
 #include "toolkit/data_exchange.h"
 #include "toolkit/icons.h"
 #include "toolkit/prompts.h"
+#include "toolkit/qt_translations.h"
 #include "toolkit/text_bytes.h"
 #include "toolkit/wait_cursor.h"
-#include "dialogs/about_box.h"
 
 using toolkit::ControlKind;
 using toolkit::ControlTemplate;
@@ -29,26 +35,40 @@ using toolkit::ControlTemplate;
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {CMainDlg::kPlotsFrame, "情节", ControlKind::kGroupBox, 5, 5, 160, 235},
+    {CMainDlg::kPlotsFrame, QT_TRANSLATE_NOOP("CMainDlg", "情节"), ControlKind::kGroupBox, 5, 5,
+     160, 235},
     {CMainDlg::kPlotList, nullptr, ControlKind::kListBox, 10, 15, 150, 200},
-    {CMainDlg::kAddPlot, "추가", ControlKind::kPushButton, 10, 220, 45, 15},
-    {CMainDlg::kEditPlot, "편집", ControlKind::kPushButton, 60, 220, 45, 15},
-    {CMainDlg::kDeletePlot, "삭제", ControlKind::kPushButton, 110, 220, 50, 15},
+    {CMainDlg::kAddPlot, QT_TRANSLATE_NOOP("CMainDlg", "추가"), ControlKind::kPushButton, 10, 220,
+     45, 15},
+    {CMainDlg::kEditPlot, QT_TRANSLATE_NOOP("CMainDlg", "편집"), ControlKind::kPushButton, 60, 220,
+     45, 15},
+    {CMainDlg::kDeletePlot, QT_TRANSLATE_NOOP("CMainDlg", "삭제"), ControlKind::kPushButton, 110,
+     220, 50, 15},
     {CMainDlg::kGameName, nullptr, ControlKind::kEdit, 175, 10, 60, 14},
-    {CMainDlg::kMultiLine, "멀티라인 편집", ControlKind::kCheckBox, 175, 30, 60, 10},
-    {CMainDlg::kNew, "새 파일", ControlKind::kPushButton, 175, 50, 60, 15},
-    {CMainDlg::kOpen, "파일 불러오기", ControlKind::kPushButton, 175, 85, 60, 15},
-    {CMainDlg::kSaveAs, "새 이름으로...", ControlKind::kPushButton, 175, 105, 60, 15},
-    {CMainDlg::kSave, "파일 저장하기", ControlKind::kPushButton, 175, 125, 60, 15},
-    {CMainDlg::kExport, "내보내기", ControlKind::kPushButton, 175, 160, 60, 15},
-    {CMainDlg::kImport, "가져오기", ControlKind::kPushButton, 175, 180, 60, 15},
+    {CMainDlg::kMultiLine, QT_TRANSLATE_NOOP("CMainDlg", "멀티라인 편집"), ControlKind::kCheckBox,
+     175, 30, 60, 10},
+    {CMainDlg::kNew, QT_TRANSLATE_NOOP("CMainDlg", "새 파일"), ControlKind::kPushButton, 175, 50,
+     60, 15},
+    {CMainDlg::kOpen, QT_TRANSLATE_NOOP("CMainDlg", "파일 불러오기"), ControlKind::kPushButton, 175,
+     85, 60, 15},
+    {CMainDlg::kSaveAs, QT_TRANSLATE_NOOP("CMainDlg", "새 이름으로..."), ControlKind::kPushButton,
+     175, 105, 60, 15},
+    {CMainDlg::kSave, QT_TRANSLATE_NOOP("CMainDlg", "파일 저장하기"), ControlKind::kPushButton, 175,
+     125, 60, 15},
+    {CMainDlg::kExport, QT_TRANSLATE_NOOP("CMainDlg", "내보내기"), ControlKind::kPushButton, 175,
+     160, 60, 15},
+    {CMainDlg::kImport, QT_TRANSLATE_NOOP("CMainDlg", "가져오기"), ControlKind::kPushButton, 175,
+     180, 60, 15},
     {CMainDlg::kAbout, "?", ControlKind::kPushButton, 225, 200, 10, 14},
-    {CMainDlg::kExit, "종료", ControlKind::kPushButton, 175, 220, 60, 15, toolkit::kIsCancel},
+    {CMainDlg::kExit, QT_TRANSLATE_NOOP("CMainDlg", "종료"), ControlKind::kPushButton, 175, 220, 60,
+     15, toolkit::kIsCancel},
     {CMainDlg::kVersionNumber, "0000", ControlKind::kStatic, 200, 200, 22, 8},
-    {CMainDlg::kVersionLabel, "버전 :", ControlKind::kStatic, 175, 200, 25, 8},
+    {CMainDlg::kVersionLabel, QT_TRANSLATE_NOOP("CMainDlg", "버전 :"), ControlKind::kStatic, 175,
+     200, 25, 8},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"대사 편집기", 240, 244, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CMainDlg", "대사 편집기"), 240, 244,
+                                            kControls};
 
 // Whether `path` names a regular file that this process can open for reading.
 bool FileOpensForReading(const std::string& path) {
@@ -110,9 +130,10 @@ bool CMainDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   ConnectControls();
   AppendSystemMenuSeparator();
-  AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
-  AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
-  AppendSystemMenuItem(kStatsCommand, QString::fromUtf8(strings::kStatsItem));
+  AppendSystemMenuItem(kAboutCommand, strings::kAboutItem);
+  AppendSystemMenuItem(kFindCommand, strings::kFindItem);
+  AppendSystemMenuItem(kStatsCommand, strings::kStatsItem);
+  AppendSystemMenuItem(kLanguageCommand, strings::kLanguageItem);
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
   setWindowIcon(*icon_);
@@ -185,7 +206,7 @@ bool CMainDlg::LoadFile(const std::string& path) {
 }
 
 void CMainDlg::ShowLoadError(const std::string& path) {
-  prompts().Message(this, QString::fromUtf8(strings::kLoadError).arg(toolkit::ToQString(path)));
+  prompts().Message(this, Tr(strings::kLoadError).arg(toolkit::ToQString(path)));
 }
 
 void CMainDlg::ShowEmptyDocument() {
@@ -220,8 +241,8 @@ void CMainDlg::OnCancel() {
     SetModified(true);
     RefreshTitle();
   }
-  if (modified_ && !prompts().AskYesNo(this, QString::fromUtf8(strings::kQuitQuestion),
-                                       QString::fromUtf8(strings::kQuitCaption))) {
+  if (modified_ &&
+      !prompts().AskYesNo(this, Tr(strings::kQuitQuestion), Tr(strings::kQuitCaption))) {
     return;
   }
   EndDialog(toolkit::kIdCancel);
@@ -231,6 +252,21 @@ void CMainDlg::OnSysCommand(int command) {
   if (command == kAboutCommand) RunAboutBox(std::string(), std::string());
   if (command == kFindCommand) OnFind();
   if (command == kStatsCommand) OnStats();
+  if (command == kLanguageCommand) OnLanguage();
+}
+
+void CMainDlg::OnLanguage() {
+  CLanguageDlg dialog(prompts(), this);
+  dialog.language = toolkit::CurrentUiLanguage();
+  if (dialog.DoModal() != toolkit::kIdOk) return;
+  app::SaveUiLanguage(dialog.language);
+  if (dialog.language == toolkit::CurrentUiLanguage()) return;
+  (void)toolkit::SetUiLanguage(*QCoreApplication::instance(), dialog.language, QLocale::system());
+}
+
+void CMainDlg::OnLanguageChange() {
+  baseCaption_ = TranslatedCaption();
+  RefreshTitle();
 }
 
 void CMainDlg::OnAbout() {

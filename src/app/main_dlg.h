@@ -51,6 +51,8 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kFindCommand = 0x20;
   // The context-menu command that opens the statistics of the open document.
   static constexpr int kStatsCommand = 0x30;
+  // The context-menu command that chooses the interface language.
+  static constexpr int kLanguageCommand = 0x40;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -120,6 +122,8 @@ class CMainDlg : public toolkit::CDialog {
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
   void OnFind();
+  // The Language dialog; a new choice is remembered and shown at once in every open window.
+  void OnLanguage();
   void OnStats();
 
  public:
@@ -137,6 +141,8 @@ class CMainDlg : public toolkit::CDialog {
   // The close request (Exit, Escape, the close box).
   void OnCancel() override;
   void OnSysCommand(int command) override;
+  // The title's base caption in the new language.
+  void OnLanguageChange() override;
 
  private:
   void ConnectControls();

@@ -14,6 +14,7 @@
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
 #include "dlgfile/dlg_damage.h"
+#include "dlgfile/dlg_save_over.h"
 #include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
@@ -24,8 +25,8 @@
 
 namespace {
 
-QString WithPath(const char* text, const std::string& path) {
-  return QString::fromUtf8(text).arg(toolkit::ToQString(path));
+QString WithPath(const QString& text, const std::string& path) {
+  return text.arg(toolkit::ToQString(path));
 }
 
 }  // namespace
@@ -35,7 +36,7 @@ void CMainDlg::OnNew() {
   dialog.expression = true;
   dialog.speaker = true;
   dialog.sound = false;
-  dialog.gameName = strings::kNewGameName;
+  dialog.gameName = toolkit::FromQString(Tr(strings::kNewGameName));
   if (dialog.DoModal() != toolkit::kIdOk) return;
   CDlgFile& document = context_.document;
   document.Clear();
@@ -61,9 +62,10 @@ bool CMainDlg::ChooseFileIn(const toolkit::FileDialogRequest& request, std::stri
 
 void CMainDlg::OnOpen() {
   std::string chosen;
-  if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
-                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
-                    dialogueFolder_, chosen)) {
+  if (!ChooseFileIn(
+          toolkit::OpenRequest(Tr(strings::kOpenTitle).toStdString(), toolkit::kDialogFilesFilter,
+                               strings::kDialogueExt, currentPath_, dialogueFolder_),
+          dialogueFolder_, chosen)) {
     return;
   }
   // A failed load has shown its message and left the window on the previous file.
@@ -78,7 +80,7 @@ void CMainDlg::AnnounceDamage() {
   damagedPath_ = currentPath_;
   std::string lost;
   for (const std::string& line : damage) lost += line + "\n";
-  prompts().Message(this, QString::fromUtf8(strings::kDamagedOpened)
+  prompts().Message(this, Tr(strings::kDamagedOpened)
                               .arg(toolkit::ToQString(currentPath_), toolkit::ToQString(lost),
                                    toolkit::ToQString(currentPath_ + strings::kDamagedSuffix)));
 }
@@ -89,7 +91,7 @@ bool CMainDlg::KeepDamagedOriginal() {
   const std::string kept = currentPath_ + strings::kDamagedSuffix;
   if (!platform::IdentifyFile(kept.c_str()).exists &&
       !platform::CopyFileDurably(currentPath_.c_str(), kept.c_str())) {
-    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
+    prompts().Message(this, WithPath(Tr(strings::kSaveError), currentPath_));
     return false;
   }
   damagedPath_.clear();
@@ -106,9 +108,10 @@ void CMainDlg::OnSave() {
 
 void CMainDlg::OnSaveAs() {
   std::string chosen;
-  if (!ChooseFileIn(toolkit::SaveRequest(strings::kSaveAsTitle, toolkit::kDialogFilesFilter,
-                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
-                    dialogueFolder_, chosen)) {
+  if (!ChooseFileIn(
+          toolkit::SaveRequest(Tr(strings::kSaveAsTitle).toStdString(), toolkit::kDialogFilesFilter,
+                               strings::kDialogueExt, currentPath_, dialogueFolder_),
+          dialogueFolder_, chosen)) {
     return;
   }
   // The chosen file becomes the current one only once it holds the document.
@@ -127,32 +130,36 @@ bool CMainDlg::SaveFile() {
   CDlgFile& document = context_.document;
   document.SetGameName(gameName_.c_str());
   document.SetMultiLine(multiLine_ ? 1 : 0);
-  // Another program may have written the file since it was read; overwriting that is the user's
-  // choice, not a silent loss.
-  const platform::FileIdentity onDisk = platform::IdentifyFile(currentPath_.c_str());
-  if (platform::SameFile(onDisk, document.LoadedFile()) &&
-      !platform::SameContents(onDisk, document.LoadedFile()) &&
-      !prompts().AskYesNo(this, WithPath(strings::kChangedOnDisk, currentPath_),
-                          QString::fromUtf8(strings::kQuitCaption))) {
-    return false;
+  // Another program may have written or replaced the file since it was read (dlgtool, git
+  // checkout, an editor that saves by rename); overwriting that is the user's choice, not a silent
+  // loss. The policy is the core's, shared with dlgtool (dlgfile/dlg_save_over.h). The backup is
+  // found before this save writes: a backup it makes itself is gone again when it succeeds.
+  const SaveOverState state = InspectSaveOver(document, currentPath_.c_str(), false);
+  platform::FileIdentity expected = document.LoadedFile();
+  if (state.changedOnDisk) {
+    if (!prompts().AskYesNo(this, WithPath(Tr(strings::kChangedOnDisk), currentPath_),
+                            Tr(strings::kQuitCaption))) {
+      return false;
+    }
+    expected = platform::IdentifyFileForReading(currentPath_.c_str());  // what the user accepted
   }
   if (!KeepDamagedOriginal()) return false;
-  // Found before this save writes: a backup it makes itself is gone again when it succeeds.
-  const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
+  const std::string& keptBackup = state.keptBackup;
   int saved = 0;
   {
     toolkit::WaitCursor wait;
-    saved = document.Save(currentPath_.c_str());
+    // Checked again right before the rename: a change made while saving is not lost either.
+    saved = SaveOver(document, currentPath_.c_str(), expected);
   }
   if (!keptBackup.empty()) {
-    prompts().Message(this, QString::fromUtf8(strings::kSaveBackupKept)
-                                .arg(toolkit::ToQString(currentPath_),
-                                     toolkit::ToQString(keptBackup)));
+    prompts().Message(this,
+                      Tr(strings::kSaveBackupKept)
+                          .arg(toolkit::ToQString(currentPath_), toolkit::ToQString(keptBackup)));
   }
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
   if (!saved) {
-    prompts().Message(this, WithPath(strings::kSaveError, currentPath_));
+    prompts().Message(this, WithPath(Tr(strings::kSaveError), currentPath_));
     return false;
   }
   versionNumber_ = document.GetVersion();
@@ -162,9 +169,10 @@ bool CMainDlg::SaveFile() {
 }
 
 void CMainDlg::OnImport() {
-  if (!ChooseFileIn(toolkit::OpenRequest(strings::kImportTitle, app::kExchangeTextFilter,
-                                         strings::kTextExt, importPath_, textFolder_),
-                    textFolder_, importPath_)) {
+  if (!ChooseFileIn(
+          toolkit::OpenRequest(Tr(strings::kImportTitle).toStdString(), app::kExchangeTextFilter,
+                               strings::kTextExt, importPath_, textFolder_),
+          textFolder_, importPath_)) {
     return;
   }
   (void)ImportText();
@@ -173,7 +181,7 @@ void CMainDlg::OnImport() {
 bool CMainDlg::ImportText() {
   CDlgFile& document = context_.document;
   if (document.GetLines().IsEmpty()) {
-    prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
+    prompts().Message(this, Tr(strings::kImportIntoEmpty));
     return false;
   }
   // A file without a single entry (another form, UTF-16) is a failure, not "imported".
@@ -187,19 +195,20 @@ bool CMainDlg::ImportText() {
                          counts.matched + counts.logged > 0;
   }
   if (!imported) {
-    prompts().Message(this, WithPath(strings::kImportError, importPath_));
+    prompts().Message(this, WithPath(Tr(strings::kImportError), importPath_));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(strings::kImported));
+  prompts().Message(this, Tr(strings::kImported));
   SetModified(true);
   RefreshTitle();
   return true;
 }
 
 void CMainDlg::OnExport() {
-  if (!ChooseFileIn(toolkit::SaveRequest(strings::kExportTitle, app::kExchangeTextFilter,
-                                         strings::kTextExt, exportPath_, textFolder_),
-                    textFolder_, exportPath_)) {
+  if (!ChooseFileIn(
+          toolkit::SaveRequest(Tr(strings::kExportTitle).toStdString(), app::kExchangeTextFilter,
+                               strings::kTextExt, exportPath_, textFolder_),
+          textFolder_, exportPath_)) {
     return;
   }
   (void)ExportText();
@@ -208,20 +217,19 @@ void CMainDlg::OnExport() {
 bool CMainDlg::ExportText() {
   // PO, XLIFF and CSV are translation formats: the question of the plain text forms is not asked.
   const bool exchangeFile = app::IsExchangeFile(exportPath_);
-  const bool recording =
-      !exchangeFile && !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
-                                           QString::fromUtf8(strings::kExportCaption));
+  const bool recording = !exchangeFile && !prompts().AskYesNo(this, Tr(strings::kExportQuestion),
+                                                              Tr(strings::kExportCaption));
   bool exported = false;
   {
-    toolkit::WaitCursor wait;  // after the question: the cursor waits only while the file is written
-    exported = exchangeFile
-                   ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
-                   : context_.document.Export(exportPath_.c_str(), recording);
+    toolkit::WaitCursor
+        wait;  // after the question: the cursor waits only while the file is written
+    exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
+                            : context_.document.Export(exportPath_.c_str(), recording);
   }
   if (!exported) {
-    prompts().Message(this, WithPath(strings::kExportError, exportPath_));
+    prompts().Message(this, WithPath(Tr(strings::kExportError), exportPath_));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(strings::kExported));
+  prompts().Message(this, Tr(strings::kExported));
   return true;
 }

@@ -7,11 +7,11 @@
 #include "app/main_dlg.h"
 #include "app/name_input_dlg.h"
 #include "app/strings.h"
-#include "editor/line_edit_dlg.h"
 #include "config/speaker_config.h"
-#include "platform/path.h"
 #include "dialogs/find_dlg.h"
 #include "dialogs/stats_dlg.h"
+#include "editor/line_edit_dlg.h"
+#include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -40,8 +40,7 @@ void CMainDlg::OnAddPlot() {
 int CMainDlg::AddPlotByName(const std::string& name) {
   CDlgFile& document = context_.document;
   if (document.FindPlot(name.c_str()) != nullptr) {
-    prompts().Message(this,
-                      QString::fromUtf8(strings::kDuplicatePlot).arg(toolkit::ToQString(name)));
+    prompts().Message(this, Tr(strings::kDuplicatePlot).arg(toolkit::ToQString(name)));
     return -1;
   }
   // Out of memory no plot is added, and no entry may then stand for one.

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QtGlobal>
 #include <iterator>
 
 #include "toolkit/code_page.h"
@@ -18,28 +19,38 @@ using toolkit::ControlTemplate;
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {CFindDlg::kTextLabel, "찾을 내용 :", ControlKind::kStatic, 7, 9, 40, 8},
+    {CFindDlg::kTextLabel, QT_TRANSLATE_NOOP("CFindDlg", "찾을 내용 :"), ControlKind::kStatic, 7, 9,
+     40, 8},
     {CFindDlg::kText, nullptr, ControlKind::kEdit, 50, 7, 190, 14},
-    {CFindDlg::kSearch, "찾기", ControlKind::kPushButton, 245, 7, 40, 14},
-    {CFindDlg::kInText, "대화", ControlKind::kCheckBox, 50, 26, 40, 10},
-    {CFindDlg::kInSpeaker, "화자", ControlKind::kCheckBox, 95, 26, 40, 10},
-    {CFindDlg::kInSound, "소리", ControlKind::kCheckBox, 140, 26, 40, 10},
+    {CFindDlg::kSearch, QT_TRANSLATE_NOOP("CFindDlg", "찾기"), ControlKind::kPushButton, 245, 7, 40,
+     14},
+    {CFindDlg::kInText, QT_TRANSLATE_NOOP("CFindDlg", "대화"), ControlKind::kCheckBox, 50, 26, 40,
+     10},
+    {CFindDlg::kInSpeaker, QT_TRANSLATE_NOOP("CFindDlg", "화자"), ControlKind::kCheckBox, 95, 26,
+     40, 10},
+    {CFindDlg::kInSound, QT_TRANSLATE_NOOP("CFindDlg", "소리"), ControlKind::kCheckBox, 140, 26, 40,
+     10},
     {CFindDlg::kInId, "ID", ControlKind::kCheckBox, 185, 26, 40, 10},
     {CFindDlg::kResults, nullptr, ControlKind::kReportList, 7, 42, 278, 160},
     {CFindDlg::kCount, "", ControlKind::kStatic, 7, 209, 200, 8},
-    {CFindDlg::kClose, "닫기", ControlKind::kPushButton, 245, 206, 40, 14, toolkit::kIsCancel},
+    {CFindDlg::kClose, QT_TRANSLATE_NOOP("CFindDlg", "닫기"), ControlKind::kPushButton, 245, 206,
+     40, 14, toolkit::kIsCancel},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"찾기", 292, 226, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CFindDlg", "찾기"), 292, 226,
+                                            kControls};
 
 // Shown under the list after a search; %1 is the number of lines found.
-constexpr char kFoundCount[] = "%1개 찾음";
+constexpr char kFoundCount[] = QT_TRANSLATE_NOOP("CFindDlg", "%1개 찾음");
 
 struct ColumnHeader {
   const char* label;
   int width;  // pixels
 };
-constexpr ColumnHeader kHeaders[] = {{"장면", 110}, {"ID", 60}, {"화자", 80}, {"대화", 1200}};
+constexpr ColumnHeader kHeaders[] = {{QT_TRANSLATE_NOOP("CFindDlg", "장면"), 110},
+                                     {"ID", 60},
+                                     {QT_TRANSLATE_NOOP("CFindDlg", "화자"), 80},
+                                     {QT_TRANSLATE_NOOP("CFindDlg", "대화"), 1200}};
 
 }  // namespace
 
@@ -70,7 +81,7 @@ bool CFindDlg::OnInitDialog() {
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setColumnCount(static_cast<int>(std::size(kHeaders)));
   for (int column = 0; column < static_cast<int>(std::size(kHeaders)); ++column) {
-    list->headerItem()->setText(column, QString::fromUtf8(kHeaders[column].label));
+    list->headerItem()->setText(column, Tr(kHeaders[column].label));
     list->setColumnWidth(column, kHeaders[column].width);
   }
   connect(ControlAs<QPushButton>(kSearch), &QPushButton::clicked, this, &CFindDlg::OnSearch);
@@ -103,7 +114,7 @@ void CFindDlg::OnSearch() {
   }
   list->clear();
   list->addTopLevelItems(rows);
-  ControlAs<QLabel>(kCount)->setText(QString::fromUtf8(kFoundCount).arg(rows.size()));
+  ControlAs<QLabel>(kCount)->setText(Tr(kFoundCount).arg(rows.size()));
   if (!rows.isEmpty()) {
     list->setCurrentItem(rows.first());
     list->setFocus(Qt::OtherFocusReason);

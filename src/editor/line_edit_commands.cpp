@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QWidget>
+#include <QtGlobal>
 #include <algorithm>
 #include <new>
 #include <unordered_set>
@@ -23,10 +24,10 @@
 
 namespace {
 
-constexpr char kModifyOneOnly[] = "不能同时修改多段对话！";
-constexpr char kNoIdLeft[] = "在指定范围内已经没有剩余的ID！";
-constexpr char kLeaveQuestion[] = "内容被修改了，退出吗？";
-constexpr char kLeaveCaption[] = "警告";
+constexpr char kModifyOneOnly[] = QT_TRANSLATE_NOOP("CLineEditDlg", "不能同时修改多段对话！");
+constexpr char kNoIdLeft[] = QT_TRANSLATE_NOOP("CLineEditDlg", "在指定范围内已经没有剩余的ID！");
+constexpr char kLeaveQuestion[] = QT_TRANSLATE_NOOP("CLineEditDlg", "内容被修改了，退出吗？");
+constexpr char kLeaveCaption[] = QT_TRANSLATE_NOOP("CLineEditDlg", "警告");
 
 void RemoveLineBreaks(std::string& text) {
   text = platform::ReplaceCrLf(text, "");
@@ -60,7 +61,7 @@ void CLineEditDlg::OnAdd() {
   if (line == nullptr) {
     // An allocated ID with no line means memory ran out (reported on the debug output), not
     // that the range is exhausted.
-    if (record.GetID() < 0) prompts().Message(this, QString::fromUtf8(kNoIdLeft));
+    if (record.GetID() < 0) prompts().Message(this, Tr(kNoIdLeft));
     return;
   }
   if (!RecordAddition(line)) return;
@@ -103,7 +104,7 @@ bool CLineEditDlg::RecordAddition(LinePos line) {
 
 void CLineEditDlg::OnModify() {
   if (SelectedRowCount() != 1) {
-    prompts().Message(this, QString::fromUtf8(kModifyOneOnly));
+    prompts().Message(this, Tr(kModifyOneOnly));
     return;
   }
   (void)UpdateData(true);
@@ -176,7 +177,8 @@ void CLineEditDlg::RestoreOriginals() {
     item.text.Swap(original.text);
   }
   originals_.clear();
-  if (plot_ != nullptr && !committed) session_.document.GetPlot(plot_).SetRange(openRangeLow_, openRangeHigh_);
+  if (plot_ != nullptr && !committed)
+    session_.document.GetPlot(plot_).SetRange(openRangeLow_, openRangeHigh_);
 }
 
 // Delete ("삭제") -----------------------------------------------------------------------------
@@ -311,8 +313,7 @@ void CLineEditDlg::StoreNameAndRange() {
 }
 
 void CLineEditDlg::OnCancel() {
-  if (changed && !prompts().AskYesNo(this, QString::fromUtf8(kLeaveQuestion),
-                                     QString::fromUtf8(kLeaveCaption))) {
+  if (changed && !prompts().AskYesNo(this, Tr(kLeaveQuestion), Tr(kLeaveCaption))) {
     return;
   }
   CancelPending();

@@ -6,18 +6,19 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QPalette>
 #include <QLabel>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QtGlobal>
 #include <cstdio>
 #include <memory>
 #include <new>
 
-#include "dlgfile/dlg_format.h"
 #include "config/speaker_config.h"
+#include "dlgfile/dlg_format.h"
 #include "platform/fault_injection.h"
 #include "platform/file_read.h"
 #include "toolkit/code_page.h"
@@ -39,32 +40,38 @@ constexpr ControlTemplate kControls[] = {
     {CLineEditDlg::kExpressionList, nullptr, ControlKind::kComboBox, 65, 215, 50, 12},
     {CLineEditDlg::kSound, nullptr, ControlKind::kEdit, 160, 215, 165, 12},
     {CLineEditDlg::kClear, "Clear", ControlKind::kPushButton, 330, 215, 20, 12},
-    {CLineEditDlg::kAdd, "추가", ControlKind::kPushButton, 5, 235, 30, 14},
-    {CLineEditDlg::kModify, "수정", ControlKind::kPushButton, 40, 235, 30, 14},
-    {CLineEditDlg::kDelete, "삭제", ControlKind::kPushButton, 75, 235, 30, 14},
+    {CLineEditDlg::kAdd, QT_TRANSLATE_NOOP("CLineEditDlg", "추가"), ControlKind::kPushButton, 5,
+     235, 30, 14},
+    {CLineEditDlg::kModify, QT_TRANSLATE_NOOP("CLineEditDlg", "수정"), ControlKind::kPushButton, 40,
+     235, 30, 14},
+    {CLineEditDlg::kDelete, QT_TRANSLATE_NOOP("CLineEditDlg", "삭제"), ControlKind::kPushButton, 75,
+     235, 30, 14},
     {CLineEditDlg::kName, nullptr, ControlKind::kEdit, 110, 235, 85, 14},
     {CLineEditDlg::kRangeLow, nullptr, ControlKind::kEdit, 200, 235, 25, 12},
     {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 230, 235, 25, 12},
-    {CLineEditDlg::kOk, "확인", ControlKind::kPushButton, 270, 235, 40, 14},
-    {CLineEditDlg::kCancel, "취소", ControlKind::kPushButton, 315, 235, 40, 14, toolkit::kIsCancel},
+    {CLineEditDlg::kOk, QT_TRANSLATE_NOOP("CLineEditDlg", "확인"), ControlKind::kPushButton, 270,
+     235, 40, 14},
+    {CLineEditDlg::kCancel, QT_TRANSLATE_NOOP("CLineEditDlg", "취소"), ControlKind::kPushButton,
+     315, 235, 40, 14, toolkit::kIsCancel},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CLineEditDlg", "대화 편집"), 360,
+                                            254, kControls};
 
-constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+constexpr char kPlotNotFound[] = QT_TRANSLATE_NOOP("CLineEditDlg", "该段情节没有找到(%1)！");
 // The text field's length: Unicode characters of the text as it will be stored, a line break
 // counted as the two characters CR LF (as check --max-length counts).
-constexpr char kTextLengthFormat[] = "%1자";
+constexpr char kTextLengthFormat[] = QT_TRANSLATE_NOOP("CLineEditDlg", "%1자");
 
 struct ColumnHeader {
   const char* label;
   int width;  // pixels
 };
 constexpr ColumnHeader kIdHeader{"ID", 80};
-constexpr ColumnHeader kSpeakerHeader{"화자", 80};
-constexpr ColumnHeader kExpressionHeader{"표정", 80};
-constexpr ColumnHeader kSoundHeader{"소리", 100};
-constexpr ColumnHeader kTextHeader{"대화", 1600};
+constexpr ColumnHeader kSpeakerHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "화자"), 80};
+constexpr ColumnHeader kExpressionHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "표정"), 80};
+constexpr ColumnHeader kSoundHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "소리"), 100};
+constexpr ColumnHeader kTextHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "대화"), 1600};
 
 }  // namespace
 
@@ -95,7 +102,7 @@ QComboBox* CLineEditDlg::expressionList() const {
 QString CLineEditDlg::textLengthText() const {
   const QString typed = textField()->toPlainText();
   const qsizetype length = typed.toUcs4().size() + typed.count(QLatin1Char('\n'));
-  return QString::fromUtf8(kTextLengthFormat).arg(length);
+  return Tr(kTextLengthFormat).arg(length);
 }
 
 QPlainTextEdit* CLineEditDlg::textField() const {
@@ -123,7 +130,7 @@ bool CLineEditDlg::OnInitDialog() {
 
   plot_ = session_.document.FindPlot(plotName.c_str());
   if (plot_ == nullptr) {
-    prompts().Message(this, QString::fromUtf8(kPlotNotFound).arg(toolkit::ToQString(plotName)));
+    prompts().Message(this, Tr(kPlotNotFound).arg(toolkit::ToQString(plotName)));
     EndDialog(toolkit::kIdCancel);
     return false;
   }
@@ -178,7 +185,7 @@ void CLineEditDlg::InsertColumns() {
   };
   for (const auto& [column, header] : headers) {
     if (column < 0) continue;
-    list->headerItem()->setText(column, QString::fromUtf8(header.label));
+    list->headerItem()->setText(column, Tr(header.label));
     list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
     list->setColumnWidth(column, header.width);
   }

@@ -30,13 +30,14 @@ struct ExportOptions {
   std::string sourceLang = "und";
   std::string targetLang = "und";
   const CDlgFile* translation = nullptr;  // fills the targets, matched by ID
+  int xliffVersion = 0;  // XLIFF: 2 writes XLIFF 2.0; 1 or 0 (not chosen) writes 1.2
 };
 
 // Writes `doc` to `path` in `format`. False with `error` set (and `path` untouched) when a text is
 // not valid in the code page, the code page is unknown, or the file cannot be written.
 [[nodiscard]] bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
                                   const ExportOptions& options, std::string& error);
-// The same, handing the reason back as a Status.
+// The same with the reason as a Status (the errno of a failed write as its system error).
 [[nodiscard]] bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
                                   const ExportOptions& options, platform::Status& status);
 
@@ -45,6 +46,8 @@ struct ExportOptions {
 // `set` is released once its bytes are built. False with `error` set when the file cannot be written.
 [[nodiscard]] bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
                                      std::string& error);
+// errno of this thread's last failed WriteExchangeFile (0 when it did not fail on a write).
+int LastExchangeWriteErrno();
 [[nodiscard]] bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set,
                                 std::string& error);
 
@@ -70,8 +73,8 @@ struct ImportReport {
   std::vector<Note> notes;  // fuzzy, stale, unknown and placeholders entries, in file order
   std::vector<int> appliedIds;
   std::string error;        // set when nothing was applied because of a fault
-  // The same fault as a value: the message (file name first), and for a malformed file the line
-  // and column of the fault, for a window or a command to show.
+  // The same fault as a value: the message names the file; line and column of a malformed file
+  // or the line of the entry at fault; the errno of a failed read.
   platform::Status status;
 
   bool clean() const { return fuzzy == 0 && stale == 0 && unknown == 0 && placeholders == 0; }
@@ -81,6 +84,11 @@ struct ImportReport {
 // file and, for a malformed file, its line and column, when nothing was applied.
 [[nodiscard]] bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
                                   const std::string& codeset, ImportReport& report);
+
+// The same, the reason also handed back as `status` (report.status), for the editor and dlgtool.
+[[nodiscard]] bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
+                                  const std::string& codeset, ImportReport& report,
+                                  platform::Status& status);
 
 // Same on bytes already read; `name` only appears in messages.
 [[nodiscard]] bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name,

@@ -33,7 +33,9 @@ struct ExportUnit {
   // ImportUnit).
   std::string unitAttributes;
   std::string targetAttributes;
-  std::string extraElements;
+  std::string segSource;      // <seg-source>, written after <source> as the schema orders them
+  std::string extraElements;  // written after the notes
+  std::string altTrans;       // <alt-trans>, written last
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -89,7 +91,9 @@ struct ImportUnit {
   // as XML: ' name="value"' pairs, whole elements.
   std::string unitAttributes;
   std::string targetAttributes;
-  std::string extraElements;
+  std::string segSource;      // <seg-source>, written after <source> as the schema orders them
+  std::string extraElements;  // written after the notes
+  std::string altTrans;       // <alt-trans>, written last
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the

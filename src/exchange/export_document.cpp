@@ -129,6 +129,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
       options.original.empty() ? std::string("document.dlg") : BaseName(options.original);
   set.sourceLang = options.sourceLang.empty() ? "und" : options.sourceLang;
   set.targetLang = options.targetLang.empty() ? "und" : options.targetLang;
+  set.xliffVersion = options.xliffVersion == 2 ? 2 : 1;
   if (!collect.Convert(doc.GetGameName(), set.gameName, "the game name")) return false;
   set.units.reserve(doc.GetLines().GetCount());
 
@@ -195,13 +196,25 @@ bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
   return WriteExchangeFile(set, path, format, error);
 }
 
+namespace {
+// errno of the last failed write of this thread's export, for the Status overloads.
+thread_local int lastWriteErrno = 0;
+}  // namespace
+
 bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const ExportOptions& options, platform::Status& status) {
-  // The message already carries the system's reason where a system call failed.
   std::string error;
-  const bool written = ExportDocument(doc, path, format, options, error);
-  status = written ? platform::Status::Ok() : platform::Status::Failure(error);
-  return written;
+  lastWriteErrno = 0;
+  if (ExportDocument(doc, path, format, options, error)) {
+    status = platform::Status::Ok();
+    return true;
+  }
+  status = platform::Status::Failure(error, lastWriteErrno);
+  return false;
+}
+
+int LastExchangeWriteErrno() {
+  return lastWriteErrno;
 }
 
 bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
@@ -241,6 +254,7 @@ bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
       path.c_str(),
       [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
   if (result != platform::ReplaceResult::kReplaced) {
+    lastWriteErrno = errno;
     error = path + ": cannot write the file: " + std::strerror(errno);
     return false;
   }

@@ -33,11 +33,14 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error,
+                   int* systemError = nullptr) {
+  if (systemError != nullptr) *systemError = 0;
   // A FIFO or device is refused before it is opened for good: reading it could block or not end.
   std::unique_ptr<std::FILE, FileCloser> file(platform::OpenRegularFileForReading(path.c_str()));
   struct stat info;
   if (file == nullptr || fstat(fileno(file.get()), &info) != 0) {
+    if (systemError != nullptr) *systemError = errno;
     error = path + ": cannot open the file: " + std::strerror(errno);
     return false;
   }
@@ -46,8 +49,16 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
     return false;
   }
   data.resize(static_cast<size_t>(info.st_size));
-  const size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file.get());
-  if (got != data.size() || std::fgetc(file.get()) != EOF) {
+  // A read error is never taken for a shorter (or empty) file.
+  const int64_t got = platform::ReadStream(file.get(), data.data(), data.size());
+  if (got < 0) {
+    if (systemError != nullptr) *systemError = errno;
+    error = path + ": cannot read the file: " + std::strerror(errno);
+    return false;
+  }
+  char more = 0;
+  if (static_cast<size_t>(got) != data.size() || platform::ReadStream(file.get(), &more, 1) != 0) {
+    if (systemError != nullptr && std::ferror(file.get()) != 0) *systemError = errno;
     error = path + ": the file changed or could not be read while reading it" +
             (std::ferror(file.get()) != 0 ? std::string(": ") + std::strerror(errno) : "");
     return false;
@@ -133,9 +144,24 @@ std::string DocumentLineBreak(CDlgFile& doc) {
 
 }  // namespace
 
+namespace {
+bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                  const std::string& codeset, ImportReport& report);
+}  // namespace
+
 bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
                  const std::string& codeset, ImportReport& report) {
   report = ImportReport();
+  const bool applied = ImportParsed(doc, data, name, format, codeset, report);
+  // A failure without a position of its own has the message alone.
+  if (!applied && report.status.ok) report.status = platform::Status::Failure(report.error);
+  return applied;
+}
+
+namespace {
+
+bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                  const std::string& codeset, ImportReport& report) {
   Recoder recoder(codeset);
   if (!recoder.ok()) {
     report.error = "unknown encoding " + recoder.codeset();
@@ -153,6 +179,7 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   std::vector<std::pair<int, long>> ids;
   std::string bytes;
   std::string failed;  // the reason an entry stopped the import
+  std::string failedStatus;  // the same without the line, which the Status carries apart
   long failedLine = 0;
   size_t entries = 0;
   std::string current;  // the line's text in UTF-8, when the code page is not UTF-8
@@ -214,6 +241,8 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
         report.appliedIds.push_back(id);
         if (!recoder.FromValidUtf8(unit.target, bytes)) {
           failed = where() + ": the translation cannot be written in " + recoder.codeset();
+          failedStatus = name + ": ID " + std::to_string(id) +
+                         ": the translation cannot be written in " + recoder.codeset();
           failedLine = unit.line;
           return false;
         }
@@ -271,7 +300,10 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
     const std::string error = failed;
     report = ImportReport();
     report.error = error;
-    report.status = platform::Status::Failure(error).AtLine(static_cast<int>(failedLine));
+    report.status = failedStatus.empty()
+                        ? platform::Status::Failure(error)
+                        : platform::Status::Failure(failedStatus)
+                              .AtLine(static_cast<int>(failedLine));
     return false;
   }
   if (!parsed) {
@@ -298,7 +330,9 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
                               std::to_string(ids[i].first) + " appears more than once";
     report = ImportReport();
     report.error = error;
-    report.status = platform::Status::Failure(error).AtLine(static_cast<int>(ids[i].second));
+    report.status = platform::Status::Failure(name + ": ID " + std::to_string(ids[i].first) +
+                                              " appears more than once")
+                        .AtLine(static_cast<int>(ids[i].second));
     return false;
   }
   ids = std::vector<std::pair<int, long>>();
@@ -318,6 +352,8 @@ bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, 
   return true;
 }
 
+}  // namespace
+
 bool ReadExchangeFile(const std::string& path, std::string& data, std::string& error) {
   return ReadWholeFile(path, data, error);
 }
@@ -326,11 +362,19 @@ bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const std::string& codeset, ImportReport& report) {
   report = ImportReport();
   std::string data;
-  if (!ReadWholeFile(path, data, report.error)) {
-    report.status = platform::Status::Failure(report.error);
+  int systemError = 0;
+  if (!ReadWholeFile(path, data, report.error, &systemError)) {
+    report.status = platform::Status::Failure(report.error, systemError);
     return false;
   }
   return ImportBytes(doc, data, path, format, codeset, report);
+}
+
+bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
+                    const std::string& codeset, ImportReport& report, platform::Status& status) {
+  const bool applied = ImportDocument(doc, path, format, codeset, report);
+  status = applied ? platform::Status::Ok() : report.status;
+  return applied;
 }
 
 }  // namespace exchange

@@ -10,10 +10,11 @@
 // debug output and returns nullptr; the inserting operation then links nothing, leaves the count
 // unchanged and returns nullptr to its caller.
 //
-// Nodes live in chunks that the list owns (NodePool): each node still asks the allocation seam once,
-// as a separately allocated node would, but the C library sees one allocation per chunk. A removed
-// node's slot is reused by the next insertion; the chunks are freed together when the list becomes
-// empty, so a list that held a million lines is released in a few dozen calls instead of a million.
+// Nodes live in chunks that the list owns (NodePool): each node still asks the allocation seam
+// once, as a separately allocated node would, but the C library sees one allocation per chunk. A
+// removed node's slot is reused by the next insertion; the chunks are freed together when the list
+// becomes empty, so a list that held a million lines is released in a few dozen calls instead of a
+// million.
 #pragma once
 
 #include <cstddef>

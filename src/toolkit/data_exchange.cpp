@@ -1,6 +1,7 @@
 #include "toolkit/data_exchange.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QValidator>
@@ -69,7 +70,7 @@ bool IsBlank(char c) {
 
 void CheckLength(CDataExchange& dx, QWidget* control, const std::string& value, int maxBytes) {
   if (maxBytes >= 0 && static_cast<int>(value.size()) > maxBytes) {
-    dx.Fail(control, QString::fromUtf8(kLengthPrompt).arg(maxBytes));
+    dx.Fail(control, QCoreApplication::translate("CDataExchange", kLengthPrompt).arg(maxBytes));
   }
 }
 
@@ -116,7 +117,7 @@ void ExchangeInt(CDataExchange& dx, int id, int& value) {
   }
   int parsed = 0;
   if (!ParseWholeNumber(GetWidgetBytes(control), parsed)) {
-    dx.Fail(control, QString::fromUtf8(kIntegerPrompt));
+    dx.Fail(control, QCoreApplication::translate("CDataExchange", kIntegerPrompt));
     return;
   }
   value = parsed;

@@ -9,6 +9,7 @@
 // Texts are byte strings of the code page; limits count bytes of the code page.
 #pragma once
 
+#include <QtGlobal>
 #include <string>
 
 class QString;
@@ -18,9 +19,12 @@ namespace toolkit {
 
 class CDialog;
 
-// The standard prompts, exactly as users see them.
-inline constexpr char kIntegerPrompt[] = "请键入一个整数。";
-inline constexpr char kLengthPrompt[] = "“请填入不多于%1个的字符。”";  // %1: the limit
+// The standard prompts, exactly as users of the original texts see them; shown translated in the
+// context "CDataExchange".
+inline constexpr char kIntegerPrompt[] = QT_TRANSLATE_NOOP("CDataExchange", "请键入一个整数。");
+// %1: the limit
+inline constexpr char kLengthPrompt[] =
+    QT_TRANSLATE_NOOP("CDataExchange", "“请填入不多于%1个的字符。”");
 
 class CDataExchange {
  public:

@@ -60,7 +60,8 @@ TEST_F(DlgtoolExchange, FaultsExitWithTwoAndChangeNothing) {
   WriteFileBytes(dir_.File("bad.xlf"), "<xliff><file><body><trans-unit id=\"1\">");
   PeerRun run = Run("import doc.dlg bad.xlf");
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "dlgtool: bad.xlf:1:39: no element found; nothing applied\n");
+  EXPECT_EQ(run.err, "dlgtool: bad.xlf:1:38: an end tag that does not match its start tag, or an element never "
+            "closed; nothing applied\n");
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), original_);
 
   run = Run("export doc.dlg out.po --recording");

@@ -81,6 +81,7 @@ TEST(FuzzCorpusReplay, MergeCorpus) {
 TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
   EXPECT_GT(Replay("po", FuzzPo), 0u);
   EXPECT_GT(Replay("xliff", FuzzXliff), 0u);
+  EXPECT_GT(Replay("xliff2", FuzzXliff2), 0u);
   EXPECT_GT(Replay("csv", FuzzCsv), 0u);
   EXPECT_GT(Replay("xlsx", FuzzXlsx), 0u);
 }

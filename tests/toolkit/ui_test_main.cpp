@@ -10,6 +10,10 @@
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The user's settings (the remembered interface language) go to a folder of this run, never
+  // into the home folder.
+  char settings[] = "/tmp/parlatrix-ui-tests-XXXXXX";
+  if (mkdtemp(settings) != nullptr) setenv("XDG_CONFIG_HOME", settings, 1);
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QTreeWidget>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -10,16 +9,19 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QTreeWidget>
 #include <cstdio>
 
+#include "app/language_dlg.h"
 #include "app/main_dlg.h"
+#include "dialogs/about_box.h"
+#include "dialogs/find_dlg.h"
+#include "dialogs/lookup_dlg.h"
 #include "screenshots/line_editor.h"
 #include "support/temp_dir.h"
 #include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
-#include "dialogs/about_box.h"
-#include "dialogs/find_dlg.h"
-#include "dialogs/lookup_dlg.h"
+#include "toolkit/qt_translations.h"
 
 namespace {
 
@@ -84,6 +86,11 @@ int WriteScreenshots(const std::string& dir) {
   find.OnSearch();
   find.resultList()->setCurrentItem(find.resultList()->topLevelItem(1));
   ok = SaveScreenshot(&find, dir, "find.png") && ok;
+  CLanguageDlg language(app.prompts, &main);
+  language.setWindowIcon(toolkit::MainIcon());
+  language.language = toolkit::CurrentUiLanguage();
+  language.InitDialog();
+  ok = SaveScreenshot(&language, dir, "language.png") && ok;
   ok = WriteFileCommandScreenshots(dir) && ok;
   ok = WriteLineEditorScreenshot(dir) && ok;
 
