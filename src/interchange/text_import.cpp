@@ -255,15 +255,13 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
   reader.Close();
   if (parsed == ParseResult::kReadError) {
     status = platform::Status::Failure("cannot read the file", readError).AtLine(at);
-    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).
-", path);
+    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
     errno = readError;
     return false;
   }
   if (parsed == ParseResult::kOutOfMemory) {
     status = platform::Status::Failure("not enough memory", ENOMEM).AtLine(at);
-    platform::DebugOutput("CDlgFile::Import() Error (3) : Not enough memory(%s).
-", path);
+    platform::DebugOutput("CDlgFile::Import() Error (3) : Not enough memory(%s).\n", path);
     errno = ENOMEM;
     return false;
   }
