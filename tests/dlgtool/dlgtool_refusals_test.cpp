@@ -79,6 +79,11 @@ class DlgtoolRefusals : public ::testing::Test {
 };
 
 TEST_F(DlgtoolRefusals, AReadErrorIsNeverAnEmptyDocument) {
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer reserves terabytes of address space, keeps descriptors of its own and reads
+  // through its own calls: the limits and injected faults below measure it, not dlgtool.
+  GTEST_SKIP() << "not under AddressSanitizer";
+#endif
   // Every pread of the process fails, as past a bad sector: Load reads the document through it.
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
   if (RunProgram(dir_.path(), "strace", {"-qq", "-o", "/dev/null", "true"}).status != 0) {
