@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test run demo screenshots test-asan install format clean crash-loop
+.PHONY: all deps configure build test run demo screenshots test-asan install format format-check clean crash-loop
 
 all: build
 
@@ -23,9 +23,10 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # dlgtool's in-place saves killed at random moments: 100 rounds by rename, 100 on a hard-linked file
-# written in place (some ten minutes; not in `make test`).
+# written in place, then export --update, recode, merge and voscript replacing their files (some
+# twenty minutes; not in `make test`). CRASH_ROUNDS=5 CRASH_PHASES="merge recode" for a few.
 crash-loop: build
-	@tests/crash_loop.sh $(BUILD)
+	@tests/crash_loop.sh $(BUILD) "$(CRASH_ROUNDS)" "$(CRASH_PHASES)"
 
 # The editor on the demo document, started in examples/ where its Parlatrix.ini lies.
 run: build
@@ -34,10 +35,12 @@ run: build
 # Rewrites examples/demo.dlg with the current writer.
 demo: build
 	@$(BUILD)/tools/parlatrix-make-demo examples/demo.dlg
+	@$(BUILD)/tools/parlatrix-make-demo --english examples/en/demo.dlg
 
-# The README's pictures, rendered on the offscreen platform (no display needed).
+# The README's and the user guide's pictures, rendered on the offscreen platform (no display
+# needed): the original texts in docs/screenshots/, the English interface in docs/screenshots/en/.
 screenshots: build
-	@mkdir -p docs/screenshots
+	@mkdir -p docs/screenshots docs/screenshots/en
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/parlatrix-screenshots "$(CURDIR)/docs/screenshots"
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder.
@@ -53,19 +56,27 @@ install: build
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
+# clang-format --dry-run -Werror on the lines changed against a base (FORMAT_BASE; default: the
+# merge base with main), as CI runs it. FORMAT_WHOLE=1 checks the changed files whole.
+format-check: deps
+	@bash scripts/format-check.sh $(FORMAT_BASE)
+
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD)
 
 # Benchmarks (Release, in build-bench/): Save, Load, Export, Import, building by AddItem and
-# ReadItem on generated scripts of 1k, 10k and 100k lines in /dev/shm, then the msgfmt peer.
+# ReadItem on generated scripts of 1k, 10k and 100k lines in /dev/shm, then the msgfmt peer and
+# the runtime in fresh processes beside a gettext .mo at 100k and 1M lines.
 # docs/performance.md holds the figures. Extra benchmark flags: make bench BENCH_ARGS=...
 .PHONY: bench
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLATRIX_BUILD_BENCH=ON \
 	  -DPARLATRIX_BUILD_UI=OFF $(CMAKE_ARGS) >/dev/null
-	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool
+	@cmake --build build-bench -j $(JOBS) --target parlatrix_bench parlatrix-bench-peer dlgtool \
+	  parlatrix-bench-runtime-probe
 	@cd build-bench && ./bench/parlatrix_bench $(BENCH_ARGS)
 	@bash bench/msgfmt_peer.sh build-bench
+	@bash bench/runtime_open_peer.sh build-bench
 
 # The windows at scale (line editor at 1k/5k/20k rows, main window with 10 000 plots, Find over
 # 100 000 lines) on the offscreen platform, Release, in build-bench-ui/.

@@ -1,9 +1,10 @@
 // Whole-document operations on generated scripts of 1k, 10k, 100k and 1M lines: Save, Load into
 // an empty document and into a full one, Clear, Export, Import (every line translated) and building
 // by AddItem with allocated IDs, with the peak heap of one Load, Export and Import against the
-// file's size; files in /dev/shm. The 1M size shows that the cost per line stays flat once a script no longer fits in
-// the caches, which 10k does and 100k does not. Beside them: one Save to the real disk (its fsyncs
-// included) and a Save of a document whose highest ID is 10 000 000, with the peak heap of Save.
+// file's size; files in /dev/shm. The 1M size shows that the cost per line stays flat once a script
+// no longer fits in the caches, which 10k does and 100k does not. Beside them: one Save to the real
+// disk (its fsyncs included) and a Save of a document whose highest ID is 10 000 000, with the peak
+// heap of Save.
 #include <benchmark/benchmark.h>
 
 #include <memory>

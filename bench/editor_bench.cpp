@@ -14,11 +14,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <memory>
 #include <string>
 
 #include "app/app_context.h"
 #include "app/main_dlg.h"
+#include "dialogs/find_dlg.h"
 #include "dlgfile/dlg_item_reader.h"
 #include "editor/line_edit_dlg.h"
 #include "search/line_search.h"
@@ -304,6 +306,92 @@ void BM_FindLines(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_FindLines)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// Undo of a Delete of 10 000 rows of a 20 000-row plot in the line editor: the rows come back.
+void BM_EditorUndoDeleteOf10000Rows(benchmark::State& state) {
+  Workspace space(20000);
+  auto editor = space.OpenEditor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    SelectOnly(*editor, 5000, 14999);
+    Click(*editor, CLineEditDlg::kDelete);
+    if (editor->rowList()->topLevelItemCount() != 10000) state.SkipWithError("not deleted");
+    state.ResumeTiming();
+    editor->OnUndo();
+    state.PauseTiming();
+    if (editor->rowList()->topLevelItemCount() != 20000) state.SkipWithError("not undone");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_EditorUndoDeleteOf10000Rows)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Undo of Delete plot of a plot of 10 000 lines in the main window: the plot and its lines back.
+void BM_MainWindowUndoDeletePlotOf10000Lines(benchmark::State& state) {
+  Workspace space(10000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  window.ShowDocumentAgain(-1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.DeletePlotAt(0);
+    state.ResumeTiming();
+    window.OnUndo();
+    state.PauseTiming();
+    if (space.document.GetLines().GetCount() != 10000) state.SkipWithError("not undone");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_MainWindowUndoDeletePlotOf10000Lines)->Unit(benchmark::kMillisecond);
+
+// Replace all over 100 000 lines (every line holds the text once) through the find dialog, as
+// its button runs it: the search, the replace, the step recorded; then the same step undone.
+void BM_ReplaceAll100000Lines(benchmark::State& state) {
+  Workspace space(100000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  CFindDlg find(space.document, space.prompts, &window);
+  find.recordEdits = [&window](std::vector<LineEdit> edits) {
+    window.PushLineEdits(std::move(edits));
+  };
+  find.InitDialog();
+  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QStringLiteral("care"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)->setText(QStringLiteral("love"));
+  auto* flip = find.ControlAs<QLineEdit>(CFindDlg::kText);
+  bool forward = true;
+  for (auto _ : state) {
+    find.OnReplaceAll();
+    state.PauseTiming();
+    if (find.replacedLines != 100000) state.SkipWithError("not replaced");
+    // Back the other way for the next round.
+    flip->setText(forward ? QStringLiteral("love") : QStringLiteral("care"));
+    find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)
+        ->setText(forward ? QStringLiteral("care") : QStringLiteral("love"));
+    forward = !forward;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReplaceAll100000Lines)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_UndoReplaceAll100000Lines(benchmark::State& state) {
+  Workspace space(100000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  CFindDlg find(space.document, space.prompts, &window);
+  find.recordEdits = [&window](std::vector<LineEdit> edits) {
+    window.PushLineEdits(std::move(edits));
+  };
+  find.InitDialog();
+  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QStringLiteral("care"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)->setText(QStringLiteral("love"));
+  find.OnReplaceAll();
+  for (auto _ : state) {
+    window.OnUndo();
+    state.PauseTiming();
+    window.OnRedo();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_UndoReplaceAll100000Lines)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 }  // namespace
 

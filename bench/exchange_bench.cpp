@@ -1,4 +1,4 @@
-// Translation exchange on the generated scripts: export of every line to PO, XLIFF and CSV, and
+// Translation exchange on the generated scripts: export of every line to PO, XLIFF, CSV and XLSX, and
 // import of a file in which every line is translated (parse, check, convert, apply), for 10k and
 // 100k lines, files in /dev/shm. Texts are UTF-8, the code page of most Linux desktops. Before each
 // timed import the document is loaded afresh (untimed), so every entry is applied, none stale.
@@ -17,7 +17,17 @@ using bench::FixtureFor;
 using exchange::Format;
 
 const char* Extension(Format format) {
-  return format == Format::kPo ? ".po" : format == Format::kXliff ? ".xlf" : ".csv";
+  switch (format) {
+    case Format::kPo:
+      return ".po";
+    case Format::kXliff:
+      return ".xlf";
+    case Format::kCsv:
+      return ".csv";
+    case Format::kXlsx:
+      return ".xlsx";
+  }
+  return "";
 }
 
 exchange::ExportOptions Options() {
@@ -95,7 +105,7 @@ void BM_ExchangeImport(benchmark::State& state) {
 
 void Cases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"lines", "format"})->Unit(benchmark::kMillisecond);
-  for (int format = 0; format < 3; ++format) {
+  for (int format = 0; format < 4; ++format) {
     b->Args({10000, format});
     b->Args({100000, format});
   }

@@ -133,9 +133,8 @@ void BM_MergeAfterLoading(benchmark::State& state) {
   const std::string merged = bench::ShmFile("merged.dlg");
   for (auto _ : state) {
     MergeDocument versions[3];
-    std::string problem;
     for (int k = 0; k < 3; ++k) {
-      if (!SnapshotDocument(docs[k], versions[k], problem)) state.SkipWithError("snapshot");
+      if (!SnapshotDocument(docs[k], versions[k])) state.SkipWithError("snapshot");
     }
     const MergeResult result = MergeDocuments(versions[0], versions[1], versions[2]);
     if (!result.conflicts.empty() || !SaveMergedDocument(result.merged, merged.c_str())) {

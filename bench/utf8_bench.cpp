@@ -14,8 +14,14 @@ constexpr size_t kBytes = 4 << 20;
 
 std::string Text(int kind) {
   std::mt19937 random(7);
-  const char* ascii[] = {"msgid \"", "The captain looks at the map. ", "\"\n", "#: 1042 ",
-                         "Where were you last night? ", "<b>", "</b>", "I told you, twice!\n"};
+  const char* ascii[] = {"msgid \"",
+                         "The captain looks at the map. ",
+                         "\"\n",
+                         "#: 1042 ",
+                         "Where were you last night? ",
+                         "<b>",
+                         "</b>",
+                         "I told you, twice!\n"};
   const char* other[] = {"caf\xC3\xA9 ", "\xE2\x80\x94", "\xEC\x95\x88\xEB\x85\x95 "};
   std::string text;
   while (text.size() < kBytes) {

@@ -15,10 +15,11 @@ parallel=${FUZZ_PARALLEL:-1}
 # Absolute: the targets move their current directory while they run.
 build=$(realpath -m "${FUZZ_BUILD:-build-fuzz}")
 cxx=${FUZZ_CXX:-clang++-14}
+cc=${FUZZ_CC:-clang-14}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(load read_item import config roundtrip runtime merge po xliff csv)
+[ ${#targets[@]} -eq 0 ] && targets=(load read_item import config roundtrip runtime merge po xliff xliff2 csv xlsx)
 
-cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" >/dev/null
 cmake --build "$build" -j "${FUZZ_JOBS:-2}"
 
 # The targets write their files below TMPDIR; in memory where possible, since every save syncs.

@@ -17,14 +17,15 @@ namespace {
 
 constexpr char kProgram[] = "parlatrix-ini-scramble";
 
-int Usage() {
-  std::fprintf(stderr,
+// On stdout with status 0 when asked for (--help), on stderr with status 2 after wrong arguments.
+int Usage(std::FILE* out, int status) {
+  std::fprintf(out,
                "usage: %s IN OUT\n"
                "       %s --unscramble IN OUT\n"
                "Writes the scrambled form of the plain Parlatrix.ini IN to OUT, or with\n"
                "--unscramble the plain form of the scrambled file IN.\n",
                kProgram, kProgram);
-  return 2;
+  return status;
 }
 
 // Only regular files: /dev/zero or a FIFO would never end (or block) and fill memory.
@@ -63,13 +64,16 @@ int FailWithReason(const char* what, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    return Usage(stdout, 0);
+  }
   bool unscramble = false;
   int first = 1;
   if (argc > 1 && std::strcmp(argv[1], "--unscramble") == 0) {
     unscramble = true;
     first = 2;
   }
-  if (argc - first != 2) return Usage();
+  if (argc - first != 2) return Usage(stderr, 2);
   const char* in = argv[first];
   const char* out = argv[first + 1];
 

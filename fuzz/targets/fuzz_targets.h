@@ -48,4 +48,9 @@ int FuzzMerge(const uint8_t* data, size_t size);
 // fixed small document applies or changes nothing (exchange_target.cpp).
 int FuzzPo(const uint8_t* data, size_t size);
 int FuzzXliff(const uint8_t* data, size_t size);
+// The XLIFF reader on 2.0 inputs; what it accepts must come back the same through the 2.0 writer.
+int FuzzXliff2(const uint8_t* data, size_t size);
 int FuzzCsv(const uint8_t* data, size_t size);
+// The XLSX reader on the input as a workbook (a zip archive): the same properties, the writer
+// being libxlsxwriter through a scratch file.
+int FuzzXlsx(const uint8_t* data, size_t size);

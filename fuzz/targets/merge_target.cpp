@@ -242,7 +242,7 @@ void CheckSavedResult(const MergeDocument& merged) {
   const std::string bytes = fuzz::ReadScratchFile(path);
   // The merge's own writer gives the same bytes.
   const std::string direct = fuzz::ScratchFile("direct.dlg");
-  FUZZ_CHECK(SaveMergedDocument(merged, direct.c_str()));
+  FUZZ_CHECK(SaveMergedDocument(merged, direct.c_str()).ok);
   FUZZ_CHECK(fuzz::ReadScratchFile(direct) == bytes);
   const DlgVerifyResult verified =
       VerifyDlgBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 4);
@@ -250,13 +250,12 @@ void CheckSavedResult(const MergeDocument& merged) {
   CDlgFile loaded;
   FUZZ_CHECK(loaded.Load(path.c_str()) == 1);
   MergeDocument back;
-  std::string problem;
-  FUZZ_CHECK(SnapshotDocument(loaded, back, problem));
+  FUZZ_CHECK(SnapshotDocument(loaded, back).ok);
   FUZZ_CHECK(Same(back, merged));
   // The merge's own reader sees the same.
   MergeImage image;
   MergeDocument seen;
-  FUZZ_CHECK(image.Read(path.c_str()) && image.Snapshot(seen, problem));
+  FUZZ_CHECK(image.Read(path.c_str()) && image.Snapshot(seen));
   FUZZ_CHECK(Same(seen, merged));
 }
 
@@ -285,8 +284,7 @@ int FuzzMerge(const uint8_t* data, size_t size) {
   CDlgFile built;
   FUZZ_CHECK(BuildDocument(result.merged, built));
   MergeDocument again;
-  std::string problem;
-  FUZZ_CHECK(SnapshotDocument(built, again, problem));  // unique IDs and plot names
+  FUZZ_CHECK(SnapshotDocument(built, again).ok);  // unique IDs and plot names
   if (Same(theirs, base) || Same(ours, theirs)) {
     FUZZ_CHECK(Same(result.merged, ours) && result.conflicts.empty());
   }

@@ -20,6 +20,8 @@ QString Usage(const QCommandLineParser&) {
       "  -v, --version            Displays the version and exits.\n"
       "  --encoding <CODEPAGE>    Reads and writes the texts of FILE in CODEPAGE (CP949, GBK,\n"
       "                           UTF-8, ...) whatever the locale; remembered for the file.\n"
+      "  --language <en|original> The interface language of this run: en for English,\n"
+      "                           original for the original texts (remembered otherwise).\n"
       "  --                       Ends the options (for a FILE that begins with a dash).\n"
       "\n"
       "Arguments:\n"

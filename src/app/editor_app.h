@@ -19,6 +19,10 @@ class CEditorApp : public QApplication {
   // program ends when the main window has closed.
   bool InitInstance();
 
+  // Shows the interface in the language StartupUiLanguage picks for `option` (the --language
+  // value; empty when not given).
+  void ChooseLanguage(const std::string& option);
+
   AppContext& context() { return context_; }
 
  private:

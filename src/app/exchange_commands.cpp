@@ -15,38 +15,45 @@ bool IsExchangeFile(const std::string& path) {
 }
 
 bool ExportExchangeFile(CDlgFile& document, const std::string& path,
+                        const std::string& documentPath) {
+  platform::Status status;
+  return ExportExchangeFile(document, path, documentPath, status);
+}
+
+bool ExportExchangeFile(CDlgFile& document, const std::string& path,
                         const std::string& documentPath, platform::Status& status) {
-  status = platform::Status::Ok();
   exchange::Format format;
   if (!exchange::FormatFromPath(path, format)) {
-    status = platform::Status::Failure("not a PO, XLIFF or CSV file name");
+    status = platform::Status::Failure(path + ": not a PO, XLIFF, CSV or XLSX file name");
     return false;
   }
   exchange::ExportOptions options;
   options.codeset = toolkit::SystemCodePage().codeset();
   options.original = documentPath;
-  std::string error;
-  if (!exchange::ExportDocument(document, path, format, options, error)) {
-    platform::DebugOutput("ExportExchangeFile() Error (0) : %s\n", error.c_str());
-    // The exchange writers put the system's reason into their own words already.
-    status = platform::Status::Failure(error);
+  if (!exchange::ExportDocument(document, path, format, options, status)) {
+    platform::DebugOutput("ExportExchangeFile() Error (0) : %s\n", status.message.c_str());
     return false;
   }
   return true;
 }
 
+bool ImportExchangeFile(CDlgFile& document, const std::string& path) {
+  platform::Status status;
+  return ImportExchangeFile(document, path, status);
+}
+
 bool ImportExchangeFile(CDlgFile& document, const std::string& path, platform::Status& status) {
-  status = platform::Status::Ok();
   exchange::Format format;
+  status = platform::Status::Ok();
   if (!exchange::FormatFromPath(path, format)) {
-    status = platform::Status::Failure("not a PO, XLIFF or CSV file name");
+    status = platform::Status::Failure(path + ": not a PO, XLIFF, CSV or XLSX file name");
     return false;
   }
   exchange::ImportReport report;
   if (!exchange::ImportDocument(document, path, format, toolkit::SystemCodePage().codeset(),
                                 report)) {
+    status = report.status;
     platform::DebugOutput("ImportExchangeFile() Error (0) : %s\n", report.error.c_str());
-    status = platform::Status::Failure(report.error);
     // As with the plain text import, a failed import leaves no old entries in the log.
     (void)exchange::WriteImportLog(platform::FolderOf(path), exchange::ImportReport());
     return false;

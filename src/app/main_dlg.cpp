@@ -1,20 +1,29 @@
 #include "app/main_dlg.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QShortcut>
+#include <QUndoStack>
+#include <QtGlobal>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "app/file_code_pages.h"
+#include "app/language_dlg.h"
+#include "app/language_setting.h"
+#include "app/main_undo.h"
 #include "app/strings.h"
+#include "dialogs/about_box.h"
 #include "dlgfile/dlg_format.h"
 #include "exchange/codeset_probe.h"
 #include "platform/file_read.h"
@@ -24,9 +33,9 @@
 #include "toolkit/data_exchange.h"
 #include "toolkit/icons.h"
 #include "toolkit/prompts.h"
+#include "toolkit/qt_translations.h"
 #include "toolkit/text_bytes.h"
 #include "toolkit/wait_cursor.h"
-#include "dialogs/about_box.h"
 
 using toolkit::ControlKind;
 using toolkit::ControlTemplate;
@@ -39,29 +48,42 @@ constexpr unsigned kRight = toolkit::kMoveRight;
 constexpr unsigned kGrow = toolkit::kGrowWidth | toolkit::kGrowHeight;
 
 constexpr ControlTemplate kControls[] = {
-    {CMainDlg::kPlotsFrame, "情节", ControlKind::kGroupBox, 5, 5, 160, 235, kGrow},
+    {CMainDlg::kPlotsFrame, QT_TRANSLATE_NOOP("CMainDlg", "情节"), ControlKind::kGroupBox, 5, 5,
+     160, 235, kGrow},
     {CMainDlg::kPlotList, nullptr, ControlKind::kListBox, 10, 15, 150, 186, kGrow},
     {CMainDlg::kPlotFilter, nullptr, ControlKind::kEdit, 10, 203, 150, 13,
      toolkit::kMoveDown | toolkit::kGrowWidth},
-    {CMainDlg::kAddPlot, "추가", ControlKind::kPushButton, 10, 220, 45, 15, toolkit::kMoveDown},
-    {CMainDlg::kEditPlot, "편집", ControlKind::kPushButton, 60, 220, 45, 15, toolkit::kMoveDown},
-    {CMainDlg::kDeletePlot, "삭제", ControlKind::kPushButton, 110, 220, 50, 15, toolkit::kMoveDown},
+    {CMainDlg::kAddPlot, QT_TRANSLATE_NOOP("CMainDlg", "추가"), ControlKind::kPushButton, 10, 220,
+     45, 15, toolkit::kMoveDown},
+    {CMainDlg::kEditPlot, QT_TRANSLATE_NOOP("CMainDlg", "편집"), ControlKind::kPushButton, 60, 220,
+     45, 15, toolkit::kMoveDown},
+    {CMainDlg::kDeletePlot, QT_TRANSLATE_NOOP("CMainDlg", "삭제"), ControlKind::kPushButton, 110,
+     220, 50, 15, toolkit::kMoveDown},
     {CMainDlg::kGameName, nullptr, ControlKind::kEdit, 175, 10, 60, 14, kRight},
-    {CMainDlg::kMultiLine, "멀티라인 편집", ControlKind::kCheckBox, 175, 30, 60, 10, kRight},
-    {CMainDlg::kNew, "새 파일", ControlKind::kPushButton, 175, 50, 60, 15, kRight},
-    {CMainDlg::kOpen, "파일 불러오기", ControlKind::kPushButton, 175, 85, 60, 15, kRight},
-    {CMainDlg::kSaveAs, "새 이름으로...", ControlKind::kPushButton, 175, 105, 60, 15, kRight},
-    {CMainDlg::kSave, "파일 저장하기", ControlKind::kPushButton, 175, 125, 60, 15, kRight},
-    {CMainDlg::kExport, "내보내기", ControlKind::kPushButton, 175, 160, 60, 15, kRight},
-    {CMainDlg::kImport, "가져오기", ControlKind::kPushButton, 175, 180, 60, 15, kRight},
+    {CMainDlg::kMultiLine, QT_TRANSLATE_NOOP("CMainDlg", "멀티라인 편집"), ControlKind::kCheckBox,
+     175, 30, 60, 10, kRight},
+    {CMainDlg::kNew, QT_TRANSLATE_NOOP("CMainDlg", "새 파일"), ControlKind::kPushButton, 175, 50,
+     60, 15, kRight},
+    {CMainDlg::kOpen, QT_TRANSLATE_NOOP("CMainDlg", "파일 불러오기"), ControlKind::kPushButton, 175,
+     85, 60, 15, kRight},
+    {CMainDlg::kSaveAs, QT_TRANSLATE_NOOP("CMainDlg", "새 이름으로..."), ControlKind::kPushButton,
+     175, 105, 60, 15, kRight},
+    {CMainDlg::kSave, QT_TRANSLATE_NOOP("CMainDlg", "파일 저장하기"), ControlKind::kPushButton, 175,
+     125, 60, 15, kRight},
+    {CMainDlg::kExport, QT_TRANSLATE_NOOP("CMainDlg", "내보내기"), ControlKind::kPushButton, 175,
+     160, 60, 15, kRight},
+    {CMainDlg::kImport, QT_TRANSLATE_NOOP("CMainDlg", "가져오기"), ControlKind::kPushButton, 175,
+     180, 60, 15, kRight},
     {CMainDlg::kAbout, "?", ControlKind::kPushButton, 225, 200, 10, 14, kRight},
-    {CMainDlg::kExit, "종료", ControlKind::kPushButton, 175, 220, 60, 15,
-     toolkit::kIsCancel | kRight},
+    {CMainDlg::kExit, QT_TRANSLATE_NOOP("CMainDlg", "종료"), ControlKind::kPushButton, 175, 220, 60,
+     15, toolkit::kIsCancel | kRight},
     {CMainDlg::kVersionNumber, "0000", ControlKind::kStatic, 200, 200, 22, 8, kRight},
-    {CMainDlg::kVersionLabel, "버전 :", ControlKind::kStatic, 175, 200, 25, 8, kRight},
+    {CMainDlg::kVersionLabel, QT_TRANSLATE_NOOP("CMainDlg", "버전 :"), ControlKind::kStatic, 175,
+     200, 25, 8, kRight},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"대사 편집기", 240, 244, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CMainDlg", "대사 편집기"), 240, 244,
+                                            kControls};
 
 // Whether `path` names a regular file that this process can open for reading; `status` says why
 // not.
@@ -133,7 +155,11 @@ CMainDlg::CMainDlg(AppContext& context, QWidget* parent)
                  Qt::WindowCloseButtonHint);
 }
 
-CMainDlg::~CMainDlg() = default;
+CMainDlg::~CMainDlg() {
+  // The history goes with the window's children, after this object's own part is gone; its last
+  // signals must not reach it.
+  if (undoStack_ != nullptr) undoStack_->disconnect(this);
+}
 
 const toolkit::DialogTemplate& CMainDlg::Template() {
   return kTemplate;
@@ -164,9 +190,11 @@ void CMainDlg::ConnectControls() {
   connect(plotList(), &QListWidget::itemSelectionChanged, this, &CMainDlg::OnPlotSelChange);
   connect(plotList(), &QListWidget::itemDoubleClicked, this, &CMainDlg::OnPlotDblClk);
   auto* filter = ControlAs<QLineEdit>(kPlotFilter);
-  filter->setPlaceholderText(tr(strings::kPlotFilterHint));
+  filter->setPlaceholderText(Tr(strings::kPlotFilterHint));
   filter->setClearButtonEnabled(true);
   connect(filter, &QLineEdit::textChanged, this, &CMainDlg::OnPlotFilter);
+  connect(ControlAs<QCheckBox>(kMultiLine), &QCheckBox::clicked, this,
+          &CMainDlg::OnMultiLineClicked);
 }
 
 void CMainDlg::OnPlotFilter(const QString&) {
@@ -195,10 +223,28 @@ bool CMainDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   ConnectControls();
   AppendSystemMenuSeparator();
-  AppendSystemMenuItem(kAboutCommand, QString::fromUtf8(strings::kAboutItem));
-  AppendSystemMenuItem(kFindCommand, QString::fromUtf8(strings::kFindItem));
-  AppendSystemMenuItem(kStatsCommand, QString::fromUtf8(strings::kStatsItem));
-  AppendSystemMenuItem(kOpenInCodePageCommand, tr(strings::kOpenInCodePageItem));
+  AppendSystemMenuItem(kAboutCommand, strings::kAboutItem);
+  AppendSystemMenuItem(kFindCommand, strings::kFindItem);
+  AppendSystemMenuItem(kStatsCommand, strings::kStatsItem);
+  AppendSystemMenuItem(kLanguageCommand, strings::kLanguageItem);
+  AppendSystemMenuItem(kOpenInCodePageCommand, strings::kOpenInCodePageItem);
+  AppendSystemMenuItem(kUndoCommand, strings::kUndoItem);
+  AppendSystemMenuItem(kRedoCommand, strings::kRedoItem);
+  undoStack_ = new QUndoStack(this);
+  // The title's `*` follows the history: an undo back to the saved state clears it.
+  connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
+    SetModified(!clean);
+    RefreshTitle();
+  });
+  // Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo (as Qt's text fields take them where one has the
+  // focus). Each key once: two shortcuts of one key would cancel each other out.
+  const std::pair<QKeySequence, void (CMainDlg::*)()> keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Z), &CMainDlg::OnUndo},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &CMainDlg::OnRedo},
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), &CMainDlg::OnRedo}};
+  for (const auto& [key, slot] : keys) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, slot);
+  }
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, &CMainDlg::OnFind);
   auto* save = new QShortcut(QKeySequence::Save, this);
@@ -212,6 +258,7 @@ bool CMainDlg::OnInitDialog() {
   currentPath_.clear();
   SetModified(false);
   RefreshTitle();
+  ResetHistory();
   defaultCodeset_ = toolkit::SystemCodePage().codeset();
   if (!context_.commandLine.empty() &&
       LoadFile(context_.commandLine, context_.commandLineCodeset)) {
@@ -279,6 +326,7 @@ bool CMainDlg::LoadFile(const std::string& path, const std::string& codeset) {
   UpdateData(false);
   SetModified(false);
   RefreshTitle();
+  ResetHistory();
   FillPlotList();
   if (plotList()->count() > 0) plotList()->setCurrentRow(0);
   RefreshButtons();
@@ -301,15 +349,14 @@ void CMainDlg::AnnounceCodePage(const std::string& codeset) {
   const QString page = QString::fromStdString(codeset);
   const QString text =
       probe.likely.empty()
-          ? tr(strings::kNotInCodePage).arg(file, page)
-          : tr(strings::kNotInCodePageLikely).arg(file, page, QString::fromStdString(probe.likely));
-  prompts().MessageWithDetail(
-      this, text, toolkit::ToQString(exchange::CodesetWarning(probe, codeset)));
+          ? Tr(strings::kNotInCodePage).arg(file, page)
+          : Tr(strings::kNotInCodePageLikely).arg(file, page, QString::fromStdString(probe.likely));
+  prompts().MessageWithDetail(this, text,
+                              toolkit::ToQString(exchange::CodesetWarning(probe, codeset)));
 }
 
 void CMainDlg::ShowLoadError(const std::string& path, const platform::Status& status) {
-  prompts().MessageWithDetail(this,
-                              QString::fromUtf8(strings::kLoadError).arg(toolkit::ToQString(path)),
+  prompts().MessageWithDetail(this, Tr(strings::kLoadError).arg(toolkit::ToQString(path)),
                               toolkit::ToQString(status.Text()));
 }
 
@@ -321,6 +368,7 @@ void CMainDlg::ShowEmptyDocument() {
   plotList()->clear();
   SetModified(false);
   RefreshTitle();
+  ResetHistory();
   RefreshButtons();
 }
 
@@ -350,8 +398,8 @@ void CMainDlg::OnCancel() {
     SetModified(true);
     RefreshTitle();
   }
-  if (modified_ && !prompts().AskYesNo(this, QString::fromUtf8(strings::kQuitQuestion),
-                                       QString::fromUtf8(strings::kQuitCaption))) {
+  if (modified_ &&
+      !prompts().AskYesNo(this, Tr(strings::kQuitQuestion), Tr(strings::kQuitCaption))) {
     return;
   }
   EndDialog(toolkit::kIdCancel);
@@ -362,6 +410,24 @@ void CMainDlg::OnSysCommand(int command) {
   if (command == kFindCommand) OnFind();
   if (command == kStatsCommand) OnStats();
   if (command == kOpenInCodePageCommand) OnOpenInCodePage();
+  if (command == kUndoCommand) OnUndo();
+  if (command == kRedoCommand) OnRedo();
+  if (command == kLanguageCommand) OnLanguage();
+}
+
+void CMainDlg::OnLanguage() {
+  CLanguageDlg dialog(prompts(), this);
+  dialog.language = toolkit::CurrentUiLanguage();
+  if (dialog.DoModal() != toolkit::kIdOk) return;
+  app::SaveUiLanguage(dialog.language);
+  if (dialog.language == toolkit::CurrentUiLanguage()) return;
+  (void)toolkit::SetUiLanguage(*QCoreApplication::instance(), dialog.language, QLocale::system());
+}
+
+void CMainDlg::OnLanguageChange() {
+  ControlAs<QLineEdit>(kPlotFilter)->setPlaceholderText(Tr(strings::kPlotFilterHint));
+  baseCaption_ = TranslatedCaption();
+  RefreshTitle();
 }
 
 void CMainDlg::OnAbout() {
@@ -381,4 +447,90 @@ void CMainDlg::OnPlotSelChange() {
 
 void CMainDlg::OnPlotDblClk() {
   OnEditPlot();
+}
+
+// Undo history ------------------------------------------------------------------------------
+
+void CMainDlg::ResetHistory() {
+  if (undoStack_ != nullptr) undoStack_->clear();
+  historyGameName_ = gameName_;
+  historyMultiLine_ = multiLine_;
+}
+
+void CMainDlg::OnUndo() {
+  // A name typed since the last step is a step of its own, undone first.
+  RecordTypedGameName();
+  if (undoStack_->canUndo()) undoStack_->undo();
+}
+
+void CMainDlg::OnRedo() {
+  RecordTypedGameName();
+  if (undoStack_->canRedo()) undoStack_->redo();
+}
+
+void CMainDlg::PushStep(QUndoCommand* step) {
+  RecordTypedGameName();
+  undoStack_->push(step);
+}
+
+void CMainDlg::RecordTypedGameName() {
+  // Typing is not a step by itself (the field has its own undo while it has the focus, and Enter
+  // there does nothing); the name becomes one when another step, an undo or a save comes.
+  const QWidget* field = Control(kGameName);
+  if (field == nullptr || undoStack_ == nullptr) return;
+  const std::string typed = toolkit::GetWidgetBytes(field);
+  if (typed == historyGameName_) return;
+  const std::string before = historyGameName_;
+  historyGameName_ = typed;
+  undoStack_->push(new app::WindowValueCommand(*this, before, typed));
+}
+
+void CMainDlg::OnMultiLineClicked() {
+  const bool now = ControlAs<QCheckBox>(kMultiLine)->isChecked();
+  multiLine_ = now;
+  if (now == historyMultiLine_) return;
+  historyMultiLine_ = now;
+  PushStep(new app::WindowValueCommand(*this, !now, now));
+}
+
+void CMainDlg::SetGameNameFromHistory(const std::string& name) {
+  historyGameName_ = name;
+  SetGameName(name);
+  RefreshTitle();
+}
+
+void CMainDlg::SetMultiLineFromHistory(bool multiLine) {
+  historyMultiLine_ = multiLine;
+  multiLine_ = multiLine;
+  UpdateData(false);
+  RefreshTitle();
+}
+
+void CMainDlg::PushLineEdits(std::vector<LineEdit> edits) {
+  if (edits.empty()) return;
+  PushStep(new app::LineEditsCommand(*this, std::move(edits)));
+  SetModified(!undoStack_->isClean());
+  RefreshTitle();
+}
+
+int CMainDlg::PlotIndexOf(PlotPos plot) const {
+  int index = 0;
+  for (PlotPos pos = context_.document.GetFirstPlot(); pos != nullptr; pos = pos->next, ++index) {
+    if (pos == plot) return index;
+  }
+  return -1;
+}
+
+void CMainDlg::ShowDocumentAgain(int selectIndex) {
+  QListWidget* list = plotList();
+  if (selectIndex == -2) selectIndex = list->currentRow();
+  FillPlotList();
+  ApplyPlotFilter();
+  list->clearSelection();
+  list->setCurrentRow(-1);
+  if (selectIndex >= 0 && selectIndex < list->count() && !list->item(selectIndex)->isHidden()) {
+    list->setCurrentRow(selectIndex);
+  }
+  RefreshTitle();
+  RefreshButtons();
 }

@@ -13,9 +13,12 @@
 #include <vector>
 
 #include "app/app_context.h"
+#include "model/document_edits.h"
 #include "toolkit/dialog.h"
 
 class QIcon;
+class QUndoCommand;
+class QUndoStack;
 class QListWidget;
 class QListWidgetItem;
 
@@ -56,8 +59,14 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kFindCommand = 0x20;
   // The context-menu command that opens the statistics of the open document.
   static constexpr int kStatsCommand = 0x30;
+  // The context-menu command that chooses the interface language.
+  static constexpr int kLanguageCommand = 0x40;
   // The context-menu command that opens a file in a code page the user names.
-  static constexpr int kOpenInCodePageCommand = 0x40;
+  static constexpr int kOpenInCodePageCommand = 0x50;
+  // The context-menu commands that undo and redo the last change (also Ctrl+Z, Ctrl+Shift+Z and
+  // Ctrl+Y).
+  static constexpr int kUndoCommand = 0x60;
+  static constexpr int kRedoCommand = 0x70;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -133,9 +142,15 @@ class CMainDlg : public toolkit::CDialog {
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
   void OnFind();
+  // The Language dialog; a new choice is remembered and shown at once in every open window.
+  void OnLanguage();
   void OnStats();
   // Asks for a code page, then a file, and opens the file in that code page (remembered for it).
   void OnOpenInCodePage();
+  void OnUndo();
+  void OnRedo();
+  // A click on the multi-line box: one step in the history.
+  void OnMultiLineClicked();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
@@ -145,6 +160,18 @@ class CMainDlg : public toolkit::CDialog {
   void DeletePlotAt(int index);
   // The plot the entry at `index` shows; nullptr for an index outside the list.
   PlotPos EntryPlot(int index) const;
+  // The undo history of the document. Saving marks its clean state: the title's `*` follows it.
+  QUndoStack* undoStack() const { return undoStack_; }
+  // Pushes a step whose change is made (a name typed since the last step goes first).
+  void PushStep(QUndoCommand* step);
+  // Records `edits`, already made to the document's lines, as one step (an import, a replace).
+  void PushLineEdits(std::vector<LineEdit> edits);
+  // After an undo or redo: the plot list again from the document, the entry at `selectIndex`
+  // selected (-1: none, -2: the selection kept), the fields, the title and the buttons.
+  void ShowDocumentAgain(int selectIndex);
+  // The game name and the multi-line option as an undo or redo sets them.
+  void SetGameNameFromHistory(const std::string& name);
+  void SetMultiLineFromHistory(bool multiLine);
   // Data role of a plot list entry that holds its plot.
   static constexpr int kPlotRole = Qt::UserRole + 1;
 
@@ -157,6 +184,8 @@ class CMainDlg : public toolkit::CDialog {
   // The close request (Exit, Escape, the close box).
   void OnCancel() override;
   void OnSysCommand(int command) override;
+  // The title's base caption in the new language.
+  void OnLanguageChange() override;
 
  private:
   void ConnectControls();
@@ -185,7 +214,18 @@ class CMainDlg : public toolkit::CDialog {
   bool ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,
                     std::string& chosen);
 
+  // A document newly loaded or created: no history, clean.
+  void ResetHistory();
+  // A game name typed since the last step, as a step of its own.
+  void RecordTypedGameName();
+  // The plot's place in the document, from 0; -1 when it is not there.
+  int PlotIndexOf(PlotPos plot) const;
+
   AppContext& context_;
+  QUndoStack* undoStack_ = nullptr;  // a child of the window
+  // The game name and multi-line option as the history last recorded them.
+  std::string historyGameName_;
+  bool historyMultiLine_ = false;
   std::unique_ptr<QIcon> icon_;  // the window's own icon, distinct from the about box's
   // Values, in the order of the window's description.
   std::string gameName_;

@@ -1,11 +1,13 @@
 // The file commands of the main window: New, Open, Save, Save As, Import, Export.
 //
 // New and Open ask the close request's question before they discard unsaved changes. A failure
-// shows the command's message with the reason under it. The dialogue folder (Open, Save As) and the text folder
-// (Import, Export) are kept apart: each follows only the file dialogs of its own commands. A file
-// dialog closed without a choice ends its command with nothing changed.
+// shows the command's message with the reason under it. The dialogue folder (Open, Save As) and the
+// text folder (Import, Export) are kept apart: each follows only the file dialogs of its own
+// commands. A file dialog closed without a choice ends its command with nothing changed.
 #include <QListWidget>
 #include <QString>
+#include <QUndoStack>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
 #include "dlgfile/dlg_damage.h"
+#include "dlgfile/dlg_save_over.h"
 #include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
@@ -28,8 +31,8 @@
 
 namespace {
 
-QString WithPath(const char* text, const std::string& path) {
-  return QString::fromUtf8(text).arg(toolkit::ToQString(path));
+QString WithPath(const QString& text, const std::string& path) {
+  return text.arg(toolkit::ToQString(path));
 }
 
 // A reason for the window: the core's words are bytes of the locale's code page (a path inside
@@ -48,8 +51,8 @@ bool CMainDlg::ConfirmDiscard() {
     SetModified(true);
     RefreshTitle();
   }
-  return !modified_ || prompts().AskYesNo(this, QString::fromUtf8(strings::kQuitQuestion),
-                                          QString::fromUtf8(strings::kQuitCaption));
+  return !modified_ ||
+         prompts().AskYesNo(this, Tr(strings::kQuitQuestion), Tr(strings::kQuitCaption));
 }
 
 void CMainDlg::OnNew() {
@@ -58,7 +61,7 @@ void CMainDlg::OnNew() {
   dialog.expression = true;
   dialog.speaker = true;
   dialog.sound = false;
-  dialog.gameName = strings::kNewGameName;
+  dialog.gameName = toolkit::FromQString(Tr(strings::kNewGameName));
   if (dialog.DoModal() != toolkit::kIdOk) return;
   CDlgFile& document = context_.document;
   document.Clear();
@@ -74,6 +77,7 @@ void CMainDlg::OnNew() {
   currentPath_.clear();
   SetModified(false);
   RefreshTitle();
+  ResetHistory();
   RefreshButtons();
 }
 
@@ -87,9 +91,10 @@ bool CMainDlg::ChooseFileIn(const toolkit::FileDialogRequest& request, std::stri
 void CMainDlg::OnOpen() {
   if (!ConfirmDiscard()) return;
   std::string chosen;
-  if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
-                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
-                    dialogueFolder_, chosen)) {
+  if (!ChooseFileIn(
+          toolkit::OpenRequest(Tr(strings::kOpenTitle).toStdString(), toolkit::kDialogFilesFilter,
+                               strings::kDialogueExt, currentPath_, dialogueFolder_),
+          dialogueFolder_, chosen)) {
     return;
   }
   // A failed load has shown its message and left the window on the previous file.
@@ -121,7 +126,7 @@ void CMainDlg::AnnounceDamage() {
   damagedPath_ = currentPath_;
   std::string lost;
   for (const std::string& line : damage) lost += line + "\n";
-  prompts().Message(this, QString::fromUtf8(strings::kDamagedOpened)
+  prompts().Message(this, Tr(strings::kDamagedOpened)
                               .arg(toolkit::ToQString(currentPath_), toolkit::ToQString(lost),
                                    toolkit::ToQString(currentPath_ + strings::kDamagedSuffix)));
 }
@@ -133,7 +138,7 @@ bool CMainDlg::KeepDamagedOriginal() {
   if (!platform::IdentifyFile(kept.c_str()).exists &&
       !platform::CopyFileDurably(currentPath_.c_str(), kept.c_str())) {
     const platform::Status status = platform::Status::SystemFailure("cannot keep " + kept);
-    prompts().MessageWithDetail(this, WithPath(strings::kSaveError, currentPath_),
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kSaveError), currentPath_),
                                 ReasonText(status));
     return false;
   }
@@ -151,9 +156,10 @@ void CMainDlg::OnSave() {
 
 void CMainDlg::OnSaveAs() {
   std::string chosen;
-  if (!ChooseFileIn(toolkit::SaveRequest(strings::kSaveAsTitle, toolkit::kDialogFilesFilter,
-                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
-                    dialogueFolder_, chosen)) {
+  if (!ChooseFileIn(
+          toolkit::SaveRequest(Tr(strings::kSaveAsTitle).toStdString(), toolkit::kDialogFilesFilter,
+                               strings::kDialogueExt, currentPath_, dialogueFolder_),
+          dialogueFolder_, chosen)) {
     return;
   }
   // The chosen file becomes the current one only once it holds the document.
@@ -172,46 +178,53 @@ bool CMainDlg::SaveFile() {
   CDlgFile& document = context_.document;
   document.SetGameName(gameName_.c_str());
   document.SetMultiLine(multiLine_ ? 1 : 0);
-  // Another program may have written the file since it was read; overwriting that is the user's
-  // choice, not a silent loss.
-  const platform::FileIdentity onDisk = platform::IdentifyFile(currentPath_.c_str());
-  if (platform::SameFile(onDisk, document.LoadedFile()) &&
-      !platform::SameContents(onDisk, document.LoadedFile()) &&
-      !prompts().AskYesNo(this, WithPath(strings::kChangedOnDisk, currentPath_),
-                          QString::fromUtf8(strings::kQuitCaption))) {
-    return false;
+  // Another program may have written or replaced the file since it was read (dlgtool, git
+  // checkout, an editor that saves by rename); overwriting that is the user's choice, not a silent
+  // loss. The policy is the core's, shared with dlgtool (dlgfile/dlg_save_over.h). The backup is
+  // found before this save writes: a backup it makes itself is gone again when it succeeds.
+  const SaveOverState state = InspectSaveOver(document, currentPath_.c_str(), false);
+  platform::FileIdentity expected = document.LoadedFile();
+  if (state.changedOnDisk) {
+    if (!prompts().AskYesNo(this, WithPath(Tr(strings::kChangedOnDisk), currentPath_),
+                            Tr(strings::kQuitCaption))) {
+      return false;
+    }
+    expected = platform::IdentifyFileForReading(currentPath_.c_str());  // what the user accepted
   }
   if (!KeepDamagedOriginal()) return false;
-  // Found before this save writes: a backup it makes itself is gone again when it succeeds.
-  const std::string keptBackup = platform::LeftSaveBackup(currentPath_.c_str());
+  const std::string& keptBackup = state.keptBackup;
   int saved = 0;
   platform::Status status;
   {
     toolkit::WaitCursor wait;
-    saved = document.Save(currentPath_.c_str(), status);
+    // Checked again right before the rename: a change made while saving is not lost either.
+    saved = SaveOver(document, currentPath_.c_str(), expected, status);
   }
   if (!keptBackup.empty()) {
-    prompts().Message(this, QString::fromUtf8(strings::kSaveBackupKept)
-                                .arg(toolkit::ToQString(currentPath_),
-                                     toolkit::ToQString(keptBackup)));
+    prompts().Message(this,
+                      Tr(strings::kSaveBackupKept)
+                          .arg(toolkit::ToQString(currentPath_), toolkit::ToQString(keptBackup)));
   }
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
   if (!saved) {
-    prompts().MessageWithDetail(this, WithPath(strings::kSaveError, currentPath_),
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kSaveError), currentPath_),
                                 ReasonText(status));
     return false;
   }
   versionNumber_ = document.GetVersion();
+  RecordTypedGameName();  // the name saved is part of the saved state
+  undoStack()->setClean();
   SetModified(false);
   RefreshTitle();
   return true;
 }
 
 void CMainDlg::OnImport() {
-  if (!ChooseFileIn(toolkit::OpenRequest(strings::kImportTitle, app::kExchangeTextFilter,
-                                         strings::kTextExt, importPath_, textFolder_),
-                    textFolder_, importPath_)) {
+  if (!ChooseFileIn(
+          toolkit::OpenRequest(Tr(strings::kImportTitle).toStdString(), app::kExchangeTextFilter,
+                               strings::kTextExt, importPath_, textFolder_),
+          textFolder_, importPath_)) {
     return;
   }
   (void)ImportText();
@@ -220,22 +233,26 @@ void CMainDlg::OnImport() {
 bool CMainDlg::ImportText() {
   CDlgFile& document = context_.document;
   if (document.GetLines().IsEmpty()) {
-    prompts().Message(this, QString::fromUtf8(strings::kImportIntoEmpty));
+    prompts().Message(this, Tr(strings::kImportIntoEmpty));
     return false;
   }
   // A file without a single entry (another form, UTF-16) is a failure, not "imported".
   ImportCounts counts;
   bool imported = false;
+  // The texts as they were, to record what the import changed as one step of the history.
+  FieldsSnapshot before;
+  try {
+    before = TakeFieldsSnapshot(document);
+  } catch (const std::bad_alloc&) {
+    return false;  // nothing imported: an import that could not be undone is not started
+  }
   platform::Status status;
   {
     toolkit::WaitCursor wait;  // a big script takes longer than a click should
     if (app::IsExchangeFile(importPath_)) {
       imported = app::ImportExchangeFile(document, importPath_, status);
     } else {
-      // The plain form's reader says why on the debug output only.
-      platform::LastDiagnostic reason;
-      imported = ::ImportText(document, importPath_.c_str(), counts);
-      if (!imported) status = reason.ToStatus("cannot import the file");
+      imported = ::ImportText(document, importPath_.c_str(), counts, status);
       if (imported && counts.matched + counts.logged == 0) {
         imported = false;
         status = platform::Status::Failure("the file holds no entry of the text form");
@@ -243,20 +260,26 @@ bool CMainDlg::ImportText() {
     }
   }
   if (!imported) {
-    prompts().MessageWithDetail(this, WithPath(strings::kImportError, importPath_),
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kImportError), importPath_),
                                 ReasonText(status));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(strings::kImported));
+  prompts().Message(this, Tr(strings::kImported));
+  try {
+    PushLineEdits(EditsSince(document, before));
+  } catch (const std::bad_alloc&) {
+    undoStack()->clear();  // the import stays; the history before it cannot be kept consistent
+  }
   SetModified(true);
   RefreshTitle();
   return true;
 }
 
 void CMainDlg::OnExport() {
-  if (!ChooseFileIn(toolkit::SaveRequest(strings::kExportTitle, app::kExchangeTextFilter,
-                                         strings::kTextExt, exportPath_, textFolder_),
-                    textFolder_, exportPath_)) {
+  if (!ChooseFileIn(
+          toolkit::SaveRequest(Tr(strings::kExportTitle).toStdString(), app::kExchangeTextFilter,
+                               strings::kTextExt, exportPath_, textFolder_),
+          textFolder_, exportPath_)) {
     return;
   }
   (void)ExportText();
@@ -265,22 +288,22 @@ void CMainDlg::OnExport() {
 bool CMainDlg::ExportText() {
   // PO, XLIFF and CSV are translation formats: the question of the plain text forms is not asked.
   const bool exchangeFile = app::IsExchangeFile(exportPath_);
-  const bool recording =
-      !exchangeFile && !prompts().AskYesNo(this, QString::fromUtf8(strings::kExportQuestion),
-                                           QString::fromUtf8(strings::kExportCaption));
+  const bool recording = !exchangeFile && !prompts().AskYesNo(this, Tr(strings::kExportQuestion),
+                                                              Tr(strings::kExportCaption));
   bool exported = false;
   platform::Status status;
   {
-    toolkit::WaitCursor wait;  // after the question: the cursor waits only while the file is written
-    exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_,
-                                                      status)
-                            : context_.document.Export(exportPath_.c_str(), recording, status);
+    toolkit::WaitCursor
+        wait;  // after the question: the cursor waits only while the file is written
+    exported = exchangeFile
+                   ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_, status)
+                   : context_.document.Export(exportPath_.c_str(), recording, status);
   }
   if (!exported) {
-    prompts().MessageWithDetail(this, WithPath(strings::kExportError, exportPath_),
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kExportError), exportPath_),
                                 ReasonText(status));
     return false;
   }
-  prompts().Message(this, QString::fromUtf8(strings::kExported));
+  prompts().Message(this, Tr(strings::kExported));
   return true;
 }

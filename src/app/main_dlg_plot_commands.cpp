@@ -5,15 +5,18 @@
 // of its name. Delete asks first, naming the plot and its number of lines.
 #include <QLineEdit>
 #include <QListWidget>
+#include <QUndoStack>
+#include <new>
 
 #include "app/main_dlg.h"
+#include "app/main_undo.h"
 #include "app/name_input_dlg.h"
 #include "app/strings.h"
-#include "editor/line_edit_dlg.h"
 #include "config/speaker_config.h"
-#include "platform/path.h"
 #include "dialogs/find_dlg.h"
 #include "dialogs/stats_dlg.h"
+#include "editor/line_edit_dlg.h"
+#include "platform/path.h"
 #include "toolkit/code_page.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
@@ -42,8 +45,7 @@ void CMainDlg::OnAddPlot() {
 int CMainDlg::AddPlotByName(const std::string& name) {
   CDlgFile& document = context_.document;
   if (document.FindPlot(name.c_str()) != nullptr) {
-    prompts().Message(this,
-                      QString::fromUtf8(strings::kDuplicatePlot).arg(toolkit::ToQString(name)));
+    prompts().Message(this, Tr(strings::kDuplicatePlot).arg(toolkit::ToQString(name)));
     return -1;
   }
   // Out of memory no plot is added, and no entry may then stand for one.
@@ -51,6 +53,7 @@ int CMainDlg::AddPlotByName(const std::string& name) {
   if (plot == nullptr) return -1;
   QListWidgetItem* entry = toolkit::AddListEntry(plotList(), name);
   SetEntryPlot(entry, plot);
+  PushStep(new app::AddPlotCommand(*this, PlotIndexOf(plot), name));
   // The new plot is selected next: a filter that would hide it is cleared.
   if (auto* filter = ControlAs<QLineEdit>(kPlotFilter);
       filter != nullptr && !entry->text().contains(filter->text(), Qt::CaseInsensitive)) {
@@ -74,6 +77,14 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
   QListWidget* list = plotList();
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
+  // The plot as it was, to record what the line editor changes as one step of the history.
+  const PlotPos edited = EntryPlot(index);
+  std::unique_ptr<PlotSnapshot> before;
+  try {
+    if (edited != nullptr) before = std::make_unique<PlotSnapshot>(TakePlotSnapshot(edited->value));
+  } catch (const std::bad_alloc&) {
+    before.reset();
+  }
   LineEditSession session = context_.LineEditing();
   session.configPaths = SpeakerConfigPaths();
   CLineEditDlg editor(session, this);
@@ -89,7 +100,19 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
     list->setCurrentRow(-1);
   }
   // Cancel has put the document back as it was; only changes OK kept count.
-  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) SetModified(true);
+  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) {
+    try {
+      if (before != nullptr) {
+        PushStep(new app::EditPlotCommand(*this, PlotIndexOf(edited), std::move(*before),
+                                          TakePlotSnapshot(edited->value)));
+      } else {
+        undoStack()->clear();  // out of memory: no step, and no older step over a changed plot
+      }
+    } catch (const std::bad_alloc&) {
+      undoStack()->clear();
+    }
+    SetModified(true);
+  }
   RefreshTitle();
   RefreshButtons();
   list->setFocus(Qt::OtherFocusReason);
@@ -102,11 +125,14 @@ PlotPos CMainDlg::EntryPlot(int index) const {
 }
 
 void CMainDlg::SetEntryPlot(QListWidgetItem* entry, PlotPos plot) {
-  if (entry != nullptr) entry->setData(kPlotRole, QVariant::fromValue(reinterpret_cast<quintptr>(plot)));
+  if (entry != nullptr)
+    entry->setData(kPlotRole, QVariant::fromValue(reinterpret_cast<quintptr>(plot)));
 }
 
 void CMainDlg::OnFind() {
   CFindDlg dialog(context_.document, prompts(), this);
+  // Each replace is one step of the history.
+  dialog.recordEdits = [this](std::vector<LineEdit> edits) { PushLineEdits(std::move(edits)); };
   if (dialog.DoModal() != toolkit::kIdOk) return;
   // The entry of the found line's plot.
   QListWidget* list = plotList();
@@ -142,10 +168,10 @@ void CMainDlg::OnDeletePlot() {
   const int index = SelectedIndex(plotList());
   if (index < 0) return;
   if (const PlotPos plot = EntryPlot(index)) {
-    const QString question = tr(strings::kDeletePlotQuestion)
-                                 .arg(toolkit::ToQString(plot->value.GetName().c_str()))
-                                 .arg(plot->value.members.GetCount());
-    if (!prompts().AskYesNo(this, question, QString::fromUtf8(strings::kQuitCaption))) return;
+    const QString question = Tr(strings::kDeletePlotQuestion)
+                                 .arg(toolkit::ToQString(plot->value.GetName().c_str()),
+                                      QString::number(plot->value.members.GetCount()));
+    if (!prompts().AskYesNo(this, question, Tr(strings::kQuitCaption))) return;
   }
   DeletePlotAt(index);
   RefreshButtons();
@@ -156,7 +182,19 @@ void CMainDlg::DeletePlotAt(int index) {
   QListWidget* list = plotList();
   QListWidgetItem* entry = list->item(index);
   if (entry == nullptr) return;
-  (void)context_.document.DeletePlot(EntryPlot(index));
+  const PlotPos plot = EntryPlot(index);
+  std::unique_ptr<app::DeletePlotCommand> step;
+  try {
+    if (plot != nullptr) {
+      step = std::make_unique<app::DeletePlotCommand>(*this, PlotIndexOf(plot),
+                                                      TakePlotSnapshot(plot->value));
+    }
+  } catch (const std::bad_alloc&) {
+    step.reset();
+    undoStack()->clear();  // the deletion cannot be undone; older steps would not fit after it
+  }
+  (void)context_.document.DeletePlot(plot);
+  if (step != nullptr) PushStep(step.release());
   delete list->takeItem(index);
   // Qt moves the selection to a neighbour; after a deletion no entry is selected.
   list->clearSelection();

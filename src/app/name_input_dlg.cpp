@@ -1,5 +1,7 @@
 #include "app/name_input_dlg.h"
 
+#include <QtGlobal>
+
 #include "dlgfile/dlg_format.h"
 #include "toolkit/data_exchange.h"
 
@@ -9,14 +11,16 @@ using toolkit::ControlTemplate;
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {CNameInputDlg::kNameLabel, "이름 입력 :", ControlKind::kStatic, 5, 5, 49, 8},
+    {CNameInputDlg::kNameLabel, QT_TRANSLATE_NOOP("CNameInputDlg", "이름 입력 :"),
+     ControlKind::kStatic, 5, 5, 49, 8},
     {CNameInputDlg::kName, nullptr, ControlKind::kEdit, 5, 15, 115, 14},
     {CNameInputDlg::kOk, "OK", ControlKind::kDefPushButton, 130, 5, 50, 14, toolkit::kIsOk},
     {CNameInputDlg::kCancel, "Cancel", ControlKind::kPushButton, 130, 25, 50, 14,
      toolkit::kIsCancel},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"이름 입력", 186, 50, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CNameInputDlg", "이름 입력"), 186,
+                                            50, kControls};
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "app/new_file_dlg.h"
 
+#include <QtGlobal>
+
 #include "dlgfile/dlg_format.h"
 #include "toolkit/data_exchange.h"
 
@@ -9,16 +11,23 @@ using toolkit::ControlTemplate;
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {CNewFileDlg::kGameNameLabel, "게임 이름 :", ControlKind::kStatic, 5, 5, 41, 8},
+    {CNewFileDlg::kGameNameLabel, QT_TRANSLATE_NOOP("CNewFileDlg", "게임 이름 :"),
+     ControlKind::kStatic, 5, 5, 41, 8},
     {CNewFileDlg::kGameName, nullptr, ControlKind::kEdit, 50, 5, 60, 14},
-    {CNewFileDlg::kSpeaker, "두상", ControlKind::kCheckBox, 5, 25, 32, 10},
-    {CNewFileDlg::kExpression, "표정", ControlKind::kCheckBox, 5, 45, 32, 10},
-    {CNewFileDlg::kSound, "소리 파일", ControlKind::kCheckBox, 5, 65, 48, 10},
-    {CNewFileDlg::kOk, "확인", ControlKind::kDefPushButton, 60, 40, 50, 15, toolkit::kIsOk},
-    {CNewFileDlg::kCancel, "취소", ControlKind::kPushButton, 60, 60, 50, 15, toolkit::kIsCancel},
+    {CNewFileDlg::kSpeaker, QT_TRANSLATE_NOOP("CNewFileDlg", "두상"), ControlKind::kCheckBox, 5, 25,
+     32, 10},
+    {CNewFileDlg::kExpression, QT_TRANSLATE_NOOP("CNewFileDlg", "표정"), ControlKind::kCheckBox, 5,
+     45, 32, 10},
+    {CNewFileDlg::kSound, QT_TRANSLATE_NOOP("CNewFileDlg", "소리 파일"), ControlKind::kCheckBox, 5,
+     65, 48, 10},
+    {CNewFileDlg::kOk, QT_TRANSLATE_NOOP("CNewFileDlg", "확인"), ControlKind::kDefPushButton, 60,
+     40, 50, 15, toolkit::kIsOk},
+    {CNewFileDlg::kCancel, QT_TRANSLATE_NOOP("CNewFileDlg", "취소"), ControlKind::kPushButton, 60,
+     60, 50, 15, toolkit::kIsCancel},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"새 파일 형식", 118, 84, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CNewFileDlg", "새 파일 형식"), 118,
+                                            84, kControls};
 
 }  // namespace
 

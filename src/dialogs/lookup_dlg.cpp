@@ -1,6 +1,7 @@
 #include "dialogs/lookup_dlg.h"
 
 #include <QPushButton>
+#include <QtGlobal>
 
 #include "toolkit/data_exchange.h"
 #include "toolkit/prompts.h"
@@ -17,13 +18,16 @@ constexpr ControlTemplate kControls[] = {
     {CLookupDlg::kExpression, nullptr, ControlKind::kEdit, 50, 27, 40, 14, toolkit::kDisabled},
     {CLookupDlg::kSound, nullptr, ControlKind::kEdit, 100, 27, 80, 14, toolkit::kDisabled},
     {CLookupDlg::kText, nullptr, ControlKind::kEdit, 7, 51, 173, 14, toolkit::kDisabled},
-    {CLookupDlg::kQuery, "조회", ControlKind::kDefPushButton, 128, 7, 20, 14},
-    {CLookupDlg::kClose, "닫기", ControlKind::kPushButton, 160, 7, 20, 14, toolkit::kIsCancel},
+    {CLookupDlg::kQuery, QT_TRANSLATE_NOOP("CLookupDlg", "조회"), ControlKind::kDefPushButton, 128,
+     7, 20, 14},
+    {CLookupDlg::kClose, QT_TRANSLATE_NOOP("CLookupDlg", "닫기"), ControlKind::kPushButton, 160, 7,
+     20, 14, toolkit::kIsCancel},
 };
 
 constexpr toolkit::DialogTemplate kTemplate{"Test", 186, 72, kControls};
 
-constexpr char kNotFound[] = "没有找到该ID所代表的文字，查找失败！";
+constexpr char kNotFound[] =
+    QT_TRANSLATE_NOOP("CLookupDlg", "没有找到该ID所代表的文字，查找失败！");
 
 }  // namespace
 
@@ -56,6 +60,6 @@ void CLookupDlg::OnQuery() {
   CDlgItemReader& reader = reader_;
   const bool found = reader.GetItemFields(id, text, sound, speaker, expression);
   text = reader.GetItemTextOrEmpty(id);
-  if (!found) prompts().Message(this, QString::fromUtf8(kNotFound));
+  if (!found) prompts().Message(this, Tr(kNotFound));
   UpdateData(false);
 }

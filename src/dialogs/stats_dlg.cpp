@@ -12,6 +12,7 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QHorizontalBarSeries>
 #include <QtCharts/QValueAxis>
+#include <QtGlobal>
 #include <iterator>
 
 #include "toolkit/prompts.h"
@@ -23,24 +24,32 @@ using toolkit::ControlTemplate;
 namespace {
 
 constexpr ControlTemplate kControls[] = {
-    {CStatsDlg::kPlotLabel, "장면별", ControlKind::kStatic, 7, 7, 120, 8},
+    {CStatsDlg::kPlotLabel, QT_TRANSLATE_NOOP("CStatsDlg", "장면별"), ControlKind::kStatic, 7, 7,
+     120, 8},
     {CStatsDlg::kPlots, nullptr, ControlKind::kReportList, 7, 17, 400, 100},
-    {CStatsDlg::kSpeakerLabel, "화자별", ControlKind::kStatic, 7, 123, 120, 8},
+    {CStatsDlg::kSpeakerLabel, QT_TRANSLATE_NOOP("CStatsDlg", "화자별"), ControlKind::kStatic, 7,
+     123, 120, 8},
     {CStatsDlg::kSpeakers, nullptr, ControlKind::kReportList, 7, 133, 200, 100},
     {CStatsDlg::kChartArea, "", ControlKind::kStatic, 212, 133, 195, 100},
-    {CStatsDlg::kCopy, "복사", ControlKind::kPushButton, 313, 240, 45, 14},
-    {CStatsDlg::kClose, "닫기", ControlKind::kPushButton, 362, 240, 45, 14, toolkit::kIsCancel},
+    {CStatsDlg::kCopy, QT_TRANSLATE_NOOP("CStatsDlg", "복사"), ControlKind::kPushButton, 313, 240,
+     45, 14},
+    {CStatsDlg::kClose, QT_TRANSLATE_NOOP("CStatsDlg", "닫기"), ControlKind::kPushButton, 362, 240,
+     45, 14, toolkit::kIsCancel},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"통계", 414, 261, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CStatsDlg", "통계"), 414, 261,
+                                            kControls};
 
 // Column headers after the name column: the counts of docs/stats.md, in its order.
-constexpr const char* kCountHeaders[] = {"대사 수", "단어", "글자", "공백 포함", "빈 대사",
-                                         "소리 없음", "분"};
-constexpr char kPlotHeader[] = "장면";
-constexpr char kSpeakerHeader[] = "화자";
-constexpr char kTotalRow[] = "합계";
-constexpr char kChartTitle[] = "화자별 단어 수";
+constexpr const char* kCountHeaders[] = {
+    QT_TRANSLATE_NOOP("CStatsDlg", "대사 수"), QT_TRANSLATE_NOOP("CStatsDlg", "단어"),
+    QT_TRANSLATE_NOOP("CStatsDlg", "글자"),    QT_TRANSLATE_NOOP("CStatsDlg", "공백 포함"),
+    QT_TRANSLATE_NOOP("CStatsDlg", "빈 대사"), QT_TRANSLATE_NOOP("CStatsDlg", "소리 없음"),
+    QT_TRANSLATE_NOOP("CStatsDlg", "분")};
+constexpr char kPlotHeader[] = QT_TRANSLATE_NOOP("CStatsDlg", "장면");
+constexpr char kSpeakerHeader[] = QT_TRANSLATE_NOOP("CStatsDlg", "화자");
+constexpr char kTotalRow[] = QT_TRANSLATE_NOOP("CStatsDlg", "합계");
+constexpr char kChartTitle[] = QT_TRANSLATE_NOOP("CStatsDlg", "화자별 단어 수");
 
 QStringList CountCells(const exchange::StatsRow& row) {
   return {QString::number(row.lines),
@@ -92,8 +101,8 @@ bool CStatsDlg::OnInitDialog() {
 }
 
 void CStatsDlg::FillTable(QTreeWidget* table, const exchange::StatsReport& report, bool plots) {
-  QStringList headers{QString::fromUtf8(plots ? kPlotHeader : kSpeakerHeader)};
-  for (const char* header : kCountHeaders) headers << QString::fromUtf8(header);
+  QStringList headers{Tr(plots ? kPlotHeader : kSpeakerHeader)};
+  for (const char* header : kCountHeaders) headers << Tr(header);
   table->setColumnCount(static_cast<int>(headers.size()));
   table->setHeaderLabels(headers);
   table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -109,27 +118,26 @@ void CStatsDlg::FillTable(QTreeWidget* table, const exchange::StatsReport& repor
   for (const exchange::StatsRow& row : report.groups) {
     add(row, QString::fromUtf8(plots ? row.plot : row.speaker));
   }
-  add(report.total, QString::fromUtf8(kTotalRow));
+  add(report.total, Tr(kTotalRow));
   table->addTopLevelItems(rows);
   table->header()->resizeSections(QHeaderView::ResizeToContents);
 }
 
 void CStatsDlg::BuildChart() {
-  auto* words = new QBarSet(QString::fromUtf8(kCountHeaders[1]));
+  auto* words = new QBarSet(Tr(kCountHeaders[1]));
   QStringList names;
   long long most = 1;
   for (const exchange::StatsRow& row : bySpeaker_.groups) {
     *words << static_cast<double>(row.counts.words);
-    names << QString::fromUtf8(row.speaker) + QStringLiteral(" (%1 %2)")
-                                                  .arg(row.minutes, 0, 'f', 1)
-                                                  .arg(QString::fromUtf8(kCountHeaders[6]));
+    names << QString::fromUtf8(row.speaker) +
+                 QStringLiteral(" (%1 %2)").arg(row.minutes, 0, 'f', 1).arg(Tr(kCountHeaders[6]));
     most = std::max(most, row.counts.words);
   }
   auto* series = new QHorizontalBarSeries;
   series->append(words);
   auto* chart = new QChart;
   chart->addSeries(series);
-  chart->setTitle(QString::fromUtf8(kChartTitle));
+  chart->setTitle(Tr(kChartTitle));
   chart->legend()->hide();
   auto* categories = new QBarCategoryAxis;
   categories->append(names);
@@ -164,7 +172,8 @@ QString CStatsDlg::TabSeparated() const {
       for (int column = 0; column < table->columnCount(); ++column) {
         // A name holding a TAB or a line break would split the pasted row.
         QString cell = item->text(column);
-        cell.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        cell.replace(QLatin1Char('\t'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
         cell.remove(QLatin1Char('\r'));
         cells << cell;
       }

@@ -1,6 +1,8 @@
 #include "dlgfile/dlg_damage.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <new>
 
@@ -16,13 +18,14 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
   std::FILE* file = platform::OpenRegularFileForReading(path);
   if (file == nullptr) return false;
   uint8_t chunk[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+  int64_t got = 0;
+  while ((got = platform::ReadStream(file, chunk, sizeof chunk)) > 0) {
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
-  const bool ok = std::ferror(file) == 0;
+  const int reason = errno;
   std::fclose(file);
-  return ok;
+  errno = reason;
+  return got == 0;
 }
 
 }  // namespace
@@ -31,8 +34,14 @@ std::vector<std::string> DescribeDlgDamage(const char* path) {
   std::vector<std::string> damage;
   std::vector<uint8_t> bytes;
   try {
-    if (!ReadWhole(path, bytes)) return damage;
-    const DlgVerifyResult check = VerifyDlgBytes(bytes.data(), bytes.size(), kDamageLinesKept);
+    // A file that cannot be read cannot be passed for intact: its damage is unknown.
+    if (!ReadWhole(path, bytes)) {
+      damage.assign(1, std::string("cannot read the file to check it: ") + std::strerror(errno));
+      bytes.clear();
+    }
+    const DlgVerifyResult check = damage.empty()
+                                      ? VerifyDlgBytes(bytes.data(), bytes.size(), kDamageLinesKept)
+                                      : DlgVerifyResult();
     for (const DlgFinding& finding : check.findings) {
       if (!finding.damage) continue;
       std::string line = finding.message;

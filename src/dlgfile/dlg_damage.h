@@ -8,6 +8,7 @@
 
 // One line per damage finding of the structural check (notices are no damage), with its offset
 // and ID where known; at most about twenty, then a line counting the rest. Each line is also
-// reported on the debug output. Empty for an intact file, and for one that cannot be read (the
-// load reports that itself). Reads the file once more; memory about twice its size.
+// reported on the debug output. Empty for an intact file only: a file that cannot be read (or
+// checked for want of memory) gives one line saying so, since its damage is unknown. Reads the
+// file once more; memory about twice its size.
 [[nodiscard]] std::vector<std::string> DescribeDlgDamage(const char* path);

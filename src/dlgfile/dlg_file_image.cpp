@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/fault_injection.h"
@@ -42,11 +43,17 @@ bool DlgFileImage::ReadWindow(int64_t window) {
   if (!placed && !bytes_.Populate(static_cast<size_t>(start), static_cast<size_t>(length))) {
     return false;
   }
-  // A read error or a file that shrank leaves the rest of the window zero (moved pages still
-  // hold another window's bytes).
+  // A file that shrank leaves the rest of the window zero (moved pages still hold another
+  // window's bytes). A read error is no short file: the bytes exist and could not be had, and
+  // taking zeros for them would load a document without them.
   const int64_t got =
       platform::ReadAt(fileno(file_), bytes_.data() + start, static_cast<size_t>(length), start);
-  const int64_t kept = std::max<int64_t>(got, 0);
+  if (got < 0) {
+    readError_ = errno != 0 ? errno : EIO;
+    bytes_.Discard(static_cast<size_t>(start), static_cast<size_t>(length));
+    return false;
+  }
+  const int64_t kept = got;
   if (kept < length) {
     std::memset(bytes_.data() + start + kept, 0, static_cast<size_t>(length - kept));
   }

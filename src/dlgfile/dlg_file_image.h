@@ -40,7 +40,7 @@ class DlgFileImage {
     return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
   }
   // Makes the bytes [offset, offset + count), which Has must accept, readable. False when the
-  // memory for a window cannot be had.
+  // memory for a window cannot be had, or when reading it failed (ReadError then says why).
   [[nodiscard]] bool Reach(int64_t offset, int64_t count) {
     if (count <= 0) return true;
     const int64_t first = offset >> kWindowShift;
@@ -52,6 +52,9 @@ class DlgFileImage {
   }
   const uint8_t* At(int64_t offset) const { return bytes_.data() + offset; }
   int32_t IntAt(int64_t offset) const { return LoadLE32(At(offset)); }
+
+  // The errno of the first read that failed, 0 when none did.
+  int ReadError() const { return readError_; }
 
   static constexpr int kWindowShift = 20;  // 1 MiB windows
   static constexpr int64_t kKeptWindows = 4;
@@ -70,5 +73,6 @@ class DlgFileImage {
   int64_t held_ = 0;       // windows that hold memory
   int64_t reads_ = 0;      // windows read so far, rereads included
   bool keepAll_ = false;   // set once rereading passes twice the file
-  int64_t spare_ = -1;     // a full window given up whose pages are still there, or -1
+  int64_t spare_ = -1;
+  int readError_ = 0;     // a full window given up whose pages are still there, or -1
 };

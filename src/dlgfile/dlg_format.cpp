@@ -72,7 +72,8 @@ void WarnLongString(const char* text) {
   const size_t n = strnlen(text, kDlgWarnedTextShown);
   std::memcpy(shown, text, n);
   shown[n] = '\0';
-  platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength, shown);
+  platform::DebugOutput("saveStr() 警告 : 字符串长度太长了<%d>。<%s>!\n", kDlgStringWarnLength,
+                        shown);
 }
 }  // namespace
 

@@ -29,7 +29,8 @@ bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
   const int64_t at =
       static_cast<int64_t>(header.indexOffset) + static_cast<int64_t>(id) * kDlgIndexEntrySize;
   uint8_t entry[kDlgIndexEntrySize];
-  if (at < 0 || platform::ReadAt(fd, entry, sizeof entry, at) != static_cast<int64_t>(sizeof entry)) {
+  if (at < 0 ||
+      platform::ReadAt(fd, entry, sizeof entry, at) != static_cast<int64_t>(sizeof entry)) {
     return false;
   }
   storedId = LoadLE32(entry);

@@ -5,6 +5,7 @@
 // is checked against the image before it is used, so a damaged file loads whatever is intact and
 // never makes the reader allocate or loop beyond what the file's size allows.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -200,37 +201,65 @@ void DocumentReader::PlaceByIndex(int64_t offset, int32_t indexCount) {
   }
 }
 
+// Says why reading stopped: a read that failed (errno stays its reason, for the caller's
+// message), else memory.
+void ReportStop(const DlgFileImage& image, const char* path) {
+  if (image.ReadError() != 0) {
+    errno = image.ReadError();
+    platform::DebugOutput("CDlgFile::Load() Error (3) : Read file failed(%s)!\n", path);
+    return;
+  }
+  errno = ENOMEM;
+  platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+}
+
 }  // namespace
 
 int CDlgFile::Load(const char* path) {
+  platform::Status status;
+  return Load(path, status);
+}
+
+// Every failure is reported twice: the described debug line, and `status` in this layer's words
+// (the file is the caller's to name). errno is taken before the debug line, which may change it.
+int CDlgFile::Load(const char* path, platform::Status& status) {
+  status = platform::Status::Ok();
+  const auto noMemory = [&] {
+    status = platform::Status::Failure("not enough memory", ENOMEM);
+    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
+    return 0;
+  };
+  // Reading stopped: a read that failed (its errno), else memory.
+  const auto stopped = [&](const DlgFileImage& image) {
+    status = image.ReadError() != 0
+                 ? platform::Status::Failure("cannot read the file", image.ReadError())
+                 : platform::Status::Failure("not enough memory", ENOMEM);
+    ReportStop(image, path);
+    errno = status.systemError;
+    return 0;
+  };
   // Taken before the read: a change made while reading shows as a different mtime at the save.
-  const platform::FileIdentity identity = platform::IdentifyFile(path);
+  const platform::FileIdentity identity = platform::IdentifyFileForReading(path);
   DlgFileImage image;
   switch (image.Open(path, kMaxImageSize)) {
     case DlgFileImage::OpenResult::kOpened:
       break;
     case DlgFileImage::OpenResult::kCannotOpen:
+      status = platform::Status::SystemFailure("cannot open the file");
       platform::DebugOutput("CDlgFile::Load() Error (0) : Open file failed(%s)!\n", path);
       return 0;
     case DlgFileImage::OpenResult::kNoMemory:
-      platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
-      return 0;
+      return noMemory();
   }
   // The header, the column options and the plot count, all before the plot table.
-  if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) {
-    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
-    return 0;
-  }
+  if (!image.Reach(0, std::min<int64_t>(image.size(), kDlgPlotTableOffset))) return stopped(image);
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image.At(0), static_cast<size_t>(image.size()));
   DocumentReader reader(*this, image, header.version, path);
   // The allocations that depend on the file alone come before the document is emptied, so that
   // their failure leaves the document as it was.
   CPlainString name;
-  if (!reader.PrepareTable() || !name.Assign(header.gameName, kDlgGameNameSize)) {
-    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
-    return 0;
-  }
+  if (!reader.PrepareTable() || !name.Assign(header.gameName, kDlgGameNameSize)) return noMemory();
 
   RemoveContent();
   gameName.Swap(name);
@@ -252,18 +281,11 @@ int CDlgFile::Load(const char* path) {
   }
   // A document that silently lacks part of its file would overwrite the whole file at the next
   // save. It is emptied instead, as the failed load leaves it, and the load reports failure.
+  // The same for a read that failed: the bytes are there and could not be had.
   if (reader.OutOfMemory()) {
     RemoveContent();
-    platform::DebugOutput("CDlgFile::Load() Error (1) : Not enough memory(%s)!\n", path);
-    return 0;
+    return stopped(image);
   }
   loadedFile = identity;
   return 1;
-}
-
-int CDlgFile::Load(const char* path, platform::Status& status) {
-  platform::LastDiagnostic diagnostic;
-  const int loaded = Load(path);
-  status = loaded != 0 ? platform::Status::Ok() : diagnostic.ToStatus("cannot load the file");
-  return loaded;
 }

@@ -174,9 +174,12 @@ bool Verifier::CheckPlotTable() {
   indexStart_ = offset;
   result_.indexOffset = offset;
   const int32_t stated = Plain(kDlgIndexOffsetOffset);
-  if (stated != offset) {
-    // Loaders of files before version 104 take the index from the end of the plot table; a
-    // reader by ID takes this field, so it matters to every version but breaks only the newest.
+  // Before version 104 the field is unused (loaders take the index from the end of the plot
+  // table) and the writers of those versions left it 0: nothing to say. Any other value that
+  // misses the index would mislead a reader by ID, which takes this field whatever the version,
+  // so it is noted; from version 104 on it is damage.
+  const bool unused = version_ < kDlgVersionMembers && stated == 0;
+  if (stated != offset && !unused) {
     Add(version_ >= kDlgVersionMembers, kDlgIndexOffsetOffset, -1, -1,
         "index offset %d, but the plot table ends at %lld", stated, static_cast<long long>(offset));
   }

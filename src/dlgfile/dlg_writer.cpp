@@ -283,10 +283,29 @@ int CDlgItem::Write(std::FILE* file) const {
 }
 
 int CDlgFile::Save(const char* path) {
+  platform::Status status;
+  return Save(path, platform::BeforeReplace(), status);
+}
+
+int CDlgFile::Save(const char* path, platform::Status& status) {
+  return Save(path, platform::BeforeReplace(), status);
+}
+
+int CDlgFile::Save(const char* path, const platform::BeforeReplace& beforeReplace) {
+  platform::Status status;
+  return Save(path, beforeReplace, status);
+}
+
+// Every failure is reported twice: the described debug line, and `status` in this layer's words
+// (the file is the caller's to name). errno is taken before the debug line, which may change it.
+int CDlgFile::Save(const char* path, const platform::BeforeReplace& beforeReplace,
+                   platform::Status& status) {
+  status = platform::Status::Ok();
   RefreshPlotIndexes(*this);
   SortedLines sorted;
   if (!sorted.Build(lines)) {
     errno = ENOMEM;
+    status = platform::Status::Failure("not enough memory", ENOMEM);
     platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
     return 0;
   }
@@ -296,29 +315,28 @@ int CDlgFile::Save(const char* path) {
       indexOffset + sorted.IndexCount() * kDlgIndexEntrySize + sorted.RecordsSize() + 4 >
           INT32_MAX) {
     errno = EFBIG;
+    status = platform::Status::Failure("the file would reach 2 GiB, the format's limit", EFBIG);
     platform::DebugOutput("CDlgFile::Save() Error (5) : File too large(%s).\n", path);
     return 0;
   }
   DocumentWriter writer(*this, sorted, static_cast<int32_t>(indexOffset));
-  switch (platform::ReplaceFile(path, [&](std::FILE* file) { return writer.Write(file); })) {
+  switch (platform::ReplaceFile(
+      path, [&](std::FILE* file) { return writer.Write(file); }, beforeReplace)) {
     case platform::ReplaceResult::kReplaced:
       version = kDlgVersion;
       // The next save over this file compares against what this one left there.
-      loadedFile = platform::IdentifyFile(path);
+      loadedFile = platform::IdentifyFileForReading(path);
       return 1;
     case platform::ReplaceResult::kCreateFailed:
+      status = platform::Status::SystemFailure("cannot create the file");
       platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);
+      errno = status.systemError;
       return 0;
     case platform::ReplaceResult::kWriteFailed:
       break;
   }
+  status = platform::Status::SystemFailure("cannot write the file");
   platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
+  errno = status.systemError;
   return 0;
-}
-
-int CDlgFile::Save(const char* path, platform::Status& status) {
-  platform::LastDiagnostic diagnostic;
-  const int saved = Save(path);
-  status = saved != 0 ? platform::Status::Ok() : diagnostic.ToStatus("cannot save the file");
-  return saved;
 }

@@ -10,8 +10,11 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QWidget>
+#include <QtGlobal>
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
@@ -21,16 +24,18 @@
 #include "toolkit/data_exchange.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
+#include "toolkit/undo_step.h"
 #include "toolkit/wait_cursor.h"
 
 namespace {
 
-constexpr char kModifyOneOnly[] = "不能同时修改多段对话！";
-constexpr char kNoIdLeft[] = "在指定范围内已经没有剩余的ID！";
-constexpr char kLeaveQuestion[] = "内容被修改了，退出吗？";
-constexpr char kLeaveCaption[] = "警告";
+constexpr char kModifyOneOnly[] = QT_TRANSLATE_NOOP("CLineEditDlg", "不能同时修改多段对话！");
+constexpr char kNoIdLeft[] = QT_TRANSLATE_NOOP("CLineEditDlg", "在指定范围内已经没有剩余的ID！");
+constexpr char kLeaveQuestion[] = QT_TRANSLATE_NOOP("CLineEditDlg", "内容被修改了，退出吗？");
+constexpr char kLeaveCaption[] = QT_TRANSLATE_NOOP("CLineEditDlg", "警告");
 // The main window's Add plot message (the line editor sits below the app and keeps its own copy).
-constexpr char kDuplicatePlot[] = "情节名字重复(%1)！添加情节失败！";
+constexpr char kDuplicatePlot[] =
+    QT_TRANSLATE_NOOP("CLineEditDlg", "情节名字重复(%1)！添加情节失败！");
 
 // Whether a plot other than `self` is named `name`.
 bool NameTakenByOther(const CDlgFile& document, PlotPos self, const std::string& name) {
@@ -70,15 +75,20 @@ void CLineEditDlg::OnAdd() {
   // The range is stored before the ID is allocated and stays whatever follows.
   document.GetPlot(plot_).SetRange(rangeLow, rangeHigh);
   const int first = FirstSelectedRow();
+  const int afterId = first >= 0 ? RowId(first) : -1;
   LinePos line = document.AddItem(record, plot_, first >= 0 ? RowLine(first) : nullptr);
   if (line == nullptr) {
     // An allocated ID with no line means memory ran out (reported on the debug output), not
     // that the range is exhausted.
-    if (record.GetID() < 0) prompts().Message(this, QString::fromUtf8(kNoIdLeft));
+    if (record.GetID() < 0) prompts().Message(this, Tr(kNoIdLeft));
     return;
   }
   if (!RecordAddition(line)) return;
   changed = true;
+  const int id = document.GetItem(line).GetID();
+  const auto added = std::make_shared<CDlgItem>(document.GetItem(line));
+  undoStack_->push(new toolkit::UndoStep(
+      [this, id] { UndoAdd(id); }, [this, id, afterId, added] { RedoAdd(id, afterId, *added); }));
 }
 
 bool CLineEditDlg::FillRecord(CDlgItem& record) {
@@ -117,7 +127,7 @@ bool CLineEditDlg::RecordAddition(LinePos line) {
 
 void CLineEditDlg::OnModify() {
   if (SelectedRowCount() != 1) {
-    prompts().Message(this, QString::fromUtf8(kModifyOneOnly));
+    prompts().Message(this, Tr(kModifyOneOnly));
     return;
   }
   if (!toolkit::FieldsWritable(*this, {kText, kSound})) return;
@@ -142,6 +152,8 @@ void CLineEditDlg::OnModify() {
     return;
   }
 
+  std::shared_ptr<CDlgItem> before;
+  if (line != nullptr) before = std::make_shared<CDlgItem>(session_.document.GetItem(line));
   QTreeWidgetItem* item = rowList()->topLevelItem(row);
   if (useSpeaker_) SetCell(item, columns_.speaker, newSpeaker);
   if (useExpression_ && !keepExpression) SetCell(item, columns_.expression, newExpression);
@@ -154,6 +166,10 @@ void CLineEditDlg::OnModify() {
     if (useExpression_ && !keepExpression) target.expression.Swap(expressionText);
     if (useSound_) target.sound.Swap(soundText);
     target.text.Swap(lineText);
+    const int id = target.GetID();
+    const auto after = std::make_shared<CDlgItem>(target);
+    undoStack_->push(new toolkit::UndoStep([this, id, before] { SetLineFields(id, *before); },
+                                           [this, id, after] { SetLineFields(id, *after); }));
   }
   changed = true;
 }
@@ -191,7 +207,8 @@ void CLineEditDlg::RestoreOriginals() {
     item.text.Swap(original.text);
   }
   originals_.clear();
-  if (plot_ != nullptr && !committed) session_.document.GetPlot(plot_).SetRange(openRangeLow_, openRangeHigh_);
+  if (plot_ != nullptr && !committed)
+    session_.document.GetPlot(plot_).SetRange(openRangeLow_, openRangeHigh_);
 }
 
 // Delete ("삭제") -----------------------------------------------------------------------------
@@ -207,6 +224,9 @@ void CLineEditDlg::OnDelete() {
   std::sort(rows.begin(), rows.end());
   toolkit::WaitCursor wait;
   if (!RecordDeletions(rows)) return;
+  std::vector<int> ids;
+  ids.reserve(rows.size());
+  for (int row : rows) ids.push_back(RowId(row));
 
   QTreeWidget* list = rowList();
   {
@@ -238,6 +258,9 @@ void CLineEditDlg::OnDelete() {
   }
   list->setFocus(Qt::OtherFocusReason);
   changed = true;
+  const auto deleted = std::make_shared<std::vector<int>>(std::move(ids));
+  undoStack_->push(new toolkit::UndoStep([this, deleted] { MarkDeleted(*deleted, false); },
+                                         [this, deleted] { MarkDeleted(*deleted, true); }));
 }
 
 bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
@@ -270,7 +293,7 @@ void CLineEditDlg::OnConfirm() {
   const std::string typed = toolkit::GetWidgetBytes(Control(kName));
   if (typed != session_.document.GetPlot(plot_).GetName().c_str() &&
       NameTakenByOther(session_.document, plot_, typed)) {
-    prompts().Message(this, QString::fromUtf8(kDuplicatePlot).arg(toolkit::ToQString(typed)));
+    prompts().Message(this, Tr(kDuplicatePlot).arg(toolkit::ToQString(typed)));
     Control(kName)->setFocus(Qt::OtherFocusReason);
     return;
   }
@@ -338,8 +361,7 @@ void CLineEditDlg::StoreNameAndRange() {
 }
 
 void CLineEditDlg::OnCancel() {
-  if (changed && !prompts().AskYesNo(this, QString::fromUtf8(kLeaveQuestion),
-                                     QString::fromUtf8(kLeaveCaption))) {
+  if (changed && !prompts().AskYesNo(this, Tr(kLeaveQuestion), Tr(kLeaveCaption))) {
     return;
   }
   CancelPending();
@@ -362,4 +384,141 @@ void CLineEditDlg::CancelPending() {
 
 void CLineEditDlg::TakeDocumentName() {
   if (plot_ != nullptr) plotName = session_.document.GetPlot(plot_).GetName().c_str();
+}
+
+// Undo and redo ------------------------------------------------------------------------------
+
+void CLineEditDlg::OnUndo() {
+  if (undoStack_->canUndo()) undoStack_->undo();
+}
+
+void CLineEditDlg::OnRedo() {
+  if (undoStack_->canRedo()) undoStack_->redo();
+}
+
+void CLineEditDlg::OnSysCommand(int command) {
+  if (command == kUndoCommand) OnUndo();
+  if (command == kRedoCommand) OnRedo();
+}
+
+void CLineEditDlg::UndoAdd(int id) {
+  const LinePos line = MemberWithId(id);
+  if (line == nullptr) return;
+  for (CQHList<LinePos>* list : {&session_.pendingAdditions, &session_.pendingDeletions}) {
+    for (auto* node = list->GetHeadPosition(); node != nullptr; node = node->next) {
+      if (node->value == line) {
+        list->RemoveAt(node);
+        break;
+      }
+    }
+  }
+  added_.erase(line);
+  originals_.erase(line);
+  memberById_.erase(id);
+  session_.document.DeleteItem(line, plot_);
+  ShowRowsAgain(-1);
+}
+
+void CLineEditDlg::RedoAdd(int id, int afterId, const CDlgItem& record) {
+  CDlgItem copy = record;
+  copy.id = id;
+  const LinePos line = session_.document.AddItem(copy, plot_, MemberWithId(afterId));
+  if (line == nullptr) return;  // out of memory, reported on the debug output
+  if (session_.pendingAdditions.AddTail(line) == nullptr) {
+    session_.document.DeleteItem(line, plot_);
+    return;
+  }
+  try {
+    added_.insert(line);
+  } catch (const std::bad_alloc&) {
+  }
+  ShowRowsAgain(id);
+}
+
+void CLineEditDlg::SetLineFields(int id, const CDlgItem& fields) {
+  const LinePos line = MemberWithId(id);
+  if (line == nullptr || !RememberOriginal(line)) return;
+  CPlainString speakerText, expressionText, soundText, lineText;
+  if (!(speakerText.Assign(fields.GetSpeaker().c_str()) &&
+        expressionText.Assign(fields.GetExpression().c_str()) &&
+        soundText.Assign(fields.GetSound().c_str()) && lineText.Assign(fields.GetText().c_str()))) {
+    return;
+  }
+  CDlgItem& target = session_.document.GetItem(line);
+  target.speaker.Swap(speakerText);
+  target.expression.Swap(expressionText);
+  target.sound.Swap(soundText);
+  target.text.Swap(lineText);
+  ShowRowsAgain(id);
+}
+
+void CLineEditDlg::MarkDeleted(const std::vector<int>& ids, bool deleted) {
+  CQHList<LinePos>& deletions = session_.pendingDeletions;
+  std::unordered_set<LinePos> lines;
+  try {
+    for (int id : ids) {
+      if (const LinePos line = MemberWithId(id)) lines.insert(line);
+    }
+    if (deleted) {
+      const std::unordered_set<LinePos> listed = Members(deletions);
+      for (int id : ids) {
+        const LinePos line = MemberWithId(id);
+        if (line != nullptr && listed.count(line) == 0 && lines.erase(line) != 0) {
+          if (deletions.AddTail(line) == nullptr) break;
+        }
+      }
+    } else {
+      for (auto* node = deletions.GetHeadPosition(); node != nullptr;) {
+        auto* next = node->next;
+        if (lines.count(node->value) != 0) deletions.RemoveAt(node);
+        node = next;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  ShowRowsAgain(deleted || ids.empty() ? -1 : ids.front());
+}
+
+void CLineEditDlg::ShowRowsAgain(int selectId) {
+  toolkit::WaitCursor wait;
+  CDlgFile& document = session_.document;
+  CDlgPlot& plot = document.GetPlot(plot_);
+  std::unordered_set<LinePos> deleted;
+  QList<QTreeWidgetItem*> rows;
+  try {
+    deleted = Members(session_.pendingDeletions);
+    memberById_.clear();
+    for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
+      const LinePos line = plot.members.GetNext(member);
+      const CDlgItem& item = document.GetItem(line);
+      memberById_.emplace(item.GetID(), line);
+      if (deleted.count(line) != 0) continue;
+      if (QTreeWidgetItem* row = NewRow(item)) rows.append(row);
+    }
+  } catch (const std::bad_alloc&) {
+    // The rows shown so far stay; the document is as the step left it.
+  }
+  QTreeWidget* list = rowList();
+  {
+    QSignalBlocker quiet(list);
+    list->clear();
+    list->addTopLevelItems(rows);
+    if (sortColumn_ >= 0) {
+      list->sortItems(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+    ApplyFilter();
+  }
+  int select = -1;
+  for (int i = 0; selectId >= 0 && i < list->topLevelItemCount(); ++i) {
+    if (RowId(i) == selectId && RowShown(i)) {
+      select = i;
+      break;
+    }
+  }
+  if (select >= 0) {
+    SelectRow(select, true);
+  } else {
+    OnRowStateChanged();
+  }
+  changed = true;
 }

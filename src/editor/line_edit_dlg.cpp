@@ -4,23 +4,27 @@
 #include "editor/line_edit_dlg.h"
 
 #include <QComboBox>
-#include <algorithm>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QResizeEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QUndoStack>
+#include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 
-#include "dlgfile/dlg_format.h"
 #include "config/speaker_config.h"
+#include "dlgfile/dlg_format.h"
 #include "platform/fault_injection.h"
 #include "platform/file_read.h"
 #include "toolkit/code_page.h"
@@ -52,23 +56,32 @@ constexpr ControlTemplate kControls[] = {
     {CLineEditDlg::kExpressionList, nullptr, ControlKind::kComboBox, 65, 215, 50, 12, kDown},
     {CLineEditDlg::kSound, nullptr, ControlKind::kEdit, 160, 215, 165, 12, kDownWiden},
     {CLineEditDlg::kClear, "Clear", ControlKind::kPushButton, 330, 215, 20, 12, kDownRight},
-    {CLineEditDlg::kAdd, "추가", ControlKind::kPushButton, 5, 235, 30, 14, kDown},
-    {CLineEditDlg::kModify, "수정", ControlKind::kPushButton, 40, 235, 30, 14, kDown},
-    {CLineEditDlg::kDelete, "삭제", ControlKind::kPushButton, 75, 235, 30, 14, kDown},
+    {CLineEditDlg::kAdd, QT_TRANSLATE_NOOP("CLineEditDlg", "추가"), ControlKind::kPushButton, 5,
+     235, 30, 14, kDown},
+    {CLineEditDlg::kModify, QT_TRANSLATE_NOOP("CLineEditDlg", "수정"), ControlKind::kPushButton, 40,
+     235, 30, 14, kDown},
+    {CLineEditDlg::kDelete, QT_TRANSLATE_NOOP("CLineEditDlg", "삭제"), ControlKind::kPushButton, 75,
+     235, 30, 14, kDown},
     {CLineEditDlg::kName, nullptr, ControlKind::kEdit, 110, 235, 55, 14, kDown},
     {CLineEditDlg::kRangeLow, nullptr, ControlKind::kEdit, 168, 235, 48, 12, kDown},
     {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 219, 235, 48, 12, kDown},
-    {CLineEditDlg::kOk, "확인", ControlKind::kPushButton, 270, 235, 40, 14, kDownRight},
-    {CLineEditDlg::kCancel, "취소", ControlKind::kPushButton, 315, 235, 40, 14,
-     toolkit::kIsCancel | kDownRight},
+    {CLineEditDlg::kOk, QT_TRANSLATE_NOOP("CLineEditDlg", "확인"), ControlKind::kPushButton, 270,
+     235, 40, 14, kDownRight},
+    {CLineEditDlg::kCancel, QT_TRANSLATE_NOOP("CLineEditDlg", "취소"), ControlKind::kPushButton,
+     315, 235, 40, 14, toolkit::kIsCancel | kDownRight},
 };
 
-constexpr toolkit::DialogTemplate kTemplate{"대화 편집", 360, 254, kControls};
+constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CLineEditDlg", "대화 편집"), 360,
+                                            254, kControls};
 
-constexpr char kPlotNotFound[] = "该段情节没有找到(%1)！";
+constexpr char kPlotNotFound[] = QT_TRANSLATE_NOOP("CLineEditDlg", "该段情节没有找到(%1)！");
 // The text field's length: Unicode characters of the text as it will be stored, a line break
 // counted as the two characters CR LF (as check --max-length counts).
-constexpr char kTextLengthFormat[] = "%1자";
+constexpr char kTextLengthFormat[] = QT_TRANSLATE_NOOP("CLineEditDlg", "%1자");
+
+// The context-menu items of the session's history.
+constexpr char kUndoItem[] = QT_TRANSLATE_NOOP("CLineEditDlg", "실행 취소(&U)");
+constexpr char kRedoItem[] = QT_TRANSLATE_NOOP("CLineEditDlg", "다시 실행(&R)");
 
 // The row filter's placeholder.
 constexpr char kFilterHint[] =
@@ -92,10 +105,10 @@ struct ColumnHeader {
   int width;  // pixels
 };
 constexpr ColumnHeader kIdHeader{"ID", 80};
-constexpr ColumnHeader kSpeakerHeader{"화자", 80};
-constexpr ColumnHeader kExpressionHeader{"표정", 80};
-constexpr ColumnHeader kSoundHeader{"소리", 100};
-constexpr ColumnHeader kTextHeader{"대화", 1600};
+constexpr ColumnHeader kSpeakerHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "화자"), 80};
+constexpr ColumnHeader kExpressionHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "표정"), 80};
+constexpr ColumnHeader kSoundHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "소리"), 100};
+constexpr ColumnHeader kTextHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "대화"), 1600};
 
 }  // namespace
 
@@ -128,7 +141,7 @@ QComboBox* CLineEditDlg::expressionList() const {
 QString CLineEditDlg::textLengthText() const {
   const QString typed = textField()->toPlainText();
   const qsizetype length = typed.toUcs4().size() + typed.count(QLatin1Char('\n'));
-  return QString::fromUtf8(kTextLengthFormat).arg(length);
+  return Tr(kTextLengthFormat).arg(length);
 }
 
 QPlainTextEdit* CLineEditDlg::textField() const {
@@ -156,7 +169,7 @@ bool CLineEditDlg::OnInitDialog() {
 
   plot_ = plotPos != nullptr ? plotPos : session_.document.FindPlot(plotName.c_str());
   if (plot_ == nullptr) {
-    prompts().Message(this, QString::fromUtf8(kPlotNotFound).arg(toolkit::ToQString(plotName)));
+    prompts().Message(this, Tr(kPlotNotFound).arg(toolkit::ToQString(plotName)));
     EndDialog(toolkit::kIdCancel);
     return false;
   }
@@ -172,6 +185,19 @@ bool CLineEditDlg::OnInitDialog() {
   connect(textField(), &QPlainTextEdit::textChanged, this,
           [this] { textLength_->setText(textLengthText()); });
   textLength_->setText(textLengthText());
+  undoStack_ = new QUndoStack(this);
+  AppendSystemMenuSeparator();
+  AppendSystemMenuItem(kUndoCommand, kUndoItem);
+  AppendSystemMenuItem(kRedoCommand, kRedoItem);
+  // Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo (as Qt's text fields take them where one has the
+  // focus). Each key once: two shortcuts of one key would cancel each other out.
+  const std::pair<QKeySequence, void (CLineEditDlg::*)()> keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Z), &CLineEditDlg::OnUndo},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &CLineEditDlg::OnRedo},
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), &CLineEditDlg::OnRedo}};
+  for (const auto& [key, slot] : keys) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, slot);
+  }
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {
@@ -196,7 +222,7 @@ void CLineEditDlg::ConnectControls() {
   rowList()->header()->setSectionsClickable(true);
   connect(rowList()->header(), &QHeaderView::sectionClicked, this, &CLineEditDlg::OnSortColumn);
   auto* filter = ControlAs<QLineEdit>(kFilter);
-  filter->setPlaceholderText(tr(kFilterHint));
+  filter->setPlaceholderText(Tr(kFilterHint));
   filter->setClearButtonEnabled(true);
   connect(filter, &QLineEdit::textChanged, this, &CLineEditDlg::OnFilter);
 }
@@ -303,7 +329,7 @@ void CLineEditDlg::InsertColumns() {
   };
   for (const auto& [column, header] : headers) {
     if (column < 0) continue;
-    list->headerItem()->setText(column, QString::fromUtf8(header.label));
+    list->headerItem()->setText(column, Tr(header.label));
     list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
     list->setColumnWidth(column, header.width);
   }

@@ -40,6 +40,7 @@
 #include "toolkit/dialog.h"
 
 class QComboBox;
+class QUndoStack;
 class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
@@ -67,6 +68,10 @@ class CLineEditDlg : public toolkit::CDialog {
     kCancel,
     kFilter,  // shows only the rows with the typed text in a cell (not a described control)
   };
+  // The context-menu commands that undo and redo the last Add, Modify or Delete of this session
+  // (also Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y outside the text field, which keeps its own).
+  static constexpr int kUndoCommand = 0x10;
+  static constexpr int kRedoCommand = 0x20;
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
 
@@ -103,6 +108,9 @@ class CLineEditDlg : public toolkit::CDialog {
   std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
 
   PlotPos plot() const { return plot_; }
+  // This session's history: Add, Modify and Delete. It ends with the dialog; Cancel still puts the
+  // document back as it was when the editor opened, whatever was undone or redone.
+  QUndoStack* undoStack() const { return undoStack_; }
   const LineColumns& columns() const { return columns_; }
   const CQHList<SpeakerEntry>& speakerEntries() const { return speakerEntries_; }
 
@@ -138,6 +146,8 @@ class CLineEditDlg : public toolkit::CDialog {
   // Hides the rows that hold `text` in none of their cells (letters in either case); hidden rows
   // lose their selection and no command acts on them.
   void OnFilter(const QString& text);
+  void OnUndo();
+  void OnRedo();
 
  protected:
   void DoDataExchange(toolkit::CDataExchange& dx) override;
@@ -153,9 +163,20 @@ class CLineEditDlg : public toolkit::CDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The length display, outside the template, keeps to the bottom edge with the fields.
   void resizeEvent(QResizeEvent* event) override;
+  void OnSysCommand(int command) override;
 
  private:
   QLabel* textLength_ = nullptr;  // owned by the dialog
+  QUndoStack* undoStack_ = nullptr;  // owned by the dialog
+  // The rows again from the plot's members that are not marked for deletion, in the plot's order
+  // (sorted again when a sort is chosen, filtered), the row of `selectId` selected.
+  void ShowRowsAgain(int selectId);
+  // The steps of the history (line_edit_commands.cpp). Lines are found by ID among the members:
+  // an undone and redone Add makes a new line of the same ID.
+  void UndoAdd(int id);
+  void RedoAdd(int id, int afterId, const CDlgItem& record);
+  void SetLineFields(int id, const CDlgItem& fields);
+  void MarkDeleted(const std::vector<int>& ids, bool deleted);
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();

@@ -4,37 +4,10 @@
 //   location,source,target,ID,fuzzy,context,translator_comments,developer_comments
 // A field holding a comma, a double quote, CR or LF is quoted, its quotes doubled; every other
 // field is written bare. Texts keep every byte, their CR LF included.
+#include "exchange/csv_field.h"
 #include "exchange/exchange_units.h"
 
 namespace exchange {
-namespace {
-
-bool NeedsQuotes(std::string_view field) {
-  for (const char c : field) {
-    if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
-  }
-  return false;
-}
-
-void AppendField(std::string& out, std::string_view field) {
-  if (!NeedsQuotes(field)) {
-    out.append(field);
-    return;
-  }
-  out += '"';
-  size_t run = 0;
-  for (size_t quote = field.find('"'); quote != std::string_view::npos;
-       quote = field.find('"', quote + 1)) {
-    out.append(field, run, quote + 1 - run);
-    out += '"';
-    run = quote + 1;
-  }
-  out.append(field, run, field.size() - run);
-  out += '"';
-}
-
-}  // namespace
-
 std::string WriteCsv(const ExportSet& set) {
   std::string out;
   size_t estimate = 256;
@@ -47,32 +20,32 @@ std::string WriteCsv(const ExportSet& set) {
       "\xEF\xBB\xBF"
       "location,source,target,ID,fuzzy,context,translator_comments,developer_comments";
   out += set.previousColumn ? ",previous_source\r\n" : "\r\n";
-  const bool quoteOriginal = NeedsQuotes(set.original);
+  const bool quoteOriginal = CsvFieldNeedsQuotes(set.original);
   for (const ExportUnit& unit : set.units) {
     const std::string id = std::to_string(unit.id);
     // The ID's digits and the colon never need quoting: only the file name decides.
     if (quoteOriginal) {
-      AppendField(out, set.original + ":" + id);
+      AppendCsvField(out, set.original + ":" + id);
     } else {
       out += set.original;
       out += ':';
       out += id;
     }
     out += ',';
-    AppendField(out, unit.text);
+    AppendCsvField(out, unit.text);
     out += ',';
-    if (unit.hasTarget) AppendField(out, unit.target);
+    if (unit.hasTarget) AppendCsvField(out, unit.target);
     out += ',';
     out += id;
     out += unit.fuzzy ? ",True," : ",False,";
     out += id;
     out += ',';
-    AppendField(out, unit.comments);
+    AppendCsvField(out, unit.comments);
     out += ',';
-    AppendField(out, unit.notes);
+    AppendCsvField(out, unit.notes);
     if (set.previousColumn) {
       out += ',';
-      if (unit.fuzzy && unit.hasPrevious) AppendField(out, unit.previous);
+      if (unit.fuzzy && unit.hasPrevious) AppendCsvField(out, unit.previous);
     }
     out += "\r\n";
   }

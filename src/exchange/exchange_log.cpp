@@ -8,7 +8,11 @@
 namespace exchange {
 
 bool WriteImportLog(const std::string& folder, const ImportReport& report) {
-  const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + kImportLogName;
+  return WriteImportLogFile((folder.empty() ? std::string(".") : folder) + "/" + kImportLogName,
+                            report);
+}
+
+bool WriteImportLogFile(const std::string& path, const ImportReport& report) {
   if (report.notes.empty() && access(path.c_str(), F_OK) != 0) return true;
   interchange::TextFileWriter log;
   if (!log.Open(path.c_str(), false)) return false;

@@ -15,5 +15,7 @@ namespace exchange {
 // replacing what it held. A log that exists is emptied when there is nothing to report; none is
 // created then. False when the log could not be written.
 [[nodiscard]] bool WriteImportLog(const std::string& folder, const ImportReport& report);
+// The same log at `path` (dlgtool import --log).
+[[nodiscard]] bool WriteImportLogFile(const std::string& path, const ImportReport& report);
 
 }  // namespace exchange

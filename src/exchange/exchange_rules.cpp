@@ -55,8 +55,8 @@ bool SameText(std::string_view a, std::string_view b) {
   }
 }
 
-void MatchLineBreaks(std::string& translation, std::string_view source,
-                     std::string_view fileSource, std::string_view fallback) {
+void MatchLineBreaks(std::string& translation, std::string_view source, std::string_view fileSource,
+                     std::string_view fallback) {
   std::vector<std::string_view> forms;  // the form of each break of `source`, in order
   bool mixed = false;
   for (size_t at = NextBreak(source, 0); at != std::string_view::npos;) {

@@ -2,13 +2,14 @@
 // and to the document's code page happens once, in export_document.cpp and import_document.cpp.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace exchange {
 
-enum class Format { kPo, kXliff, kCsv };
+enum class Format { kPo, kXliff, kCsv, kXlsx };
 
 // One line of the document as a translator sees it.
 struct ExportUnit {
@@ -32,7 +33,9 @@ struct ExportUnit {
   // ImportUnit).
   std::string unitAttributes;
   std::string targetAttributes;
-  std::string extraElements;
+  std::string segSource;      // <seg-source>, written after <source> as the schema orders them
+  std::string extraElements;  // written after the notes
+  std::string altTrans;       // <alt-trans>, written last
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -40,6 +43,7 @@ struct FileExtras {
   std::string sourceLang;  // PO X-Source-Language, XLIFF source-language
   std::string targetLang;  // PO Language, XLIFF target-language
   std::string header;      // PO: the header's msgstr
+  std::string headerComments;  // PO: the comment lines above the header, as written, each with LF
   std::string obsolete;    // PO: the #~ entries, as written, each followed by one empty line
   int obsoleteCount = 0;   // PO: entries among them
   int xliffVersion = 0;    // XLIFF: 1 (1.0 to 1.2) or 2 (2.0, 2.1)
@@ -55,6 +59,7 @@ struct ExportSet {
   std::vector<std::string> plots;  // plot names, in document order
   std::vector<ExportUnit> units;   // plot order, then member order; each ID once
   std::string poHeader;            // PO: this header instead of the generated one
+  std::string poHeaderComments;    // PO: comment lines written above the header, as they are
   std::string obsolete;            // PO: entries written after the others, as they are
   bool previousColumn = false;     // CSV: a previous_source column after developer_comments
   int xliffVersion = 1;            // XLIFF: 1 writes 1.2, 2 writes 2.0
@@ -65,6 +70,9 @@ struct ExportSet {
 // One entry read back from a file.
 struct ImportUnit {
   int id = -1;
+  // PO: the other line IDs an entry without msgctxt references ("#: a.dlg:3 a.dlg:7"), in file
+  // order, each once and none equal to `id`. The entry stands for each of them as for `id`.
+  std::vector<int> moreIds;
   std::string source;
   std::string target;
   bool fuzzy = false;
@@ -83,7 +91,9 @@ struct ImportUnit {
   // as XML: ' name="value"' pairs, whole elements.
   std::string unitAttributes;
   std::string targetAttributes;
-  std::string extraElements;
+  std::string segSource;      // <seg-source>, written after <source> as the schema orders them
+  std::string extraElements;  // written after the notes
+  std::string altTrans;       // <alt-trans>, written last
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the
@@ -101,6 +111,11 @@ std::string WriteCsv(const ExportSet& set);
 // One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
 std::string PoObsoleteEntry(const ImportUnit& unit);
 
+// Takes each entry as a reader completes it, instead of the reader collecting them all (an import
+// classifies and drops them one by one, so that a file of millions of entries is never held whole
+// as entries). False stops the reader, which then returns false with `failure` left empty.
+using UnitSink = std::function<bool(ImportUnit&)>;
+
 // What a reader keeps of each entry: everything (a translation round), or only what an import
 // looks at (ID, source, target, fuzzy flag, line), which spares the readers the context notes and
 // comments (half of an exported XLIFF file). The same input is accepted or refused either way.
@@ -111,12 +126,12 @@ enum class Keep { kEverything, kTexts };
 // here. Each reader keeps no more than the input's bytes in entries.
 [[nodiscard]] bool ReadPo(std::string_view data, std::vector<ImportUnit>& units,
                           ParseFailure& failure, FileExtras* extras = nullptr,
-                          Keep keep = Keep::kEverything);
+                          Keep keep = Keep::kEverything, const UnitSink* sink = nullptr);
 [[nodiscard]] bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units,
                              ParseFailure& failure, FileExtras* extras = nullptr,
                              Keep keep = Keep::kEverything);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
-                           ParseFailure& failure);
+                           ParseFailure& failure, const UnitSink* sink = nullptr);
 
 // Rules every format shares (docs/exchange.md, "Import").
 //

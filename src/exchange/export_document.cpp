@@ -7,6 +7,7 @@
 
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
 namespace exchange {
@@ -128,6 +129,7 @@ bool CollectUnits(CDlgFile& doc, const ExportOptions& options, ExportSet& set, s
       options.original.empty() ? std::string("document.dlg") : BaseName(options.original);
   set.sourceLang = options.sourceLang.empty() ? "und" : options.sourceLang;
   set.targetLang = options.targetLang.empty() ? "und" : options.targetLang;
+  set.xliffVersion = options.xliffVersion == 2 ? 2 : 1;
   if (!collect.Convert(doc.GetGameName(), set.gameName, "the game name")) return false;
   set.units.reserve(doc.GetLines().GetCount());
 
@@ -194,8 +196,45 @@ bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
   return WriteExchangeFile(set, path, format, error);
 }
 
+namespace {
+// errno of the last failed write of this thread's export, for the Status overloads.
+thread_local int lastWriteErrno = 0;
+}  // namespace
+
+bool ExportDocument(CDlgFile& doc, const std::string& path, Format format,
+                    const ExportOptions& options, platform::Status& status) {
+  std::string error;
+  lastWriteErrno = 0;
+  if (ExportDocument(doc, path, format, options, error)) {
+    status = platform::Status::Ok();
+    return true;
+  }
+  status = platform::Status::Failure(error, lastWriteErrno);
+  return false;
+}
+
+int LastExchangeWriteErrno() {
+  return lastWriteErrno;
+}
+
 bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
                        std::string& error) {
+  if (format == Format::kXlsx) {
+    // libxlsxwriter opens its file by name: it is given the temporary file of the atomic replace
+    // through /proc/self/fd, so the workbook reaches its name only by the final rename.
+    std::string reason;
+    const platform::ReplaceResult result =
+        platform::ReplaceFile(path.c_str(), [&set, &reason](std::FILE* file) {
+          return std::fflush(file) == 0 &&
+                 WriteXlsxWorkbook(set, "/proc/self/fd/" + std::to_string(fileno(file)), reason);
+        });
+    set = ExportSet();
+    if (result != platform::ReplaceResult::kReplaced) {
+      error = reason.empty() ? path + ": cannot write the file" : reason;
+      return false;
+    }
+    return true;
+  }
   std::string bytes;
   switch (format) {
     case Format::kPo:
@@ -207,12 +246,15 @@ bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
     case Format::kCsv:
       bytes = WriteCsv(set);
       break;
+    case Format::kXlsx:
+      break;  // written above
   }
   set = ExportSet();  // the file's bytes are all that is needed from here on
   const platform::ReplaceResult result = platform::ReplaceFile(
       path.c_str(),
       [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
   if (result != platform::ReplaceResult::kReplaced) {
+    lastWriteErrno = errno;
     error = path + ": cannot write the file: " + std::strerror(errno);
     return false;
   }

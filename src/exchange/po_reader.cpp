@@ -4,9 +4,14 @@
 // (plural forms among them, which no export writes) with the line and column of the fault.
 //
 // The line ID is the msgctxt. An entry without msgctxt (translate-toolkit's converters drop it)
-// takes the ID from its last "#: FILE:ID" (or bare "#: ID") reference.
+// takes its IDs from its "#: FILE:ID" (or bare "#: ID") references: every one of them, since
+// msguniq and msgmerge fold lines of one text into one entry that names each.
+//
+// A file whose header names another charset (ISO-8859-1, EUC-KR, GBK, ...) is converted to UTF-8
+// whole with iconv before it is parsed; a charset iconv does not know is refused.
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
 
 #include "exchange/exchange_units.h"
 #include "exchange/recoder.h"
@@ -14,11 +19,24 @@
 namespace exchange {
 namespace {
 
+// "UTF-8" as PO headers spell it, and the placeholder of a template nobody filled in.
+bool IsUtf8Name(const std::string& upper) {
+  return upper == "UTF-8" || upper == "UTF8" || upper == "CHARSET";
+}
+
 class PoParser {
  public:
+  // `convertedFrom`: the charset the header names, from which `data` was converted to UTF-8;
+  // empty when the file was UTF-8 already.
   PoParser(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-           FileExtras* extras, Keep keep)
-      : data_(data), units_(units), failure_(failure), extras_(extras), keep_(keep) {}
+           FileExtras* extras, Keep keep, std::string convertedFrom, const UnitSink* sink)
+      : sink_(sink),
+        data_(data),
+        units_(units),
+        failure_(failure),
+        extras_(extras),
+        keep_(keep),
+        convertedFrom_(std::move(convertedFrom)) {}
 
   bool Run() {
     if (data_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
@@ -217,7 +235,7 @@ class PoParser {
     previous_.clear();
     hasPrevious_ = false;
     fuzzy_ = false;
-    referenceId_ = -1;
+    referenceIds_.clear();
     startLine_ = 0;
   }
 
@@ -234,6 +252,8 @@ class PoParser {
       pendingRaw_.append(c);
       pendingRaw_ += '\n';
     }
+    // The writer puts a space after a comment's final backslash (gettext would join the lines).
+    if (c.size() >= 2 && c.substr(c.size() - 2) == "\\ ") c.remove_suffix(1);
     if (c.size() == 1 || c[1] == ' ' || c[1] == '\t') {
       if (keep_ == Keep::kEverything) AddLine(comments_, c.substr(std::min<size_t>(c.size(), 2)));
     } else if (c.substr(0, 2) == "#.") {
@@ -284,7 +304,7 @@ class PoParser {
         const std::string_view line =
             colon == std::string_view::npos ? token : token.substr(colon + 1);
         int id;
-        if (ParseId(line, id)) referenceId_ = id;
+        if (ParseId(line, id)) referenceIds_.push_back(id);
         i = end;
       }
     }
@@ -302,6 +322,7 @@ class PoParser {
     if (header) {
       if (!HeaderCharsetIsUtf8()) return false;
       if (extras_ != nullptr) {
+        extras_->headerComments = pendingRaw_;
         extras_->targetLang = HeaderField("Language");
         extras_->sourceLang = HeaderField("X-Source-Language");
         extras_->header = target_;
@@ -318,8 +339,16 @@ class PoParser {
         if (!ParseId(id, unit.id)) {
           return FailLine(startLine_, "msgctxt is not a line ID");
         }
-      } else if (referenceId_ >= 0) {
-        unit.id = referenceId_;
+      } else if (!referenceIds_.empty()) {
+        // msguniq and msgmerge fold lines of equal text into one entry that references each of
+        // them; the entry stands for every one of those IDs.
+        unit.id = referenceIds_.front();
+        if (referenceIds_.size() > 1) {
+          std::unordered_set<int> seen{unit.id};
+          for (size_t r = 1; r < referenceIds_.size(); ++r) {
+            if (seen.insert(referenceIds_[r]).second) unit.moreIds.push_back(referenceIds_[r]);
+          }
+        }
       } else {
         return FailLine(startLine_, "an entry without msgctxt or a FILE:ID reference");
       }
@@ -331,7 +360,11 @@ class PoParser {
       unit.notes.swap(notes_);
       unit.comments.swap(comments_);
       unit.flags.swap(flags_);
-      units_.push_back(std::move(unit));
+      if (sink_ != nullptr) {
+        if (!(*sink_)(unit)) return Stopped();
+      } else {
+        units_.push_back(std::move(unit));
+      }
     }
     context_.clear();
     source_.clear();
@@ -361,6 +394,8 @@ class PoParser {
     return std::string();
   }
 
+  // A header naming UTF-8 (or nothing) is taken as it is. One naming the charset the file was
+  // converted from is rewritten to name UTF-8, which the texts now are (an update writes it back).
   bool HeaderCharsetIsUtf8() {
     const size_t at = target_.find("charset=");
     if (at == std::string::npos) return true;
@@ -371,8 +406,14 @@ class PoParser {
     }
     std::string charset = target_.substr(at + 8, end - at - 8);
     for (char& c : charset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (charset == "UTF-8" || charset == "UTF8" || charset == "CHARSET") return true;
-    return FailLine(startLine_, "the header names charset " + charset + "; only UTF-8 is read");
+    if (IsUtf8Name(charset)) return true;
+    if (!convertedFrom_.empty() && charset == convertedFrom_) {
+      target_.replace(at + 8, end - at - 8, "UTF-8");
+      return true;
+    }
+    return FailLine(startLine_, "the header names charset " + charset +
+                                    " after another; convert the file to UTF-8 with msgconv "
+                                    "--to-code=UTF-8");
   }
 
   bool Finish() {
@@ -385,6 +426,10 @@ class PoParser {
     failure_.line = lineNumber_;
     failure_.column = static_cast<long>(column) + 1;
     failure_.message = message;
+    return false;
+  }
+  bool Stopped() {
+    failure_ = ParseFailure();
     return false;
   }
   bool FailLine(long line, const std::string& message) {
@@ -401,6 +446,7 @@ class PoParser {
 
   enum class Stage { kComments, kContext, kId };
 
+  const UnitSink* sink_;
   std::string_view data_;
   std::vector<ImportUnit>& units_;
   ParseFailure& failure_;
@@ -416,7 +462,7 @@ class PoParser {
   std::string target_;
   bool hasContext_ = false;
   bool fuzzy_ = false;
-  int referenceId_ = -1;
+  std::vector<int> referenceIds_;  // in file order, each once
   long startLine_ = 0;
 
   FileExtras* extras_;
@@ -429,6 +475,7 @@ class PoParser {
   bool hasPrevious_ = false;
   bool previousField_ = false;
   bool inObsolete_ = false;
+  std::string convertedFrom_;
 };
 
 }  // namespace
@@ -445,11 +492,71 @@ bool ParseId(std::string_view text, int& id) {
   return true;
 }
 
+static std::string PoDeclaredCharset(std::string_view data) {
+  if (data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+  // The header is the first entry: the comments above it, `msgid ""`, its msgstr, up to the first
+  // empty line. Only that part is looked at, and only its ASCII matters.
+  size_t end = 0;
+  while (end < data.size()) {
+    size_t lineEnd = data.find('\n', end);
+    if (lineEnd == std::string_view::npos) lineEnd = data.size();
+    std::string_view line = data.substr(end, lineEnd - end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") == std::string_view::npos && end > 0) {
+      // An empty line ends the header once a msgid was seen.
+      if (data.substr(0, end).find("msgid") != std::string_view::npos) break;
+    }
+    end = lineEnd + 1;
+  }
+  const std::string_view header = data.substr(0, std::min(end, data.size()));
+  const size_t msgid = header.find("msgid \"\"");
+  if (msgid == std::string_view::npos) return std::string();
+  const size_t at = header.find("charset=", msgid);
+  if (at == std::string_view::npos) return std::string();
+  size_t stop = at + 8;
+  while (stop < header.size() && header[stop] != '\\' && header[stop] != '"' &&
+         header[stop] != ';' && header[stop] != ' ' && header[stop] != '\n' &&
+         header[stop] != '\r') {
+    ++stop;
+  }
+  std::string charset(header.substr(at + 8, stop - at - 8));
+  for (char& c : charset) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return charset;
+}
+
 bool ReadPo(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-            FileExtras* extras, Keep keep) {
+            FileExtras* extras, Keep keep, const UnitSink* sink) {
   units.clear();
   if (extras != nullptr) *extras = FileExtras();
-  PoParser parser(data, units, failure, extras, keep);
+  const std::string charset = PoDeclaredCharset(data);
+  if (charset.empty() || IsUtf8Name(charset)) {
+    PoParser parser(data, units, failure, extras, keep, std::string(), sink);
+    return parser.Run();
+  }
+  // gettext writes a PO in the charset its header names; the file is turned into UTF-8 whole,
+  // before parsing, so that a trail byte equal to a backslash or a quote (Shift_JIS, Big5) is
+  // never taken for one.
+  const Recoder recoder(charset);
+  std::string converted;
+  if (!recoder.ok()) {
+    failure.line = 1;
+    failure.column = 1;
+    failure.message = "the header names charset " + charset +
+                      ", which this system cannot convert; convert the file to UTF-8 first "
+                      "(msgconv --to-code=UTF-8)";
+    return false;
+  }
+  std::string_view body = data;
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  if (!recoder.ToUtf8(body, converted)) {
+    failure.line = 1;
+    failure.column = 1;
+    failure.message = "the file is not valid " + charset +
+                      " text, the charset its header names; convert it to UTF-8 with msgconv "
+                      "--to-code=UTF-8";
+    return false;
+  }
+  PoParser parser(converted, units, failure, extras, keep, charset, sink);
   return parser.Run();
 }
 

@@ -78,6 +78,14 @@ void AppendPrefixed(std::string& out, const char* prefix, std::string_view block
   }
 }
 
+// gettext joins a line that ends in a backslash with the next one, comments included: a context
+// item ending in "\\" would swallow the entry's "#:" reference in msgcat and msguniq. Such a
+// comment line gets one space after the backslash (the reader drops it again).
+void EndCommentLine(std::string& out) {
+  if (!out.empty() && out.back() == '\\') out += ' ';
+  out += '\n';
+}
+
 void AppendComments(std::string& out, std::string_view comments) {
   if (comments.empty()) return;
   size_t start = 0;
@@ -87,7 +95,7 @@ void AppendComments(std::string& out, std::string_view comments) {
     const std::string_view line = comments.substr(start, end - start);
     out += line.empty() ? "#" : "# ";
     out.append(line);
-    out += '\n';
+    EndCommentLine(out);
     start = end + 1;
   }
 }
@@ -126,6 +134,7 @@ std::string WritePo(const ExportSet& set) {
                              "Content-Transfer-Encoding: 8bit\nX-Generator: Parlatrix\n"
                              "X-Source-Language: " +
                              FieldValue(set.sourceLang) + "\n";
+  out += set.poHeaderComments;
   out += "msgid \"\"\n";
   AppendString(out, "msgstr", set.poHeader.empty() ? header : set.poHeader);
   const std::string reference = "#: " + ReferenceName(set.original) + ":";
@@ -138,7 +147,7 @@ std::string WritePo(const ExportSet& set) {
       if (end == std::string::npos) end = unit.notes.size();
       out += "#. ";
       out.append(unit.notes, start, end - start);
-      out += '\n';
+      EndCommentLine(out);
       start = end + 1;
     }
     const std::string id = std::to_string(unit.id);

@@ -8,10 +8,15 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
 namespace exchange {
 namespace {
+
+// Where the last failure of a round was, for the Status overload: line and column of a malformed
+// file, the line of a repeated ID, errno of a failed read or write.
+thread_local platform::Status lastFailure;
 
 bool ParseFile(std::string_view data, const std::string& path, Format format,
                std::vector<ImportUnit>& units, FileExtras& extras, std::string& error) {
@@ -27,17 +32,46 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
     case Format::kCsv:
       parsed = ReadCsv(data, units, failure);
       break;
+    case Format::kXlsx:
+      parsed = ReadXlsx(data, units, failure);
+      break;
   }
   if (!parsed) {
     error = path + ":" + std::to_string(failure.line) + ":" + std::to_string(failure.column) +
             ": " + failure.message;
+    lastFailure = platform::Status::Failure(path + ": " + failure.message)
+                      .AtLine(static_cast<int>(failure.line), static_cast<int>(failure.column));
     return false;
+  }
+  // A PO entry folded over several IDs (msguniq) counts for each of them in a round: each gets a
+  // copy, bounded so that a file of short entries with long reference lists cannot take memory
+  // out of all proportion to its size.
+  size_t copied = 0;
+  const size_t count = units.size();
+  for (size_t u = 0; u < count; ++u) {
+    if (units[u].moreIds.empty()) continue;
+    const std::vector<int> more = std::move(units[u].moreIds);
+    units[u].moreIds.clear();
+    for (const int id : more) {
+      copied += units[u].source.size() + units[u].target.size() + units[u].notes.size() + 64;
+      if (copied > 4 * data.size() + 4096) {
+        error = path + ":" + std::to_string(units[u].line) +
+                ": entries that reference many line IDs hold too much text to copy for each";
+        return false;
+      }
+      ImportUnit copy = units[u];
+      copy.id = id;
+      units.push_back(std::move(copy));
+    }
   }
   std::unordered_set<int> seen;
   for (const ImportUnit& unit : units) {
     if (!seen.insert(unit.id).second) {
       error = path + ":" + std::to_string(unit.line) + ": ID " + std::to_string(unit.id) +
               " appears more than once";
+      lastFailure = platform::Status::Failure(path + ": ID " + std::to_string(unit.id) +
+                                              " appears more than once")
+                        .AtLine(static_cast<int>(unit.line));
       return false;
     }
   }
@@ -47,7 +81,10 @@ bool ParseFile(std::string_view data, const std::string& path, Format format,
 bool ReadAndParse(const std::string& path, Format format, std::vector<ImportUnit>& units,
                   FileExtras& extras, std::string& error) {
   std::string data;
-  if (!ReadExchangeFile(path, data, error)) return false;
+  if (!ReadExchangeFile(path, data, error)) {
+    lastFailure = platform::Status::Failure(error, errno);
+    return false;
+  }
   return ParseFile(data, path, format, units, extras, error);
 }
 
@@ -80,6 +117,15 @@ std::string ContextChange(const std::string& before, const std::string& after) {
               (now.empty() ? "(none)" : now);
   }
   return change;
+}
+
+// Removes ` name="..."` from attributes written as ReadXliff keeps them.
+void DropAttribute(std::string& attributes, const std::string& name) {
+  const std::string key = " " + name + "=\"";
+  const size_t at = attributes.find(key);
+  if (at == std::string::npos) return;
+  const size_t end = attributes.find('"', at + key.size());
+  attributes.erase(at, end == std::string::npos ? std::string::npos : end + 1 - at);
 }
 
 }  // namespace
@@ -116,6 +162,12 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;
       unit.previous = std::move(was.previous);
+      // What a translator's tool wrote on the entry stays while the entry stays as it was.
+      unit.unitAttributes = std::move(was.unitAttributes);
+      unit.targetAttributes = std::move(was.targetAttributes);
+      unit.segSource = std::move(was.segSource);
+      unit.extraElements = std::move(was.extraElements);
+      unit.altTrans = std::move(was.altTrans);
       if (change.empty()) {
         // A review asked for in an earlier round stays visible until the translator clears it.
         const std::string asked = NoteValue(was.notes, "review");
@@ -125,10 +177,14 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
       }
       ++report.review;
       unit.fuzzy = true;
+      // A new speaker or expression asks for the translation to be adapted, a state Weblate
+      // counts as needing edit (it does not count needs-review-translation). Its approval, if a
+      // tool gave one, no longer holds.
       if (unit.state.empty() || unit.state == "translated" || unit.state == "final" ||
-          unit.state == "signed-off") {
-        unit.state = "needs-review-translation";
+          unit.state == "signed-off" || unit.state == "reviewed") {
+        unit.state = "needs-adaptation";
       }
+      DropAttribute(unit.unitAttributes, "approved");
     } else {
       // An entry that was already fuzzy keeps the source its translation was made for.
       ++report.changed;
@@ -146,11 +202,16 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
     report.obsolete.push_back(unit.id);
     if (format == Format::kPo) obsolete += PoObsoleteEntry(unit) + "\n";
   }
+  if (format == Format::kXliff) {
+    set.xliffRootAttributes = extras.xliffRootAttributes;
+    set.xliffHeader = extras.xliffHeader;
+  }
   if (format == Format::kPo) {
     set.poHeader = extras.header;
+    set.poHeaderComments = extras.headerComments;
     set.obsolete = obsolete + extras.obsolete;
   }
-  set.previousColumn = format == Format::kCsv;
+  set.previousColumn = format == Format::kCsv || format == Format::kXlsx;
 }
 
 bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
@@ -166,12 +227,29 @@ bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
   if (chosen.targetLang.empty() || chosen.targetLang == "und") {
     if (!extras.targetLang.empty()) chosen.targetLang = extras.targetLang;
   }
+  // The file keeps its XLIFF version unless another is asked for.
+  if (chosen.xliffVersion == 0) chosen.xliffVersion = extras.xliffVersion;
   chosen.translation = nullptr;
   ExportSet set;
   if (!CollectUnits(doc, chosen, set, error)) return false;
   MergeRound(set, old, extras, format, report);
   old.clear();
-  return WriteExchangeFile(set, path, format, error);
+  if (WriteExchangeFile(set, path, format, error)) return true;
+  lastFailure = platform::Status::Failure(error, LastExchangeWriteErrno());
+  return false;
+}
+
+bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
+                        const ExportOptions& options, UpdateReport& report,
+                        platform::Status& status) {
+  std::string error;
+  lastFailure = platform::Status();
+  if (UpdateExchangeFile(doc, path, format, options, report, error)) {
+    status = platform::Status::Ok();
+    return true;
+  }
+  status = lastFailure.ok ? platform::Status::Failure(error) : lastFailure;
+  return false;
 }
 
 bool TranslationStates(CDlgFile& doc, const std::string& path, Format format,

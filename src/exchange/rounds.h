@@ -27,6 +27,12 @@ struct UpdateReport {
                                       const ExportOptions& options, UpdateReport& report,
                                       std::string& error);
 
+// The same with the reason as a Status: the position of a malformed file or a repeated ID, errno
+// of a failed read or write.
+[[nodiscard]] bool UpdateExchangeFile(CDlgFile& doc, const std::string& path, Format format,
+                                      const ExportOptions& options, UpdateReport& report,
+                                      platform::Status& status);
+
 // The merge itself: `set` holds the document's units (CollectUnits), `old` the file's entries.
 void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& extras,
                 Format format, UpdateReport& report);

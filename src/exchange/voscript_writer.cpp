@@ -9,13 +9,24 @@
 // widths, wrapped text aligned to the top. Every cell is written by worksheet_write_string, which
 // stores a string cell, so no text is ever taken for a formula or a number. libxlsxwriter writes
 // to a path of its own choosing; it is given the temporary file of the atomic replace, through
-// /proc/self/fd, so that the workbook reaches its name only by the final rename.
+// /proc/self/fd, so that the workbook reaches its name only by the final rename. Its own
+// temporary files go to the target's folder (not /tmp, which may be small or full), every return
+// value is checked, and the finished workbook is read back: its sheet must hold every row that was
+// meant, since a failed write into libxlsxwriter's row file is not reported by the library.
+#include <fcntl.h>
+#include <minizip/unzip.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
+#include "exchange/csv_field.h"
 #include "exchange/voscript.h"
+#include "exchange/xlsx.h"
 #include "platform/file_io.h"
+#include "platform/path.h"
 
 namespace exchange {
 namespace {
@@ -25,19 +36,7 @@ bool RunsAsFormula(std::string_view cell) {
 }
 
 void AppendField(std::string& out, std::string_view field) {
-  const bool neutralise = RunsAsFormula(field);
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-    if (neutralise) out += '\'';
-    out.append(field);
-    return;
-  }
-  out += '"';
-  if (neutralise) out += '\'';
-  for (const char c : field) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
+  AppendCsvField(out, field, RunsAsFormula(field) ? "'" : "");
 }
 
 // The text cells of a row, in column order after the ID.
@@ -48,40 +47,6 @@ void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
   cells[3] = &row.direction;
   cells[4] = &row.text;
   cells[5] = &row.previous;
-}
-
-bool IsHex(char c) {
-  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-}
-
-// Spreadsheet readers decode `_xHHHH_` in a string as the character U+HHHH (the escape
-// libxlsxwriter writes for control characters such as CR). A text that holds such a sequence
-// itself has its underscore written as `_x005F_` so that it reads back as written; U+FFFE and
-// U+FFFF, which XML cannot carry, are written as their escapes. Everything else passes as it is.
-std::string SheetText(const std::string& text) {
-  std::string out;
-  size_t copied = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char* escape = nullptr;
-    size_t skip = 0;
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
-        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
-      escape = "_x005F_";
-      skip = 1;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBE") == 0) {
-      escape = "_xFFFE_";
-      skip = 3;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBF") == 0) {
-      escape = "_xFFFF_";
-      skip = 3;
-    }
-    if (escape == nullptr) continue;
-    out.append(text, copied, i - copied).append(escape);
-    copied = i + skip;
-    i += skip - 1;
-  }
-  if (copied == 0) return text;
-  return out.append(text, copied, std::string::npos);
 }
 
 // Characters wide, per column.
@@ -110,13 +75,34 @@ bool CheckSheetLimits(const ScriptSet& set, std::string& error) {
   return true;
 }
 
-// Builds the workbook into `target` (a path libxlsxwriter opens itself). False on any error of
-// the library; the caller then drops the file.
-bool BuildWorkbook(const ScriptSet& set, const std::string& target) {
+// libxlsxwriter's close holds the package, a part's temporary file and the row file at once.
+constexpr int kDescriptorsForClose = 4;
+
+// True when `count` more descriptors can be opened now (errno EMFILE otherwise).
+bool DescriptorsFree(int count) {
+  int held[8];
+  int opened = 0;
+  for (; opened < count && opened < 8; ++opened) {
+    held[opened] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (held[opened] < 0) break;
+  }
+  const int reason = errno;
+  for (int k = 0; k < opened; ++k) close(held[k]);
+  if (opened == count) return true;
+  errno = reason != 0 ? reason : EMFILE;
+  return false;
+}
+
+// Builds the workbook into `target` (a path libxlsxwriter opens itself), with its temporary
+// files in `tmpdir`. False on any error of the library; the caller then drops the file.
+bool BuildWorkbook(const ScriptSet& set, const std::string& target, const std::string& tmpdir) {
   // Rows go out as they are written, as inline strings, instead of being held for a shared
   // string table: a third of the memory for 100 000 lines, and faster.
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
+  options.tmpdir = const_cast<char*>(tmpdir.c_str());
+  // The row file, and then the close's files (below): a library that cannot open them crashes.
+  if (!DescriptorsFree(kDescriptorsForClose + 1)) return false;
   lxw_workbook* book = workbook_new_opt(target.c_str(), &options);
   if (book == nullptr) return false;
   lxw_doc_properties properties = {};
@@ -149,9 +135,38 @@ bool BuildWorkbook(const ScriptSet& set, const std::string& target) {
            LXW_NO_ERROR;
     }
   }
+  // workbook_close opens a temporary file per part of the package besides the package itself; a
+  // library that cannot open them crashes inside (ulimit -n), so that room is made sure of first.
+  ok = ok && DescriptorsFree(kDescriptorsForClose);
   // workbook_close also frees the workbook when an earlier step failed.
   const bool closed = workbook_close(book) == LXW_NO_ERROR;
   return ok && closed;
+}
+
+// Counts the rows of the first sheet of the workbook at `path`; -1 when it cannot be read.
+long CountSheetRows(const std::string& path) {
+  unzFile zip = unzOpen64(path.c_str());
+  if (zip == nullptr) return -1;
+  long rows = -1;
+  if (unzLocateFile(zip, "xl/worksheets/sheet1.xml", 1) == UNZ_OK &&
+      unzOpenCurrentFile(zip) == UNZ_OK) {
+    // "<row " split across two reads is found through the kept tail of the last one.
+    static constexpr char kRow[] = "<row ";
+    std::string window;
+    char chunk[1 << 16];
+    int got = 0;
+    long found = 0;
+    while ((got = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0) {
+      window.append(chunk, static_cast<size_t>(got));
+      for (size_t at = window.find(kRow); at != std::string::npos; at = window.find(kRow, at + 1)) {
+        ++found;
+      }
+      window.erase(0, window.size() > 4 ? window.size() - 4 : 0);
+    }
+    if (unzCloseCurrentFile(zip) == UNZ_OK && got == 0) rows = found;
+  }
+  unzClose(zip);
+  return rows;
 }
 
 }  // namespace
@@ -196,13 +211,26 @@ bool WriteScriptFile(const ScriptSet& set, const std::string& path, ScriptFormat
     });
   } else {
     if (!CheckSheetLimits(set, error)) return false;
-    result = platform::ReplaceFile(path.c_str(), [&set](std::FILE* file) {
-      return std::fflush(file) == 0 &&
-             BuildWorkbook(set, "/proc/self/fd/" + std::to_string(fileno(file)));
+    const std::string tmpdir = platform::FolderOf(path);
+    bool incomplete = false;
+    result = platform::ReplaceFile(path.c_str(), [&](std::FILE* file) {
+      const std::string written = "/proc/self/fd/" + std::to_string(fileno(file));
+      if (std::fflush(file) != 0 || !BuildWorkbook(set, written, tmpdir)) return false;
+      // What was written against what was meant: the header row and one row per line.
+      const long rows = CountSheetRows(written);
+      if (rows == static_cast<long>(set.rows.size()) + 1) return true;
+      incomplete = true;
+      errno = EIO;
+      return false;
     });
+    if (incomplete) {
+      error = path + ": the workbook came out incomplete (its temporary files in " + tmpdir +
+              " could not be written); not replaced";
+      return false;
+    }
   }
   if (result != platform::ReplaceResult::kReplaced) {
-    error = path + ": cannot write the file";
+    error = path + ": cannot write the file" + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
     return false;
   }
   return true;

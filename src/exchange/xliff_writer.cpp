@@ -44,7 +44,8 @@ bool IsXmlChar(unsigned int cp) {
 
 // Escapes for element content (`inText`, placeholders allowed) or for attributes and notes.
 // Characters that need nothing are copied in runs; a run ends before the next one that does.
-void AppendXml(std::string& out, std::string_view text, bool inText) {
+// `version2`: placeholders as XLIFF 2's <cp hex="HHHH"/>, else as 1.2's <x ctype="x-char-HHHH"/>.
+void AppendXml(std::string& out, std::string_view text, bool inText, bool version2 = false) {
   int placeholder = 0;
   size_t run = 0;
   size_t i = 0;
@@ -70,8 +71,12 @@ void AppendXml(std::string& out, std::string_view text, bool inText) {
     if (!IsXmlChar(cp)) {
       if (inText) {
         char buffer[48];
-        std::snprintf(buffer, sizeof(buffer), "<x id=\"c%d\" ctype=\"x-char-%04X\"/>",
-                      ++placeholder, cp);
+        if (version2) {
+          std::snprintf(buffer, sizeof(buffer), "<cp hex=\"%04X\"/>", cp);
+        } else {
+          std::snprintf(buffer, sizeof(buffer), "<x id=\"c%d\" ctype=\"x-char-%04X\"/>",
+                        ++placeholder, cp);
+        }
         out += buffer;
       } else {
         out += "\xEF\xBF\xBD";
@@ -109,25 +114,55 @@ void AppendXml(std::string& out, std::string_view text, bool inText) {
   if (run < text.size()) out.append(text.substr(run));
 }
 
-}  // namespace
-
-std::string WriteXliff(const ExportSet& set) {
-  std::string out;
-  size_t estimate = 1024;
-  for (const ExportUnit& unit : set.units) {
-    estimate += 160 + unit.text.size() + unit.target.size() + unit.notes.size() * 2;
+// Calls `each(line)` for every LF-separated line of the context notes.
+template <typename Each>
+void ForEachNote(std::string_view notes, const Each& each) {
+  size_t start = 0;
+  while (start < notes.size()) {
+    size_t end = notes.find('\n', start);
+    if (end == std::string_view::npos) end = notes.size();
+    each(notes.substr(start, end - start));
+    start = end + 1;
   }
-  out.reserve(estimate);
+}
+
+size_t Estimate(const ExportSet& set) {
+  size_t estimate = 1024 + set.xliffHeader.size();
+  for (const ExportUnit& unit : set.units) {
+    estimate += 160 + unit.text.size() + unit.target.size() + unit.notes.size() * 2 +
+                unit.extraElements.size() + unit.segSource.size() + unit.altTrans.size();
+  }
+  return estimate;
+}
+
+// A translated target that no one has asked to look at again is approved (translate-toolkit's
+// xliff2po and pomerge mark every unapproved unit fuzzy). A tool's own approved attribute, which an
+// update carries over in unitAttributes, wins.
+bool Approved(const ExportUnit& unit) {
+  return unit.hasTarget && !unit.fuzzy && !unit.target.empty() &&
+         unit.unitAttributes.find(" approved=\"") == std::string::npos;
+}
+
+std::string WriteXliff12(const ExportSet& set) {
+  std::string out;
+  out.reserve(Estimate(set));
   out +=
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">\n"
-      " <file original=\"";
+      "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\"";
+  out += set.xliffRootAttributes;
+  out += ">\n <file original=\"";
   AppendXml(out, set.original, false);
   out += "\" source-language=\"";
   AppendXml(out, set.sourceLang, false);
   out += "\" target-language=\"";
   AppendXml(out, set.targetLang, false);
-  out += "\" datatype=\"plaintext\">\n  <body>\n";
+  out += "\" datatype=\"plaintext\">\n";
+  if (!set.xliffHeader.empty()) {
+    out += "  <header>";
+    out += set.xliffHeader;
+    out += "</header>\n";
+  }
+  out += "  <body>\n";
   int openPlot = -1;
   for (const ExportUnit& unit : set.units) {
     if (unit.plot != openPlot) {
@@ -142,27 +177,31 @@ std::string WriteXliff(const ExportSet& set) {
     out += id;
     out += "\" resname=\"";
     out += id;
-    out += "\" xml:space=\"preserve\">\n";
-    out += "     <source>";
+    out += "\" xml:space=\"preserve\"";
+    if (Approved(unit)) out += " approved=\"yes\"";
+    out += unit.unitAttributes;
+    out += ">\n     <source>";
     AppendXml(out, unit.text, true);
     out += "</source>\n";
+    if (!unit.segSource.empty()) {
+      out += "     ";
+      out += unit.segSource;
+      out += '\n';
+    }
     if (unit.hasTarget) {
       out += "     <target state=\"";
       AppendXml(out, unit.state.empty() ? std::string_view("translated") : unit.state, false);
-      out += "\">";
+      out += '"';
+      out += unit.targetAttributes;
+      out += '>';
       AppendXml(out, unit.target, true);
       out += "</target>\n";
     }
-    const std::string_view notes(unit.notes);
-    size_t start = 0;
-    while (start < notes.size()) {
-      size_t end = notes.find('\n', start);
-      if (end == std::string_view::npos) end = notes.size();
+    ForEachNote(unit.notes, [&out](std::string_view note) {
       out += "     <note from=\"developer\">";
-      AppendXml(out, notes.substr(start, end - start), false);
+      AppendXml(out, note, false);
       out += "</note>\n";
-      start = end + 1;
-    }
+    });
     if (unit.fuzzy && unit.hasPrevious) {
       out += "     <note from=\"previous-source\">";
       AppendXml(out, unit.previous, false);
@@ -173,11 +212,114 @@ std::string WriteXliff(const ExportSet& set) {
       AppendXml(out, unit.comments, false);
       out += "</note>\n";
     }
+    if (!unit.extraElements.empty()) {
+      out += "     ";
+      out += unit.extraElements;
+      out += '\n';
+    }
+    if (!unit.altTrans.empty()) {
+      out += "     ";
+      out += unit.altTrans;
+      out += '\n';
+    }
     out += "    </trans-unit>\n";
   }
   if (openPlot >= 0) out += "   </group>\n";
   out += "  </body>\n </file>\n</xliff>\n";
   return out;
+}
+
+// The XLIFF 2 segment state of a unit: "initial" while fuzzy, else the state it was read with when
+// that is one of 2.0's, else "translated".
+std::string_view State2(const ExportUnit& unit) {
+  if (unit.fuzzy) return "initial";
+  if (unit.state == "reviewed" || unit.state == "final") return unit.state;
+  return "translated";
+}
+
+// XLIFF 2.0 (core only), valid against xliff_core_2.0.xsd:
+//   <xliff xmlns="urn:oasis:names:tc:xliff:document:2.0" version="2.0" srcLang= trgLang=>
+//    <file id="f1" original=".dlg name">
+//     <group id="p1" name="plot name">
+//      <unit id="ID" name="ID" xml:space="preserve">
+//       <notes><note category="developer">speaker: ...</note>...</notes>
+//       <segment state="translated"><source>text</source><target>translation</target></segment>
+std::string WriteXliff20(const ExportSet& set) {
+  std::string out;
+  out.reserve(Estimate(set));
+  out +=
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xliff xmlns=\"urn:oasis:names:tc:xliff:document:2.0\" version=\"2.0\" srcLang=\"";
+  AppendXml(out, set.sourceLang, false);
+  out += "\" trgLang=\"";
+  AppendXml(out, set.targetLang, false);
+  out += '"';
+  out += set.xliffRootAttributes;
+  out += ">\n <file id=\"f1\" original=\"";
+  AppendXml(out, set.original, false);
+  out += "\">\n";
+  int openPlot = -1;
+  for (const ExportUnit& unit : set.units) {
+    if (unit.plot != openPlot) {
+      if (openPlot >= 0) out += "  </group>\n";
+      openPlot = unit.plot;
+      out += "  <group id=\"p" + std::to_string(unit.plot + 1) + "\" name=\"";
+      AppendXml(out, set.plots[unit.plot], false);
+      out += "\">\n";
+    }
+    const std::string id = std::to_string(unit.id);
+    out += "   <unit id=\"";
+    out += id;
+    out += "\" name=\"";
+    out += id;
+    out += "\" xml:space=\"preserve\">\n";
+    const bool previous = unit.fuzzy && unit.hasPrevious;
+    if (!unit.notes.empty() || previous || !unit.comments.empty()) {
+      out += "    <notes>\n";
+      ForEachNote(unit.notes, [&out](std::string_view note) {
+        out += "     <note category=\"developer\">";
+        AppendXml(out, note, false);
+        out += "</note>\n";
+      });
+      if (previous) {
+        out += "     <note category=\"previous-source\">";
+        AppendXml(out, unit.previous, false);
+        out += "</note>\n";
+      }
+      if (!unit.comments.empty()) {
+        out += "     <note category=\"translator\">";
+        AppendXml(out, unit.comments, false);
+        out += "</note>\n";
+      }
+      out += "    </notes>\n";
+    }
+    out += "    <segment";
+    if (unit.hasTarget) {
+      out += " state=\"";
+      out += State2(unit);
+      out += '"';
+    }
+    out += ">\n     <source>";
+    AppendXml(out, unit.text, true, true);
+    out += "</source>\n";
+    if (unit.hasTarget) {
+      out += "     <target>";
+      AppendXml(out, unit.target, true, true);
+      out += "</target>\n";
+    }
+    out += "    </segment>\n   </unit>\n";
+  }
+  if (openPlot >= 0) out += "  </group>\n";
+  // A file must hold a unit or a group: a document without exported lines gives an empty group.
+  if (openPlot < 0) out += "  <group id=\"p0\"/>\n";
+  out += " </file>\n</xliff>\n";
+  return out;
+}
+
+}  // namespace
+
+std::string WriteXliff(const ExportSet& set) {
+  return set.xliffVersion == 2 ? WriteXliff20(set) : WriteXliff12(set);
 }
 
 }  // namespace exchange

@@ -14,16 +14,17 @@
 // old file. It never replaces a dialogue file: neither the document's own file nor any file that
 // starts with the dialogue file header (two names swapped on a command line would otherwise empty
 // the .dlg).
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
 #include "dlgfile/dlg_format.h"
 #include "interchange/text_stream.h"
-#include "platform/file_io.h"
-#include "platform/file_read.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
+#include "platform/file_io.h"
+#include "platform/file_read.h"
 #include "platform/line_breaks.h"
 
 namespace {
@@ -52,8 +53,18 @@ bool HoldsDialogueHeader(const char* path) {
 }  // namespace
 
 bool CDlgFile::Export(const char* path, bool singleLine) {
+  platform::Status status;
+  return Export(path, singleLine, status);
+}
+
+// Every failure is reported twice: the described debug lines, and `status` in this layer's words
+// (the file is the caller's to name). errno is taken before the debug line, which may change it.
+bool CDlgFile::Export(const char* path, bool singleLine, platform::Status& status) {
+  status = platform::Status::Ok();
   if (platform::SameFile(platform::IdentifyFile(path), loadedFile) || HoldsDialogueHeader(path)) {
-    platform::DebugOutput("CDlgFile::Export() : %s is a dialogue file; it is not replaced.\n", path);
+    status = platform::Status::Failure("it is a dialogue file; not replaced by an export");
+    platform::DebugOutput("CDlgFile::Export() : %s is a dialogue file; it is not replaced.\n",
+                          path);
     platform::DebugOutput("CDlgFile::Export() Error (0) : Create export file failed(%s).\n", path);
     return false;
   }
@@ -79,20 +90,17 @@ bool CDlgFile::Export(const char* path, bool singleLine) {
     return out.Detach();
   });
   if (result == platform::ReplaceResult::kCreateFailed) {
+    status = platform::Status::SystemFailure("cannot create the file");
     platform::DebugOutput("CDlgFile::Export() Error (0) : Create export file failed(%s).\n", path);
+    errno = status.systemError;
     return false;
   }
   // A full disk or a failing device must not pass for a complete export.
   if (result != platform::ReplaceResult::kReplaced) {
+    status = platform::Status::SystemFailure("cannot write the file");
     platform::DebugOutput("CDlgFile::Export() Error (1) : Write export file failed(%s).\n", path);
+    errno = status.systemError;
     return false;
   }
   return true;
-}
-
-bool CDlgFile::Export(const char* path, bool singleLine, platform::Status& status) {
-  platform::LastDiagnostic diagnostic;
-  const bool exported = Export(path, singleLine);
-  status = exported ? platform::Status::Ok() : diagnostic.ToStatus("cannot export the texts");
-  return exported;
 }

@@ -36,6 +36,8 @@ bool WriteWholeImportLog(interchange::ImportEntries& entries, long& logged, cons
     if (entries[k].target == nullptr) ++logged;
   }
   if (logged == 0 && !platform::IdentifyFile(logPath).exists) return true;
+  // The null device takes the log away on purpose (--log /dev/null): nothing to replace there.
+  if (platform::IsNullDevice(logPath)) return true;
   interchange::TextFileWriter log;
   return platform::ReplaceFile(logPath, [&](std::FILE* file) {
            log.Attach(file);
@@ -60,10 +62,13 @@ bool WriteWholeImportLog(interchange::ImportEntries& entries, long& logged, cons
 enum class ParseResult { kDone, kOutOfMemory, kReadError };
 
 // Reads exactly `lineCount` lines (the count taken before the file was opened) into entries.
+// `at` is set to the 1-based line at which reading stopped.
 ParseResult ParseImportFile(interchange::TextLineReader& reader, int lineCount,
-                            const CDlgFile& document, interchange::ImportEntries& entries) {
+                            const CDlgFile& document, interchange::ImportEntries& entries,
+                            int& at) {
   interchange::ImportParser parser(document, entries);
   for (int i = 0; i < lineCount; ++i) {
+    at = i + 1;
     const char* line = nullptr;
     size_t length = 0;
     switch (reader.NextLine(line, length)) {
@@ -95,12 +100,14 @@ int FileGetLineCount(const char* path) {
   bool readable = file != nullptr;
   if (readable) {
     char chunk[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+    int64_t got = 0;
+    while ((got = platform::ReadStream(file, chunk, sizeof(chunk))) > 0) {
       count += std::count(chunk, chunk + got, '\n');
     }
-    readable = std::ferror(file) == 0;
+    readable = got == 0;
+    const int reason = errno;
     std::fclose(file);
+    errno = reason;
   }
   if (!readable) {
     platform::DebugOutput("FileGetLineCount() Error (0) : Cannot Open File named <%s>\n", path);
@@ -113,7 +120,8 @@ int FileGetLineLength(std::FILE* file) {
   std::fpos_t start;
   if (std::fgetpos(file, &start) != 0) return 0;
   int length = 0;
-  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n'; c = platform::GetTextModeChar(file)) {
+  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n';
+       c = platform::GetTextModeChar(file)) {
     if (length < INT_MAX) ++length;
   }
   std::clearerr(file);
@@ -124,7 +132,8 @@ int FileGetLineLength(std::FILE* file) {
 void FileReadLine(std::FILE* file, char* buffer, int size) {
   const int room = buffer != nullptr ? size : 0;
   int stored = 0;
-  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n'; c = platform::GetTextModeChar(file)) {
+  for (int c = platform::GetTextModeChar(file); c != EOF && c != '\n';
+       c = platform::GetTextModeChar(file)) {
     if (stored < room - 1) buffer[stored++] = static_cast<char>(c);
   }
   if (room > 0) buffer[stored] = 0;
@@ -179,7 +188,8 @@ std::vector<int> LinesThePlainFormAlters(const CDlgFile& document) {
   std::vector<int> ids;
   for (auto* pos = document.GetLines().GetHeadPosition(); pos != nullptr; pos = pos->next) {
     const CDlgItem& line = pos->value;
-    const std::string_view text(line.GetText().c_str(), static_cast<size_t>(line.GetText().GetLength()));
+    const std::string_view text(line.GetText().c_str(),
+                                static_cast<size_t>(line.GetText().GetLength()));
     bool alters = !text.empty() && text.back() == '\n';
     for (size_t start = 0; !alters && start <= text.size();) {
       size_t end = text.find('\n', start);
@@ -196,33 +206,65 @@ std::vector<int> LinesThePlainFormAlters(const CDlgFile& document) {
 }
 
 bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts, const char* logPath) {
+  platform::Status status;
+  return ImportText(document, path, counts, status, logPath);
+}
+
+// Every failure is reported twice: the described debug line (where there is one), and `status` in
+// this layer's words (the file is the caller's to name). errno is taken before the debug line.
+bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
+                platform::Status& status, const char* logPath) {
+  status = platform::Status::Ok();
   switch (ProbeImportFile(path)) {
     case ImportFileKind::kUtf16:
+      status = platform::Status::Failure("it is UTF-16 text; save it as UTF-8");
       platform::DebugOutput("CDlgFile::Import() : %s is UTF-16 text; save it as UTF-8.\n", path);
       return false;
     case ImportFileKind::kNoRegularFile:
       // A pipe could be read only once, and the import reads its file twice.
+      status = platform::Status::Failure("it is no regular file (it is read twice)");
       platform::DebugOutput("CDlgFile::Import() : %s is no regular file.\n", path);
       return false;
     case ImportFileKind::kText:
     case ImportFileKind::kUnreadable:
       break;
   }
+  // A regular file whose lines could not be counted had a read error: never an empty file. (One
+  // that cannot be opened, or a folder, goes on to be reported as not found, as always.)
   const int lineCount = FileGetLineCount(path);
+  struct stat info;
+  if (lineCount < 0 && stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, R_OK) == 0) {
+    const int reason = errno;
+    platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
+    errno = reason;
+    return false;
+  }
   EmptyImportLog(logPath);
   interchange::TextLineReader reader;
   if (!reader.Open(path)) {
+    status = platform::Status::SystemFailure("cannot open the file");
     platform::DebugOutput("CDlgFile::Import() Error (0) : File not found(%s).\n", path);
+    errno = status.systemError;
     return false;
   }
   // Parsing changes nothing; only when the whole file has been read are the texts put in place.
   interchange::ImportEntries entries;
-  const ParseResult parsed = ParseImportFile(reader, lineCount, document, entries);
+  int at = 0;
+  const ParseResult parsed = ParseImportFile(reader, lineCount, document, entries, at);
+  const int readError = errno;
   reader.Close();
   if (parsed == ParseResult::kReadError) {
+    status = platform::Status::Failure("cannot read the file", readError).AtLine(at);
     platform::DebugOutput("CDlgFile::Import() Error (1) : Read import file failed(%s).\n", path);
+    errno = readError;
+    return false;
   }
-  if (parsed != ParseResult::kDone) return false;
+  if (parsed == ParseResult::kOutOfMemory) {
+    status = platform::Status::Failure("not enough memory", ENOMEM).AtLine(at);
+    platform::DebugOutput("CDlgFile::Import() Error (3) : Not enough memory(%s).\n", path);
+    errno = ENOMEM;
+    return false;
+  }
 
   // The log is written before any text is put in place: a translation whose ID matches no line
   // exists only in the log, so when the log cannot be written the import fails and applies
@@ -231,8 +273,10 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts, cons
   // is not created.
   ImportCounts applied;
   if (!WriteWholeImportLog(entries, applied.logged, logPath)) {
+    status = platform::Status::SystemFailure(kImportLogFailure);
     platform::DebugOutput("CDlgFile::Import() Error (2) : Write import log failed(%s): %s.\n",
-                          logPath, std::strerror(errno));
+                          logPath, std::strerror(status.systemError));
+    errno = status.systemError;
     return false;
   }
   // Swapping texts cannot fail, so the document takes every entry or none. When an ID occurs
@@ -248,8 +292,6 @@ bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts, cons
 }
 
 bool CDlgFile::Import(const char* path, platform::Status& status) {
-  platform::LastDiagnostic diagnostic;
-  const bool imported = Import(path);
-  status = imported ? platform::Status::Ok() : diagnostic.ToStatus("cannot import the texts");
-  return imported;
+  ImportCounts counts;
+  return ImportText(*this, path, counts, status);
 }

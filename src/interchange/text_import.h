@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/status.h"
+
 class CDlgFile;
 
 // The log of imported texts whose ID matched no line, in the current directory.
@@ -48,6 +50,11 @@ struct ImportCounts {
 // file (a pipe would be read twice) are refused with a debug line.
 [[nodiscard]] bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
                               const char* logPath = kImportLogName);
+// The same, with the reason of a failure in `status` (a read error names its line). A failure to
+// write the log carries kImportLogFailure as its message: the file at fault is then the log.
+[[nodiscard]] bool ImportText(CDlgFile& document, const char* path, ImportCounts& counts,
+                              platform::Status& status, const char* logPath = kImportLogName);
+inline constexpr char kImportLogFailure[] = "cannot write the log of unmatched texts";
 
 // What an import file is, before it is read: the callers name the reason in their own words.
 enum class ImportFileKind { kText, kUtf16, kNoRegularFile, kUnreadable };

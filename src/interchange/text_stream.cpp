@@ -1,5 +1,7 @@
 #include "interchange/text_stream.h"
 
+#include "platform/file_read.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -41,7 +43,8 @@ void TextFileWriter::Write(const char* data, size_t size) {
   // The bytes between two LFs are copied as one run; each LF goes out as CR LF.
   const char* const end = data + size;
   while (data < end) {
-    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
+    const auto* lf =
+        static_cast<const char*>(std::memchr(data, '\n', static_cast<size_t>(end - data)));
     PutRun(data, static_cast<size_t>((lf != nullptr ? lf : end) - data));
     if (lf == nullptr) break;
     Put('\r');
@@ -146,15 +149,13 @@ bool TextLineReader::Refill(Result& failure) {
     buffer_ = bigger;
     capacity_ = grown;
   }
-  const size_t got = std::fread(buffer_ + end_, 1, capacity_ - end_, file_);
-  end_ += got;
-  if (got == 0) {
-    if (std::ferror(file_)) {
-      failure = Result::kReadError;
-      return false;
-    }
-    eof_ = true;
+  const int64_t got = platform::ReadStream(file_, buffer_ + end_, capacity_ - end_);
+  if (got < 0) {
+    failure = Result::kReadError;
+    return false;
   }
+  end_ += static_cast<size_t>(got);
+  if (got == 0) eof_ = true;
   return true;
 }
 

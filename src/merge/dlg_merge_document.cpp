@@ -16,7 +16,7 @@ bool Assign(CPlainString& to, std::string_view text) {
 
 }  // namespace
 
-bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& problem) {
+platform::Status SnapshotDocument(const CDlgFile& doc, MergeDocument& out) {
   out = MergeDocument();
   out.gameName = Bytes(doc.GetGameName());
   doc.GetColumns(out.useSpeaker, out.useExpression, out.useSound);
@@ -32,21 +32,19 @@ bool SnapshotDocument(const CDlgFile& doc, MergeDocument& out, std::string& prob
     copy.rangeLow = plot.rangeLow;
     copy.rangeHigh = plot.rangeHigh;
     if (!names.insert(copy.name).second) {
-      problem = "two plots are named \"" + std::string(copy.name) + "\"";
-      return false;
+      return platform::Status::Failure("two plots are named \"" + std::string(copy.name) + "\"");
     }
     copy.lines.reserve(static_cast<size_t>(plot.members.GetCount()));
     for (auto* member = plot.members.GetHeadPosition(); member != nullptr; member = member->next) {
       const CDlgItem& line = member->value->value;
       if (!ids.insert(line.GetID()).second) {
-        problem = "ID " + std::to_string(line.GetID()) + " is listed twice";
-        return false;
+        return platform::Status::Failure("ID " + std::to_string(line.GetID()) + " is listed twice");
       }
       copy.lines.push_back({line.GetID(), Bytes(line.GetSpeaker()), Bytes(line.GetExpression()),
                             Bytes(line.GetSound()), Bytes(line.GetText())});
     }
   }
-  return true;
+  return platform::Status::Ok();
 }
 
 bool BuildDocument(const MergeDocument& snapshot, CDlgFile& doc) {

@@ -1,17 +1,19 @@
 // The merge's reader of a dialogue file (dlg_merge_image.h). The layout is in docs/dlg-format.md;
 // every count, length and offset is checked against the image before it is used, as the loader
-// does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp, src/dlgfile/dlg_record.cpp).
+// does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp,
+// src/dlgfile/dlg_record.cpp).
 #include "merge/dlg_merge_image.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 #include <unordered_set>
+#include <vector>
 
 #include "dlgfile/dlg_format.h"
 #include "platform/file_read.h"
@@ -39,39 +41,49 @@ void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
 }
 
 // True when no ID repeats; otherwise false, naming the first repeat in plot and member order.
-bool RefuseRepeatedIds(const MergeDocument& doc, std::vector<int32_t>& ids, std::string& problem) {
+platform::Status RefuseRepeatedIds(const MergeDocument& doc, std::vector<int32_t>& ids) {
   std::sort(ids.begin(), ids.end());
-  if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return true;
+  if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) return platform::Status::Ok();
   std::unordered_set<int32_t> seen;
   for (const MergePlot& plot : doc.plots) {
     for (const MergeLine& line : plot.lines) {
       if (!seen.insert(line.id).second) {
-        problem = "ID " + std::to_string(line.id) + " is listed twice";
-        return false;
+        return platform::Status::Failure("ID " + std::to_string(line.id) + " is listed twice");
       }
     }
   }
-  return false;
+  return platform::Status::Failure("an ID is listed twice");
 }
 
 }  // namespace
 
-bool MergeImage::Read(const char* path) {
+platform::Status MergeImage::Read(const char* path) {
   std::FILE* file = platform::OpenRegularFileForReading(path);
+  if (file == nullptr) return platform::Status::SystemFailure("cannot open the dialogue file");
   struct stat info;
-  if (file == nullptr || fstat(fileno(file), &info) != 0 || info.st_size > INT32_MAX) {
-    if (file != nullptr) std::fclose(file);
-    return false;
+  if (fstat(fileno(file), &info) != 0) {
+    platform::Status status = platform::Status::SystemFailure("cannot open the dialogue file");
+    std::fclose(file);
+    return status;
+  }
+  if (info.st_size > INT32_MAX) {
+    std::fclose(file);
+    return platform::Status::Failure("cannot open the dialogue file", EFBIG);
   }
   size_ = static_cast<size_t>(info.st_size);
   if (!image_.Allocate(size_ > 0 ? size_ : 1)) {  // never without a block, even for no bytes
     std::fclose(file);
-    return false;
+    return platform::Status::Failure("cannot open the dialogue file", ENOMEM);
   }
   size_ = std::fread(image_.data(), 1, size_, file);  // a file that shrank is simply shorter
-  const bool failed = std::ferror(file) != 0;
+  if (std::ferror(file) != 0) {
+    platform::Status status = platform::Status::SystemFailure("cannot read the dialogue file");
+    if (status.systemError == 0) status.systemError = EIO;
+    std::fclose(file);
+    return status;
+  }
   std::fclose(file);
-  return !failed;
+  return platform::Status::Ok();
 }
 
 int32_t MergeImage::version() const {
@@ -100,25 +112,38 @@ bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
     int32_t tag = 0;
     takeInt(tag);
     switch (tag) {
-      case kDlgTagId: takeInt(line.id); break;
-      case kDlgTagPlotIndex: takeInt(plotIndex); break;
-      case kDlgTagSpeaker: TakeString(cursor, room(), line.speaker); break;
-      case kDlgTagExpression: TakeString(cursor, room(), line.expression); break;
-      case kDlgTagSound: TakeString(cursor, room(), line.sound); break;
-      case kDlgTagText: TakeString(cursor, room(), line.text); break;
-      default: break;  // an unknown tag carries no value
+      case kDlgTagId:
+        takeInt(line.id);
+        break;
+      case kDlgTagPlotIndex:
+        takeInt(plotIndex);
+        break;
+      case kDlgTagSpeaker:
+        TakeString(cursor, room(), line.speaker);
+        break;
+      case kDlgTagExpression:
+        TakeString(cursor, room(), line.expression);
+        break;
+      case kDlgTagSound:
+        TakeString(cursor, room(), line.sound);
+        break;
+      case kDlgTagText:
+        TakeString(cursor, room(), line.text);
+        break;
+      default:
+        break;  // an unknown tag carries no value
     }
   }
   return plotIndex >= 0 && line.id >= 0;
 }
 
-bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
+platform::Status MergeImage::Snapshot(MergeDocument& out) {
   out = MergeDocument();
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image_.data(), size_);
   if (header.version < kDlgVersionMembers) {
-    problem = "version " + std::to_string(header.version) + " is read through CDlgFile::Load";
-    return false;
+    return platform::Status::Failure("version " + std::to_string(header.version) +
+                                     " is read through CDlgFile::Load");
   }
   const uint8_t* image = image_.data();
   // A file that ends inside the game name field has the bytes it has (the rest reads as zeros).
@@ -129,7 +154,8 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
   out.multiLine = header.multiLine;
   int32_t* columns[] = {&out.useSpeaker, &out.useExpression, &out.useSound};
   for (int k = 0; k < 3; ++k) {
-    if (Has(kDlgColumnsOffset + 4 * k, 4)) *columns[k] = LoadLE32(image + kDlgColumnsOffset + 4 * k);
+    if (Has(kDlgColumnsOffset + 4 * k, 4))
+      *columns[k] = LoadLE32(image + kDlgColumnsOffset + 4 * k);
   }
   const int32_t plotCount = Has(kDlgPlotCountOffset, 4) ? LoadLE32(image + kDlgPlotCountOffset) : 0;
   std::unordered_set<std::string_view> names;
@@ -143,8 +169,7 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
     const int32_t members = LoadLE32(image + offset + kDlgPlotNameSize + 8);
     offset += kPlotEntrySize;
     if (!names.insert(plot.name).second) {
-      problem = "two plots are named \"" + std::string(plot.name) + "\"";
-      return false;
+      return platform::Status::Failure("two plots are named \"" + std::string(plot.name) + "\"");
     }
     plot.lines.reserve(static_cast<size_t>(
         std::clamp<int64_t>(members, 0, (static_cast<int64_t>(size_) - offset) / 4)));
@@ -161,5 +186,5 @@ bool MergeImage::Snapshot(MergeDocument& out, std::string& problem) {
     }
     offset += 4 * int64_t{std::max(members, 0)};
   }
-  return RefuseRepeatedIds(out, ids, problem);
+  return RefuseRepeatedIds(out, ids);
 }

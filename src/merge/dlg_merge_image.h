@@ -18,11 +18,13 @@
 
 #include "merge/dlg_merge.h"
 #include "platform/page_buffer.h"
+#include "platform/status.h"
 
 class MergeImage {
  public:
-  // Reads the whole file. False when it cannot be opened as a regular file or read.
-  [[nodiscard]] bool Read(const char* path);
+  // Reads the whole file. A failure, with the system's reason, when it cannot be opened as a
+  // regular file or read.
+  [[nodiscard]] platform::Status Read(const char* path);
 
   const uint8_t* bytes() const { return image_.data(); }
   size_t size() const { return size_; }
@@ -30,10 +32,10 @@ class MergeImage {
   int32_t version() const;
 
   // Takes the snapshot, unscrambling the records in place: call it once, after anything that
-  // reads the bytes as they are in the file. False, with the reason in `problem`, for a version
-  // before 104, and when one ID is listed twice or two plots share a name. The snapshot views this
-  // image and is valid while it lives.
-  [[nodiscard]] bool Snapshot(MergeDocument& out, std::string& problem);
+  // reads the bytes as they are in the file. A failure, with the reason as its message, for a
+  // version before 104, and when one ID is listed twice or two plots share a name. The snapshot
+  // views this image and is valid while it lives.
+  [[nodiscard]] platform::Status Snapshot(MergeDocument& out);
 
  private:
   bool Has(int64_t offset, int64_t count) const {

@@ -23,8 +23,9 @@ namespace {
 std::string_view Stored(std::string_view text) {
   if (text.empty()) return text;
   const void* nul = std::memchr(text.data(), 0, text.size());
-  return nul == nullptr ? text : text.substr(0, static_cast<size_t>(
-                                                    static_cast<const char*>(nul) - text.data()));
+  return nul == nullptr
+             ? text
+             : text.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - text.data()));
 }
 
 // A fixed-size field: at most size - 1 bytes of `text`, zeros to the end.
@@ -57,7 +58,7 @@ void PutString(uint8_t*& at, std::string_view text) {
 // One line in file order, with its texts as stored.
 struct Record {
   int32_t id;
-  int32_t plot;  // its plot's number in the plot table: the record's plot index
+  int32_t plot;               // its plot's number in the plot table: the record's plot index
   std::string_view texts[4];  // speaker, expression, sound, text
   int64_t Size() const {
     int64_t size = 4 + kDlgBodyFixedSize;
@@ -226,11 +227,14 @@ bool MergedFile::Write(ChunkOut& out) const {
 
 }  // namespace
 
-bool SaveMergedDocument(const MergeDocument& merged, const char* path) {
+platform::Status SaveMergedDocument(const MergeDocument& merged, const char* path) {
   MergedFile file(merged);
   if (!file.Plan()) {
     CDlgFile doc;
-    return BuildDocument(merged, doc) && doc.Save(path) == 1;
+    if (!BuildDocument(merged, doc)) return platform::Status::Failure("not enough memory", ENOMEM);
+    platform::Status status;
+    if (doc.Save(path, status) != 1 && status.ok) status = platform::Status::Failure("cannot save");
+    return status;
   }
   bool ready = true;
   const platform::ReplaceResult result = platform::ReplaceFile(path, [&](std::FILE* stream) {
@@ -241,18 +245,21 @@ bool SaveMergedDocument(const MergeDocument& merged, const char* path) {
   // Save's own diagnostics, so that a failed merge reads the same whichever writer ran.
   switch (result) {
     case platform::ReplaceResult::kReplaced:
-      return true;
-    case platform::ReplaceResult::kCreateFailed:
+      return platform::Status::Ok();
+    case platform::ReplaceResult::kCreateFailed: {
+      platform::Status status = platform::Status::SystemFailure("cannot create the temporary file");
       platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);
-      return false;
+      return status;
+    }
     case platform::ReplaceResult::kWriteFailed:
       break;
   }
   if (!ready) {
     errno = ENOMEM;  // the caller names the reason, as it does after Save
     platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
-  } else {
-    platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
+    return platform::Status::Failure("not enough memory", ENOMEM);
   }
-  return false;
+  platform::Status status = platform::Status::SystemFailure("cannot write the file");
+  platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
+  return status;
 }

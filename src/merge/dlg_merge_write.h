@@ -10,6 +10,8 @@
 #pragma once
 
 #include "merge/dlg_merge.h"
+#include "platform/status.h"
 
-// True when the file was written; on failure the old file, if any, is unchanged.
-[[nodiscard]] bool SaveMergedDocument(const MergeDocument& merged, const char* path);
+// Ok when the file was written; on failure (the reason as Save gives it) the old file, if any, is
+// unchanged.
+[[nodiscard]] platform::Status SaveMergedDocument(const MergeDocument& merged, const char* path);

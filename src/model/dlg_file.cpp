@@ -77,7 +77,11 @@ PlotPos CDlgFile::FindPlot(const char* name) const {
 }
 
 PlotPos CDlgFile::AddPlot(const char* name, int rangeLow, int rangeHigh) {
-  PlotPos pos = plots.AddTail();
+  return InsertPlot(nullptr, name, rangeLow, rangeHigh);
+}
+
+PlotPos CDlgFile::InsertPlot(PlotPos before, const char* name, int rangeLow, int rangeHigh) {
+  PlotPos pos = plots.InsertEmptyBefore(before);
   if (pos == nullptr) return nullptr;
   CDlgPlot& plot = pos->value;
   if (!plot.name.Assign(name)) {
@@ -112,13 +116,15 @@ bool CDlgFile::AllocateId(int low, int high, int& id) {
   // until the counter wraps. The scan fails as soon as it reaches the end of the range.
   while (FindItem(n) != nullptr) {
     if (n == INT_MAX) {  // no representable ID is left above the counter
-      platform::DebugOutput("CDlgFile::AddItem() Error (0) : ID is out of range<%d %d>!\n", low, high);
+      platform::DebugOutput("CDlgFile::AddItem() Error (0) : ID is out of range<%d %d>!\n", low,
+                            high);
       return false;
     }
     ++n;
     ++nextId;
     if (high >= 0 && n >= high) {
-      platform::DebugOutput("CDlgFile::AddItem() Error (0) : ID is out of range<%d %d>!\n", low, high);
+      platform::DebugOutput("CDlgFile::AddItem() Error (0) : ID is out of range<%d %d>!\n", low,
+                            high);
       return false;
     }
   }

@@ -73,7 +73,8 @@ class CDlgPlot {
   CPlainString name;
   int rangeLow = -1;             // first ID of the range; negative: no lower bound
   int rangeHigh = -1;            // end of the range, exclusive; negative: no upper bound
-  CQHList<int32_t> storedIds;    // member IDs as listed in a version 104 file; only the reader uses them
+  CQHList<int32_t>
+      storedIds;  // member IDs as listed in a version 104 file; only the reader uses them
 };
 
 using PlotPos = CQHList<CDlgPlot>::Node*;
@@ -114,6 +115,8 @@ class CDlgFile {
   PlotPos FindPlot(const char* name) const;
   // Appends a plot without members. Does not refuse a duplicate name. nullptr when out of memory.
   PlotPos AddPlot(const char* name, int rangeLow, int rangeHigh);
+  // The same plot inserted right before `before` (appended when it is nullptr).
+  PlotPos InsertPlot(PlotPos before, const char* name, int rangeLow, int rangeHigh);
   // Deletes the plot and every line it names. 0 when `plot` is nullptr.
   int DeletePlot(PlotPos plot);
 
@@ -140,6 +143,11 @@ class CDlgFile {
   // The same, handing back why it failed (ok when it did not); the debug output is unchanged.
   [[nodiscard]] int Save(const char* path, platform::Status& status);
   [[nodiscard]] int Load(const char* path, platform::Status& status);
+  // Save with a check right before the new file replaces the old one (see
+  // platform::ReplaceFile); dlgfile/dlg_save_over.h builds the save over a loaded file on it.
+  [[nodiscard]] int Save(const char* path, const platform::BeforeReplace& beforeReplace);
+  [[nodiscard]] int Save(const char* path, const platform::BeforeReplace& beforeReplace,
+                         platform::Status& status);
 
   // The file the last successful Load read or Save wrote, as it was then (exists false before
   // either). Export never writes onto it; a save over it checks that it has not changed since.

@@ -51,7 +51,8 @@ class NodePool {
     slot->next = free_;
     free_ = slot;
     // Under AddressSanitizer a dead node reads as freed memory, as a deleted heap node would.
-    PARLATRIX_POISON(reinterpret_cast<char*>(slot) + sizeof(FreeSlot), kSlotSize - sizeof(FreeSlot));
+    PARLATRIX_POISON(reinterpret_cast<char*>(slot) + sizeof(FreeSlot),
+                     kSlotSize - sizeof(FreeSlot));
   }
 
   // Makes the next chunk hold at least `count` slots beyond those still unused (up to the chunk
@@ -90,7 +91,8 @@ class NodePool {
   static constexpr size_t kChunkAlign =
       kSlotAlign > alignof(ChunkHeader) ? kSlotAlign : alignof(ChunkHeader);
   static_assert(kChunkAlign <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "chunks come from plain new");
-  static constexpr size_t kHeaderSize = (sizeof(ChunkHeader) + kSlotAlign - 1) / kSlotAlign * kSlotAlign;
+  static constexpr size_t kHeaderSize =
+      (sizeof(ChunkHeader) + kSlotAlign - 1) / kSlotAlign * kSlotAlign;
   static constexpr size_t kFirstChunkSlots = 2;
   // About 256 KiB of document lines per chunk; a million lines take a few hundred chunks.
   static constexpr size_t kMaxChunkSlots = 4096;

@@ -147,7 +147,8 @@ int CPlainString::Replace(const char* oldText, const char* newText) {
   const size_t newLen = std::strlen(newText);
 
   int count = 0;
-  for (const char* p = std::strstr(text_, oldText); p != nullptr; p = std::strstr(p + oldLen, oldText)) {
+  for (const char* p = std::strstr(text_, oldText); p != nullptr;
+       p = std::strstr(p + oldLen, oldText)) {
     ++count;
   }
   if (count == 0) return 0;

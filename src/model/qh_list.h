@@ -10,10 +10,11 @@
 // debug output and returns nullptr; the inserting operation then links nothing, leaves the count
 // unchanged and returns nullptr to its caller.
 //
-// Nodes live in chunks that the list owns (NodePool): each node still asks the allocation seam once,
-// as a separately allocated node would, but the C library sees one allocation per chunk. A removed
-// node's slot is reused by the next insertion; the chunks are freed together when the list becomes
-// empty, so a list that held a million lines is released in a few dozen calls instead of a million.
+// Nodes live in chunks that the list owns (NodePool): each node still asks the allocation seam
+// once, as a separately allocated node would, but the C library sees one allocation per chunk. A
+// removed node's slot is reused by the next insertion; the chunks are freed together when the list
+// becomes empty, so a list that held a million lines is released in a few dozen calls instead of a
+// million.
 #pragma once
 
 #include <cstddef>
@@ -73,6 +74,17 @@ class CQHList {
   }
 
   Node* InsertAfter(Node* p, const T& value) { return InsertBetween(p, p->next, value); }
+
+  // Inserts a node in T's empty state right before `p` (at the end when `p` is nullptr), for
+  // values that are filled in place and cannot be copied.
+  Node* InsertEmptyBefore(Node* p) {
+    if (p == nullptr) return AddTail();
+    Node* node = NewNode(p->prev, p);
+    if (node == nullptr) return nullptr;
+    (p->prev != nullptr ? p->prev->next : head_) = node;
+    p->prev = node;
+    return node;
+  }
 
   Node* InsertBefore(Node* p, const T& value) { return InsertBetween(p->prev, p, value); }
 

@@ -2,9 +2,10 @@
 //
 // Loading a script of 100 000 lines stores 400 000 texts; as separate heap blocks they cost the C
 // library one allocation each, and the next load or Clear one free each. The arena hands out text
-// bytes from blocks (a text longer than a quarter of the next block gets a block of its own) and frees
-// them all at once in Release. Blocks grow by half from kFirstBlockSize up to kBlockSize, so a
-// small document holds a few KiB of blocks and a big one a block per quarter MiB of text. A text handed out is never freed alone: it stays until Release.
+// bytes from blocks (a text longer than a quarter of the next block gets a block of its own) and
+// frees them all at once in Release. Blocks grow by half from kFirstBlockSize up to kBlockSize, so
+// a small document holds a few KiB of blocks and a big one a block per quarter MiB of text. A text
+// handed out is never freed alone: it stays until Release.
 //
 // Each Allocate asks the allocation seam once, exactly as the separate heap block it replaces, so
 // the fault loops meet one guarded allocation per text whichever storage holds it.

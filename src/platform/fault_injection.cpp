@@ -12,4 +12,9 @@ FaultCounter& FileOperationFaults() {
   return counter;
 }
 
+FaultCounter& ReadFaults() {
+  static FaultCounter counter;
+  return counter;
+}
+
 }  // namespace platform

@@ -1,8 +1,10 @@
-// Test seams for allocation failures and for the file operations of saving.
+// Test seams for allocation failures, for the file operations of saving and for reads.
 //
 // One FaultCounter counts the guarded calls of one kind. The document model allocates list nodes,
 // string blocks and record buffers through NewArray/NewObject below, which ask the allocation
-// counter first; every file operation of a save asks the file operation counter (file_io.h).
+// counter first; every file operation of a save asks the file operation counter (file_io.h); every
+// read of a file's contents (ReadAt, ReadStream in file_read.h) asks the read counter, and a failed
+// read reads as EIO, as a bad sector does.
 // Tests arm a counter so that the Nth guarded call from now fails (once, or that one and every
 // later one) and then check that the operation reports failure and leaves its data consistent.
 // Disarmed, the check costs one compare.
@@ -41,9 +43,12 @@ class FaultCounter {
 
 FaultCounter& AllocationFaults();
 FaultCounter& FileOperationFaults();
+FaultCounter& ReadFaults();
 
 // The allocation seam as functions, as the tests arm it.
-inline void FailAllocationAfter(int n, bool sticky = false) { AllocationFaults().FailAfter(n, sticky); }
+inline void FailAllocationAfter(int n, bool sticky = false) {
+  AllocationFaults().FailAfter(n, sticky);
+}
 inline void ResetAllocationFaults() { AllocationFaults().Reset(); }
 inline bool AllocationShouldFail() { return AllocationFaults().ShouldFail(); }
 inline long AllocationCount() { return AllocationFaults().Count(); }

@@ -13,9 +13,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "platform/fault_injection.h"
 #include "platform/file_read.h"
@@ -63,9 +66,13 @@ bool TargetTakesWrites(const std::string& target) {
   return true;
 }
 
-// Temporary files are named ".<target name>.<pid>-<serial>.tmp". One whose process no longer runs
-// was left by a killed save; the next save in that folder removes it. A live process's file is
-// left alone: it may be a save in progress.
+// Temporary files are named ".<target name>.parlatrix-save.<pid>-<serial>.tmp": the marker makes
+// the name one only this program creates, so that a user's ".notes.99999-1.tmp" is never taken
+// for one. One whose process no longer runs was left by a killed save; the next save in that
+// folder (and only there) removes it. A live process's file is left alone: it may be a save in
+// progress.
+constexpr char kTemporaryMarker[] = ".parlatrix-save.";
+
 bool IsOrphanedTemporary(const char* name) {
   const size_t length = std::strlen(name);
   if (name[0] != '.' || length < 8 || std::strcmp(name + length - 4, ".tmp") != 0) return false;
@@ -75,7 +82,11 @@ bool IsOrphanedTemporary(const char* name) {
   if (dash == end || dash <= name + 1 || dash[-1] != '-') return false;
   const char* digits = dash - 1;
   while (digits > name && std::isdigit(static_cast<unsigned char>(digits[-1]))) --digits;
-  if (digits == dash - 1 || digits <= name + 1 || digits[-1] != '.') return false;
+  const size_t markerLength = sizeof kTemporaryMarker - 1;
+  if (digits == dash - 1 || digits < name + 1 + markerLength ||
+      std::memcmp(digits - markerLength, kTemporaryMarker, markerLength) != 0) {
+    return false;
+  }
   const long pid = std::strtol(digits, nullptr, 10);
   if (pid <= 0 || pid == static_cast<long>(getpid())) return false;
   return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
@@ -97,8 +108,8 @@ void RemoveOrphanedTemporaries(const std::string& folder) {
 // no file can be created there.
 int CreateTemporary(const std::string& target, std::string& temporary) {
   static unsigned long serial = 0;
-  const std::string stem =
-      FolderOf(target) + "/." + BaseNameOf(target).substr(0, kMaxNameStem) + ".";
+  const std::string stem = FolderOf(target) + "/." + BaseNameOf(target).substr(0, kMaxNameStem) +
+                           kTemporaryMarker;
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = stem + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -203,11 +214,31 @@ void SyncFolder(const std::string& target) {
   close(fd);
 }
 
+// An exception thrown by a writer (std::bad_alloc from a container) is held here while the
+// temporary file is removed or the old contents are put back, and then thrown on to the caller.
+thread_local std::exception_ptr writerException;
+// The check a save makes right before it replaces its target (ReplaceFile's overload).
+thread_local const BeforeReplace* beforeReplaceCheck = nullptr;
+
+// False, with errno ESTALE, when the caller's check says the target must not be replaced now.
+bool StillReplaceable() {
+  if (beforeReplaceCheck == nullptr || *beforeReplaceCheck == nullptr) return true;
+  if ((*beforeReplaceCheck)()) return true;
+  errno = ESTALE;
+  return false;
+}
+
 // Writes the contents into the open temporary file and closes it; true when every step held.
 bool WriteAndClose(std::FILE* file, const ContentWriter& writer) {
   std::unique_ptr<char[]> buffer(NewArray<char>(kStreamBufferSize));
   if (buffer != nullptr) std::setvbuf(file, buffer.get(), _IOFBF, kStreamBufferSize);
-  const bool written = writer(file) && Flush(file) && Sync(file);
+  bool written = false;
+  try {
+    written = writer(file) && Flush(file) && Sync(file);
+  } catch (...) {
+    if (!writerException) writerException = std::current_exception();
+    errno = ENOMEM;
+  }
   const bool closed = Close(file);
   return written && closed;
 }
@@ -279,6 +310,12 @@ ReplaceResult WriteInPlace(const std::string& target, const ContentWriter& write
                            const struct stat& info) {
   std::string backup;
   if (!MakeBackup(target, info, backup)) return ReplaceResult::kCreateFailed;
+  if (!StillReplaceable()) {
+    const int reason = errno;
+    if (unlink(backup.c_str()) == 0) SyncFolder(target);
+    errno = reason;
+    return ReplaceResult::kWriteFailed;
+  }
   if (!WriteInto(target, writer)) {
     const int reason = errno;
     const bool restored = WriteInto(target, [&backup](std::FILE* out) {
@@ -309,6 +346,8 @@ bool SameBytes(const std::string& a, const std::string& b) {
   });
 }
 
+ReplaceResult ReplaceFileOnce(const char* path, const ContentWriter& writer);
+
 }  // namespace
 
 std::string SaveBackupPath(const char* path) {
@@ -337,7 +376,33 @@ std::string LeftSaveBackup(const char* path) {
   return kept;
 }
 
+ReplaceCheckScope::ReplaceCheckScope(BeforeReplace check)
+    : check_(std::move(check)), outer_(beforeReplaceCheck) {
+  beforeReplaceCheck = &check_;
+}
+
+ReplaceCheckScope::~ReplaceCheckScope() { beforeReplaceCheck = outer_; }
+
+ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
+                          const BeforeReplace& beforeReplace) {
+  const ReplaceCheckScope scope(beforeReplace);
+  return ReplaceFile(path, writer);
+}
+
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
+  writerException = nullptr;
+  const ReplaceResult result = ReplaceFileOnce(path, writer);
+  if (writerException) {
+    std::exception_ptr thrown = writerException;
+    writerException = nullptr;
+    std::rethrow_exception(thrown);
+  }
+  return result;
+}
+
+namespace {
+
+ReplaceResult ReplaceFileOnce(const char* path, const ContentWriter& writer) {
   std::string target;
   if (!ResolveLinks(path, target)) {
     errno = ELOOP;
@@ -366,7 +431,7 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
     errno = reason;
     return ReplaceResult::kCreateFailed;
   }
-  if (!WriteAndClose(file, writer) || !Rename(temporary, target)) {
+  if (!WriteAndClose(file, writer) || !StillReplaceable() || !Rename(temporary, target)) {
     const int reason = errno;
     unlink(temporary.c_str());
     errno = reason;
@@ -376,9 +441,12 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
   return ReplaceResult::kReplaced;
 }
 
+}  // namespace
+
 FileIdentity IdentifyFile(const char* path) {
   FileIdentity identity;
   struct stat info;
+  if (path != nullptr) identity.path = path;
   if (path == nullptr || stat(path, &info) != 0) return identity;
   identity.exists = true;
   identity.device = static_cast<uint64_t>(info.st_dev);
@@ -389,6 +457,66 @@ FileIdentity IdentifyFile(const char* path) {
   return identity;
 }
 
+namespace {
+
+// A hash of the whole file, 8 bytes at a time (multiply and fold); false when it cannot be read.
+bool HashContents(const char* path, uint64_t& hash) {
+  std::FILE* file = OpenRegularFileForReading(path);
+  if (file == nullptr) return false;
+  hash = 0x9E3779B97F4A7C15ull;
+  unsigned char chunk[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    size_t at = 0;
+    for (; at + 8 <= got; at += 8) {
+      uint64_t word;
+      std::memcpy(&word, chunk + at, 8);
+      hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+      hash ^= hash >> 32;
+    }
+    for (; at < got; ++at) hash = (hash ^ chunk[at]) * 0x100000001B3ull;
+    hash ^= got;
+  }
+  const bool read = std::ferror(file) == 0;
+  std::fclose(file);
+  return read;
+}
+
+// A change within this long after the last one may keep the modification time: the tick of the
+// file system's clock (whole seconds on some) and of the kernel's cached time.
+constexpr int64_t kDoubtNanoseconds = 2'000'000'000;
+
+}  // namespace
+
+FileIdentity IdentifyFileForReading(const char* path) {
+  const int saved = errno;
+  FileIdentity identity = IdentifyFile(path);
+  struct timespec now;
+  if (identity.exists && clock_gettime(CLOCK_REALTIME, &now) == 0) {
+    const int64_t age = (static_cast<int64_t>(now.tv_sec) - identity.modifiedSeconds) *
+                            1'000'000'000 +
+                        (static_cast<int64_t>(now.tv_nsec) - identity.modifiedNanoseconds);
+    if (age < kDoubtNanoseconds) identity.hashed = HashContents(path, identity.contentHash);
+  }
+  errno = saved;
+  return identity;
+}
+
+bool ChangedSince(const FileIdentity& then, const char* path) {
+  if (!then.exists) return false;
+  const int saved = errno;
+  const FileIdentity now = IdentifyFile(path);
+  if (path == nullptr || (then.path != path && !SameFile(then, now))) {
+    errno = saved;
+    return false;
+  }
+  bool changed = !SameContents(then, now);
+  uint64_t hash = 0;
+  if (!changed && then.hashed) changed = !HashContents(path, hash) || hash != then.contentHash;
+  errno = saved;
+  return changed;
+}
+
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
 }
@@ -396,6 +524,13 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
 bool SameContents(const FileIdentity& a, const FileIdentity& b) {
   return SameFile(a, b) && a.size == b.size && a.modifiedSeconds == b.modifiedSeconds &&
          a.modifiedNanoseconds == b.modifiedNanoseconds;
+}
+
+bool IsNullDevice(const char* path) {
+  struct stat info;
+  struct stat null;
+  return path != nullptr && stat(path, &info) == 0 && S_ISCHR(info.st_mode) &&
+         stat("/dev/null", &null) == 0 && info.st_rdev == null.st_rdev;
 }
 
 bool CopyFileDurably(const char* from, const char* to) {

@@ -51,6 +51,28 @@ using ContentWriter = std::function<bool(std::FILE* file)>;
 // names the reason.
 [[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer);
 
+// Asked once the new contents are written and synced, right before they replace the target (the
+// rename, or on the in-place path the truncation): false abandons the save, which then leaves
+// the target untouched and reports kWriteFailed with errno ESTALE. A writer that read the target
+// uses it to see a change another program made meanwhile.
+using BeforeReplace = std::function<bool()>;
+[[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
+                                        const BeforeReplace& beforeReplace);
+
+// The same check for every ReplaceFile of this thread while the scope lives, for a command whose
+// writer lies in a layer that takes no check of its own (the merge, the exchange update).
+class ReplaceCheckScope {
+ public:
+  explicit ReplaceCheckScope(BeforeReplace check);
+  ~ReplaceCheckScope();
+  ReplaceCheckScope(const ReplaceCheckScope&) = delete;
+  ReplaceCheckScope& operator=(const ReplaceCheckScope&) = delete;
+
+ private:
+  BeforeReplace check_;
+  const BeforeReplace* outer_;
+};
+
 // The name of the backup an in-place write of `path` keeps while it runs (beside the file that
 // `path` finally names, following links): "NAME.save-backup".
 [[nodiscard]] std::string SaveBackupPath(const char* path);
@@ -69,10 +91,26 @@ struct FileIdentity {
   int64_t size = 0;
   int64_t modifiedSeconds = 0;
   int64_t modifiedNanoseconds = 0;
+  // A hash of the contents, taken only when the modification time was too recent to show a
+  // change made later within the same timestamp tick (IdentifyFileForReading).
+  bool hashed = false;
+  uint64_t contentHash = 0;
+  std::string path;  // the name it was identified by
 };
 
 // The identity of the file `path` names (following links); exists false when there is none.
 [[nodiscard]] FileIdentity IdentifyFile(const char* path);
+// The identity of `path` for a reader that will later write over it: as IdentifyFile, and with a
+// hash of the contents when the file was modified so recently (within two seconds, or the same
+// timestamp tick of a file system that stores whole seconds) that a second change could keep
+// its modification time.
+[[nodiscard]] FileIdentity IdentifyFileForReading(const char* path);
+// True when `path` no longer names what `then` describes: another file (device, inode), or one
+// whose size or modification time (with nanoseconds) differs, or, where `then` holds a hash,
+// whose contents hash differently. A file that has gone counts as changed. False when `then`
+// describes no file (nothing was read from there), and when `path` is another name than the one
+// `then` was taken by and names another file (a save as, not a save over).
+[[nodiscard]] bool ChangedSince(const FileIdentity& then, const char* path);
 // True when both name one existing file (device and inode).
 [[nodiscard]] bool SameFile(const FileIdentity& a, const FileIdentity& b);
 // True when both name one existing file that has not changed between them (size and mtime too).
@@ -95,6 +133,10 @@ class FileLock {
  private:
   int fd_ = -1;
 };
+
+// True when `path` names the null device (/dev/null by any name): a writer asked to write there
+// writes nothing and succeeds, as a shell redirection would.
+[[nodiscard]] bool IsNullDevice(const char* path);
 
 // Copies the regular file `from` to `to` through ReplaceFile (fsynced, whole or not at all).
 [[nodiscard]] bool CopyFileDurably(const char* from, const char* to);

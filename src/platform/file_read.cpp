@@ -35,6 +35,7 @@ int OpenForReadingAt(const char* path) {
 }
 
 int64_t ReadAt(int fd, void* into, size_t size, int64_t offset) {
+  if (ReadShouldFail()) return -1;
   size_t done = 0;
   while (done < size) {
     const ssize_t got = pread(fd, static_cast<char*>(into) + done, size - done,
@@ -45,6 +46,16 @@ int64_t ReadAt(int fd, void* into, size_t size, int64_t offset) {
     done += static_cast<size_t>(got);
   }
   return static_cast<int64_t>(done);
+}
+
+int64_t ReadStream(std::FILE* file, void* into, size_t size) {
+  if (ReadShouldFail()) return -1;
+  const size_t got = size == 0 ? 0 : std::fread(into, 1, size, file);
+  if (got < size && std::ferror(file) != 0) {
+    if (errno == 0) errno = EIO;
+    return -1;
+  }
+  return static_cast<int64_t>(got);
 }
 
 }  // namespace platform

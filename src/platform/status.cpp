@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/debug_output.h"
 
 namespace platform {
 
@@ -48,37 +47,6 @@ std::string Status::Text() const {
   }
   if (!where.empty()) text += (text.empty() ? "(" : " (") + where + ")";
   return text;
-}
-
-struct LastDiagnostic::State {
-  DebugSink previous;
-  std::string line;
-  int systemError = 0;
-  bool seen = false;
-};
-
-LastDiagnostic::LastDiagnostic() : state(new State) {
-  State* s = state;
-  s->previous = SetDebugSink([s](const std::string& line) {
-    s->line = line;
-    s->systemError = errno;
-    s->seen = true;
-    if (s->previous) s->previous(line);
-  });
-  // SetDebugSink hands back the stderr sink as an empty-looking default only when none was set:
-  // it always returns a callable, so the chain above never drops a line.
-}
-
-LastDiagnostic::~LastDiagnostic() {
-  SetDebugSink(std::move(state->previous));
-  delete state;
-}
-
-Status LastDiagnostic::ToStatus(const char* fallback) const {
-  if (!state->seen) return Status::Failure(fallback, errno);
-  std::string text = state->line;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return Status::Failure(std::move(text), state->systemError);
 }
 
 }  // namespace platform

@@ -44,23 +44,4 @@ struct Status {
   [[nodiscard]] std::string Reason() const;
 };
 
-// Collects, while it lives, the last diagnostic the debug output channel carried and the errno
-// that stood then, passing every line on to the sink in place unchanged. Entry points whose
-// lower layers do not yet hand back a Status of their own turn that into one.
-class LastDiagnostic {
- public:
-  LastDiagnostic();
-  ~LastDiagnostic();
-  LastDiagnostic(const LastDiagnostic&) = delete;
-  LastDiagnostic& operator=(const LastDiagnostic&) = delete;
-
-  // The failure as a Status: the last diagnostic line (its trailing line break removed) and the
-  // errno of that moment; `fallback` when nothing was reported.
-  [[nodiscard]] Status ToStatus(const char* fallback) const;
-
- private:
-  struct State;
-  State* state;
-};
-
 }  // namespace platform

@@ -126,53 +126,51 @@ PX_TARGET inline __m128i Errors(const Tables& t, __m128i in, __m128i prev) {
   return _mm_xor_si128(_mm_and_si128(must23, _mm_set1_epi8(static_cast<char>(0x80))), special);
 }
 
+// Where the sequence that holds byte `i` starts, when everything before `i` is well-formed: `i`
+// itself, or the lead byte of a sequence opened in the three bytes before it.
+inline size_t SequenceStart(const unsigned char* p, size_t i) {
+  if (i >= 1 && p[i - 1] >= 0xC0) return i - 1;
+  if (i >= 2 && p[i - 2] >= 0xE0) return i - 2;
+  if (i >= 3 && p[i - 3] >= 0xF0) return i - 3;
+  return i;
+}
+
+PX_TARGET inline bool AnyNonZero(__m128i v) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) != 0xFFFF;
+}
+
+// Blocks of 64 bytes: all ASCII costs one test; otherwise the four steps' findings are gathered
+// and tested once. Everything before `i` is well-formed but for a sequence opened in its last
+// three bytes, which the next block's pairs check. On a finding, or for the last bytes, the
+// scalar loop takes over from the start of the sequence that holds `i` and names the offset.
 PX_TARGET size_t Ssse3Prefix(const unsigned char* p, size_t n) {
   const Tables t = MakeTables();
-  const __m128i zero = _mm_setzero_si128();
-  __m128i prev = zero;
+  __m128i prev = _mm_setzero_si128();
+  bool prevAscii = true;
   size_t i = 0;
-  // Everything before `boundary` is well-formed and `boundary` starts a sequence; the vector loop
-  // has checked up to `i`, with a sequence opened in the last three bytes before it left to the
-  // next step. On a finding, or for the last few bytes, the scalar loop takes over from there and
-  // names the exact offset.
-  size_t boundary = 0;
-  while (i + 16 <= n) {
-    if (boundary == i) {
-      // ASCII fast path, 64 bytes a step; ASCII before `i` classifies as zero bytes do.
-      size_t start = i;
-      while (i + 64 <= n) {
-        const auto* v = reinterpret_cast<const __m128i*>(p + i);
-        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(v), _mm_loadu_si128(v + 1)),
-                                         _mm_or_si128(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3)));
-        if (_mm_movemask_epi8(any) != 0) break;
-        i += 64;
-      }
-      if (i != start) {
-        prev = zero;
-        boundary = i;
-        if (i + 16 > n) break;
-      }
+  for (; i + 64 <= n; i += 64) {
+    const auto* at = reinterpret_cast<const __m128i*>(p + i);
+    const __m128i v0 = _mm_loadu_si128(at), v1 = _mm_loadu_si128(at + 1);
+    const __m128i v2 = _mm_loadu_si128(at + 2), v3 = _mm_loadu_si128(at + 3);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3))) == 0) {
+      // ASCII after a sequence left open is a sequence cut short.
+      if (!prevAscii && SequenceStart(p, i) != i) break;
+      prevAscii = true;
+      prev = v3;
+      continue;
     }
-    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    if (_mm_movemask_epi8(in) == 0) {
-      if (boundary != i) break;  // a sequence cut short by ASCII
-    } else {
-      const __m128i err = Errors(t, in, prev);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(err, zero)) != 0xFFFF) break;
-    }
-    prev = in;
-    i += 16;
-    if (p[i - 1] >= 0xC0) {
-      boundary = i - 1;
-    } else if (p[i - 2] >= 0xE0) {
-      boundary = i - 2;
-    } else if (p[i - 3] >= 0xF0) {
-      boundary = i - 3;
-    } else {
-      boundary = i;
-    }
+    const __m128i err = _mm_or_si128(_mm_or_si128(Errors(t, v0, prev), Errors(t, v1, v0)),
+                                     _mm_or_si128(Errors(t, v2, v1), Errors(t, v3, v2)));
+    if (AnyNonZero(err)) break;
+    prevAscii = false;
+    prev = v3;
   }
-  return ScalarFrom(p, n, boundary);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (AnyNonZero(Errors(t, v, prev))) break;
+    prev = v;
+  }
+  return ScalarFrom(p, n, SequenceStart(p, i));
 }
 
 bool HasSsse3() {

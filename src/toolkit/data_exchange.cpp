@@ -70,12 +70,12 @@ bool IsBlank(char c) {
 
 void CheckLength(CDataExchange& dx, QWidget* control, const std::string& value, int maxBytes) {
   if (maxBytes >= 0 && static_cast<int>(value.size()) > maxBytes) {
-    dx.Fail(control, QString::fromUtf8(kLengthPrompt).arg(maxBytes));
+    dx.Fail(control, QCoreApplication::translate("CDataExchange", kLengthPrompt).arg(maxBytes));
   }
 }
 
 QString UnwritablePrompt(const QString& characters) {
-  return QCoreApplication::translate("toolkit::CDataExchange", kUnwritablePrompt)
+  return QCoreApplication::translate("CDataExchange", kUnwritablePrompt)
       .arg(characters, QString::fromStdString(SystemCodePage().codeset()));
 }
 
@@ -142,7 +142,7 @@ void ExchangeInt(CDataExchange& dx, int id, int& value) {
   }
   int parsed = 0;
   if (!ParseWholeNumber(GetWidgetBytes(control), parsed)) {
-    dx.Fail(control, QString::fromUtf8(kIntegerPrompt));
+    dx.Fail(control, QCoreApplication::translate("CDataExchange", kIntegerPrompt));
     return;
   }
   value = parsed;

@@ -20,13 +20,16 @@ namespace toolkit {
 
 class CDialog;
 
-// The standard prompts, exactly as users see them.
-inline constexpr char kIntegerPrompt[] = "请键入一个整数。";
-inline constexpr char kLengthPrompt[] = "“请填入不多于%1个的字符。”";  // %1: the limit
+// The standard prompts, exactly as users of the original texts see them; shown translated in the
+// context "CDataExchange".
+inline constexpr char kIntegerPrompt[] = QT_TRANSLATE_NOOP("CDataExchange", "请键入一个整数。");
+// %1: the limit
+inline constexpr char kLengthPrompt[] =
+    QT_TRANSLATE_NOOP("CDataExchange", "“请填入不多于%1个的字符。”");
 // A text holding characters the document's code page cannot write: refused rather than saved
 // with substitutes. %1: those characters, %2: the code page.
 inline constexpr char kUnwritablePrompt[] =
-    QT_TRANSLATE_NOOP("toolkit::CDataExchange", "以下文字无法以文件的代码页(%2)保存：%1");
+    QT_TRANSLATE_NOOP("CDataExchange", "以下文字无法以文件的代码页(%2)保存：%1");
 
 class CDataExchange {
  public:

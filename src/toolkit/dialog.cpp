@@ -1,6 +1,8 @@
 #include "toolkit/dialog.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
@@ -13,7 +15,8 @@ namespace toolkit {
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate, Prompts& prompts, QWidget* parent)
     : QDialog(parent), template_(dialogTemplate), prompts_(prompts) {
-  setWindowTitle(QString::fromUtf8(template_.caption));
+  shownCaption_ = QString::fromUtf8(template_.caption);
+  setWindowTitle(shownCaption_);
 }
 
 CDialog::~CDialog() = default;
@@ -37,6 +40,10 @@ void CDialog::BuildControls() {
   for (const ControlTemplate& row : template_.controls) {
     QWidget* widget = CreateControl(this, units_, row);
     controls_[row.id] = widget;
+    if (HasCaptionLabel(row.kind) && row.label != nullptr && row.label[0] != '\0') {
+      shownLabels_[row.id] = Tr(row.label);
+      SetCaption(widget, shownLabels_[row.id]);
+    }
     // Children created after their window was shown stay hidden unless shown themselves.
     if (isVisible() && (row.style & kHidden) == 0) widget->show();
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -49,7 +56,43 @@ void CDialog::BuildControls() {
     if (previous != nullptr) setTabOrder(previous, widget);
     previous = widget;
   }
+  Retranslate();
 }
+
+QString CDialog::Tr(const char* source) const {
+  if (source == nullptr || source[0] == '\0') return QString();
+  const QString text = QString::fromUtf8(source);
+  for (const QMetaObject* meta = metaObject(); meta != nullptr; meta = meta->superClass()) {
+    QString translated = QCoreApplication::translate(meta->className(), source);
+    if (translated != text) return translated;
+  }
+  return text;
+}
+
+void CDialog::Retranslate() {
+  if (windowTitle() == shownCaption_) {
+    shownCaption_ = TranslatedCaption();
+    setWindowTitle(shownCaption_);
+  }
+  for (const ControlTemplate& row : template_.controls) {
+    auto shown = shownLabels_.find(row.id);
+    if (shown == shownLabels_.end()) continue;
+    QWidget* widget = controls_[row.id];
+    if (CaptionOf(widget) != shown->second) continue;
+    shown->second = Tr(row.label);
+    SetCaption(widget, shown->second);
+  }
+}
+
+void CDialog::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && built_) {
+    Retranslate();
+    if (initialized_) OnLanguageChange();
+  }
+  QDialog::changeEvent(event);
+}
+
+void CDialog::OnLanguageChange() {}
 
 bool CDialog::InitDialog() {
   BuildControls();
@@ -100,6 +143,10 @@ void CDialog::AppendSystemMenuItem(int command, const QString& label) {
   menu_.push_back({command, label});
 }
 
+void CDialog::AppendSystemMenuItem(int command, const char* source) {
+  menu_.push_back({command, QString::fromUtf8(source), source});
+}
+
 QMenu* CDialog::CreateSystemMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
   for (const MenuItem& item : menu_) {
@@ -108,7 +155,8 @@ QMenu* CDialog::CreateSystemMenu(QWidget* parent) {
       continue;
     }
     int command = item.command;
-    connect(menu->addAction(item.label), &QAction::triggered, this,
+    const QString label = item.source != nullptr ? Tr(item.source) : item.label;
+    connect(menu->addAction(label), &QAction::triggered, this,
             [this, command] { OnSysCommand(command); });
   }
   return menu;

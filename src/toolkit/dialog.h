@@ -55,9 +55,17 @@ class CDialog : public QDialog {
   Prompts& prompts() const { return prompts_; }
   bool initialized() const { return initialized_; }
 
+  // `source` (UTF-8) translated in this dialog's context: the context of its class, then of its
+  // base classes, the first that has a translation. The source text itself when none has.
+  QString Tr(const char* source) const;
+  // The template's caption as this dialog shows it (translated).
+  QString TranslatedCaption() const { return Tr(template_.caption); }
+
   // Items of the window's context menu, which stands in for the system menu of the title bar.
   void AppendSystemMenuSeparator();
   void AppendSystemMenuItem(int command, const QString& label);
+  // An item whose label is a source text, translated each time the menu is shown.
+  void AppendSystemMenuItem(int command, const char* source);
   // The context menu with these items; triggering an item runs OnSysCommand.
   QMenu* CreateSystemMenu(QWidget* parent);
   void RunSystemCommand(int command) { OnSysCommand(command); }
@@ -75,7 +83,11 @@ class CDialog : public QDialog {
   // Base: ends with kIdCancel.
   virtual void OnCancel();
   virtual void OnSysCommand(int command);
+  // After a change of the interface language has retranslated the template's caption and labels:
+  // for the texts the dialog sets itself. Base: nothing.
+  virtual void OnLanguageChange();
 
+  void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // A resizable dialog (a template with kMoveRight... controls) moves and grows those controls.
   void resizeEvent(QResizeEvent* event) override;
@@ -85,9 +97,13 @@ class CDialog : public QDialog {
   struct MenuItem {
     int command;  // 0: separator
     QString label;
+    const char* source = nullptr;  // when set, translated instead of `label`
   };
 
   void BuildControls();
+  // Captions and the title that still show the template's text take it in the current language;
+  // a caption the dialog has set itself (a bound static text) is left alone.
+  void Retranslate();
   // Enter: the focused push button, else the default push button, else OK.
   void PressEnter();
   void SetDefaultFocus();
@@ -96,6 +112,8 @@ class CDialog : public QDialog {
   Prompts& prompts_;
   BaseUnits units_;
   std::map<int, QWidget*> controls_;
+  std::map<int, QString> shownLabels_;  // the template label each control shows, as translated
+  QString shownCaption_;
   std::vector<MenuItem> menu_;
   bool built_ = false;
   bool initialized_ = false;

@@ -141,4 +141,34 @@ QWidget* CreateControl(QWidget* parent, const BaseUnits& units, const ControlTem
   return widget;
 }
 
+bool HasCaptionLabel(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kGroupBox:
+    case ControlKind::kPushButton:
+    case ControlKind::kDefPushButton:
+    case ControlKind::kCheckBox:
+    case ControlKind::kStatic:
+      return true;
+    default:
+      return false;
+  }
+}
+
+QString CaptionOf(const QWidget* widget) {
+  if (const auto* box = qobject_cast<const QGroupBox*>(widget)) return box->title();
+  if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+  if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+  return QString();
+}
+
+void SetCaption(QWidget* widget, const QString& caption) {
+  if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+    box->setTitle(caption);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    button->setText(caption);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(caption);
+  }
+}
+
 }  // namespace toolkit

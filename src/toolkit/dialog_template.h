@@ -10,6 +10,7 @@
 #include <span>
 
 class QFont;
+class QString;
 class QRect;
 class QSize;
 class QWidget;
@@ -49,14 +50,16 @@ inline constexpr unsigned kFollowMask = kMoveRight | kMoveDown | kGrowWidth | kG
 
 struct ControlTemplate {
   int id;
-  const char* label;  // UTF-8; nullptr or "" for none
+  // UTF-8; nullptr or "" for none. Labels are source texts, marked for lupdate with
+  // QT_TRANSLATE_NOOP(dialog class, text) and translated by the dialog where it shows them.
+  const char* label;
   ControlKind kind;
   int x, y, w, h;  // dialog units
   unsigned style = kNoStyle;
 };
 
 struct DialogTemplate {
-  const char* caption;  // UTF-8
+  const char* caption;  // UTF-8; a source text, as the labels
   int width, height;    // client area, dialog units
   std::span<const ControlTemplate> controls;
 };
@@ -82,5 +85,12 @@ inline constexpr int kIconPixels = 32;
 
 // Creates the widget of one row as a child of `parent`, with label, style and geometry.
 QWidget* CreateControl(QWidget* parent, const BaseUnits& units, const ControlTemplate& row);
+
+// Whether a control of this kind shows its label as a caption of its own (group box, button,
+// check box, static text), which a translation replaces; an edit's label is its initial content.
+bool HasCaptionLabel(ControlKind kind);
+// The caption a control of such a kind shows, and setting it.
+QString CaptionOf(const QWidget* widget);
+void SetCaption(QWidget* widget, const QString& caption);
 
 }  // namespace toolkit

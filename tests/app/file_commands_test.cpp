@@ -428,7 +428,7 @@ TEST_F(FileCommandsTest, ImportAsksForAnExistingTextFileFromTheImportPathAndText
             (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kOpen,
                                         .title = "텍스트 파일 열기",
                                         .filter = "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
-                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||",
+                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|XLSX Files (*.xlsx)|*.xlsx|All Files (*.*)|*.*||",
                                         .defaultExt = "txt",
                                         .fileName = "/texts/last.txt",
                                         .folder = "/texts",
@@ -521,7 +521,7 @@ TEST_F(FileCommandsTest, ExportAsksForATextFileToWriteFromTheExportPathAndTextFo
             (toolkit::FileDialogRequest{.kind = toolkit::FileDialogKind::kSave,
                                         .title = "텍스트 파일 저장",
                                         .filter = "Text Files (*.txt)|*.txt|PO Files (*.po)|*.po|XLIFF Files (*.xlf;*.xliff)|"
-                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||",
+                                                  "*.xlf;*.xliff|CSV Files (*.csv)|*.csv|XLSX Files (*.xlsx)|*.xlsx|All Files (*.*)|*.*||",
                                         .defaultExt = "txt",
                                         .fileName = "/texts/last.txt",
                                         .folder = "/texts",

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 
 #include <QPushButton>
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
 #include "app/main_dlg.h"
@@ -100,6 +103,63 @@ TEST_F(FileSafetyTest, SaveOverAFileChangedOnDiskAsksFirst) {
   Click(CMainDlg::kSave);
   EXPECT_EQ(app_.prompts.records().size(), 2u);
   EXPECT_TRUE(app_.prompts.QueueEmpty());
+}
+
+TEST_F(FileSafetyTest, EveryKindOfChangeOnDiskIsSeenBeforeTheSave) {
+  // Each way another program changes the open file; the window must ask before it writes.
+  struct Change {
+    const char* name;
+    void (*apply)(const std::string& path, const std::string& theirs);
+  };
+  const Change changes[] = {
+      // dlgtool, git checkout, most editors: a new file renamed over the old name (new inode).
+      {"replaced by rename",
+       [](const std::string& path, const std::string& theirs) {
+         WriteFileBytes(path + ".new", theirs);
+         ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+       }},
+      // Same inode and size, modification time put back to the very nanosecond: only the
+      // contents tell, and the file was read too soon after its last change to trust the time.
+      {"same size and time in place",
+       [](const std::string& path, const std::string& theirs) {
+         struct stat before;
+         ASSERT_EQ(stat(path.c_str(), &before), 0);
+         const int fd = open(path.c_str(), O_WRONLY);
+         ASSERT_GE(fd, 0);
+         ASSERT_EQ(pwrite(fd, theirs.data(), theirs.size(), 0),
+                   static_cast<ssize_t>(theirs.size()));
+         close(fd);
+         const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+       }},
+      // Removed: a save would bring back a file someone deleted or moved away.
+      {"removed",
+       [](const std::string& path, const std::string&) {
+         ASSERT_EQ(std::remove(path.c_str()), 0);
+       }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    const std::string path = WriteDemo(std::string(change.name) + ".dlg");
+    std::string theirs = ReadFileBytes(path);
+    theirs.back() ^= 1;  // one byte of the last record, same size
+    CMainDlg& dialog = Open(path);
+    dialog.SetModified(true);
+    const size_t before = app_.prompts.records().size();
+    change.apply(path, theirs);
+    const bool existed = FileExists(path);
+    app_.prompts.QueueNo();
+    Click(CMainDlg::kSave);
+    ASSERT_EQ(app_.prompts.records().size(), before + 1);
+    EXPECT_EQ(app_.prompts.records().back().kind, Kind::kQuestion);
+    if (existed) {
+      EXPECT_EQ(ReadFileBytes(path), theirs);
+    } else {
+      EXPECT_FALSE(FileExists(path));
+    }
+    EXPECT_TRUE(dialog.modified());
+    EXPECT_TRUE(app_.prompts.QueueEmpty());
+  }
 }
 
 }  // namespace

@@ -347,12 +347,15 @@ TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
 TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
   CMainDlg& dialog = Open(DemoFile());
   std::unique_ptr<QMenu> menu(dialog.CreateSystemMenu(&dialog));
-  ASSERT_EQ(menu->actions().size(), 5);
+  ASSERT_EQ(menu->actions().size(), 8);
   EXPECT_TRUE(menu->actions()[0]->isSeparator());
   EXPECT_EQ(menu->actions()[1]->text(), Utf8("Parlatrix 정보(&A)..."));
   EXPECT_EQ(menu->actions()[2]->text(), Utf8("찾기(&F)..."));
   EXPECT_EQ(menu->actions()[3]->text(), Utf8("통계(&S)..."));
-  EXPECT_EQ(menu->actions()[4]->text(), Utf8("코드 페이지로 열기(&E)..."));
+  EXPECT_EQ(menu->actions()[4]->text(), Utf8("언어 · Language(&L)..."));
+  EXPECT_EQ(menu->actions()[5]->text(), Utf8("코드 페이지로 열기(&E)..."));
+  EXPECT_EQ(menu->actions()[6]->text(), Utf8("실행 취소(&U)"));
+  EXPECT_EQ(menu->actions()[7]->text(), Utf8("다시 실행(&R)"));
   app_.prompts.QueueCancel();
   OnNextDialog<CAboutBox>([&](CAboutBox& about) {
     about.OnTest();

@@ -115,6 +115,18 @@ TEST(DlgVerify, OlderVersionsAreCheckedByTheirOwnLayout) {
     EXPECT_EQ(good.indexCount, 4);
     EXPECT_EQ(good.indexOffset, 148 + 2 * (version < 101 ? 64 : 72));
 
+    // The index offset field is unused before version 104: 0 there, as the writers of those
+    // versions left it, is no finding; another value that misses the index is a notice.
+    std::string bytes = dlgtest::BuildFile(layout);
+    bytes.replace(80, 4, dlgtest::Le32(0));
+    const DlgVerifyResult unused = Verify(bytes);
+    EXPECT_TRUE(unused.findings.empty()) << version << "\n" << Describe(unused);
+    bytes.replace(80, 4, dlgtest::Le32(12));
+    const DlgVerifyResult misleading = Verify(bytes);
+    EXPECT_FALSE(misleading.Damaged()) << version;
+    ASSERT_EQ(misleading.findings.size(), 1u) << version << "\n" << Describe(misleading);
+    EXPECT_EQ(misleading.findings[0].offset, 80);
+
     // Before version 104 a line goes to the plot its record names: one naming none is lost.
     layout.records[1].plotIndex = 2;
     const DlgVerifyResult lost = Verify(dlgtest::BuildFile(layout));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "check.h"
+#include "dlgfile/dlg_bytes.h"
 #include "model/dlg_file.h"
 #include "support/debug_capture.h"
 #include "support/document_builder.h"
@@ -111,6 +112,43 @@ TEST_F(DlgtoolCheck, SoundDocumentPassesSilently) {
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
+}
+
+// A build pipeline that insists on UTF-8: a legacy (CP949) file fails, the same file recoded
+// passes; the answer is the runtime's, so it is what a game would be told.
+TEST_F(DlgtoolCheck, RequireUtf8FailsALegacyFileUntilRecoded) {
+  CDlgFile doc;
+  PlotPos plot = doc.AddPlot("\xC0\xE5\xB8\xE9", -1, -1);  // "장면" in CP949
+  AddTestLine(doc, plot, 0, "\xB4\xEB\xBB\xE7", "Minjun");   // "대사"
+  Save(doc, "legacy.dlg");
+  ToolRun run = Run({"check", "legacy.dlg", "--encoding", "CP949"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  run = Run({"check", "legacy.dlg", "--encoding", "CP949", "--require-utf8"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "legacy.dlg: names or texts are not valid UTF-8 (--require-utf8); dlgtool recode "
+            "converts the file\n");
+  run = Run({"recode", "legacy.dlg", "--from", "CP949", "--to", "UTF-8", "-o", "utf8.dlg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = Run({"check", "utf8.dlg", "--encoding", "UTF-8", "--require-utf8"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(DlgtoolCheck, OlderVersionsWithTheUnusedIndexOffsetLeftZeroPass) {
+  for (int32_t version : {100, 101}) {
+    dlgtest::FileSpec layout;
+    layout.version = version;
+    layout.plots = {{"a", 0, 10, {}}};
+    layout.records = {{0, 0, "", "", "", "zero"}, {2, 0, "", "", "", "two"}};
+    layout.index = {{0, 0}, {-1, 1}, {2, 1}};
+    std::string bytes = dlgtest::BuildFile(layout);
+    bytes.replace(80, 4, dlgtest::Le32(0));  // as the writers of these versions left it
+    WriteFileBytes(dir_.File("old.dlg"), bytes);
+    const ToolRun run = Run({"check", "old.dlg"});
+    EXPECT_EQ(run.status, 0) << version << "\n" << run.out << run.err;
+    EXPECT_EQ(run.out, "") << version;
+  }
 }
 
 TEST_F(DlgtoolCheck, MissingConfigurationIsAnIoError) {

@@ -1,14 +1,18 @@
 // dlgtool with a real git: after git-install, git diff and git log -p show dialogue lines as text,
 // and git merge merges dialogue files by line ID through dlgtool's merge driver.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "git_repo.h"
 #include "model/dlg_file.h"
-#include "support/document_builder.h"
 #include "support/debug_capture.h"
+#include "support/document_builder.h"
 
 namespace {
 
@@ -95,9 +99,12 @@ TEST_F(DlgtoolGit, InstallIsIdempotentAndConfiguresDiffAndMerge) {
   const ToolRun again = repo_.Dlgtool({"git-install"});
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(ReadFileBytes(repo_.File(".gitattributes")), "*.dlg diff=parlatrix merge=parlatrix\n");
+  EXPECT_EQ(ReadFileBytes(repo_.File(".gitignore")), "*.dlg.conflicts.txt\n..merge_file_*.tmp\n");
+  EXPECT_EQ(repo_.Git({"config", "merge.parlatrix.recursive"}).out, "binary\n");
   EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "' textconv\n"));
-  EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
-                       "' merge %O %A %B --path %P\n"));
+  EXPECT_TRUE(
+      Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out,
+               "' merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y\n"));
   EXPECT_EQ(repo_.Git({"check-attr", "merge", "game.dlg"}).out, "game.dlg: merge: parlatrix\n");
 
   // --global goes to the user's file (here the fixture's), never to the repository's.
@@ -212,6 +219,276 @@ TEST_F(DlgtoolGit, FileAddedOnBothBranchesMergesWithoutABase) {
                        "\"\", sound \"\", text \"Bye\"\n"))
       << report;
   EXPECT_TRUE(Contains(report, "theirs' line is now ID 3")) << report;
+}
+
+// Writer A (main) and writer B (branch "b") both add a line to "Intro": both take ID 3. Later B
+// gives their own line a speaker. However git brings B's second commit over the first merge, it
+// must land on B's line, which the first merge moved to ID 4, and never on A's line 3.
+class DlgtoolGitMoves : public DlgtoolGit {
+ protected:
+  void TwoWritersAddOneId() {
+    ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
+    Edit(repo_.File("game.dlg"),
+         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
+    repo_.CommitAll("B adds a line");
+    ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+    Edit(repo_.File("game.dlg"),
+         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
+    repo_.CommitAll("A adds a line");
+  }
+  void BGivesTheirLineASpeaker() {
+    ASSERT_EQ(repo_.Git({"checkout", "-q", "b"}).status, 0);
+    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 3).SetSpeaker("Bo"); });
+    repo_.CommitAll("my line is spoken by Bo");
+  }
+  // Line 3 is A's, untouched; line 4 is B's, spoken by Bo.
+  void ExpectBothLinesRight() {
+    CDlgFile merged;
+    ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+    EXPECT_EQ(Members(merged, "Intro"), "0:Hello 1:Welcome 2:Bye 3:A says 4:B says");
+    EXPECT_STREQ(Line(merged, 3).GetSpeaker().c_str(), "");
+    EXPECT_STREQ(Line(merged, 4).GetSpeaker().c_str(), "Bo");
+  }
+  // The first merge stops with the renumbering as a conflict; the writer accepts it.
+  void AcceptAndContinue(const std::vector<std::string>& command) {
+    EXPECT_EQ(repo_.Git({"add", "game.dlg"}).status, 0);
+    const ToolRun next = repo_.Git(command);
+    EXPECT_EQ(next.status, 0) << next.out << next.err;
+  }
+};
+
+TEST_F(DlgtoolGitMoves, RebaseAfterARenumberingFollowsTheMovedLine) {
+  TwoWritersAddOneId();
+  BGivesTheirLineASpeaker();
+  // B rebases onto main: the first commit collides on ID 3, the second must follow the move.
+  const ToolRun rebase = repo_.Git({"rebase", "main"});
+  ASSERT_NE(rebase.status, 0);
+  EXPECT_TRUE(Contains(rebase.out, "ours:   upstream (the branch rebased onto)")) << rebase.out;
+  EXPECT_TRUE(Contains(rebase.out, "theirs: your commit being replayed")) << rebase.out;
+  AcceptAndContinue({"-c", "core.editor=true", "rebase", "--continue"});
+  ExpectBothLinesRight();
+  EXPECT_EQ(repo_.Git({"status", "--porcelain"}).out, "");
+}
+
+TEST_F(DlgtoolGitMoves, SecondMergeOfALongLivedBranchFollowsTheMovedLine) {
+  TwoWritersAddOneId();
+  ASSERT_NE(repo_.Git({"merge", "--no-edit", "b"}).status, 0);
+  AcceptAndContinue({"commit", "-q", "--no-edit"});
+  BGivesTheirLineASpeaker();
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  const ToolRun again = repo_.Git({"merge", "--no-edit", "b"});
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
+  ExpectBothLinesRight();
+  // B's side, merging main: the same, with the sides swapped.
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "b"}).status, 0);
+  ASSERT_EQ(repo_.Git({"reset", "-q", "--hard", "HEAD"}).status, 0);
+  const ToolRun back = repo_.Git({"merge", "--no-edit", "main"});
+  EXPECT_EQ(back.status, 0) << back.out << back.err;
+  ExpectBothLinesRight();
+}
+
+TEST_F(DlgtoolGitMoves, MovedLineEditedSinceIsFollowedThroughTheRecord) {
+  TwoWritersAddOneId();
+  ASSERT_NE(repo_.Git({"merge", "--no-edit", "b"}).status, 0);
+  AcceptAndContinue({"commit", "-q", "--no-edit"});
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 4).SetText("B says so"); });
+  repo_.CommitAll("A fixes B's line");
+  BGivesTheirLineASpeaker();
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  const ToolRun again = repo_.Git({"merge", "--no-edit", "b"});
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_EQ(Members(merged, "Intro"), "0:Hello 1:Welcome 2:Bye 3:A says 4:B says so");
+  EXPECT_STREQ(Line(merged, 3).GetSpeaker().c_str(), "");
+  EXPECT_STREQ(Line(merged, 4).GetSpeaker().c_str(), "Bo");
+}
+
+TEST_F(DlgtoolGit, LineDeletedAndAnotherAddedUnderItsIdConflictsWithAnEditOfTheOldOne) {
+  const ToolRun merge = MergeBranches(
+      [](CDlgFile& doc) {  // ours deletes line 2, and the next new line takes the free ID 2
+        doc.DeleteItem(doc.FindItem(2), doc.FindPlot("Intro"));
+        CDlgItem line;
+        line.SetID(2);
+        line.SetText("Brand new line");
+        ASSERT_NE(doc.AddItem(line, doc.FindPlot("Intro"), doc.FindItem(1)), nullptr);
+      },
+      [](CDlgFile& doc) { Line(doc, 2).SetSpeaker("Bo"); });
+  EXPECT_NE(merge.status, 0);
+  EXPECT_TRUE(Contains(merge.out, "ours deleted it and added a different line under its ID"))
+      << merge.out;
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_EQ(Members(merged, "Intro"), "0:Hello 1:Welcome 2:Brand new line 3:Bye");
+  EXPECT_STREQ(Line(merged, 2).GetSpeaker().c_str(), "");
+  EXPECT_STREQ(Line(merged, 3).GetSpeaker().c_str(), "Bo");
+}
+
+// Two merge bases: git's inner merge of the bases must not hide a conflict in them.
+TEST_F(DlgtoolGit, CrissCrossMergeWithConflictingBasesIsAConflict) {
+  EXPECT_EQ(repo_.Git({"config", "merge.parlatrix.recursive"}).out, "binary\n");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
+  repo_.CommitAll("b1");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("A0"); });
+  repo_.CommitAll("a1");
+  // Each side merges the other's first commit, keeping its own text (a resolved conflict).
+  ASSERT_EQ(repo_.Git({"tag", "a1"}).status, 0);
+  ASSERT_NE(repo_.Git({"merge", "--no-edit", "b"}).status, 0);
+  repo_.CommitAll("a2 keeps A0");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "b"}).status, 0);
+  ASSERT_NE(repo_.Git({"merge", "--no-edit", "a1"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
+  repo_.CommitAll("b2 keeps B0");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  unlink(repo_.File("game.dlg.conflicts.txt").c_str());
+  const ToolRun merge = repo_.Git({"merge", "--no-edit", "b"});
+  EXPECT_NE(merge.status, 0) << merge.out;
+  EXPECT_TRUE(Contains(repo_.Git({"status", "--porcelain"}).out, "game.dlg")) << merge.out;
+}
+
+// The report is the work tree's: git merge-tree writes none and leaves a pending one; git add -A
+// leaves it out; a symbolic link under its name is never written through.
+TEST_F(DlgtoolGit, ReportsStayOutOfCommitsAndOtherMerges) {
+  const ToolRun merge = MergeBranches([](CDlgFile& doc) { Line(doc, 0).SetText("Hey!"); },
+                                      [](CDlgFile& doc) { Line(doc, 0).SetText("Hi!"); });
+  ASSERT_NE(merge.status, 0);
+  const std::string report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report, "ours:   HEAD (your branch)\ntheirs: theirs\n")) << report;
+  // merge-tree merges in objects only: the pending report stays as it is.
+  const ToolRun tree = repo_.Git({"merge-tree", "--write-tree", "HEAD", "theirs"});
+  EXPECT_EQ(tree.status, 1) << tree.out << tree.err;
+  EXPECT_EQ(ReadFileBytes(repo_.File("game.dlg.conflicts.txt")), report);
+  ASSERT_EQ(repo_.Git({"merge", "--abort"}).status, 0);
+  ASSERT_EQ(repo_.Git({"add", "-A"}).status, 0);
+  EXPECT_EQ(repo_.Git({"status", "--porcelain"}).out, "");
+  // A link under the report's name, committed, points outside the repository.
+  TempDir outside;
+  const std::string victim = outside.File("victim");
+  WriteFileBytes(victim, "keep");
+  unlink(repo_.File("game.dlg.conflicts.txt").c_str());
+  ASSERT_EQ(symlink(victim.c_str(), repo_.File("game.dlg.conflicts.txt").c_str()), 0);
+  ASSERT_EQ(repo_.Git({"add", "-f", "game.dlg.conflicts.txt"}).status, 0);
+  repo_.CommitAll("a link");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "later"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W1"); });
+  repo_.CommitAll("later");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W2"); });
+  repo_.CommitAll("main");
+  const ToolRun again = repo_.Git({"merge", "--no-edit", "later"});
+  EXPECT_NE(again.status, 0);
+  EXPECT_TRUE(Contains(again.err, "is a symbolic link; the conflict report is not written"))
+      << again.err;
+  EXPECT_EQ(ReadFileBytes(victim), "keep");
+}
+
+TEST_F(DlgtoolGit, OctopusMergeOfConflictingDialogueFilesIsRefused) {
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "x"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("X"); });
+  repo_.CommitAll("x");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "y", "main"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Y"); });
+  repo_.CommitAll("y");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  const std::string before = ReadFileBytes(repo_.File("game.dlg"));
+  const ToolRun octopus = repo_.Git({"merge", "--no-edit", "x", "y"});
+  EXPECT_NE(octopus.status, 0);
+  // git's octopus strategy runs no merge driver; it refuses the binary file and commits nothing.
+  EXPECT_TRUE(Contains(octopus.err, "Cannot merge binary files")) << octopus.err;
+  EXPECT_EQ(repo_.Git({"rev-list", "--count", "HEAD"}).out, "1\n");
+  EXPECT_EQ(repo_.Git({"merge", "--abort"}).status, 0);
+  EXPECT_EQ(ReadFileBytes(repo_.File("game.dlg")), before);
+}
+
+TEST_F(DlgtoolGit, InstallRefusesAttributesItCannotReadAndKeepsThem) {
+  const std::string attributes = repo_.File(".gitattributes");
+  WriteFileBytes(attributes, "*.png binary\n");
+  chmod(attributes.c_str(), 0200);
+  if (access(attributes.c_str(), R_OK) != 0) {  // root reads anything
+    const ToolRun unreadable = repo_.Dlgtool({"git-install"});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_TRUE(Contains(unreadable.err, ".gitattributes: cannot read")) << unreadable.err;
+  }
+  chmod(attributes.c_str(), 0644);
+  EXPECT_EQ(ReadFileBytes(attributes), "*.png binary\n");
+  unlink(attributes.c_str());
+  ASSERT_EQ(mkfifo(attributes.c_str(), 0644), 0);
+  const ToolRun fifo = repo_.Dlgtool({"git-install"});  // must not block
+  EXPECT_EQ(fifo.status, 2);
+  EXPECT_TRUE(Contains(fifo.err, ".gitattributes: not a regular file")) << fifo.err;
+}
+
+// stash pop and checkout -m: git's "ours" is the commit checked out, "theirs" the writer's own
+// uncommitted change; the report says so, and the result keeps the commit's text.
+TEST_F(DlgtoolGit, StashPopAndCheckoutMergeKeepTheCheckedOutSideAndSaySo) {
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Mine"); });
+  ASSERT_EQ(repo_.Git({"stash", "-q"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
+  repo_.CommitAll("upstream");
+  const ToolRun pop = repo_.Git({"stash", "pop"});
+  EXPECT_NE(pop.status, 0);
+  std::string report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report, "ours:   HEAD (the commit checked out)\ntheirs: your changes"))
+      << report;
+  EXPECT_TRUE(Contains(report, "  ours:   \"Upstream\"\n  theirs: \"Mine\"\n")) << report;
+  CDlgFile merged;
+  ASSERT_EQ(merged.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_STREQ(Line(merged, 0).GetText().c_str(), "Upstream");
+
+  ASSERT_EQ(repo_.Git({"reset", "-q", "--hard"}).status, 0);
+  ASSERT_EQ(repo_.Git({"branch", "b", "HEAD~1"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Local"); });
+  const ToolRun checkout = repo_.Git({"checkout", "-m", "b"});
+  (void)checkout;  // git checkout -m exits 0 even when it leaves conflicts
+  EXPECT_EQ(repo_.Git({"rev-parse", "--abbrev-ref", "HEAD"}).out, "b\n");
+  report = ReadFileBytes(repo_.File("game.dlg.conflicts.txt"));
+  EXPECT_TRUE(Contains(report, "  ours:   \"Hello\"\n  theirs: \"Local\"\n")) << report;
+}
+
+// A dlgtool found on PATH is configured by its name, so a new install keeps working.
+TEST_F(DlgtoolGit, InstallNamesTheCommandWhenPathFindsIt) {
+  TempDir bin;
+  ASSERT_EQ(symlink(DLGTOOL_PATH, bin.File("dlgtool").c_str()), 0);
+  const std::string saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", (bin.path() + ":" + saved).c_str(), 1);
+  const ToolRun install = dlgtooltest::RunProgram(repo_.path(), "dlgtool", {"git-install"});
+  setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_EQ(repo_.Git({"config", "diff.parlatrix.textconv"}).out, "dlgtool textconv\n");
+  EXPECT_TRUE(Contains(repo_.Git({"config", "merge.parlatrix.driver"}).out, "dlgtool merge %O"));
+}
+
+// A work tree whose folder name ends in a line break is not its neighbour without one.
+TEST(DlgtoolGitInstall, FolderNameEndingInALineBreakIsNotTheNeighbour) {
+  GitRepo neighbour;  // HOME/repo
+  const std::string odd = neighbour.path() + "\n";
+  ASSERT_EQ(mkdir(odd.c_str(), 0700), 0);
+  ASSERT_EQ(dlgtooltest::RunProgram(odd, "git", {"init", "-q"}).status, 0);
+  const ToolRun install = dlgtooltest::RunDlgtool(odd, {"git-install"});
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_TRUE(FileExists(odd + "/.gitattributes"));
+  EXPECT_FALSE(FileExists(neighbour.File(".gitattributes")));
+}
+
+// Big5 texts: git diff shows them as UTF-8 with git-install --encoding, and without it keeps the
+// 0x5C trail bytes of 許功蓋 whole only when told the code page; both through real git.
+TEST_F(DlgtoolGit, LegacyCodePageTextsShowAsUtf8InGitDiff) {
+  const std::string big5 = "\xB3\x5C\xA5\x5C\xBB\x5C";  // 許功蓋
+  Edit(repo_.File("game.dlg"), [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
+  const ToolRun raw = repo_.Git({"diff", "-U0"});
+  EXPECT_TRUE(Contains(raw.out, "+1\tBo\t\t\t\xB3\\\\\xA5\\\\\xBB\\\\\n")) << raw.out;
+  const ToolRun install = repo_.Dlgtool({"git-install", "--encoding", "BIG5"});
+  ASSERT_EQ(install.status, 0) << install.err;
+  EXPECT_TRUE(Contains(repo_.Git({"config", "diff.parlatrix.textconv"}).out,
+                       "' textconv --encoding 'BIG5'\n"));
+  const ToolRun diff = repo_.Git({"diff", "-U0"});
+  EXPECT_TRUE(Contains(diff.out, "+1\tBo\t\t\t\xE8\xA8\xB1\xE5\x8A\x9F\xE8\x93\x8B\n")) << diff.out;
+  const ToolRun kept = repo_.Dlgtool({"textconv", "game.dlg", "--encoding", "GBK"});
+  EXPECT_EQ(kept.status, 0);
+  EXPECT_EQ(repo_.Dlgtool({"textconv", "game.dlg", "--encoding", "NO-SUCH"}).status, 2);
+  EXPECT_EQ(repo_.Dlgtool({"git-install", "--encoding", "NO-SUCH"}).status, 2);
 }
 
 }  // namespace

@@ -128,8 +128,11 @@ TEST_F(DlgtoolSafety, InPlaceWritesRefuseDamagedAndChangedFiles) {
   EXPECT_NE(run.err.find("damaged"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("use -o"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), damaged);
-  // Elsewhere it may be written: what loaded goes to the new file.
+  // Elsewhere only when asked for: what loaded goes to the new file.
   run = Run({"import", "doc.dlg", "in.txt", "-o", "mended.dlg"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_FALSE(FileExists(dir_.File("mended.dlg")));
+  run = Run({"import", "doc.dlg", "in.txt", "-o", "mended.dlg", "--accept-damage"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFileBytes(dir_.File("doc.dlg")), damaged);
 
@@ -146,17 +149,24 @@ TEST_F(DlgtoolSafety, InPlaceWritesRefuseDamagedAndChangedFiles) {
 
 TEST_F(DlgtoolSafety, LeftoversOfKilledSavesGoAndAnEmptyOutputNameIsAUsageError) {
   // A temporary file of a process that no longer runs (pid far above any pid_max in use), one of
-  // a live process (ours), and a user's file that merely looks alike.
-  const std::string dead = dir_.File(".doc.dlg.4194000-1.tmp");
-  const std::string live = dir_.File(".doc.dlg." + std::to_string(getpid()) + "-1.tmp");
+  // a live process (ours), and users' files that merely look alike: without the marker only this
+  // program puts into its names, and one with it in another folder.
+  const std::string dead = dir_.File(".doc.dlg.parlatrix-save.4194000-1.tmp");
+  const std::string live =
+      dir_.File(".doc.dlg.parlatrix-save." + std::to_string(getpid()) + "-1.tmp");
   const std::string user = dir_.File(".notes.tmp");
-  for (const std::string& path : {dead, live, user}) WriteFileBytes(path, "x");
+  const std::string alike = dir_.File(".notes.4194000-1.tmp");
+  ASSERT_EQ(mkdir(dir_.File("sub").c_str(), 0777), 0);
+  const std::string elsewhere = dir_.File("sub/.x.parlatrix-save.4194000-1.tmp");
+  for (const std::string& path : {dead, live, user, alike, elsewhere}) WriteFileBytes(path, "x");
   WriteFileBytes(dir_.File("in.txt"), "*************\r\n3\r\nnew\r\n\r\n");
   ToolRun run = Run({"import", "doc.dlg", "in.txt"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(access(dead.c_str(), F_OK), 0);
   EXPECT_EQ(access(live.c_str(), F_OK), 0);
   EXPECT_EQ(access(user.c_str(), F_OK), 0);
+  EXPECT_EQ(access(alike.c_str(), F_OK), 0);
+  EXPECT_EQ(access(elsewhere.c_str(), F_OK), 0);
 
   const std::string before = ReadFileBytes(dir_.File("doc.dlg"));
   run = Run({"import", "doc.dlg", "in.txt", "-o", ""});

@@ -133,20 +133,22 @@ TEST_F(ExchangeImport, MalformedFilesApplyNothingAndNameLineAndColumn) {
   ExpectRefused(good + "msgctxt \"2\"\nmsgid \"\xC0\xAF\"\nmsgstr \"b\"\n", Format::kPo,
                 "in:6:8: invalid UTF-8");
   ExpectRefused("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=EUC-KR\\n\"\n\n" + good,
-                Format::kPo, "in:1:1: the header names charset EUC-KR; only UTF-8 is read");
+                Format::kPo,
+                "in:1:1: the file is not valid EUC-KR text, the charset its header names; convert "
+                "it to UTF-8 with msgconv --to-code=UTF-8");
 
   const std::string unit =
       "<trans-unit id=\"1\"><source>old 1</source><target>새</target>"
       "</trans-unit>";
   ExpectRefused("<xliff><file><body>" + unit + "</body></file>", Format::kXliff,
-                "in:1:106: no element found");
+                "in:1:107: an end tag that does not match its start tag, or an element never closed");
   ExpectRefused(
       "<?xml version=\"1.0\"?>\n<!DOCTYPE xliff [<!ENTITY a \"aaaa\">]>\n"
       "<xliff><file><body>" +
           unit + "</body></file></xliff>",
-      Format::kXliff, "in:2:17: a DOCTYPE is not accepted");
+      Format::kXliff, "in:2:1: a DOCTYPE is not accepted");
   ExpectRefused("<!DOCTYPE xliff SYSTEM \"file:///etc/passwd\"><xliff/>", Format::kXliff,
-                "in:1:44: a DOCTYPE is not accepted");
+                "in:1:1: a DOCTYPE is not accepted");
   ExpectRefused("<xliff><file><body>" + unit + unit + "</body></file></xliff>", Format::kXliff,
                 "in:1: ID 1 appears more than once");
   ExpectRefused(
@@ -247,7 +249,7 @@ TEST_F(ExchangeImport, XmlOfAnotherXliffVersionIsRefusedNamingIt) {
       "xmlns=\"urn:oasis:names:tc:xliff:document:3.0\" srcLang=\"ko\">\n<file id=\"f\"><unit "
       "id=\"1\"><segment><source>old 1</source><target>새</target></segment></unit></file>"
       "</xliff>",
-      Format::kXliff, "in:2:1: XLIFF version 3.0 is not read (only 1.0, 1.1 and 1.2)");
+      Format::kXliff, "in:2:1: XLIFF version 3.0 is not read (only 1.0, 1.1, 1.2, 2.0 and 2.1)");
 }
 
 TEST_F(ExchangeImport, TextsConvertToTheDocumentCodePageOrNothingIsApplied) {

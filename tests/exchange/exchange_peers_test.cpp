@@ -72,6 +72,30 @@ for unit in tree.iter(NS + 'trans-unit'):
 tree.write(sys.argv[2], xml_declaration=True, encoding='UTF-8')
 )";
 
+// The same with Python's ElementTree, which writes a CR of a text raw: every reader, ours too,
+// then reads it as LF (XML end-of-line handling), so CR LF comes back as LF. And for XLIFF 2.0,
+// a target after each segment's source.
+constexpr char kElementTreeTranslate[] = R"(
+import copy, sys
+import xml.etree.ElementTree as ET
+version2 = len(sys.argv) > 3
+NS = 'urn:oasis:names:tc:xliff:document:' + ('2.0' if version2 else '1.2')
+ET.register_namespace('', NS)
+tree = ET.parse(sys.argv[1])
+for unit in tree.iter('{%s}%s' % (NS, 'segment' if version2 else 'trans-unit')):
+    source = unit.find('{%s}source' % NS)
+    target = copy.deepcopy(source)
+    target.tag = '{%s}target' % NS
+    target.text = '[' + (source.text or '')
+    if len(target):
+        target[-1].tail = (target[-1].tail or '') + ']번역中文'
+    else:
+        target.text += ']번역中文'
+    unit.insert(list(unit).index(source) + 1, target)
+    unit.set('state', 'translated')
+tree.write(sys.argv[2], xml_declaration=True, encoding='UTF-8')
+)";
+
 constexpr char kCsvTranslate[] = R"(
 import csv, sys
 with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
@@ -210,12 +234,40 @@ TEST_F(ExchangePeers, XmllintValidatesTheXliffAgainstTheStrictSchema) {
   }
   const std::string xliff = ReadFileBytes(dir_.File("full.xliff"));
   EXPECT_NE(xliff.find("source-language=\"ko\" target-language=\"zh-CN\""), std::string::npos);
-  EXPECT_NE(xliff.find("<trans-unit id=\"13\" resname=\"13\" xml:space=\"preserve\">"),
+  EXPECT_NE(xliff.find("<trans-unit id=\"13\" resname=\"13\" xml:space=\"preserve\" "
+                       "approved=\"yes\">"),
             std::string::npos);
   EXPECT_NE(xliff.find("<source>ctl<x id=\"c1\" ctype=\"x-char-0001\"/> esc<x id=\"c2\" "
                        "ctype=\"x-char-001B\"/> unit<x id=\"c3\" ctype=\"x-char-001F\"/>"),
             std::string::npos);
   EXPECT_NE(xliff.find("<source>첫 줄&#13;\n둘째 줄</source>"), std::string::npos);
+}
+
+TEST_F(ExchangePeers, XmllintValidatesXliff20AgainstTheCoreSchema) {
+  ASSERT_EQ(Sh("cp doc.dlg tr.dlg").status, 0);
+  Export("doc.xlf", "--xliff-version 2.0");
+  Export("full.xliff", "--translation tr.dlg --source-lang ko --target-lang zh-CN "
+                       "--xliff-version 2.0");
+  const std::string schema = std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff_core_2.0.xsd";
+  for (const char* file : {"doc.xlf", "full.xliff"}) {
+    const PeerRun run = Sh("xmllint --nonet --noout --schema '" + schema + "' " + file);
+    EXPECT_EQ(run.status, 0) << file << "\n" << run.err;
+  }
+  const std::string xliff = ReadFileBytes(dir_.File("full.xliff"));
+  EXPECT_NE(xliff.find("version=\"2.0\" srcLang=\"ko\" trgLang=\"zh-CN\""), std::string::npos);
+  EXPECT_NE(xliff.find("<source>ctl<cp hex=\"0001\"/> esc<cp hex=\"001B\"/> unit<cp "
+                       "hex=\"001F\"/>"),
+            std::string::npos);
+  // A round: the speaker of line 10 changes; the updated file is still valid and asks for a review.
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(dir_.File("doc.dlg").c_str()), 1);
+  doc.GetItem(doc.FindItem(10)).SetSpeaker("서연");
+  ASSERT_EQ(doc.Save(dir_.File("doc.dlg").c_str()), 1);
+  ASSERT_EQ(Sh(Dlgtool() + " export doc.dlg full.xliff --update --encoding UTF-8").status, 0);
+  const PeerRun run = Sh("xmllint --nonet --noout --schema '" + schema + "' full.xliff");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(ReadFileBytes(dir_.File("full.xliff")).find("<segment state=\"initial\">"),
+            std::string::npos);
 }
 
 TEST_F(ExchangePeers, PythonCsvReadsEveryRecordStrictly) {
@@ -260,6 +312,28 @@ TEST_F(ExchangePeers, XliffTranslatedWithLxmlComesBackByteForByte) {
   EXPECT_EQ(run.status, 0) << run.err;
 }
 
+// ElementTree turns every CR LF of the file into LF (it writes the CR raw); the texts still come
+// back byte for byte, their line breaks in the form the document's texts use.
+TEST_F(ExchangePeers, XliffTranslatedWithElementTreeComesBackWithTheDocumentsLineBreaks) {
+  Export("doc.xlf");
+  PeerRun translate = RunPython(dir_.path(), kElementTreeTranslate, "doc.xlf tr.xlf");
+  ASSERT_EQ(translate.status, 0) << translate.err;
+  ASSERT_NE(ReadFileBytes(dir_.File("tr.xlf")).find("첫 줄\r\n둘째 줄"), std::string::npos);
+  ASSERT_EQ(Sh("cp doc.dlg orig.dlg").status, 0);
+  PeerRun run;
+  ExpectAllTranslated(ImportTexts("tr.xlf", &run));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "applied: 9, untranslated: 0, fuzzy: 0, stale: 0, unknown: 0\n");
+
+  // XLIFF 2.0 through ElementTree and lxml alike.
+  ASSERT_EQ(Sh("cp orig.dlg doc.dlg").status, 0);
+  Export("doc2.xlf", "--xliff-version 2.0");
+  translate = RunPython(dir_.path(), kElementTreeTranslate, "doc2.xlf tr2.xlf 2");
+  ASSERT_EQ(translate.status, 0) << translate.err;
+  ExpectAllTranslated(ImportTexts("tr2.xlf", &run));
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
 TEST_F(ExchangePeers, CsvTranslatedWithPythonCsvComesBackByteForByte) {
   Export("doc.csv");
   ASSERT_EQ(RunPython(dir_.path(), kCsvTranslate, "doc.csv tr.csv").status, 0);
@@ -297,6 +371,47 @@ TEST_F(ExchangePeers, TranslateToolkitConvertersRoundTripWhatWeWrite) {
   }
   EXPECT_EQ(second.status, 1) << second.err;
   EXPECT_EQ(second.out, "13: stale\napplied: 8, untranslated: 0, fuzzy: 0, stale: 1, unknown: 0\n");
+}
+
+// po2xliff numbers its units (2, 3, 4...) and keeps our PO's reference FILE:ID in a po-reference
+// context group: the XLIFF imports by that ID, never by the sequence number (which would name
+// other lines of this document). Its header unit is no entry.
+TEST_F(ExchangePeers, Po2xliffOutputImportsByOurId) {
+  Export("doc.po");
+  ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "doc.po tr.po").status, 0);
+  const PeerRun convert = Sh("po2xliff --progress=none tr.po tr.xlf");
+  ASSERT_EQ(convert.status, 0) << convert.err;
+  ASSERT_NE(ReadFileBytes(dir_.File("tr.xlf")).find("context-type=\"linenumber\">10<"),
+            std::string::npos);
+  // po2xliff drops control bytes (its own loss): line 13 is reported, not applied without them.
+  PeerRun run;
+  const std::map<int, std::string> texts = ImportTexts("tr.xlf", &run);
+  ExpectAllTranslated(texts, 13);
+  EXPECT_EQ(texts.at(13), kFirstPlot[3].text);
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "13: stale\napplied: 8, untranslated: 0, fuzzy: 0, stale: 1, unknown: 0\n");
+}
+
+// Translated targets are approved, so xliff2po makes none of them fuzzy; a unit an update flagged
+// for a new speaker is in a state Weblate counts as needing edit, and xliff2po makes it fuzzy.
+TEST_F(ExchangePeers, Xliff2poTakesApprovedTargetsAsFinished) {
+  ASSERT_EQ(Sh("cp doc.dlg tr.dlg").status, 0);
+  Export("full.xlf", "--translation tr.dlg");
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(dir_.File("doc.dlg").c_str()), 1);
+  doc.GetItem(doc.FindItem(11)).SetSpeaker("민준");
+  ASSERT_EQ(doc.Save(dir_.File("doc.dlg").c_str()), 1);
+  ASSERT_EQ(Sh(Dlgtool() + " export doc.dlg full.xlf --update --encoding UTF-8").status, 0);
+  const std::string xliff = ReadFileBytes(dir_.File("full.xlf"));
+  EXPECT_NE(xliff.find("<target state=\"needs-adaptation\">"), std::string::npos);
+  ASSERT_EQ(Sh("xliff2po --progress=none full.xlf out.po").status, 0);
+  const PeerRun fuzzy = RunPython(dir_.path(), R"(
+import polib, sys
+print(sorted(e.msgctxt or e.occurrences[-1][0] for e in polib.pofile(sys.argv[1]) if e.fuzzy))
+)",
+                                  "out.po");
+  ASSERT_EQ(fuzzy.status, 0) << fuzzy.err;
+  EXPECT_EQ(fuzzy.out, "['11']\n");
 }
 
 }  // namespace

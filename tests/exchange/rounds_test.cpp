@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "exchange/exchange_units.h"
 #include "model/dlg_file.h"
@@ -267,6 +268,112 @@ TEST(TranslationUpdate, StatusStaleAndFallbackAsAPipelineSeesThem) {
   EXPECT_EQ(ReadFileBytes(dir.File("dup.csv")), "ID,source,target\r\n1,One,a\r\n1,One,b\r\n");
   EXPECT_EQ(Tool(dir, "export game.dlg missing.po --update").status, 2);
   EXPECT_EQ(Tool(dir, "export game.dlg plain.txt --update").status, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The translator credits above the header stay through an update, as msgmerge keeps them.
+TEST(TranslationUpdate, KeepsThePoHeadersCommentBlockAsMsgmergeDoes) {
+  TempDir dir;
+  SaveDocument(dir.File("game.dlg"), {{1, "민준", "안녕"}, {2, "", "잘 가"}});
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po").status, 0);
+  const std::string credits =
+      "# Korean translation of the game.\n# Copyright (C) 2026 The Studio\n"
+      "# Minjun Kim <mk@example.org>, 2026.\n#\n";
+  WriteFileBytes(dir.File("ko.po"), credits + ReadFileBytes(dir.File("ko.po")));
+  SaveDocument(dir.File("game.dlg"), {{1, "민준", "안녕하세요"}, {3, "", "새 줄"}});
+  ASSERT_EQ(Tool(dir, "export game.dlg new.po").status, 0);
+  ASSERT_EQ(exchangetest::RunIn(dir.path(), "msgmerge --previous -q -o merged.po ko.po new.po")
+                .status,
+            0);
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("merged.po")).substr(0, credits.size()), credits);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.po")).substr(0, credits.size() + 9), credits + "msgid \"\"\n");
+  // And a second update changes nothing.
+  const std::string once = ReadFileBytes(dir.File("ko.po"));
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.po --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.po")), once);
+}
+
+// An XLIFF 1.2 file as CAT tools leave it: a <tool> in the header, memoQ's and Trados' namespaces
+// and attributes, XLIFF's approved, state-qualifier, <seg-source> and <alt-trans>. An update keeps
+// all of it on the entry it does not change (1), drops it from the entry whose source changed
+// (2), and keeps it but the approval on the entry whose speaker changed (3).
+TEST(TranslationUpdate, XliffUpdateKeepsWhatOtherToolsWroteOnUnchangedEntries) {
+  TempDir dir;
+  SaveDocument(dir.File("game.dlg"),
+               {{1, "민준", "안녕"}, {2, "서연", "새 문장"}, {3, "민준", "그래"}});
+  const std::string unit =
+      "<trans-unit id=\"%ID%\" resname=\"%ID%\" approved=\"yes\" mq:status=\"ManuallyConfirmed\" "
+      "sdl:locked=\"false\"><source>%SRC%</source>"
+      "<seg-source><mrk mtype=\"seg\" mid=\"1\">%SRC%</mrk></seg-source>"
+      "<target state=\"translated\" state-qualifier=\"exact-match\">T%ID%</target>"
+      "<note from=\"developer\">speaker: %WHO%</note>"
+      "<sdl:seg-defs><sdl:seg id=\"1\" conf=\"Translated\"/></sdl:seg-defs>"
+      "<alt-trans match-quality=\"100\"><target>tm &amp; &lt;old&gt;</target></alt-trans>"
+      "</trans-unit>";
+  std::string units;
+  for (const auto& [id, source, who] : std::vector<std::tuple<int, std::string, std::string>>{
+           {1, "안녕", "민준"}, {2, "옛 문장", "서연"}, {3, "그래", "서연"}}) {
+    std::string u = unit;
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"%ID%", std::to_string(id)}, {"%SRC%", source}, {"%WHO%", who}}) {
+      for (size_t at = u.find(key); at != std::string::npos; at = u.find(key)) {
+        u.replace(at, key.size(), value);
+      }
+    }
+    units += u;
+  }
+  WriteFileBytes(
+      dir.File("ko.xlf"),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\" "
+      "xmlns=\"urn:oasis:names:tc:xliff:document:1.2\" xmlns:mq=\"MQXliff\" "
+      "xmlns:sdl=\"http://sdl.com/FileTypes/SdlXliff/1.0\"><file original=\"game.dlg\" "
+      "source-language=\"ko\" target-language=\"en\" datatype=\"plaintext\"><header><tool "
+      "tool-id=\"mq\" tool-name=\"memoQ\" tool-version=\"9.12\"/></header><body>" +
+          units + "</body></file></xliff>");
+  const PeerRun run = Tool(dir, "export game.dlg ko.xlf --update");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "unchanged: 1, changed: 1, review: 1, added: 0, obsolete: 0\n");
+
+  // lxml reads the result; each unit's attributes and children, by ID.
+  const PeerRun dump = exchangetest::RunPython(dir.path(), R"(
+import sys
+from lxml import etree
+tree = etree.parse(sys.argv[1])
+root = tree.getroot()
+print(sorted(root.nsmap.items(), key=lambda kv: kv[0] or ''))
+print([etree.QName(t).localname + ':' + t.get('tool-name') for t in root.iter('{*}tool')])
+for u in root.iter('{*}trans-unit'):
+    attrs = sorted(etree.QName(k).localname + '=' + v for k, v in u.attrib.items())
+    kids = [etree.QName(c).localname for c in u]
+    t = u.find('{*}target')
+    print(u.get('id'), attrs, kids, sorted(t.attrib.items()), t.text)
+print(root.find('.//{*}alt-trans/{*}target').text)
+)",
+                                                 "ko.xlf");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_EQ(dump.out,
+            "[(None, 'urn:oasis:names:tc:xliff:document:1.2'), ('mq', 'MQXliff'), ('sdl', "
+            "'http://sdl.com/FileTypes/SdlXliff/1.0')]\n"
+            "['tool:memoQ']\n"
+            "1 ['approved=yes', 'id=1', 'locked=false', 'resname=1', 'space=preserve', "
+            "'status=ManuallyConfirmed'] ['source', 'seg-source', 'target', 'note', 'note', "
+            "'seg-defs', 'alt-trans'] [('state', 'translated'), ('state-qualifier', "
+            "'exact-match')] T1\n"
+            "2 ['id=2', 'resname=2', 'space=preserve'] ['source', 'target', 'note', 'note', "
+            "'note', 'note'] [('state', 'needs-translation')] T2\n"
+            "3 ['id=3', 'locked=false', 'resname=3', 'space=preserve', "
+            "'status=ManuallyConfirmed'] ['source', 'seg-source', 'target', 'note', 'note', "
+            "'note', 'note', 'seg-defs', 'alt-trans'] [('state', 'needs-adaptation'), "
+            "('state-qualifier', 'exact-match')] T3\n"
+            "tm & <old>\n");
+  // A second update changes no byte.
+  const std::string bytes = ReadFileBytes(dir.File("ko.xlf"));
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.xlf --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.xlf")), bytes);
 }
 
 }  // namespace

@@ -81,14 +81,16 @@ TEST(FuzzCorpusReplay, MergeCorpus) {
 TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
   EXPECT_GT(Replay("po", FuzzPo), 0u);
   EXPECT_GT(Replay("xliff", FuzzXliff), 0u);
+  EXPECT_GT(Replay("xliff2", FuzzXliff2), 0u);
   EXPECT_GT(Replay("csv", FuzzCsv), 0u);
+  EXPECT_GT(Replay("xlsx", FuzzXlsx), 0u);
 }
 
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
   const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip,
-                            FuzzMerge, FuzzPo, FuzzXliff, FuzzCsv};
+                            FuzzMerge, FuzzPo, FuzzXliff, FuzzCsv, FuzzXlsx};
   for (Target run : targets) {
     EXPECT_EQ(run(nullptr, 0), 0);
     for (int byte = 0; byte < 256; byte += 51) {

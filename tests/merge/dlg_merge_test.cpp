@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,11 @@ namespace {
 MergeDocument Base() {
   MergeDocument doc;
   doc.gameName = "Inn";
-  doc.plots.push_back({"Intro", 0, 100, {{0, "Ann", "", "", "Hello"},
-                                         {1, "Bo", "", "", "Welcome"},
-                                         {2, "Ann", "", "", "Bye"}}});
+  doc.plots.push_back(
+      {"Intro",
+       0,
+       100,
+       {{0, "Ann", "", "", "Hello"}, {1, "Bo", "", "", "Welcome"}, {2, "Ann", "", "", "Bye"}}});
   doc.plots.push_back({"Tea", 100, 200, {{100, "Bo", "", "", "Tea?"}}});
   return doc;
 }
@@ -66,11 +69,11 @@ std::string Subjects(const MergeResult& result) {
 
 TEST(DlgMerge, FieldChangesAreTakenOnceAndDifferentChangesKeepOurs) {
   MergeDocument ours = Base(), theirs = Base();
-  Line(ours, 0)->text = "Hello there";     // ours only
-  Line(theirs, 0)->sound = "a.wav";        // theirs only, same line
-  Line(ours, 1)->text = "Hi";              // both, alike
+  Line(ours, 0)->text = "Hello there";  // ours only
+  Line(theirs, 0)->sound = "a.wav";     // theirs only, same line
+  Line(ours, 1)->text = "Hi";           // both, alike
   Line(theirs, 1)->text = "Hi";
-  Line(ours, 2)->speaker = "Cy";           // both, differently
+  Line(ours, 2)->speaker = "Cy";  // both, differently
   Line(theirs, 2)->speaker = "Di";
   theirs.gameName = "Inn 2";
   ours.multiLine = 1;
@@ -123,8 +126,7 @@ TEST(DlgMerge, TwoNewLinesWithOneIdKeepBothTheirsMovesToTheNextFreeId) {
             "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 ours 3, 4 ours 4, 5 theirs 5, 6 theirs 3 | "
             "Tea: 100 Tea?");
   ASSERT_EQ(result.conflicts.size(), 1u);
-  EXPECT_EQ(result.conflicts[0].outcome,
-            "kept both: ours keeps ID 3, theirs' line is now ID 6");
+  EXPECT_EQ(result.conflicts[0].outcome, "kept both: ours keeps ID 3, theirs' line is now ID 6");
 
   // A full range wraps to its start, and past that the line still stays, outside the range.
   MergeDocument small = Base();
@@ -197,10 +199,10 @@ TEST(DlgMerge, FarApartAndNegativeIdsMergeAsCloseOnes) {
 
 TEST(DlgMerge, PlotsMergeByNameWithTheirRangesAndOrder) {
   MergeDocument ours = Base(), theirs = Base();
-  Plot(ours, "Tea")->rangeHigh = 150;           // range changed on one side
-  ours.plots.push_back({"Outro", 300, 400, {}});  // added by ours
+  Plot(ours, "Tea")->rangeHigh = 150;                                   // range changed on one side
+  ours.plots.push_back({"Outro", 300, 400, {}});                        // added by ours
   theirs.plots.insert(theirs.plots.begin(), {"Prologue", -1, -1, {}});  // added by theirs, first
-  Plot(theirs, "Intro")->name = "Opening";      // renamed by theirs, members and all
+  Plot(theirs, "Intro")->name = "Opening";  // renamed by theirs, members and all
   MergeResult result = MergeDocuments(Base(), ours, theirs);
   EXPECT_EQ(Shape(result.merged),
             "Prologue: | Opening: 0 Hello, 1 Welcome, 2 Bye | Tea: 100 Tea? | Outro:");
@@ -232,20 +234,21 @@ TEST(DlgMerge, SnapshotRefusesWhatAMergeByIdCannotTellApart) {
   line.SetText("x\r\ny");
   ASSERT_NE(doc.AddItem(line, a, nullptr), nullptr);
   MergeDocument snapshot;
-  std::string problem;
-  ASSERT_TRUE(SnapshotDocument(doc, snapshot, problem));
+  ASSERT_TRUE(SnapshotDocument(doc, snapshot));
   CDlgFile rebuilt;
   ASSERT_TRUE(BuildDocument(snapshot, rebuilt));
   EXPECT_STREQ(rebuilt.GetItem(rebuilt.FindItem(7)).GetText().c_str(), "x\r\ny");
 
   PlotPos b = doc.AddPlot("B", -1, -1);
   ASSERT_NE(doc.AddItem(line, b, nullptr), nullptr);
-  EXPECT_FALSE(SnapshotDocument(doc, snapshot, problem));
-  EXPECT_EQ(problem, "ID 7 is listed twice");
+  platform::Status refused = SnapshotDocument(doc, snapshot);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "ID 7 is listed twice");
   doc.DeletePlot(b);
   doc.AddPlot("A", -1, -1);
-  EXPECT_FALSE(SnapshotDocument(doc, snapshot, problem));
-  EXPECT_EQ(problem, "two plots are named \"A\"");
+  refused = SnapshotDocument(doc, snapshot);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "two plots are named \"A\"");
   EXPECT_EQ(QuoteMergeText("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\x01\"");
 }
 
@@ -299,21 +302,24 @@ TEST(DlgMerge, ImageSnapshotSeesWhatTheLoaderSees) {
     const bool whole = VerifyDlgBytes(image.bytes(), image.size(), 1).findings.empty();
     if (image.version() < kDlgVersionMembers) return;  // older versions go through the loader
     MergeDocument expected, seen;
-    std::string problem, imageProblem;
-    const bool imageOk = image.Snapshot(seen, imageProblem);
+    platform::Status loadedStatus;
+    const platform::Status imageStatus = image.Snapshot(seen);
+    const bool imageOk = imageStatus.ok;
     if (!whole) return;
     ++compared;
     CDlgFile loaded;
     bool loadedOk = false;
     {
       DebugCapture quiet;
-      loadedOk = loaded.Load(path.c_str()) == 1 && SnapshotDocument(loaded, expected, problem);
+      loadedOk =
+          loaded.Load(path.c_str()) == 1 && (loadedStatus = SnapshotDocument(loaded, expected)).ok;
     }
-    ASSERT_EQ(imageOk, loadedOk) << what << ": " << problem << " / " << imageProblem;
+    ASSERT_EQ(imageOk, loadedOk) << what << ": " << loadedStatus.Text() << " / "
+                                 << imageStatus.Text();
     if (loadedOk) {
       EXPECT_EQ(Describe(seen), Describe(expected)) << what;
     }
-    EXPECT_EQ(imageProblem, loadedOk ? "" : problem) << what;
+    EXPECT_EQ(imageStatus.message, loadedOk ? std::string() : loadedStatus.message) << what;
   };
   compare(bytes, "the saved file");
   for (size_t length = 0; length < bytes.size(); ++length) {
@@ -387,9 +393,90 @@ TEST(DlgMerge, MergedFileIsWhatSaveWrites) {
   expectSame(handed, "a repeated and a negative ID", false);
 
   DebugCapture capture;
-  EXPECT_FALSE(SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str()));
+  const platform::Status failed = SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str());
+  EXPECT_FALSE(failed);
+  EXPECT_EQ(failed.systemError, ENOENT);  // the reason, as a value, beside the debug line
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_NE(capture.lines()[0].find("Create save file failed"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A text edit is the same line; a text that shares little with the old one is another line.
+TEST(DlgMergeMoves, DifferentTextTellsAReplacementFromAnEdit) {
+  EXPECT_FALSE(DifferentText("Hello", "Hello there"));
+  EXPECT_FALSE(DifferentText("Welcome", "Welcome back!"));
+  EXPECT_FALSE(DifferentText("", "Anything"));         // a placeholder filled in
+  EXPECT_FALSE(DifferentText("a", "completely new"));  // too short to tell
+  EXPECT_TRUE(DifferentText("Tea?", "Milk, please"));
+  EXPECT_TRUE(DifferentText("Bye", "Brand new line"));
+  EXPECT_TRUE(DifferentText("\xea\xb0\x80\xeb\x82\x98", "\xe4\xbd\xa0\xe5\xa5\xbd"));
+}
+
+// Ours holds theirs' old line 3 as line 4 (an earlier merge moved it) and its own line under 3.
+// Theirs' changes to its line 3 belong to line 4; a line theirs deleted is deleted there.
+TEST(DlgMergeMoves, ChangesOfTheOtherSideFollowAMovedLine) {
+  MergeDocument base = Base(), ours = Base(), theirs = Base();
+  Plot(base, "Intro")->lines.push_back({3, "", "", "", "B says"});
+  Plot(theirs, "Intro")->lines.push_back({3, "Bo", "", "", "B says"});
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "A speaks first"});
+  Plot(ours, "Intro")->lines.push_back({4, "", "", "", "B says"});
+  MergeResult result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Shape(result.merged),
+            "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first, 4 B says | Tea: 100 Tea?");
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 3)->speaker, "");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+  ASSERT_EQ(result.followed.size(), 1u);
+  EXPECT_EQ(result.followed[0].from, 3);
+  EXPECT_EQ(result.followed[0].to, 4);
+
+  // The sides swapped: the same lines.
+  result = MergeDocuments(base, theirs, ours);
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 3)->text, "A speaks first");
+
+  // Theirs deleted its line: gone from ID 4, A's line stays.
+  Plot(theirs, "Intro")->lines.pop_back();
+  result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Shape(result.merged),
+            "Intro: 0 Hello, 1 Welcome, 2 Bye, 3 A speaks first | Tea: 100 Tea?");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+}
+
+// The moved line was edited since the move: only the record of the move tells it apart; without
+// the record, the replacement under ID 3 is reported, never merged silently.
+TEST(DlgMergeMoves, RecordedMoveIsFollowedAfterAnEditAndNeverGuessedSilently) {
+  MergeDocument base = Base(), ours = Base(), theirs = Base();
+  Plot(base, "Intro")->lines.push_back({3, "", "", "", "B says"});
+  Plot(theirs, "Intro")->lines.push_back({3, "Bo", "", "", "B says"});
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "A says hi"});
+  Plot(ours, "Intro")->lines.push_back({4, "", "", "", "B says so"});
+  MergeResult result = MergeDocuments(base, ours, theirs, {{3, 4}});
+  EXPECT_EQ(Line(result.merged, 4)->speaker, "Bo");
+  EXPECT_EQ(Line(result.merged, 4)->text, "B says so");
+  EXPECT_EQ(Line(result.merged, 3)->speaker, "");
+  EXPECT_TRUE(result.conflicts.empty()) << Subjects(result);
+
+  result = MergeDocuments(base, ours, theirs);
+  EXPECT_EQ(Line(result.merged, 3)->text, "A says hi");
+  ASSERT_EQ(result.conflicts.size(), 1u) << Subjects(result);
+  EXPECT_EQ(result.conflicts[0].subject,
+            "line 3 in plot \"Intro\": ours has a new line 4 like it and another text under its "
+            "ID");
+}
+
+// A renumbering is handed back, so that the caller can record it.
+TEST(DlgMergeMoves, RenumberedLinesAreHandedBack) {
+  MergeDocument ours = Base(), theirs = Base();
+  Plot(ours, "Intro")->lines.push_back({3, "", "", "", "ours 3"});
+  Plot(theirs, "Intro")->lines.push_back({3, "", "", "", "theirs 3"});
+  const MergeResult result = MergeDocuments(Base(), ours, theirs);
+  ASSERT_EQ(result.renumbered.size(), 1u);
+  EXPECT_EQ(result.renumbered[0].from, 3);
+  EXPECT_EQ(result.renumbered[0].to, 4);
 }
 
 }  // namespace

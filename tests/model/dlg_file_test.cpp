@@ -10,7 +10,8 @@
 
 namespace {
 
-// Adds a line with text `text` (and no ID yet) to `plot`, at the end; returns the allocated ID or -1.
+// Adds a line with text `text` (and no ID yet) to `plot`, at the end; returns the allocated ID or
+// -1.
 int AddLine(CDlgFile& doc, PlotPos plot, const char* text = "", LinePos after = nullptr) {
   CDlgItem line;
   line.SetText(text);
@@ -20,13 +21,15 @@ int AddLine(CDlgFile& doc, PlotPos plot, const char* text = "", LinePos after = 
 std::vector<int> MemberIds(CDlgFile& doc, PlotPos plot) {
   std::vector<int> ids;
   auto& members = doc.GetPlot(plot).members;
-  for (auto* m = members.GetHeadPosition(); m != nullptr;) ids.push_back(doc.GetItem(members.GetNext(m)).GetID());
+  for (auto* m = members.GetHeadPosition(); m != nullptr;)
+    ids.push_back(doc.GetItem(members.GetNext(m)).GetID());
   return ids;
 }
 
 std::vector<int> LineIds(const CDlgFile& doc) {
   std::vector<int> ids;
-  for (auto* p = doc.GetLines().GetHeadPosition(); p != nullptr; p = p->next) ids.push_back(p->value.GetID());
+  for (auto* p = doc.GetLines().GetHeadPosition(); p != nullptr; p = p->next)
+    ids.push_back(p->value.GetID());
   return ids;
 }
 

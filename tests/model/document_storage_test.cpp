@@ -20,7 +20,8 @@ TEST(TextArena, TextsKeepTheirBytesAcrossBlocksAndLeaveWithTheArenaOnly) {
   std::vector<std::string> expected;
   const std::string longText(TextArena::kBlockSize, 'L');  // a block of its own
   for (size_t k = 0; k < texts.size(); ++k) {
-    expected.push_back(k == 1000 ? longText : "text " + std::to_string(k) + std::string(k % 90, 'x'));
+    expected.push_back(k == 1000 ? longText
+                                 : "text " + std::to_string(k) + std::string(k % 90, 'x'));
     ASSERT_TRUE(texts[k].AssignIn(arena, expected[k].data(), static_cast<int>(expected[k].size())));
   }
   EXPECT_GT(arena.BytesHeld(), longText.size());

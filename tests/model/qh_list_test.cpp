@@ -21,7 +21,8 @@ std::vector<T> Values(CQHList<T>& list) {
 template <typename T>
 std::vector<T> ValuesBackwards(CQHList<T>& list) {
   std::vector<T> out;
-  for (auto* pos = list.GetTailPosition(); pos != nullptr; pos = pos->prev) out.insert(out.begin(), pos->value);
+  for (auto* pos = list.GetTailPosition(); pos != nullptr; pos = pos->prev)
+    out.insert(out.begin(), pos->value);
   return out;
 }
 

@@ -12,7 +12,8 @@ TEST(DebugOutput, SinkReceivesTheFormattedTextExactly) {
   platform::DebugOutput("no line break");
   platform::DebugOutput("%s", std::string(5000, 'x').c_str());
   ASSERT_EQ(capture.lines().size(), 3u);
-  EXPECT_EQ(capture.lines()[0], "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(-1)!\n");
+  EXPECT_EQ(capture.lines()[0],
+            "CDlgFile::ReadItem() Error (1) : Index is invalid or overflow(-1)!\n");
   EXPECT_EQ(capture.lines()[1], "no line break");
   EXPECT_EQ(capture.lines()[2].size(), 5000u);
 }

@@ -33,13 +33,29 @@ void ExpectAgrees(const std::string& text) {
 }
 
 TEST(Utf8Check, EverySequenceKindAtEveryOffsetOfTheVectorSteps) {
-  const std::vector<std::string> pieces = {
-      "\xC3\xA9",          "\xEA\xB0\x80",     "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
-      "\xE0\xA0\x80",      "\xED\x9F\xBF",     "\xEE\x80\x80",     "\xC0\xAF",
-      "\xC1\xBF",          "\xE0\x9F\xBF",     "\xED\xA0\x80",     "\xF0\x8F\xBF\xBF",
-      "\xF4\x90\x80\x80",  "\xF5\x80\x80\x80", "\xFF",             "\x80",
-      "\xBF\xBF",          "\xC3",             "\xEA\xB0",         "\xF0\x9F\x98",
-      "\xEA\x41\x80",      "\xC3\xC3\xA9",     "\xF0\x9F\x98\x80\x80"};
+  const std::vector<std::string> pieces = {"\xC3\xA9",
+                                           "\xEA\xB0\x80",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xF4\x8F\xBF\xBF",
+                                           "\xE0\xA0\x80",
+                                           "\xED\x9F\xBF",
+                                           "\xEE\x80\x80",
+                                           "\xC0\xAF",
+                                           "\xC1\xBF",
+                                           "\xE0\x9F\xBF",
+                                           "\xED\xA0\x80",
+                                           "\xF0\x8F\xBF\xBF",
+                                           "\xF4\x90\x80\x80",
+                                           "\xF5\x80\x80\x80",
+                                           "\xFF",
+                                           "\x80",
+                                           "\xBF\xBF",
+                                           "\xC3",
+                                           "\xEA\xB0",
+                                           "\xF0\x9F\x98",
+                                           "\xEA\x41\x80",
+                                           "\xC3\xC3\xA9",
+                                           "\xF0\x9F\x98\x80\x80"};
   const std::string ascii(80, 'a');
   std::string hangul;
   while (hangul.size() < 80) hangul += "\xEA\xB0\x80";
@@ -55,8 +71,9 @@ TEST(Utf8Check, EverySequenceKindAtEveryOffsetOfTheVectorSteps) {
 
 TEST(Utf8Check, VectorAndPortableLoopAgreeOnMutatedTexts) {
   std::mt19937 random(24);
-  const std::vector<std::string> words = {"Hello ", "\xEC\x95\x88\xEB\x85\x95 ", "\xE4\xBD\xA0 ",
-                                          "caf\xC3\xA9 ", "\xF0\x9F\x98\x80", "\n"};
+  const std::vector<std::string> words = {"Hello ",           "\xEC\x95\x88\xEB\x85\x95 ",
+                                          "\xE4\xBD\xA0 ",    "caf\xC3\xA9 ",
+                                          "\xF0\x9F\x98\x80", "\n"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     const int count = static_cast<int>(random() % 60);

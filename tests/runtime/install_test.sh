@@ -20,7 +20,9 @@ libdir=$(dirname "$(find "$prefix" -name 'libparlatrix_runtime.so.1' | head -1)"
 [ -n "$libdir" ] || fail "no libparlatrix_runtime.so.1 installed"
 for f in "$prefix/include/parlatrix/runtime.h" "$libdir/libparlatrix_runtime.a" \
          "$libdir/libparlatrix_runtime.so" "$libdir/pkgconfig/parlatrix-runtime.pc" \
-         "$libdir/cmake/ParlatrixRuntime/ParlatrixRuntimeConfig.cmake"; do
+         "$libdir/cmake/ParlatrixRuntime/ParlatrixRuntimeConfig.cmake" \
+         "$prefix/share/parlatrix-runtime/amalgamation/parlatrix_runtime.c" \
+         "$prefix/share/parlatrix-runtime/amalgamation/parlatrix/runtime.h"; do
   [ -e "$f" ] || fail "missing $f"
 done
 [ "$(objdump -p "$libdir/libparlatrix_runtime.so.1" | awk '/SONAME/ {print $2}')" = \
@@ -75,6 +77,20 @@ for run in "$work/print_line_static $dlg $id" "$work/cmake-build/print_line $dlg
   got=$(LD_LIBRARY_PATH=$libdir $run) || fail "$run failed"
   [ "$got" = "$expected" ] || fail "$run printed '$got', not '$expected'"
 done
+
+# The shell block of docs/runtime.md as printed, but for its first two lines (the build folder and
+# the prefix), in a folder of its own that sees the source's examples.
+block sh >"$work/doc.sh"
+[ "$(sed -n 1p "$work/doc.sh" | cut -d= -f1)" = build ] &&
+  [ "$(sed -n 2p "$work/doc.sh" | cut -d= -f1)" = prefix ] || fail "docs' shell block changed its first lines"
+mkdir "$work/doc"
+ln -s "$source/examples" "$work/doc/examples"
+{ echo "build='$(realpath "$build")'"; echo "prefix='$work/doc-prefix'"; sed 1,2d "$work/doc.sh"; } \
+  >"$work/doc/run.sh"
+got=$(cd "$work/doc" && env -u PKG_CONFIG_PATH -u LD_LIBRARY_PATH bash -e run.sh) ||
+  fail "the shell example of docs/runtime.md failed"
+[ "$got" = "$(printf '%s\n%s\n%s' "$expected" "$expected" "$expected")" ] ||
+  fail "the shell example of docs/runtime.md printed '$got'"
 
 # Failures: an unused ID exits 1, a missing file 2 with the system's reason.
 status=0

@@ -236,7 +236,7 @@ TEST(RuntimeInterface, NullHandlesVersionAndMessages) {
   prx_close(nullptr);
   EXPECT_EQ(prx_version(), static_cast<uint32_t>(PRX_VERSION));
   EXPECT_EQ(prx_version() >> 16, static_cast<uint32_t>(PRX_VERSION_MAJOR));
-  EXPECT_STREQ(prx_version_string(), "1.0.0");
+  EXPECT_STREQ(prx_version_string(), "1.1.0");
   for (int code = 0; code <= 8; ++code) {
     EXPECT_NE(prx_status_message(static_cast<prx_status>(code)), nullptr);
   }

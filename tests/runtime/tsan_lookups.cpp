@@ -1,6 +1,8 @@
 // Eight threads look lines up in one handle at once, and each also opens and closes a handle of
-// its own, under ThreadSanitizer: lookups share no mutable state, so there must be no report and
-// every thread must read what one thread alone reads. Built only with PARLATRIX_RUNTIME_TSAN
+// its own, under ThreadSanitizer. A second shared handle is fresh when the threads start, so that
+// they race to decode the same records first (and to decide the text encoding): the slots are
+// published with atomics, so there must be no report and every thread must read what one thread
+// alone reads. Built only with PARLATRIX_RUNTIME_TSAN
 // (`make test-tsan`), from the runtime's sources and this file alone.
 #include <cstdio>
 #include <fstream>
@@ -44,10 +46,20 @@ int main() {
   std::vector<std::string> expected;
   for (int32_t id = -1; id <= highest + 1; ++id) expected.push_back(Lookup(shared, id));
 
+  const prx_encoding encoding = prx_text_encoding(shared);
+  prx_file* fresh = nullptr;
+  if (prx_open(path.c_str(), &fresh, &error) != PRX_OK) return 1;
+
   std::vector<int> mismatches(kThreads, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
+      // All threads at once on records nobody has read yet, half of them from the top down.
+      for (int32_t k = -1; k <= highest + 1; ++k) {
+        const int32_t id = t % 2 == 0 ? k : highest - k;
+        if (Lookup(fresh, id) != expected[static_cast<size_t>(id + 1)]) ++mismatches[t];
+        if (k == highest / 2 && prx_text_encoding(fresh) != encoding) ++mismatches[t];
+      }
       prx_file* own = nullptr;
       if (prx_open_memory(bytes.data(), bytes.size(), &own, nullptr) != PRX_OK) ++mismatches[t];
       for (int round = 0; round < kRounds; ++round) {
@@ -65,6 +77,7 @@ int main() {
     });
   }
   for (std::thread& thread : threads) thread.join();
+  prx_close(fresh);
   prx_close(shared);
   int total = 0;
   for (int count : mismatches) total += count;

@@ -26,8 +26,9 @@ std::vector<std::vector<int>> Found(const CDlgFile& document, const std::string&
 
 TEST(LineSearch, FindsInTheChosenFieldsInDocumentOrder) {
   CDlgFile document;
-  PlotPos first = AddTestPlot(document, "one", 0, 100,
-                              {{"Tom", "", "tom.wav", "Hello there"}, {"민준", "", "", "안녕 hello"}});
+  PlotPos first =
+      AddTestPlot(document, "one", 0, 100,
+                  {{"Tom", "", "tom.wav", "Hello there"}, {"민준", "", "", "안녕 hello"}});
   AddTestPlot(document, "two", 100, 200, {{"TOMMY", "", "", "bye"}, {"Who", "", "", "HELLO!"}});
   // A line added after the others but placed first in plot one is found first in that plot.
   CDlgItem early;

@@ -5,19 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The user's settings (the remembered interface language) go to a folder of this run, never
+  // into the home folder.
+  char settings[] = "/tmp/parlatrix-ui-tests-XXXXXX";
+  if (mkdtemp(settings) != nullptr) setenv("XDG_CONFIG_HOME", settings, 1);
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
-  // What the program remembers (the code page of each file) goes to a folder of this run's own.
-  QTemporaryDir settings;
-  QSettings::setDefaultFormat(QSettings::IniFormat);
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+  // What the program remembers (the code page of each file) goes to that folder too.
   app.setOrganizationName(QStringLiteral("ParlatrixTests"));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

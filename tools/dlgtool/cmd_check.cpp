@@ -10,6 +10,7 @@
 #include "length_check.h"
 #include "config/speaker_config.h"
 #include "output.h"
+#include "parlatrix/runtime.h"
 #include "platform/file_read.h"
 #include "sound_check.h"
 #include "structure_notes.h"
@@ -70,6 +71,17 @@ int RunCheck(const std::string& file, const CheckOptions& options) {
   if (!probe.valid) {
     findings.emplace_back();
     findings.back().problem = exchange::CodesetWarning(probe, options.encoding);
+  }
+  // What a game gets from the runtime: UTF-8 only when every name and text is.
+  if (options.requireUtf8) {
+    prx_file* game = nullptr;
+    if (prx_open(file.c_str(), &game, nullptr) == PRX_OK &&
+        prx_text_encoding(game) != PRX_ENCODING_UTF8) {
+      findings.emplace_back();
+      findings.back().problem =
+          "names or texts are not valid UTF-8 (--require-utf8); dlgtool recode converts the file";
+    }
+    prx_close(game);  // a file the runtime cannot open is reported by the structural check above
   }
   for (Finding& finding : CheckDocument(doc, options.ini.empty() ? nullptr : &config)) {
     findings.push_back(std::move(finding));

@@ -3,6 +3,7 @@
 #include "document_io.h"
 #include "interchange/text_import.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -21,15 +22,19 @@ int RunExport(const std::string& file, const std::string& out, bool recording) {
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  if (RefuseDialogueTarget(out, doc, "an export")) return kExitFailure;
+  if (RefuseTarget(out, TargetKind::kOther, {file}, "an export") ||
+      RefuseDamagedInput(file, "the export")) {
+    return kExitFailure;
+  }
   WarnAboutAlteredLines(doc, file);
   bool exported = false;
+  platform::Status status;
   {
-    QuietDiagnostics quiet;
-    exported = doc.Export(out.c_str(), recording);
+    QuietDiagnostics quiet;  // the same failure, in dlgtool's words below
+    exported = doc.Export(out.c_str(), recording, status);
   }
   if (!exported) {
-    Message("%s: cannot write the export file: %s", out.c_str(), Reason());
+    Message("%s: cannot write the export file: %s", out.c_str(), ReasonOf(status).c_str());
     return kExitFailure;
   }
   return kExitSuccess;

@@ -3,11 +3,22 @@
 #include "document_io.h"
 #include "interchange/text_import.h"
 #include "output.h"
+#include "write_rules.h"
+#include "platform/status.h"
+
+#include <cerrno>
 
 namespace dlgtool {
 
-int RunImport(const std::string& file, const std::string& in, const std::string& output,
+int RunImport(const std::string& file, const std::string& in, const std::string& given,
               const std::string& log) {
+  const std::string output = OutputOrInPlace(file, given);
+  const std::string logPath = log.empty() ? std::string(kImportLogName) : log;
+  if ((!output.empty() &&
+       RefuseTarget(output, TargetKind::kDialogue, {file, in, logPath}, "the import")) ||
+      RefuseTarget(logPath, TargetKind::kOther, {file, in, output}, "the log")) {
+    return kExitFailure;
+  }
   switch (ProbeImportFile(in.c_str())) {
     case ImportFileKind::kUtf16:
       Message("%s: UTF-16 text; save it as UTF-8 (or the code page) and import again", in.c_str());
@@ -24,7 +35,8 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   DlgHeader header;
   platform::FileLock lock;
   if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
-                     : !LoadDocument(file.c_str(), doc, header)) {
+                     : !LoadDocument(file.c_str(), doc, header) ||
+                           RefuseDamagedInput(file, "the imported document")) {
     return kExitFailure;
   }
   // Two names swapped on the command line would otherwise replace a text file by a .dlg.
@@ -34,13 +46,15 @@ int RunImport(const std::string& file, const std::string& in, const std::string&
   }
   ImportCounts counts;
   bool imported = false;
+  platform::Status status;
   {
-    QuietDiagnostics quiet;
-    imported = ImportText(doc, in.c_str(), counts, log.empty() ? kImportLogName : log.c_str());
+    QuietDiagnostics quiet;  // the same failure, in dlgtool's words below
+    imported =
+        ImportText(doc, in.c_str(), counts, status, log.empty() ? kImportLogName : log.c_str());
   }
   if (!imported) {
-    const std::string reason = Reason();
-    if (ProbeImportFile(in.c_str()) == ImportFileKind::kText) {
+    const std::string reason = ReasonOf(status);
+    if (status.message == kImportLogFailure) {
       Message("%s: cannot write the log of unmatched texts: %s; nothing applied",
               log.empty() ? kImportLogName : log.c_str(), reason.c_str());
     } else {

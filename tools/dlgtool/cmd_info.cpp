@@ -7,6 +7,7 @@
 #include "exchange/codeset_probe.h"
 #include "exchange/recoder.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -47,11 +48,13 @@ int RunInfo(const std::string& file, const std::string& encoding) {
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
   PrintResult(Describe(header, doc));
+  // As check: a file that loads only in part says so, with exit status 1.
+  const bool damaged = HasDialogueSignature(header) && ReportDamage(file);
   const exchange::CodesetProbe probe = exchange::ProbeCodeset(doc, encoding);
   if (!probe.valid) {
     Message("%s: warning: %s", file.c_str(), exchange::CodesetWarning(probe, encoding).c_str());
   }
-  return kExitSuccess;
+  return damaged ? kExitFinding : kExitSuccess;
 }
 
 }  // namespace dlgtool

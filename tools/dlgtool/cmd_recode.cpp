@@ -7,6 +7,7 @@
 #include "document_io.h"
 #include "exchange/recoder.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 namespace {
@@ -25,6 +26,14 @@ class Converter {
     }
     if (!to_.FromValidUtf8(utf8_, bytes_)) {
       Message("%s cannot be written in %s; nothing written", where.c_str(), to_.codeset().c_str());
+      return false;
+    }
+    // Every text of the file ends at its first NUL byte (UTF-16 and UTF-32 put one into nearly
+    // every character): such a target would cut the texts, and the file could not come back.
+    if (bytes_.find('\0') != std::string::npos) {
+      Message("%s would contain a NUL byte in %s, which a dialogue file cannot hold; choose a "
+              "code page without NUL bytes (UTF-8, CP949, GBK); nothing written",
+              where.c_str(), to_.codeset().c_str());
       return false;
     }
     if (!field.Assign(bytes_.c_str(), static_cast<int>(bytes_.size()))) {
@@ -79,22 +88,27 @@ bool ConvertAll(CDlgFile& doc, Converter& convert) {
 }  // namespace
 
 int RunRecode(const std::string& file, const std::string& from, const std::string& to,
-              const std::string& output) {
+              const std::string& given) {
   Converter convert(from, to);
   if (!convert.ok()) {
     Message("unknown encoding %s or %s", from.c_str(), to.c_str());
     return kExitFailure;
   }
+  const std::string output = OutputOrInPlace(file, given);
   CDlgFile doc;
   DlgHeader header;
-  if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  if (output.empty() && !HasDialogueSignature(header)) {
-    Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", file.c_str());
+  // In place: locked for the whole read-modify-write, a damaged file refused, and the file
+  // checked for changes right before it is replaced.
+  platform::FileLock lock;
+  if (output.empty() ? !LoadForInPlaceWrite(file.c_str(), doc, header, lock)
+                     : !LoadDocument(file.c_str(), doc, header) ||
+                           RefuseDamagedInput(file, "the recoded file")) {
     return kExitFailure;
   }
   if (!ConvertAll(doc, convert)) return kExitFailure;
-  const std::string& target = output.empty() ? file : output;
-  if (!SaveAs(target.c_str(), doc)) return kExitFailure;
+  if (output.empty() ? !SaveInPlace(file.c_str(), doc) : !SaveAs(output.c_str(), doc)) {
+    return kExitFailure;
+  }
   return kExitSuccess;
 }
 

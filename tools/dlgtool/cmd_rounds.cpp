@@ -1,5 +1,6 @@
 // dlgtool export --update and dlgtool status: translation rounds over PO, XLIFF and CSV files
 // (src/exchange/rounds.h); and what import leaves in lines that got no translation.
+#include <cerrno>
 #include <clocale>
 #include <unordered_set>
 
@@ -8,6 +9,7 @@
 #include "exchange/rounds.h"
 #include "output.h"
 #include "rounds_fallback.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 namespace {
@@ -16,10 +18,11 @@ bool Prepare(const std::string& file, const std::string& path, const ExchangeOpt
              CDlgFile& doc, exchange::Format& format, exchange::ExportOptions& exportOptions) {
   if (!options.format.empty() ? !exchange::FormatFromName(options.format, format)
                               : !exchange::FormatFromPath(path, format)) {
-    Message("%s: not a .po, .xlf, .xliff or .csv file; use --format po, xliff or csv",
+    Message("%s: not a .po, .xlf, .xliff, .csv or .xlsx file; use --format po, xliff, csv or xlsx",
             path.c_str());
     return false;
   }
+  if (!XliffVersionFits(options, format)) return false;
   std::setlocale(LC_CTYPE, "");
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return false;
@@ -27,6 +30,7 @@ bool Prepare(const std::string& file, const std::string& path, const ExchangeOpt
   exportOptions.original = file;
   exportOptions.sourceLang = options.sourceLang;
   exportOptions.targetLang = options.targetLang;
+  exportOptions.xliffVersion = XliffVersionNumber(options);
   return true;
 }
 
@@ -41,11 +45,37 @@ int RunExchangeUpdate(const std::string& file, const std::string& path,
   CDlgFile doc;
   exchange::Format format;
   exchange::ExportOptions exportOptions;
+  if (RefuseTarget(path, TargetKind::kOther, {file}, "the updated translations") ||
+      RefuseCutFileWithBackup(path)) {
+    return kExitFailure;
+  }
+  // Locked and noted before it is read: the update replaces what it read.
+  InPlaceGuard guard;
+  if (!guard.Take(path)) return kExitFailure;
   if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
+  // The entries of lines that could not be read would be dropped or made obsolete as if the
+  // lines were gone: refused even with --accept-damage, which a new export takes instead.
+  if (ReportDamage(file)) {
+    Message("%s: not updated: the translations of the lines that could not be read would be "
+            "dropped or made obsolete; nothing written (mend %s, or export to a new file with "
+            "--accept-damage)",
+            path.c_str(), file.c_str());
+    return kExitFailure;
+  }
   exchange::UpdateReport report;
   std::string error;
-  if (!exchange::UpdateExchangeFile(doc, path, format, exportOptions, report, error)) {
-    Message("%s; nothing written", error.c_str());
+  bool updated = false;
+  {
+    const platform::ReplaceCheckScope recheck = guard.RecheckBeforeReplace();
+    errno = 0;
+    updated = exchange::UpdateExchangeFile(doc, path, format, exportOptions, report, error);
+  }
+  if (!updated) {
+    if (errno == ESTALE) {
+      guard.SayWhyNotSaved(path, "the translation file");
+    } else {
+      Message("%s; nothing written", error.c_str());
+    }
     return kExitFailure;
   }
   // PO keeps them as #~ entries; the other formats have no place for them.
@@ -68,7 +98,10 @@ int RunStatus(const std::string& file, const std::string& path, const ExchangeOp
   CDlgFile doc;
   exchange::Format format;
   exchange::ExportOptions exportOptions;
+  if (RefuseCutFileWithBackup(path)) return kExitFailure;
   if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
+  // The unread lines are counted nowhere, so a damaged document is never complete.
+  const bool damaged = ReportDamage(file);
   exchange::StatusReport report;
   std::string error;
   if (!exchange::TranslationStatus(doc, path, format, exportOptions, report, error)) {
@@ -76,7 +109,7 @@ int RunStatus(const std::string& file, const std::string& path, const ExchangeOp
     return kExitFailure;
   }
   PrintResult(json ? exchange::StatusJson(report) : exchange::StatusText(report));
-  return report.complete() ? kExitSuccess : kExitFinding;
+  return report.complete() && !damaged ? kExitSuccess : kExitFinding;
 }
 
 std::string ApplyFallback(CDlgFile& doc, const std::vector<int>& applied, bool empty) {

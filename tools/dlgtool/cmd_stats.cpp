@@ -10,6 +10,7 @@
 #include "exchange/exchange.h"
 #include "exchange/stats.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 namespace {
@@ -101,7 +102,12 @@ int RunStats(const StatsArguments& args) {
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(args.file.c_str(), doc, header)) return kExitFailure;
-  if (!args.since.empty()) return RunSince(doc, args, options, format);
+  // As info: the counts cover only the lines that loaded; a damaged file says so (exit 1).
+  const bool damaged = HasDialogueSignature(header) && ReportDamage(args.file);
+  if (!args.since.empty()) {
+    const int compared = RunSince(doc, args, options, format);
+    return compared == kExitSuccess && damaged ? kExitFinding : compared;
+  }
   exchange::StatsReport report;
   platform::Status status;
   if (!exchange::CollectStats(doc, options, report, status)) {
@@ -115,7 +121,7 @@ int RunStats(const StatsArguments& args) {
             report.undecodableWhere.c_str());
   }
   PrintResult(exchange::FormatStats(report, format));
-  return kExitSuccess;
+  return damaged ? kExitFinding : kExitSuccess;
 }
 
 }  // namespace dlgtool

@@ -15,23 +15,71 @@
 //   2 TAB Bo TAB TAB TAB Yo
 //
 // A damaged file shows what loads, followed by notes; the exit status stays 0 so that git goes on.
+//
+// Names and texts pass as bytes, escaped by the one rule of the text forms; in a double-byte code
+// page (the locale's, or --encoding) a character's 0x5C trail byte stays whole. With --encoding
+// they are converted from that code page to UTF-8 first, so that a UTF-8 terminal shows them.
 #include <string>
 
 #include "commands.h"
 #include "document_io.h"
 #include "output.h"
+#include "platform/iconv_codec.h"
+#include "platform/text_escape.h"
 #include "structure_notes.h"
 
 namespace dlgtool {
 
 namespace {
 
-std::string HeaderText(const DlgHeader& header, const CDlgFile& doc) {
+// How the bytes of names and texts are shown.
+class TextForm {
+ public:
+  // False (with a message) when iconv does not know `encoding`.
+  bool Init(const std::string& encoding) {
+    if (encoding.empty() || platform::IsUtf8Codeset(encoding)) {
+      bytes_ = encoding.empty() ? platform::EscapeBytesFor(platform::LocaleCodeset())
+                                : platform::EscapeBytes::kSingle;
+      return true;
+    }
+    codec_ = platform::IconvCodec("UTF-8", encoding);
+    if (!codec_.ok()) {
+      Message("%s: unknown code page; see `iconv -l`", encoding.c_str());
+      return false;
+    }
+    convert_ = true;
+    return true;
+  }
+  void Append(std::string& out, std::string_view text, bool quoted) const {
+    std::string converted;
+    if (convert_) {
+      // A byte the code page does not decode shows as U+FFFD; the file is only read.
+      converted = codec_.ConvertReplacing(text, "\xEF\xBF\xBD", platform::OneByte);
+      text = converted;
+    }
+    if (quoted) {
+      platform::AppendQuotedText(out, text, bytes_);
+    } else {
+      platform::AppendEscapedText(out, text, bytes_);
+    }
+  }
+
+ private:
+  platform::IconvCodec codec_{"UTF-8", "UTF-8"};
+  bool convert_ = false;
+  platform::EscapeBytes bytes_ = platform::EscapeBytes::kSingle;
+};
+
+std::string_view View(const CPlainString& text) {
+  return std::string_view(text.c_str(), static_cast<size_t>(text.GetLength()));
+}
+
+std::string HeaderText(const DlgHeader& header, const CDlgFile& doc, const TextForm& form) {
   int speaker = 0, expression = 0, sound = 0;
   doc.GetColumns(speaker, expression, sound);
-  std::string out = "# dialogue file (dlgtool textconv)\nversion " +
-                    std::to_string(header.version) + "\ngame ";
-  AppendQuoted(out, doc.GetGameName().c_str());
+  std::string out =
+      "# dialogue file (dlgtool textconv)\nversion " + std::to_string(header.version) + "\ngame ";
+  form.Append(out, View(doc.GetGameName()), true);
   out += "\ncolumns speaker " + std::to_string(speaker) + ", expression " +
          std::to_string(expression) + ", sound " + std::to_string(sound) + "\n";
   out += "multi-line " + std::to_string(doc.GetMultiLine()) + "\n";
@@ -41,26 +89,25 @@ std::string HeaderText(const DlgHeader& header, const CDlgFile& doc) {
   return out;
 }
 
-void AppendLine(std::string& out, const CDlgItem& line) {
+void AppendLine(std::string& out, const CDlgItem& line, const TextForm& form) {
   out += std::to_string(line.GetID());
   for (const CPlainString* field :
        {&line.GetSpeaker(), &line.GetExpression(), &line.GetSound(), &line.GetText()}) {
     out += '\t';
-    AppendEscaped(out, std::string_view(field->c_str(), static_cast<size_t>(field->GetLength())));
+    form.Append(out, View(*field), false);
   }
   out += '\n';
 }
 
-std::string PlotsText(const CDlgFile& doc) {
+std::string PlotsText(const CDlgFile& doc, const TextForm& form) {
   std::string out;
   for (auto* pos = doc.GetPlots().GetHeadPosition(); pos != nullptr; pos = pos->next) {
     const CDlgPlot& plot = pos->value;
     out += "\nplot ";
-    AppendQuoted(out, plot.GetName().c_str());
+    form.Append(out, View(plot.GetName()), true);
     out += " range " + RangeText(plot.rangeLow, plot.rangeHigh) + "\n";
-    for (auto* member = plot.members.GetHeadPosition(); member != nullptr;
-         member = member->next) {
-      AppendLine(out, member->value->value);
+    for (auto* member = plot.members.GetHeadPosition(); member != nullptr; member = member->next) {
+      AppendLine(out, member->value->value, form);
     }
   }
   return out;
@@ -68,7 +115,9 @@ std::string PlotsText(const CDlgFile& doc) {
 
 }  // namespace
 
-int RunTextconv(const std::string& file) {
+int RunTextconv(const std::string& file, const std::string& encoding) {
+  TextForm form;
+  if (!form.Init(encoding)) return kExitFailure;
   DlgHeader header;
   if (!ReadHeader(file.c_str(), header)) {
     Message("%s: cannot open the dialogue file: %s", file.c_str(), Reason());
@@ -80,11 +129,12 @@ int RunTextconv(const std::string& file) {
     QuietDiagnostics quiet;  // damage shows as notes in the text instead
     loaded = doc.Load(file.c_str());
   }
-  std::string out = HeaderText(header, doc);
-  if (loaded != 0) out += PlotsText(doc);
+  std::string out = HeaderText(header, doc, form);
+  if (loaded != 0) out += PlotsText(doc, form);
   const std::vector<std::string> notes = StructureNotes(file);
   if (!notes.empty() || loaded == 0) {
-    out += "\n# note: the file is damaged; shown is what loads. dlgtool check lists every problem\n";
+    out +=
+        "\n# note: the file is damaged; shown is what loads. dlgtool check lists every problem\n";
     for (const std::string& note : notes) out += "# note: " + note + "\n";
   }
   PrintResult(out);

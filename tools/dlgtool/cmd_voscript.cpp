@@ -9,6 +9,7 @@
 #include "exchange/voscript.h"
 #include "output.h"
 #include "sound_check.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -28,7 +29,10 @@ int RunVoscript(const std::string& file, const std::string& out, const VoscriptO
   CDlgFile doc;
   DlgHeader header;
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
-  if (RefuseDialogueTarget(out, doc, "a script")) return kExitFailure;
+  if (RefuseTarget(out, TargetKind::kOther, {file}, "a script") ||
+      RefuseDamagedInput(file, "the script")) {
+    return kExitFailure;
+  }
   exchange::ScriptOptions scriptOptions;
   scriptOptions.codeset = options.encoding;
   scriptOptions.plot = options.plot;

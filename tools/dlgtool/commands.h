@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/exchange_units.h"
+
 class CDlgFile;
 namespace CLI {
 class App;
@@ -31,6 +33,7 @@ struct CheckOptions {
   std::string sounds;    // check sound names against the files of this folder
   std::string encoding;  // the document's code page (default: the locale's)
   std::string maxLength;  // "N", "N:characters", "N:bytes" or "N:utf16"; empty: no limit
+  bool requireUtf8 = false;  // a name or text that is not valid UTF-8 is a problem
 };
 int RunCheck(const std::string& file, const CheckOptions& options);
 // Warns on stderr when names or texts are not valid in the code page (default: the locale's).
@@ -38,12 +41,26 @@ int RunInfo(const std::string& file, const std::string& encoding);
 
 // Git support (docs/git.md).
 // Prints FILE as stable text for `git diff`; 0 even for a damaged file (it prints notes then).
-int RunTextconv(const std::string& file);
-// Three-way merge into `output`, or into `ours` when it is empty. `name` (git's %P) names the file
+// With `encoding`, names and texts of that code page print as UTF-8.
+int RunTextconv(const std::string& file, const std::string& encoding);
+// What git tells the merge driver besides the three files: the file's path in the repository
+// (%P) and the names of the three versions (%S, %X, %Y; empty, or an unexpanded placeholder of an
+// older git, when unknown).
+struct MergeLabels {
+  std::string path;
+  std::string base;
+  std::string ours;
+  std::string theirs;
+};
+// Three-way merge into `output`, or into `ours` when it is empty. `labels.path` names the file
 // in the report and places the report beside it; when empty, the written file does both.
 int RunMerge(const std::string& base, const std::string& ours, const std::string& theirs,
-             const std::string& output, const std::string& name);
-int RunGitInstall(bool global);
+             const std::string& output, const MergeLabels& labels);
+struct GitInstallOptions {
+  bool global = false;
+  std::string encoding;  // --encoding: git diff shows texts of this code page as UTF-8
+};
+int RunGitInstall(const GitInstallOptions& options);
 
 // Translation exchange (PO, XLIFF, CSV; cmd_exchange.cpp). Empty strings: defaults.
 struct ExchangeOptions {
@@ -52,9 +69,15 @@ struct ExchangeOptions {
   std::string sourceLang;
   std::string targetLang;
   std::string translation;
+  std::string xliffVersion;  // export: "1.2" or "2.0"; empty: 1.2, or an updated file's own
   bool update = false;   // export: bring the existing file up to date (cmd_rounds.cpp)
   std::string fallback;  // import: "source" (default) or "empty" for lines left untranslated
+  std::string log;       // import: write fuzzy, stale and unknown entries to this log
 };
+// --xliff-version: false (with the message printed) when it is given for another format; the
+// number ExportOptions::xliffVersion takes (0: not given).
+bool XliffVersionFits(const ExchangeOptions& options, exchange::Format format);
+int XliffVersionNumber(const ExchangeOptions& options);
 // True when `path` names an exchange file (.po, .xlf, .xliff, .csv) or a format is forced.
 bool IsExchangeRequest(const std::string& path, const std::string& forcedFormat);
 int RunExchangeExport(const std::string& file, const std::string& out,

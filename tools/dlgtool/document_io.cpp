@@ -6,8 +6,10 @@
 #include <string>
 
 #include "dlgfile/dlg_damage.h"
+#include "dlgfile/dlg_save_over.h"
 #include "platform/file_read.h"
 #include "output.h"
+#include "write_rules.h"
 #include "platform/debug_output.h"
 
 namespace dlgtool {
@@ -39,14 +41,23 @@ QuietDiagnostics::~QuietDiagnostics() {
   --quietDepth;
 }
 
+std::string ReasonOf(const platform::Status& status) {
+  platform::Status shown = status;
+  if (shown.systemError != 0) shown.message.clear();
+  return shown.Text();
+}
+
 bool ReadHeader(const char* path, DlgHeader& header) {
   std::FILE* file = platform::OpenRegularFileForReading(path);
   if (file == nullptr) return false;
   uint8_t block[kDlgHeaderSize];
-  const size_t got = std::fread(block, 1, sizeof block, file);
+  const int64_t got = platform::ReadStream(file, block, sizeof block);
+  const int reason = errno;
   std::fclose(file);
+  errno = reason;
+  if (got < 0) return false;
   header = NewDlgHeader();
-  OverlayDlgHeader(header, block, got);
+  OverlayDlgHeader(header, block, static_cast<size_t>(got));
   return true;
 }
 
@@ -57,17 +68,16 @@ bool HasDialogueSignature(const DlgHeader& header) {
 }
 
 bool RefuseDialogueTarget(const std::string& out, const CDlgFile& doc, const char* what) {
-  DlgHeader target;
-  if ((ReadHeader(out.c_str(), target) && HasDialogueSignature(target)) ||
-      platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
+  if (platform::SameFile(platform::IdentifyFile(out.c_str()), doc.LoadedFile())) {
     Message("%s: is a dialogue file; not replaced by %s (are the names swapped?)", out.c_str(),
             what);
     return true;
   }
-  return false;
+  return RefuseTarget(out, TargetKind::kOther, {}, what);
 }
 
 bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
+  if (RefuseCutFileWithBackup(path)) return false;
   if (!ReadHeader(path, header)) {
     Message("%s: cannot open the dialogue file: %s", path, Reason());
     return false;
@@ -76,8 +86,9 @@ bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
     Message("%s: warning: no dialogue file header (DLGTEXT, QUILLHAVEN@); read anyway", path);
   }
   // Load's own diagnostics stay visible: a damaged file may load only in part.
-  if (doc.Load(path) == 0) {
-    Message("%s: cannot load the dialogue file", path);
+  platform::Status status;
+  if (doc.Load(path, status) == 0) {
+    Message("%s: cannot load the dialogue file: %s", path, ReasonOf(status).c_str());
     return false;
   }
   return true;
@@ -95,10 +106,11 @@ bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
     Message("%s: not replaced, as it is no dialogue file; use -o to save elsewhere", path);
     return false;
   }
-  const std::vector<std::string> damage = DescribeDlgDamage(path);
+  const std::vector<std::string> damage = InspectSaveOver(doc, path, true).damage;
   if (!damage.empty()) {
+    // Even with --accept-damage: the file is the only place the unread lines still are.
     Message("%s: damaged (%zu problems above); not replaced by the part that loaded; use -o to "
-            "save elsewhere",
+            "save elsewhere (with --accept-damage)",
             path, damage.size());
     return false;
   }
@@ -106,17 +118,31 @@ bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
 }
 
 bool SaveInPlace(const char* path, CDlgFile& doc) {
-  if (!platform::SameContents(platform::IdentifyFile(path), doc.LoadedFile())) {
+  const SaveOverState state = InspectSaveOver(doc, path, false);
+  if (state.changedOnDisk) {
     Message("%s: changed on disk since it was read; not replaced; run the command again", path);
     return false;
   }
-  return SaveAs(path, doc);
+  // Checked once more right before the rename: a writer that ignores the lock (the editor, git)
+  // may have replaced the file while this one wrote.
+  const bool saved = SaveOver(doc, path, doc.LoadedFile()) != 0;
+  if (!saved && errno == ESTALE) {
+    Message("%s: changed on disk while it was saved; not replaced; run the command again", path);
+  } else if (!saved) {
+    Message("%s: cannot save the dialogue file: %s; it is unchanged", path, Reason());
+  }
+  // A backup an interrupted save left was named when the file was read (LoadDocument).
+  return saved;
 }
 
 bool SaveAs(const char* path, CDlgFile& doc) {
   const std::string kept = platform::LeftSaveBackup(path);
-  const bool saved = doc.Save(path) != 0;
-  if (!saved) Message("%s: cannot save the dialogue file: %s; it is unchanged", path, Reason());
+  platform::Status status;
+  const bool saved = doc.Save(path, status) != 0;
+  if (!saved) {
+    Message("%s: cannot save the dialogue file: %s; it is unchanged", path,
+            ReasonOf(status).c_str());
+  }
   if (!kept.empty()) {
     Message("%s: an earlier save of this file was interrupted; its contents before that save are "
             "kept in %s",

@@ -22,6 +22,11 @@ class QuietDiagnostics {
   QuietDiagnostics& operator=(const QuietDiagnostics&) = delete;
 };
 
+// A core failure's reason as dlgtool words it after its own message: the system's reason when a
+// system call failed ("No space left on device"), else the core's message; the position in the
+// input follows in brackets when there is one.
+[[nodiscard]] std::string ReasonOf(const platform::Status& status);
+
 // Reads the 132-byte header block over the defaults of a new header, as the reader does, so that
 // a short file leaves defaults in place. False when the file cannot be opened as a regular file.
 [[nodiscard]] bool ReadHeader(const char* path, DlgHeader& header);

@@ -5,6 +5,7 @@
 //   dlgtool export FILE.dlg OUT.txt [--recording]
 //   dlgtool export FILE.dlg OUT.(po|xlf|xliff|csv) [--source-lang L] [--target-lang L]
 //                  [--translation TRANSLATED.dlg] [--encoding NAME] [--format F]
+//                  [--xliff-version 1.2|2.0]
 //   dlgtool import FILE.dlg IN.txt [-o OUT.dlg]
 //   dlgtool export FILE.dlg LANG.(po|xlf|xliff|csv) --update
 //   dlgtool import FILE.dlg IN.(po|xlf|xliff|csv) [-o OUT.dlg] [--encoding NAME] [--format F]
@@ -13,6 +14,7 @@
 //   dlgtool recode FILE.dlg --from CODESET --to CODESET [-o OUT.dlg]
 //   dlgtool voscript FILE.dlg OUT.(xlsx|csv) [--sounds DIR] [--plot NAME] [--encoding NAME]
 //   dlgtool check FILE.dlg [--ini Parlatrix.ini] [--sounds DIR] [--encoding NAME]
+//                 [--max-length N[:UNIT]] [--require-utf8]
 //   dlgtool textconv FILE.dlg
 //   dlgtool merge BASE OURS THEIRS [-o OUT] [--path NAME]
 //   dlgtool git-install [--global]
@@ -22,17 +24,21 @@
 // 2 wrong usage or a file that cannot be read or written. Results go to stdout, messages to
 // stderr. CLI11 reports usage errors by exception; they are caught here and nowhere else.
 #include <CLI/CLI.hpp>
+#include <csignal>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "document_io.h"
 #include "output.h"
+#include "write_rules.h"
 
 namespace {
 
 struct Arguments {
   bool verbose = false;
+  bool acceptDamage = false;
   std::string file;
   std::string second;  // OUT.txt of export, IN.txt of import
   std::vector<std::string> ids;
@@ -43,13 +49,14 @@ struct Arguments {
   std::string ini;
   std::string sounds;
   std::string plot;
-  std::string encoding;  // info, check, voscript
-  std::string third;     // THEIRS of merge
-  std::string repoPath;  // --path of merge
-  bool global = false;
+  std::string encoding;         // info, check, voscript
+  std::string third;            // THEIRS of merge
+  dlgtool::MergeLabels labels;  // --path, --base-name, --ours-name, --theirs-name of merge
+  dlgtool::GitInstallOptions install;
   bool json = false;
   std::string from;  // recode
   std::string to;
+  bool requireUtf8 = false;  // check
   dlgtool::ExchangeOptions exchange;
   dlgtool::StatsArguments stats;
   std::string maxLength;  // check --max-length N[:UNIT]
@@ -77,8 +84,10 @@ constexpr char kCheckHelp[] =
     "repeated plot names, names or texts not valid in the code page (the locale's, or "
     "--encoding), with --ini speakers and expressions that the configuration does not know, and "
     "with --sounds lines without a sound name, sound names no file has, files no line names and "
-    "sound names used by two lines. One line per problem, naming the plot and the ID. Exit status "
-    "1 when there are problems.";
+    "sound names used by two lines. One line per problem, naming the plot and the ID. With "
+    "--require-utf8 a file whose game name, plot names or texts are not all valid UTF-8 is a "
+    "problem too (as the runtime's prx_text_encoding reports it; `dlgtool recode` converts a "
+    "legacy file). Exit status 1 when there are problems.";
 constexpr char kVoscriptHelp[] =
     "One row per line in plot order: ID, sound, plot, speaker, direction (the expression), text, "
     "previous_line (the line before it in its plot), and empty notes, take and status columns. "
@@ -89,8 +98,10 @@ constexpr char kVoscriptHelp[] =
 constexpr char kGetHelp[] =
     "Reads lines straight from FILE through its index, one open and three reads per line, as a "
     "game does. Prints one line per ID: ID, speaker, expression, sound and text separated by "
-    "TABs, with backslash, TAB, CR and LF in the texts written as \\\\ \\t \\r \\n. Exit status 1 "
-    "when some ID has no line.";
+    "TABs. In the texts backslash, TAB, CR and LF are written as \\\\ \\t \\r \\n, every other "
+    "byte below 0x20 and 0x7F as \\xHH (two hex digits); bytes from 0x80 up (CJK texts) pass "
+    "unchanged. --text-only prints the text unescaped, its line breaks as LF. Exit status 1 when "
+    "some ID has no line.";
 
 constexpr char kTextconvHelp[] =
     "Prints the header fields, then per plot a line `plot \"NAME\" range [LOW, HIGH)` and one "
@@ -98,13 +109,16 @@ constexpr char kTextconvHelp[] =
     "does. Only stored values; a damaged file prints what loads and notes, with exit status 0.";
 constexpr char kMergeHelp[] =
     "Merges by line ID and plot name. Writes the result to OUT, or over OURS. Conflicts keep ours "
-    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file). "
-    "Exit status 0 clean, 1 conflicts, 2 an input that cannot be merged (nothing written). As "
-    "git's merge driver: dlgtool merge %O %A %B --path %P";
+    "and are listed on stdout and in NAME.conflicts.txt (NAME: --path, else the written file; as "
+    "git's driver only for a merge in the work tree, never through a symbolic link). Lines an "
+    "earlier merge moved are followed (recorded in the git directory). Exit status 0 clean, 1 "
+    "conflicts, 2 an input that cannot be merged (nothing written). As git's merge driver: "
+    "dlgtool merge %O %A %B --path %P --base-name %S --ours-name %X --theirs-name %Y";
 constexpr char kGitInstallHelp[] =
     "Sets diff.parlatrix and merge.parlatrix in git's configuration (the repository's, or the "
     "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
-    ".gitattributes if missing. Running it again changes nothing.";
+    ".gitattributes and the merge's reports to its .gitignore if missing. Running it again "
+    "changes nothing; run it again after moving dlgtool.";
 
 // An empty -o would otherwise mean "no -o" and write over the input.
 const CLI::Validator NonEmptyName(
@@ -115,6 +129,8 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   CLI::App* textconv = app.add_subcommand("textconv", "A dialogue file as text, for git diff");
   textconv->footer(kTextconvHelp);
   textconv->add_option("FILE", args.file, "Dialogue file (.dlg)")->required();
+  textconv->add_option("--encoding", args.encoding,
+                       "Code page of the texts; printed as UTF-8 (default: bytes as stored)");
 
   CLI::App* merge = app.add_subcommand("merge", "Three-way merge of dialogue files by line ID");
   merge->footer(kMergeHelp);
@@ -124,11 +140,17 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
   merge->add_option("THEIRS", args.third, "Their version")->required();
   merge->add_option("-o,--output", args.output, "Write the result here instead of over OURS")
       ->check(NonEmptyName);
-  merge->add_option("--path", args.repoPath, "The file's name in the repository (git's %P)");
+  merge->add_option("--path", args.labels.path, "The file's name in the repository (git's %P)");
+  merge->add_option("--base-name", args.labels.base, "What the base is (git's %S)");
+  merge->add_option("--ours-name", args.labels.ours, "What ours is (git's %X)");
+  merge->add_option("--theirs-name", args.labels.theirs, "What theirs is (git's %Y)");
 
   CLI::App* install = app.add_subcommand("git-install", "Let git diff and merge .dlg files");
   install->footer(kGitInstallHelp);
-  install->add_flag("--global", args.global, "Configure git for every repository of this user");
+  install->add_flag("--global", args.install.global,
+                    "Configure git for every repository of this user");
+  install->add_option("--encoding", args.install.encoding,
+                      "Code page of the texts: git diff shows them as UTF-8 (textconv --encoding)");
 }
 
 void AddFile(CLI::App* command, Arguments& args) {
@@ -154,7 +176,7 @@ constexpr char kExchangeHelp[] =
     "malformed file applies nothing.";
 
 void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
-  command->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  command->add_option("--format", args.exchange.format, "po, xliff, csv or xlsx, whatever the name");
   command->add_option("--encoding", args.exchange.encoding,
                       "Code page of the document's texts (default: the locale's)");
   if (!exporting) {
@@ -172,6 +194,10 @@ void AddExchangeOptions(CLI::App* command, Arguments& args, bool exporting) {
   command->add_option("--target-lang", args.exchange.targetLang, "Target language (und)");
   command->add_option("--translation", args.exchange.translation,
                       "Translated dialogue file whose texts fill the targets, by ID");
+  command
+      ->add_option("--xliff-version", args.exchange.xliffVersion,
+                   "XLIFF version to write: 1.2 (the default; an update keeps the file's) or 2.0")
+      ->check(CLI::IsMember({"1.2", "2.0"}));
 }
 
 int Dispatch(const CLI::App& app, const Arguments& args) {
@@ -189,18 +215,29 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     }
     if (args.exchange.update) {
       if (!exchangeFile) {
-        Message("--update works on .po, .xlf, .xliff and .csv files only");
+        Message("--update works on .po, .xlf, .xliff, .csv and .xlsx files only");
         return kExitFailure;
       }
       return RunExchangeUpdate(args.file, args.second, args.exchange);
+    }
+    if (!exchangeFile && (!args.exchange.translation.empty() ||
+                          !args.exchange.sourceLang.empty() || !args.exchange.targetLang.empty())) {
+      Message("--translation, --source-lang and --target-lang work with .po, .xlf, .xliff, .csv "
+              "and .xlsx files only");
+      return kExitFailure;
     }
     return exchangeFile ? RunExchangeExport(args.file, args.second, args.exchange)
                         : RunExport(args.file, args.second, args.recording);
   }
   if (app.got_subcommand("import")) {
     if (!args.exchange.fallback.empty() && !exchangeFile) {
-      Message("--fallback works with .po, .xlf, .xliff and .csv files only");
+      Message("--fallback works with .po, .xlf, .xliff, .csv and .xlsx files only");
       return kExitFailure;
+    }
+    if (exchangeFile) {
+      ExchangeOptions options = args.exchange;
+      options.log = args.log;
+      return RunExchangeImport(args.file, args.second, args.output, options);
     }
     return exchangeFile ? RunExchangeImport(args.file, args.second, args.output, args.exchange)
                         : RunImport(args.file, args.second, args.output, args.log);
@@ -209,13 +246,14 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunStatus(args.file, args.second, args.exchange, args.json);
   }
   if (app.got_subcommand("recode")) return RunRecode(args.file, args.from, args.to, args.output);
-  if (app.got_subcommand("textconv")) return RunTextconv(args.file);
+  if (app.got_subcommand("textconv")) return RunTextconv(args.file, args.encoding);
   if (app.got_subcommand("merge")) {
-    return RunMerge(args.file, args.second, args.third, args.output, args.repoPath);
+    return RunMerge(args.file, args.second, args.third, args.output, args.labels);
   }
-  if (app.got_subcommand("git-install")) return RunGitInstall(args.global);
+  if (app.got_subcommand("git-install")) return RunGitInstall(args.install);
   if (app.got_subcommand("stats")) return RunStats(args.stats);
-  return RunCheck(args.file, {args.ini, args.sounds, args.encoding, args.maxLength});
+  return RunCheck(args.file,
+                  {args.ini, args.sounds, args.encoding, args.maxLength, args.requireUtf8});
 }
 
 }  // namespace
@@ -224,7 +262,12 @@ int main(int argc, char** argv) {
   Arguments args;
   CLI::App app{"Parlatrix dialogue files (.dlg) on the command line.", "dlgtool"};
   app.set_version_flag("--version", "dlgtool 1.0");
-  app.add_flag("-v,--verbose", args.verbose, "Show every diagnostic of the file classes");
+  app.add_flag("-v,--verbose", args.verbose,
+               "Also print, on stderr, the reader's and writer's own diagnostic lines behind a "
+               "message (the low-level reason); before or after the subcommand");
+  app.add_flag("--accept-damage", args.acceptDamage,
+               "Write an output from a damaged dialogue file all the same (it lacks the lines that "
+               "could not be read); never over the damaged file itself");
   app.require_subcommand(1, 1);
   app.fallthrough();
   app.footer(
@@ -272,12 +315,13 @@ int main(int argc, char** argv) {
       "every line has a current translation, 1 otherwise.");
   AddFile(status, args);
   status->add_option("TRANSLATION", args.second, "The .po, .xlf, .xliff or .csv file")->required();
-  status->add_option("--format", args.exchange.format, "po, xliff or csv, whatever the name");
+  status->add_option("--format", args.exchange.format, "po, xliff, csv or xlsx, whatever the name");
   status->add_option("--encoding", args.exchange.encoding,
                      "Code page of the document's texts (default: the locale's)");
   status->add_flag("--json", args.json, "Print the counts as JSON");
 
-  CLI::App* recode = app.add_subcommand("recode", "Convert every name and text to another code page");
+  CLI::App* recode =
+      app.add_subcommand("recode", "Convert every name and text to another code page");
   recode->footer(
       "Converts the game name, plot names and every line's text, speaker, expression and sound "
       "name with iconv (CP949, GBK, UTF-8...). Nothing is written when a text is invalid in the "
@@ -296,6 +340,8 @@ int main(int argc, char** argv) {
   check->add_option("--max-length", args.maxLength,
                     "Report texts longer than N characters (N:bytes in the code page, "
                     "N:utf16 in UTF-16 units)");
+  check->add_flag("--require-utf8", args.requireUtf8,
+                  "Fail a file whose names and texts are not all valid UTF-8");
 
   CLI::App* voscript = app.add_subcommand("voscript", "A voice-over script as XLSX or CSV");
   voscript->footer(kVoscriptHelp);
@@ -317,5 +363,18 @@ int main(int argc, char** argv) {
     return dlgtool::FinishOutput(status == 0 ? dlgtool::kExitSuccess : dlgtool::kExitFailure);
   }
   dlgtool::InstallDiagnostics(args.verbose);
-  return dlgtool::FinishOutput(Dispatch(app, args));
+  dlgtool::SetAcceptDamage(args.acceptDamage);
+  // A file size limit (ulimit -f) then fails the write with EFBIG, which every writer reports and
+  // cleans up after, instead of killing the process with its temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+  int exitStatus = dlgtool::kExitFailure;
+  try {
+    exitStatus = Dispatch(app, args);
+  } catch (const std::bad_alloc&) {
+    // Every writer replaces its target only once the whole file is written, and a throw inside
+    // a writer removes the temporary file: nothing was written.
+    dlgtool::Message("out of memory; nothing written");
+    exitStatus = dlgtool::kExitFailure;
+  }
+  return dlgtool::FinishOutput(exitStatus);
 }

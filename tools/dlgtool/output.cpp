@@ -6,50 +6,16 @@
 #include <iostream>
 
 #include "commands.h"
+#include "platform/text_escape.h"
 
 namespace dlgtool {
 
-namespace {
-
-void AppendByte(std::string& out, unsigned char byte, bool quoted) {
-  switch (byte) {
-    case '\\':
-      out += "\\\\";
-      return;
-    case '\t':
-      out += "\\t";
-      return;
-    case '\r':
-      out += "\\r";
-      return;
-    case '\n':
-      out += "\\n";
-      return;
-    case '"':
-      out += quoted ? "\\\"" : "\"";
-      return;
-    default:
-      break;
-  }
-  if (byte < 0x20 || byte == 0x7F) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-    out += hex;
-    return;
-  }
-  out += static_cast<char>(byte);
-}
-
-}  // namespace
-
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) AppendByte(out, static_cast<unsigned char>(c), false);
+  platform::AppendEscapedText(out, text);
 }
 
 void AppendQuoted(std::string& out, std::string_view text) {
-  out += '"';
-  for (char c : text) AppendByte(out, static_cast<unsigned char>(c), true);
-  out += '"';
+  platform::AppendQuotedText(out, text);
 }
 
 std::string RangeText(int low, int high) {

@@ -11,8 +11,8 @@ namespace dlgtool {
 
 inline constexpr char kProgram[] = "dlgtool";
 
-// Appends `text` with backslash, TAB, CR and LF written as \\ \t \r \n and every other byte below
-// 0x20 (and 0x7F) as \xHH. Bytes from 0x80 up pass unchanged, so CJK texts stay readable.
+// Appends `text` escaped by the one rule of the text forms (platform/text_escape.h): backslash,
+// TAB, CR and LF as \\ \t \r \n, every other byte below 0x20 (and 0x7F) as \xHH.
 void AppendEscaped(std::string& out, std::string_view text);
 // The same between double quotes, with a double quote written as \".
 void AppendQuoted(std::string& out, std::string_view text);

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QTreeWidget>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -10,16 +9,19 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QTreeWidget>
 #include <cstdio>
 
+#include "app/language_dlg.h"
 #include "app/main_dlg.h"
+#include "dialogs/about_box.h"
+#include "dialogs/find_dlg.h"
+#include "dialogs/lookup_dlg.h"
 #include "screenshots/line_editor.h"
 #include "support/temp_dir.h"
 #include "support/ui/test_app_context.h"
 #include "toolkit/icons.h"
-#include "dialogs/about_box.h"
-#include "dialogs/find_dlg.h"
-#include "dialogs/lookup_dlg.h"
+#include "toolkit/qt_translations.h"
 
 namespace {
 
@@ -53,9 +55,13 @@ bool SaveScreenshot(QWidget* window, const std::string& dir, const char* name) {
   return false;
 }
 
-int WriteScreenshots(const std::string& dir) {
+std::string ExamplesFolder(bool english) {
+  return std::string(PARLATRIX_SOURCE_DIR) + (english ? "/examples/en" : "/examples");
+}
+
+int WriteScreenshots(const std::string& dir, bool english) {
   // From the examples folder, as `make run` starts the editor, so the title shows no build path.
-  ScopedCurrentDir examples(std::string(PARLATRIX_SOURCE_DIR) + "/examples");
+  ScopedCurrentDir examples(ExamplesFolder(english));
   const std::string demo = "demo.dlg";
   TestAppContext app;
   app.context.commandLine = demo;
@@ -79,13 +85,21 @@ int WriteScreenshots(const std::string& dir) {
   CFindDlg find(app.document, app.prompts, &main);
   find.setWindowIcon(toolkit::MainIcon());
   find.InitDialog();
-  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QString::fromUtf8("민준"));
+  find.ControlAs<QLineEdit>(CFindDlg::kText)
+      ->setText(QString::fromUtf8(english ? "Minjun" : "민준"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)
+      ->setText(QString::fromUtf8(english ? "Joon" : "준"));
   find.ControlAs<QCheckBox>(CFindDlg::kInSpeaker)->setChecked(true);
   find.OnSearch();
   find.resultList()->setCurrentItem(find.resultList()->topLevelItem(1));
   ok = SaveScreenshot(&find, dir, "find.png") && ok;
+  CLanguageDlg language(app.prompts, &main);
+  language.setWindowIcon(toolkit::MainIcon());
+  language.language = toolkit::CurrentUiLanguage();
+  language.InitDialog();
+  ok = SaveScreenshot(&language, dir, "language.png") && ok;
   ok = WriteFileCommandScreenshots(dir) && ok;
-  ok = WriteLineEditorScreenshot(dir) && ok;
+  ok = WriteLineEditorScreenshot(dir, english) && ok;
 
   if (!app.prompts.records().empty()) {
     std::fprintf(stderr, "screenshots: unexpected message: %s\n",

@@ -1,0 +1,35 @@
+// XLSX as an exchange format: one sheet with the CSV's columns, every cell a string cell, so that
+// a spreadsheet program keeps "007", "1/2" and "=1+1" as the text they are. docs/exchange.md
+// describes the mapping.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange/exchange_units.h"
+
+namespace exchange {
+
+// Limits of one part of the workbook as the reader unpacks it: the zip's own sizes are checked
+// before a byte is inflated, and no more than that is read.
+inline constexpr size_t kMaxXlsxPartBytes = size_t{256} << 20;
+inline constexpr size_t kMaxXlsxTotalBytes = size_t{512} << 20;
+
+// A cell's text in the escape spreadsheets decode: `_xHHHH_` for U+HHHH. A text holding such a
+// sequence itself has its underscore written as `_x005F_`; U+FFFE and U+FFFF as their escapes.
+std::string SheetText(const std::string& text);
+
+// Writes the workbook of `set` to `target`, a path libxlsxwriter opens itself. False with `error`
+// set when a text exceeds a cell (32 767 characters) or the rows a sheet (1 048 576), or the
+// library fails.
+[[nodiscard]] bool WriteXlsxWorkbook(const ExportSet& set, const std::string& target,
+                                     std::string& error);
+
+// Reads the first sheet of a workbook. The first row names the columns as in CSV; a row without
+// any cell is skipped. A source or target cell that is not a string (a number, a date, a boolean,
+// a formula or an error) is refused with its cell name; ID and context cells may be whole numbers.
+[[nodiscard]] bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units,
+                            ParseFailure& failure);
+
+}  // namespace exchange
