@@ -22,13 +22,13 @@ namespace {
 
 constexpr ControlTemplate kControls[] = {
     {CFindDlg::kTextLabel, QT_TRANSLATE_NOOP("CFindDlg", "찾을 내용 :"), ControlKind::kStatic, 7, 9,
-     40, 8},
-    {CFindDlg::kText, nullptr, ControlKind::kEdit, 50, 7, 190, 14},
+     44, 8},
+    {CFindDlg::kText, nullptr, ControlKind::kEdit, 53, 7, 187, 14},
     {CFindDlg::kSearch, QT_TRANSLATE_NOOP("CFindDlg", "찾기"), ControlKind::kPushButton, 245, 7, 58,
      14},
     {CFindDlg::kReplaceLabel, QT_TRANSLATE_NOOP("CFindDlg", "바꿀 내용 :"), ControlKind::kStatic, 7,
-     26, 40, 8},
-    {CFindDlg::kReplaceText, nullptr, ControlKind::kEdit, 50, 24, 190, 14},
+     26, 44, 8},
+    {CFindDlg::kReplaceText, nullptr, ControlKind::kEdit, 53, 24, 187, 14},
     {CFindDlg::kReplace, QT_TRANSLATE_NOOP("CFindDlg", "바꾸기"), ControlKind::kPushButton, 245, 24,
      58, 14},
     {CFindDlg::kInText, QT_TRANSLATE_NOOP("CFindDlg", "대화"), ControlKind::kCheckBox, 50, 43, 40,
