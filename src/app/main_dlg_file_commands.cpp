@@ -247,19 +247,38 @@ bool CMainDlg::ImportText() {
     return false;  // nothing imported: an import that could not be undone is not started
   }
   platform::Status status;
+  bool outOfMemory = false;
   {
     toolkit::WaitCursor wait;  // a big script takes longer than a click should
-    if (app::IsExchangeFile(importPath_)) {
-      imported = app::ImportExchangeFile(document, importPath_, status);
-    } else {
-      imported = ::ImportText(document, importPath_.c_str(), counts, status);
-      if (imported && counts.matched + counts.logged == 0) {
-        imported = false;
-        status = platform::Status::Failure("the file holds no entry of the text form");
+    try {
+      if (app::IsExchangeFile(importPath_)) {
+        imported = app::ImportExchangeFile(document, importPath_, status);
+      } else {
+        imported = ::ImportText(document, importPath_.c_str(), counts, status);
+        if (imported && counts.matched + counts.logged == 0) {
+          imported = false;
+          status = platform::Status::Failure("the file holds no entry of the text form");
+        }
       }
+    } catch (const std::bad_alloc&) {
+      imported = false;
+      outOfMemory = true;
+      status = platform::Status::Failure("out of memory; the texts are as they were");
     }
   }
   if (!imported) {
+    // Whatever a failed import changed is one step that can be undone; out of memory it is put
+    // back at once, as the message says.
+    try {
+      std::vector<LineEdit> edits = EditsSince(document, before);
+      if (outOfMemory) {
+        (void)ApplyLineEdits(document, edits, true);
+      } else {
+        PushLineEdits(std::move(edits));
+      }
+    } catch (const std::bad_alloc&) {
+      undoStack()->clear();
+    }
     prompts().MessageWithDetail(this, WithPath(Tr(strings::kImportError), importPath_),
                                 ReasonText(status));
     return false;
@@ -295,9 +314,14 @@ bool CMainDlg::ExportText() {
   {
     toolkit::WaitCursor
         wait;  // after the question: the cursor waits only while the file is written
-    exported = exchangeFile
-                   ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_, status)
-                   : context_.document.Export(exportPath_.c_str(), recording, status);
+    try {
+      exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_,
+                                                        currentPath_, status)
+                              : context_.document.Export(exportPath_.c_str(), recording, status);
+    } catch (const std::bad_alloc&) {
+      exported = false;
+      status = platform::Status::Failure("out of memory; the file was not written");
+    }
   }
   if (!exported) {
     prompts().MessageWithDetail(this, WithPath(Tr(strings::kExportError), exportPath_),
