@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "editor/line_edit_dlg.h"
@@ -240,7 +241,8 @@ void CLineEditDlg::OnDelete() {
     size_t next = 0;
     for (int i = 0; i < all.size(); ++i) {
       if (next < rows.size() && rows[next] == i) {
-        delete all[i];
+        // Kept out of the list: an undo of this Delete puts the same rows back.
+        stashedRows_[all[i]->data(0, kRowIdRole).toInt()].push_back(all[i]);
         ++next;
       } else {
         kept.append(all[i]);
@@ -416,7 +418,7 @@ void CLineEditDlg::UndoAdd(int id) {
   originals_.erase(line);
   memberById_.erase(id);
   session_.document.DeleteItem(line, plot_);
-  ShowRowsAgain(-1);
+  ShowRowsAgain(-1, id);
 }
 
 void CLineEditDlg::RedoAdd(int id, int afterId, const CDlgItem& record) {
@@ -449,7 +451,7 @@ void CLineEditDlg::SetLineFields(int id, const CDlgItem& fields) {
   target.expression.Swap(expressionText);
   target.sound.Swap(soundText);
   target.text.Swap(lineText);
-  ShowRowsAgain(id);
+  ShowRowsAgain(id, id);
 }
 
 void CLineEditDlg::MarkDeleted(const std::vector<int>& ids, bool deleted) {
@@ -479,35 +481,72 @@ void CLineEditDlg::MarkDeleted(const std::vector<int>& ids, bool deleted) {
   ShowRowsAgain(deleted || ids.empty() ? -1 : ids.front());
 }
 
-void CLineEditDlg::ShowRowsAgain(int selectId) {
+void CLineEditDlg::ShowRowsAgain(int selectId, int staleId) {
   toolkit::WaitCursor wait;
   CDlgFile& document = session_.document;
   CDlgPlot& plot = document.GetPlot(plot_);
-  std::unordered_set<LinePos> deleted;
+  QTreeWidget* list = rowList();
+  QSignalBlocker quiet(list);
+  // The rows shown are kept (building a row costs far more than moving it); only those of lines
+  // that came back are built, and those of `staleId`, whose texts changed, built again.
+  const QList<QTreeWidgetItem*> shown = list->invisibleRootItem()->takeChildren();
   QList<QTreeWidgetItem*> rows;
   try {
-    deleted = Members(session_.pendingDeletions);
+    std::unordered_map<int, std::vector<QTreeWidgetItem*>> byId;
+    // Rows a Delete took out first: they stand for lines that come back in their plot order.
+    for (auto& [id, stashed] : stashedRows_) {
+      for (QTreeWidgetItem* row : stashed) {
+        if (id == staleId) {
+          delete row;
+        } else {
+          byId[id].push_back(row);
+        }
+      }
+    }
+    stashedRows_.clear();
+    for (QTreeWidgetItem* row : shown) {
+      const int id = row->data(0, kRowIdRole).toInt();
+      if (id == staleId) {
+        delete row;
+      } else {
+        byId[id].push_back(row);
+      }
+    }
+    const std::unordered_set<LinePos> deleted = Members(session_.pendingDeletions);
     memberById_.clear();
+    rows.reserve(plot.members.GetCount());
     for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
       const LinePos line = plot.members.GetNext(member);
       const CDlgItem& item = document.GetItem(line);
       memberById_.emplace(item.GetID(), line);
       if (deleted.count(line) != 0) continue;
-      if (QTreeWidgetItem* row = NewRow(item)) rows.append(row);
+      std::vector<QTreeWidgetItem*>& kept = byId[item.GetID()];
+      if (!kept.empty()) {
+        rows.append(kept.front());
+        kept.erase(kept.begin());
+      } else if (QTreeWidgetItem* row = NewRow(item)) {
+        rows.append(row);
+      }
+    }
+    // Rows of lines still marked for deletion wait for an undo; those of lines that left the
+    // plot (an undone Add) go.
+    for (auto& [id, left] : byId) {
+      for (QTreeWidgetItem* row : left) {
+        if (memberById_.count(id) != 0) {
+          stashedRows_[id].push_back(row);
+        } else {
+          delete row;
+        }
+      }
     }
   } catch (const std::bad_alloc&) {
-    // The rows shown so far stay; the document is as the step left it.
+    // The rows gathered so far are shown; the document is as the step left it.
   }
-  QTreeWidget* list = rowList();
-  {
-    QSignalBlocker quiet(list);
-    list->clear();
-    list->addTopLevelItems(rows);
-    if (sortColumn_ >= 0) {
-      list->sortItems(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
-    }
-    ApplyFilter();
+  list->addTopLevelItems(rows);
+  if (sortColumn_ >= 0) {
+    list->sortItems(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
   }
+  ApplyFilter();
   int select = -1;
   for (int i = 0; selectId >= 0 && i < list->topLevelItemCount(); ++i) {
     if (RowId(i) == selectId && RowShown(i)) {
@@ -515,6 +554,7 @@ void CLineEditDlg::ShowRowsAgain(int selectId) {
       break;
     }
   }
+  quiet.unblock();
   if (select >= 0) {
     SelectRow(select, true);
   } else {

@@ -120,6 +120,9 @@ CLineEditDlg::CLineEditDlg(const LineEditSession& session, QWidget* parent)
 CLineEditDlg::~CLineEditDlg() {
   // A dialog destroyed without OK or Cancel must not leave its pending lines behind.
   if (plot_ != nullptr) CancelPending();
+  for (auto& [id, rows] : stashedRows_) {
+    for (QTreeWidgetItem* row : rows) delete row;
+  }
 }
 
 const toolkit::DialogTemplate& CLineEditDlg::Template() {

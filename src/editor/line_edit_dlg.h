@@ -168,9 +168,12 @@ class CLineEditDlg : public toolkit::CDialog {
  private:
   QLabel* textLength_ = nullptr;  // owned by the dialog
   QUndoStack* undoStack_ = nullptr;  // owned by the dialog
+  // Rows Delete took out of the list, by ID, for an undo to put back; owned here.
+  std::unordered_map<int, std::vector<QTreeWidgetItem*>> stashedRows_;
   // The rows again from the plot's members that are not marked for deletion, in the plot's order
-  // (sorted again when a sort is chosen, filtered), the row of `selectId` selected.
-  void ShowRowsAgain(int selectId);
+  // (sorted again when a sort is chosen, filtered), the row of `selectId` selected. The rows of
+  // `staleId` are built again from their lines; the other rows shown are kept.
+  void ShowRowsAgain(int selectId, int staleId = -1);
   // The steps of the history (line_edit_commands.cpp). Lines are found by ID among the members:
   // an undone and redone Add makes a new line of the same ID.
   void UndoAdd(int id);

@@ -15,17 +15,20 @@ bool SameFields(const CDlgItem& line, const LineFields& fields) {
          std::strcmp(line.GetText().c_str(), fields.text.c_str()) == 0;
 }
 
-// The new texts are built first, so that running out of memory leaves the line as it was.
+// The new texts are built first, so that running out of memory leaves the line as it was. A
+// field that already holds its value is left alone (a replace changes one field of four).
 bool SetFields(CDlgItem& line, const LineFields& fields) {
-  CPlainString speaker, expression, sound, text;
-  if (!(speaker.Assign(fields.speaker.c_str()) && expression.Assign(fields.expression.c_str()) &&
-        sound.Assign(fields.sound.c_str()) && text.Assign(fields.text.c_str()))) {
-    return false;
+  CPlainString* targets[] = {&line.speaker, &line.expression, &line.sound, &line.text};
+  const std::string* values[] = {&fields.speaker, &fields.expression, &fields.sound, &fields.text};
+  CPlainString built[4];
+  bool change[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    change[i] = std::strcmp(targets[i]->c_str(), values[i]->c_str()) != 0;
+    if (change[i] && !built[i].Assign(values[i]->c_str())) return false;
   }
-  line.speaker.Swap(speaker);
-  line.expression.Swap(expression);
-  line.sound.Swap(sound);
-  line.text.Swap(text);
+  for (int i = 0; i < 4; ++i) {
+    if (change[i]) targets[i]->Swap(built[i]);
+  }
   return true;
 }
 
@@ -101,14 +104,18 @@ bool ApplyLineEdits(CDlgFile& document, const std::vector<LineEdit>& edits, bool
   try {
     std::vector<size_t> order(edits.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&edits](size_t a, size_t b) {
+    const auto before = [&edits](size_t a, size_t b) {
       const LinePlace& x = edits[a].place;
       const LinePlace& y = edits[b].place;
       // Lines of no plot last; they are found by ID.
       const unsigned xp = static_cast<unsigned>(x.plot);
       const unsigned yp = static_cast<unsigned>(y.plot);
       return xp != yp ? xp < yp : x.member < y.member;
-    });
+    };
+    // Edits come in document order from every maker; the sort is for any other caller.
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+      std::stable_sort(order.begin(), order.end(), before);
+    }
     PlotPos plot = document.GetFirstPlot();
     int plotIndex = 0;
     CQHList<LinePos>::Node* member =
