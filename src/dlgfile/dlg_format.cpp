@@ -105,27 +105,29 @@ int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* are
   const uint8_t* at = cursor;
   int32_t n = 0;
   if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
+  if (!DecodeDlgString(at, n, text, arena)) return -1;
+  cursor = at + n;
+  return 4 + n;
+}
+
+bool DecodeDlgString(const uint8_t* block, int32_t n, CPlainString& text, TextArena* arena) {
   // Decoded straight into the arena's free tail when it has room for the bytes and a closing NUL.
   char* tail = arena != nullptr ? arena->Tail(static_cast<size_t>(n) + 1) : nullptr;
   if (tail != nullptr) {
     const size_t length =
-        UnscrambleCopyText(reinterpret_cast<uint8_t*>(tail), at, static_cast<size_t>(n));
+        UnscrambleCopyText(reinterpret_cast<uint8_t*>(tail), block, static_cast<size_t>(n));
     tail[length] = 0;
-    if (!text.ClaimIn(*arena, static_cast<int>(length))) return -1;
-    cursor = at + n;
-    return 4 + n;
+    return text.ClaimIn(*arena, static_cast<int>(length));
   }
   uint8_t small[kStackStringSize];  // only the n bytes unscrambled into it are read
   std::unique_ptr<uint8_t[]> large;
-  uint8_t* block = small;
+  uint8_t* bytes = small;
   if (n > kStackStringSize) {
     large.reset(platform::NewArray<uint8_t>(static_cast<size_t>(n)));
-    if (large == nullptr) return -1;
-    block = large.get();
+    if (large == nullptr) return false;
+    bytes = large.get();
   }
-  ScrambleCopy(block, at, static_cast<size_t>(n));
-  const char* bytes = reinterpret_cast<const char*>(block);
-  if (!(arena != nullptr ? text.AssignIn(*arena, bytes, n) : text.Assign(bytes, n))) return -1;
-  cursor = at + n;
-  return 4 + n;
+  ScrambleCopy(bytes, block, static_cast<size_t>(n));
+  const char* chars = reinterpret_cast<const char*>(bytes);
+  return arena != nullptr ? text.AssignIn(*arena, chars, n) : text.Assign(chars, n);
 }

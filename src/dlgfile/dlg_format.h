@@ -169,3 +169,8 @@ int saveStr(uint8_t*& cursor, int room, const CPlainString& text);
 // left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).
 // With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
 int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena = nullptr);
+// The text of a string's scrambled block of n bytes (the bytes after its length word): up to the
+// first zero byte, all n bytes if none. False when the text cannot be stored (out of memory).
+// With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
+bool DecodeDlgString(const uint8_t* block, int32_t n, CPlainString& text,
+                     TextArena* arena = nullptr);
