@@ -1,11 +1,12 @@
 #include "dlgfile/dlg_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "platform/debug_output.h"
 #include "model/text_arena.h"
+#include "platform/debug_output.h"
 #include "platform/fault_injection.h"
 
 namespace {
@@ -92,13 +93,22 @@ int saveStr(uint8_t*& cursor, int room, const char* text) {
 }
 
 int saveStr(uint8_t*& cursor, int room, const CPlainString& text) {
-  const int n = text.GetLength() + 1;
+  return saveStr(cursor, room,
+                 std::string_view(text.c_str(), static_cast<size_t>(text.GetLength())));
+}
+
+int saveStr(uint8_t*& cursor, int room, std::string_view text) {
+  const int64_t n = static_cast<int64_t>(text.size()) + 1;
   if (room < 4 + n) return 0;
-  if (n > kDlgStringWarnLength) WarnLongString(text.c_str());
-  putInt(cursor, room, n);
-  ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<size_t>(n));
+  // The warning shows the text's first bytes; a text this long holds far more than it shows.
+  if (n > kDlgStringWarnLength) WarnLongString(text.data());
+  putInt(cursor, room, static_cast<int32_t>(n));
+  // The view need not end in a zero byte: the block is assembled, then scrambled as one.
+  if (!text.empty()) std::memcpy(cursor, text.data(), text.size());
+  cursor[text.size()] = 0;
+  ScrambleBlock(cursor, static_cast<size_t>(n));
   cursor += n;
-  return 4 + n;
+  return static_cast<int>(4 + n);
 }
 
 int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena) {
@@ -130,4 +140,31 @@ bool DecodeDlgString(const uint8_t* block, int32_t n, CPlainString& text, TextAr
   ScrambleCopy(bytes, block, static_cast<size_t>(n));
   const char* chars = reinterpret_cast<const char*>(bytes);
   return arena != nullptr ? text.AssignIn(*arena, chars, n) : text.Assign(chars, n);
+}
+
+void EncodeDlgFixedPart(const DlgHeader& header, const int32_t columns[3], int32_t plotCount,
+                        uint8_t out[kDlgPlotTableOffset]) {
+  EncodeDlgHeader(header, out);
+  for (int k = 0; k < 3; ++k) StoreLE32(out + kDlgColumnsOffset + 4 * k, columns[k]);
+  StoreLE32(out + kDlgPlotCountOffset, plotCount);
+}
+
+void EncodeDlgTextField(uint8_t* out, std::string_view text, size_t size) {
+  std::memset(out, 0, size);
+  if (!text.empty()) std::memcpy(out, text.data(), std::min(text.size(), size - 1));
+}
+
+void EncodeDlgPlotEntry(uint8_t* out, std::string_view name, int32_t rangeLow, int32_t rangeHigh,
+                        int32_t memberCount) {
+  static_assert(kDlgVersion >= kDlgVersionMembers);  // name, range and member count
+  EncodeDlgTextField(out, name, kDlgPlotNameSize);
+  StoreLE32(out + kDlgPlotNameSize, rangeLow);
+  StoreLE32(out + kDlgPlotNameSize + 4, rangeHigh);
+  StoreLE32(out + kDlgPlotNameSize + 8, memberCount);
+}
+
+int64_t DlgRecordSize(const std::string_view texts[4]) {
+  int64_t size = 4 + kDlgBodyFixedSize;
+  for (int k = 0; k < 4; ++k) size += static_cast<int64_t>(texts[k].size()) + 1;
+  return size;
 }
