@@ -208,13 +208,10 @@ void EncodeDlgRecord(uint8_t* out, int size, int32_t id, int32_t plotIndex, cons
   putInt(cursor, room(), id);
   putInt(cursor, room(), kDlgTagPlotIndex);
   putInt(cursor, room(), plotIndex);
-  putInt(cursor, room(), kDlgTagSpeaker);
-  saveStr(cursor, room(), speaker);
-  putInt(cursor, room(), kDlgTagExpression);
-  saveStr(cursor, room(), expression);
-  putInt(cursor, room(), kDlgTagSound);
-  saveStr(cursor, room(), sound);
-  putInt(cursor, room(), kDlgTagText);
-  saveStr(cursor, room(), text);
+  const Text* const texts[4] = {&speaker, &expression, &sound, &text};
+  for (int k = 0; k < 4; ++k) {
+    putInt(cursor, room(), kDlgTagSpeaker + k);  // 102 to 105 in this order
+    saveStr(cursor, room(), *texts[k]);
+  }
   putInt(cursor, room(), static_cast<int32_t>(cursor - body) + 4);
 }
