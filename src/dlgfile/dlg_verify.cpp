@@ -253,67 +253,36 @@ void Verifier::CheckIndexAndRecords() {
   }
 }
 
-// The flaws of the strict record walk in the check's words, at their offsets in the file.
+// The check's words for each flaw of the strict record walk, in the order of enum prx__flaw; the
+// values the walk reports (a, then b) fill them in.
+constexpr const char* kFlawWords[] = {
+    "record of ID %lld would start after the records",
+    "record length %lld does not fit the %lld bytes of records left",
+    "record length %lld leaves no room for the field count",
+    "record field count %lld, not %lld",
+    "record length %lld ends inside field %lld",
+    "unknown field tag %lld",
+    "field tag %lld repeated",
+    "record length %lld ends inside field tag %lld",
+    "record of entry %lld holds ID %lld",
+    "string length %lld does not fit the %lld bytes left",
+    "string of field tag %lld has no terminating zero byte",
+    "record lacks field tag %lld",
+    "record length %lld leaves no room for the trailing length",
+    "trailing body length %lld, not %lld",
+    "%lld stray bytes after the trailing body length",
+};
+static_assert(sizeof kFlawWords / sizeof kFlawWords[0] == PRX__FLAW_STRAY + 1);
+
+// A flaw of the strict record walk in the check's words, at its offset in the file.
 void Verifier::ReportFlaw(void* context, int flaw, int32_t at, int64_t a, int64_t b) {
   RecordCheck& check = *static_cast<RecordCheck*>(context);
-  Verifier& v = *check.verifier;
   const int32_t k = check.entry;
-  const int64_t where = check.at + at;
-  const int a32 = static_cast<int>(a);
-  const int b32 = static_cast<int>(b);
-  switch (flaw) {
-    case PRX__FLAW_NO_LENGTH:
-      v.Add(true, where, k, k, "record of ID %d would start after the records", k);
-      break;
-    case PRX__FLAW_LENGTH:
-      v.Add(true, where, k, k, "record length %d does not fit the %lld bytes of records left", a32,
-            static_cast<long long>(b));
-      break;
-    case PRX__FLAW_NO_FIELD_COUNT:
-      v.Add(true, where, k, k, "record length %d leaves no room for the field count", a32);
-      break;
-    case PRX__FLAW_FIELD_COUNT:
-      v.Add(true, where, k, k, "record field count %d, not %d", a32, b32);
-      break;
-    case PRX__FLAW_CUT_IN_FIELD:
-      v.Add(true, where, k, k, "record length %d ends inside field %d", a32, b32);
-      break;
-    case PRX__FLAW_UNKNOWN_TAG:
-      v.Add(true, where, k, k, "unknown field tag %d", a32);
-      break;
-    case PRX__FLAW_REPEATED_TAG:
-      v.Add(true, where, k, k, "field tag %d repeated", a32);
-      break;
-    case PRX__FLAW_CUT_IN_VALUE:
-      v.Add(true, where, k, k, "record length %d ends inside field tag %d", a32, b32);
-      break;
-    case PRX__FLAW_ID:
-      v.Add(true, where, k, k, "record of entry %d holds ID %d", a32, b32);
-      break;
-    case PRX__FLAW_STRING_LENGTH:
-      v.Add(true, where, k, k, "string length %d does not fit the %lld bytes left", a32,
-            static_cast<long long>(b));
-      break;
-    case PRX__FLAW_NO_ZERO_BYTE:
-      v.Add(true, where, k, k, "string of field tag %d has no terminating zero byte", a32);
-      break;
-    case PRX__FLAW_LACKS_TAG:
-      v.Add(true, where, k, k, "record lacks field tag %d", a32);
-      break;
-    case PRX__FLAW_NO_TRAILING:
-      v.Add(true, where, k, k, "record length %d leaves no room for the trailing length", a32);
-      break;
-    case PRX__FLAW_TRAILING:
-      v.Add(true, where, k, k, "trailing body length %d, not %d", a32, b32);
-      break;
-    case PRX__FLAW_STRAY:
-      v.Add(true, where, k, k, "%lld stray bytes after the trailing body length",
-            static_cast<long long>(a));
-      break;
-    default:
-      v.Add(true, where, k, k, "record flaw %d", flaw);
-      break;
-  }
+  // The walk reports no value with this one; the check names the entry's ID.
+  if (flaw == PRX__FLAW_NO_LENGTH) a = k;
+  // A message with one value leaves the second argument unused, which printf allows.
+  check.verifier->Add(true, check.at + at, k, k, kFlawWords[flaw], static_cast<long long>(a),
+                      static_cast<long long>(b));
 }
 
 int64_t Verifier::CheckRecord(int32_t k, int64_t at) {
