@@ -1,8 +1,9 @@
 // CDlgFile::ReadItem and CDlgItemReader on any bytes, at IDs taken from the input and at the edges
 // of the index the file claims. An ID outside the index fails without touching the caller's line;
 // any other failure leaves the line's ID at -1; the reader's outputs are empty after a failure and
-// agree with each other after a success.
+// agree with each other after a success; CDlgItem::Read at the entry's record reads the same line.
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -40,11 +41,16 @@ void CheckOutsideIndex(const std::string& path, int id) {
 }
 
 // Inside the index: ReadItem into a fresh line, and the reader's two views of the same line.
-void CheckInsideIndex(const std::string& path, int id) {
+void CheckStreamRead(const std::string& path, const uint8_t* file, size_t size,
+                     const uint8_t* header, int id, bool read, const CDlgItem& fresh);
+
+void CheckInsideIndex(const std::string& path, const uint8_t* file, size_t size,
+                      const uint8_t* header, int id) {
   CDlgFile any;
   CDlgItem fresh;
   const bool read = any.ReadItem(path.c_str(), id, fresh);
   if (!read) FUZZ_CHECK(fresh.GetID() == -1);
+  CheckStreamRead(path, file, size, header, id, read, fresh);
   const bool stored = read && fresh.GetID() >= 0;
 
   CDlgItemReader reader;
@@ -60,6 +66,30 @@ void CheckInsideIndex(const std::string& path, int id) {
   }
   const std::string& cleaned = reader.GetItemTextOrEmpty(id);
   FUZZ_CHECK(cleaned == (stored ? CleanedForDisplay(text) : std::string()));
+}
+
+// CDlgItem::Read on a stream at the record the index entry names reads what ReadItem read: both
+// are the one record walk (ParseDlgRecord) over the same bytes, with the same refusal of a length
+// beyond the file. Entries that ReadItem refuses before the record are not compared.
+void CheckStreamRead(const std::string& path, const uint8_t* file, size_t size,
+                     const uint8_t* header, int id, bool read, const CDlgItem& fresh) {
+  const int64_t at =
+      int64_t{LoadLE32(header + kDlgIndexOffsetOffset)} + int64_t{id} * kDlgIndexEntrySize;
+  if (at < 0 || at + kDlgIndexEntrySize > static_cast<int64_t>(size)) return;
+  const int32_t offset = LoadLE32(file + at + 4);
+  if (LoadLE32(file + at) < 0 || offset < 0) return;
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(stream != nullptr);
+  CDlgItem line;
+  const int got = std::fseek(stream, offset, SEEK_SET) == 0 ? line.Read(stream) : -1;
+  std::fclose(stream);
+  FUZZ_CHECK((got >= 0) == read);
+  if (!read) return;
+  FUZZ_CHECK(line.GetID() == fresh.GetID() && line.GetPlotIndex() == fresh.GetPlotIndex());
+  FUZZ_CHECK(line.GetSpeaker().Equals(fresh.GetSpeaker().c_str()));
+  FUZZ_CHECK(line.GetExpression().Equals(fresh.GetExpression().c_str()));
+  FUZZ_CHECK(line.GetSound().Equals(fresh.GetSound().c_str()));
+  FUZZ_CHECK(line.GetText().Equals(fresh.GetText().c_str()));
 }
 
 }  // namespace
@@ -93,7 +123,7 @@ int FuzzReadItem(const uint8_t* data, size_t size) {
     if (id < 0 || id >= indexCount) {
       CheckOutsideIndex(path, id);
     } else {
-      CheckInsideIndex(path, id);
+      CheckInsideIndex(path, file, fileSize, header, id);
     }
   }
   return 0;

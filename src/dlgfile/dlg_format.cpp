@@ -1,11 +1,12 @@
 #include "dlgfile/dlg_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "platform/debug_output.h"
 #include "model/text_arena.h"
+#include "platform/debug_output.h"
 #include "platform/fault_injection.h"
 
 namespace {
@@ -92,40 +93,78 @@ int saveStr(uint8_t*& cursor, int room, const char* text) {
 }
 
 int saveStr(uint8_t*& cursor, int room, const CPlainString& text) {
-  const int n = text.GetLength() + 1;
+  return saveStr(cursor, room,
+                 std::string_view(text.c_str(), static_cast<size_t>(text.GetLength())));
+}
+
+int saveStr(uint8_t*& cursor, int room, std::string_view text) {
+  const int64_t n = static_cast<int64_t>(text.size()) + 1;
   if (room < 4 + n) return 0;
-  if (n > kDlgStringWarnLength) WarnLongString(text.c_str());
-  putInt(cursor, room, n);
-  ScrambleCopy(cursor, reinterpret_cast<const uint8_t*>(text.c_str()), static_cast<size_t>(n));
+  // The warning shows the text's first bytes; a text this long holds far more than it shows.
+  if (n > kDlgStringWarnLength) WarnLongString(text.data());
+  putInt(cursor, room, static_cast<int32_t>(n));
+  // The view need not end in a zero byte: the block is assembled, then scrambled as one.
+  if (!text.empty()) std::memcpy(cursor, text.data(), text.size());
+  cursor[text.size()] = 0;
+  ScrambleBlock(cursor, static_cast<size_t>(n));
   cursor += n;
-  return 4 + n;
+  return static_cast<int>(4 + n);
 }
 
 int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena) {
   const uint8_t* at = cursor;
   int32_t n = 0;
   if (getInt(at, room, n) == 0 || n < 0 || n > room - 4) return 0;
+  if (!DecodeDlgString(at, n, text, arena)) return -1;
+  cursor = at + n;
+  return 4 + n;
+}
+
+bool DecodeDlgString(const uint8_t* block, int32_t n, CPlainString& text, TextArena* arena) {
   // Decoded straight into the arena's free tail when it has room for the bytes and a closing NUL.
   char* tail = arena != nullptr ? arena->Tail(static_cast<size_t>(n) + 1) : nullptr;
   if (tail != nullptr) {
     const size_t length =
-        UnscrambleCopyText(reinterpret_cast<uint8_t*>(tail), at, static_cast<size_t>(n));
+        UnscrambleCopyText(reinterpret_cast<uint8_t*>(tail), block, static_cast<size_t>(n));
     tail[length] = 0;
-    if (!text.ClaimIn(*arena, static_cast<int>(length))) return -1;
-    cursor = at + n;
-    return 4 + n;
+    return text.ClaimIn(*arena, static_cast<int>(length));
   }
   uint8_t small[kStackStringSize];  // only the n bytes unscrambled into it are read
   std::unique_ptr<uint8_t[]> large;
-  uint8_t* block = small;
+  uint8_t* bytes = small;
   if (n > kStackStringSize) {
     large.reset(platform::NewArray<uint8_t>(static_cast<size_t>(n)));
-    if (large == nullptr) return -1;
-    block = large.get();
+    if (large == nullptr) return false;
+    bytes = large.get();
   }
-  ScrambleCopy(block, at, static_cast<size_t>(n));
-  const char* bytes = reinterpret_cast<const char*>(block);
-  if (!(arena != nullptr ? text.AssignIn(*arena, bytes, n) : text.Assign(bytes, n))) return -1;
-  cursor = at + n;
-  return 4 + n;
+  ScrambleCopy(bytes, block, static_cast<size_t>(n));
+  const char* chars = reinterpret_cast<const char*>(bytes);
+  return arena != nullptr ? text.AssignIn(*arena, chars, n) : text.Assign(chars, n);
+}
+
+void EncodeDlgFixedPart(const DlgHeader& header, const int32_t columns[3], int32_t plotCount,
+                        uint8_t out[kDlgPlotTableOffset]) {
+  EncodeDlgHeader(header, out);
+  for (int k = 0; k < 3; ++k) StoreLE32(out + kDlgColumnsOffset + 4 * k, columns[k]);
+  StoreLE32(out + kDlgPlotCountOffset, plotCount);
+}
+
+void EncodeDlgTextField(uint8_t* out, std::string_view text, size_t size) {
+  std::memset(out, 0, size);
+  if (!text.empty()) std::memcpy(out, text.data(), std::min(text.size(), size - 1));
+}
+
+void EncodeDlgPlotEntry(uint8_t* out, std::string_view name, int32_t rangeLow, int32_t rangeHigh,
+                        int32_t memberCount) {
+  static_assert(kDlgVersion >= kDlgVersionMembers);  // name, range and member count
+  EncodeDlgTextField(out, name, kDlgPlotNameSize);
+  StoreLE32(out + kDlgPlotNameSize, rangeLow);
+  StoreLE32(out + kDlgPlotNameSize + 4, rangeHigh);
+  StoreLE32(out + kDlgPlotNameSize + 8, memberCount);
+}
+
+int64_t DlgRecordSize(const std::string_view texts[4]) {
+  int64_t size = 4 + kDlgBodyFixedSize;
+  for (int k = 0; k < 4; ++k) size += static_cast<int64_t>(texts[k].size()) + 1;
+  return size;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "model/plain_string.h"
 
@@ -164,8 +165,53 @@ int strSize(const char* text);
 int saveStr(uint8_t*& cursor, int room, const char* text);
 // The same for a document text, whose length is known (it holds no NUL byte).
 int saveStr(uint8_t*& cursor, int room, const CPlainString& text);
+// The same for the bytes of a view (which must hold no NUL byte): its zero byte is added.
+int saveStr(uint8_t*& cursor, int room, std::string_view text);
 // Takes an encoded string and yields its text up to the first zero byte (all n bytes if none;
 // empty when n is 0). Returns 4 + n; 0 when n cannot be taken, is negative or exceeds what is
 // left (nothing taken, `text` unchanged); -1 when the text cannot be stored (out of memory).
 // With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
 int readStr(const uint8_t*& cursor, int room, CPlainString& text, TextArena* arena = nullptr);
+// The text of a string's scrambled block of n bytes (the bytes after its length word): up to the
+// first zero byte, all n bytes if none. False when the text cannot be stored (out of memory).
+// With an arena the text is stored there (CPlainString::AssignIn) instead of in a heap block.
+bool DecodeDlgString(const uint8_t* block, int32_t n, CPlainString& text,
+                     TextArena* arena = nullptr);
+
+// The one encoder of the layout's written parts, for CDlgFile::Save and the merge's direct writer
+// (src/merge/dlg_merge_write.cpp), so that the two write the same bytes for the same lines.
+
+// The header block, the column options and the plot count: kDlgPlotTableOffset bytes.
+void EncodeDlgFixedPart(const DlgHeader& header, const int32_t columns[3], int32_t plotCount,
+                        uint8_t out[kDlgPlotTableOffset]);
+// A text in a zero-padded field of `size` bytes: at most size - 1 bytes of it.
+void EncodeDlgTextField(uint8_t* out, std::string_view text, size_t size);
+// The fixed part of a plot table entry as the writer's version has it (name, range, member
+// count): DlgPlotEntrySize(kDlgVersion) bytes. The member IDs follow it, plain.
+void EncodeDlgPlotEntry(uint8_t* out, std::string_view name, int32_t rangeLow, int32_t rangeHigh,
+                        int32_t memberCount);
+// Size of the record of a line with these texts (speaker, expression, sound, text; each without
+// NUL bytes): 4 + 56 + each text and its zero byte.
+int64_t DlgRecordSize(const std::string_view texts[4]);
+// The whole record of `size` bytes (DlgRecordSize, CDlgItem::GetWriteSize): the plain body
+// length, the six fields in tag order, the trailing length. A text over 4095 bytes is written
+// whole after saveStr's warning. Text is CPlainString (Save) or std::string_view (the merge).
+template <class Text>
+void EncodeDlgRecord(uint8_t* out, int size, int32_t id, int32_t plotIndex, const Text& speaker,
+                     const Text& expression, const Text& sound, const Text& text) {
+  StoreLE32(out, size - 4);
+  uint8_t* const body = out + 4;
+  uint8_t* cursor = body;
+  const auto room = [&] { return size - 4 - static_cast<int>(cursor - body); };
+  putInt(cursor, room(), kDlgFieldCount);
+  putInt(cursor, room(), kDlgTagId);
+  putInt(cursor, room(), id);
+  putInt(cursor, room(), kDlgTagPlotIndex);
+  putInt(cursor, room(), plotIndex);
+  const Text* const texts[4] = {&speaker, &expression, &sound, &text};
+  for (int k = 0; k < 4; ++k) {
+    putInt(cursor, room(), kDlgTagSpeaker + k);  // 102 to 105 in this order
+    saveStr(cursor, room(), *texts[k]);
+  }
+  putInt(cursor, room(), static_cast<int32_t>(cursor - body) + 4);
+}

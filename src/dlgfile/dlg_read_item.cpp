@@ -38,8 +38,8 @@ bool ReadIndexEntry(int fd, const DlgHeader& header, int id, int32_t& storedId,
   return true;
 }
 
-// Reads and parses the record at `offset`, as CDlgItem::Read does: a length that is negative or
-// reaches beyond the end of the file rejects the record.
+// Reads and parses the record at `offset` with ParseDlgRecord, as CDlgItem::Read does: a length
+// that is negative or reaches beyond the end of the file rejects the record.
 bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
   uint8_t probe[kRecordProbe];
   const int64_t got = platform::ReadAt(fd, probe, sizeof probe, offset);
@@ -47,22 +47,22 @@ bool ReadRecord(int fd, int64_t offset, CDlgItem& line) {
   const int32_t length = LoadLE32(probe);
   if (length < 0) return false;
   if (length <= got - 4) {
-    return ParseDlgRecordBody(probe + 4, length, line) == DlgRecordResult::kAccepted;
+    return ParseDlgRecord(probe, static_cast<size_t>(got), line) == DlgRecordResult::kAccepted;
   }
   // A long record. A probe cut short by the end of the file cannot hold it; otherwise the file
   // must hold the record's last byte before anything is allocated for it.
   uint8_t last = 0;
   const int64_t end = offset + 4 + length;
   if (got < kRecordProbe || platform::ReadAt(fd, &last, 1, end - 1) != 1) return false;
-  std::unique_ptr<uint8_t[]> body(platform::NewArray<uint8_t>(static_cast<size_t>(length)));
-  if (body == nullptr) return false;
-  const int64_t have = got - 4;
-  std::copy(probe + 4, probe + got, body.get());
-  const size_t rest = static_cast<size_t>(length - have);
-  if (platform::ReadAt(fd, body.get() + have, rest, offset + got) != static_cast<int64_t>(rest)) {
+  const size_t size = 4 + static_cast<size_t>(length);
+  std::unique_ptr<uint8_t[]> record(platform::NewArray<uint8_t>(size));
+  if (record == nullptr) return false;
+  std::copy(probe, probe + got, record.get());
+  const size_t rest = size - static_cast<size_t>(got);
+  if (platform::ReadAt(fd, record.get() + got, rest, offset + got) != static_cast<int64_t>(rest)) {
     return false;
   }
-  return ParseDlgRecordBody(body.get(), length, line) == DlgRecordResult::kAccepted;
+  return ParseDlgRecord(record.get(), size, line) == DlgRecordResult::kAccepted;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
+#include "runtime/prx_dlg.h"
 
 namespace {
 
@@ -96,44 +97,40 @@ int64_t DocumentReader::ReadPlots() {
   const int64_t entrySize = DlgPlotEntrySize(version_);
   int64_t offset = kDlgPlotTableOffset;
   // PrepareTable sized the table for the complete entries that the image holds; a cut entry ends
-  // the table.
+  // the table. Each entry is reached before the plot table walk reads its fixed part.
   for (int32_t i = 0; i < plotCount_ && image_.Has(offset, entrySize) && !outOfMemory_; ++i) {
     if (!Reach(offset, entrySize)) break;
+    prx__plot_entry entry;
+    if (prx__walk_plot(image_.At(offset), image_.size() - offset, version_, 0, &entry) !=
+        PRX__PLOT_TAKEN) {
+      break;
+    }
     CPlainString name;
     if (!name.Assign(reinterpret_cast<const char*>(image_.At(offset)), kDlgPlotNameSize)) {
       outOfMemory_ = true;
       break;
     }
-    int32_t low = -1;
-    int32_t high = -1;
-    if (version_ >= kDlgVersionRanges) {
-      low = image_.IntAt(offset + kDlgPlotNameSize);
-      high = image_.IntAt(offset + kDlgPlotNameSize + 4);
-    }
-    PlotPos plot = doc_.AddPlot(name, low, high);
+    PlotPos plot = doc_.AddPlot(name, entry.range_low, entry.range_high);
     if (plot == nullptr) {
       outOfMemory_ = true;
       break;
     }
     table_[tableSize_++] = plot;
-    offset += entrySize;
-    if (version_ >= kDlgVersionMembers) {
-      const int32_t memberCount = image_.IntAt(offset - 4);
-      ReadStoredIds(doc_.GetPlot(plot), offset, memberCount);
-      offset += 4 * static_cast<int64_t>(std::max(memberCount, 0));
+    if (entry.members_at >= 0) {
+      ReadStoredIds(doc_.GetPlot(plot), offset + entry.members_at, entry.members_listed);
     }
+    offset += entry.size;
   }
   return offset;
 }
 
+// `count` IDs lie at `offset` inside the image.
 void DocumentReader::ReadStoredIds(CDlgPlot& plot, int64_t offset, int32_t count) {
-  const int64_t listed = std::min<int64_t>(4 * static_cast<int64_t>(std::max(count, 0)),
-                                           std::max<int64_t>(image_.size() - offset, 0));
-  if (!Reach(offset, listed)) return;
+  if (!Reach(offset, 4 * static_cast<int64_t>(count))) return;
   // Each listed ID makes one stored ID and at most one member.
-  plot.storedIds.Reserve(static_cast<int>(listed / 4));
-  plot.members.Reserve(static_cast<int>(listed / 4));
-  for (int32_t k = 0; k < count && image_.Has(offset, 4); ++k, offset += 4) {
+  plot.storedIds.Reserve(count);
+  plot.members.Reserve(count);
+  for (int32_t k = 0; k < count; ++k, offset += 4) {
     auto* node = plot.storedIds.AddTail();
     if (node == nullptr) {
       outOfMemory_ = true;

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "dlgfile/dlg_format.h"
 #include "platform/fault_injection.h"
+#include "runtime/prx_dlg.h"
 
 namespace {
 
@@ -25,47 +27,27 @@ int64_t RemainingBytes(std::FILE* file) {
   return info.st_size > position ? info.st_size - position : 0;
 }
 
-// The text a string tag (102 to 105) names; nullptr for any other tag.
-CPlainString* TextField(CDlgItem& line, int32_t tag) {
-  CPlainString* const fields[] = {&line.speaker, &line.expression, &line.sound, &line.text};
-  static_assert(kDlgTagExpression == kDlgTagSpeaker + 1 && kDlgTagSound == kDlgTagSpeaker + 2 &&
-                kDlgTagText == kDlgTagSpeaker + 3);
-  return tag >= kDlgTagSpeaker && tag <= kDlgTagText ? fields[tag - kDlgTagSpeaker] : nullptr;
-}
-
 }  // namespace
-
-DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line,
-                                   TextArena* arena) {
-  const uint8_t* cursor = body;
-  auto room = [&] { return length - static_cast<int>(cursor - body); };
-  int32_t fieldCount = 0;
-  getInt(cursor, room(), fieldCount);
-  if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return DlgRecordResult::kRejected;
-  for (int32_t field = 0; field < fieldCount; ++field) {
-    int32_t tag = 0;
-    getInt(cursor, room(), tag);
-    if (tag == kDlgTagId || tag == kDlgTagPlotIndex) {
-      getInt(cursor, room(), tag == kDlgTagId ? line.id : line.plotIndex);
-      continue;
-    }
-    // An unknown tag carries no value; the next 4 bytes are the next tag.
-    CPlainString* text = TextField(line, tag);
-    if (text != nullptr && readStr(cursor, room(), *text, arena) < 0) {
-      return DlgRecordResult::kOutOfMemory;
-    }
-  }
-  int32_t trailingLength = 0;
-  getInt(cursor, room(), trailingLength);
-  return DlgRecordResult::kAccepted;
-}
 
 DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available, CDlgItem& line,
                                TextArena* arena) {
-  if (available < 4) return DlgRecordResult::kRejected;
-  const int32_t length = LoadLE32(data);
-  if (length < 0 || static_cast<size_t>(length) > available - 4) return DlgRecordResult::kRejected;
-  return ParseDlgRecordBody(data + 4, length, line, arena);
+  prx__record record;
+  if (!prx__walk_record(data, available, 0, -1, &record, nullptr, nullptr)) {
+    return DlgRecordResult::kRejected;
+  }
+  static_assert(kDlgTagPlotIndex == kDlgTagId + 1 && kDlgTagSpeaker == kDlgTagId + 2 &&
+                kDlgTagExpression == kDlgTagSpeaker + 1 && kDlgTagSound == kDlgTagSpeaker + 2 &&
+                kDlgTagText == kDlgTagSpeaker + 3);
+  if (record.taken & 1) line.id = record.id;
+  if (record.taken & 2) line.plotIndex = record.plot_index;
+  CPlainString* const texts[] = {&line.speaker, &line.expression, &line.sound, &line.text};
+  for (int t = 0; t < 4; ++t) {
+    if ((record.taken & (4 << t)) == 0) continue;
+    if (!DecodeDlgString(data + record.text_at[t], record.text_n[t], *texts[t], arena)) {
+      return DlgRecordResult::kOutOfMemory;
+    }
+  }
+  return DlgRecordResult::kAccepted;
 }
 
 int CDlgItem::Read(std::FILE* file) {
@@ -74,12 +56,14 @@ int CDlgItem::Read(std::FILE* file) {
   const int32_t length = LoadLE32(word);
   // The result, length + 4, must stay representable.
   if (length < 0 || length > INT32_MAX - 4 || length > RemainingBytes(file)) return -1;
-  std::unique_ptr<uint8_t[]> body(
-      platform::NewZeroedArray<uint8_t>(static_cast<size_t>(length) + 1));
-  if (body == nullptr) return -1;
-  if (std::fread(body.get(), 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
+  // The record whole, its length word first, as ParseDlgRecord reads it from a file's image.
+  const size_t size = 4 + static_cast<size_t>(length);
+  std::unique_ptr<uint8_t[]> record(platform::NewZeroedArray<uint8_t>(size));
+  if (record == nullptr) return -1;
+  std::memcpy(record.get(), word, sizeof word);
+  if (std::fread(record.get() + 4, 1, static_cast<size_t>(length), file) !=
+      static_cast<size_t>(length)) {
     return -1;
   }
-  return ParseDlgRecordBody(body.get(), length, *this) == DlgRecordResult::kAccepted ? length + 4
-                                                                                     : -1;
+  return ParseDlgRecord(record.get(), size, *this) == DlgRecordResult::kAccepted ? length + 4 : -1;
 }

@@ -1,5 +1,7 @@
-// Parsing of one .dlg line record from memory, shared by CDlgItem::Read (a record read from an open
-// file), CDlgFile::Load (a record inside the file's image) and so CDlgFile::ReadItem.
+// One .dlg line record into a CDlgItem: the record walk of the runtime's C decoding layer
+// (src/runtime/prx_dlg.h, prx__walk_record, lenient) and the texts decoded into the line. The one
+// reader of a record for CDlgItem::Read (a record read from an open file), CDlgFile::Load (a
+// record inside the file's image) and CDlgFile::ReadItem.
 //
 // A record is a plain 4-byte body length L followed by L body bytes. The parser never looks
 // beyond the bytes it is given: a length that is negative or exceeds what is available rejects
@@ -18,10 +20,7 @@ enum class DlgRecordResult {
   kOutOfMemory,  // a text could not be stored; some fields may have been filled
 };
 
-// Parses a body of `length` bytes into `line`. With an arena, the texts are stored there.
-[[nodiscard]] DlgRecordResult ParseDlgRecordBody(const uint8_t* body, int length, CDlgItem& line,
-                                                 TextArena* arena = nullptr);
-
 // Parses the record at `data`, of which `available` bytes exist: the body length L, then L bytes.
+// With an arena, the texts are stored there.
 [[nodiscard]] DlgRecordResult ParseDlgRecord(const uint8_t* data, size_t available,
                                              CDlgItem& line, TextArena* arena = nullptr);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dlgfile/dlg_format.h"
+#include "runtime/prx_dlg.h"
 
 namespace {
 
@@ -14,7 +15,6 @@ constexpr int32_t kOldestVersion = 100;
 constexpr int64_t kMaxFileSize = INT32_MAX;
 // The column options and the plot count follow the header block; together 148 bytes.
 constexpr int64_t kFixedPartSize = kDlgPlotTableOffset;
-constexpr int kFieldTags = kDlgTagText - kDlgTagId + 1;
 
 enum class EntryKind : uint8_t { kHole, kRecord, kBadRecord };
 
@@ -55,7 +55,6 @@ class Verifier {
     return offset >= 0 && count >= 0 && offset <= size_ && count <= size_ - offset;
   }
   int32_t Plain(int64_t offset) const { return LoadLE32(data_ + offset); }
-  int32_t Scrambled(int64_t offset) const { return LoadScrambledLE32(data_ + offset); }
 
   void Add(bool damage, int64_t offset, int32_t entry, int32_t id, const char* format, ...)
       __attribute__((format(printf, 6, 7)));
@@ -66,7 +65,13 @@ class Verifier {
   void CheckIndexAndRecords();
   // Checks the record of entry k at `at`; its size, or -1 when its length word is unusable.
   int64_t CheckRecord(int32_t k, int64_t at);
-  void CheckRecordBody(int32_t k, int64_t body, int64_t end, int32_t length);
+  // What the strict record walk reports a flaw of: the verifier, the entry and its record's offset.
+  struct RecordCheck {
+    Verifier* verifier;
+    int32_t entry;
+    int64_t at;
+  };
+  static void ReportFlaw(void* context, int flaw, int32_t at, int64_t a, int64_t b);
   void CheckMemberLists();
   void CheckPlotIndexes();
 
@@ -149,27 +154,28 @@ bool Verifier::CheckHeader() {
 }
 
 bool Verifier::CheckPlotTable() {
-  const int64_t entrySize = DlgPlotEntrySize(version_);
   int64_t offset = kDlgPlotTableOffset;
   // Each entry takes at least 64 bytes or ends the check, so the loop is bounded by the size.
   for (int32_t p = 0; p < result_.plotCount; ++p) {
-    if (entrySize > recordsEnd_ - offset) {
+    prx__plot_entry entry;
+    const int walked = prx__walk_plot(data_ + offset, recordsEnd_ - offset, version_, 1, &entry);
+    if (walked == PRX__PLOT_CUT) {
       Add(true, offset, -1, -1, "plot %d of %d is cut off by the end of the file", p,
           result_.plotCount);
       return false;
     }
-    if (std::memchr(data_ + offset, 0, kDlgPlotNameSize) == nullptr) {
+    if (!entry.name_ends) {
       Add(true, offset, -1, -1, "plot %d name has no terminating zero byte", p);
     }
-    offset += entrySize;
-    if (version_ < kDlgVersionMembers) continue;
-    const int32_t count = Plain(offset - 4);
-    if (count < 0 || count > (recordsEnd_ - offset) / 4) {
-      Add(true, offset - 4, -1, -1, "plot %d member count %d does not fit the file", p, count);
+    if (walked == PRX__PLOT_BAD_COUNT) {
+      Add(true, offset + entry.members_at - 4, -1, -1,
+          "plot %d member count %d does not fit the file", p, entry.member_count);
       return false;
     }
-    members_.push_back(MemberList{offset, count, p});
-    offset += 4 * static_cast<int64_t>(count);
+    if (entry.members_at >= 0) {
+      members_.push_back(MemberList{offset + entry.members_at, entry.member_count, p});
+    }
+    offset += entry.size;
   }
   indexStart_ = offset;
   result_.indexOffset = offset;
@@ -247,94 +253,51 @@ void Verifier::CheckIndexAndRecords() {
   }
 }
 
+// The check's words for each flaw of the strict record walk, in the order of enum prx__flaw; the
+// values the walk reports (a, then b) fill them in.
+constexpr const char* kFlawWords[] = {
+    "record of ID %lld would start after the records",
+    "record length %lld does not fit the %lld bytes of records left",
+    "record length %lld leaves no room for the field count",
+    "record field count %lld, not %lld",
+    "record length %lld ends inside field %lld",
+    "unknown field tag %lld",
+    "field tag %lld repeated",
+    "record length %lld ends inside field tag %lld",
+    "record of entry %lld holds ID %lld",
+    "string length %lld does not fit the %lld bytes left",
+    "string of field tag %lld has no terminating zero byte",
+    "record lacks field tag %lld",
+    "record length %lld leaves no room for the trailing length",
+    "trailing body length %lld, not %lld",
+    "%lld stray bytes after the trailing body length",
+};
+static_assert(sizeof kFlawWords / sizeof kFlawWords[0] == PRX__FLAW_STRAY + 1);
+
+// A flaw of the strict record walk in the check's words, at its offset in the file.
+void Verifier::ReportFlaw(void* context, int flaw, int32_t at, int64_t a, int64_t b) {
+  RecordCheck& check = *static_cast<RecordCheck*>(context);
+  const int32_t k = check.entry;
+  // The walk reports no value with this one; the check names the entry's ID.
+  if (flaw == PRX__FLAW_NO_LENGTH) a = k;
+  // A message with one value leaves the second argument unused, which printf allows.
+  check.verifier->Add(true, check.at + at, k, k, kFlawWords[flaw], static_cast<long long>(a),
+                      static_cast<long long>(b));
+}
+
 int64_t Verifier::CheckRecord(int32_t k, int64_t at) {
   EntryState& entry = entries_[k];
   entry.kind = EntryKind::kBadRecord;
-  if (at + 4 > recordsEnd_) {
-    Add(true, at, k, k, "record of ID %d would start after the records", k);
-    return -1;
-  }
-  const int32_t length = Plain(at);
-  if (length < 0 || length > recordsEnd_ - at - 4) {
-    Add(true, at, k, k, "record length %d does not fit the %lld bytes of records left", length,
-        static_cast<long long>(recordsEnd_ - at - 4));
-    return -1;
-  }
-  const int64_t before = result_.damageCount;
-  CheckRecordBody(k, at + 4, at + 4 + length, length);
-  if (result_.damageCount == before) entry.kind = EntryKind::kRecord;
-  return 4 + static_cast<int64_t>(length);
-}
-
-void Verifier::CheckRecordBody(int32_t k, int64_t body, int64_t end, int32_t length) {
-  int64_t cursor = body;
-  auto take = [&](int32_t& value) {
-    if (end - cursor < 4) return false;
-    value = Scrambled(cursor);
-    cursor += 4;
-    return true;
-  };
-  int32_t fieldCount = 0;
-  if (!take(fieldCount)) {
-    Add(true, body - 4, k, k, "record length %d leaves no room for the field count", length);
-    return;
-  }
-  if (fieldCount != kDlgFieldCount) {
-    Add(true, body, k, k, "record field count %d, not %d", fieldCount, kDlgFieldCount);
-    if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return;
-  }
-  bool seen[kFieldTags] = {};
-  EntryState& entry = entries_[k];
-  for (int32_t field = 0; field < fieldCount; ++field) {
-    const int64_t tagAt = cursor;
-    int32_t tag = 0;
-    if (!take(tag)) {
-      Add(true, body - 4, k, k, "record length %d ends inside field %d", length, field);
-      return;
-    }
-    if (tag < kDlgTagId || tag > kDlgTagText) {
-      Add(true, tagAt, k, k, "unknown field tag %d", tag);
-      continue;  // an unknown tag carries no value
-    }
-    if (seen[tag - kDlgTagId]) Add(true, tagAt, k, k, "field tag %d repeated", tag);
-    seen[tag - kDlgTagId] = true;
-    const int64_t valueAt = cursor;
-    int32_t value = 0;
-    if (!take(value)) {
-      Add(true, body - 4, k, k, "record length %d ends inside field tag %d", length, tag);
-      return;
-    }
-    if (tag == kDlgTagId) {
-      if (value != k) Add(true, valueAt, k, k, "record of entry %d holds ID %d", k, value);
-    } else if (tag == kDlgTagPlotIndex) {
-      entry.plotIndex = value;
-      entry.plotIndexAt = static_cast<int32_t>(valueAt);
-    } else if (value < 0 || value > end - cursor) {
-      Add(true, valueAt, k, k, "string length %d does not fit the %lld bytes left", value,
-          static_cast<long long>(end - cursor));
-      return;
-    } else {
-      // The writer stores each text with its zero byte; without it a reader takes a stray byte.
-      const int64_t last = cursor + value - 1;
-      if (value > 0 && (data_[last] ^ static_cast<uint8_t>(1 - kDlgScrambleKey)) != 0) {
-        Add(true, last, k, k, "string of field tag %d has no terminating zero byte", tag);
-      }
-      cursor += value;
-    }
-  }
-  for (int t = 0; t < kFieldTags; ++t) {
-    if (!seen[t]) Add(true, body, k, k, "record lacks field tag %d", kDlgTagId + t);
-  }
-  const int64_t trailingAt = cursor;
-  int32_t trailing = 0;
-  if (!take(trailing)) {
-    Add(true, body - 4, k, k, "record length %d leaves no room for the trailing length", length);
-  } else if (trailing != length) {
-    Add(true, trailingAt, k, k, "trailing body length %d, not %d", trailing, length);
-  } else if (cursor != end) {
-    Add(true, cursor, k, k, "%lld stray bytes after the trailing body length",
-        static_cast<long long>(end - cursor));
-  }
+  RecordCheck check{this, k, at};
+  prx__record record;
+  const bool clean = prx__walk_record(data_ + at, static_cast<size_t>(recordsEnd_ - at), 1, k,
+                                      &record, &Verifier::ReportFlaw, &check) != 0;
+  if (record.length < 0) return -1;  // its length word is unusable
+  entry.plotIndex = record.plot_index;
+  entry.plotIndexAt =
+      record.plot_index_at < 0 ? -1 : static_cast<int32_t>(at + record.plot_index_at);
+  if (clean) entry.kind = EntryKind::kRecord;
+  return 4 + static_cast<int64_t>(record.length);
 }
 
 void Verifier::CheckMemberLists() {

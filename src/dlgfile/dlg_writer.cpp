@@ -93,18 +93,10 @@ class ChunkWriter {
     StoreLE32(buffer_ + used_, value);
     used_ += 4;
   }
-  // `size` must not exceed the buffer; the callers put fixed-size blocks of at most 132 bytes.
+  // `size` must not exceed the buffer; the callers put fixed-size blocks of at most 148 bytes.
   void PutBytes(const uint8_t* bytes, size_t size) {
     if (used_ + size > sizeof buffer_) Flush();
     std::memcpy(buffer_ + used_, bytes, size);
-    used_ += size;
-  }
-  // A zero-padded text field of `size` bytes holding at most size - 1 bytes of `text`.
-  void PutTextField(const CPlainString& text, size_t size) {
-    if (used_ + size > sizeof buffer_) Flush();
-    const size_t length = std::min(static_cast<size_t>(text.GetLength()), size - 1);
-    std::memset(buffer_ + used_, 0, size);
-    std::memcpy(buffer_ + used_, text.c_str(), length);
     used_ += size;
   }
   bool Flush() {
@@ -159,30 +151,30 @@ class DocumentWriter {
   void WriteHeader(ChunkWriter& out) {
     DlgHeader header = NewDlgHeader();
     const CPlainString& name = doc_.GetGameName();
-    std::memcpy(header.gameName, name.c_str(),
-                std::min(name.GetLength(), kDlgGameNameMaxBytes));  // zero-filled beyond
+    EncodeDlgTextField(reinterpret_cast<uint8_t*>(header.gameName),
+                       std::string_view(name.c_str(), static_cast<size_t>(name.GetLength())),
+                       kDlgGameNameSize);
     header.lineCount = doc_.GetLines().GetCount();
     header.indexOffset = indexOffset_;
     header.multiLine = doc_.GetMultiLine();
     header.indexCount = static_cast<int32_t>(sorted_.IndexCount());
-    uint8_t block[kDlgHeaderSize];
-    EncodeDlgHeader(header, block);
+    int columns[3] = {0, 0, 0};
+    doc_.GetColumns(columns[0], columns[1], columns[2]);
+    const int32_t options[3] = {columns[0], columns[1], columns[2]};
+    uint8_t block[kDlgPlotTableOffset];
+    EncodeDlgFixedPart(header, options, doc_.GetPlots().GetCount(), block);
     out.PutBytes(block, sizeof block);
-    int speaker = 0, expression = 0, sound = 0;
-    doc_.GetColumns(speaker, expression, sound);
-    out.PutInt(speaker);
-    out.PutInt(expression);
-    out.PutInt(sound);
-    out.PutInt(doc_.GetPlots().GetCount());
   }
 
   void WritePlots(ChunkWriter& out) {
     for (auto* pos = doc_.GetPlots().GetHeadPosition(); pos != nullptr; pos = pos->next) {
       const CDlgPlot& plot = pos->value;
-      out.PutTextField(plot.GetName(), kDlgPlotNameSize);
-      out.PutInt(plot.rangeLow);
-      out.PutInt(plot.rangeHigh);
-      out.PutInt(plot.members.GetCount());
+      const CPlainString& name = plot.GetName();
+      uint8_t entry[kDlgPlotNameSize + 12];
+      EncodeDlgPlotEntry(entry,
+                         std::string_view(name.c_str(), static_cast<size_t>(name.GetLength())),
+                         plot.rangeLow, plot.rangeHigh, plot.members.GetCount());
+      out.PutBytes(entry, sizeof entry);
       for (auto* m = plot.members.GetHeadPosition(); m != nullptr; m = m->next) {
         out.PutInt(doc_.GetItem(m->value).GetID());
       }
@@ -238,31 +230,10 @@ class DocumentWriter {
   int32_t indexOffset_;
 };
 
-// Writes the body of a record (everything after the plain length word) into `body`, which has
-// exactly `length` bytes.
-void EncodeBody(const CDlgItem& line, uint8_t* body, int length) {
-  uint8_t* cursor = body;
-  auto room = [&] { return length - static_cast<int>(cursor - body); };
-  putInt(cursor, room(), kDlgFieldCount);
-  putInt(cursor, room(), kDlgTagId);
-  putInt(cursor, room(), line.GetID());
-  putInt(cursor, room(), kDlgTagPlotIndex);
-  putInt(cursor, room(), line.GetPlotIndex());
-  putInt(cursor, room(), kDlgTagSpeaker);
-  saveStr(cursor, room(), line.GetSpeaker());
-  putInt(cursor, room(), kDlgTagExpression);
-  saveStr(cursor, room(), line.GetExpression());
-  putInt(cursor, room(), kDlgTagSound);
-  saveStr(cursor, room(), line.GetSound());
-  putInt(cursor, room(), kDlgTagText);
-  saveStr(cursor, room(), line.GetText());
-  putInt(cursor, room(), static_cast<int32_t>(cursor - body) + 4);
-}
-
 // The whole record of `size` bytes (GetWriteSize): the plain body length, then the body.
 void EncodeRecord(const CDlgItem& line, uint8_t* record, int size) {
-  StoreLE32(record, size - 4);
-  EncodeBody(line, record + 4, size - 4);
+  EncodeDlgRecord(record, size, line.GetID(), line.GetPlotIndex(), line.GetSpeaker(),
+                  line.GetExpression(), line.GetSound(), line.GetText());
 }
 
 }  // namespace

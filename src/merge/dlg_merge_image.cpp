@@ -1,7 +1,6 @@
 // The merge's reader of a dialogue file (dlg_merge_image.h). The layout is in docs/dlg-format.md;
-// every count, length and offset is checked against the image before it is used, as the loader
-// does, and the decisions are the loader's (src/dlgfile/dlg_reader.cpp,
-// src/dlgfile/dlg_record.cpp).
+// the record and plot table walks are the loader's (the lenient walks of src/runtime/prx_dlg.h),
+// and so are the decisions on what they find (src/dlgfile/dlg_reader.cpp).
 #include "merge/dlg_merge_image.h"
 
 #include <sys/stat.h>
@@ -17,27 +16,14 @@
 
 #include "dlgfile/dlg_format.h"
 #include "platform/file_read.h"
+#include "runtime/prx_dlg.h"
 
 namespace {
-
-constexpr int64_t kPlotEntrySize = kDlgPlotNameSize + 12;  // name, range, member count (104)
 
 // A fixed-size text field up to its first zero byte.
 std::string_view FieldText(const uint8_t* at, size_t size) {
   const char* text = reinterpret_cast<const char*>(at);
   return std::string_view(text, strnlen(text, size));
-}
-
-// An encoded string at the cursor, unscrambled in place; as readStr, nothing is taken (and the
-// field stays empty) when its length cannot be taken, is negative or exceeds the room.
-void TakeString(uint8_t*& cursor, int room, std::string_view& text) {
-  if (room < 4) return;
-  const int32_t n = LoadScrambledLE32(cursor);
-  if (n < 0 || n > room - 4) return;
-  uint8_t* block = cursor + 4;
-  const size_t length = UnscrambleText(block, static_cast<size_t>(n));
-  text = std::string_view(reinterpret_cast<const char*>(block), length);
-  cursor = block + n;
 }
 
 // True when no ID repeats; otherwise false, naming the first repeat in plot and member order.
@@ -93,48 +79,23 @@ int32_t MergeImage::version() const {
 }
 
 bool MergeImage::DecodeRecord(int64_t offset, MergeLine& line) {
-  if (!Has(offset, 4)) return false;
-  const int32_t length = LoadLE32(image_.data() + offset);
-  if (length < 0 || !Has(offset + 4, length)) return false;
-  uint8_t* body = image_.data() + offset + 4;
-  uint8_t* cursor = body;
-  auto room = [&] { return length - static_cast<int>(cursor - body); };
-  auto takeInt = [&](int32_t& value) {
-    if (room() < 4) return;
-    value = LoadScrambledLE32(cursor);
-    cursor += 4;
-  };
-  int32_t fieldCount = 0;
-  int32_t plotIndex = -1;
-  takeInt(fieldCount);
-  if (fieldCount < 0 || fieldCount > kDlgMaxFieldCount) return false;
-  for (int32_t field = 0; field < fieldCount; ++field) {
-    int32_t tag = 0;
-    takeInt(tag);
-    switch (tag) {
-      case kDlgTagId:
-        takeInt(line.id);
-        break;
-      case kDlgTagPlotIndex:
-        takeInt(plotIndex);
-        break;
-      case kDlgTagSpeaker:
-        TakeString(cursor, room(), line.speaker);
-        break;
-      case kDlgTagExpression:
-        TakeString(cursor, room(), line.expression);
-        break;
-      case kDlgTagSound:
-        TakeString(cursor, room(), line.sound);
-        break;
-      case kDlgTagText:
-        TakeString(cursor, room(), line.text);
-        break;
-      default:
-        break;  // an unknown tag carries no value
-    }
+  if (!Has(offset, 0)) return false;
+  prx__record record;
+  uint8_t* const at = image_.data() + offset;
+  if (!prx__walk_record(at, size_ - static_cast<size_t>(offset), 0, -1, &record, nullptr,
+                        nullptr)) {
+    return false;
   }
-  return plotIndex >= 0 && line.id >= 0;
+  if (record.taken & 1) line.id = record.id;
+  std::string_view* const texts[] = {&line.speaker, &line.expression, &line.sound, &line.text};
+  for (int t = 0; t < 4; ++t) {
+    if ((record.taken & (4 << t)) == 0) continue;
+    // Unscrambled in place: the snapshot views the image.
+    char* const block = reinterpret_cast<char*>(at + record.text_at[t]);
+    const size_t n = static_cast<size_t>(record.text_n[t]);
+    *texts[t] = std::string_view(block, UnscrambleText(reinterpret_cast<uint8_t*>(block), n));
+  }
+  return record.plot_index >= 0 && line.id >= 0;
 }
 
 platform::Status MergeImage::Snapshot(MergeDocument& out) {
@@ -161,20 +122,23 @@ platform::Status MergeImage::Snapshot(MergeDocument& out) {
   std::unordered_set<std::string_view> names;
   std::vector<int32_t> ids;  // every placed ID, checked for repeats at the end
   int64_t offset = kDlgPlotTableOffset;
-  for (int32_t i = 0; i < plotCount && Has(offset, kPlotEntrySize); ++i) {
+  prx__plot_entry entry;
+  for (int32_t i = 0; i < plotCount && Has(offset, 0) &&
+                      prx__walk_plot(image + offset, static_cast<int64_t>(size_) - offset,
+                                     header.version, 0, &entry) == PRX__PLOT_TAKEN;
+       ++i) {
     MergePlot& plot = out.plots.emplace_back();
     plot.name = FieldText(image + offset, kDlgPlotNameSize);
-    plot.rangeLow = LoadLE32(image + offset + kDlgPlotNameSize);
-    plot.rangeHigh = LoadLE32(image + offset + kDlgPlotNameSize + 4);
-    const int32_t members = LoadLE32(image + offset + kDlgPlotNameSize + 8);
-    offset += kPlotEntrySize;
+    plot.rangeLow = entry.range_low;
+    plot.rangeHigh = entry.range_high;
+    const int64_t members = offset + entry.members_at;
+    offset += entry.size;
     if (!names.insert(plot.name).second) {
       return platform::Status::Failure("two plots are named \"" + std::string(plot.name) + "\"");
     }
-    plot.lines.reserve(static_cast<size_t>(
-        std::clamp<int64_t>(members, 0, (static_cast<int64_t>(size_) - offset) / 4)));
-    for (int32_t k = 0; k < members && Has(offset + 4 * int64_t{k}, 4); ++k) {
-      const int32_t id = LoadLE32(image + offset + 4 * int64_t{k});
+    plot.lines.reserve(static_cast<size_t>(entry.members_listed));
+    for (int32_t k = 0; k < entry.members_listed; ++k) {
+      const int32_t id = LoadLE32(image + members + 4 * int64_t{k});
       const int64_t entry = header.indexOffset + int64_t{id} * kDlgIndexEntrySize;
       if (id < 0 || id >= header.indexCount || !Has(entry, kDlgIndexEntrySize)) continue;
       // A record listed twice is decoded twice; its strings then read as garbage, but its ID,
@@ -184,7 +148,6 @@ platform::Status MergeImage::Snapshot(MergeDocument& out) {
       ids.push_back(line.id);
       plot.lines.push_back(line);
     }
-    offset += 4 * int64_t{std::max(members, 0)};
   }
   return RefuseRepeatedIds(out, ids);
 }

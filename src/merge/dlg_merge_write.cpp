@@ -1,7 +1,9 @@
 // Writer of a merge result (dlg_merge_write.h). The layout is in docs/dlg-format.md; every choice
 // (records in ascending ID order, holes pointing at the next record, plot numbers in list order,
 // names cut to their fields, texts up to their first zero byte) is the one
-// src/dlgfile/dlg_writer.cpp makes for a document, so the bytes are the same.
+// src/dlgfile/dlg_writer.cpp makes for a document, and the header, plot entries and records are
+// encoded by the writer's own encoders (EncodeDlgFixedPart, EncodeDlgPlotEntry, EncodeDlgRecord
+// in dlg_format.h), so the bytes are the same.
 #include "merge/dlg_merge_write.h"
 
 #include <algorithm>
@@ -28,31 +30,9 @@ std::string_view Stored(std::string_view text) {
              : text.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - text.data()));
 }
 
-// A fixed-size field: at most size - 1 bytes of `text`, zeros to the end.
-void PutTextField(uint8_t* at, std::string_view text, size_t size) {
-  std::memset(at, 0, size);
-  if (!text.empty()) std::memcpy(at, text.data(), std::min(text.size(), size - 1));
-}
-
 void PutPlain(uint8_t*& at, int32_t value) {
   StoreLE32(at, value);
   at += 4;
-}
-
-void PutScrambled(uint8_t*& at, int32_t value) {
-  StoreLE32(at, value);
-  StoreLE32(at, LoadScrambledLE32(at));  // the scrambling is its own inverse
-  at += 4;
-}
-
-// An encoded string: scrambled n = length + 1, then the text and its zero byte as one block.
-void PutString(uint8_t*& at, std::string_view text) {
-  const size_t n = text.size() + 1;
-  PutScrambled(at, static_cast<int32_t>(n));
-  if (!text.empty()) std::memcpy(at, text.data(), text.size());
-  at[text.size()] = 0;
-  ScrambleBlock(at, n);
-  at += n;
 }
 
 // One line in file order, with its texts as stored.
@@ -60,11 +40,7 @@ struct Record {
   int32_t id;
   int32_t plot;               // its plot's number in the plot table: the record's plot index
   std::string_view texts[4];  // speaker, expression, sound, text
-  int64_t Size() const {
-    int64_t size = 4 + kDlgBodyFixedSize;
-    for (const std::string_view& text : texts) size += static_cast<int64_t>(text.size()) + 1;
-    return size;
-  }
+  int64_t Size() const { return DlgRecordSize(texts); }
 };
 
 // Hands out room in a buffer of fixed size and writes it out when full, so that the file is not
@@ -109,7 +85,6 @@ class MergedFile {
   void EncodeHeader(uint8_t* at) const;
   void EncodePlots(ChunkOut& out) const;
   void EncodeIndex(ChunkOut& out) const;
-  uint8_t* EncodeRecord(const Record& record, uint8_t* at) const;
 
   const MergeDocument& doc_;
   std::vector<Record> records_;  // ascending ID
@@ -153,47 +128,22 @@ bool MergedFile::Plan() {
 // The header block, the column options and the plot count: kDlgPlotTableOffset bytes.
 void MergedFile::EncodeHeader(uint8_t* at) const {
   DlgHeader header = NewDlgHeader();
-  PutTextField(reinterpret_cast<uint8_t*>(header.gameName), Stored(doc_.gameName),
-               kDlgGameNameSize);
+  EncodeDlgTextField(reinterpret_cast<uint8_t*>(header.gameName), Stored(doc_.gameName),
+                     kDlgGameNameSize);
   header.lineCount = static_cast<int32_t>(records_.size());
   header.indexOffset = static_cast<int32_t>(indexOffset_);
   header.multiLine = doc_.multiLine;
   header.indexCount = static_cast<int32_t>(indexCount_);
-  EncodeDlgHeader(header, at);
-  at += kDlgHeaderSize;
-  PutPlain(at, doc_.useSpeaker);
-  PutPlain(at, doc_.useExpression);
-  PutPlain(at, doc_.useSound);
-  PutPlain(at, static_cast<int32_t>(doc_.plots.size()));
-}
-
-uint8_t* MergedFile::EncodeRecord(const Record& record, uint8_t* at) const {
-  const int32_t length = static_cast<int32_t>(record.Size() - 4);
-  PutPlain(at, length);
-  PutScrambled(at, kDlgFieldCount);
-  PutScrambled(at, kDlgTagId);
-  PutScrambled(at, record.id);
-  PutScrambled(at, kDlgTagPlotIndex);
-  PutScrambled(at, record.plot);
-  const int32_t tags[4] = {kDlgTagSpeaker, kDlgTagExpression, kDlgTagSound, kDlgTagText};
-  for (int k = 0; k < 4; ++k) {
-    PutScrambled(at, tags[k]);
-    PutString(at, record.texts[k]);
-  }
-  PutScrambled(at, length);
-  return at;
+  const int32_t columns[3] = {doc_.useSpeaker, doc_.useExpression, doc_.useSound};
+  EncodeDlgFixedPart(header, columns, static_cast<int32_t>(doc_.plots.size()), at);
 }
 
 void MergedFile::EncodePlots(ChunkOut& out) const {
   for (const MergePlot& plot : doc_.plots) {
-    uint8_t* at = out.Take(DlgPlotEntrySize(kDlgVersion));
-    PutTextField(at, Stored(plot.name), kDlgPlotNameSize);
-    at += kDlgPlotNameSize;
-    PutPlain(at, plot.rangeLow);
-    PutPlain(at, plot.rangeHigh);
-    PutPlain(at, static_cast<int32_t>(plot.lines.size()));
+    EncodeDlgPlotEntry(out.Take(DlgPlotEntrySize(kDlgVersion)), Stored(plot.name), plot.rangeLow,
+                       plot.rangeHigh, static_cast<int32_t>(plot.lines.size()));
     for (const MergeLine& line : plot.lines) {
-      at = out.Take(4);
+      uint8_t* at = out.Take(4);
       PutPlain(at, line.id);
     }
   }
@@ -218,7 +168,9 @@ bool MergedFile::Write(ChunkOut& out) const {
   EncodePlots(out);
   EncodeIndex(out);
   for (const Record& record : records_) {
-    EncodeRecord(record, out.Take(static_cast<size_t>(record.Size())));
+    const int size = static_cast<int>(record.Size());
+    EncodeDlgRecord(out.Take(static_cast<size_t>(size)), size, record.id, record.plot,
+                    record.texts[0], record.texts[1], record.texts[2], record.texts[3]);
   }
   uint8_t* at = out.Take(4);
   PutPlain(at, static_cast<int32_t>(recordsSize_));

@@ -10,6 +10,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -80,149 +81,233 @@ size_t prx__unscramble_text(uint8_t* out, const uint8_t* in, size_t length);
  * U+10FFFF). */
 int prx__utf8_valid(const uint8_t* bytes, size_t length);
 
-/* One line record as the walk finds it. A text field the record lacks has at = -1 and n = 0;
- * `at` is the offset of the string's block from the start of the record (its length word is at
- * at - 4), `n` the block's size (the text and, as written, its zero byte). */
+/* One line record as the walk finds it. `taken` has bit (tag - 100) set for each field the walk
+ * took; a field not taken keeps id / plot_index -1, text_at -1 and text_n 0. `text_at` is the
+ * offset of a string's block from the start of the record (its length word is at text_at - 4),
+ * `text_n` the block's size (the text and, as written, its zero byte). When a tag repeats, its
+ * last value is the one kept. */
 typedef struct prx__record {
   int32_t id;
   int32_t plot_index;
-  int32_t length; /* body length L; the record takes 4 + L bytes */
+  int32_t plot_index_at; /* offset of the plot index value from the start of the record, or -1 */
+  int32_t length;        /* body length L (the record takes 4 + L bytes); -1 when unusable */
+  int32_t taken;
   int32_t text_at[4];
   int32_t text_n[4];
 } prx__record;
+
+/* What the strict walk finds wrong with a record. Each is reported with the offset from the
+ * start of the record where it lies and up to two values, named after each code. */
+enum prx__flaw {
+  PRX__FLAW_NO_LENGTH,      /* fewer than 4 bytes: no body length word */
+  PRX__FLAW_LENGTH,         /* a: L, b: the bytes after the length word */
+  PRX__FLAW_NO_FIELD_COUNT, /* a: L */
+  PRX__FLAW_FIELD_COUNT,    /* a: the count, b: 6 (the walk stops when a is outside 0 to 7) */
+  PRX__FLAW_CUT_IN_FIELD,   /* a: L, b: the field's number; the walk stops */
+  PRX__FLAW_UNKNOWN_TAG,    /* a: the tag */
+  PRX__FLAW_REPEATED_TAG,   /* a: the tag */
+  PRX__FLAW_CUT_IN_VALUE,   /* a: L, b: the tag; the walk stops */
+  PRX__FLAW_ID,             /* a: the expected ID, b: the record's */
+  PRX__FLAW_STRING_LENGTH,  /* a: the length, b: the bytes left; the walk stops */
+  PRX__FLAW_NO_ZERO_BYTE,   /* a: the tag */
+  PRX__FLAW_LACKS_TAG,      /* a: the tag */
+  PRX__FLAW_NO_TRAILING,    /* a: L */
+  PRX__FLAW_TRAILING,       /* a: the trailing length, b: L */
+  PRX__FLAW_STRAY           /* a: the bytes after the trailing length */
+};
+typedef void (*prx__flaw_fn)(void* context, int flaw, int32_t at, int64_t a, int64_t b);
 
 /* Walks the record at `record`, of which `available` bytes exist: the plain body length L, then
  * the scrambled body (field count, per field a tag and, for tags 100/101, an int, for 102-105 an
  * encoded string; an unknown tag carries no value).
  *
- * Lenient (strict == 0), as the editor's loader and ReadItem read: a field that does not lie
- * wholly inside the body is not taken (a string whose length does not fit leaves its field as it
- * was and its length word is read again as the next tag); fails only when L is negative or beyond
- * `available`, or the field count is outside 0 to 7.
+ * Lenient (strict == 0), as the editor's loader, ReadItem, CDlgItem::Read and the merge read: a
+ * field that does not lie wholly inside the body is not taken (a string whose length does not fit
+ * leaves its field as it was and its length word is read again as the next tag); fails only when
+ * L is negative or beyond `available`, or the field count is outside 0 to 7. `report` is not
+ * called.
  *
- * Strict (strict != 0), as the structural check accepts a record the writer wrote: exactly the six
- * tags 100 to 105 once each, ID equal to `expected_id`, every string within the body and ending in
- * its zero byte, then the trailing copy of L and nothing after it.
+ * Strict (strict != 0), as the structural check and the runtime accept a record the writer wrote:
+ * exactly the six tags 100 to 105 once each, ID equal to `expected_id`, every string within the
+ * body and ending in its zero byte, then the trailing copy of L and nothing after it. Without a
+ * `report` the walk fails at the first flaw; with one, each flaw is reported (with `context`) and
+ * the walk goes on as far as the body can still be read, so that a check lists them all.
  *
- * Returns 1 and fills *out, or 0 (out then unspecified). Reads nothing outside
- * [record, record + available). */
+ * Returns 1 when the record was read (strict: without a flaw), else 0; *out holds what was taken
+ * up to there. Reads nothing outside [record, record + available). */
 static inline int prx__walk_record(const uint8_t* record, size_t available, int strict,
-                                   int32_t expected_id, prx__record* out) {
+                                   int32_t expected_id, prx__record* out, prx__flaw_fn report,
+                                   void* context) {
   const uint8_t* body;
   int32_t length, cursor, field_count, field, seen;
-  int t;
-  if (available < 4) return 0;
-  length = prx__load_le32(record);
-  if (length < 0 || (size_t)length > available - 4) return 0;
-  body = record + 4;
+  int t, clean = 1;
+/* A flaw of the strict walk: reported, or without a report the end of the walk. */
+#define PRX__FLAW(code, at, a, b)                              \
+  do {                                                         \
+    if (report == NULL) return 0;                              \
+    report(context, (code), (at), (int64_t)(a), (int64_t)(b)); \
+    clean = 0;                                                 \
+  } while (0)
   out->id = -1;
   out->plot_index = -1;
-  out->length = length;
+  out->plot_index_at = -1;
+  out->length = -1;
+  out->taken = 0;
   for (t = 0; t < 4; ++t) {
     out->text_at[t] = -1;
     out->text_n[t] = 0;
   }
+  if (available < 4) {
+    if (strict && report != NULL) report(context, PRX__FLAW_NO_LENGTH, 0, 0, 0);
+    return 0;
+  }
+  length = prx__load_le32(record);
+  if (length < 0 || (size_t)length > available - 4) {
+    if (strict && report != NULL) {
+      report(context, PRX__FLAW_LENGTH, 0, length, (int64_t)(available - 4));
+    }
+    return 0;
+  }
+  body = record + 4;
+  out->length = length;
   cursor = 0;
   field_count = 0;
   if (length - cursor >= 4) {
     field_count = prx__load_scrambled32(body + cursor);
     cursor += 4;
   } else if (strict) {
+    PRX__FLAW(PRX__FLAW_NO_FIELD_COUNT, 0, length, 0);
     return 0;
   }
-  if (field_count < 0 || field_count > PRX__MAX_FIELD_COUNT) return 0;
-  if (strict && field_count != PRX__FIELD_COUNT) return 0;
+  if (field_count < 0 || field_count > PRX__MAX_FIELD_COUNT) {
+    if (strict) PRX__FLAW(PRX__FLAW_FIELD_COUNT, 4, field_count, PRX__FIELD_COUNT);
+    return 0;
+  }
+  if (strict && field_count != PRX__FIELD_COUNT) {
+    PRX__FLAW(PRX__FLAW_FIELD_COUNT, 4, field_count, PRX__FIELD_COUNT);
+  }
   seen = 0;
   for (field = 0; field < field_count; ++field) {
-    int32_t tag = 0;
+    const int32_t tag_at = 4 + cursor;
+    int32_t tag = 0, value, value_at;
     if (length - cursor >= 4) {
       tag = prx__load_scrambled32(body + cursor);
       cursor += 4;
     } else if (strict) {
+      PRX__FLAW(PRX__FLAW_CUT_IN_FIELD, 0, length, field);
       return 0;
     }
     if (tag < PRX__TAG_ID || tag > PRX__TAG_TEXT) {
-      if (strict) return 0;
+      if (strict) PRX__FLAW(PRX__FLAW_UNKNOWN_TAG, tag_at, tag, 0);
       continue; /* an unknown tag carries no value: the next 4 bytes are the next tag */
     }
     if (strict) {
-      if (seen & (1 << (tag - PRX__TAG_ID))) return 0;
+      if (seen & (1 << (tag - PRX__TAG_ID))) PRX__FLAW(PRX__FLAW_REPEATED_TAG, tag_at, tag, 0);
       seen |= 1 << (tag - PRX__TAG_ID);
     }
     if (length - cursor < 4) {
-      if (strict) return 0;
+      if (strict) {
+        PRX__FLAW(PRX__FLAW_CUT_IN_VALUE, 0, length, tag);
+        return 0;
+      }
       continue;
     }
+    value_at = 4 + cursor;
+    value = prx__load_scrambled32(body + cursor);
     if (tag == PRX__TAG_ID || tag == PRX__TAG_PLOT) {
-      const int32_t value = prx__load_scrambled32(body + cursor);
       cursor += 4;
       if (tag == PRX__TAG_ID) {
-        if (strict && value != expected_id) return 0;
+        if (strict && value != expected_id) PRX__FLAW(PRX__FLAW_ID, value_at, expected_id, value);
         out->id = value;
       } else {
         out->plot_index = value;
+        out->plot_index_at = value_at;
       }
     } else {
-      const int32_t n = prx__load_scrambled32(body + cursor);
-      if (n < 0 || n > length - cursor - 4) {
-        if (strict) return 0;
+      if (value < 0 || value > length - cursor - 4) {
+        if (strict) {
+          PRX__FLAW(PRX__FLAW_STRING_LENGTH, value_at, value, length - cursor - 4);
+          return 0;
+        }
         continue; /* not taken: the length word is read again as the next tag */
       }
       cursor += 4;
       /* The writer stores each text with its zero byte; without it a reader takes a stray byte.
        * The last byte of a block of n bytes unscrambles with the key (1 - K). */
-      if (strict && n > 0 && (body[cursor + n - 1] ^ (uint8_t)(1 - PRX__SCRAMBLE_KEY)) != 0) {
-        return 0;
+      if (strict && value > 0 &&
+          (body[cursor + value - 1] ^ (uint8_t)(1 - PRX__SCRAMBLE_KEY)) != 0) {
+        PRX__FLAW(PRX__FLAW_NO_ZERO_BYTE, 4 + cursor + value - 1, tag, 0);
       }
       out->text_at[tag - PRX__TAG_SPEAKER] = 4 + cursor;
-      out->text_n[tag - PRX__TAG_SPEAKER] = n;
-      cursor += n;
+      out->text_n[tag - PRX__TAG_SPEAKER] = value;
+      cursor += value;
     }
+    out->taken |= 1 << (tag - PRX__TAG_ID);
   }
   if (strict) {
-    if (seen != 0x3F || length - cursor != 4) return 0;
-    if (prx__load_scrambled32(body + cursor) != length) return 0;
+    for (t = 0; t < PRX__FIELD_COUNT; ++t) {
+      if (!(seen & (1 << t))) PRX__FLAW(PRX__FLAW_LACKS_TAG, 4, PRX__TAG_ID + t, 0);
+    }
+    if (length - cursor < 4) {
+      PRX__FLAW(PRX__FLAW_NO_TRAILING, 0, length, 0);
+    } else if (prx__load_scrambled32(body + cursor) != length) {
+      PRX__FLAW(PRX__FLAW_TRAILING, 4 + cursor, prx__load_scrambled32(body + cursor), length);
+    } else if (length - cursor != 4) {
+      PRX__FLAW(PRX__FLAW_STRAY, 4 + cursor + 4, length - cursor - 4, 0);
+    }
   }
-  return 1;
+#undef PRX__FLAW
+  return clean;
 }
 
-/* One plot table entry as the walk finds it. */
+/* What the plot table walk finds of one entry. */
 typedef struct prx__plot_entry {
-  int32_t name_at;      /* offset of the 64-byte name field */
-  int32_t range_low;    /* -1 before version 101 */
-  int32_t range_high;   /* -1 before version 101 */
-  int32_t members_at;   /* offset of the first member ID (version 104), else -1 */
-  int32_t member_count; /* 0 before version 104 */
+  int32_t range_low;      /* -1 before version 101 */
+  int32_t range_high;     /* -1 before version 101 */
+  int32_t member_count;   /* as stored; 0 before version 104 */
+  int32_t members_listed; /* member IDs that lie wholly before the end: the count, within 0 and
+                             what fits */
+  int32_t members_at;     /* offset of the first member ID from the entry (version 104), else -1 */
+  int32_t name_ends;      /* nonzero when the 64-byte name holds its zero byte */
+  int64_t size; /* bytes the entry takes: fixed part and 4 per member (none if negative) */
 } prx__plot_entry;
 
-/* Takes the plot entry at *offset of a file whose plot table must end by `end` (the records size
- * word), and advances *offset past it. Returns 1, or 0 when the entry is cut off by `end` or its
- * member count is negative or does not fit (then *offset is unchanged). Whether the name holds
- * its zero byte is for the caller to check. */
-static inline int prx__walk_plot(const uint8_t* file, int64_t end, int32_t version, int64_t* offset,
-                                 prx__plot_entry* out) {
-  const int64_t at = *offset;
+#define PRX__PLOT_TAKEN 1
+#define PRX__PLOT_CUT 0        /* the fixed part does not end by `available` */
+#define PRX__PLOT_BAD_COUNT -1 /* strict: the member count is negative or does not fit */
+
+/* Takes the plot table entry at `entry`, of which `available` bytes lie before the end of the
+ * plot table's room (the whole file for the loader, the records size word for the structural
+ * check and the runtime). Reads only the fixed part (name, range, member count), never the
+ * member IDs. Lenient (strict == 0), as the loader and the merge read: a negative member count
+ * lists no member, and only the member IDs before the end are listed. Returns PRX__PLOT_TAKEN,
+ * PRX__PLOT_CUT (*out unspecified) or, strict only, PRX__PLOT_BAD_COUNT (*out filled but size). */
+static inline int prx__walk_plot(const uint8_t* entry, int64_t available, int32_t version,
+                                 int strict, prx__plot_entry* out) {
   const int64_t fixed = prx__plot_entry_size(version);
-  if (at < 0 || fixed > end - at) return 0;
-  out->name_at = (int32_t)at;
+  int64_t fits;
+  int32_t count;
+  if (available < fixed) return PRX__PLOT_CUT;
+  out->name_ends = memchr(entry, 0, PRX__PLOT_NAME_SIZE) != NULL;
   out->range_low = -1;
   out->range_high = -1;
   out->members_at = -1;
   out->member_count = 0;
+  out->members_listed = 0;
+  out->size = fixed;
   if (version >= PRX__VERSION_RANGES) {
-    out->range_low = prx__load_le32(file + at + PRX__PLOT_NAME_SIZE);
-    out->range_high = prx__load_le32(file + at + PRX__PLOT_NAME_SIZE + 4);
+    out->range_low = prx__load_le32(entry + PRX__PLOT_NAME_SIZE);
+    out->range_high = prx__load_le32(entry + PRX__PLOT_NAME_SIZE + 4);
   }
-  if (version >= PRX__VERSION_MEMBERS) {
-    const int32_t count = prx__load_le32(file + at + fixed - 4);
-    if (count < 0 || count > (end - at - fixed) / 4) return 0;
-    out->members_at = (int32_t)(at + fixed);
-    out->member_count = count;
-    *offset = at + fixed + 4 * (int64_t)count;
-  } else {
-    *offset = at + fixed;
-  }
-  return 1;
+  if (version < PRX__VERSION_MEMBERS) return PRX__PLOT_TAKEN;
+  count = prx__load_le32(entry + fixed - 4);
+  fits = (available - fixed) / 4;
+  out->member_count = count;
+  out->members_at = (int32_t)fixed;
+  if (strict && (count < 0 || count > fits)) return PRX__PLOT_BAD_COUNT;
+  out->members_listed = count < 0 ? 0 : count > fits ? (int32_t)fits : count;
+  out->size = fixed + 4 * (int64_t)(count < 0 ? 0 : count);
+  return PRX__PLOT_TAKEN;
 }
 
 #ifdef __cplusplus

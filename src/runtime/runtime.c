@@ -110,7 +110,7 @@ static int32_t prx__decode(const prx_file* file, int32_t id, prx__slot* slot) {
   end = id + 1 < file->index_count ? prx__load_le32(entry + PRX__INDEX_ENTRY_SIZE + 4)
                                    : file->records_end;
   /* Open made sure records_at <= at <= end <= records_end. */
-  if (!prx__walk_record(file->data + at, (size_t)(end - at), 1, id, &record) ||
+  if (!prx__walk_record(file->data + at, (size_t)(end - at), 1, id, &record, NULL, NULL) ||
       4 + (int64_t)record.length != end - at) {
     return PRX__DAMAGED;
   }
@@ -220,20 +220,22 @@ static int prx__read_plots(prx_file* file, prx__damage* damage) {
     prx__plot_entry entry;
     prx__plot_info* plot = &file->plots[p];
     const int64_t at = offset;
-    if (!prx__walk_plot(file->data, file->records_end, file->version, &offset, &entry)) {
+    if (prx__walk_plot(file->data + at, file->records_end - at, file->version, 1, &entry) !=
+        PRX__PLOT_TAKEN) {
       return prx__damaged(damage, at,
                           "plot %lld of %lld is cut off or its member count does not fit", p,
                           file->plot_count);
     }
-    if (memchr(file->data + entry.name_at, 0, PRX__PLOT_NAME_SIZE) == NULL) {
+    if (!entry.name_ends) {
       return prx__damaged(damage, at, "plot %lld name has no terminating zero byte", p, 0);
     }
-    plot->name = (const char*)file->data + entry.name_at;
+    plot->name = (const char*)file->data + at;
     plot->name_size = strlen(plot->name);
     plot->range_low = entry.range_low;
     plot->range_high = entry.range_high;
     plot->member_count = (size_t)entry.member_count;
-    plot->members_at = entry.members_at;
+    plot->members_at = entry.members_at < 0 ? -1 : (int32_t)(at + entry.members_at);
+    offset = at + entry.size;
     total += (size_t)entry.member_count;
   }
   file->index_at = offset;
