@@ -2,7 +2,13 @@
 // processes, against the size of the file they read: the child's peak resident set (wait4's
 // ru_maxrss) less that of `dlgtool --version`, which is the program itself with nothing read.
 // This counts what the heap meter cannot see: mapped file images, the allocator's slack, pages
-// freed but not returned. 10k and 100k lines.
+// freed but not returned, and the C libraries' own malloc (pugixml's tree, libzip, libxlsxwriter).
+// 10k and 100k lines.
+//
+// Besides check and info: the exchange export of each format, voscript and status (which read the
+// document twice, once more for the damage check), and the exchange import. For the import the
+// reader's share is the peak less that of `info` on the same document (the load they share),
+// against the size of the exchange file it reads.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -15,6 +21,7 @@
 #include <vector>
 
 #include "bench_env.h"
+#include "exchange/exchange.h"
 
 namespace {
 
@@ -137,6 +144,110 @@ void Measure(benchmark::State& state, const char* command) {
   state.counters["peak_per_file_byte"] = static_cast<double>(peak - base) / fileKiB;
 }
 
+const char* const kExtensions[] = {".po", ".xlf", ".csv", ".xlsx"};
+
+// Peak of `dlgtool args...` less that of `dlgtool --version`, set as counters against `inputPath`'s
+// size; false (the benchmark skipped) when dlgtool failed.
+bool MeasureCommand(benchmark::State& state, const std::vector<std::string>& args,
+                    const std::string& inputPath, int okStatus = 0) {
+  const long base = PeakKiB({"--version"});
+  long peak = 0;
+  for (auto _ : state) peak = PeakKiB(args, okStatus);
+  if (base < 0 || peak < 0) {
+    state.SkipWithError("dlgtool failed");
+    return false;
+  }
+  const double fileKiB = static_cast<double>(bench::FileSize(inputPath)) / 1024;
+  state.counters["peak_KiB"] = static_cast<double>(peak - base);
+  state.counters["file_KiB"] = fileKiB;
+  state.counters["peak_per_file_byte"] = static_cast<double>(peak - base) / fileKiB;
+  return true;
+}
+
+// A file of `format` in which every line has a translation, made once per size and format.
+std::string TranslatedExchangeFile(int lines, exchange::Format format) {
+  const bench::Fixture& fixture = bench::FixtureFor(lines);
+  const std::string path = bench::ShmFile("peak-translated-" + std::to_string(lines) +
+                                          kExtensions[static_cast<int>(format)]);
+  if (bench::FileSize(path) > 0) return path;
+  CDlgFile translated;
+  CDlgFile doc;
+  if (translated.Load(fixture.dlgPath.c_str()) != 1 || doc.Load(fixture.dlgPath.c_str()) != 1) {
+    return std::string();
+  }
+  const bench::Translation translation = bench::TranslateAll(translated, 7);
+  for (size_t k = 0; k < translation.ids.size(); ++k) {
+    translated.GetItem(translated.FindItem(translation.ids[k]))
+        .SetText(translation.texts[k].c_str());
+  }
+  exchange::ExportOptions options;
+  options.codeset = "UTF-8";
+  options.original = "script.dlg";
+  options.translation = &translated;
+  std::string error;
+  if (!exchange::ExportDocument(doc, path, format, options, error)) return std::string();
+  return path;
+}
+
+void BM_DlgtoolExportPeak(benchmark::State& state) {
+  const bench::Fixture& fixture = bench::FixtureFor(static_cast<int>(state.range(0)));
+  const std::string out =
+      bench::ShmFile(std::string("peak-export") + kExtensions[state.range(1)]);
+  MeasureCommand(state, {"export", fixture.dlgPath, out, "--encoding", "UTF-8"}, fixture.dlgPath);
+}
+
+void BM_DlgtoolVoscriptPeak(benchmark::State& state) {
+  const bench::Fixture& fixture = bench::FixtureFor(static_cast<int>(state.range(0)));
+  MeasureCommand(state,
+                 {"voscript", fixture.dlgPath, bench::ShmFile("peak-script.xlsx"), "--encoding",
+                  "UTF-8"},
+                 fixture.dlgPath);
+}
+
+void BM_DlgtoolStatusPeak(benchmark::State& state) {
+  const bench::Fixture& fixture = bench::FixtureFor(static_cast<int>(state.range(0)));
+  const std::string po =
+      TranslatedExchangeFile(static_cast<int>(state.range(0)), exchange::Format::kPo);
+  if (po.empty()) {
+    state.SkipWithError("cannot write the PO file");
+    return;
+  }
+  MeasureCommand(state, {"status", fixture.dlgPath, po, "--encoding", "UTF-8"}, fixture.dlgPath,
+                 1);
+}
+
+// The import of a translated file as a process; reader_KiB is its peak less info's.
+void BM_DlgtoolImportPeak(benchmark::State& state) {
+  const int lines = static_cast<int>(state.range(0));
+  const bench::Fixture& fixture = bench::FixtureFor(lines);
+  const std::string in = TranslatedExchangeFile(lines, static_cast<exchange::Format>(state.range(1)));
+  if (in.empty()) {
+    state.SkipWithError("cannot write the exchange file");
+    return;
+  }
+  const long base = PeakKiB({"--version"});
+  const long info = PeakKiB({"info", fixture.dlgPath}, 1);
+  if (!MeasureCommand(state,
+                      {"import", fixture.dlgPath, in, "-o", bench::ShmFile("peak-imported.dlg"),
+                       "--encoding", "UTF-8"},
+                      in)) {
+    return;
+  }
+  const double readerKiB = state.counters["peak_KiB"] - static_cast<double>(info - base);
+  state.counters["reader_KiB"] = readerKiB;
+  state.counters["reader_per_file_byte"] = readerKiB / state.counters["file_KiB"];
+}
+
+void Formats(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"lines", "format"})->Unit(benchmark::kMillisecond)->Iterations(3);
+  for (int format = 0; format < 4; ++format) {
+    b->Args({10000, format});
+    b->Args({100000, format});
+  }
+}
+BENCHMARK(BM_DlgtoolExportPeak)->Apply(Formats);
+BENCHMARK(BM_DlgtoolImportPeak)->Apply(Formats);
+
 void BM_DlgtoolCheckPeak(benchmark::State& state) {
   Measure(state, "check");
 }
@@ -149,5 +260,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(BM_DlgtoolCheckPeak)->Apply(Sizes);
 BENCHMARK(BM_DlgtoolInfoPeak)->Apply(Sizes);
+BENCHMARK(BM_DlgtoolVoscriptPeak)->Apply(Sizes);
+BENCHMARK(BM_DlgtoolStatusPeak)->Apply(Sizes);
 
 }  // namespace

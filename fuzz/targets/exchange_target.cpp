@@ -1,10 +1,15 @@
-// The exchange readers (PO, XLIFF 1.2 and 2.0, CSV) on any bytes. What must hold:
+// The exchange readers (PO, XLIFF 1.2 and 2.0, CSV, XLSX) on any bytes. What must hold:
+//  - the reads an import and a translation round make (texts only, entries handed over one by
+//    one; with the file's extras) accept and refuse what the plain read does, with the same
+//    entries and the same fault;
 //  - a file the reader accepts holds valid UTF-8 texts without NUL bytes;
 //  - what the reader accepted, written again by the writer of the same format and read back,
 //    gives the same IDs, sources and targets in the same order (writer and reader agree on every
 //    text the reader can produce);
 //  - importing the bytes into a fixed small document either applies, or changes no text at all,
 //    and the document stays consistent.
+#include <zip.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +25,8 @@ namespace {
 using exchange::Format;
 using exchange::ImportUnit;
 
-bool Read(Format format, std::string_view data, std::vector<ImportUnit>& units) {
-  exchange::ParseFailure failure;
+bool Read(Format format, std::string_view data, std::vector<ImportUnit>& units,
+          exchange::ParseFailure& failure) {
   switch (format) {
     case Format::kPo:
       return exchange::ReadPo(data, units, failure);
@@ -78,7 +83,8 @@ void CheckWriterAgrees(Format format, const std::vector<ImportUnit>& units) {
   std::vector<ImportUnit> again;
   const std::string written = Write(format, set);
   if (format == Format::kXlsx && written.empty()) return;
-  FUZZ_CHECK(Read(format, written, again));
+  exchange::ParseFailure failure;
+  FUZZ_CHECK(Read(format, written, again, failure));
   FUZZ_CHECK(again.size() == units.size());
   for (size_t i = 0; i < units.size() && i < again.size(); ++i) {
     FUZZ_CHECK(again[i].id == units[i].id);
@@ -108,10 +114,150 @@ void CheckImport(Format format, std::string_view data) {
   }
 }
 
+bool SameEntry(const ImportUnit& a, const ImportUnit& b) {
+  return a.id == b.id && a.moreIds == b.moreIds && a.source == b.source && a.target == b.target &&
+         a.fuzzy == b.fuzzy && a.line == b.line;
+}
+
+// The reads an import and a translation round make, beside the plain read (`units`, `accepted`,
+// `failure`): the round's read with the file's extras, and the import's, which keeps only the
+// texts and takes each entry as it is read (PO, CSV) instead of collecting them. All accept or
+// refuse alike, with the same entries and the same fault; a sink that stops the read makes the
+// reader return false with no fault.
+void CheckReadsAgree(Format format, std::string_view data, bool accepted,
+                     const std::vector<ImportUnit>& units, const exchange::ParseFailure& failure,
+                     uint32_t hash) {
+  if (format == Format::kXlsx) return;  // one read only
+  exchange::FileExtras extras;
+  std::vector<ImportUnit> rounds;
+  exchange::ParseFailure roundsFailure;
+  bool roundsAccepted = false;
+  if (format == Format::kPo) {
+    roundsAccepted = exchange::ReadPo(data, rounds, roundsFailure, &extras);
+  } else if (format == Format::kXliff) {
+    roundsAccepted = exchange::ReadXliff(data, rounds, roundsFailure, &extras);
+  } else {
+    roundsAccepted = exchange::ReadCsv(data, rounds, roundsFailure);
+  }
+  FUZZ_CHECK(roundsAccepted == accepted);
+  FUZZ_CHECK(rounds.size() == units.size());
+  FUZZ_CHECK(roundsFailure.message == failure.message);
+
+  std::vector<ImportUnit> streamed;
+  std::vector<ImportUnit> collected;
+  const exchange::UnitSink sink = [&](ImportUnit& unit) {
+    streamed.push_back(unit);
+    return true;
+  };
+  exchange::ParseFailure textsFailure;
+  bool textsAccepted = false;
+  if (format == Format::kPo) {
+    textsAccepted = exchange::ReadPo(data, collected, textsFailure, nullptr,
+                                     exchange::Keep::kTexts, &sink);
+  } else if (format == Format::kXliff) {
+    textsAccepted = exchange::ReadXliff(data, streamed, textsFailure, nullptr,
+                                        exchange::Keep::kTexts);
+  } else {
+    textsAccepted = exchange::ReadCsv(data, collected, textsFailure, &sink);
+  }
+  FUZZ_CHECK(collected.empty());  // a sink takes every entry
+  FUZZ_CHECK(textsAccepted == accepted);
+  FUZZ_CHECK(textsFailure.message == failure.message);
+  FUZZ_CHECK(textsFailure.line == failure.line);
+  FUZZ_CHECK(textsFailure.column == failure.column);
+  if (accepted) {
+    FUZZ_CHECK(streamed.size() == units.size());
+    for (size_t i = 0; i < units.size() && i < streamed.size(); ++i) {
+      FUZZ_CHECK(SameEntry(streamed[i], units[i]));
+    }
+  }
+
+  // A sink that stops at one of the entries.
+  if (format == Format::kXliff || !accepted || units.empty()) return;
+  const size_t stopAt = hash % units.size();
+  size_t taken = 0;
+  const exchange::UnitSink stopping = [&](ImportUnit&) { return taken++ < stopAt; };
+  exchange::ParseFailure stopFailure;
+  std::vector<ImportUnit> none;
+  const bool stoppedAccepted =
+      format == Format::kPo
+          ? exchange::ReadPo(data, none, stopFailure, nullptr, exchange::Keep::kTexts, &stopping)
+          : exchange::ReadCsv(data, none, stopFailure, &stopping);
+  FUZZ_CHECK(!stoppedAccepted);
+  FUZZ_CHECK(stopFailure.message.empty());
+  FUZZ_CHECK(taken == stopAt + 1);
+}
+
+// The parts of a workbook as the XLSX target's input names them: the input is split at each line
+// "--part--" into the sheet, the shared strings, the workbook and the workbook's relationships, in
+// that order; a part not given is the one a minimal workbook has.
+constexpr std::string_view kPartSeparator = "\n--part--\n";
+constexpr const char* kPartNames[] = {"xl/worksheets/sheet1.xml", "xl/sharedStrings.xml",
+                                      "xl/workbook.xml", "xl/_rels/workbook.xml.rels"};
+constexpr const char* kDefaultParts[] = {
+    "<worksheet><sheetData/></worksheet>", "<sst/>",
+    "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>",
+    "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\"/>"
+    "<Relationship Id=\"rId2\" Target=\"sharedStrings.xml\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\"/>"
+    "</Relationships>"};
+
+// A stored (uncompressed) zip archive of the parts; empty when libzip fails.
+std::string PackXlsxParts(std::string_view input) {
+  std::vector<std::string> parts;
+  for (size_t start = 0; parts.size() < 4;) {
+    const size_t end = input.find(kPartSeparator, start);
+    parts.emplace_back(input.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) break;
+    start = end + kPartSeparator.size();
+  }
+  for (size_t k = parts.size(); k < 4; ++k) parts.emplace_back(kDefaultParts[k]);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  if (buffer == nullptr) return std::string();
+  zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  if (archive == nullptr) {
+    zip_source_free(buffer);
+    return std::string();
+  }
+  zip_source_keep(buffer);
+  for (size_t k = 0; k < 4; ++k) {
+    zip_source_t* part = zip_source_buffer(archive, parts[k].data(), parts[k].size(), 0);
+    const zip_int64_t index =
+        part != nullptr ? zip_file_add(archive, kPartNames[k], part, ZIP_FL_ENC_UTF_8) : -1;
+    if (index < 0) {
+      if (part != nullptr) zip_source_free(part);
+      continue;
+    }
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  }
+  std::string bytes;
+  zip_stat_t stat;
+  if (zip_close(archive) != 0) {
+    zip_discard(archive);
+  } else if (zip_source_open(buffer) == 0) {
+    if (zip_source_stat(buffer, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0) {
+      bytes.resize(stat.size);
+      if (zip_source_read(buffer, bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) {
+        bytes.clear();
+      }
+    }
+    zip_source_close(buffer);
+  }
+  zip_source_free(buffer);
+  return bytes;
+}
+
 int Run(Format format, const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::vector<ImportUnit> units;
-  if (Read(format, bytes, units)) {
+  exchange::ParseFailure failure;
+  const bool accepted = Read(format, bytes, units, failure);
+  CheckReadsAgree(format, bytes, accepted, units, failure, fuzz::InputHash(data, size));
+  if (accepted) {
     for (const ImportUnit& unit : units) {
       FUZZ_CHECK(unit.id >= 0);
       FUZZ_CHECK(CleanText(unit.source));
@@ -142,5 +288,11 @@ int FuzzCsv(const uint8_t* data, size_t size) {
   return Run(Format::kCsv, data, size);
 }
 int FuzzXlsx(const uint8_t* data, size_t size) {
-  return Run(Format::kXlsx, data, size);
+  // A zip archive as it is; anything else names the workbook's parts, which the target packs
+  // itself, so that mutations land in the XML instead of breaking the archive's checksums.
+  if (size >= 2 && data[0] == 'P' && data[1] == 'K') return Run(Format::kXlsx, data, size);
+  const std::string archive =
+      PackXlsxParts(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (archive.empty()) return 0;
+  return Run(Format::kXlsx, reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
 }

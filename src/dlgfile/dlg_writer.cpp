@@ -216,7 +216,10 @@ class DocumentWriter {
     for (int k = 0; k < sorted_.Count(); ++k) {
       const SortedLine& entry = sorted_.At(k);
       if (entry.size < 0) continue;
-      if (platform::AllocationShouldFail()) return false;
+      if (platform::AllocationShouldFail()) {
+        errno = ENOMEM;
+        return false;
+      }
       EncodeRecord(*entry.line, record.get(), entry.size);
       if (!platform::WriteBytes(file, record.get(), static_cast<size_t>(entry.size))) return false;
     }

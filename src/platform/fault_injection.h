@@ -10,6 +10,7 @@
 // Disarmed, the check costs one compare.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -53,19 +54,29 @@ inline void ResetAllocationFaults() { AllocationFaults().Reset(); }
 inline bool AllocationShouldFail() { return AllocationFaults().ShouldFail(); }
 inline long AllocationCount() { return AllocationFaults().Count(); }
 
-// Guarded allocations: nullptr when the seam fails the call or memory runs out, never a throw.
-// NewArray leaves bytes of trivial types uninitialised; NewZeroedArray value-initialises them.
+// Guarded allocations: nullptr when the seam fails the call or memory runs out, never a throw;
+// errno is then ENOMEM, as malloc leaves it, so that a caller reporting the system's reason names
+// the right one. NewArray leaves bytes of trivial types uninitialised; NewZeroedArray
+// value-initialises them.
+template <typename T>
+[[nodiscard]] T* OutOfMemory() {
+  errno = ENOMEM;
+  return nullptr;
+}
 template <typename T>
 [[nodiscard]] T* NewArray(size_t count) {
-  return AllocationShouldFail() ? nullptr : new (std::nothrow) T[count];
+  T* block = AllocationShouldFail() ? nullptr : new (std::nothrow) T[count];
+  return block != nullptr ? block : OutOfMemory<T>();
 }
 template <typename T>
 [[nodiscard]] T* NewZeroedArray(size_t count) {
-  return AllocationShouldFail() ? nullptr : new (std::nothrow) T[count]();
+  T* block = AllocationShouldFail() ? nullptr : new (std::nothrow) T[count]();
+  return block != nullptr ? block : OutOfMemory<T>();
 }
 template <typename T, typename... Args>
 [[nodiscard]] T* NewObject(Args&&... args) {
-  return AllocationShouldFail() ? nullptr : new (std::nothrow) T{std::forward<Args>(args)...};
+  T* object = AllocationShouldFail() ? nullptr : new (std::nothrow) T{std::forward<Args>(args)...};
+  return object != nullptr ? object : OutOfMemory<T>();
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -389,9 +390,27 @@ ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
   return ReplaceFile(path, writer);
 }
 
+namespace {
+
+// What ReplacedFileCount and LastReplacedPath report; fixed storage, so that recording a write
+// cannot fail.
+long replacedFiles = 0;
+char lastReplaced[4096];
+
+void NoteReplaced(const char* path) {
+  ++replacedFiles;
+  std::snprintf(lastReplaced, sizeof lastReplaced, "%s", path);
+}
+
+}  // namespace
+
+long ReplacedFileCount() { return replacedFiles; }
+const char* LastReplacedPath() { return lastReplaced; }
+
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer) {
   writerException = nullptr;
   const ReplaceResult result = ReplaceFileOnce(path, writer);
+  if (result == ReplaceResult::kReplaced) NoteReplaced(path);
   if (writerException) {
     std::exception_ptr thrown = writerException;
     writerException = nullptr;

@@ -51,6 +51,12 @@ using ContentWriter = std::function<bool(std::FILE* file)>;
 // names the reason.
 [[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer);
 
+// How many files this process has replaced through ReplaceFile so far, and the path of the last one
+// as the caller named it (cut to 4 KiB; empty before the first). A process that fails after a
+// write (memory running out while it reports) says what it did write. Neither allocates.
+[[nodiscard]] long ReplacedFileCount();
+[[nodiscard]] const char* LastReplacedPath();
+
 // Asked once the new contents are written and synced, right before they replace the target (the
 // rename, or on the in-place path the truncation): false abandons the save, which then leaves
 // the target untouched and reports kWriteFailed with errno ESTALE. A writer that read the target

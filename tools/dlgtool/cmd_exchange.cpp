@@ -7,6 +7,7 @@
 #include "exchange/exchange.h"
 #include "exchange/exchange_log.h"
 #include "output.h"
+#include "platform/file_io.h"
 #include "rounds_fallback.h"
 #include "write_rules.h"
 
@@ -129,9 +130,12 @@ int RunExchangeImport(const std::string& file, const std::string& in, const std:
   // On stderr, so that the summary on stdout stays what pipelines already parse.
   const std::string fallback = ApplyFallback(doc, report.appliedIds, options.fallback == "empty");
   if (!fallback.empty()) Message("%s", fallback.c_str());
-  if (output.empty()) {
-    if (!SaveInPlace(file.c_str(), doc)) return kExitFailure;
-  } else if (!SaveAs(output.c_str(), doc)) {
+  if (output.empty() ? !SaveInPlace(file.c_str(), doc) : !SaveAs(output.c_str(), doc)) {
+    // The log already replaced the old one: say so, rather than leave it to look like the log
+    // of a saved import.
+    if (!log.empty() && platform::ReplacedFileCount() > 0) {
+      Message("%s: the import log was written; the document was not saved", log.c_str());
+    }
     return kExitFailure;
   }
   std::string text;

@@ -32,6 +32,7 @@
 #include "commands.h"
 #include "document_io.h"
 #include "output.h"
+#include "platform/file_io.h"
 #include "write_rules.h"
 
 namespace {
@@ -256,9 +257,26 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
                   {args.ini, args.sounds, args.encoding, args.maxLength, args.requireUtf8});
 }
 
-}  // namespace
+// Says what memory running out left behind; allocates nothing. Every writer replaces its target
+// only once the whole file is written, and a throw inside a writer removes the temporary file: a
+// file is either whole or untouched. One written before the failure (the command then failed
+// while it reported, or between two files) is named.
+int OutOfMemory() {
+  const long written = platform::ReplacedFileCount();
+  if (written == 0) {
+    dlgtool::Message("out of memory; nothing written");
+  } else if (written == 1) {
+    dlgtool::Message("out of memory after %s was written (whole); the rest was not done",
+                     platform::LastReplacedPath());
+  } else {
+    dlgtool::Message("out of memory after %ld files were written (whole), the last %s; the rest "
+                     "was not done",
+                     written, platform::LastReplacedPath());
+  }
+  return dlgtool::kExitFailure;
+}
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   Arguments args;
   CLI::App app{"Parlatrix dialogue files (.dlg) on the command line.", "dlgtool"};
   app.set_version_flag("--version", "dlgtool 1.0");
@@ -371,10 +389,18 @@ int main(int argc, char** argv) {
   try {
     exitStatus = Dispatch(app, args);
   } catch (const std::bad_alloc&) {
-    // Every writer replaces its target only once the whole file is written, and a throw inside
-    // a writer removes the temporary file: nothing was written.
-    dlgtool::Message("out of memory; nothing written");
-    exitStatus = dlgtool::kExitFailure;
+    exitStatus = OutOfMemory();
   }
   return dlgtool::FinishOutput(exitStatus);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out while the command line was set up, or after the command finished.
+    return dlgtool::FinishOutput(OutOfMemory());
+  }
 }
