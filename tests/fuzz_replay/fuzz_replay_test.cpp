@@ -78,6 +78,13 @@ TEST(FuzzCorpusReplay, MergeCorpus) {
   EXPECT_GT(Replay("merge", FuzzMerge), 0u);
 }
 
+TEST(FuzzCorpusReplay, StoredTextCorpus) {
+  EXPECT_GT(Replay("stored_text", FuzzStoredText), 0u);
+  // The merge's and the round trip's inputs make documents of every shape, too.
+  EXPECT_GT(Replay("merge", FuzzStoredText), 0u);
+  EXPECT_GT(Replay("roundtrip", FuzzStoredText), 0u);
+}
+
 TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
   EXPECT_GT(Replay("po", FuzzPo), 0u);
   EXPECT_GT(Replay("xliff", FuzzXliff), 0u);
@@ -89,8 +96,9 @@ TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
-  const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip,
-                            FuzzMerge, FuzzPo, FuzzXliff, FuzzCsv, FuzzXlsx};
+  const Target targets[] = {FuzzLoad,      FuzzReadItem, FuzzImport,     FuzzConfig,
+                            FuzzRoundTrip, FuzzMerge,    FuzzStoredText, FuzzPo,
+                            FuzzXliff,     FuzzCsv,      FuzzXlsx};
   for (Target run : targets) {
     EXPECT_EQ(run(nullptr, 0), 0);
     for (int byte = 0; byte < 256; byte += 51) {
