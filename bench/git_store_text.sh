@@ -8,14 +8,17 @@
 #
 # History: a commit of the script, then 20 commits of 10 changed texts each; the size of the
 # packed repository after `git gc` (the objects only), and what one small commit adds.
-# Merge: two branches changing 5 000 texts each (different lines), `git merge` wall time,
+# Merge: two branches changing 5 000 texts each (one line in 20, different lines), `git merge`
+# wall time,
 # median of ROUNDS runs (each on a fresh copy of the repository).
 #
-#   bench/git_store_text.sh BUILD_DIR [LINES] [ROUNDS]     (make bench-git)
+#   bench/git_store_text.sh BUILD_DIR [LINES] [ROUNDS] [PARTS]     (make bench-git)
+#   PARTS: "history merge" (both, the default), or one of them
 set -eu
 build=$(cd "$1" && pwd)
 lines=${2:-100000}
 rounds=${3:-3}
+parts=${4:-"history merge"}
 dlgtool="$build/tools/dlgtool"
 [ -x "$dlgtool" ] || { echo "no dlgtool under $build" >&2; exit 2; }
 work=$(mktemp -d)
@@ -83,8 +86,11 @@ setup() {  # $1: mode; leaves a repository with the base commit in $work/$1
 
 size_kib() { du -sk .git/objects | cut -f1; }
 
-echo "history: $lines lines, 20 commits of 10 changed texts"
-for mode in dlg store text; do
+case " $parts " in *" history "*) history_modes="dlg store text" ;; *) history_modes="" ;; esac
+case " $parts " in *" merge "*) merge_modes="dlg store text" ;; *) merge_modes="" ;; esac
+
+[ -n "$history_modes" ] && echo "history: $lines lines, 20 commits of 10 changed texts"
+for mode in $history_modes; do
   setup $mode
   cp "$work/base.txt" "$work/cur.txt"
   git gc -q
@@ -98,12 +104,12 @@ for mode in dlg store text; do
   done
   git gc -q
   total=$(size_kib)
-  printf '  %-6s packed %6d KiB (base commit %6d KiB, %5d KiB per small commit)\n' \
-    $mode "$total" "$first" $(((total - first) / 20))
+  printf '  %-6s packed %6d KiB (base commit %6d KiB, %6d bytes per small commit)\n' \
+    $mode "$total" "$first" $(((total - first) * 1024 / 20))
 done
 
-echo "merge: $lines lines, 5000 changed texts on each branch, median of $rounds"
-for mode in dlg store text; do
+[ -n "$merge_modes" ] && echo "merge: $lines lines, $((lines / 20)) changed texts on each branch, median of $rounds"
+for mode in $merge_modes; do
   setup $mode
   cp "$work/base.txt" "$work/ours.txt"
   cp "$work/base.txt" "$work/theirs.txt"

@@ -17,6 +17,19 @@ constexpr std::string_view kColumnHeading =
     "ID\tspeaker\texpression\tsound\ttext\n"
     "--\t-------\t----------\t-----\t----\n";
 
+// Most texts need no escape: they go over in one piece (the escaper works byte by byte). The
+// bytes are exactly what AppendEscapedText writes either way.
+void AppendField(std::string& out, std::string_view field) {
+  for (const char c : field) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\\') {
+      platform::AppendEscapedText(out, field);
+      return;
+    }
+  }
+  out.append(field);
+}
+
 void AppendRange(std::string& out, int32_t low, int32_t high) {
   out += "range [" + std::to_string(low) + ", " + std::to_string(high) + ")\n";
 }
@@ -39,22 +52,24 @@ class Reader {
     ++number_;
     return true;
   }
-  std::string_view Peek() const {
-    const size_t end = text_.find('\n', at_);
-    return end == std::string_view::npos ? text_.substr(at_) : text_.substr(at_, end - at_);
-  }
+  // True when the next line is empty (the line before a plot).
+  bool NextIsEmpty() const { return at_ < text_.size() && text_[at_] == '\n'; }
 
   // Appends the unescaped bytes of `escaped` to the storage and views them. The storage was
   // reserved for the whole text, which no unescaped value outgrows, so earlier views stay valid.
   bool Unescape(std::string_view escaped, std::string_view& value) {
     const size_t start = storage_.size();
     for (size_t i = 0; i < escaped.size(); ++i) {
-      const char c = escaped[i];
-      if (c != '\\') {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
-        storage_ += c;
-        continue;
+      // Runs of plain bytes go over in one piece.
+      size_t run = i;
+      while (run < escaped.size() && escaped[run] != '\\') {
+        const unsigned char c = static_cast<unsigned char>(escaped[run]);
+        if (c < 0x20 || c == 0x7F) return false;
+        ++run;
       }
+      storage_.append(escaped.data() + i, run - i);
+      i = run;
+      if (i == escaped.size()) break;
       if (++i == escaped.size()) return false;
       switch (escaped[i]) {
         case '\\':
@@ -118,10 +133,16 @@ class Reader {
 
 // A decimal int32 as the renderer writes it: optional '-', digits, no leading zeros or '+'.
 bool Int32(std::string_view digits, int32_t& value) {
-  if (digits.empty() || digits.size() > 11) return false;
-  const std::string copy(digits);
-  if (std::to_string(std::strtoll(copy.c_str(), nullptr, 10)) != copy) return false;
-  const long long parsed = std::strtoll(copy.c_str(), nullptr, 10);
+  const bool negative = !digits.empty() && digits[0] == '-';
+  if (negative) digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && digits.size() > 1)) return false;
+  if (negative && digits == "0") return false;
+  long long parsed = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    parsed = parsed * 10 + (c - '0');
+  }
+  if (negative) parsed = -parsed;
   if (parsed < INT32_MIN || parsed > INT32_MAX) return false;
   value = static_cast<int32_t>(parsed);
   return true;
@@ -140,7 +161,17 @@ bool IsStoredText(std::string_view bytes) {
 }
 
 std::string RenderStoredText(const MergeDocument& doc) {
-  std::string out(kStoredTextMagic);
+  size_t estimate = 512;
+  for (const MergePlot& plot : doc.plots) {
+    estimate += 160 + plot.name.size();
+    for (const MergeLine& line : plot.lines) {
+      estimate +=
+          16 + line.speaker.size() + line.expression.size() + line.sound.size() + line.text.size();
+    }
+  }
+  std::string out;
+  out.reserve(estimate);
+  out += kStoredTextMagic;
   out += "; not a .dlg file without it.\n";
   out += kSecondLine;
   out += "version 104\ngame ";
@@ -158,7 +189,7 @@ std::string RenderStoredText(const MergeDocument& doc) {
       out += std::to_string(line.id);
       for (const std::string_view field : {line.speaker, line.expression, line.sound, line.text}) {
         out += '\t';
-        platform::AppendEscapedText(out, field);
+        AppendField(out, field);
       }
       out += '\n';
     }
@@ -227,7 +258,7 @@ platform::Status ParseStoredText(std::string_view text, MergeDocument& doc, std:
         std::string(line) + "\n" + std::string(heading) + "\n" != kColumnHeading) {
       return fail("expected the two heading lines of the columns");
     }
-    while (!reader.AtEnd() && !reader.Peek().empty()) {
+    while (!reader.AtEnd() && !reader.NextIsEmpty()) {
       if (!reader.Next(line)) return fail("the text ends without a line break");
       MergeLine member;
       std::string_view fields[5];

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,26 @@ TEST(FuzzCorpusReplay, StoredTextCorpus) {
   // The merge's and the round trip's inputs make documents of every shape, too.
   EXPECT_GT(Replay("merge", FuzzStoredText), 0u);
   EXPECT_GT(Replay("roundtrip", FuzzStoredText), 0u);
+  // And seeded random inputs: bytes, and stored texts with bytes flipped and lines cut.
+  std::mt19937 random(27);
+  const std::string seedFile =
+      (std::filesystem::path(PARLATRIX_SOURCE_DIR) / "fuzz/corpus/stored_text/seed_demo_text")
+          .string();
+  const std::string text = ReadFileBytes(seedFile);
+  ASSERT_FALSE(text.empty());
+  for (int round = 0; round < 3000; ++round) {
+    std::string input;
+    if (round % 2 == 0) {
+      input.resize(random() % 400);
+      for (char& c : input) c = static_cast<char>(random());
+    } else {
+      input = text.substr(0, random() % (text.size() + 1));
+      for (int flips = random() % 4; flips > 0 && !input.empty(); --flips) {
+        input[random() % input.size()] = static_cast<char>(random());
+      }
+    }
+    EXPECT_EQ(FuzzStoredText(reinterpret_cast<const uint8_t*>(input.data()), input.size()), 0);
+  }
 }
 
 TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {

@@ -13,7 +13,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "commands.h"
@@ -76,7 +78,52 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
   return read;
 }
 
-// The .dlg bytes `doc` stands for, as the merge (and Save) writes them.
+// A stream that compares what is written to it with `expected`, byte for byte, as it comes: the
+// check of clean needs no second copy of a file of hundreds of megabytes.
+struct Comparison {
+  const std::string* expected = nullptr;
+  size_t at = 0;           // bytes compared so far
+  size_t firstDiffer = 0;  // where the first difference is, when `differs`
+  bool differs = false;
+};
+
+extern "C" ssize_t CompareWrite(void* cookie, const char* data, size_t size) {
+  Comparison& c = *static_cast<Comparison*>(cookie);
+  if (!c.differs) {
+    const std::string& want = *c.expected;
+    for (size_t k = 0; k < size; ++k) {
+      if (c.at + k >= want.size() || want[c.at + k] != data[k]) {
+        c.differs = true;
+        c.firstDiffer = c.at + k;
+        break;
+      }
+    }
+  }
+  c.at += size;
+  return static_cast<ssize_t>(size);
+}
+
+// 1 when `doc` written as a .dlg gives exactly `bytes`, 0 when it does not (`at`: the first
+// offset that differs), -1 when the direct writer does not take `doc` (only Save writes it).
+int WritesExactly(const MergeDocument& doc, const std::string& bytes, size_t& at) {
+  Comparison comparison;
+  comparison.expected = &bytes;
+  cookie_io_functions_t functions{};
+  functions.write = CompareWrite;
+  std::FILE* stream = fopencookie(&comparison, "w", functions);
+  if (stream == nullptr) return -1;
+  const MergedWrite written = WriteMergedDocument(doc, stream);
+  const bool closed = std::fclose(stream) == 0;
+  if (written != MergedWrite::kWritten || !closed) return -1;
+  if (!comparison.differs && comparison.at != bytes.size()) {
+    comparison.differs = true;
+    comparison.firstDiffer = std::min(comparison.at, bytes.size());
+  }
+  at = comparison.firstDiffer;
+  return comparison.differs ? 0 : 1;
+}
+
+// The .dlg bytes `doc` stands for, as the merge (and Save) writes them, through a scratch file.
 bool DlgBytes(const MergeDocument& doc, const ScratchFolder& scratch, std::string& bytes,
               std::string& why) {
   const std::string back = scratch.File("back.dlg");
@@ -143,9 +190,17 @@ int Clean(const std::string& shown, const std::string& bytes, const ScratchFolde
   MergeDocument reread;
   std::string storage, back, why;
   const platform::Status parsed = ParseStoredText(text, reread, storage);
-  if (!parsed || !DlgBytes(reread, scratch, back, why) || back != bytes) {
-    size_t at = 0;
-    while (at < back.size() && at < bytes.size() && back[at] == bytes[at]) ++at;
+  size_t at = 0;
+  int exact = parsed ? WritesExactly(reread, bytes, at) : 0;
+  if (parsed && exact < 0) {
+    if (!DlgBytes(reread, scratch, back, why)) {
+      exact = 0;
+    } else {
+      exact = back == bytes ? 1 : 0;
+      while (at < back.size() && at < bytes.size() && back[at] == bytes[at]) ++at;
+    }
+  }
+  if (exact != 1) {
     Message(
         "%s: stored as text it would not come back byte for byte (%s); not stored. The text "
         "form holds what the editor loads and writes (docs/git.md)",
@@ -170,6 +225,14 @@ int Smudge(const std::string& shown, const std::string& bytes, const ScratchFold
   if (!parsed) {
     Message("%s: the stored text form is damaged (%s); the file is not written", shown.c_str(),
             parsed.message.c_str());
+    return kExitFailure;
+  }
+  // Straight to git's pipe; what only Save writes goes through a scratch file.
+  FlushOutput();
+  const MergedWrite written = WriteMergedDocument(doc, stdout);
+  if (written == MergedWrite::kWritten) return kExitSuccess;
+  if (written == MergedWrite::kFailed) {
+    Message("%s: cannot write the dialogue file: %s", shown.c_str(), Reason());
     return kExitFailure;
   }
   if (!DlgBytes(doc, scratch, dlg, why)) {
