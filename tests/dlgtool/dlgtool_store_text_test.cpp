@@ -118,6 +118,17 @@ TEST(DlgtoolGitFilter, RefusesWhatItCannotStoreWhole) {
       Contains(run.err, "would not come back byte for byte (first difference at offset 100)"))
       << run.err;
   EXPECT_EQ(out, "");
+  // A line in no plot: its record is written, but no plot lists it (the structural check names
+  // such a record), so the text cannot carry it.
+  CDlgFile loose;
+  AddTestLine(loose, loose.AddPlot("P", 0, 10), 0, "kept", "");
+  AddTestLine(loose, nullptr, 5, "loose", "");
+  ASSERT_EQ(loose.Save(dir.File("loose.dlg").c_str()), 1);
+  run = Filter(dir, "clean", ReadFileBytes(dir.File("loose.dlg")), out);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "game.dlg: ")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "not stored")) << run.err;
+  EXPECT_EQ(out, "");
   // Not a dialogue file at all.
   run = Filter(dir, "clean", "hello\n", out);
   EXPECT_EQ(run.status, 2);
