@@ -41,6 +41,7 @@ run: build
 # Rewrites examples/demo.dlg with the current writer.
 demo: build
 	@$(BUILD)/tools/parlatrix-make-demo examples/demo.dlg
+	@$(BUILD)/tools/parlatrix-make-demo --english examples/en/demo.dlg
 
 # The README's and the user guide's pictures, rendered on the offscreen platform (no display
 # needed): the original texts in docs/screenshots/, the English interface in docs/screenshots/en/.

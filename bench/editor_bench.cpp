@@ -9,15 +9,18 @@
 
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <memory>
 #include <string>
 
 #include "app/app_context.h"
 #include "app/main_dlg.h"
+#include "dialogs/find_dlg.h"
 #include "dlgfile/dlg_item_reader.h"
 #include "editor/line_edit_dlg.h"
 #include "search/line_search.h"
@@ -28,7 +31,7 @@ namespace {
 // Answers every prompt at once: Yes to questions, no file to file dialogs.
 class SilentPrompts : public toolkit::Prompts {
  protected:
-  void ShowMessage(QWidget*, const QString&, const QString&) override {}
+  void ShowMessage(QWidget*, const QString&, const QString&, const QString&) override {}
   bool ShowQuestion(QWidget*, const QString&, const QString&) override { return true; }
   bool ShowFileDialog(QWidget*, const toolkit::FileDialogRequest&, std::string&) override {
     return false;
@@ -191,6 +194,35 @@ void BM_EditorCancel(benchmark::State& state) {
 }
 BENCHMARK(BM_EditorCancel)->Apply(EditorSizes)->Iterations(10);
 
+// A header click that sorts the rows by their text, then the click that brings back the plot's
+// order; and the filter narrowing all rows to every tenth one, then cleared.
+void BM_EditorSortByTextAndBack(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Workspace space(n);
+  auto editor = space.OpenEditor();
+  const int text = editor->columns().text;
+  for (auto _ : state) {
+    editor->OnSortColumn(text);  // ascending
+    editor->OnSortColumn(text);  // descending
+    editor->OnSortColumn(text);  // the plot's order
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EditorSortByTextAndBack)->Apply(EditorSizes);
+
+void BM_EditorFilterAndClear(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Workspace space(n);
+  auto editor = space.OpenEditor();
+  auto* filter = editor->ControlAs<QLineEdit>(CLineEditDlg::kFilter);
+  for (auto _ : state) {
+    filter->setText(QStringLiteral("0 of the"));
+    filter->clear();
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_EditorFilterAndClear)->Apply(EditorSizes);
+
 // The main window on a document of 10 000 plots of two lines each, saved to /dev/shm.
 struct PlotsFile {
   std::string path = "/dev/shm/parlatrix-bench-plots.dlg";
@@ -235,6 +267,21 @@ void BM_MainWindowAddThenDeletePlotOf10000(benchmark::State& state) {
 }
 BENCHMARK(BM_MainWindowAddThenDeletePlotOf10000)->Unit(benchmark::kMillisecond);
 
+// The plot filter over the 10 000 plots (narrowed to "plot 1..." and cleared).
+void BM_MainWindowFilter10000Plots(benchmark::State& state) {
+  PlotsFile file;
+  Workspace space(0);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  (void)window.LoadFile(file.path);
+  auto* filter = window.ControlAs<QLineEdit>(CMainDlg::kPlotFilter);
+  for (auto _ : state) {
+    filter->setText(QStringLiteral("plot 1"));
+    filter->clear();
+  }
+}
+BENCHMARK(BM_MainWindowFilter10000Plots)->Unit(benchmark::kMillisecond);
+
 void BM_FindLines(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   // Spread over 100 plots, as a long script would be.
@@ -259,6 +306,92 @@ void BM_FindLines(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_FindLines)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// Undo of a Delete of 10 000 rows of a 20 000-row plot in the line editor: the rows come back.
+void BM_EditorUndoDeleteOf10000Rows(benchmark::State& state) {
+  Workspace space(20000);
+  auto editor = space.OpenEditor();
+  for (auto _ : state) {
+    state.PauseTiming();
+    SelectOnly(*editor, 5000, 14999);
+    Click(*editor, CLineEditDlg::kDelete);
+    if (editor->rowList()->topLevelItemCount() != 10000) state.SkipWithError("not deleted");
+    state.ResumeTiming();
+    editor->OnUndo();
+    state.PauseTiming();
+    if (editor->rowList()->topLevelItemCount() != 20000) state.SkipWithError("not undone");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_EditorUndoDeleteOf10000Rows)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Undo of Delete plot of a plot of 10 000 lines in the main window: the plot and its lines back.
+void BM_MainWindowUndoDeletePlotOf10000Lines(benchmark::State& state) {
+  Workspace space(10000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  window.ShowDocumentAgain(-1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.DeletePlotAt(0);
+    state.ResumeTiming();
+    window.OnUndo();
+    state.PauseTiming();
+    if (space.document.GetLines().GetCount() != 10000) state.SkipWithError("not undone");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_MainWindowUndoDeletePlotOf10000Lines)->Unit(benchmark::kMillisecond);
+
+// Replace all over 100 000 lines (every line holds the text once) through the find dialog, as
+// its button runs it: the search, the replace, the step recorded; then the same step undone.
+void BM_ReplaceAll100000Lines(benchmark::State& state) {
+  Workspace space(100000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  CFindDlg find(space.document, space.prompts, &window);
+  find.recordEdits = [&window](std::vector<LineEdit> edits) {
+    window.PushLineEdits(std::move(edits));
+  };
+  find.InitDialog();
+  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QStringLiteral("care"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)->setText(QStringLiteral("love"));
+  auto* flip = find.ControlAs<QLineEdit>(CFindDlg::kText);
+  bool forward = true;
+  for (auto _ : state) {
+    find.OnReplaceAll();
+    state.PauseTiming();
+    if (find.replacedLines != 100000) state.SkipWithError("not replaced");
+    // Back the other way for the next round.
+    flip->setText(forward ? QStringLiteral("love") : QStringLiteral("care"));
+    find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)
+        ->setText(forward ? QStringLiteral("care") : QStringLiteral("love"));
+    forward = !forward;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReplaceAll100000Lines)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_UndoReplaceAll100000Lines(benchmark::State& state) {
+  Workspace space(100000);
+  CMainDlg window(space.context);
+  window.InitDialog();
+  CFindDlg find(space.document, space.prompts, &window);
+  find.recordEdits = [&window](std::vector<LineEdit> edits) {
+    window.PushLineEdits(std::move(edits));
+  };
+  find.InitDialog();
+  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QStringLiteral("care"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)->setText(QStringLiteral("love"));
+  find.OnReplaceAll();
+  for (auto _ : state) {
+    window.OnUndo();
+    state.PauseTiming();
+    window.OnRedo();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_UndoReplaceAll100000Lines)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 }  // namespace
 

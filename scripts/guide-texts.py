@@ -4,7 +4,7 @@ translations/parlatrix_en.ts (run from the repository root after translating a n
 import html, re, sys
 ts = open('translations/parlatrix_en.ts', encoding='utf-8').read()
 windows = {'CMainDlg':'Main window','CNewFileDlg':'New file','CNameInputDlg':'Plot name','CLineEditDlg':'Line editor',
- 'CFindDlg':'Find','CAboutBox':'About box','CLookupDlg':'ID lookup','CLanguageDlg':'Language','CStatsDlg':'Statistics','CDataExchange':'Input checks'}
+ 'CFindDlg':'Find','CAboutBox':'About box','CLookupDlg':'ID lookup','CLanguageDlg':'Language','CStatsDlg':'Statistics','CCodePageDlg':'Code page','CDataExchange':'Input checks'}
 order = list(windows)
 rows = {}
 for name, body in re.findall(r'<context>\s*<name>(.*?)</name>(.*?)</context>', ts, re.S):

@@ -33,6 +33,21 @@
     </message>
 </context>
 <context>
+    <name>CCodePageDlg</name>
+    <message>
+        <source>코드 페이지 (CP949, GBK, UTF-8...) :</source>
+        <translation>Code page (CP949, GBK, UTF-8...):</translation>
+    </message>
+    <message>
+        <source>코드 페이지</source>
+        <translation>Code Page</translation>
+    </message>
+    <message>
+        <source>未知的代码页(%1)！</source>
+        <translation>Unknown code page (%1)!</translation>
+    </message>
+</context>
+<context>
     <name>CDataExchange</name>
     <message>
         <source>请键入一个整数。</source>
@@ -41,6 +56,10 @@
     <message>
         <source>“请填入不多于%1个的字符。”</source>
         <translation>Please enter no more than %1 bytes.</translation>
+    </message>
+    <message>
+        <source>以下文字无法以文件的代码页(%2)保存：%1</source>
+        <translation>These characters cannot be saved in the file&apos;s code page (%2): %1</translation>
     </message>
 </context>
 <context>
@@ -76,6 +95,26 @@
     <message>
         <source>장면</source>
         <translation>Plot</translation>
+    </message>
+    <message>
+        <source>바꿀 내용 :</source>
+        <translation>Replace with:</translation>
+    </message>
+    <message>
+        <source>바꾸기</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>모두 바꾸기</source>
+        <translation>Replace All</translation>
+    </message>
+    <message>
+        <source>%1개 바꿈 (%2줄)</source>
+        <translation>%1 replaced (%2 lines)</translation>
+    </message>
+    <message>
+        <source>ID %1의 %2: 바꾼 결과가 저장할 수 있는 길이(%3바이트)를 넘습니다. 아무것도 바꾸지 않았습니다.</source>
+        <translation>ID %1, %2: the result of the replace would be longer than can be stored (%3 bytes). Nothing was replaced.</translation>
     </message>
 </context>
 <context>
@@ -162,6 +201,22 @@
     <message>
         <source>%1자</source>
         <translation>%1 chars</translation>
+    </message>
+    <message>
+        <source>情节名字重复(%1)！添加情节失败！</source>
+        <translation>A plot named (%1) already exists. The plot was not added.</translation>
+    </message>
+    <message>
+        <source>필터: ID, 화자, 표정, 소리, 대화에서 찾기</source>
+        <translation>Filter: find in ID, speaker, expression, sound, text</translation>
+    </message>
+    <message>
+        <source>실행 취소(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>다시 실행(&amp;R)</source>
+        <translation>&amp;Redo</translation>
     </message>
 </context>
 <context>
@@ -337,6 +392,34 @@ Yes exports multi-line texts for translators; No exports single-line texts for v
     <message>
         <source>통계(&amp;S)...</source>
         <translation>&amp;Statistics...</translation>
+    </message>
+    <message>
+        <source>코드 페이지로 열기(&amp;E)...</source>
+        <translation>Open in Code Page(&amp;E)...</translation>
+    </message>
+    <message>
+        <source>文件(%1)中的文字不是代码页%2的有效文字，可能是%3编码。请用“코드 페이지로 열기”选择%3重新打开。</source>
+        <translation>The texts of the file (%1) are not valid in the code page %2; they are likely %3. Use “Open in Code Page” and choose %3 to open it again.</translation>
+    </message>
+    <message>
+        <source>文件(%1)中的文字不是代码页%2的有效文字。</source>
+        <translation>The texts of the file (%1) are not valid in the code page %2.</translation>
+    </message>
+    <message>
+        <source>필터: 장면 이름에서 찾기</source>
+        <translation>Filter: find in plot names</translation>
+    </message>
+    <message>
+        <source>确定要删除情节(%1)及其全部%2行对话吗？</source>
+        <translation>Delete the plot (%1) with all its %2 lines?</translation>
+    </message>
+    <message>
+        <source>실행 취소(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>다시 실행(&amp;R)</source>
+        <translation>&amp;Redo</translation>
     </message>
 </context>
 <context>

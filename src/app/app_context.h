@@ -21,6 +21,7 @@ struct AppContext {
   toolkit::Prompts& prompts;           // message boxes and file dialogs
   std::string commandLine;             // the file to load at start-up; empty: none
   std::string startFolder;             // the current directory when the program started
+  std::string commandLineCodeset = {};  // --encoding: the code page of that file; empty: none
 
   LineEditSession LineEditing() const {
     return {document, pendingAdditions, pendingDeletions, prompts, {}};

@@ -10,13 +10,9 @@
 
 CEditorApp::CEditorApp(int& argc, char** argv)
     : QApplication(argc, argv),
-      context_{document_,
-               reader_,
-               pendingAdditions_,
-               pendingDeletions_,
-               prompts_,
-               CommandLinePath(argc, argv),
-               platform::CurrentDirectory()} {
+      context_{document_, reader_,       pendingAdditions_,           pendingDeletions_,
+               prompts_,  std::string(), platform::CurrentDirectory()} {
+  setOrganizationName(QStringLiteral("Parlatrix"));
   setApplicationName(QStringLiteral("Parlatrix"));
   setWindowIcon(toolkit::MainIcon());
 }
@@ -33,13 +29,4 @@ bool CEditorApp::InitInstance() {
   CMainDlg dialog(context_);
   dialog.DoModal();
   return false;
-}
-
-std::string CommandLinePath(int argc, char** argv) {
-  std::string path;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) path += ' ';
-    path += argv[i];
-  }
-  return path;
 }

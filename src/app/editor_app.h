@@ -10,7 +10,8 @@
 
 class CEditorApp : public QApplication {
  public:
-  // `argc` and `argv` as main() got them; Qt takes out its own options first.
+  // `argc` and `argv` as main() got them; Qt takes out its own options. The caller then sets the
+  // context's command line (app/command_line.h).
   CEditorApp(int& argc, char** argv);
   ~CEditorApp() override;
 
@@ -32,8 +33,3 @@ class CEditorApp : public QApplication {
   toolkit::QtPrompts prompts_;
   AppContext context_;
 };
-
-// The path named on the command line: the arguments after the program name joined with single
-// blanks (the shell has already split and unquoted them, so a path with blanks arrives in parts).
-// Empty when there are none.
-std::string CommandLinePath(int argc, char** argv);

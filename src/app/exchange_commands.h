@@ -1,7 +1,7 @@
 // The main window's Import and Export in the translation exchange formats. A chosen file ending
 // in .po, .xlf, .xliff or .csv goes here instead of to the plain text forms; the window keeps its
-// own messages, so each routine only reports success or failure (the reason goes to the debug
-// output).
+// own messages and shows the reason each routine hands back under them (the reason also goes to
+// the debug output).
 #pragma once
 
 #include <string>

@@ -13,13 +13,20 @@
 #include <vector>
 
 #include "app/app_context.h"
+#include "model/document_edits.h"
 #include "toolkit/dialog.h"
 
 class QIcon;
+class QUndoCommand;
+class QUndoStack;
 class QListWidget;
+class QListWidgetItem;
 
 namespace toolkit {
 struct FileDialogRequest;
+}
+namespace platform {
+struct Status;
 }
 
 class CMainDlg : public toolkit::CDialog {
@@ -44,6 +51,7 @@ class CMainDlg : public toolkit::CDialog {
     kExit,
     kVersionNumber,
     kVersionLabel,
+    kPlotFilter,  // shows only the plots whose name holds the typed text (not a described control)
   };
   // The context-menu command that opens the about box without file details.
   static constexpr int kAboutCommand = 0x10;
@@ -53,6 +61,12 @@ class CMainDlg : public toolkit::CDialog {
   static constexpr int kStatsCommand = 0x30;
   // The context-menu command that chooses the interface language.
   static constexpr int kLanguageCommand = 0x40;
+  // The context-menu command that opens a file in a code page the user names.
+  static constexpr int kOpenInCodePageCommand = 0x50;
+  // The context-menu commands that undo and redo the last change (also Ctrl+Z, Ctrl+Shift+Z and
+  // Ctrl+Y).
+  static constexpr int kUndoCommand = 0x60;
+  static constexpr int kRedoCommand = 0x70;
 
   explicit CMainDlg(AppContext& context, QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -68,7 +82,10 @@ class CMainDlg : public toolkit::CDialog {
   // Loads `path` into the document and the window; on success `path` becomes the current path.
   // A file that cannot be opened leaves the document and the window as they were (current path
   // included) after its message, so a following Save cannot write an empty document over a file.
-  [[nodiscard]] bool LoadFile(const std::string& path);
+  // The texts are read (and later written) in `codeset`; empty: the code page remembered for the
+  // file, else the one in force when the window opened. Names or texts not valid in it are
+  // announced, with the code page they likely are in.
+  [[nodiscard]] bool LoadFile(const std::string& path, const std::string& codeset = {});
 
   QListWidget* plotList() const;
   AppContext& context() const { return context_; }
@@ -118,6 +135,9 @@ class CMainDlg : public toolkit::CDialog {
   void OnEditPlot();
   void OnDeletePlot();
   void OnPlotSelChange();
+  // Hides the entries whose name does not hold `text` (letters in either case); a hidden entry
+  // loses its selection.
+  void OnPlotFilter(const QString& text);
   void OnPlotDblClk();
   void OnAbout();
   // Find (Ctrl+F): the find dialog; a result opened there opens the line editor on its row.
@@ -125,18 +145,41 @@ class CMainDlg : public toolkit::CDialog {
   // The Language dialog; a new choice is remembered and shown at once in every open window.
   void OnLanguage();
   void OnStats();
+  // Asks for a code page, then a file, and opens the file in that code page (remembered for it).
+  void OnOpenInCodePage();
+  void OnUndo();
+  void OnRedo();
+  // A click on the multi-line box: one step in the history.
+  void OnMultiLineClicked();
 
  public:
   // Adds a plot of this name (no ID range) to the document and appends its entry to the list;
   // the entry's index, or -1 when the name is taken (after its message) or memory runs out.
   int AddPlotByName(const std::string& name);
-  // Deletes the first plot named as the entry at `index`, with all its lines, and the entry.
+  // Deletes the plot of the entry at `index`, with all its lines, and the entry.
   void DeletePlotAt(int index);
+  // The plot the entry at `index` shows; nullptr for an index outside the list.
+  PlotPos EntryPlot(int index) const;
+  // The undo history of the document. Saving marks its clean state: the title's `*` follows it.
+  QUndoStack* undoStack() const { return undoStack_; }
+  // Pushes a step whose change is made (a name typed since the last step goes first).
+  void PushStep(QUndoCommand* step);
+  // Records `edits`, already made to the document's lines, as one step (an import, a replace).
+  void PushLineEdits(std::vector<LineEdit> edits);
+  // After an undo or redo: the plot list again from the document, the entry at `selectIndex`
+  // selected (-1: none, -2: the selection kept), the fields, the title and the buttons.
+  void ShowDocumentAgain(int selectIndex);
+  // The game name and the multi-line option as an undo or redo sets them.
+  void SetGameNameFromHistory(const std::string& name);
+  void SetMultiLineFromHistory(bool multiLine);
+  // Data role of a plot list entry that holds its plot.
+  static constexpr int kPlotRole = Qt::UserRole + 1;
 
  protected:
   void DoDataExchange(toolkit::CDataExchange& dx) override;
   bool OnInitDialog() override;
-  // Enter in a field that does not take it: the main window never closes through OK.
+  // Enter in a field that does not take it: the main window never closes through OK. On the plot
+  // list with an entry selected it runs Edit.
   void OnOK() override;
   // The close request (Exit, Escape, the close box).
   void OnCancel() override;
@@ -146,10 +189,18 @@ class CMainDlg : public toolkit::CDialog {
 
  private:
   void ConnectControls();
-  void ShowLoadError(const std::string& path);
+  void ShowLoadError(const std::string& path, const platform::Status& status);
+  // Before New and Open: the close request's question when there are unsaved changes (a game
+  // name or multi-line box changed in its field counts). False: the user keeps the document.
+  bool ConfirmDiscard();
+  // After a load: says so when the document's names or texts are not valid in `codeset`.
+  void AnnounceCodePage(const std::string& codeset);
   // The window after a load failed once the document had been emptied: no file, nothing listed.
   void ShowEmptyDocument();
   void FillPlotList();
+  // Applies the plot filter field's text to every entry.
+  void ApplyPlotFilter();
+  static void SetEntryPlot(QListWidgetItem* entry, PlotPos plot);
   void RunAboutBox(const std::string& fileName, const std::string& folder);
   // The line editor on the list entry at `index`, with `selectRow` selected (-1: the last row).
   void EditPlotAt(int index, int selectRow);
@@ -163,7 +214,18 @@ class CMainDlg : public toolkit::CDialog {
   bool ChooseFileIn(const toolkit::FileDialogRequest& request, std::string& folder,
                     std::string& chosen);
 
+  // A document newly loaded or created: no history, clean.
+  void ResetHistory();
+  // A game name typed since the last step, as a step of its own.
+  void RecordTypedGameName();
+  // The plot's place in the document, from 0; -1 when it is not there.
+  int PlotIndexOf(PlotPos plot) const;
+
   AppContext& context_;
+  QUndoStack* undoStack_ = nullptr;  // a child of the window
+  // The game name and multi-line option as the history last recorded them.
+  std::string historyGameName_;
+  bool historyMultiLine_ = false;
   std::unique_ptr<QIcon> icon_;  // the window's own icon, distinct from the about box's
   // Values, in the order of the window's description.
   std::string gameName_;
@@ -178,4 +240,5 @@ class CMainDlg : public toolkit::CDialog {
   std::string exportPath_;
   std::string textFolder_;  // where the Import and Export dialogs start
   int versionNumber_ = 0;
+  std::string defaultCodeset_;  // the code page in force when the window opened (New returns to it)
 };

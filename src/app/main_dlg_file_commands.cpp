@@ -1,15 +1,20 @@
 // The file commands of the main window: New, Open, Save, Save As, Import, Export.
 //
-// None of them asks about unsaved changes. The dialogue folder (Open, Save As) and the text folder
-// (Import, Export) are kept apart: each follows only the file dialogs of its own commands. A file
-// dialog closed without a choice ends its command with nothing changed.
+// New and Open ask the close request's question before they discard unsaved changes. A failure
+// shows the command's message with the reason under it. The dialogue folder (Open, Save As) and the
+// text folder (Import, Export) are kept apart: each follows only the file dialogs of its own
+// commands. A file dialog closed without a choice ends its command with nothing changed.
 #include <QListWidget>
 #include <QString>
+#include <QUndoStack>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/code_page_dlg.h"
 #include "app/exchange_commands.h"
+#include "app/file_code_pages.h"
 #include "app/main_dlg.h"
 #include "app/new_file_dlg.h"
 #include "app/strings.h"
@@ -18,6 +23,7 @@
 #include "interchange/text_import.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
+#include "platform/status.h"
 #include "toolkit/code_page.h"
 #include "toolkit/file_filter.h"
 #include "toolkit/prompts.h"
@@ -29,9 +35,28 @@ QString WithPath(const QString& text, const std::string& path) {
   return text.arg(toolkit::ToQString(path));
 }
 
+// A reason for the window: the core's words are bytes of the locale's code page (a path inside
+// them may be Korean), the system's are too.
+QString ReasonText(const platform::Status& status) {
+  return toolkit::ToQString(status.Text());
+}
+
 }  // namespace
 
+bool CMainDlg::ConfirmDiscard() {
+  // As the close request does: a game name or a multi-line box changed in its field is a change.
+  TakeFieldsQuietly();
+  const CDlgFile& document = context_.document;
+  if (multiLine_ != (document.GetMultiLine() != 0) || document.GetGameName() != gameName_.c_str()) {
+    SetModified(true);
+    RefreshTitle();
+  }
+  return !modified_ ||
+         prompts().AskYesNo(this, Tr(strings::kQuitQuestion), Tr(strings::kQuitCaption));
+}
+
 void CMainDlg::OnNew() {
+  if (!ConfirmDiscard()) return;
   CNewFileDlg dialog(prompts(), this);
   dialog.expression = true;
   dialog.speaker = true;
@@ -40,6 +65,8 @@ void CMainDlg::OnNew() {
   if (dialog.DoModal() != toolkit::kIdOk) return;
   CDlgFile& document = context_.document;
   document.Clear();
+  // A new document is in the code page the window opened with, whatever the last file's was.
+  toolkit::SetSystemCodeset(defaultCodeset_);
   document.SetColumns(dialog.speaker, dialog.expression, dialog.sound);
   document.SetGameName(dialog.gameName.c_str());
   document.SetMultiLine(0);
@@ -50,6 +77,7 @@ void CMainDlg::OnNew() {
   currentPath_.clear();
   SetModified(false);
   RefreshTitle();
+  ResetHistory();
   RefreshButtons();
 }
 
@@ -61,6 +89,7 @@ bool CMainDlg::ChooseFileIn(const toolkit::FileDialogRequest& request, std::stri
 }
 
 void CMainDlg::OnOpen() {
+  if (!ConfirmDiscard()) return;
   std::string chosen;
   if (!ChooseFileIn(
           toolkit::OpenRequest(Tr(strings::kOpenTitle).toStdString(), toolkit::kDialogFilesFilter,
@@ -71,6 +100,23 @@ void CMainDlg::OnOpen() {
   // A failed load has shown its message and left the window on the previous file.
   damagedPath_.clear();
   if (!LoadFile(chosen)) return;
+  AnnounceDamage();
+}
+
+void CMainDlg::OnOpenInCodePage() {
+  if (!ConfirmDiscard()) return;
+  CCodePageDlg page(prompts(), this);
+  page.codeset = toolkit::SystemCodePage().codeset();
+  if (page.DoModal() != toolkit::kIdOk) return;
+  std::string chosen;
+  if (!ChooseFileIn(toolkit::OpenRequest(strings::kOpenTitle, toolkit::kDialogFilesFilter,
+                                         strings::kDialogueExt, currentPath_, dialogueFolder_),
+                    dialogueFolder_, chosen)) {
+    return;
+  }
+  damagedPath_.clear();
+  if (!LoadFile(chosen, page.codeset)) return;
+  app::RememberCodeset(currentPath_, page.codeset);
   AnnounceDamage();
 }
 
@@ -91,7 +137,9 @@ bool CMainDlg::KeepDamagedOriginal() {
   const std::string kept = currentPath_ + strings::kDamagedSuffix;
   if (!platform::IdentifyFile(kept.c_str()).exists &&
       !platform::CopyFileDurably(currentPath_.c_str(), kept.c_str())) {
-    prompts().Message(this, WithPath(Tr(strings::kSaveError), currentPath_));
+    const platform::Status status = platform::Status::SystemFailure("cannot keep " + kept);
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kSaveError), currentPath_),
+                                ReasonText(status));
     return false;
   }
   damagedPath_.clear();
@@ -146,10 +194,11 @@ bool CMainDlg::SaveFile() {
   if (!KeepDamagedOriginal()) return false;
   const std::string& keptBackup = state.keptBackup;
   int saved = 0;
+  platform::Status status;
   {
     toolkit::WaitCursor wait;
     // Checked again right before the rename: a change made while saving is not lost either.
-    saved = SaveOver(document, currentPath_.c_str(), expected);
+    saved = SaveOver(document, currentPath_.c_str(), expected, status);
   }
   if (!keptBackup.empty()) {
     prompts().Message(this,
@@ -159,10 +208,13 @@ bool CMainDlg::SaveFile() {
   // The writer replaces the file only once the new one is complete: on failure the previous file
   // is intact, and the modified flag stays as it was so that the close request still asks.
   if (!saved) {
-    prompts().Message(this, WithPath(Tr(strings::kSaveError), currentPath_));
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kSaveError), currentPath_),
+                                ReasonText(status));
     return false;
   }
   versionNumber_ = document.GetVersion();
+  RecordTypedGameName();  // the name saved is part of the saved state
+  undoStack()->setClean();
   SetModified(false);
   RefreshTitle();
   return true;
@@ -187,18 +239,56 @@ bool CMainDlg::ImportText() {
   // A file without a single entry (another form, UTF-16) is a failure, not "imported".
   ImportCounts counts;
   bool imported = false;
+  // The texts as they were, to record what the import changed as one step of the history.
+  FieldsSnapshot before;
+  try {
+    before = TakeFieldsSnapshot(document);
+  } catch (const std::bad_alloc&) {
+    return false;  // nothing imported: an import that could not be undone is not started
+  }
+  platform::Status status;
+  bool outOfMemory = false;
   {
     toolkit::WaitCursor wait;  // a big script takes longer than a click should
-    imported = app::IsExchangeFile(importPath_)
-                   ? app::ImportExchangeFile(document, importPath_)
-                   : ::ImportText(document, importPath_.c_str(), counts) &&
-                         counts.matched + counts.logged > 0;
+    try {
+      if (app::IsExchangeFile(importPath_)) {
+        imported = app::ImportExchangeFile(document, importPath_, status);
+      } else {
+        imported = ::ImportText(document, importPath_.c_str(), counts, status);
+        if (imported && counts.matched + counts.logged == 0) {
+          imported = false;
+          status = platform::Status::Failure("the file holds no entry of the text form");
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      imported = false;
+      outOfMemory = true;
+      status = platform::Status::Failure("out of memory; the texts are as they were");
+    }
   }
   if (!imported) {
-    prompts().Message(this, WithPath(Tr(strings::kImportError), importPath_));
+    // Whatever a failed import changed is one step that can be undone; out of memory it is put
+    // back at once, as the message says.
+    try {
+      std::vector<LineEdit> edits = EditsSince(document, before);
+      if (outOfMemory) {
+        (void)ApplyLineEdits(document, edits, true);
+      } else {
+        PushLineEdits(std::move(edits));
+      }
+    } catch (const std::bad_alloc&) {
+      undoStack()->clear();
+    }
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kImportError), importPath_),
+                                ReasonText(status));
     return false;
   }
   prompts().Message(this, Tr(strings::kImported));
+  try {
+    PushLineEdits(EditsSince(document, before));
+  } catch (const std::bad_alloc&) {
+    undoStack()->clear();  // the import stays; the history before it cannot be kept consistent
+  }
   SetModified(true);
   RefreshTitle();
   return true;
@@ -220,14 +310,22 @@ bool CMainDlg::ExportText() {
   const bool recording = !exchangeFile && !prompts().AskYesNo(this, Tr(strings::kExportQuestion),
                                                               Tr(strings::kExportCaption));
   bool exported = false;
+  platform::Status status;
   {
     toolkit::WaitCursor
         wait;  // after the question: the cursor waits only while the file is written
-    exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_, currentPath_)
-                            : context_.document.Export(exportPath_.c_str(), recording);
+    try {
+      exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_,
+                                                        currentPath_, status)
+                              : context_.document.Export(exportPath_.c_str(), recording, status);
+    } catch (const std::bad_alloc&) {
+      exported = false;
+      status = platform::Status::Failure("out of memory; the file was not written");
+    }
   }
   if (!exported) {
-    prompts().Message(this, WithPath(Tr(strings::kExportError), exportPath_));
+    prompts().MessageWithDetail(this, WithPath(Tr(strings::kExportError), exportPath_),
+                                ReasonText(status));
     return false;
   }
   prompts().Message(this, Tr(strings::kExported));

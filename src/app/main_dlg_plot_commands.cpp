@@ -1,10 +1,15 @@
 // The plot commands of the main window: Add, Edit (button and double-click), Delete.
 //
-// The list entry is the window's only handle on a plot: every command takes the entry's text and
-// asks the document for the first plot of that name.
+// Each list entry carries the plot it shows (kPlotRole): two plots may share a name (a file can
+// hold them), and every command acts on the plot of the entry the user chose, not on the first
+// of its name. Delete asks first, naming the plot and its number of lines.
+#include <QLineEdit>
 #include <QListWidget>
+#include <QUndoStack>
+#include <new>
 
 #include "app/main_dlg.h"
+#include "app/main_undo.h"
 #include "app/name_input_dlg.h"
 #include "app/strings.h"
 #include "config/speaker_config.h"
@@ -44,8 +49,16 @@ int CMainDlg::AddPlotByName(const std::string& name) {
     return -1;
   }
   // Out of memory no plot is added, and no entry may then stand for one.
-  if (document.AddPlot(name.c_str(), -1, -1) == nullptr) return -1;
-  toolkit::AddListEntry(plotList(), name);
+  const PlotPos plot = document.AddPlot(name.c_str(), -1, -1);
+  if (plot == nullptr) return -1;
+  QListWidgetItem* entry = toolkit::AddListEntry(plotList(), name);
+  SetEntryPlot(entry, plot);
+  PushStep(new app::AddPlotCommand(*this, PlotIndexOf(plot), name));
+  // The new plot is selected next: a filter that would hide it is cleared.
+  if (auto* filter = ControlAs<QLineEdit>(kPlotFilter);
+      filter != nullptr && !entry->text().contains(filter->text(), Qt::CaseInsensitive)) {
+    filter->clear();
+  }
   SetModified(true);
   RefreshTitle();
   return plotList()->count() - 1;
@@ -64,10 +77,19 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
   QListWidget* list = plotList();
   const std::string name = toolkit::ListEntryBytes(list->item(index));
 
+  // The plot as it was, to record what the line editor changes as one step of the history.
+  const PlotPos edited = EntryPlot(index);
+  std::unique_ptr<PlotSnapshot> before;
+  try {
+    if (edited != nullptr) before = std::make_unique<PlotSnapshot>(TakePlotSnapshot(edited->value));
+  } catch (const std::bad_alloc&) {
+    before.reset();
+  }
   LineEditSession session = context_.LineEditing();
   session.configPaths = SpeakerConfigPaths();
   CLineEditDlg editor(session, this);
   editor.plotName = name;
+  editor.plotPos = EntryPlot(index);
   editor.multiLine = multiLine_;
   editor.selectRow = selectRow;
   const int result = editor.DoModal();
@@ -78,20 +100,44 @@ void CMainDlg::EditPlotAt(int index, int selectRow) {
     list->setCurrentRow(-1);
   }
   // Cancel has put the document back as it was; only changes OK kept count.
-  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) SetModified(true);
+  if (editor.changed && (result == toolkit::kIdOk || editor.committed)) {
+    try {
+      if (before != nullptr) {
+        PushStep(new app::EditPlotCommand(*this, PlotIndexOf(edited), std::move(*before),
+                                          TakePlotSnapshot(edited->value)));
+      } else {
+        undoStack()->clear();  // out of memory: no step, and no older step over a changed plot
+      }
+    } catch (const std::bad_alloc&) {
+      undoStack()->clear();
+    }
+    SetModified(true);
+  }
   RefreshTitle();
   RefreshButtons();
   list->setFocus(Qt::OtherFocusReason);
 }
 
+PlotPos CMainDlg::EntryPlot(int index) const {
+  const QListWidgetItem* entry = plotList()->item(index);
+  if (entry == nullptr) return nullptr;
+  return reinterpret_cast<PlotPos>(entry->data(kPlotRole).value<quintptr>());
+}
+
+void CMainDlg::SetEntryPlot(QListWidgetItem* entry, PlotPos plot) {
+  if (entry != nullptr)
+    entry->setData(kPlotRole, QVariant::fromValue(reinterpret_cast<quintptr>(plot)));
+}
+
 void CMainDlg::OnFind() {
   CFindDlg dialog(context_.document, prompts(), this);
+  // Each replace is one step of the history.
+  dialog.recordEdits = [this](std::vector<LineEdit> edits) { PushLineEdits(std::move(edits)); };
   if (dialog.DoModal() != toolkit::kIdOk) return;
-  // The entry of the found line's plot: the first entry of that name, as every plot command
-  // takes it.
+  // The entry of the found line's plot.
   QListWidget* list = plotList();
   for (int index = 0; index < list->count(); ++index) {
-    if (toolkit::ListEntryBytes(list->item(index)) != dialog.chosenPlot) continue;
+    if (EntryPlot(index) != dialog.chosenPlotPos) continue;
     list->setCurrentRow(index);
     RefreshButtons();
     (void)UpdateData(true);
@@ -121,6 +167,12 @@ std::vector<std::string> CMainDlg::SpeakerConfigPaths() const {
 void CMainDlg::OnDeletePlot() {
   const int index = SelectedIndex(plotList());
   if (index < 0) return;
+  if (const PlotPos plot = EntryPlot(index)) {
+    const QString question = Tr(strings::kDeletePlotQuestion)
+                                 .arg(toolkit::ToQString(plot->value.GetName().c_str()),
+                                      QString::number(plot->value.members.GetCount()));
+    if (!prompts().AskYesNo(this, question, Tr(strings::kQuitCaption))) return;
+  }
   DeletePlotAt(index);
   RefreshButtons();
   plotList()->setFocus(Qt::OtherFocusReason);
@@ -130,8 +182,19 @@ void CMainDlg::DeletePlotAt(int index) {
   QListWidget* list = plotList();
   QListWidgetItem* entry = list->item(index);
   if (entry == nullptr) return;
-  CDlgFile& document = context_.document;
-  (void)document.DeletePlot(document.FindPlot(toolkit::ListEntryBytes(entry).c_str()));
+  const PlotPos plot = EntryPlot(index);
+  std::unique_ptr<app::DeletePlotCommand> step;
+  try {
+    if (plot != nullptr) {
+      step = std::make_unique<app::DeletePlotCommand>(*this, PlotIndexOf(plot),
+                                                      TakePlotSnapshot(plot->value));
+    }
+  } catch (const std::bad_alloc&) {
+    step.reset();
+    undoStack()->clear();  // the deletion cannot be undone; older steps would not fit after it
+  }
+  (void)context_.document.DeletePlot(plot);
+  if (step != nullptr) PushStep(step.release());
   delete list->takeItem(index);
   // Qt moves the selection to a neighbour; after a deletion no entry is selected.
   list->clearSelection();

@@ -19,6 +19,21 @@ inline constexpr char kLanguageItem[] = QT_TRANSLATE_NOOP("CMainDlg", "언어 ·
 inline constexpr char kLoadError[] = QT_TRANSLATE_NOOP("CMainDlg", "(%1) 대화 파일 읽기 오류!");
 inline constexpr char kQuitQuestion[] = QT_TRANSLATE_NOOP("CMainDlg", "内容被修改了，退出吗？");
 inline constexpr char kQuitCaption[] = QT_TRANSLATE_NOOP("CMainDlg", "警告");
+// The item that opens a file in a code page the user names (remembered for the file).
+inline constexpr char kOpenInCodePageItem[] =
+    QT_TRANSLATE_NOOP("CMainDlg", "코드 페이지로 열기(&E)...");
+// After a load whose names or texts are not valid in the code page they were read in (%1 the file,
+// %2 that code page, %3 the code page they decode in). The detail under it says where.
+inline constexpr char kNotInCodePageLikely[] =
+    QT_TRANSLATE_NOOP("CMainDlg",
+                      "文件(%1)中的文字不是代码页%2的有效文字，可能是%3编码。请用“코드 페이지로 "
+                      "열기”选择%3重新打开。");
+inline constexpr char kNotInCodePage[] =
+    QT_TRANSLATE_NOOP("CMainDlg", "文件(%1)中的文字不是代码页%2的有效文字。");
+
+// The items that undo and redo the last change to the document.
+inline constexpr char kUndoItem[] = QT_TRANSLATE_NOOP("CMainDlg", "실행 취소(&U)");
+inline constexpr char kRedoItem[] = QT_TRANSLATE_NOOP("CMainDlg", "다시 실행(&R)");
 
 // File commands.
 inline constexpr char kNewGameName[] = QT_TRANSLATE_NOOP("CMainDlg", "새 게임");
@@ -51,8 +66,14 @@ inline constexpr char kExportCaption[] = QT_TRANSLATE_NOOP("CMainDlg", "导出")
 inline constexpr char kExported[] = QT_TRANSLATE_NOOP("CMainDlg", "文件导出成功！");
 inline constexpr char kExportError[] = QT_TRANSLATE_NOOP("CMainDlg", "导出文本文件错误(%1)!");
 
+// The placeholder of the filter field under the plot list.
+inline constexpr char kPlotFilterHint[] = QT_TRANSLATE_NOOP("CMainDlg", "필터: 장면 이름에서 찾기");
+
 // Plot commands.
 inline constexpr char kDuplicatePlot[] =
     QT_TRANSLATE_NOOP("CMainDlg", "情节名字重复(%1)！添加情节失败！");
+// Before Delete plot (%1 the plot's name, %2 its number of lines).
+inline constexpr char kDeletePlotQuestion[] =
+    QT_TRANSLATE_NOOP("CMainDlg", "确定要删除情节(%1)及其全部%2行对话吗？");
 
 }  // namespace strings

@@ -5,10 +5,16 @@
 // opens the line editor there.
 //
 // Matching is that of search/line_search.h: bytes of the document's code page, ASCII letters in
-// either case. The results are a snapshot: the dialog is modal, nothing changes the document
-// while it is open.
+// either case. The results are a snapshot, taken again after each replace.
+//
+// Replace: 바꾸기 replaces the found text by the text of the second field in the chosen fields
+// (text, speaker, sound; never an ID) of the selected result's line, then selects the next result;
+// 모두 바꾸기 does it in every line found. Each is one step: `recordEdits`, when set, receives
+// what changed (the main window's undo history). A result longer than its field may hold is
+// refused, naming the line's ID, and nothing is replaced.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +39,10 @@ class CFindDlg : public toolkit::CDialog {
     kResults,
     kCount,
     kClose,
+    kReplaceLabel,
+    kReplaceText,
+    kReplace,
+    kReplaceAll,
   };
 
   CFindDlg(CDlgFile& document, toolkit::Prompts& prompts, QWidget* parent = nullptr);
@@ -47,8 +57,17 @@ class CFindDlg : public toolkit::CDialog {
   bool inSpeaker = false;
   bool inSound = false;
   bool inId = false;
+  std::string replacement;  // the replace field
 
-  // The result the user opened: the plot's name and the line's place in it. Valid after kIdOk.
+  // Receives the edits of each replace, already made to the document. May be empty.
+  std::function<void(std::vector<LineEdit>)> recordEdits;
+  // Occurrences and lines the last replace changed.
+  size_t replacedCount = 0;
+  size_t replacedLines = 0;
+
+  // The result the user opened: the plot (and its name) and the line's place in it. Valid after
+  // kIdOk.
+  PlotPos chosenPlotPos = nullptr;
   std::string chosenPlot;
   int chosenRow = -1;
 
@@ -56,6 +75,8 @@ class CFindDlg : public toolkit::CDialog {
 
  public slots:
   void OnSearch();
+  void OnReplace();
+  void OnReplaceAll();
   // Opens the result at `index` of the list; nothing for an index outside it.
   void OnOpenResult(int index);
 
@@ -66,6 +87,10 @@ class CFindDlg : public toolkit::CDialog {
   void OnOK() override;
 
  private:
+  SearchOptions Options() const;
+  // Replaces in the lines of `hits`; false (after its message) when nothing could be replaced.
+  bool ReplaceIn(const std::vector<SearchHit>& hits);
+
   CDlgFile& document_;
   std::vector<SearchHit> hits_;
 };

@@ -32,3 +32,6 @@ struct SaveOverState {
 // longer names what `expected` describes (doc.LoadedFile(), or what the user agreed to
 // overwrite): then nothing is replaced, 0 is returned, errno is ESTALE and a diagnostic says so.
 [[nodiscard]] int SaveOver(CDlgFile& doc, const char* path, const platform::FileIdentity& expected);
+// The same, with the reason of a failure in `status` (a change on disk says so in its message).
+[[nodiscard]] int SaveOver(CDlgFile& doc, const char* path, const platform::FileIdentity& expected,
+                           platform::Status& status);

@@ -10,16 +10,21 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QWidget>
 #include <QtGlobal>
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <unordered_set>
 
 #include "editor/line_edit_dlg.h"
 #include "platform/line_breaks.h"
+#include "toolkit/code_page.h"
+#include "toolkit/data_exchange.h"
 #include "toolkit/prompts.h"
 #include "toolkit/text_bytes.h"
+#include "toolkit/undo_step.h"
 #include "toolkit/wait_cursor.h"
 
 namespace {
@@ -28,6 +33,17 @@ constexpr char kModifyOneOnly[] = QT_TRANSLATE_NOOP("CLineEditDlg", "不能同�
 constexpr char kNoIdLeft[] = QT_TRANSLATE_NOOP("CLineEditDlg", "在指定范围内已经没有剩余的ID！");
 constexpr char kLeaveQuestion[] = QT_TRANSLATE_NOOP("CLineEditDlg", "内容被修改了，退出吗？");
 constexpr char kLeaveCaption[] = QT_TRANSLATE_NOOP("CLineEditDlg", "警告");
+// The main window's Add plot message (the line editor sits below the app and keeps its own copy).
+constexpr char kDuplicatePlot[] =
+    QT_TRANSLATE_NOOP("CLineEditDlg", "情节名字重复(%1)！添加情节失败！");
+
+// Whether a plot other than `self` is named `name`.
+bool NameTakenByOther(const CDlgFile& document, PlotPos self, const std::string& name) {
+  for (PlotPos pos = document.GetFirstPlot(); pos != nullptr; pos = pos->next) {
+    if (pos != self && pos->value.name.Equals(name.c_str())) return true;
+  }
+  return false;
+}
 
 void RemoveLineBreaks(std::string& text) {
   text = platform::ReplaceCrLf(text, "");
@@ -49,6 +65,8 @@ std::unordered_set<LinePos> Members(const CQHList<LinePos>& list) {
 // Add ("추가") --------------------------------------------------------------------------------
 
 void CLineEditDlg::OnAdd() {
+  // A text the document's code page cannot write is refused, never stored with substitutes.
+  if (!toolkit::FieldsWritable(*this, {kText, kSound})) return;
   // A field that fails its check keeps its earlier value, and Add goes on with the values.
   (void)UpdateData(true);
   CDlgItem record;
@@ -57,6 +75,7 @@ void CLineEditDlg::OnAdd() {
   // The range is stored before the ID is allocated and stays whatever follows.
   document.GetPlot(plot_).SetRange(rangeLow, rangeHigh);
   const int first = FirstSelectedRow();
+  const int afterId = first >= 0 ? RowId(first) : -1;
   LinePos line = document.AddItem(record, plot_, first >= 0 ? RowLine(first) : nullptr);
   if (line == nullptr) {
     // An allocated ID with no line means memory ran out (reported on the debug output), not
@@ -66,6 +85,10 @@ void CLineEditDlg::OnAdd() {
   }
   if (!RecordAddition(line)) return;
   changed = true;
+  const int id = document.GetItem(line).GetID();
+  const auto added = std::make_shared<CDlgItem>(document.GetItem(line));
+  undoStack_->push(new toolkit::UndoStep(
+      [this, id] { UndoAdd(id); }, [this, id, afterId, added] { RedoAdd(id, afterId, *added); }));
 }
 
 bool CLineEditDlg::FillRecord(CDlgItem& record) {
@@ -107,6 +130,7 @@ void CLineEditDlg::OnModify() {
     prompts().Message(this, Tr(kModifyOneOnly));
     return;
   }
+  if (!toolkit::FieldsWritable(*this, {kText, kSound})) return;
   (void)UpdateData(true);
   const int row = FirstSelectedRow();
   std::string newSpeaker, newExpression;
@@ -128,6 +152,8 @@ void CLineEditDlg::OnModify() {
     return;
   }
 
+  std::shared_ptr<CDlgItem> before;
+  if (line != nullptr) before = std::make_shared<CDlgItem>(session_.document.GetItem(line));
   QTreeWidgetItem* item = rowList()->topLevelItem(row);
   if (useSpeaker_) SetCell(item, columns_.speaker, newSpeaker);
   if (useExpression_ && !keepExpression) SetCell(item, columns_.expression, newExpression);
@@ -140,6 +166,10 @@ void CLineEditDlg::OnModify() {
     if (useExpression_ && !keepExpression) target.expression.Swap(expressionText);
     if (useSound_) target.sound.Swap(soundText);
     target.text.Swap(lineText);
+    const int id = target.GetID();
+    const auto after = std::make_shared<CDlgItem>(target);
+    undoStack_->push(new toolkit::UndoStep([this, id, before] { SetLineFields(id, *before); },
+                                           [this, id, after] { SetLineFields(id, *after); }));
   }
   changed = true;
 }
@@ -187,12 +217,16 @@ void CLineEditDlg::OnDelete() {
   const int first = FirstSelectedRow();
   if (first < 0) return;
   std::vector<int> rows;
+  // A row the filter hides is not the user's to delete, even if a select-all reached it.
   for (const QModelIndex& index : rowList()->selectionModel()->selectedRows()) {
-    rows.push_back(index.row());
+    if (RowShown(index.row())) rows.push_back(index.row());
   }
   std::sort(rows.begin(), rows.end());
   toolkit::WaitCursor wait;
   if (!RecordDeletions(rows)) return;
+  std::vector<int> ids;
+  ids.reserve(rows.size());
+  for (int row : rows) ids.push_back(RowId(row));
 
   QTreeWidget* list = rowList();
   {
@@ -214,6 +248,7 @@ void CLineEditDlg::OnDelete() {
     }
     for (QTreeWidgetItem* row : kept) row->setSelected(false);
     list->addTopLevelItems(kept);
+    ApplyFilter();
   }
   const int count = list->topLevelItemCount();
   if (count > 0) {
@@ -223,6 +258,9 @@ void CLineEditDlg::OnDelete() {
   }
   list->setFocus(Qt::OtherFocusReason);
   changed = true;
+  const auto deleted = std::make_shared<std::vector<int>>(std::move(ids));
+  undoStack_->push(new toolkit::UndoStep([this, deleted] { MarkDeleted(*deleted, false); },
+                                         [this, deleted] { MarkDeleted(*deleted, true); }));
 }
 
 bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
@@ -249,6 +287,16 @@ bool CLineEditDlg::RecordDeletions(const std::vector<int>& rows) {
 // OK ("확인") and Cancel ("취소") -----------------------------------------------------------
 
 void CLineEditDlg::OnConfirm() {
+  // A name another plot has is refused before anything is applied: the dialog stays open with
+  // its pending changes, as after Add plot's message the main window does.
+  // Only the name field is looked at here, so the fields' own prompts come as often as before.
+  const std::string typed = toolkit::GetWidgetBytes(Control(kName));
+  if (typed != session_.document.GetPlot(plot_).GetName().c_str() &&
+      NameTakenByOther(session_.document, plot_, typed)) {
+    prompts().Message(this, Tr(kDuplicatePlot).arg(toolkit::ToQString(typed)));
+    Control(kName)->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   // From here on the changes stay, whichever way the dialog then closes.
   committed = true;
   session_.pendingAdditions.RemoveAll();
@@ -336,4 +384,141 @@ void CLineEditDlg::CancelPending() {
 
 void CLineEditDlg::TakeDocumentName() {
   if (plot_ != nullptr) plotName = session_.document.GetPlot(plot_).GetName().c_str();
+}
+
+// Undo and redo ------------------------------------------------------------------------------
+
+void CLineEditDlg::OnUndo() {
+  if (undoStack_->canUndo()) undoStack_->undo();
+}
+
+void CLineEditDlg::OnRedo() {
+  if (undoStack_->canRedo()) undoStack_->redo();
+}
+
+void CLineEditDlg::OnSysCommand(int command) {
+  if (command == kUndoCommand) OnUndo();
+  if (command == kRedoCommand) OnRedo();
+}
+
+void CLineEditDlg::UndoAdd(int id) {
+  const LinePos line = MemberWithId(id);
+  if (line == nullptr) return;
+  for (CQHList<LinePos>* list : {&session_.pendingAdditions, &session_.pendingDeletions}) {
+    for (auto* node = list->GetHeadPosition(); node != nullptr; node = node->next) {
+      if (node->value == line) {
+        list->RemoveAt(node);
+        break;
+      }
+    }
+  }
+  added_.erase(line);
+  originals_.erase(line);
+  memberById_.erase(id);
+  session_.document.DeleteItem(line, plot_);
+  ShowRowsAgain(-1);
+}
+
+void CLineEditDlg::RedoAdd(int id, int afterId, const CDlgItem& record) {
+  CDlgItem copy = record;
+  copy.id = id;
+  const LinePos line = session_.document.AddItem(copy, plot_, MemberWithId(afterId));
+  if (line == nullptr) return;  // out of memory, reported on the debug output
+  if (session_.pendingAdditions.AddTail(line) == nullptr) {
+    session_.document.DeleteItem(line, plot_);
+    return;
+  }
+  try {
+    added_.insert(line);
+  } catch (const std::bad_alloc&) {
+  }
+  ShowRowsAgain(id);
+}
+
+void CLineEditDlg::SetLineFields(int id, const CDlgItem& fields) {
+  const LinePos line = MemberWithId(id);
+  if (line == nullptr || !RememberOriginal(line)) return;
+  CPlainString speakerText, expressionText, soundText, lineText;
+  if (!(speakerText.Assign(fields.GetSpeaker().c_str()) &&
+        expressionText.Assign(fields.GetExpression().c_str()) &&
+        soundText.Assign(fields.GetSound().c_str()) && lineText.Assign(fields.GetText().c_str()))) {
+    return;
+  }
+  CDlgItem& target = session_.document.GetItem(line);
+  target.speaker.Swap(speakerText);
+  target.expression.Swap(expressionText);
+  target.sound.Swap(soundText);
+  target.text.Swap(lineText);
+  ShowRowsAgain(id);
+}
+
+void CLineEditDlg::MarkDeleted(const std::vector<int>& ids, bool deleted) {
+  CQHList<LinePos>& deletions = session_.pendingDeletions;
+  std::unordered_set<LinePos> lines;
+  try {
+    for (int id : ids) {
+      if (const LinePos line = MemberWithId(id)) lines.insert(line);
+    }
+    if (deleted) {
+      const std::unordered_set<LinePos> listed = Members(deletions);
+      for (int id : ids) {
+        const LinePos line = MemberWithId(id);
+        if (line != nullptr && listed.count(line) == 0 && lines.erase(line) != 0) {
+          if (deletions.AddTail(line) == nullptr) break;
+        }
+      }
+    } else {
+      for (auto* node = deletions.GetHeadPosition(); node != nullptr;) {
+        auto* next = node->next;
+        if (lines.count(node->value) != 0) deletions.RemoveAt(node);
+        node = next;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  ShowRowsAgain(deleted || ids.empty() ? -1 : ids.front());
+}
+
+void CLineEditDlg::ShowRowsAgain(int selectId) {
+  toolkit::WaitCursor wait;
+  CDlgFile& document = session_.document;
+  CDlgPlot& plot = document.GetPlot(plot_);
+  std::unordered_set<LinePos> deleted;
+  QList<QTreeWidgetItem*> rows;
+  try {
+    deleted = Members(session_.pendingDeletions);
+    memberById_.clear();
+    for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
+      const LinePos line = plot.members.GetNext(member);
+      const CDlgItem& item = document.GetItem(line);
+      memberById_.emplace(item.GetID(), line);
+      if (deleted.count(line) != 0) continue;
+      if (QTreeWidgetItem* row = NewRow(item)) rows.append(row);
+    }
+  } catch (const std::bad_alloc&) {
+    // The rows shown so far stay; the document is as the step left it.
+  }
+  QTreeWidget* list = rowList();
+  {
+    QSignalBlocker quiet(list);
+    list->clear();
+    list->addTopLevelItems(rows);
+    if (sortColumn_ >= 0) {
+      list->sortItems(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+    ApplyFilter();
+  }
+  int select = -1;
+  for (int i = 0; selectId >= 0 && i < list->topLevelItemCount(); ++i) {
+    if (RowId(i) == selectId && RowShown(i)) {
+      select = i;
+      break;
+    }
+  }
+  if (select >= 0) {
+    SelectRow(select, true);
+  } else {
+    OnRowStateChanged();
+  }
+  changed = true;
 }

@@ -7,15 +7,21 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "config/speaker_config.h"
 #include "dlgfile/dlg_format.h"
@@ -32,27 +38,37 @@ using toolkit::ControlTemplate;
 
 namespace {
 
+// The window opens at its template size and can grow: the row list takes the room, the input
+// fields keep to the bottom and widen, the buttons on the right keep to the right edge. The range
+// fields are wide enough for any ID (2147483647) and the name field gives them the room.
+constexpr unsigned kDown = toolkit::kMoveDown;
+constexpr unsigned kDownRight = toolkit::kMoveDown | toolkit::kMoveRight;
+constexpr unsigned kDownWiden = toolkit::kMoveDown | toolkit::kGrowWidth;
+
 constexpr ControlTemplate kControls[] = {
-    {CLineEditDlg::kRowList, nullptr, ControlKind::kReportList, 5, 5, 350, 155},
-    {CLineEditDlg::kFrame, "", ControlKind::kGroupBox, 5, 160, 350, 70},
-    {CLineEditDlg::kText, nullptr, ControlKind::kMultiLineEdit, 10, 170, 340, 40},
-    {CLineEditDlg::kSpeakerList, nullptr, ControlKind::kComboBox, 10, 215, 50, 12},
-    {CLineEditDlg::kExpressionList, nullptr, ControlKind::kComboBox, 65, 215, 50, 12},
-    {CLineEditDlg::kSound, nullptr, ControlKind::kEdit, 160, 215, 165, 12},
-    {CLineEditDlg::kClear, "Clear", ControlKind::kPushButton, 330, 215, 20, 12},
+    {CLineEditDlg::kRowList, nullptr, ControlKind::kReportList, 5, 5, 350, 140,
+     toolkit::kGrowWidth | toolkit::kGrowHeight},
+    {CLineEditDlg::kFilter, nullptr, ControlKind::kEdit, 5, 147, 350, 12,
+     toolkit::kMoveDown | toolkit::kGrowWidth},
+    {CLineEditDlg::kFrame, "", ControlKind::kGroupBox, 5, 160, 350, 70, kDownWiden},
+    {CLineEditDlg::kText, nullptr, ControlKind::kMultiLineEdit, 10, 170, 340, 40, kDownWiden},
+    {CLineEditDlg::kSpeakerList, nullptr, ControlKind::kComboBox, 10, 215, 50, 12, kDown},
+    {CLineEditDlg::kExpressionList, nullptr, ControlKind::kComboBox, 65, 215, 50, 12, kDown},
+    {CLineEditDlg::kSound, nullptr, ControlKind::kEdit, 160, 215, 165, 12, kDownWiden},
+    {CLineEditDlg::kClear, "Clear", ControlKind::kPushButton, 330, 215, 20, 12, kDownRight},
     {CLineEditDlg::kAdd, QT_TRANSLATE_NOOP("CLineEditDlg", "추가"), ControlKind::kPushButton, 5,
-     235, 30, 14},
+     235, 30, 14, kDown},
     {CLineEditDlg::kModify, QT_TRANSLATE_NOOP("CLineEditDlg", "수정"), ControlKind::kPushButton, 40,
-     235, 30, 14},
+     235, 30, 14, kDown},
     {CLineEditDlg::kDelete, QT_TRANSLATE_NOOP("CLineEditDlg", "삭제"), ControlKind::kPushButton, 75,
-     235, 30, 14},
-    {CLineEditDlg::kName, nullptr, ControlKind::kEdit, 110, 235, 85, 14},
-    {CLineEditDlg::kRangeLow, nullptr, ControlKind::kEdit, 200, 235, 25, 12},
-    {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 230, 235, 25, 12},
+     235, 30, 14, kDown},
+    {CLineEditDlg::kName, nullptr, ControlKind::kEdit, 110, 235, 55, 14, kDown},
+    {CLineEditDlg::kRangeLow, nullptr, ControlKind::kEdit, 168, 235, 48, 12, kDown},
+    {CLineEditDlg::kRangeHigh, nullptr, ControlKind::kEdit, 219, 235, 48, 12, kDown},
     {CLineEditDlg::kOk, QT_TRANSLATE_NOOP("CLineEditDlg", "확인"), ControlKind::kPushButton, 270,
-     235, 40, 14},
+     235, 40, 14, kDownRight},
     {CLineEditDlg::kCancel, QT_TRANSLATE_NOOP("CLineEditDlg", "취소"), ControlKind::kPushButton,
-     315, 235, 40, 14, toolkit::kIsCancel},
+     315, 235, 40, 14, toolkit::kIsCancel | kDownRight},
 };
 
 constexpr toolkit::DialogTemplate kTemplate{QT_TRANSLATE_NOOP("CLineEditDlg", "대화 편집"), 360,
@@ -62,6 +78,27 @@ constexpr char kPlotNotFound[] = QT_TRANSLATE_NOOP("CLineEditDlg", "该段情节
 // The text field's length: Unicode characters of the text as it will be stored, a line break
 // counted as the two characters CR LF (as check --max-length counts).
 constexpr char kTextLengthFormat[] = QT_TRANSLATE_NOOP("CLineEditDlg", "%1자");
+
+// The context-menu items of the session's history.
+constexpr char kUndoItem[] = QT_TRANSLATE_NOOP("CLineEditDlg", "실행 취소(&U)");
+constexpr char kRedoItem[] = QT_TRANSLATE_NOOP("CLineEditDlg", "다시 실행(&R)");
+
+// The row filter's placeholder.
+constexpr char kFilterHint[] =
+    QT_TRANSLATE_NOOP("CLineEditDlg", "필터: ID, 화자, 표정, 소리, 대화에서 찾기");
+
+// A row that sorts its ID column as a number and every other column as text.
+class RowItem : public QTreeWidgetItem {
+ public:
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    if (column == 0) {
+      return data(0, CLineEditDlg::kRowIdRole).toInt() <
+             other.data(0, CLineEditDlg::kRowIdRole).toInt();
+    }
+    return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
+  }
+};
 
 struct ColumnHeader {
   const char* label;
@@ -76,7 +113,9 @@ constexpr ColumnHeader kTextHeader{QT_TRANSLATE_NOOP("CLineEditDlg", "대화"), 
 }  // namespace
 
 CLineEditDlg::CLineEditDlg(const LineEditSession& session, QWidget* parent)
-    : CDialog(kTemplate, session.prompts, parent), session_(session) {}
+    : CDialog(kTemplate, session.prompts, parent), session_(session) {
+  setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+}
 
 CLineEditDlg::~CLineEditDlg() {
   // A dialog destroyed without OK or Cancel must not leave its pending lines behind.
@@ -128,12 +167,15 @@ bool CLineEditDlg::OnInitDialog() {
   }
   list->setPalette(palette);
 
-  plot_ = session_.document.FindPlot(plotName.c_str());
+  plot_ = plotPos != nullptr ? plotPos : session_.document.FindPlot(plotName.c_str());
   if (plot_ == nullptr) {
     prompts().Message(this, Tr(kPlotNotFound).arg(toolkit::ToQString(plotName)));
     EndDialog(toolkit::kIdCancel);
     return false;
   }
+  // Tab moves on to the next control, as everywhere else; Ctrl+Tab types a tab (eventFilter).
+  textField()->setTabChangesFocus(true);
+  textField()->installEventFilter(this);
   InsertColumns();
   ConnectControls();
   // The length display stands beside the described controls, in the free space between the
@@ -143,6 +185,19 @@ bool CLineEditDlg::OnInitDialog() {
   connect(textField(), &QPlainTextEdit::textChanged, this,
           [this] { textLength_->setText(textLengthText()); });
   textLength_->setText(textLengthText());
+  undoStack_ = new QUndoStack(this);
+  AppendSystemMenuSeparator();
+  AppendSystemMenuItem(kUndoCommand, kUndoItem);
+  AppendSystemMenuItem(kRedoCommand, kRedoItem);
+  // Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo (as Qt's text fields take them where one has the
+  // focus). Each key once: two shortcuts of one key would cancel each other out.
+  const std::pair<QKeySequence, void (CLineEditDlg::*)()> keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Z), &CLineEditDlg::OnUndo},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &CLineEditDlg::OnRedo},
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), &CLineEditDlg::OnRedo}};
+  for (const auto& [key, slot] : keys) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, slot);
+  }
   LoadSpeakers();
   BuildRows();
   if (selectRow >= 0 && selectRow < rowList()->topLevelItemCount()) {
@@ -164,6 +219,95 @@ void CLineEditDlg::ConnectControls() {
   connect(rowList(), &QTreeWidget::itemSelectionChanged, this, &CLineEditDlg::OnRowStateChanged);
   // Only a choice of the user's counts: the program's own selections do not re-read the fields.
   connect(speakerList(), &QComboBox::activated, this, &CLineEditDlg::OnSpeakerChosen);
+  rowList()->header()->setSectionsClickable(true);
+  connect(rowList()->header(), &QHeaderView::sectionClicked, this, &CLineEditDlg::OnSortColumn);
+  auto* filter = ControlAs<QLineEdit>(kFilter);
+  filter->setPlaceholderText(Tr(kFilterHint));
+  filter->setClearButtonEnabled(true);
+  connect(filter, &QLineEdit::textChanged, this, &CLineEditDlg::OnFilter);
+}
+
+void CLineEditDlg::OnSortColumn(int column) {
+  QTreeWidget* list = rowList();
+  if (column != sortColumn_) {
+    sortColumn_ = column;
+    sortDescending_ = false;
+  } else if (!sortDescending_) {
+    sortDescending_ = true;
+  } else {
+    sortColumn_ = -1;
+  }
+  toolkit::WaitCursor wait;
+  if (sortColumn_ < 0) {
+    list->header()->setSortIndicatorShown(false);
+    RestorePlotOrder();
+  } else {
+    // Sorted once: rows added later go where Add puts them, as without sorting.
+    list->header()->setSortIndicatorShown(true);
+    list->sortItems(sortColumn_, sortDescending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+    ApplyFilter();
+  }
+  const int first = FirstSelectedRow();
+  if (first >= 0) list->scrollToItem(list->topLevelItem(first));
+}
+
+void CLineEditDlg::RestorePlotOrder() {
+  QTreeWidget* list = rowList();
+  QSignalBlocker quiet(list);
+  // An item out of the list has no selected or hidden state: both are put back after.
+  const QList<QTreeWidgetItem*> selected = list->selectedItems();
+  const QList<QTreeWidgetItem*> all = list->invisibleRootItem()->takeChildren();
+  std::unordered_map<int, std::vector<QTreeWidgetItem*>> byId;
+  for (QTreeWidgetItem* row : all) byId[row->data(0, kRowIdRole).toInt()].push_back(row);
+  QList<QTreeWidgetItem*> ordered;
+  ordered.reserve(all.size());
+  CDlgPlot& plot = session_.document.GetPlot(plot_);
+  for (auto* member = plot.members.GetHeadPosition(); member != nullptr;) {
+    const int id = session_.document.GetItem(plot.members.GetNext(member)).GetID();
+    auto found = byId.find(id);
+    if (found == byId.end() || found->second.empty()) continue;
+    ordered.append(found->second.front());
+    found->second.erase(found->second.begin());
+  }
+  // Rows whose lines are not members (none should be) keep their place at the end.
+  for (auto& [id, rows] : byId) {
+    for (QTreeWidgetItem* row : rows) ordered.append(row);
+  }
+  list->addTopLevelItems(ordered);
+  for (QTreeWidgetItem* row : selected) row->setSelected(true);
+  ApplyFilter();
+}
+
+bool CLineEditDlg::RowShown(int row) const {
+  const QTreeWidgetItem* item = rowList()->topLevelItem(row);
+  return item != nullptr && !item->isHidden();
+}
+
+void CLineEditDlg::OnFilter(const QString&) {
+  toolkit::WaitCursor wait;
+  ApplyFilter();
+  OnRowStateChanged();
+}
+
+void CLineEditDlg::ApplyFilter() {
+  QTreeWidget* list = rowList();
+  const auto* field = ControlAs<QLineEdit>(kFilter);
+  const QString text = field != nullptr ? field->text() : QString();
+  {
+    QSignalBlocker quiet(list);
+    list->setUpdatesEnabled(false);
+    const int columns = list->columnCount();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* row = list->topLevelItem(i);
+      bool shown = text.isEmpty();
+      for (int column = 0; !shown && column < columns; ++column) {
+        shown = row->text(column).contains(text, Qt::CaseInsensitive);
+      }
+      if (row->isHidden() != !shown) row->setHidden(!shown);
+      if (!shown && row->isSelected()) row->setSelected(false);
+    }
+    list->setUpdatesEnabled(true);
+  }
 }
 
 void CLineEditDlg::InsertColumns() {
@@ -245,7 +389,7 @@ void CLineEditDlg::BuildRows() {
 
 QTreeWidgetItem* CLineEditDlg::NewRow(const CDlgItem& line) const {
   // One guarded allocation for the row and one for each cell's text.
-  std::unique_ptr<QTreeWidgetItem> row(platform::NewObject<QTreeWidgetItem>());
+  std::unique_ptr<QTreeWidgetItem> row(platform::NewObject<RowItem>());
   if (row == nullptr) return nullptr;
   const std::string id = std::to_string(line.GetID());
   const std::pair<int, const char*> cells[] = {
@@ -289,13 +433,17 @@ void CLineEditDlg::SelectRow(int index, bool select) {
 int CLineEditDlg::FirstSelectedRow() const {
   int first = -1;
   for (const QModelIndex& index : rowList()->selectionModel()->selectedRows()) {
-    if (first < 0 || index.row() < first) first = index.row();
+    if ((first < 0 || index.row() < first) && RowShown(index.row())) first = index.row();
   }
   return first;
 }
 
 int CLineEditDlg::SelectedRowCount() const {
-  return static_cast<int>(rowList()->selectionModel()->selectedRows().size());
+  int count = 0;
+  for (const QModelIndex& index : rowList()->selectionModel()->selectedRows()) {
+    if (RowShown(index.row())) ++count;
+  }
+  return count;
 }
 
 int CLineEditDlg::RowId(int row) const {
@@ -385,6 +533,25 @@ void CLineEditDlg::OnClear() {
 }
 
 void CLineEditDlg::OnOK() {}
+
+void CLineEditDlg::resizeEvent(QResizeEvent* event) {
+  CDialog::resizeEvent(event);
+  if (textLength_ == nullptr) return;
+  const QSize base = toolkit::DialogSizeToPixels(baseUnits(), kTemplate.width, kTemplate.height);
+  textLength_->setGeometry(toolkit::DialogUnitsToPixels(baseUnits(), 120, 217, 38, 8)
+                               .translated(0, std::max(0, height() - base.height())));
+}
+
+bool CLineEditDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == textField() && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+      textField()->insertPlainText(QStringLiteral("\t"));
+      return true;
+    }
+  }
+  return CDialog::eventFilter(watched, event);
+}
 
 void CLineEditDlg::keyPressEvent(QKeyEvent* event) {
   // Keys the text field leaves unhandled (Escape among them) reach the dialog; while the field has

@@ -2,7 +2,8 @@
 //
 // The caller sets `plotName` and `multiLine`, runs the dialog, and afterwards, whatever the result,
 // reads `plotName` and `changed` back. On closing, `plotName` holds the plot's name as the document
-// holds it, so a caller that shows it never shows a name that no plot has.
+// holds it, so a caller that shows it never shows a name that no plot has. OK refuses a name that
+// another plot has (the main window's Add plot message), so that no two plots come to share one.
 //
 // Each row of the row list carries its line's ID (kRowIdRole of column 0); the cells are only a
 // display. A row's line is the first member of the plot with that ID.
@@ -39,6 +40,7 @@
 #include "toolkit/dialog.h"
 
 class QComboBox;
+class QUndoStack;
 class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
@@ -64,7 +66,12 @@ class CLineEditDlg : public toolkit::CDialog {
     kRangeHigh,
     kOk,
     kCancel,
+    kFilter,  // shows only the rows with the typed text in a cell (not a described control)
   };
+  // The context-menu commands that undo and redo the last Add, Modify or Delete of this session
+  // (also Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y outside the text field, which keeps its own).
+  static constexpr int kUndoCommand = 0x10;
+  static constexpr int kRedoCommand = 0x20;
   // Row data role of column 0 that holds the row's line ID.
   static constexpr int kRowIdRole = Qt::UserRole + 1;
 
@@ -83,6 +90,9 @@ class CLineEditDlg : public toolkit::CDialog {
 
   // Values, in the order of the dialog's description.
   std::string plotName;  // set by the caller; the name field
+  // Set by the caller: the plot to edit, which two plots of one name cannot confuse; nullptr: the
+  // first plot named `plotName`.
+  PlotPos plotPos = nullptr;
   std::string text;      // the text field; line breaks are CR LF
   std::string sound;     // the sound field
   int rangeLow = 0;
@@ -98,6 +108,9 @@ class CLineEditDlg : public toolkit::CDialog {
   std::string rememberedSpeaker;  // speaker of the last row shown whose speaker was not listed
 
   PlotPos plot() const { return plot_; }
+  // This session's history: Add, Modify and Delete. It ends with the dialog; Cancel still puts the
+  // document back as it was when the editor opened, whatever was undone or redone.
+  QUndoStack* undoStack() const { return undoStack_; }
   const LineColumns& columns() const { return columns_; }
   const CQHList<SpeakerEntry>& speakerEntries() const { return speakerEntries_; }
 
@@ -127,6 +140,14 @@ class CLineEditDlg : public toolkit::CDialog {
   void OnClear();
   void OnRowStateChanged();
   void OnSpeakerChosen(int index);
+  // A click on a column header: sorted by it ascending, then descending, then the plot's order
+  // again. The order is the list's only: the plot's line order never changes by it.
+  void OnSortColumn(int column);
+  // Hides the rows that hold `text` in none of their cells (letters in either case); hidden rows
+  // lose their selection and no command acts on them.
+  void OnFilter(const QString& text);
+  void OnUndo();
+  void OnRedo();
 
  protected:
   void DoDataExchange(toolkit::CDataExchange& dx) override;
@@ -135,11 +156,27 @@ class CLineEditDlg : public toolkit::CDialog {
   void OnOK() override;
   // Cancel, Escape outside the text field and the close box.
   void OnCancel() override;
-  // While the text field has the focus it takes every key; the dialog's own keys do not apply.
+  // While the text field has the focus it takes every key but Tab and Shift+Tab, which move the
+  // focus; the dialog's own keys (Enter, Escape) do not apply there.
   void keyPressEvent(QKeyEvent* event) override;
+  // Ctrl+Tab in the text field types a tab.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The length display, outside the template, keeps to the bottom edge with the fields.
+  void resizeEvent(QResizeEvent* event) override;
+  void OnSysCommand(int command) override;
 
  private:
   QLabel* textLength_ = nullptr;  // owned by the dialog
+  QUndoStack* undoStack_ = nullptr;  // owned by the dialog
+  // The rows again from the plot's members that are not marked for deletion, in the plot's order
+  // (sorted again when a sort is chosen, filtered), the row of `selectId` selected.
+  void ShowRowsAgain(int selectId);
+  // The steps of the history (line_edit_commands.cpp). Lines are found by ID among the members:
+  // an undone and redone Add makes a new line of the same ID.
+  void UndoAdd(int id);
+  void RedoAdd(int id, int afterId, const CDlgItem& record);
+  void SetLineFields(int id, const CDlgItem& fields);
+  void MarkDeleted(const std::vector<int>& ids, bool deleted);
   void ConnectControls();
   void InsertColumns();
   void LoadSpeakers();
@@ -148,6 +185,12 @@ class CLineEditDlg : public toolkit::CDialog {
   // Selects the first entry beginning with `name` (case-insensitive); false when none does.
   bool SelectByPrefix(QComboBox* list, const std::string& name);
   QTreeWidgetItem* NewRow(const CDlgItem& line) const;
+  // Rows of the plot's members again in the plot's order.
+  void RestorePlotOrder();
+  // Whether a row is shown (not hidden by the filter).
+  bool RowShown(int row) const;
+  // Hides the rows the filter field's text does not match (rows taken out and put back lose it).
+  void ApplyFilter();
   void SetCell(QTreeWidgetItem* row, int column, const std::string& bytes);
   LinePos MemberWithId(int id) const;
 
@@ -187,4 +230,6 @@ class CLineEditDlg : public toolkit::CDialog {
   std::unordered_set<LinePos> added_;
   int openRangeLow_ = -1;
   int openRangeHigh_ = -1;
+  int sortColumn_ = -1;  // -1: the plot's order
+  bool sortDescending_ = false;
 };

@@ -77,7 +77,11 @@ PlotPos CDlgFile::FindPlot(const char* name) const {
 }
 
 PlotPos CDlgFile::AddPlot(const char* name, int rangeLow, int rangeHigh) {
-  PlotPos pos = plots.AddTail();
+  return InsertPlot(nullptr, name, rangeLow, rangeHigh);
+}
+
+PlotPos CDlgFile::InsertPlot(PlotPos before, const char* name, int rangeLow, int rangeHigh) {
+  PlotPos pos = plots.InsertEmptyBefore(before);
   if (pos == nullptr) return nullptr;
   CDlgPlot& plot = pos->value;
   if (!plot.name.Assign(name)) {

@@ -115,6 +115,8 @@ class CDlgFile {
   PlotPos FindPlot(const char* name) const;
   // Appends a plot without members. Does not refuse a duplicate name. nullptr when out of memory.
   PlotPos AddPlot(const char* name, int rangeLow, int rangeHigh);
+  // The same plot inserted right before `before` (appended when it is nullptr).
+  PlotPos InsertPlot(PlotPos before, const char* name, int rangeLow, int rangeHigh);
   // Deletes the plot and every line it names. 0 when `plot` is nullptr.
   int DeletePlot(PlotPos plot);
 

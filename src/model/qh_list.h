@@ -75,6 +75,17 @@ class CQHList {
 
   Node* InsertAfter(Node* p, const T& value) { return InsertBetween(p, p->next, value); }
 
+  // Inserts a node in T's empty state right before `p` (at the end when `p` is nullptr), for
+  // values that are filled in place and cannot be copied.
+  Node* InsertEmptyBefore(Node* p) {
+    if (p == nullptr) return AddTail();
+    Node* node = NewNode(p->prev, p);
+    if (node == nullptr) return nullptr;
+    (p->prev != nullptr ? p->prev->next : head_) = node;
+    p->prev = node;
+    return node;
+  }
+
   Node* InsertBefore(Node* p, const T& value) { return InsertBetween(p->prev, p, value); }
 
   void RemoveAt(Node* p) {

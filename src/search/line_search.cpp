@@ -1,6 +1,7 @@
 #include "search/line_search.h"
 
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -102,4 +103,69 @@ bool IsPairedByteCodeset(std::string_view codeset) {
     if (compact == paired) return true;
   }
   return false;
+}
+
+size_t ReplaceBytes(std::string& text, std::string_view needle, std::string_view replacement,
+                    bool pairedBytes) {
+  if (needle.empty() || needle.size() > text.size()) return 0;
+  const auto* h = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* n = reinterpret_cast<const unsigned char*>(needle.data());
+  std::string out;
+  size_t count = 0;
+  size_t copied = 0;
+  for (size_t i = 0; i + needle.size() <= text.size();) {
+    if (MatchesAt(h + i, n, needle.size(), pairedBytes)) {
+      if (count == 0) out.reserve(text.size());
+      out.append(text, copied, i - copied);
+      out.append(replacement);
+      i += needle.size();
+      copied = i;
+      ++count;
+      continue;
+    }
+    i += pairedBytes && LeadsPair(h[i]) ? 2 : 1;
+  }
+  if (count == 0) return 0;
+  out.append(text, copied, std::string::npos);
+  text.swap(out);
+  return count;
+}
+
+ReplacePlan PlanReplace(const std::vector<SearchHit>& hits, std::string_view needle,
+                        std::string_view replacement, const SearchOptions& options,
+                        const ReplaceLimits& limits) {
+  ReplacePlan plan;
+  if (needle.empty()) return plan;
+  std::unordered_set<LinePos> seen;
+  for (const SearchHit& hit : hits) {
+    if (!seen.insert(hit.line).second) continue;
+    const CDlgItem& line = hit.line->value;
+    LineFields after = FieldsOf(line);
+    size_t found = 0;
+    const struct {
+      unsigned field;
+      std::string* value;
+      size_t limit;
+      const char* name;
+    } fields[] = {{kSearchText, &after.text, limits.text, "text"},
+                  {kSearchSpeaker, &after.speaker, limits.speaker, "speaker"},
+                  {kSearchSound, &after.sound, limits.sound, "sound"}};
+    for (const auto& field : fields) {
+      if ((options.fields & field.field) == 0) continue;
+      const size_t n = ReplaceBytes(*field.value, needle, replacement, options.pairedBytes);
+      if (n > 0 && field.value->size() > field.limit) {
+        ReplacePlan refused;
+        refused.refusedId = line.GetID();
+        refused.refusedField = field.name;
+        return refused;
+      }
+      found += n;
+    }
+    if (found == 0) continue;
+    plan.occurrences += found;
+    LineFields before = FieldsOf(line);
+    if (before == after) continue;  // the replacement equals what it replaces
+    plan.edits.push_back({LinePlace{hit.plotIndex, hit.row}, std::move(before), std::move(after)});
+  }
+  return plan;
 }

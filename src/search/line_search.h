@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/dlg_file.h"
+#include "model/document_edits.h"
 
 enum SearchField : unsigned {
   kSearchText = 1u << 0,
@@ -42,3 +43,31 @@ bool ContainsBytes(std::string_view haystack, std::string_view needle, bool pair
 // Whether a code page name (as iconv knows it) is a double-byte code page whose second bytes
 // include ASCII: GBK, GB18030, Big5 (also Big5-HKSCS), Shift_JIS, CP932/936/949/950, UHC/CP949.
 bool IsPairedByteCodeset(std::string_view codeset);
+
+// Replaces every occurrence of `needle` in `text` by `replacement`, left to right, by the rules
+// above (a match begins at a character boundary; found text is not searched again). The number
+// of occurrences replaced.
+size_t ReplaceBytes(std::string& text, std::string_view needle, std::string_view replacement,
+                    bool pairedBytes);
+
+// The most bytes a field may hold once replaced: a result longer than that cannot be stored.
+struct ReplaceLimits {
+  size_t text = 0;
+  size_t speaker = 0;
+  size_t sound = 0;
+};
+
+struct ReplacePlan {
+  std::vector<LineEdit> edits;  // one per line whose texts change, in document order
+  size_t occurrences = 0;
+  // A line whose result would not fit its field (its ID and the field: "text", "speaker",
+  // "sound"); the plan then holds no edit, since a replace is done whole or not at all.
+  int refusedId = -1;
+  std::string refusedField;
+};
+
+// What replacing `needle` by `replacement` in the chosen fields of `options` (text, speaker,
+// sound: an ID is never replaced) of the lines `hits` name would change.
+ReplacePlan PlanReplace(const std::vector<SearchHit>& hits, std::string_view needle,
+                        std::string_view replacement, const SearchOptions& options,
+                        const ReplaceLimits& limits);

@@ -27,6 +27,9 @@ class CodePage {
 
   QString ToQString(std::string_view bytes) const;
   std::string FromQString(const QString& text) const;
+  // The characters of `text` that this code page cannot represent (each once, in the order of
+  // their first appearance); empty when FromQString would write every one of them as it is.
+  QString Unencodable(const QString& text) const;
 
  private:
   std::string codeset_;
@@ -38,6 +41,9 @@ std::string LocaleCodeset();
 // The code page of this process: the locale's codeset, unless SetSystemCodeset replaced it.
 const CodePage& SystemCodePage();
 
+// Whether iconv converts between `codeset` and UTF-8 both ways.
+bool IsKnownCodeset(const std::string& codeset);
+
 // Replaces the process's code page (tests that run under another codeset than the machine's).
 // An empty name goes back to the locale's codeset.
 void SetSystemCodeset(const std::string& codeset);
@@ -48,5 +54,8 @@ std::string FromQString(const QString& text);
 
 // Bytes `text` takes in the system code page (what a byte limit counts).
 int ByteLength(const QString& text);
+
+// SystemCodePage().Unencodable(text).
+QString Unencodable(const QString& text);
 
 }  // namespace toolkit

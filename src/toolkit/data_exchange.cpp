@@ -74,7 +74,30 @@ void CheckLength(CDataExchange& dx, QWidget* control, const std::string& value, 
   }
 }
 
+QString UnwritablePrompt(const QString& characters) {
+  return QCoreApplication::translate("CDataExchange", kUnwritablePrompt)
+      .arg(characters, QString::fromStdString(SystemCodePage().codeset()));
+}
+
+// Fails the exchange when the field holds characters the code page cannot write.
+bool CheckWritable(CDataExchange& dx, QWidget* control) {
+  const QString unwritable = UnwritableIn(control);
+  if (unwritable.isEmpty()) return true;
+  dx.Fail(control, UnwritablePrompt(unwritable));
+  return false;
+}
+
 }  // namespace
+
+bool FieldsWritable(CDialog& dialog, std::initializer_list<int> ids) {
+  for (int id : ids) {
+    QWidget* control = dialog.Control(id);
+    if (control == nullptr || control->isHidden()) continue;
+    CDataExchange dx(dialog, true);
+    if (!CheckWritable(dx, control)) return false;
+  }
+  return true;
+}
 
 void CDataExchange::Fail(QWidget* control, const QString& prompt) {
   failed_ = true;
@@ -93,6 +116,7 @@ void ExchangeText(CDataExchange& dx, int id, std::string& value, int maxBytes) {
     SetWidgetBytes(control, value);
     return;
   }
+  if (!CheckWritable(dx, control)) return;
   value = GetWidgetBytes(control);
   CheckLength(dx, control, value, maxBytes);
 }
@@ -104,6 +128,7 @@ void ExchangeLines(CDataExchange& dx, int id, std::string& value, int maxBytes) 
     SetWidgetLines(control, value);
     return;
   }
+  if (!CheckWritable(dx, control)) return;
   value = GetWidgetLines(control);
   CheckLength(dx, control, value, maxBytes);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <initializer_list>
 #include <string>
 
 class QString;
@@ -25,6 +26,10 @@ inline constexpr char kIntegerPrompt[] = QT_TRANSLATE_NOOP("CDataExchange", "请
 // %1: the limit
 inline constexpr char kLengthPrompt[] =
     QT_TRANSLATE_NOOP("CDataExchange", "“请填入不多于%1个的字符。”");
+// A text holding characters the document's code page cannot write: refused rather than saved
+// with substitutes. %1: those characters, %2: the code page.
+inline constexpr char kUnwritablePrompt[] =
+    QT_TRANSLATE_NOOP("CDataExchange", "以下文字无法以文件的代码页(%2)保存：%1");
 
 class CDataExchange {
  public:
@@ -43,6 +48,12 @@ class CDataExchange {
   bool saveAndValidate_;
   bool failed_ = false;
 };
+
+// Text fields only: reading takes nothing into `value` and fails with kUnwritablePrompt while the
+// field holds characters the code page cannot write (ExchangeText and ExchangeLines check this).
+// Whether the listed fields can all be written; if not, the first that cannot gets the prompt and
+// the focus, as a failed read does. For commands that must not go on with older values.
+[[nodiscard]] bool FieldsWritable(CDialog& dialog, std::initializer_list<int> ids);
 
 // One-line text field, static text, or button label. Without a limit (maxBytes < 0) any text.
 // With a limit, showing also limits typing to maxBytes bytes, and reading takes the whole text into

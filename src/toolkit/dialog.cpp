@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
 
 #include "toolkit/data_exchange.h"
 
@@ -23,7 +25,17 @@ void CDialog::BuildControls() {
   if (built_) return;
   built_ = true;
   units_ = BaseUnitsOf(font());
-  setFixedSize(DialogSizeToPixels(units_, template_.width, template_.height));
+  const QSize size = DialogSizeToPixels(units_, template_.width, template_.height);
+  bool follows = false;
+  for (const ControlTemplate& row : template_.controls) follows |= (row.style & kFollowMask) != 0;
+  if (follows) {
+    // Opens at its template size, which is also the smallest: the layout was drawn for it.
+    setMinimumSize(size);
+    resize(size);
+    setSizeGripEnabled(true);
+  } else {
+    setFixedSize(size);
+  }
   QWidget* previous = nullptr;
   for (const ControlTemplate& row : template_.controls) {
     QWidget* widget = CreateControl(this, units_, row);
@@ -198,6 +210,18 @@ void CDialog::PressEnter() {
     }
   }
   OnOK();
+}
+
+void CDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (!built_) return;
+  const QSize base = DialogSizeToPixels(units_, template_.width, template_.height);
+  const int dx = std::max(0, width() - base.width());
+  const int dy = std::max(0, height() - base.height());
+  for (const ControlTemplate& row : template_.controls) {
+    if ((row.style & kFollowMask) == 0) continue;
+    if (QWidget* widget = Control(row.id)) widget->setGeometry(ControlRect(units_, row, dx, dy));
+  }
 }
 
 void CDialog::contextMenuEvent(QContextMenuEvent* event) {

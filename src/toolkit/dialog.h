@@ -89,6 +89,8 @@ class CDialog : public QDialog {
 
   void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // A resizable dialog (a template with kMoveRight... controls) moves and grows those controls.
+  void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:

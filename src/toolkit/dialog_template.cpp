@@ -124,6 +124,15 @@ QRect ControlRect(const BaseUnits& units, const ControlTemplate& row) {
   return rect;
 }
 
+QRect ControlRect(const BaseUnits& units, const ControlTemplate& row, int dx, int dy) {
+  QRect rect = ControlRect(units, row);
+  if ((row.style & kMoveRight) != 0) rect.translate(dx, 0);
+  if ((row.style & kMoveDown) != 0) rect.translate(0, dy);
+  if ((row.style & kGrowWidth) != 0) rect.setWidth(rect.width() + dx);
+  if ((row.style & kGrowHeight) != 0) rect.setHeight(rect.height() + dy);
+  return rect;
+}
+
 QWidget* CreateControl(QWidget* parent, const BaseUnits& units, const ControlTemplate& row) {
   QWidget* widget = CreateWidget(parent, row);
   widget->setGeometry(ControlRect(units, row));

@@ -39,7 +39,14 @@ enum ControlStyle : unsigned {
   kReadOnly = 1u << 2,
   kIsOk = 1u << 3,      // the button issues the dialog's OK command
   kIsCancel = 1u << 4,  // the button issues the dialog's Cancel command
+  // How a control follows a window that grows beyond its template size (by dx, dy pixels). A
+  // dialog with any of these is resizable, from its template size up; one without is fixed.
+  kMoveRight = 1u << 5,   // x + dx: keeps its distance to the right edge
+  kMoveDown = 1u << 6,    // y + dy: keeps its distance to the bottom edge
+  kGrowWidth = 1u << 7,   // w + dx
+  kGrowHeight = 1u << 8,  // h + dy
 };
+inline constexpr unsigned kFollowMask = kMoveRight | kMoveDown | kGrowWidth | kGrowHeight;
 
 struct ControlTemplate {
   int id;
@@ -71,6 +78,8 @@ QSize DialogSizeToPixels(const BaseUnits& units, int w, int h);
 
 // The pixel rectangle a control of this row gets (icons are 32 x 32 pixels at x, y).
 QRect ControlRect(const BaseUnits& units, const ControlTemplate& row);
+// The same in a window grown by `dx`, `dy` pixels beyond its template size (see kMoveRight...).
+QRect ControlRect(const BaseUnits& units, const ControlTemplate& row, int dx, int dy);
 
 inline constexpr int kIconPixels = 32;
 

@@ -11,7 +11,11 @@
 namespace toolkit {
 
 void Prompts::Message(QWidget* parent, const QString& text, const QString& caption) {
-  ShowMessage(parent, text, caption.isEmpty() ? QString::fromUtf8(kAppName) : caption);
+  ShowMessage(parent, text, caption.isEmpty() ? QString::fromUtf8(kAppName) : caption, QString());
+}
+
+void Prompts::MessageWithDetail(QWidget* parent, const QString& text, const QString& detail) {
+  ShowMessage(parent, text, QString::fromUtf8(kAppName), detail);
 }
 
 void Prompts::Message(QWidget* parent, const QString& text) {

@@ -47,6 +47,9 @@ class Prompts {
   // A message with an OK button; `caption` empty means kAppName.
   void Message(QWidget* parent, const QString& text, const QString& caption);
   void Message(QWidget* parent, const QString& text);
+  // The same message with `detail` under it (the reason a failure had, in the system's words);
+  // an empty detail shows the message alone.
+  void MessageWithDetail(QWidget* parent, const QString& text, const QString& detail);
 
   // A question with a question icon and the buttons Yes and No; true for Yes.
   [[nodiscard]] bool AskYesNo(QWidget* parent, const QString& text, const QString& caption);
@@ -57,7 +60,9 @@ class Prompts {
                                 std::string& path);
 
  protected:
-  virtual void ShowMessage(QWidget* parent, const QString& text, const QString& caption) = 0;
+  // `detail` goes under the text (a message box's informative text); empty: none.
+  virtual void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                           const QString& detail) = 0;
   virtual bool ShowQuestion(QWidget* parent, const QString& text, const QString& caption) = 0;
   // Fills `path` with the name as chosen (full or relative to the starting folder).
   virtual bool ShowFileDialog(QWidget* parent, const FileDialogRequest& request,

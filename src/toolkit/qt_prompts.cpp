@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -9,10 +10,18 @@
 
 namespace toolkit {
 
-void QtPrompts::ShowMessage(QWidget* parent, const QString& text, const QString& caption) {
+void QtPrompts::ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                            const QString& detail) {
   QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
   // Texts carry names and paths the user chose; markup in them is shown, never interpreted.
   box.setTextFormat(Qt::PlainText);
+  if (!detail.isEmpty()) {
+    box.setInformativeText(detail);
+    // The informative label guesses its format; a reason may quote the file's own '<'.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+      label->setTextFormat(Qt::PlainText);
+    }
+  }
   box.exec();
 }
 

@@ -7,7 +7,8 @@ namespace toolkit {
 
 class QtPrompts : public Prompts {
  protected:
-  void ShowMessage(QWidget* parent, const QString& text, const QString& caption) override;
+  void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                   const QString& detail) override;
   bool ShowQuestion(QWidget* parent, const QString& text, const QString& caption) override;
   bool ShowFileDialog(QWidget* parent, const FileDialogRequest& request,
                       std::string& path) override;

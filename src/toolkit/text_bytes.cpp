@@ -96,6 +96,12 @@ std::string GetWidgetBytes(const QWidget* widget) {
   return FromQString(WidgetText(widget));
 }
 
+QString UnwritableIn(const QWidget* widget) {
+  std::string bytes;
+  if (widget == nullptr || Recall(widget, bytes)) return QString();
+  return Unencodable(WidgetText(widget));
+}
+
 void SetWidgetLines(QWidget* widget, const std::string& bytes) {
   SetWidgetText(widget, ToQString(ToLines(bytes)));
   Remember(widget, bytes);

@@ -31,6 +31,11 @@ std::string GetWidgetBytes(const QWidget* widget);
 void SetWidgetLines(QWidget* widget, const std::string& bytes);
 std::string GetWidgetLines(const QWidget* widget);
 
+// The characters of the widget's text that the code page cannot write (see
+// CodePage::Unencodable); empty while the widget still shows the bytes it was given, which are
+// handed back unchanged.
+QString UnwritableIn(const QWidget* widget);
+
 // The widget's plain text as it shows it (QLineEdit, QLabel, QPlainTextEdit, buttons, group boxes).
 QString WidgetText(const QWidget* widget);
 

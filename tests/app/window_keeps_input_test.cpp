@@ -53,6 +53,7 @@ TEST_F(WindowKeepsInput, TypedGameNameAndMultiLineSurviveCommandsThatShowTheValu
   });
   Click(CMainDlg::kAddPlot);
   typedIsShown("Add plot");
+  app_.prompts.QueueYes();
   Click(CMainDlg::kDeletePlot);
   typedIsShown("Delete plot");
   // The focus goes back to the list acted on, not into the game-name field.

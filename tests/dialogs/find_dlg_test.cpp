@@ -60,7 +60,7 @@ TEST_F(FindTest, DialogInTheProgramsStyleListsResultsInDocumentOrder) {
   CFindDlg find(app_.document, app_.prompts);
   ASSERT_TRUE(find.InitDialog());
   EXPECT_EQ(find.windowTitle(), Utf8("찾기"));
-  EXPECT_EQ(find.size(), toolkit::DialogSizeToPixels(find.baseUnits(), 292, 226));
+  EXPECT_EQ(find.size(), toolkit::DialogSizeToPixels(find.baseUnits(), 310, 244));
   for (const toolkit::ControlTemplate& row : CFindDlg::Template().controls) {
     EXPECT_EQ(find.Control(row.id)->geometry(), toolkit::ControlRect(find.baseUnits(), row));
   }

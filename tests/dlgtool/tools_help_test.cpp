@@ -28,7 +28,8 @@ TEST(ToolsHelp, MakeDemoHelpWritesNoFile) {
   TempDir temp;
   const auto run = RunProgram(temp.path(), MAKE_DEMO_PATH, {"--help"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("usage: parlatrix-make-demo OUT.dlg"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("usage: parlatrix-make-demo [--english] OUT.dlg"), std::string::npos)
+      << run.out;
   const auto typo = RunProgram(temp.path(), MAKE_DEMO_PATH, {"--hlep"});
   EXPECT_EQ(typo.status, 2);
   EXPECT_TRUE(std::filesystem::is_empty(temp.path()));

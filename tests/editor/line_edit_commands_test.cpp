@@ -384,14 +384,17 @@ TEST_F(LineCommands, OkSetsTheChangedFlagForANewRangeAlone) {
   EXPECT_TRUE(dialog.changed);
 }
 
-TEST_F(LineCommands, OkStoresAnEmptyOrADuplicateNameWithoutAMessage) {
+TEST_F(LineCommands, OkRefusesAnotherPlotsNameAndStoresAnEmptyNameWithoutAMessage) {
   AddTestPlot(app_.document, "other", -1, -1, {});
   CLineEditDlg& dialog = OpenSeven();
   SetField(CLineEditDlg::kName, "other");
   Click(CLineEditDlg::kOk);
-  EXPECT_STREQ(app_.document.GetPlot(plot_).GetName(), "other");
-  EXPECT_TRUE(dialog.changed);
-  Open("other");  // the first plot of that name, the other one
+  EXPECT_EQ(app_.prompts.Texts(), std::vector<std::string>{"情节名字重复(other)！添加情节失败！"});
+  EXPECT_STREQ(app_.document.GetPlot(plot_).GetName(), "p");
+  EXPECT_FALSE(dialog.changed);
+  EXPECT_FALSE(dialog.committed);  // nothing applied: the dialog stays open
+  app_.prompts.Clear();
+  Open("other");
   SetField(CLineEditDlg::kName, "");
   Click(CLineEditDlg::kOk);
   EXPECT_STREQ(app_.document.GetPlot(app_.document.GetFirstPlot()).GetName(), "");

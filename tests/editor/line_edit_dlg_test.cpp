@@ -22,13 +22,14 @@ TEST_F(LineEditorTest, CaptionSizeLabelsAndEveryControlAtItsTemplateRow) {
   EXPECT_EQ(dialog.windowTitle(), Utf8("대화 편집"));
   EXPECT_EQ(dialog.size(), toolkit::DialogSizeToPixels(dialog.baseUnits(), 360, 254));
   const toolkit::DialogTemplate& t = CLineEditDlg::Template();
-  ASSERT_EQ(t.controls.size(), 15u);
+  ASSERT_EQ(t.controls.size(), 16u);  // the row filter besides the described controls
   for (const toolkit::ControlTemplate& row : t.controls) {
     EXPECT_EQ(dialog.Control(row.id)->geometry(), toolkit::ControlRect(dialog.baseUnits(), row))
         << row.id;
   }
+  // Wide enough for any ID; the name field gave them the room.
   EXPECT_EQ(dialog.Control(CLineEditDlg::kRangeHigh)->geometry(),
-            toolkit::DialogUnitsToPixels(dialog.baseUnits(), 230, 235, 25, 12));
+            toolkit::DialogUnitsToPixels(dialog.baseUnits(), 219, 235, 48, 12));
   const std::pair<int, const char*> labels[] = {
       {CLineEditDlg::kClear, "Clear"}, {CLineEditDlg::kAdd, "추가"},
       {CLineEditDlg::kModify, "수정"}, {CLineEditDlg::kDelete, "삭제"},
@@ -325,14 +326,25 @@ TEST_F(LineEditorKeys, EnterInTheTextFieldStartsANewLineAndPressesNoButton) {
   EXPECT_EQ(app_.document.GetLines().GetCount(), 0);
 }
 
-TEST_F(LineEditorKeys, EscapeAndTabInTheTextFieldNeitherCloseNorLeave) {
+TEST_F(LineEditorKeys, EscapeInTheTextFieldNeitherClosesNorAsks) {
   CLineEditDlg& dialog = OpenShown();
   dialog.changed = true;  // a Cancel would ask; no question may come
   Key(dialog.textField(), Qt::Key_Escape);
   EXPECT_TRUE(dialog.isVisible());
-  Key(dialog.textField(), Qt::Key_Tab, QStringLiteral("\t"));
   EXPECT_EQ(dialog.focusWidget(), dialog.textField());
   EXPECT_TRUE(app_.prompts.records().empty());
+}
+
+TEST_F(LineEditorKeys, TabInTheTextFieldMovesOnAndCtrlTabTypesATab) {
+  CLineEditDlg& dialog = OpenShown();
+  QKeyEvent ctrlTab(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier, QStringLiteral("\t"));
+  QApplication::sendEvent(dialog.textField(), &ctrlTab);
+  EXPECT_EQ(dialog.textField()->toPlainText(), QStringLiteral("\t"));
+  EXPECT_EQ(dialog.focusWidget(), dialog.textField());
+  Key(dialog.textField(), Qt::Key_Tab, QStringLiteral("\t"));
+  EXPECT_NE(dialog.focusWidget(), dialog.textField());
+  EXPECT_EQ(dialog.textField()->toPlainText(), QStringLiteral("\t"));
+  EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(LineEditorKeys, EscapeElsewhereRunsCancel) {

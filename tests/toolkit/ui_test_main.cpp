@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
   if (mkdtemp(settings) != nullptr) setenv("XDG_CONFIG_HOME", settings, 1);
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
+  // What the program remembers (the code page of each file) goes to that folder too.
+  app.setOrganizationName(QStringLiteral("ParlatrixTests"));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

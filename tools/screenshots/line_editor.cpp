@@ -12,7 +12,17 @@
 
 namespace {
 
-// Speakers and expressions as examples/Parlatrix.ini lists them.
+// Speakers and expressions as examples/Parlatrix.ini and examples/en/Parlatrix.ini list them.
+const std::vector<TestLine> kEnglishLines = {
+    {"Seoyeon", "Normal", "s0101.wav", "The tea here smells wonderful."},
+    {"Minjun", "Smile", "m0101.wav", "It is my grandmother's recipe."},
+    {"Seoyeon", "Sad", "", "I have not been home for a long time."},
+    {"Minjun", "Normal", "m0102.wav", "Rest well here tonight."},
+    {"Seoyeon", "Smile", "s0102.wav", "Thank you, see you tomorrow!"},
+};
+constexpr char kEnglishPlot[] = "Chapter 2 The Tea House";
+constexpr char kPlot[] = "第二章 茶馆";
+
 const std::vector<TestLine> kLines = {
     {"서연", "기본", "s0101.wav", "这里的茶很香。"},
     {"민준", "웃음", "m0101.wav", "할머니께서 남겨 주신 비법이에요."},
@@ -21,23 +31,24 @@ const std::vector<TestLine> kLines = {
     {"서연", "웃음", "s0102.wav", "谢谢你，明天见！"},
 };
 
-bool BuildDocument(CDlgFile& document) {
-  document.SetGameName("별빛 여관");
+bool BuildDocument(CDlgFile& document, bool english) {
+  document.SetGameName(english ? "Starlight Inn" : "별빛 여관");
   document.SetColumns(1, 1, 1);
-  PlotPos plot = AddTestPlot(document, "第二章 茶馆", 100, 200, kLines);
-  return plot != nullptr && plot->value.members.GetCount() == static_cast<int>(kLines.size());
+  const std::vector<TestLine>& lines = english ? kEnglishLines : kLines;
+  PlotPos plot = AddTestPlot(document, english ? kEnglishPlot : kPlot, 100, 200, lines);
+  return plot != nullptr && plot->value.members.GetCount() == static_cast<int>(lines.size());
 }
 
 }  // namespace
 
-bool WriteLineEditorScreenshot(const std::string& dir) {
+bool WriteLineEditorScreenshot(const std::string& dir, bool english) {
   // The editor reads Parlatrix.ini from the current directory.
-  ScopedCurrentDir examples(std::string(PARLATRIX_SOURCE_DIR) + "/examples");
+  ScopedCurrentDir examples(ExamplesFolder(english));
   TestAppContext app;
-  if (!BuildDocument(app.document)) return false;
+  if (!BuildDocument(app.document, english)) return false;
   CLineEditDlg editor(app.context.LineEditing());
   editor.setWindowIcon(toolkit::MainIcon());
-  editor.plotName = "第二章 茶馆";
+  editor.plotName = english ? kEnglishPlot : kPlot;
   editor.multiLine = true;
   if (!editor.InitDialog() || editor.speakerList()->count() == 0) {
     std::fprintf(stderr, "screenshots: the line editor found no plot or no speakers\n");

@@ -24,12 +24,12 @@ int main(int argc, char** argv) {
   // Qt's own buttons as a Korean desktop shows them beside the original texts.
   const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
   (void)toolkit::SetUiLanguage(app, toolkit::UiLanguage::kOriginal, korean);
-  int result = WriteScreenshots(dir);
+  int result = WriteScreenshots(dir, false);
   const std::string english = dir + "/en";
   if (!QDir().mkpath(QString::fromStdString(english)) ||
       !toolkit::SetUiLanguage(app, toolkit::UiLanguage::kEnglish, korean)) {
     std::fprintf(stderr, "screenshots: cannot switch to English into %s\n", english.c_str());
     return 1;
   }
-  return WriteScreenshots(english) != 0 ? 1 : result;
+  return WriteScreenshots(english, true) != 0 ? 1 : result;
 }

@@ -55,9 +55,13 @@ bool SaveScreenshot(QWidget* window, const std::string& dir, const char* name) {
   return false;
 }
 
-int WriteScreenshots(const std::string& dir) {
+std::string ExamplesFolder(bool english) {
+  return std::string(PARLATRIX_SOURCE_DIR) + (english ? "/examples/en" : "/examples");
+}
+
+int WriteScreenshots(const std::string& dir, bool english) {
   // From the examples folder, as `make run` starts the editor, so the title shows no build path.
-  ScopedCurrentDir examples(std::string(PARLATRIX_SOURCE_DIR) + "/examples");
+  ScopedCurrentDir examples(ExamplesFolder(english));
   const std::string demo = "demo.dlg";
   TestAppContext app;
   app.context.commandLine = demo;
@@ -81,7 +85,10 @@ int WriteScreenshots(const std::string& dir) {
   CFindDlg find(app.document, app.prompts, &main);
   find.setWindowIcon(toolkit::MainIcon());
   find.InitDialog();
-  find.ControlAs<QLineEdit>(CFindDlg::kText)->setText(QString::fromUtf8("민준"));
+  find.ControlAs<QLineEdit>(CFindDlg::kText)
+      ->setText(QString::fromUtf8(english ? "Minjun" : "민준"));
+  find.ControlAs<QLineEdit>(CFindDlg::kReplaceText)
+      ->setText(QString::fromUtf8(english ? "Joon" : "준"));
   find.ControlAs<QCheckBox>(CFindDlg::kInSpeaker)->setChecked(true);
   find.OnSearch();
   find.resultList()->setCurrentItem(find.resultList()->topLevelItem(1));
@@ -92,7 +99,7 @@ int WriteScreenshots(const std::string& dir) {
   language.InitDialog();
   ok = SaveScreenshot(&language, dir, "language.png") && ok;
   ok = WriteFileCommandScreenshots(dir) && ok;
-  ok = WriteLineEditorScreenshot(dir) && ok;
+  ok = WriteLineEditorScreenshot(dir, english) && ok;
 
   if (!app.prompts.records().empty()) {
     std::fprintf(stderr, "screenshots: unexpected message: %s\n",

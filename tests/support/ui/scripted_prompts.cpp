@@ -55,8 +55,9 @@ bool ScriptedPrompts::Take(bool file, Answer& answer) {
   return true;
 }
 
-void ScriptedPrompts::ShowMessage(QWidget*, const QString& text, const QString& caption) {
-  Add({Kind::kMessage, text.toStdString(), caption.toStdString(), {}});
+void ScriptedPrompts::ShowMessage(QWidget*, const QString& text, const QString& caption,
+                                  const QString& detail) {
+  Add({Kind::kMessage, text.toStdString(), caption.toStdString(), {}, detail.toStdString()});
 }
 
 bool ScriptedPrompts::ShowQuestion(QWidget*, const QString& text, const QString& caption) {

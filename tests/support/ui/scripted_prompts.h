@@ -25,6 +25,7 @@ class ScriptedPrompts : public Prompts {
     std::string text;        // UTF-8; message and question
     std::string caption;     // UTF-8; message and question
     FileDialogRequest file;  // file dialog
+    std::string detail = {};  // UTF-8; the text under a message (a failure's reason)
   };
 
   void QueueYes();
@@ -43,7 +44,8 @@ class ScriptedPrompts : public Prompts {
   std::function<void(const Record&)> onPrompt;
 
  protected:
-  void ShowMessage(QWidget* parent, const QString& text, const QString& caption) override;
+  void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                   const QString& detail) override;
   bool ShowQuestion(QWidget* parent, const QString& text, const QString& caption) override;
   bool ShowFileDialog(QWidget* parent, const FileDialogRequest& request,
                       std::string& path) override;
