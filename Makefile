@@ -28,6 +28,12 @@ test: build
 crash-loop: build
 	@tests/crash_loop.sh $(BUILD) "$(CRASH_ROUNDS)" "$(CRASH_PHASES)"
 
+# A 100 000-line script in git: history size and merge time, .dlg against --store-text against
+# plain text, side by side (bench/git_store_text.sh; some minutes; not in `make test`).
+.PHONY: bench-git
+bench-git: build
+	@sh bench/git_store_text.sh $(BUILD) $(GIT_BENCH_LINES) $(GIT_BENCH_ROUNDS)
+
 # The editor on the demo document, started in examples/ where its Parlatrix.ini lies.
 run: build
 	@cd examples && "$(abspath $(BUILD))/parlatrix" "$(CURDIR)/examples/demo.dlg"

@@ -17,7 +17,7 @@ build=$(realpath -m "${FUZZ_BUILD:-build-fuzz}")
 cxx=${FUZZ_CXX:-clang++-14}
 cc=${FUZZ_CC:-clang-14}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(load read_item import config roundtrip runtime merge po xliff xliff2 csv xlsx)
+[ ${#targets[@]} -eq 0 ] && targets=(load read_item import config roundtrip runtime merge stored_text po xliff xliff2 csv xlsx)
 
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" >/dev/null
 cmake --build "$build" -j "${FUZZ_JOBS:-2}"

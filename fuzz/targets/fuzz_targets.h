@@ -43,6 +43,10 @@ int FuzzRuntime(const uint8_t* data, size_t size);
 // byte asks for it.
 int FuzzMerge(const uint8_t* data, size_t size);
 
+// The stored text form of git's filter: documents of raw byte strings render and parse back
+// equal; whatever the parser accepts renders to a text that parses equal again.
+int FuzzStoredText(const uint8_t* data, size_t size);
+
 // The exchange readers on the input as a whole file of their format: accepted texts are clean
 // UTF-8, the writer of the same format gives back what the reader read, and an import into a
 // fixed small document applies or changes nothing (exchange_target.cpp).

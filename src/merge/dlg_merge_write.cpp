@@ -179,6 +179,13 @@ bool MergedFile::Write(ChunkOut& out) const {
 
 }  // namespace
 
+MergedWrite WriteMergedDocument(const MergeDocument& merged, std::FILE* stream) {
+  MergedFile file(merged);
+  if (!file.Plan()) return MergedWrite::kNotTaken;
+  ChunkOut out(stream);
+  return out.ready() && file.Write(out) ? MergedWrite::kWritten : MergedWrite::kFailed;
+}
+
 platform::Status SaveMergedDocument(const MergeDocument& merged, const char* path) {
   MergedFile file(merged);
   if (!file.Plan()) {

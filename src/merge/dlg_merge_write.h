@@ -9,9 +9,17 @@
 // diagnostics stay the same.
 #pragma once
 
+#include <cstdio>
+
 #include "merge/dlg_merge.h"
 #include "platform/status.h"
 
 // Ok when the file was written; on failure (the reason as Save gives it) the old file, if any, is
 // unchanged.
 [[nodiscard]] platform::Status SaveMergedDocument(const MergeDocument& merged, const char* path);
+
+// The same bytes written to an open stream (no file, no sync), for a pipe or a memory stream.
+// kNotTaken, with nothing written, for a snapshot that only Save writes (see above): write it
+// with SaveMergedDocument instead. kFailed when the stream failed or memory ran out on the way.
+enum class MergedWrite { kWritten, kNotTaken, kFailed };
+[[nodiscard]] MergedWrite WriteMergedDocument(const MergeDocument& merged, std::FILE* stream);

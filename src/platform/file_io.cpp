@@ -107,16 +107,64 @@ void RemoveOrphanedTemporaries(const std::string& folder) {
 
 // Creates a new, empty temporary file beside `target`; its mode is 0666 less the umask. -1 when
 // no file can be created there.
-int CreateTemporary(const std::string& target, std::string& temporary) {
+int CreateTemporary(const std::string& target, std::string& temporary, const std::string& folder) {
   static unsigned long serial = 0;
-  const std::string stem = FolderOf(target) + "/." + BaseNameOf(target).substr(0, kMaxNameStem) +
-                           kTemporaryMarker;
+  const std::string stem =
+      folder + "/." + BaseNameOf(target).substr(0, kMaxNameStem) + kTemporaryMarker;
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = stem + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+int CreateTemporary(const std::string& target, std::string& temporary) {
+  return CreateTemporary(target, temporary, FolderOf(target));
+}
+
+// The temporary file of the save in progress, for the signal handler that removes it (see
+// RemoveTemporaryFileOnSignals). A plain buffer and a flag: all a handler may read.
+char signalTemporaryPath[PATH_MAX];
+volatile sig_atomic_t signalTemporarySet = 0;
+
+// Names `path` to the handler while it lives.
+class TemporaryOnRecord {
+ public:
+  explicit TemporaryOnRecord(const std::string& path) {
+    if (path.size() >= sizeof signalTemporaryPath) return;
+    signalTemporarySet = 0;
+    std::memcpy(signalTemporaryPath, path.c_str(), path.size() + 1);
+    signalTemporarySet = 1;
+  }
+  ~TemporaryOnRecord() { signalTemporarySet = 0; }
+  TemporaryOnRecord(const TemporaryOnRecord&) = delete;
+  TemporaryOnRecord& operator=(const TemporaryOnRecord&) = delete;
+};
+
+extern "C" void RemoveTemporaryAndEnd(int signalNumber) {
+  const int saved = errno;
+  if (signalTemporarySet) unlink(signalTemporaryPath);
+  errno = saved;
+  // The handler was installed with SA_RESETHAND: the signal, blocked until this returns, now
+  // ends the process as it would have without the handler (exit status, core file).
+  raise(signalNumber);
+}
+
+// Where this thread's saves create their temporary files (TemporaryFolderScope), or empty.
+thread_local const std::string* temporaryFolder = nullptr;
+
+// The folder for the temporary file of `target`: the scope's folder when it lies on the target's
+// file system (a rename cannot cross file systems), else the target's own folder.
+std::string TemporaryFolderFor(const std::string& target) {
+  const std::string own = FolderOf(target);
+  if (temporaryFolder == nullptr || temporaryFolder->empty()) return own;
+  struct stat mine, theirs;
+  if (stat(temporaryFolder->c_str(), &mine) != 0 || !S_ISDIR(mine.st_mode) ||
+      stat(own.c_str(), &theirs) != 0 || mine.st_dev != theirs.st_dev) {
+    return own;
+  }
+  return *temporaryFolder;
 }
 
 constexpr char kBackupSuffix[] = ".save-backup";
@@ -272,6 +320,7 @@ bool MakeBackup(const std::string& target, const struct stat& info, std::string&
   std::string temporary;
   const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
   if (fd < 0) return false;
+  const TemporaryOnRecord onRecord(temporary);
   std::FILE* file = fchmod(fd, info.st_mode & 0777) == 0 ? fdopen(fd, "wb") : nullptr;
   if (file == nullptr) close(fd);
   bool made = file != nullptr && WriteAndClose(file, [&target](std::FILE* out) {
@@ -384,6 +433,29 @@ ReplaceCheckScope::ReplaceCheckScope(BeforeReplace check)
 
 ReplaceCheckScope::~ReplaceCheckScope() { beforeReplaceCheck = outer_; }
 
+TemporaryFolderScope::TemporaryFolderScope(std::string folder)
+    : folder_(std::move(folder)), outer_(temporaryFolder) {
+  temporaryFolder = &folder_;
+}
+
+TemporaryFolderScope::~TemporaryFolderScope() {
+  temporaryFolder = outer_;
+}
+
+void RemoveTemporaryFileOnSignals() {
+  for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    struct sigaction current;
+    // A signal the caller ignores (nohup) stays ignored.
+    if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = RemoveTemporaryAndEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    (void)sigaction(signalNumber, &action, nullptr);
+  }
+}
+
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
                           const BeforeReplace& beforeReplace) {
   const ReplaceCheckScope scope(beforeReplace);
@@ -433,13 +505,20 @@ ReplaceResult ReplaceFileOnce(const char* path, const ContentWriter& writer) {
     RemoveOrphanedTemporaries(FolderOf(target));
     errno = saved;
   }
+  const std::string folder = TemporaryFolderFor(target);
+  if (folder != FolderOf(target)) {
+    const int saved = errno;
+    RemoveOrphanedTemporaries(folder);
+    errno = saved;
+  }
   struct stat info;
   const bool exists = stat(target.c_str(), &info) == 0;
   // A rename would give the other names of the file the old contents.
   if (exists && info.st_nlink > 1) return WriteInPlace(target, writer, info);
   std::string temporary;
-  const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary);
+  const int fd = FileOperationShouldFail() ? -1 : CreateTemporary(target, temporary, folder);
   if (fd < 0) return ReplaceResult::kCreateFailed;
+  const TemporaryOnRecord onRecord(temporary);
   const Identity identity = exists ? CopyIdentity(fd, target, info) : Identity::kKept;
   std::FILE* file = identity == Identity::kKept ? fdopen(fd, "wb") : nullptr;
   if (file == nullptr) {

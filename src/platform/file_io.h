@@ -79,6 +79,29 @@ class ReplaceCheckScope {
   const BeforeReplace* outer_;
 };
 
+// Where ReplaceFile creates its temporary files, on this thread while the scope lives: in
+// `folder` when it lies on the target's file system (a rename cannot cross them), else beside the
+// target as always. For a command whose target lies where others read or track files (git's
+// merge file in the work tree): a temporary file a killed process leaves then stays out of
+// sight. Leftovers of processes that no longer run are removed from both folders.
+class TemporaryFolderScope {
+ public:
+  explicit TemporaryFolderScope(std::string folder);
+  ~TemporaryFolderScope();
+  TemporaryFolderScope(const TemporaryFolderScope&) = delete;
+  TemporaryFolderScope& operator=(const TemporaryFolderScope&) = delete;
+
+ private:
+  std::string folder_;
+  const std::string* outer_;
+};
+
+// Installs handlers for SIGTERM, SIGINT, SIGHUP and SIGQUIT (those not ignored) that remove the
+// temporary file of a save in progress, then end the process by the same signal. For the
+// command-line programs, which have no handlers of their own; SIGKILL leaves the file, which the
+// next save in its folder removes.
+void RemoveTemporaryFileOnSignals();
+
 // The name of the backup an in-place write of `path` keeps while it runs (beside the file that
 // `path` finally names, following links): "NAME.save-backup".
 [[nodiscard]] std::string SaveBackupPath(const char* path);

@@ -17,6 +17,7 @@
 namespace {
 
 using dlgtooltest::GitRepo;
+using dlgtooltest::RunProgram;
 using dlgtooltest::ToolRun;
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -128,12 +129,91 @@ TEST_F(DlgtoolGit, DiffAndLogShowChangedLinesAsText) {
   EXPECT_TRUE(Contains(diff.out, "-lines 4, index entries 101, plots 2\n")) << diff.out;
   // Hunk headers name the plot (diff.parlatrix.xfuncname).
   const ToolRun tight = repo_.Git({"diff", "-U0"});
-  EXPECT_TRUE(Contains(tight.out, "@@ plot \"Tea\" range [100, 200)\n+101\t")) << tight.out;
+  EXPECT_TRUE(Contains(tight.out, "@@ plot \"Tea\"\n+101\t")) << tight.out;
+
+  // git's --stat never runs textconv ("Bin"); git apply counts the lines of the text diff.
+  EXPECT_TRUE(Contains(repo_.Git({"diff", "--numstat"}).out, "-\t-\tgame.dlg\n"));
+  const ToolRun numstat = RunProgram(repo_.path(), "sh", {"-c", "git diff | git apply --numstat"});
+  EXPECT_EQ(numstat.out, "3\t2\tgame.dlg\n") << numstat.err;
+  const ToolRun stat = RunProgram(repo_.path(), "sh", {"-c", "git diff | git apply --stat"});
+  EXPECT_TRUE(Contains(stat.out, " game.dlg |    5 +++--\n")) << stat.out;
 
   repo_.CommitAll("edit");
   const ToolRun log = repo_.Git({"log", "-p", "-1"});
   EXPECT_TRUE(Contains(log.out, "+1\tBo\t\t\tWelcome back\n")) << log.out;
   EXPECT_TRUE(Contains(log.out, "+101\t\t\t\tMilk?\\r\\nOr lemon?\n")) << log.out;
+}
+
+// The hunk headers git prints for `git args...`, joined by ";": "plot \"Middle\"", or "" for a
+// hunk git found no heading for.
+std::string HunkHeadings(const GitRepo& repo, const std::vector<std::string>& args) {
+  const ToolRun diff = repo.Git(args);
+  EXPECT_EQ(diff.status, 0) << diff.err;
+  std::string headings;
+  bool first = true;
+  for (size_t at = diff.out.find("\n@@ "); at != std::string::npos;
+       at = diff.out.find("\n@@ ", at + 1)) {
+    const size_t close = diff.out.find(" @@", at + 4);
+    const size_t end = diff.out.find('\n', at + 1);
+    if (close == std::string::npos || end == std::string::npos) return "(bad hunk)";
+    headings +=
+        (first ? "" : ";") + (close + 4 <= end ? diff.out.substr(close + 4, end - close - 4) : "");
+    first = false;
+  }
+  return headings;
+}
+
+// Three plots of 12 lines each, IDs 0-11, 100-111 and 200-211, and an empty plot at the end.
+void SaveThreePlots(const std::string& path) {
+  CDlgFile doc;
+  doc.SetGameName("Inn");
+  const char* names[] = {"First", "Middle", "Last"};
+  for (int plot = 0; plot < 3; ++plot) {
+    PlotPos pos = doc.AddPlot(names[plot], plot * 100, plot * 100 + 100);
+    for (int i = 0; i < 12; ++i) {
+      const std::string text = std::string(names[plot]) + " line " + std::to_string(i);
+      AddTestLine(doc, pos, plot * 100 + i, text.c_str(), "Ann");
+    }
+  }
+  doc.AddPlot("Empty", 300, 400);
+  ASSERT_EQ(doc.Save(path.c_str()), 1);
+}
+
+// git names the plot a change is in, at its first, a middle and its last line, in the first, a
+// middle and the last plot, with git's default context and with -U0 to -U3; in git diff and in
+// git log -p alike. A longer context reaches above the plot's heading for a change in its first
+// lines (docs/git.md says which), and the heading then named is the plot above.
+TEST_F(DlgtoolGit, HunkHeadersNameThePlotTheChangeIsIn) {
+  SaveThreePlots(repo_.File("game.dlg"));
+  repo_.CommitAll("three plots");
+  const char* names[] = {"First", "Middle", "Last"};
+  for (int plot = 0; plot < 3; ++plot) {
+    for (int index : {0, 5, 11}) {
+      const int id = plot * 100 + index;
+      SCOPED_TRACE("line " + std::to_string(id));
+      Edit(repo_.File("game.dlg"), [id](CDlgFile& doc) { Line(doc, id).SetText("changed"); });
+      const std::string right = std::string("plot \"") + names[plot] + "\"";
+      for (const char* context : {"-U0", "-U1", "-U3"}) {
+        EXPECT_EQ(HunkHeadings(repo_, {"diff", context}), right) << context;
+      }
+      EXPECT_EQ(HunkHeadings(repo_, {"diff"}), right);
+      // -U10: right from the plot's eighth line on (10 - 3 heading lines above it).
+      const std::string above = plot == 0 ? "" : std::string("plot \"") + names[plot - 1] + "\"";
+      EXPECT_EQ(HunkHeadings(repo_, {"diff", "-U10"}), index >= 7 ? right : above);
+      repo_.CommitAll("edit " + std::to_string(id));
+      EXPECT_EQ(HunkHeadings(repo_, {"log", "-p", "-1", "--format="}), right);
+      EXPECT_EQ(HunkHeadings(repo_, {"log", "-p", "-1", "--format=", "-U0"}), right);
+    }
+  }
+  // A line added after a plot's last line, and the first line of an empty plot.
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Middle", "new"), 112); });
+  // The first hunk is the header's line count, above every plot.
+  EXPECT_EQ(HunkHeadings(repo_, {"diff", "-U0"}), ";plot \"Middle\"");
+  EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Middle\"");
+  repo_.CommitAll("added");
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Empty", "one"), 300); });
+  EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Empty\"");
+  EXPECT_TRUE(Contains(repo_.Git({"diff"}).out, "\n+300\t\t\t\tone\n"));
 }
 
 TEST_F(DlgtoolGit, ChangesToDifferentPlotsLinesAndFieldsMergeCleanly) {
@@ -492,3 +572,105 @@ TEST_F(DlgtoolGit, LegacyCodePageTextsShowAsUtf8InGitDiff) {
 }
 
 }  // namespace
+
+// The merge driver killed while it writes its result, for real: git runs a wrapper that starts
+// dlgtool's driver and sends it a signal as soon as a temporary file of the result holds bytes.
+class DlgtoolGitKilledDriver : public DlgtoolGit {
+ protected:
+  // 4 000 lines of 4 000 bytes (16 MB), so that writing the result takes a while.
+  void SetUp() override {
+    DlgtoolGit::SetUp();
+    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+      PlotPos big = doc.AddPlot("Big", 1000, 5000);
+      for (int id = 1000; id < 5000; ++id) {
+        AddTestLine(doc, big, id, std::string(4000, static_cast<char>('a' + id % 26)).c_str());
+      }
+    });
+    repo_.CommitAll("big");
+    folder_ = repo_.path() + "/.git/parlatrix/tmp";
+  }
+
+  // Sets the wrapper as the driver; it sends `signal` once the driver's own temporary file holds
+  // bytes, and writes "hit" to Mark().
+  void KillWith(const std::string& signal) {
+    const std::string script = repo_.File("../killer.sh");
+    WriteFileBytes(script,
+                   "#!/bin/sh\n"
+                   "'" DLGTOOL_PATH
+                   "' merge \"$@\" & pid=$!\n"
+                   "while read -r state < /proc/$pid/stat; do\n"
+                   "  case $state in *') Z '*) break ;; esac\n"
+                   "  for f in '" +
+                       folder_ +
+                       "'/.*.parlatrix-save.$pid-*.tmp; do\n"
+                       "    if [ -s \"$f\" ]; then kill -" +
+                       signal + " $pid; echo hit > '" + Mark() +
+                       "'; wait $pid; exit $?; fi\n"
+                       "  done\n"
+                       "done\n"
+                       "wait $pid\n");
+    chmod(script.c_str(), 0700);
+    EXPECT_EQ(
+        repo_.Git({"config", "merge.parlatrix.driver", script + " %O %A %B --path %P"}).status, 0);
+  }
+
+  std::string Mark() const { return repo_.File("../hit"); }
+
+  // Files in the temporary folder.
+  int Leftovers() const {
+    const ToolRun list = RunProgram(repo_.path(), "sh", {"-c", "ls -A '" + folder_ + "' | wc -l"});
+    return std::atoi(list.out.c_str());
+  }
+
+  std::string folder_;
+};
+
+TEST_F(DlgtoolGitKilledDriver, NothingItLeavesCanBeCommittedOrTakenForAResult) {
+  // Two branches that merge cleanly when the driver runs to its end.
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Theirs"); });
+  repo_.CommitAll("theirs");
+  ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Ours"); });
+  repo_.CommitAll("ours");
+  const std::string ours = ReadFileBytes(repo_.File("game.dlg"));
+  // Without the .gitignore lines git-install writes: nothing may rely on them.
+  ASSERT_EQ(unlink(repo_.File(".gitignore").c_str()), 0);
+  repo_.CommitAll("no ignore file");
+
+  for (const char* signal : {"KILL", "TERM"}) {
+    SCOPED_TRACE(signal);
+    bool hit = false;
+    for (int attempt = 0; attempt < 5 && !hit; ++attempt) {
+      unlink(Mark().c_str());
+      KillWith(signal);
+      const ToolRun merge = repo_.Git({"merge", "--no-edit", "theirs"});
+      hit = FileExists(Mark());
+      if (!hit) {  // the driver finished first: undo the merge and try again
+        ASSERT_EQ(repo_.Git({"reset", "-q", "--hard", "HEAD~1"}).status, 0) << merge.out;
+        continue;
+      }
+      EXPECT_NE(merge.status, 0);
+      // git marks the file conflicted and keeps ours, whole, in the work tree.
+      EXPECT_EQ(repo_.Git({"status", "--porcelain", "--ignored", "--untracked-files=all"}).out,
+                "UU game.dlg\n");
+      EXPECT_EQ(ReadFileBytes(repo_.File("game.dlg")), ours);
+      // SIGTERM takes the half-written file with it; SIGKILL leaves it in the git directory.
+      const int left = Leftovers();
+      if (std::string(signal) == "TERM") EXPECT_EQ(left, 0);
+      ASSERT_EQ(repo_.Git({"merge", "--abort"}).status, 0);
+      EXPECT_EQ(repo_.Git({"status", "--porcelain", "--ignored", "--untracked-files=all"}).out, "");
+    }
+    EXPECT_TRUE(hit) << "the driver always finished before the signal";
+  }
+  // The next merge, run to its end, merges and removes what a killed one left.
+  ASSERT_EQ(repo_.Dlgtool({"git-install"}).status, 0);
+  unlink(repo_.File(".gitignore").c_str());
+  const ToolRun merge = repo_.Git({"merge", "--no-edit", "theirs"});
+  EXPECT_EQ(merge.status, 0) << merge.out << merge.err;
+  EXPECT_EQ(Leftovers(), 0);
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_EQ(std::string(Line(doc, 0).GetText().c_str()) + Line(doc, 1).GetText().c_str(),
+            "OursTheirs");
+}

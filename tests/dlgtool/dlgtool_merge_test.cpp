@@ -118,7 +118,9 @@ TEST_F(DlgtoolMerge, TextconvShowsStoredValuesAndGoesOnOverDamage) {
             "# dialogue file (dlgtool textconv)\n"
             "version 104\ngame \"Demo\"\ncolumns speaker 1, expression 0, sound 0\n"
             "multi-line 0\nlines 2, index entries 3, plots 1\n\n"
-            "plot \"Intro\" range [0, 10)\n"
+            "plot \"Intro\"\nrange [0, 10)\n"
+            "ID\tspeaker\texpression\tsound\ttext\n"
+            "--\t-------\t----------\t-----\t----\n"
             "0\tAnn\t\t\tHi\n"
             "2\tBo\tsmile\tb.wav\tYo\\r\\n\\tand\\\\so\n");
   EXPECT_EQ(run.err, "");

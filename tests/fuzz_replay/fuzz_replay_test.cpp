@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,33 @@ TEST(FuzzCorpusReplay, MergeCorpus) {
   EXPECT_GT(Replay("merge", FuzzMerge), 0u);
 }
 
+TEST(FuzzCorpusReplay, StoredTextCorpus) {
+  EXPECT_GT(Replay("stored_text", FuzzStoredText), 0u);
+  // The merge's and the round trip's inputs make documents of every shape, too.
+  EXPECT_GT(Replay("merge", FuzzStoredText), 0u);
+  EXPECT_GT(Replay("roundtrip", FuzzStoredText), 0u);
+  // And seeded random inputs: bytes, and stored texts with bytes flipped and lines cut.
+  std::mt19937 random(27);
+  const std::string seedFile =
+      (std::filesystem::path(PARLATRIX_SOURCE_DIR) / "fuzz/corpus/stored_text/seed_demo_text")
+          .string();
+  const std::string text = ReadFileBytes(seedFile);
+  ASSERT_FALSE(text.empty());
+  for (int round = 0; round < 3000; ++round) {
+    std::string input;
+    if (round % 2 == 0) {
+      input.resize(random() % 400);
+      for (char& c : input) c = static_cast<char>(random());
+    } else {
+      input = text.substr(0, random() % (text.size() + 1));
+      for (int flips = random() % 4; flips > 0 && !input.empty(); --flips) {
+        input[random() % input.size()] = static_cast<char>(random());
+      }
+    }
+    EXPECT_EQ(FuzzStoredText(reinterpret_cast<const uint8_t*>(input.data()), input.size()), 0);
+  }
+}
+
 TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
   EXPECT_GT(Replay("po", FuzzPo), 0u);
   EXPECT_GT(Replay("xliff", FuzzXliff), 0u);
@@ -89,8 +117,9 @@ TEST(FuzzCorpusReplay, ExchangeReaderCorpora) {
 // Inputs that no corpus file starts from: nothing at all, and one byte of each kind.
 TEST(FuzzCorpusReplay, EmptyAndOneByteInputs) {
   ScopedScratchDir scratch;
-  const Target targets[] = {FuzzLoad, FuzzReadItem, FuzzImport, FuzzConfig, FuzzRoundTrip,
-                            FuzzMerge, FuzzPo, FuzzXliff, FuzzCsv, FuzzXlsx};
+  const Target targets[] = {FuzzLoad,      FuzzReadItem, FuzzImport,     FuzzConfig,
+                            FuzzRoundTrip, FuzzMerge,    FuzzStoredText, FuzzPo,
+                            FuzzXliff,     FuzzCsv,      FuzzXlsx};
   for (Target run : targets) {
     EXPECT_EQ(run(nullptr, 0), 0);
     for (int byte = 0; byte < 256; byte += 51) {

@@ -1,4 +1,5 @@
-// dlgtool git-install [--global]: lets git diff and merge dialogue files through dlgtool.
+// dlgtool git-install [--global] [--store-text]: lets git diff and merge dialogue files through
+// dlgtool.
 //
 // Writes to git's configuration (the repository's, or the user's with --global):
 //   diff.parlatrix.textconv   = <dlgtool> textconv [--encoding CODESET]
@@ -6,6 +7,8 @@
 //   merge.parlatrix.name      = Parlatrix dialogue merge by line ID
 //   merge.parlatrix.driver    = <dlgtool> merge %O %A %B --path %P --base-name %S ...
 //   merge.parlatrix.recursive = binary           (criss-cross merges: a conflict, never hidden)
+// and with --store-text also filter.parlatrix.clean/smudge (<dlgtool> git-filter clean|smudge %f),
+// filter.parlatrix.required = true and diff.parlatrix-text.xfuncname;
 // where <dlgtool> is the command name when PATH finds this dlgtool, else its quoted absolute path;
 // and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's .gitattributes and
 // `*.dlg.conflicts.txt` to its .gitignore when no line says so yet. Running it again changes
@@ -33,6 +36,11 @@ namespace dlgtool {
 namespace {
 
 constexpr char kAttributesLine[] = "*.dlg diff=parlatrix merge=parlatrix";
+// --store-text: git keeps the text form (the filter), diffs that text as it is (no textconv; the
+// driver parlatrix-text only names plots in hunk headers) and merges it by ID (the merge reads
+// and writes the text form). A later line overrides an earlier one for the same pattern.
+constexpr char kStoreTextAttributesLine[] =
+    "*.dlg filter=parlatrix diff=parlatrix-text merge=parlatrix";
 constexpr char kIgnoreLine[] = "*.dlg.conflicts.txt";
 // The temporary file the merge driver writes its result to beside git's `.merge_file_XXXXXX`
 // (".<name>.<pid>-<n>.tmp"): one left by a driver killed mid-write is removed by the next save
@@ -186,13 +194,27 @@ int RunGitInstall(const GitInstallOptions& options) {
       !SetConfig(scope, "merge.parlatrix.recursive", "binary")) {
     return kExitFailure;
   }
+  // The filter is required: a failed clean (a damaged file) stops `git add` instead of letting
+  // git store the file as it is, and a clone without dlgtool says so instead of checking out text.
+  if (options.storeText &&
+      (!SetConfig(scope, "filter.parlatrix.clean", self + " git-filter clean %f") ||
+       !SetConfig(scope, "filter.parlatrix.smudge", self + " git-filter smudge %f") ||
+       !SetConfig(scope, "filter.parlatrix.required", "true") ||
+       !SetConfig(scope, "diff.parlatrix-text.xfuncname", "^plot .*$"))) {
+    return kExitFailure;
+  }
   PrintResult(std::string("git configuration (") + (options.global ? "global" : "this repository") +
               "): diff.parlatrix and merge.parlatrix set to " + self + "\n");
   if (!inRepository) return kExitSuccess;
   // git ends the path with one line break; a folder's name may end in one too.
   std::string dir = top.out;
   if (!dir.empty() && dir.back() == '\n') dir.pop_back();
-  return AddLine(dir, ".gitattributes", kAttributesLine, "dialogue files diff and merge by ID") &&
+  const bool attributes =
+      options.storeText
+          ? AddLine(dir, ".gitattributes", kStoreTextAttributesLine,
+                    "dialogue files stored as text, merged by ID")
+          : AddLine(dir, ".gitattributes", kAttributesLine, "dialogue files diff and merge by ID");
+  return attributes &&
                  AddLine(dir, ".gitignore", kIgnoreLine,
                          "merge conflict reports stay out of commits") &&
                  AddLine(dir, ".gitignore", kIgnoreTemporaries,

@@ -22,6 +22,7 @@
 #include "merge/dlg_merge.h"
 #include "merge/dlg_merge_image.h"
 #include "merge/dlg_merge_write.h"
+#include "merge/dlg_stored_text.h"
 #include "output.h"
 #include "platform/file_io.h"
 #include "platform/text_escape.h"
@@ -41,6 +42,8 @@ struct Input {
   MergeImage image;
   CDlgFile doc;
   MergeDocument snapshot;
+  bool storedText = false;  // the stored text form of `git-install --store-text`
+  std::string textStorage;  // its unescaped values, which the snapshot views
 };
 
 // Reads and verifies one input and takes its snapshot; false, with a message, when it cannot be
@@ -52,6 +55,17 @@ bool ReadInput(const std::string& path, Input& input) {
     return false;
   }
   if (input.image.size() == 0) return true;  // an empty document
+  const std::string_view bytes(reinterpret_cast<const char*>(input.image.bytes()),
+                               input.image.size());
+  if (IsStoredText(bytes)) {
+    input.storedText = true;
+    const platform::Status parsed = ParseStoredText(bytes, input.snapshot, input.textStorage);
+    if (!parsed) {
+      Message("%s: the stored text form is damaged (%s); not merged", path.c_str(),
+              parsed.message.c_str());
+    }
+    return static_cast<bool>(parsed);
+  }
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, input.image.bytes(), input.image.size());
   if (!HasDialogueSignature(header)) {
@@ -156,6 +170,26 @@ std::vector<MergeMove> ReadMoves(const GitContext& git, const std::string& path)
   return moves;
 }
 
+platform::Status SaveStoredText(const MergeDocument& merged, const char* path) {
+  const std::string text = RenderStoredText(merged);
+  const platform::ReplaceResult result = platform::ReplaceFile(path, [&text](std::FILE* file) {
+    return platform::WriteBytes(file, text.data(), text.size());
+  });
+  return result == platform::ReplaceResult::kReplaced
+             ? platform::Status::Ok()
+             : platform::Status::SystemFailure("cannot write the merged file");
+}
+
+// `<git-common-dir>/parlatrix/tmp`, made when missing; "" when it cannot be made.
+std::string TemporaryFolder(const GitContext& git) {
+  const std::string parent = git.commonDir + "/parlatrix";
+  const std::string folder = parent + "/tmp";
+  mkdir(parent.c_str(), 0777);
+  mkdir(folder.c_str(), 0777);
+  struct stat info;
+  return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? folder : std::string();
+}
+
 void RecordMoves(const GitContext& git, const std::string& path,
                  const std::vector<MergeMove>& moves) {
   const std::string folder = git.commonDir + "/parlatrix";
@@ -234,8 +268,14 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
   platform::Status saved;
   {
     const platform::ReplaceCheckScope recheck = guard.RecheckBeforeReplace();
+    // Run by git, the result replaces git's `.merge_file_XXXXXX` at the top of the work tree.
+    // The half-written file of a driver killed there would show in `git status` and could be
+    // committed or taken for a result; in the git directory it cannot.
+    const platform::TemporaryFolderScope hidden(git.inRepository ? TemporaryFolder(git) : "");
     errno = 0;
-    saved = SaveMergedDocument(result.merged, target.c_str());
+    // With the stored text form git hands the driver text and stores what it leaves: text.
+    saved = inputs[1].storedText ? SaveStoredText(result.merged, target.c_str())
+                                 : SaveMergedDocument(result.merged, target.c_str());
   }
   if (!saved) {
     errno = saved.systemError;

@@ -10,19 +10,30 @@
 //   multi-line 0
 //   lines 2, index entries 3, plots 1
 //
-//   plot "intro" range [0, 100)
+//   plot "intro"
+//   range [0, 100)
+//   ID TAB speaker TAB expression TAB sound TAB text
+//   -- TAB ------- TAB ---------- TAB ----- TAB ----
 //   0 TAB Ann TAB TAB TAB Hi
 //   2 TAB Bo TAB TAB TAB Yo
+//
+// The `plot` line stands four lines above the plot's first line on purpose. git names a hunk after
+// the last line matching diff.parlatrix.xfuncname (`^plot .*$`) at or above the line just before
+// the hunk's context. With git's default three lines of context, a change at a plot's first line
+// has its context in the three heading lines below `plot`, so the search starts at the plot's own
+// `plot` line; with a one-line heading it started in the previous plot.
 //
 // A damaged file shows what loads, followed by notes; the exit status stays 0 so that git goes on.
 //
 // Names and texts pass as bytes, escaped by the one rule of the text forms; in a double-byte code
 // page (the locale's, or --encoding) a character's 0x5C trail byte stays whole. With --encoding
 // they are converted from that code page to UTF-8 first, so that a UTF-8 terminal shows them.
+#include <cstdio>
 #include <string>
 
 #include "commands.h"
 #include "document_io.h"
+#include "merge/dlg_stored_text.h"
 #include "output.h"
 #include "platform/iconv_codec.h"
 #include "platform/text_escape.h"
@@ -70,6 +81,11 @@ class TextForm {
   platform::EscapeBytes bytes_ = platform::EscapeBytes::kSingle;
 };
 
+// Three heading lines between `plot` and the first line: see the top of the file.
+constexpr const char* kColumnHeading =
+    "ID\tspeaker\texpression\tsound\ttext\n"
+    "--\t-------\t----------\t-----\t----\n";
+
 std::string_view View(const CPlainString& text) {
   return std::string_view(text.c_str(), static_cast<size_t>(text.GetLength()));
 }
@@ -105,7 +121,7 @@ std::string PlotsText(const CDlgFile& doc, const TextForm& form) {
     const CDlgPlot& plot = pos->value;
     out += "\nplot ";
     form.Append(out, View(plot.GetName()), true);
-    out += " range " + RangeText(plot.rangeLow, plot.rangeHigh) + "\n";
+    out += "\nrange " + RangeText(plot.rangeLow, plot.rangeHigh) + "\n" + kColumnHeading;
     for (auto* member = plot.members.GetHeadPosition(); member != nullptr; member = member->next) {
       AppendLine(out, member->value->value, form);
     }
@@ -113,11 +129,31 @@ std::string PlotsText(const CDlgFile& doc, const TextForm& form) {
   return out;
 }
 
+// The stored text form of `git-install --store-text` is shown as it is: it is text already, and
+// git hands textconv the stored form when the attributes name both the filter and this driver.
+bool PrintedStoredText(const std::string& file) {
+  std::FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) return false;
+  std::string bytes;
+  char chunk[1 << 16];
+  size_t got = std::fread(chunk, 1, kStoredTextMagic.size(), in);
+  bytes.append(chunk, got);
+  if (!IsStoredText(bytes)) {
+    std::fclose(in);
+    return false;
+  }
+  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes.append(chunk, got);
+  std::fclose(in);
+  PrintResult(bytes);
+  return true;
+}
+
 }  // namespace
 
 int RunTextconv(const std::string& file, const std::string& encoding) {
   TextForm form;
   if (!form.Init(encoding)) return kExitFailure;
+  if (PrintedStoredText(file)) return kExitSuccess;
   DlgHeader header;
   if (!ReadHeader(file.c_str(), header)) {
     Message("%s: cannot open the dialogue file: %s", file.c_str(), Reason());

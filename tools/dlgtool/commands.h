@@ -59,8 +59,13 @@ int RunMerge(const std::string& base, const std::string& ours, const std::string
 struct GitInstallOptions {
   bool global = false;
   std::string encoding;  // --encoding: git diff shows texts of this code page as UTF-8
+  bool storeText = false;  // --store-text: the clean/smudge filter of the stored text form
 };
 int RunGitInstall(const GitInstallOptions& options);
+
+// git's clean/smudge filter of the stored text form; `mode` is "clean" or "smudge", `path` git's
+// %f (for messages). cmd_git_filter.cpp.
+int RunGitFilter(const std::string& mode, const std::string& path);
 
 // Translation exchange (PO, XLIFF, CSV; cmd_exchange.cpp). Empty strings: defaults.
 struct ExchangeOptions {

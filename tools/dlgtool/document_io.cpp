@@ -7,10 +7,11 @@
 
 #include "dlgfile/dlg_damage.h"
 #include "dlgfile/dlg_save_over.h"
-#include "platform/file_read.h"
+#include "merge/dlg_stored_text.h"
 #include "output.h"
-#include "write_rules.h"
 #include "platform/debug_output.h"
+#include "platform/file_read.h"
+#include "write_rules.h"
 
 namespace dlgtool {
 
@@ -76,6 +77,19 @@ bool RefuseDialogueTarget(const std::string& out, const CDlgFile& doc, const cha
   return RefuseTarget(out, TargetKind::kOther, {}, what);
 }
 
+namespace {
+
+bool IsStoredTextFile(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  char start[kStoredTextMagic.size()];
+  const size_t got = std::fread(start, 1, sizeof start, file);
+  std::fclose(file);
+  return IsStoredText(std::string_view(start, got));
+}
+
+}  // namespace
+
 bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
   if (RefuseCutFileWithBackup(path)) return false;
   if (!ReadHeader(path, header)) {
@@ -83,6 +97,15 @@ bool LoadDocument(const char* path, CDlgFile& doc, DlgHeader& header) {
     return false;
   }
   if (!HasDialogueSignature(header)) {
+    if (IsStoredTextFile(path)) {
+      // Checked out by a git without dlgtool's filter: loading it would make an empty document.
+      Message(
+          "%s: a dialogue file stored as text by git (git-install --store-text), checked out "
+          "without dlgtool's filter: run `dlgtool git-install --store-text`, then `git "
+          "checkout -- %s`",
+          path, path);
+      return false;
+    }
     Message("%s: warning: no dialogue file header (DLGTEXT, QUILLHAVEN@); read anyway", path);
   }
   // Load's own diagnostics stay visible: a damaged file may load only in part.

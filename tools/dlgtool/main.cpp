@@ -54,6 +54,7 @@ struct Arguments {
   std::string third;            // THEIRS of merge
   dlgtool::MergeLabels labels;  // --path, --base-name, --ours-name, --theirs-name of merge
   dlgtool::GitInstallOptions install;
+  std::string filterMode;  // git-filter
   bool json = false;
   std::string from;  // recode
   std::string to;
@@ -105,8 +106,9 @@ constexpr char kGetHelp[] =
     "some ID has no line.";
 
 constexpr char kTextconvHelp[] =
-    "Prints the header fields, then per plot a line `plot \"NAME\" range [LOW, HIGH)` and one "
-    "line per member: ID, speaker, expression, sound and text separated by TABs, escaped as get "
+    "Prints the header fields, then per plot the lines `plot \"NAME\"`, `range [LOW, HIGH)` and "
+    "two heading lines of the columns, and one line per member: ID, speaker, expression, sound and "
+    "text separated by TABs, escaped as get "
     "does. Only stored values; a damaged file prints what loads and notes, with exit status 0.";
 constexpr char kMergeHelp[] =
     "Merges by line ID and plot name. Writes the result to OUT, or over OURS. Conflicts keep ours "
@@ -119,7 +121,14 @@ constexpr char kGitInstallHelp[] =
     "Sets diff.parlatrix and merge.parlatrix in git's configuration (the repository's, or the "
     "user's with --global) and adds `*.dlg diff=parlatrix merge=parlatrix` to the repository's "
     ".gitattributes and the merge's reports to its .gitignore if missing. Running it again "
-    "changes nothing; run it again after moving dlgtool.";
+    "changes nothing; run it again after moving dlgtool. --store-text also sets the clean/smudge "
+    "filter filter.parlatrix (git-filter) and writes `*.dlg filter=parlatrix diff=parlatrix-text "
+    "merge=parlatrix`: git then stores the text form of each .dlg (see docs/git.md).";
+constexpr char kGitFilterHelp[] =
+    "git's clean/smudge filter of --store-text; reads stdin, writes stdout. clean: a .dlg file "
+    "to its stored text form, refused (exit 2) unless the text gives the very same bytes back "
+    "(a damaged file, an older version). smudge: the stored text to the .dlg file; a .dlg "
+    "committed before the filter passes unchanged.";
 
 // An empty -o would otherwise mean "no -o" and write over the input.
 const CLI::Validator NonEmptyName(
@@ -152,6 +161,15 @@ void AddGitCommands(CLI::App& app, Arguments& args) {
                     "Configure git for every repository of this user");
   install->add_option("--encoding", args.install.encoding,
                       "Code page of the texts: git diff shows them as UTF-8 (textconv --encoding)");
+  install->add_flag("--store-text", args.install.storeText,
+                    "Store .dlg files as their text form in the repository (a git filter)");
+
+  CLI::App* filter = app.add_subcommand("git-filter", "git's filter for --store-text");
+  filter->footer(kGitFilterHelp);
+  filter->add_option("MODE", args.filterMode, "clean or smudge")
+      ->required()
+      ->check(CLI::IsMember({"clean", "smudge"}));
+  filter->add_option("PATH", args.file, "The file's path in the repository (git's %f)");
 }
 
 void AddFile(CLI::App* command, Arguments& args) {
@@ -252,6 +270,7 @@ int Dispatch(const CLI::App& app, const Arguments& args) {
     return RunMerge(args.file, args.second, args.third, args.output, args.labels);
   }
   if (app.got_subcommand("git-install")) return RunGitInstall(args.install);
+  if (app.got_subcommand("git-filter")) return RunGitFilter(args.filterMode, args.file);
   if (app.got_subcommand("stats")) return RunStats(args.stats);
   return RunCheck(args.file,
                   {args.ini, args.sounds, args.encoding, args.maxLength, args.requireUtf8});
@@ -385,6 +404,8 @@ int Main(int argc, char** argv) {
   // A file size limit (ulimit -f) then fails the write with EFBIG, which every writer reports and
   // cleans up after, instead of killing the process with its temporary file left behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A command killed by SIGTERM or ^C takes its half-written temporary file with it.
+  platform::RemoveTemporaryFileOnSignals();
   int exitStatus = dlgtool::kExitFailure;
   try {
     exitStatus = Dispatch(app, args);
