@@ -212,15 +212,29 @@ const MergeLine* FindLine(const MergeDocument& doc, int32_t id, const MergePlot*
   return nullptr;
 }
 
-// Every line `side` changed or added is in the result: under its ID, or whole under another.
+// Every line `side` changed or added is in the result: under its ID, or whole under another. A
+// line the merge followed as an earlier move of a base line, unchanged from it, is that base
+// line: its fate is the other side's (a deletion there removes it; the merge reports the case).
 void CheckNothingLost(const MergeDocument& base, const MergeDocument& side,
-                      const MergeDocument& merged) {
+                      const MergeResult& result) {
+  const MergeDocument& merged = result.merged;
   const std::unordered_set<int32_t> kept = Ids(merged);
   for (const MergePlot& plot : side.plots) {
     for (const MergeLine& line : plot.lines) {
       const MergePlot* basePlot = nullptr;
       const MergeLine* before = FindLine(base, line.id, &basePlot);
       if (before != nullptr && Same(*before, line) && basePlot->name == plot.name) continue;
+      bool followedUnchanged = false;
+      for (const MergeMove& move : result.followed) {
+        const MergePlot* fromPlot = nullptr;
+        const MergeLine* from = move.to == line.id ? FindLine(base, move.from, &fromPlot) : nullptr;
+        followedUnchanged =
+            followedUnchanged ||
+            (from != nullptr && from->speaker == line.speaker &&
+             from->expression == line.expression && from->sound == line.sound &&
+             from->text == line.text);
+      }
+      if (followedUnchanged) continue;
       if (kept.count(line.id) != 0) continue;
       bool whole = false;
       for (const MergePlot& other : merged.plots) {
@@ -289,8 +303,8 @@ int FuzzMerge(const uint8_t* data, size_t size) {
     FUZZ_CHECK(Same(result.merged, ours) && result.conflicts.empty());
   }
   if (Same(ours, base)) FUZZ_CHECK(Same(result.merged, theirs) && result.conflicts.empty());
-  CheckNothingLost(base, ours, result.merged);
-  CheckNothingLost(base, theirs, result.merged);
+  CheckNothingLost(base, ours, result);
+  CheckNothingLost(base, theirs, result);
   if (control & 4) CheckSavedResult(result.merged);
   return 0;
 }
