@@ -72,6 +72,16 @@ platform::Status MergeImage::Read(const char* path) {
   return platform::Status::Ok();
 }
 
+platform::Status MergeImage::Copy(std::string_view bytes) {
+  if (bytes.size() > INT32_MAX) return platform::Status::Failure("the file is too large", EFBIG);
+  size_ = bytes.size();
+  if (!image_.Allocate(size_ > 0 ? size_ : 1)) {
+    return platform::Status::Failure("not enough memory", ENOMEM);
+  }
+  std::memcpy(image_.data(), bytes.data(), size_);
+  return platform::Status::Ok();
+}
+
 int32_t MergeImage::version() const {
   DlgHeader header = NewDlgHeader();
   OverlayDlgHeader(header, image_.data(), size_);

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "merge/dlg_merge.h"
 #include "platform/page_buffer.h"
@@ -25,6 +26,9 @@ class MergeImage {
   // Reads the whole file. A failure, with the system's reason, when it cannot be opened as a
   // regular file or read.
   [[nodiscard]] platform::Status Read(const char* path);
+  // Takes a copy of bytes that are not in a file (a filter's input) as the image. A failure when
+  // there is no memory for it.
+  [[nodiscard]] platform::Status Copy(std::string_view bytes);
 
   const uint8_t* bytes() const { return image_.data(); }
   size_t size() const { return size_; }

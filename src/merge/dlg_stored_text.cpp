@@ -1,10 +1,14 @@
 // The stored text form; the layout is in dlg_stored_text.h and docs/git.md.
 #include "merge/dlg_stored_text.h"
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/text_escape.h"
 
@@ -30,6 +34,12 @@ void AppendField(std::string& out, std::string_view field) {
   out.append(field);
 }
 
+void AppendNumber(std::string& out, int32_t value) {
+  char digits[16];
+  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, written.ptr);
+}
+
 void AppendRange(std::string& out, int32_t low, int32_t high) {
   out += "range [" + std::to_string(low) + ", " + std::to_string(high) + ")\n";
 }
@@ -42,11 +52,15 @@ class Reader {
   bool AtEnd() const { return at_ >= text_.size(); }
   size_t number() const { return number_; }
 
-  // The next line without its line feed; false at the end or when the last line has none.
+  // The next line without its line feed; false at the end or when the last line has none (which
+  // counts as a line, so that a failure names it).
   bool Next(std::string_view& line) {
     if (AtEnd()) return false;
     const size_t end = text_.find('\n', at_);
-    if (end == std::string_view::npos) return false;
+    if (end == std::string_view::npos) {
+      ++number_;
+      return false;
+    }
     line = text_.substr(at_, end - at_);
     at_ = end + 1;
     ++number_;
@@ -154,6 +168,62 @@ bool Prefixed(std::string_view line, std::string_view prefix, std::string_view& 
   return true;
 }
 
+// What a byte of a member line is to the parser: a TAB ends a field, a backslash starts an
+// escape, and no field holds another control byte (the renderer escapes them all).
+enum ByteClass : uint8_t { kPlain, kFieldEnd, kEscape, kNever };
+
+constexpr std::array<uint8_t, 256> kByteClass = [] {
+  std::array<uint8_t, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[c] = kNever;
+  table[0x7F] = kNever;
+  table['\t'] = kFieldEnd;
+  table['\\'] = kEscape;
+  return table;
+}();
+
+// The IDs seen so far: open addressing over a power-of-two table, since a node-based set costs
+// an allocation per line of a script of 100 000 lines.
+class IdSet {
+ public:
+  explicit IdSet(size_t expected) {
+    size_t capacity = 1024;
+    while (capacity < 2 * expected) capacity *= 2;
+    slots_.assign(capacity, kEmpty);
+  }
+  // False when `id` was there already.
+  bool Insert(int32_t id) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    if (!Place(slots_, id)) return false;
+    ++count_;
+    return true;
+  }
+
+ private:
+  static constexpr int64_t kEmpty = INT64_MIN;
+
+  static bool Place(std::vector<int64_t>& slots, int32_t id) {
+    const size_t mask = slots.size() - 1;
+    // Fibonacci hashing spreads the runs of consecutive IDs a script has.
+    for (size_t at = (static_cast<uint32_t>(id) * 2654435769u) & mask;; at = (at + 1) & mask) {
+      if (slots[at] == kEmpty) {
+        slots[at] = id;
+        return true;
+      }
+      if (slots[at] == id) return false;
+    }
+  }
+  void Grow() {
+    std::vector<int64_t> bigger(slots_.size() * 2, kEmpty);
+    for (const int64_t id : slots_) {
+      if (id != kEmpty) Place(bigger, static_cast<int32_t>(id));
+    }
+    slots_.swap(bigger);
+  }
+
+  std::vector<int64_t> slots_;
+  size_t count_ = 0;
+};
+
 }  // namespace
 
 bool IsStoredText(std::string_view bytes) {
@@ -186,7 +256,7 @@ std::string RenderStoredText(const MergeDocument& doc) {
     AppendRange(out, plot.rangeLow, plot.rangeHigh);
     out += kColumnHeading;
     for (const MergeLine& line : plot.lines) {
-      out += std::to_string(line.id);
+      AppendNumber(out, line.id);
       for (const std::string_view field : {line.speaker, line.expression, line.sound, line.text}) {
         out += '\t';
         AppendField(out, field);
@@ -196,6 +266,53 @@ std::string RenderStoredText(const MergeDocument& doc) {
   }
   return out;
 }
+
+namespace {
+
+// One member line: ID TAB speaker TAB expression TAB sound TAB text. A value without a backslash
+// views the text itself; only escaped values are unescaped into the storage. Every byte is looked
+// at once, and the failures keep their order: the field count, the ID, a repeated ID, then a
+// control byte or a bad escape in a value.
+const char* ParseMember(std::string_view line, Reader& reader, IdSet& ids, MergeLine& member) {
+  size_t ends[5];
+  bool escaped[5] = {};
+  bool never = false;
+  int field = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    switch (kByteClass[static_cast<unsigned char>(line[i])]) {
+      case kPlain:
+        break;
+      case kFieldEnd:
+        if (field < 5) ends[field] = i;
+        ++field;
+        break;
+      case kEscape:
+        if (field < 5) escaped[field] = true;
+        break;
+      default:
+        never = true;
+        break;
+    }
+  }
+  if (field < 4) return "expected five fields separated by TABs";
+  if (field > 4) return "more than five fields";
+  ends[4] = line.size();
+  if (!Int32(line.substr(0, ends[0]), member.id)) return "expected the line's ID";
+  if (!ids.Insert(member.id)) return "a second line with this ID";
+  if (never) return "a field has a bad escape";
+  std::string_view* values[] = {&member.speaker, &member.expression, &member.sound, &member.text};
+  for (int k = 1; k < 5; ++k) {
+    const std::string_view value = line.substr(ends[k - 1] + 1, ends[k] - ends[k - 1] - 1);
+    if (!escaped[k]) {
+      *values[k - 1] = value;
+    } else if (!reader.Unescape(value, *values[k - 1])) {
+      return "a field has a bad escape";
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 platform::Status ParseStoredText(std::string_view text, MergeDocument& doc, std::string& storage) {
   doc = MergeDocument();
@@ -233,13 +350,17 @@ platform::Status ParseStoredText(std::string_view text, MergeDocument& doc, std:
   if (!reader.Next(line) || !Prefixed(line, "multi-line ", rest) || !Int32(rest, doc.multiLine)) {
     return fail("expected `multi-line N`");
   }
-  // The merge and the writer take a line by its ID and a plot by its name: each once.
-  std::unordered_set<int32_t> ids;
+  // The merge and the writer take a line by its ID and a plot by its name: each once. A member
+  // line takes some 40 bytes or more, which sizes the ID table for most texts at once.
+  IdSet ids(text.size() / 64);
   std::unordered_set<std::string_view> names;
+  // A plot's lines are gathered here and then copied to the plot in one block of the right size:
+  // growing each plot's vector line by line costs more than parsing the lines.
+  std::vector<MergeLine> members;
   while (!reader.AtEnd()) {
     if (!reader.Next(line)) return fail("the text ends without a line break");
     if (!line.empty()) return fail("expected an empty line before a plot");
-    MergePlot plot;
+    MergePlot& plot = doc.plots.emplace_back();
     if (!reader.Next(line) || !Prefixed(line, "plot ", rest) || !reader.Quoted(rest, plot.name)) {
       return fail("expected `plot \"NAME\"`");
     }
@@ -255,31 +376,19 @@ platform::Status ParseStoredText(std::string_view text, MergeDocument& doc, std:
     }
     std::string_view heading;
     if (!reader.Next(line) || !reader.Next(heading) ||
-        std::string(line) + "\n" + std::string(heading) + "\n" != kColumnHeading) {
+        kColumnHeading.size() != line.size() + heading.size() + 2 ||
+        kColumnHeading.substr(0, line.size()) != line || kColumnHeading[line.size()] != '\n' ||
+        kColumnHeading.substr(line.size() + 1, heading.size()) != heading) {
       return fail("expected the two heading lines of the columns");
     }
+    members.clear();
     while (!reader.AtEnd() && !reader.NextIsEmpty()) {
       if (!reader.Next(line)) return fail("the text ends without a line break");
-      MergeLine member;
-      std::string_view fields[5];
-      size_t at = 0;
-      for (int k = 0; k < 5; ++k) {
-        const size_t tab = k < 4 ? line.find('\t', at) : line.size();
-        if (tab == std::string_view::npos) return fail("expected five fields separated by TABs");
-        fields[k] = line.substr(at, tab - at);
-        at = tab + 1;
+      if (const char* wrong = ParseMember(line, reader, ids, members.emplace_back())) {
+        return fail(wrong);
       }
-      if (fields[4].find('\t') != std::string_view::npos) return fail("more than five fields");
-      if (!Int32(fields[0], member.id)) return fail("expected the line's ID");
-      if (!ids.insert(member.id).second) return fail("a second line with this ID");
-      std::string_view* values[] = {&member.speaker, &member.expression, &member.sound,
-                                    &member.text};
-      for (int k = 0; k < 4; ++k) {
-        if (!reader.Unescape(fields[k + 1], *values[k])) return fail("a field has a bad escape");
-      }
-      plot.lines.push_back(member);
     }
-    doc.plots.push_back(std::move(plot));
+    plot.lines.assign(members.begin(), members.end());
   }
   return platform::Status::Ok();
 }

@@ -35,7 +35,7 @@ void NoteOutputError(int error) {
 
 }  // namespace
 
-void PrintResult(const std::string& text) {
+void PrintResult(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) NoteOutputError(errno);
 }
 

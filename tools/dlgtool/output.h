@@ -22,7 +22,7 @@ void AppendQuoted(std::string& out, std::string_view text);
 std::string RangeText(int low, int high);
 
 // Writes `text` to stdout as it is.
-void PrintResult(const std::string& text);
+void PrintResult(std::string_view text);
 // Flushes stdout before a message on stderr, so that the two keep their order; a failure is
 // remembered for FinishOutput.
 void FlushOutput();
