@@ -9,11 +9,18 @@
 # History: a commit of the script, then 20 commits of 10 changed texts each; the size of the
 # packed repository after `git gc` (the objects only), and what one small commit adds.
 # Merge: two branches changing 5 000 texts each (one line in 20, different lines), `git merge`
-# wall time,
-# median of ROUNDS runs (each on a fresh copy of the repository).
+# wall time, median of ROUNDS runs, each on a fresh copy of the repository; the modes take turns
+# within each round, so that a change of the machine's load falls on all of them alike. Two
+# states of the work tree's index are timed:
+#   fresh  git has seen the work tree since it last changed (`git update-index --refresh`, which
+#          any `git status` does), as in a repository someone works in;
+#   stale  right after the copy: the files' inode and change time no longer match the index, so
+#          git reads each file again to compare it (through the clean filter with --store-text).
+# The CPU time of git and its children (user and system) is shown beside the wall time.
 #
 #   bench/git_store_text.sh BUILD_DIR [LINES] [ROUNDS] [PARTS]     (make bench-git)
-#   PARTS: "history merge" (both, the default), or one of them
+#   PARTS: "history merge" (both, the default), or one of them; GIT_BENCH_MODES="store text"
+#   times only those merges
 set -eu
 build=$(cd "$1" && pwd)
 lines=${2:-100000}
@@ -62,6 +69,17 @@ for k, row in enumerate(rows):
         f = row.split("\t"); f[4] = f[4] + " " + tag; rows[k] = "\t".join(f)
 open(path, "w").write("\n".join(rows))
 PY
+# timed.py COMMAND...: runs it (its output dropped) and prints "WALL CPU" in seconds, CPU being
+# the user and system time of the command and all its children.
+cat > "$work/timed.py" <<'PY'
+import resource, subprocess, sys, time
+start = time.monotonic()
+code = subprocess.call(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+wall = time.monotonic() - start
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print("%.2f %.2f" % (wall, usage.ru_utime + usage.ru_stime))
+sys.exit(code)
+PY
 python3 "$work/gen.py" "$lines" "$work/base.txt"
 
 # Writes the version (stored text $1) into the repository's file as its mode keeps it.
@@ -87,7 +105,7 @@ setup() {  # $1: mode; leaves a repository with the base commit in $work/$1
 size_kib() { du -sk .git/objects | cut -f1; }
 
 case " $parts " in *" history "*) history_modes="dlg store text" ;; *) history_modes="" ;; esac
-case " $parts " in *" merge "*) merge_modes="dlg store text" ;; *) merge_modes="" ;; esac
+case " $parts " in *" merge "*) merge_modes=${GIT_BENCH_MODES:-"dlg store text"} ;; *) merge_modes="" ;; esac
 
 [ -n "$history_modes" ] && echo "history: $lines lines, 20 commits of 10 changed texts"
 for mode in $history_modes; do
@@ -108,7 +126,8 @@ for mode in $history_modes; do
     $mode "$total" "$first" $(((total - first) * 1024 / 20))
 done
 
-[ -n "$merge_modes" ] && echo "merge: $lines lines, $((lines / 20)) changed texts on each branch, median of $rounds"
+[ -n "$merge_modes" ] || exit 0
+echo "merge: $lines lines, $((lines / 20)) changed texts on each branch, median of $rounds, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for mode in $merge_modes; do
   setup $mode
   cp "$work/base.txt" "$work/ours.txt"
@@ -119,16 +138,38 @@ for mode in $merge_modes; do
   git checkout -qb theirs && put "$work/theirs.txt" && git commit -qam theirs
   git checkout -q main && put "$work/ours.txt" && git commit -qam ours
   cd "$work" && rm -rf "$mode.seed" && mv "$mode" "$mode.seed"
-  times=""
+done
+
+# One timed merge of $1 with the index $2 (fresh or stale): appends "WALL CPU" to $work/$1.$2.
+merge_once() {
+  rm -rf "$work/$1" && cp -a "$work/$1.seed" "$work/$1" && cd "$work/$1"
+  [ "$2" = fresh ] && git update-index -q --refresh >/dev/null 2>&1
+  python3 "$work/timed.py" git merge -q --no-edit theirs >> "$work/$1.$2" ||
+    { echo "  $1: merge failed" >&2; exit 1; }
+  cd "$work"
+}
+
+median() { sort -n | sed -n "$(((rounds + 1) / 2))p"; }
+
+for state in fresh stale; do
+  for mode in $merge_modes; do rm -f "$work/$mode.$state"; done
   r=0
   while [ $r -lt "$rounds" ]; do
-    rm -rf "$work/$mode" && cp -a "$work/$mode.seed" "$work/$mode" && cd "$work/$mode"
-    start=$(date +%s.%N)
-    git merge -q --no-edit theirs >/dev/null 2>&1 || { echo "  $mode: merge failed" >&2; exit 1; }
-    end=$(date +%s.%N)
-    times="$times $(echo "$end - $start" | bc)"
+    for mode in $merge_modes; do merge_once $mode $state; done
     r=$((r + 1))
   done
-  median=$(echo $times | tr ' ' '\n' | sort -n | sed -n "$(((rounds + 1) / 2))p")
-  printf '  %-6s git merge %.2f s   (runs:%s)\n' $mode "$median" "$times"
+  echo "  index $state:"
+  for mode in $merge_modes; do
+    wall=$(cut -d' ' -f1 "$work/$mode.$state" | median)
+    cpu=$(cut -d' ' -f2 "$work/$mode.$state" | median)
+    printf '    %-6s git merge %5.2f s, CPU %5.2f s   (wall of each run: %s)\n' $mode "$wall" "$cpu" \
+      "$(cut -d' ' -f1 "$work/$mode.$state" | tr '\n' ' ')"
+  done
+  case " $merge_modes " in *" store "*) case " $merge_modes " in *" text "*)
+    printf '    store/text: wall %.2fx (of the runs pair by pair: %s), CPU %.2fx\n' \
+      "$(echo "$(cut -d' ' -f1 "$work/store.$state" | median) / $(cut -d' ' -f1 "$work/text.$state" | median)" | bc -l)" \
+      "$(paste -d' ' "$work/store.$state" "$work/text.$state" | awk '{printf "%.2f ", $1 / $3}')" \
+      "$(echo "$(cut -d' ' -f2 "$work/store.$state" | median) / $(cut -d' ' -f2 "$work/text.$state" | median)" | bc -l)" ;;
+  esac ;; esac
 done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -18,6 +18,7 @@
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
 #include "platform/file_io.h"
+#include "platform/page_buffer.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ bool MergedFile::Plan() {
   for (const MergePlot& plot : doc_.plots) count += plot.lines.size();
   if (count > INT32_MAX || doc_.plots.size() > INT32_MAX) return false;
   records_.reserve(count);
+  platform::PreferHugePages(records_.data(), count * sizeof(Record));
   int32_t number = 0;
   for (const MergePlot& plot : doc_.plots) {
     indexOffset_ += DlgPlotEntrySize(kDlgVersion) + 4 * static_cast<int64_t>(plot.lines.size());

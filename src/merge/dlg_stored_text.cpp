@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/page_buffer.h"
 #include "platform/text_escape.h"
 
 namespace {
@@ -241,6 +242,7 @@ std::string RenderStoredText(const MergeDocument& doc) {
   }
   std::string out;
   out.reserve(estimate);
+  platform::PreferHugePages(out.data(), out.capacity());
   out += kStoredTextMagic;
   out += "; not a .dlg file without it.\n";
   out += kSecondLine;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/fault_injection.h"
 
@@ -20,7 +21,17 @@ size_t PageSize() {
   return size;
 }
 
+constexpr size_t kHugePage = size_t{2} << 20;
+
 }  // namespace
+
+void PreferHugePages(void* data, size_t size) {
+  const uintptr_t page = PageSize();
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
+  if (end <= start || end - start < kHugePage) return;
+  madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 void PageBuffer::Count(size_t added, size_t removed) {
   resident_ = resident_ + added - removed;
@@ -39,11 +50,15 @@ bool PageBuffer::Allocate(size_t size) {
   Free();
   if (size == 0) return true;
   if (AllocationShouldFail()) return false;
-  // The pages are filled right away (one call instead of a fault per page): the buffer is about
-  // to be written whole.
-  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (pages == MAP_FAILED) return false;
+  // The pages are filled right away (one call instead of a fault per page), huge where the
+  // system allows: the buffer is about to be written whole. A kernel without the call (before
+  // Linux 5.14) fills them as they are touched.
+  PreferHugePages(pages, size);
+#ifdef MADV_POPULATE_WRITE
+  madvise(pages, size, MADV_POPULATE_WRITE);
+#endif
   data_ = static_cast<uint8_t*>(pages);
   size_ = size;
   Count(size, 0);

@@ -29,6 +29,7 @@
 #include "merge/dlg_merge_write.h"
 #include "merge/dlg_stored_text.h"
 #include "output.h"
+#include "platform/page_buffer.h"
 #include "structure_notes.h"
 
 namespace dlgtool {
@@ -37,7 +38,7 @@ namespace {
 
 // The filter's input read whole from stdin into one block. The block grows by realloc, which
 // for a block of this size moves the pages instead of copying them, and git's pipe fills it
-// straight: a 20 MB file costs no copy in this process.
+// straight: a 20 MB file costs no copy in this process, and few page faults (huge pages).
 class Input {
  public:
   Input() = default;
@@ -49,7 +50,7 @@ class Input {
     struct stat info;
     size_t capacity = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
                           ? static_cast<size_t>(info.st_size) + 1
-                          : size_t{1} << 20;
+                          : size_t{64} << 20;  // address space; pages come as they fill
     for (;;) {
       if (size_ == capacity_ && !Grow(capacity)) return false;
       const ssize_t got = read(fd, data_ + size_, capacity_ - size_);
@@ -73,6 +74,7 @@ class Input {
     }
     data_ = grown;
     capacity_ = capacity;
+    platform::PreferHugePages(data_ + size_, capacity_ - size_);
     return true;
   }
 
