@@ -232,6 +232,38 @@ TEST_F(DlgtoolStoreText, GitStoresTextAndChecksOutTheExactFile) {
   EXPECT_TRUE(Contains(info.err, "stored as text")) << info.err;
 }
 
+// Staging part of a change: `git add -p` works on the stored text, and what it stages is a
+// text the filter writes back as a whole .dlg. --stat counts lines of text, and grep finds the
+// staged text.
+TEST_F(DlgtoolStoreText, PartialStagingStatAndGrepWorkOnTheText) {
+  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+    SetText(doc, 0, "Hello");
+    SetText(doc, 100, "Green tea?");
+  });
+  const std::string edited = ReadFileBytes(repo_.File("game.dlg"));
+  EXPECT_EQ(repo_.Git({"diff", "--stat"}).out,
+            " game.dlg | 4 ++--\n 1 file changed, 2 insertions(+), 2 deletions(-)\n");
+  // Two hunks (the plots lie apart): stage the first, leave the second.
+  const ToolRun add = RunProgram(repo_.path(), "sh", {"-c", "printf 'y\\nn\\n' | git add -p"});
+  ASSERT_EQ(add.status, 0) << add.out << add.err;
+  const ToolRun staged = repo_.Git({"diff", "--cached"});
+  EXPECT_TRUE(Contains(staged.out, "+0\tAnn\t\t\tHello\n")) << staged.out;
+  EXPECT_FALSE(Contains(staged.out, "Green tea?")) << staged.out;
+  EXPECT_TRUE(Contains(repo_.Git({"diff"}).out, "+100\tBo\t\t\tGreen tea?\n"));
+  EXPECT_EQ(repo_.Git({"grep", "--cached", "-c", "Hello"}).out, "game.dlg:1\n");
+  ASSERT_EQ(repo_.Git({"commit", "-qm", "hello only"}).status, 0);
+  // The work tree keeps both changes; the commit holds the first, and checks out as a .dlg.
+  EXPECT_EQ(ReadFileBytes(repo_.File("game.dlg")), edited);
+  EXPECT_EQ(repo_.Git({"status", "--porcelain"}).out, " M game.dlg\n");
+  ASSERT_EQ(repo_.Git({"stash", "-q"}).status, 0);
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(repo_.File("game.dlg").c_str()), 1);
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(0)).GetText().c_str(), "Hello");
+  EXPECT_STREQ(doc.GetItem(doc.FindItem(100)).GetText().c_str(), "Tea?");
+  ASSERT_EQ(repo_.Git({"stash", "pop", "-q"}).status, 0);
+  EXPECT_EQ(ReadFileBytes(repo_.File("game.dlg")), edited);
+}
+
 TEST_F(DlgtoolStoreText, AddOfADamagedFileStopsWithTheReason) {
   const std::string dlg = ReadFileBytes(repo_.File("game.dlg"));
   WriteFileBytes(repo_.File("game.dlg"), dlg.substr(0, 300));
