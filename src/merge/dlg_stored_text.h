@@ -39,7 +39,8 @@ inline constexpr std::string_view kStoredTextMagic =
 
 std::string RenderStoredText(const MergeDocument& doc);
 
-// Parses `text` into `doc`, whose names and texts then view `storage` (which must outlive it).
+// Parses `text` into `doc`, whose names and texts then view `text` itself (a value without an
+// escape) or `storage` (an unescaped one): both must outlive `doc`.
 // A failure names the line ("line 12: ...") and what is wrong with it.
 [[nodiscard]] platform::Status ParseStoredText(std::string_view text, MergeDocument& doc,
                                                std::string& storage);

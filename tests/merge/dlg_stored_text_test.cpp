@@ -98,7 +98,8 @@ TEST(StoredTextParse, RepeatedIdFoundAmongManyShortLines) {
   members += std::to_string(INT32_MIN) + "\t\t\t\t\n" + std::to_string(INT32_MAX) + "\t\t\t\t\n";
   MergeDocument doc;
   std::string storage;
-  ASSERT_TRUE(ParseStoredText(kHead + Plot("Many", members), doc, storage).ok);
+  const std::string text = kHead + Plot("Many", members);  // the lines view it
+  ASSERT_TRUE(ParseStoredText(text, doc, storage).ok);
   ASSERT_EQ(doc.plots[0].lines.size(), 20002u);
   EXPECT_EQ(doc.plots[0].lines[19999].id, 19999 * 7 - 70000);
   EXPECT_EQ(doc.plots[0].lines[20001].id, INT32_MAX);
