@@ -160,9 +160,9 @@ TEST_F(Toolchains, Po2csvDoublesBackslashesAndWeUndoIt) {
 TEST_F(Toolchains, Po2csvThenCsv2poKeepsDoubledBackslashesOut) {
   Export("doc.po");
   ASSERT_EQ(RunPython(dir_.path(), kPolibTranslate, "doc.po tr.po").status, 0);
-  const PeerRun convert = Sh(
-      "po2csv --progress=none tr.po tr.csv && "
-      "csv2po --progress=none -t doc.po tr.csv back.po");
+  const PeerRun convert =
+      Sh("po2csv --progress=none tr.po tr.csv && "
+         "csv2po --progress=none -t doc.po tr.csv back.po");
   ASSERT_EQ(convert.status, 0) << convert.err;
   ASSERT_NE(ReadFileBytes(dir_.File("back.po")).find("\\\\back"), std::string::npos)
       << "csv2po no longer keeps the doubling; this test then checks nothing";
