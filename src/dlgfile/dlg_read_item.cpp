@@ -12,11 +12,11 @@
 #include <new>
 
 #include "dlgfile/dlg_format.h"
-#include "platform/file_read.h"
 #include "dlgfile/dlg_record.h"
 #include "model/dlg_file.h"
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
+#include "platform/file_read.h"
 
 namespace {
 
@@ -87,7 +87,8 @@ bool CDlgFile::ReadItem(const char* path, int id, CDlgItem& line, platform::Stat
   uint8_t block[kDlgHeaderSize];
   const int64_t got = fd >= 0 ? platform::ReadAt(fd, block, sizeof block, 0) : -1;
   if (got < 0) {
-    status = platform::Status::SystemFailure(fd >= 0 ? "cannot read the file" : "cannot open the file");
+    status =
+        platform::Status::SystemFailure(fd >= 0 ? "cannot read the file" : "cannot open the file");
     if (fd >= 0) close(fd);
     platform::DebugOutput("CDlgFile::ReadItem() Error (0) : File not found(%s)!\n", path);
     return false;
