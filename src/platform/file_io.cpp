@@ -458,6 +458,9 @@ void RemoveTemporaryFileOnSignals() {
 
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
                           const BeforeReplace& beforeReplace) {
+  // No check of the caller's own leaves the one of an enclosing scope (a command's re-check
+  // before the rename) in force instead of switching it off.
+  if (!beforeReplace) return ReplaceFile(path, writer);
   const ReplaceCheckScope scope(beforeReplace);
   return ReplaceFile(path, writer);
 }
