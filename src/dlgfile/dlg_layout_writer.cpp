@@ -170,7 +170,7 @@ bool LayoutWriter::WriteRecords(ChunkOut& out) {
   for (int64_t k = 0; k < count_; ++k) {
     const DlgLayoutLine& line = lines_[k];
     if (line.size < 0) continue;
-    source_.Texts(line.line, texts);
+    source_.Texts(line, texts);
     const size_t size = static_cast<size_t>(line.size);
     if (size <= out.size()) {
       EncodeDlgRecord(out.Take(size), line.size, line.id, line.plotIndex, texts[0], texts[1],

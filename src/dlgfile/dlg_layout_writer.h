@@ -62,7 +62,7 @@ class DlgLayoutSource {
   virtual void PutPlots(DlgPlotTableOut& out) const = 0;
   // The texts of a listed line: speaker, expression, sound, text (no NUL bytes; their sizes are
   // the ones its DlgLayoutLine::size was taken from).
-  virtual void Texts(const void* line, std::string_view texts[4]) const = 0;
+  virtual void Texts(const DlgLayoutLine& line, std::string_view texts[4]) const = 0;
 };
 
 // Replaces `path` by the source's file, as CDlgFile::Save does: Ok, or the reason (the described

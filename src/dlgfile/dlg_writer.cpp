@@ -75,8 +75,8 @@ class DocumentSource final : public DlgLayoutSource {
     }
   }
 
-  void Texts(const void* line, std::string_view texts[4]) const override {
-    const CDlgItem& item = *static_cast<const CDlgItem*>(line);
+  void Texts(const DlgLayoutLine& line, std::string_view texts[4]) const override {
+    const CDlgItem& item = *static_cast<const CDlgItem*>(line.line);
     texts[0] = View(item.GetSpeaker());
     texts[1] = View(item.GetExpression());
     texts[2] = View(item.GetSound());

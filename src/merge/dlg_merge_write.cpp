@@ -75,8 +75,15 @@ class SnapshotSource final : public DlgLayoutSource {
     }
   }
 
-  void Texts(const void* line, std::string_view texts[4]) const override {
-    StoredTexts(*static_cast<const MergeLine*>(line), texts);
+  void Texts(const DlgLayoutLine& listed, std::string_view texts[4]) const override {
+    const MergeLine& line = *static_cast<const MergeLine*>(listed.line);
+    texts[0] = line.speaker;
+    texts[1] = line.expression;
+    texts[2] = line.sound;
+    texts[3] = line.text;
+    // The record was sized from the stored texts: when the views make the same size, none holds
+    // a zero byte and the search for one is spared.
+    if (DlgRecordSize(texts) != listed.size) StoredTexts(line, texts);
   }
 
  private:
