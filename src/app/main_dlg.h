@@ -8,6 +8,7 @@
 // name and the multi-line flag from their controls unchecked, so that nothing typed is lost.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,10 @@ class CMainDlg : public toolkit::CDialog {
   [[nodiscard]] bool KeepDamagedOriginal();
   // Merges the texts of the import path into the document's lines.
   [[nodiscard]] bool ImportText();
+  // Out of memory: the history cleared, the modified mark as it was.
+  void ClearHistoryKeepingModified();
+  // Runs `show` (a message, the title); memory running out there leaves the command's outcome.
+  void ShowOutOfMemoryTolerant(const std::function<void()>& show);
   // Writes the texts to the export path, in the form the user picks.
   [[nodiscard]] bool ExportText();
 

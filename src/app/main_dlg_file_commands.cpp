@@ -244,7 +244,13 @@ bool CMainDlg::ImportText() {
   try {
     before = TakeFieldsSnapshot(document);
   } catch (const std::bad_alloc&) {
-    return false;  // nothing imported: an import that could not be undone is not started
+    // Nothing imported: an import that could not be undone is not started.
+    ShowOutOfMemoryTolerant([&] {
+      prompts().MessageWithDetail(
+          this, WithPath(Tr(strings::kImportError), importPath_),
+          ReasonText(platform::Status::Failure("out of memory; the texts are as they were")));
+    });
+    return false;
   }
   platform::Status status;
   bool outOfMemory = false;
@@ -269,29 +275,53 @@ bool CMainDlg::ImportText() {
   if (!imported) {
     // Whatever a failed import changed is one step that can be undone; out of memory it is put
     // back at once, as the message says.
-    try {
-      std::vector<LineEdit> edits = EditsSince(document, before);
-      if (outOfMemory) {
-        (void)ApplyLineEdits(document, edits, true);
-      } else {
-        PushLineEdits(std::move(edits));
+    if (outOfMemory) {
+      // In place, from the snapshot: a list of edits is more memory that may not be there.
+      (void)RestoreFieldsSnapshot(document, before);
+    } else {
+      try {
+        PushLineEdits(EditsSince(document, before));
+      } catch (const std::bad_alloc&) {
+        ClearHistoryKeepingModified();
       }
-    } catch (const std::bad_alloc&) {
-      undoStack()->clear();
     }
-    prompts().MessageWithDetail(this, WithPath(Tr(strings::kImportError), importPath_),
-                                ReasonText(status));
+    ShowOutOfMemoryTolerant([&] {
+      prompts().MessageWithDetail(this, WithPath(Tr(strings::kImportError), importPath_),
+                                  ReasonText(status));
+    });
     return false;
   }
-  prompts().Message(this, Tr(strings::kImported));
+  // Marked first: whatever runs out of memory below, closing the window still asks.
+  SetModified(true);
   try {
     PushLineEdits(EditsSince(document, before));
   } catch (const std::bad_alloc&) {
-    undoStack()->clear();  // the import stays; the history before it cannot be kept consistent
+    ClearHistoryKeepingModified();  // the import stays; the history before it cannot be kept
   }
-  SetModified(true);
-  RefreshTitle();
+  ShowOutOfMemoryTolerant([&] {
+    RefreshTitle();
+    prompts().Message(this, Tr(strings::kImported));
+  });
   return true;
+}
+
+void CMainDlg::ClearHistoryKeepingModified() {
+  // Clearing makes the history clean, which would clear the modified mark of a changed document.
+  const bool modified = modified_;
+  try {
+    undoStack()->clear();
+  } catch (const std::bad_alloc&) {
+  }
+  SetModified(modified);
+}
+
+void CMainDlg::ShowOutOfMemoryTolerant(const std::function<void()>& show) {
+  try {
+    show();
+  } catch (const std::bad_alloc&) {
+    // The command is done (or undone) and the document consistent; only what it would have
+    // shown did not fit in memory.
+  }
 }
 
 void CMainDlg::OnExport() {
@@ -314,20 +344,27 @@ bool CMainDlg::ExportText() {
   {
     toolkit::WaitCursor
         wait;  // after the question: the cursor waits only while the file is written
+    const long replaced = platform::ReplacedFileCount();
     try {
       exported = exchangeFile ? app::ExportExchangeFile(context_.document, exportPath_,
                                                         currentPath_, status)
                               : context_.document.Export(exportPath_.c_str(), recording, status);
     } catch (const std::bad_alloc&) {
       exported = false;
-      status = platform::Status::Failure("out of memory; the file was not written");
+      // Files are replaced whole or not at all: say which, as the file may already be there.
+      status = platform::Status::Failure(
+          platform::ReplacedFileCount() != replaced
+              ? "out of memory after the file was written (whole); the rest was not done"
+              : "out of memory; the file was not written");
     }
   }
   if (!exported) {
-    prompts().MessageWithDetail(this, WithPath(Tr(strings::kExportError), exportPath_),
-                                ReasonText(status));
+    ShowOutOfMemoryTolerant([&] {
+      prompts().MessageWithDetail(this, WithPath(Tr(strings::kExportError), exportPath_),
+                                  ReasonText(status));
+    });
     return false;
   }
-  prompts().Message(this, Tr(strings::kExported));
+  ShowOutOfMemoryTolerant([&] { prompts().Message(this, Tr(strings::kExported)); });
   return true;
 }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "exchange/json_string.h"
 #include "exchange/xlsx.h"
 #include "platform/file_io.h"
 
@@ -326,24 +327,6 @@ std::string CountsJson(const StatusCounts& c) {
   return "\"translated\": " + std::to_string(c.translated) +
          ", \"fuzzy\": " + std::to_string(c.fuzzy) + ", \"stale\": " + std::to_string(c.stale) +
          ", \"untranslated\": " + std::to_string(c.untranslated);
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof(buffer), "\\u%04x", u);
-      out += buffer;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 }  // namespace

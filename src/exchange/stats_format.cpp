@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/csv_field.h"
+#include "exchange/json_string.h"
 #include "exchange/recoder.h"
 #include "exchange/stats.h"
 
@@ -83,28 +85,18 @@ std::string Table(const Grid& grid) {
   return out;
 }
 
-// RFC 4180 quoting; a name that a spreadsheet would run as a formula gets a leading apostrophe.
-std::string CsvField(const std::string& field, bool numeric) {
-  if (numeric) return field;
-  std::string value = field;
-  if (!value.empty() && std::string("=+-@\t\r").find(value[0]) != std::string::npos) {
-    value.insert(0, 1, '\'');
-  }
-  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string out = "\"";
-  for (const char c : value) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
+// Numbers bare; names quoted as the exchange CSV quotes them, a name that a spreadsheet would run
+// as a formula with a leading apostrophe.
 std::string Csv(const Grid& grid) {
   std::string out;
   auto emit = [&](const std::vector<std::string>& row, bool header) {
     for (size_t c = 0; c < row.size(); ++c) {
       if (c > 0) out += ',';
-      out += CsvField(row[c], !header && grid.numeric[c]);
+      if (!header && grid.numeric[c]) {
+        out += row[c];
+      } else {
+        AppendCsvTextCell(out, row[c]);
+      }
     }
     out += "\r\n";
   };
@@ -202,24 +194,6 @@ std::string HtmlPage(const std::string& title, const std::string& body) {
          "th { background: #eee; } td.n { text-align: right; }\n"
          "svg text { font-size: 13px; }\n</style>\n</head>\n<body>\n<h1>" +
          HtmlText(title) + "</h1>\n" + body + "</body>\n</html>\n";
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
-      out += buffer;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 std::string RowJson(const StatsRow& row, bool plot, bool speaker) {

@@ -31,13 +31,6 @@
 namespace exchange {
 namespace {
 
-bool RunsAsFormula(std::string_view cell) {
-  return !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
-}
-
-void AppendField(std::string& out, std::string_view field) {
-  AppendCsvField(out, field, RunsAsFormula(field) ? "'" : "");
-}
 
 // The text cells of a row, in column order after the ID.
 void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
@@ -194,7 +187,7 @@ std::string WriteScriptCsv(const ScriptSet& set) {
     Cells(row, cells);
     for (const std::string* cell : cells) {
       out += ',';
-      AppendField(out, *cell);
+      AppendCsvTextCell(out, *cell);
     }
     out += ",,,\r\n";
   }

@@ -28,6 +28,8 @@
 
 #include "exchange/exchange_units.h"
 #include "exchange/recoder.h"
+#include "exchange/xml_escape.h"
+#include "platform/utf8.h"
 
 namespace exchange {
 namespace {
@@ -59,24 +61,6 @@ std::string_view LocalName(const char* name) {
 const char* Attribute(const pugi::xml_node& node, const char* name) {
   const pugi::xml_attribute a = node.attribute(name);
   return a ? a.value() : nullptr;
-}
-
-void AppendUtf8(std::string& out, unsigned int cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 bool ParseHex(std::string_view hex, unsigned int& cp) {
@@ -152,7 +136,7 @@ bool ToUtf8Buffer(std::string_view data, std::string& out, Fault& fault) {
     // Every byte is the code point of the same number.
     out.clear();
     out.reserve(data.size() + data.size() / 4);
-    for (const char c : data) AppendUtf8(out, static_cast<unsigned char>(c));
+    for (const char c : data) platform::AppendUtf8(out, static_cast<unsigned char>(c));
     return true;
   }
   fault.message = "the file is encoded in " + encoding + "; only UTF-8 and ISO-8859-1 are read";
@@ -269,7 +253,7 @@ bool DecodeInPlace(char* s, Fault& fault) {
         fault.message = "a reference to a character XML does not allow";
         return false;
       }
-      AppendUtf8(decoded, static_cast<unsigned int>(cp));
+      platform::AppendUtf8(decoded, static_cast<unsigned int>(cp));
     } else {
       fault.message = "an undeclared entity &" + std::string(ref) + ";";
       return false;
@@ -754,10 +738,10 @@ class UnitReader {
             enter = true;
           } else if (!version2_ && name == "x" &&
                      PlaceholderCodePoint(Attribute(node, "ctype"), cp)) {
-            AppendUtf8(out, cp);
+            platform::AppendUtf8(out, cp);
           } else if (version2_ && name == "cp" && Attribute(node, "hex") != nullptr &&
                      ParseHex(Attribute(node, "hex"), cp)) {
-            AppendUtf8(out, cp);
+            platform::AppendUtf8(out, cp);
           } else {
             return Fail(node, "an inline <" + std::string(name) +
                                   "> this program cannot turn back into text");
@@ -780,31 +764,7 @@ class UnitReader {
 
   static void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
     for (const char c : text) {
-      switch (c) {
-        case '&':
-          out += "&amp;";
-          break;
-        case '<':
-          out += "&lt;";
-          break;
-        case '>':
-          out += "&gt;";
-          break;
-        case '"':
-          out += attribute ? "&quot;" : "\"";
-          break;
-        case '\r':
-          out += "&#13;";
-          break;
-        case '\n':
-          out += attribute ? "&#10;" : "\n";
-          break;
-        case '\t':
-          out += attribute ? "&#9;" : "\t";
-          break;
-        default:
-          out += c;
-      }
+      if (!AppendXmlEscape(out, static_cast<unsigned char>(c), attribute)) out += c;
     }
   }
 

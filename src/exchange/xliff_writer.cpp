@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "exchange/exchange_units.h"
+#include "exchange/xml_escape.h"
 
 namespace exchange {
 namespace {
@@ -55,7 +56,7 @@ void AppendXml(std::string& out, std::string_view text, bool inText, bool versio
     unsigned int cp = c;
     if (c >= 0x80) {
       cp = CodePoint(text, i, len);
-      // (cp < 0x80 only from a malformed sequence; the switch below treats it as before)
+      // (cp < 0x80 only from a malformed sequence; the escape below treats it as before)
       if (IsXmlChar(cp) && cp >= 0x80) {
         i += len;
         continue;
@@ -82,31 +83,7 @@ void AppendXml(std::string& out, std::string_view text, bool inText, bool versio
         out += "\xEF\xBF\xBD";
       }
     } else {
-      switch (cp) {
-        case '&':
-          out += "&amp;";
-          break;
-        case '<':
-          out += "&lt;";
-          break;
-        case '>':
-          out += "&gt;";
-          break;
-        case '"':
-          out += inText ? "\"" : "&quot;";
-          break;
-        case '\r':
-          out += "&#13;";
-          break;
-        case '\n':
-          out += inText ? "\n" : "&#10;";
-          break;
-        case '\t':
-          out += inText ? "\t" : "&#9;";
-          break;
-        default:
-          out.append(text.substr(i, len));
-      }
+      if (!AppendXmlEscape(out, cp, !inText)) out.append(text.substr(i, len));
     }
     i += len;
     run = i;

@@ -26,6 +26,7 @@
 #include "exchange/table_columns.h"
 #include "exchange/voscript.h"
 #include "exchange/xlsx.h"
+#include "platform/utf8.h"
 
 namespace exchange {
 namespace {
@@ -36,24 +37,6 @@ bool IsHex(char c) {
 
 int HexValue(char c) {
   return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
-void AppendUtf8(std::string& out, unsigned cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Decodes `_xHHHH_` (a UTF-16 unit; a surrogate pair as two escapes). False on a lone surrogate
@@ -91,7 +74,7 @@ bool DecodeSheetText(std::string_view text, std::string& out) {
     } else if ((value >= 0xDC00 && value <= 0xDFFF) || value == 0) {
       return false;
     }
-    AppendUtf8(out, value);
+    platform::AppendUtf8(out, value);
     i = next;
   }
   out.append(text, i, std::string_view::npos);

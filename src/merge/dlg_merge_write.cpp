@@ -1,24 +1,16 @@
-// Writer of a merge result (dlg_merge_write.h). The layout is in docs/dlg-format.md; every choice
-// (records in ascending ID order, holes pointing at the next record, plot numbers in list order,
-// names cut to their fields, texts up to their first zero byte) is the one
-// src/dlgfile/dlg_writer.cpp makes for a document, and the header, plot entries and records are
-// encoded by the writer's own encoders (EncodeDlgFixedPart, EncodeDlgPlotEntry, EncodeDlgRecord
-// in dlg_format.h), so the bytes are the same.
+// Writer of a merge result (dlg_merge_write.h): the snapshot handed to the one writer of the
+// layout (src/dlgfile/dlg_layout_writer.h), which CDlgFile::Save uses as well, so the order of
+// the lines, the index, the buffering, the replacement of the file and every diagnostic are
+// Save's.
 #include "merge/dlg_merge_write.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "dlgfile/dlg_format.h"
-#include "platform/debug_output.h"
-#include "platform/fault_injection.h"
-#include "platform/file_io.h"
-#include "platform/page_buffer.h"
+#include "dlgfile/dlg_layout_writer.h"
 
 namespace {
 
@@ -31,196 +23,124 @@ std::string_view Stored(std::string_view text) {
              : text.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - text.data()));
 }
 
-void PutPlain(uint8_t*& at, int32_t value) {
-  StoreLE32(at, value);
-  at += 4;
+void StoredTexts(const MergeLine& line, std::string_view texts[4]) {
+  texts[0] = Stored(line.speaker);
+  texts[1] = Stored(line.expression);
+  texts[2] = Stored(line.sound);
+  texts[3] = Stored(line.text);
 }
 
-// One line in file order, with its texts as stored.
-struct Record {
-  int32_t id;
-  int32_t plot;               // its plot's number in the plot table: the record's plot index
-  std::string_view texts[4];  // speaker, expression, sound, text
-  int64_t Size() const { return DlgRecordSize(texts); }
-};
-
-// Hands out room in a buffer of fixed size and writes it out when full, so that the file is not
-// built whole in memory. After the first failed write nothing more is written.
-class ChunkOut {
+// The snapshot in the document order BuildDocument gives it: plots in list order, each plot's
+// lines in member order, every line in exactly one plot.
+class SnapshotSource final : public DlgLayoutSource {
  public:
-  static constexpr size_t kSize = size_t{1} << 20;  // more than the largest record the plan takes
+  explicit SnapshotSource(const MergeDocument& doc) : doc_(doc) {}
 
-  explicit ChunkOut(std::FILE* file) : file_(file), buffer_(platform::NewArray<uint8_t>(kSize)) {}
-  bool ready() const { return buffer_ != nullptr; }
-  // Room for `count` bytes (at most kSize), to be filled before the next call.
-  uint8_t* Take(size_t count) {
-    if (used_ + count > kSize) Flush();
-    uint8_t* at = buffer_.get() + used_;
-    used_ += count;
-    return at;
-  }
-  bool Flush() {
-    if (ok_ && used_ > 0) ok_ = platform::WriteBytes(file_, buffer_.get(), used_);
-    used_ = 0;
-    return ok_;
+  DlgLayoutHead Head() const override {
+    DlgLayoutHead head;
+    head.gameName = Stored(doc_.gameName);
+    head.columns[0] = doc_.useSpeaker;
+    head.columns[1] = doc_.useExpression;
+    head.columns[2] = doc_.useSound;
+    head.multiLine = doc_.multiLine;
+    head.plotCount = static_cast<int64_t>(doc_.plots.size());
+    for (const MergePlot& plot : doc_.plots) head.lineCount += plot.lines.size();
+    head.memberCount = head.lineCount;
+    return head;
   }
 
- private:
-  std::FILE* file_;
-  std::unique_ptr<uint8_t[]> buffer_;
-  size_t used_ = 0;
-  bool ok_ = true;
-};
-
-class MergedFile {
- public:
-  explicit MergedFile(const MergeDocument& doc) : doc_(doc) {}
-
-  // Orders the lines and sizes the file. False when the document is one the direct writer leaves
-  // to Save: a negative or repeated ID, a text Save warns about, a file past 2 GiB.
-  bool Plan();
-  // Writes the whole file; false when a write fails.
-  bool Write(ChunkOut& out) const;
-
- private:
-  void EncodeHeader(uint8_t* at) const;
-  void EncodePlots(ChunkOut& out) const;
-  void EncodeIndex(ChunkOut& out) const;
-
-  const MergeDocument& doc_;
-  std::vector<Record> records_;  // ascending ID
-  int64_t indexOffset_ = kDlgPlotTableOffset;
-  int64_t indexCount_ = 0;
-  int64_t recordsSize_ = 0;
-};
-
-bool MergedFile::Plan() {
-  size_t count = 0;
-  for (const MergePlot& plot : doc_.plots) count += plot.lines.size();
-  if (count > INT32_MAX || doc_.plots.size() > INT32_MAX) return false;
-  records_.reserve(count);
-  platform::PreferHugePages(records_.data(), count * sizeof(Record));
-  int32_t number = 0;
-  for (const MergePlot& plot : doc_.plots) {
-    indexOffset_ += DlgPlotEntrySize(kDlgVersion) + 4 * static_cast<int64_t>(plot.lines.size());
-    for (const MergeLine& line : plot.lines) {
-      Record& record = records_.emplace_back();
-      record.id = line.id;
-      record.plot = number;
-      const std::string_view texts[4] = {line.speaker, line.expression, line.sound, line.text};
-      for (int k = 0; k < 4; ++k) {
-        record.texts[k] = Stored(texts[k]);
-        if (record.texts[k].size() + 1 > static_cast<size_t>(kDlgStringWarnLength)) return false;
+  int64_t ListLines(DlgLayoutLine* lines, int64_t room) const override {
+    int64_t k = 0;
+    int32_t number = 0;
+    std::string_view texts[4];
+    for (const MergePlot& plot : doc_.plots) {
+      for (const MergeLine& line : plot.lines) {
+        if (k == room) return k;
+        StoredTexts(line, texts);
+        const int64_t size = DlgRecordSize(texts);
+        lines[k] = DlgLayoutLine{line.id, static_cast<int32_t>(k), number,
+                                 size <= INT32_MAX ? static_cast<int32_t>(size) : -1, &line};
+        ++k;
       }
-      recordsSize_ += record.Size();
+      ++number;
     }
-    ++number;
+    return k;
   }
-  auto byId = [](const Record& a, const Record& b) { return a.id < b.id; };
-  if (!std::is_sorted(records_.begin(), records_.end(), byId)) {
-    std::sort(records_.begin(), records_.end(), byId);
-  }
-  for (size_t k = 0; k < records_.size(); ++k) {
-    if (records_[k].id < 0 || (k > 0 && records_[k].id == records_[k - 1].id)) return false;
-  }
-  indexCount_ = records_.empty() ? 0 : int64_t{records_.back().id} + 1;
-  return indexOffset_ + indexCount_ * kDlgIndexEntrySize + recordsSize_ + 4 <= INT32_MAX;
-}
 
-// The header block, the column options and the plot count: kDlgPlotTableOffset bytes.
-void MergedFile::EncodeHeader(uint8_t* at) const {
-  DlgHeader header = NewDlgHeader();
-  EncodeDlgTextField(reinterpret_cast<uint8_t*>(header.gameName), Stored(doc_.gameName),
-                     kDlgGameNameSize);
-  header.lineCount = static_cast<int32_t>(records_.size());
-  header.indexOffset = static_cast<int32_t>(indexOffset_);
-  header.multiLine = doc_.multiLine;
-  header.indexCount = static_cast<int32_t>(indexCount_);
-  const int32_t columns[3] = {doc_.useSpeaker, doc_.useExpression, doc_.useSound};
-  EncodeDlgFixedPart(header, columns, static_cast<int32_t>(doc_.plots.size()), at);
-}
+  void PutPlots(DlgPlotTableOut& out) const override {
+    for (const MergePlot& plot : doc_.plots) {
+      out.Entry(Stored(plot.name), plot.rangeLow, plot.rangeHigh,
+                static_cast<int32_t>(plot.lines.size()));
+      for (const MergeLine& line : plot.lines) out.Member(line.id);
+    }
+  }
 
-void MergedFile::EncodePlots(ChunkOut& out) const {
-  for (const MergePlot& plot : doc_.plots) {
-    EncodeDlgPlotEntry(out.Take(DlgPlotEntrySize(kDlgVersion)), Stored(plot.name), plot.rangeLow,
-                       plot.rangeHigh, static_cast<int32_t>(plot.lines.size()));
+  void Texts(const DlgLayoutLine& listed, std::string_view texts[4]) const override {
+    const MergeLine& line = *static_cast<const MergeLine*>(listed.line);
+    texts[0] = line.speaker;
+    texts[1] = line.expression;
+    texts[2] = line.sound;
+    texts[3] = line.text;
+    // The record was sized from the stored texts: when the views make the same size, none holds
+    // a zero byte and the search for one is spared.
+    if (DlgRecordSize(texts) != listed.size) StoredTexts(line, texts);
+  }
+
+ private:
+  const MergeDocument& doc_;
+};
+
+// A line BuildDocument would give a new ID (AddItem numbers a line without one), so that the
+// snapshot is not the document written: such a snapshot is built into a document first.
+bool HasLineWithoutId(const MergeDocument& doc) {
+  for (const MergePlot& plot : doc.plots) {
     for (const MergeLine& line : plot.lines) {
-      uint8_t* at = out.Take(4);
-      PutPlain(at, line.id);
+      if (line.id < 0) return true;
     }
   }
+  return false;
 }
 
-// Entry j describes ID j; a hole holds -1 and the offset of the record that follows it.
-void MergedFile::EncodeIndex(ChunkOut& out) const {
-  int64_t offset = indexOffset_ + indexCount_ * kDlgIndexEntrySize;
-  int64_t j = 0;
-  for (const Record& record : records_) {
-    for (; j <= record.id; ++j) {
-      uint8_t* at = out.Take(kDlgIndexEntrySize);
-      PutPlain(at, j == record.id ? record.id : -1);
-      PutPlain(at, static_cast<int32_t>(offset));
+// A text saveStr warns about; only the stream writer, which must stay silent, looks for them.
+bool HasLongText(const MergeDocument& doc) {
+  const auto isLong = [](std::string_view text) {
+    return text.size() >= static_cast<size_t>(kDlgStringWarnLength) &&
+           Stored(text).size() >= static_cast<size_t>(kDlgStringWarnLength);
+  };
+  for (const MergePlot& plot : doc.plots) {
+    for (const MergeLine& line : plot.lines) {
+      if (isLong(line.speaker) || isLong(line.expression) || isLong(line.sound) ||
+          isLong(line.text)) {
+        return true;
+      }
     }
-    offset += record.Size();
   }
-}
-
-bool MergedFile::Write(ChunkOut& out) const {
-  EncodeHeader(out.Take(kDlgPlotTableOffset));
-  EncodePlots(out);
-  EncodeIndex(out);
-  for (const Record& record : records_) {
-    const int size = static_cast<int>(record.Size());
-    EncodeDlgRecord(out.Take(static_cast<size_t>(size)), size, record.id, record.plot,
-                    record.texts[0], record.texts[1], record.texts[2], record.texts[3]);
-  }
-  uint8_t* at = out.Take(4);
-  PutPlain(at, static_cast<int32_t>(recordsSize_));
-  return out.Flush();
+  return false;
 }
 
 }  // namespace
 
 MergedWrite WriteMergedDocument(const MergeDocument& merged, std::FILE* stream) {
-  MergedFile file(merged);
-  if (!file.Plan()) return MergedWrite::kNotTaken;
-  ChunkOut out(stream);
-  return out.ready() && file.Write(out) ? MergedWrite::kWritten : MergedWrite::kFailed;
+  if (HasLineWithoutId(merged) || HasLongText(merged)) return MergedWrite::kNotTaken;
+  switch (WriteDlgLayout(SnapshotSource(merged), stream)) {
+    case DlgStreamWrite::kWritten:
+      return MergedWrite::kWritten;
+    case DlgStreamWrite::kNotTaken:
+      return MergedWrite::kNotTaken;
+    case DlgStreamWrite::kFailed:
+      break;
+  }
+  return MergedWrite::kFailed;
 }
 
 platform::Status SaveMergedDocument(const MergeDocument& merged, const char* path) {
-  MergedFile file(merged);
-  if (!file.Plan()) {
+  if (HasLineWithoutId(merged)) {
     CDlgFile doc;
     if (!BuildDocument(merged, doc)) return platform::Status::Failure("not enough memory", ENOMEM);
     platform::Status status;
     if (doc.Save(path, status) != 1 && status.ok) status = platform::Status::Failure("cannot save");
     return status;
   }
-  bool ready = true;
-  const platform::ReplaceResult result = platform::ReplaceFile(path, [&](std::FILE* stream) {
-    ChunkOut out(stream);
-    ready = out.ready();
-    return ready && file.Write(out);
-  });
-  // Save's own diagnostics, so that a failed merge reads the same whichever writer ran.
-  switch (result) {
-    case platform::ReplaceResult::kReplaced:
-      return platform::Status::Ok();
-    case platform::ReplaceResult::kCreateFailed: {
-      platform::Status status = platform::Status::SystemFailure("cannot create the temporary file");
-      platform::DebugOutput("CDlgFile::Save() Error (2) : Create save file failed(%s).\n", path);
-      return status;
-    }
-    case platform::ReplaceResult::kWriteFailed:
-      break;
-  }
-  if (!ready) {
-    errno = ENOMEM;  // the caller names the reason, as it does after Save
-    platform::DebugOutput("CDlgFile::Save() Error (1) : Not enough memory(%s).\n", path);
-    return platform::Status::Failure("not enough memory", ENOMEM);
-  }
-  platform::Status status = platform::Status::SystemFailure("cannot write the file");
-  platform::DebugOutput("CDlgFile::Save() Error (4) : Write save file failed(%s).\n", path);
-  return status;
+  // No check of its own: a command's ReplaceCheckScope stays in force.
+  return SaveDlgLayout(SnapshotSource(merged), path, platform::BeforeReplace());
 }

@@ -100,6 +100,22 @@ std::vector<LineEdit> EditsSince(const CDlgFile& document, const FieldsSnapshot&
   return edits;
 }
 
+bool RestoreFieldsSnapshot(CDlgFile& document, const FieldsSnapshot& before) {
+  bool restored = true;
+  size_t k = 0;
+  ForEachLine(document, [&](LinePlace, LinePos line) {
+    const size_t at = k++;
+    if (at >= before.fields.size() || SameFields(line->value, before.fields[at])) return;
+    CDlgItem& item = line->value;
+    const LineFields& fields = before.fields[at];
+    restored = item.speaker.Assign(fields.speaker.c_str()) &&
+               item.expression.Assign(fields.expression.c_str()) &&
+               item.sound.Assign(fields.sound.c_str()) && item.text.Assign(fields.text.c_str()) &&
+               restored;
+  });
+  return restored;
+}
+
 bool ApplyLineEdits(CDlgFile& document, const std::vector<LineEdit>& edits, bool undo) {
   try {
     std::vector<size_t> order(edits.size());

@@ -49,6 +49,10 @@ FieldsSnapshot TakeFieldsSnapshot(const CDlgFile& document);
 // line added, removed or moved since.
 std::vector<LineEdit> EditsSince(const CDlgFile& document, const FieldsSnapshot& before);
 
+// Puts back the texts `before` holds on every line that differs, in place, without building a
+// list of edits first (for memory that has run out). False when a text cannot be stored.
+bool RestoreFieldsSnapshot(CDlgFile& document, const FieldsSnapshot& before);
+
 // Sets each edited line's texts to `after` (`undo`: to `before`). One pass over the document.
 // False when memory runs out or a place names no line; the lines done by then keep their values.
 bool ApplyLineEdits(CDlgFile& document, const std::vector<LineEdit>& edits, bool undo);

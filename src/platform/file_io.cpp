@@ -253,7 +253,14 @@ bool Rename(const std::string& from, const std::string& to) {
 // here (some file systems cannot sync a folder at all) does not turn the save into a failure.
 void SyncFolder(const std::string& target) {
   if (FileOperationShouldFail()) return;
-  const int fd = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // After the rename the save has happened: memory running out for the folder's name must not
+  // make it look failed (nor leave the process's count of replaced files behind).
+  int fd = -1;
+  try {
+    fd = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   if (fd < 0) return;
   if (!FileOperationShouldFail()) {
     if (fsync(fd) != 0) {
@@ -458,6 +465,9 @@ void RemoveTemporaryFileOnSignals() {
 
 ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
                           const BeforeReplace& beforeReplace) {
+  // No check of the caller's own leaves the one of an enclosing scope (a command's re-check
+  // before the rename) in force instead of switching it off.
+  if (!beforeReplace) return ReplaceFile(path, writer);
   const ReplaceCheckScope scope(beforeReplace);
   return ReplaceFile(path, writer);
 }

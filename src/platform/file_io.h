@@ -60,7 +60,8 @@ using ContentWriter = std::function<bool(std::FILE* file)>;
 // Asked once the new contents are written and synced, right before they replace the target (the
 // rename, or on the in-place path the truncation): false abandons the save, which then leaves
 // the target untouched and reports kWriteFailed with errno ESTALE. A writer that read the target
-// uses it to see a change another program made meanwhile.
+// uses it to see a change another program made meanwhile. An empty check leaves the thread's
+// ReplaceCheckScope (below), if any, in force.
 using BeforeReplace = std::function<bool()>;
 [[nodiscard]] ReplaceResult ReplaceFile(const char* path, const ContentWriter& writer,
                                         const BeforeReplace& beforeReplace);

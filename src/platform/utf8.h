@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -25,5 +26,24 @@ inline bool IsValidUtf8(std::string_view text) {
 // The portable loop alone (what ValidUtf8Prefix runs without vector instructions); for tests and
 // the benchmark, which compare the two.
 size_t ValidUtf8PrefixScalar(std::string_view text);
+
+// Appends the UTF-8 form of code point `cp` (at most U+10FFFF; the caller has checked it).
+inline void AppendUtf8(std::string& out, unsigned int cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
 
 }  // namespace platform

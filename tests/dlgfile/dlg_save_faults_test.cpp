@@ -34,6 +34,12 @@ class SaveFaults : public ::testing::Test {
  protected:
   void SetUp() override {
     dlgtest::BuildLargeDocument(doc_, "new");
+    // One record larger than the writer's 1 MiB buffer: the file goes out in several writes, the
+    // large record in one of its own from a block of its own.
+    CDlgItem large;
+    large.SetID(4 * dlgtest::kLargeDocumentIdStep + 1);
+    large.SetText(std::string(size_t{3} << 19, 'L').c_str());
+    ASSERT_NE(doc_.AddItem(large, doc_.GetPlots().GetHeadPosition(), nullptr), nullptr);
     const std::string scratch = dir_.File("scratch.dlg");
     ASSERT_EQ(doc_.Save(scratch.c_str()), 1);
     expected_ = ReadFileBytes(scratch);
@@ -121,8 +127,9 @@ TEST_F(SaveFaults, EachFileOperationFailingOnceKeepsThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kFileOperation, Mode::kOnce, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  // Creating, the index in more than one write, a write per record, flush, sync, close, rename.
-  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
+  // Creating, the buffer before the large record, the large record, the rest, flush, sync,
+  // close, rename.
+  EXPECT_EQ(loop.failures, 8);
   // Only the two steps after the rename, which make it durable, may fail without failing the save.
   EXPECT_EQ(loop.tolerated, 2);
 }
@@ -131,7 +138,7 @@ TEST_F(SaveFaults, FileOperationsFailingFromEachOnKeepThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kFileOperation, Mode::kFromNOn, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
+  EXPECT_EQ(loop.failures, 8);
   EXPECT_EQ(loop.tolerated, 2);
 }
 
@@ -139,8 +146,8 @@ TEST_F(SaveFaults, EachAllocationFailingOnceKeepsThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kAllocation, Mode::kOnce, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  // The sorted copy and every record buffer.
-  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
+  // The sorted copy, the writer's buffer, the block of the record larger than that buffer.
+  EXPECT_EQ(loop.failures, 3);
   EXPECT_EQ(loop.tolerated, 1);  // the stream buffer: the stream falls back to its own
 }
 
@@ -148,7 +155,7 @@ TEST_F(SaveFaults, AllocationsFailingFromEachOnKeepThePreviousFile) {
   const LoopResult loop =
       SaveWithEachFault(Seam::kAllocation, Mode::kFromNOn, path_, PreviousFileAlone(this));
   EXPECT_TRUE(loop.saved);
-  EXPECT_GT(loop.failures, dlgtest::kLargeDocumentLines);
+  EXPECT_EQ(loop.failures, 4);  // the stream buffer's as well, after which nothing is allocated
 }
 
 TEST_F(SaveFaults, FailedFirstSaveOfANewFileLeavesNoFileAtAll) {
@@ -189,7 +196,7 @@ TEST_F(SaveFaults, FailedSaveThroughALinkKeepsTheLinkAndTheFileItNames) {
 // A save that failed changes nothing a later save depends on: the next one writes the document.
 TEST_F(SaveFaults, SaveAfterAFailedSaveWritesTheWholeDocument) {
   DebugCapture capture;
-  platform::FailFileOperationAfter(dlgtest::kLargeDocumentLines / 2);  // a record in the middle
+  platform::FailFileOperationAfter(3);  // the large record, after the first part was written
   EXPECT_EQ(doc_.Save(path_.c_str()), 0);
   platform::ResetFileOperationFaults();
   EXPECT_EQ(ReadFileBytes(path_), previous_);
@@ -198,7 +205,7 @@ TEST_F(SaveFaults, SaveAfterAFailedSaveWritesTheWholeDocument) {
   CDlgFile back;
   ASSERT_EQ(back.Load(path_.c_str()), 1);
   // The two lines in no plot are not loaded.
-  EXPECT_EQ(back.GetLines().GetCount(), dlgtest::kLargeDocumentLines);
+  EXPECT_EQ(back.GetLines().GetCount(), dlgtest::kLargeDocumentLines + 1);
 }
 
 }  // namespace

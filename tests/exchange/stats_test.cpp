@@ -34,14 +34,14 @@ TEST(WordCount, TheDocumentedExamples) {
       {"Hello, world!", 2, 0, 12, 13},
       {"don't stop", 2, 0, 9, 10},
       {"a well-known fact", 3, 0, 15, 17},
-      {"a--b 'quoted' end-", 4, 0, 16, 18},  // a, b, quoted, end
+      {"a--b 'quoted' end-", 4, 0, 16, 18},    // a, b, quoted, end
       {"Line one\r\nline two", 4, 0, 14, 16},  // CR LF: white space, not characters
       {"\xEC\x95\x88\xEB\x85\x95 \xEC\x84\xB8\xEC\x83\x81", 2, 0, 4, 5},  // 안녕 세상
-      {"\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x81", 2, 2, 3, 3},             // 你好！
+      {"\xE4\xBD\xA0\xE5\xA5\xBD\xEF\xBC\x81", 2, 2, 3, 3},               // 你好！
       {"\xE3\x81\x93\xE3\x82\x8C\xE3\x81\xAF\xE3\x83\x9A\xE3\x83\xB3", 5, 5, 5, 5},  // これはペン
       {"ok \xF0\x9F\x98\x80 3.5", 3, 0, 6, 8},  // emoji is a symbol; 3.5 is two numbers
-      {"caf\x65\xCC\x81 x", 2, 0, 6, 7},          // a combining accent stays in its word
-      {"\xFF\xFE", 0, 0, 2, 2},                   // invalid bytes: characters, no words
+      {"caf\x65\xCC\x81 x", 2, 0, 6, 7},        // a combining accent stays in its word
+      {"\xFF\xFE", 0, 0, 2, 2},                 // invalid bytes: characters, no words
       {"tab\there\x01", 2, 0, 7, 7},
   };
   for (const Case& c : cases) {
@@ -111,7 +111,8 @@ TEST(StatsPeers, TotalsMatchPythonUnicodedataOverMixedScripts) {
       "\xF0\x9F\x8E\x89 v2.0_beta",
       "",
       "\t  \r\n",
-      "na\xC3\xAF" "ve r\xC3\xA9sum\xC3\xA9 \xE2\x80\x94 it\xE2\x80\x99s fine",
+      "na\xC3\xAF"
+      "ve r\xC3\xA9sum\xC3\xA9 \xE2\x80\x94 it\xE2\x80\x99s fine",
   };
   CDlgFile doc;
   const PlotPos plot = AddTestPlot(doc, "p", 0, 100, {});
@@ -158,28 +159,28 @@ TEST(StatsCommand, GroupsFormatsAndEstimates) {
   SaveTestDocument(dir.path() + "/s.dlg", "g",
                    {{"One", 0, 10, {{"Ann", "", "a.wav", "one two three"}, {"Bo", "", "", ""}}},
                     {"Two", 10, 20, {{"Ann", "", "b.wav", "\xE4\xBD\xA0\xE5\xA5\xBD"}}}});
-  const dlgtooltest::ToolRun json = RunDlgtool(
-      dir.path(), {"stats", "s.dlg", "--by", "plot-speaker", "--format", "json", "--wpm", "60",
-                   "--cpm", "120", "--encoding", "UTF-8"});
+  const dlgtooltest::ToolRun json =
+      RunDlgtool(dir.path(), {"stats", "s.dlg", "--by", "plot-speaker", "--format", "json", "--wpm",
+                              "60", "--cpm", "120", "--encoding", "UTF-8"});
   ASSERT_EQ(json.status, 0) << json.err;
   // 3 words at 60 a minute and 2 characters at 120 a minute.
-  EXPECT_EQ(json.out,
-            "{\"total\": {\"lines\": 3, \"words\": 5, \"characters\": 13, "
-            "\"characters_with_spaces\": 15, \"empty\": 1, \"no_sound\": 1, \"minutes\": 0.07}, "
-            "\"groups\": ["
-            "{\"plot\": \"One\", \"speaker\": \"Ann\", \"lines\": 1, \"words\": 3, \"characters\": "
-            "11, \"characters_with_spaces\": 13, \"empty\": 0, \"no_sound\": 0, \"minutes\": 0.05}, "
-            "{\"plot\": \"One\", \"speaker\": \"Bo\", \"lines\": 1, \"words\": 0, \"characters\": 0, "
-            "\"characters_with_spaces\": 0, \"empty\": 1, \"no_sound\": 1, \"minutes\": 0.00}, "
-            "{\"plot\": \"Two\", \"speaker\": \"Ann\", \"lines\": 1, \"words\": 2, \"characters\": "
-            "2, \"characters_with_spaces\": 2, \"empty\": 0, \"no_sound\": 0, \"minutes\": 0.02}]}\n");
+  EXPECT_EQ(
+      json.out,
+      "{\"total\": {\"lines\": 3, \"words\": 5, \"characters\": 13, "
+      "\"characters_with_spaces\": 15, \"empty\": 1, \"no_sound\": 1, \"minutes\": 0.07}, "
+      "\"groups\": ["
+      "{\"plot\": \"One\", \"speaker\": \"Ann\", \"lines\": 1, \"words\": 3, \"characters\": "
+      "11, \"characters_with_spaces\": 13, \"empty\": 0, \"no_sound\": 0, \"minutes\": 0.05}, "
+      "{\"plot\": \"One\", \"speaker\": \"Bo\", \"lines\": 1, \"words\": 0, \"characters\": 0, "
+      "\"characters_with_spaces\": 0, \"empty\": 1, \"no_sound\": 1, \"minutes\": 0.00}, "
+      "{\"plot\": \"Two\", \"speaker\": \"Ann\", \"lines\": 1, \"words\": 2, \"characters\": "
+      "2, \"characters_with_spaces\": 2, \"empty\": 0, \"no_sound\": 0, \"minutes\": 0.02}]}\n");
   const dlgtooltest::ToolRun csv =
       RunDlgtool(dir.path(), {"stats", "s.dlg", "--by", "speaker", "--format", "csv"});
   EXPECT_EQ(csv.out.substr(0, csv.out.find("\r\n")),
             "speaker,lines,words,characters,characters_with_spaces,empty,no_sound,minutes");
   EXPECT_NE(csv.out.find("\r\nAnn,2,5,13,15,0,0,"), std::string::npos) << csv.out;
-  const dlgtooltest::ToolRun html =
-      RunDlgtool(dir.path(), {"stats", "s.dlg", "--format", "html"});
+  const dlgtooltest::ToolRun html = RunDlgtool(dir.path(), {"stats", "s.dlg", "--format", "html"});
   EXPECT_NE(html.out.find("<svg"), std::string::npos);
   EXPECT_EQ(html.out.find("<script"), std::string::npos);
   EXPECT_EQ(RunDlgtool(dir.path(), {"stats", "s.dlg", "--by", "scene"}).status, 2);
@@ -187,12 +188,39 @@ TEST(StatsCommand, GroupsFormatsAndEstimates) {
   EXPECT_EQ(RunDlgtool(dir.path(), {"stats", "missing.dlg"}).status, 2);
 }
 
+// Names go out through the exchange CSV's quoting and the reports' JSON string: quotes doubled
+// or escaped, a cell a spreadsheet would run as a formula with an apostrophe, control bytes as
+// \u00XX. Numbers are never quoted.
+TEST(StatsFormats, NamesAreQuotedAndEscapedNumbersAreNot) {
+  exchange::StatsReport report;
+  report.by = exchange::StatsGrouping::kSpeaker;
+  for (const char* name :
+       {"=SUM(A1)", "Ann, \"the\" one", "-1,5", "\tTab", "\r\nx", "a\"b\\c\x01"}) {
+    exchange::StatsRow row;
+    row.speaker = name;
+    row.lines = 2;
+    report.groups.push_back(row);
+  }
+  const std::string csv = exchange::FormatStats(report, exchange::StatsFormat::kCsv);
+  for (const char* cells :
+       {"\r\n'=SUM(A1),2,", "\r\n\"Ann, \"\"the\"\" one\",2,", "\r\n\"'-1,5\",2,", "\r\n'\tTab,2,",
+        "\r\n\"'\r\nx\",2,", "\r\n\"a\"\"b\\c\x01\",2,"}) {
+    EXPECT_NE(csv.find(cells), std::string::npos) << cells << "\n" << csv;
+  }
+  const std::string json = exchange::FormatStats(report, exchange::StatsFormat::kJson);
+  EXPECT_NE(json.find("\"speaker\": \"a\\\"b\\\\c\\u0001\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"speaker\": \"\\u000d\\u000ax\""), std::string::npos) << json;
+}
+
 // Three versions of one script; the counts below are done by hand.
 TEST(StatsSince, NewChangedUnchangedAndDeletedByIdAcrossVersions) {
   TempDir dir;
-  SaveTestDocument(dir.path() + "/v1.dlg", "g",
-                   {{"A", 0, 10, {{"", "", "", "keep me"}, {"", "", "", "change me"},
-                                  {"", "", "", "delete me now"}}}});
+  SaveTestDocument(
+      dir.path() + "/v1.dlg", "g",
+      {{"A",
+        0,
+        10,
+        {{"", "", "", "keep me"}, {"", "", "", "change me"}, {"", "", "", "delete me now"}}}});
   // v2: ID 1 rewritten, ID 2 deleted, ID 3 added in A, ID 10 in a new plot B.
   CDlgFile v2;
   const PlotPos a = AddTestPlot(v2, "A", 0, 10, {});
@@ -204,8 +232,8 @@ TEST(StatsSince, NewChangedUnchangedAndDeletedByIdAcrossVersions) {
   ASSERT_NE(v2.Save((dir.path() + "/v2.dlg").c_str()), 0);
 
   const dlgtooltest::ToolRun since = RunDlgtool(
-      dir.path(), {"stats", "v2.dlg", "--since", "v1.dlg", "--format", "json",
-                   "--encoding", "UTF-8"});
+      dir.path(),
+      {"stats", "v2.dlg", "--since", "v1.dlg", "--format", "json", "--encoding", "UTF-8"});
   ASSERT_EQ(since.status, 0) << since.err;
   EXPECT_EQ(since.out,
             "{\"total\": {\"new\": {\"lines\": 2, \"words\": 4, \"characters\": 10}, "
@@ -226,8 +254,8 @@ TEST(StatsSince, NewChangedUnchangedAndDeletedByIdAcrossVersions) {
   v3.DeleteItem(v3.FindItem(3), v3.GetFirstPlot());
   v3.GetItem(v3.FindItem(10)).SetText("new words");
   ASSERT_NE(v3.Save((dir.path() + "/v3.dlg").c_str()), 0);
-  const dlgtooltest::ToolRun third = RunDlgtool(
-      dir.path(), {"stats", "v3.dlg", "--since", "v2.dlg", "--format", "csv"});
+  const dlgtooltest::ToolRun third =
+      RunDlgtool(dir.path(), {"stats", "v3.dlg", "--since", "v2.dlg", "--format", "csv"});
   ASSERT_EQ(third.status, 0) << third.err;
   EXPECT_NE(third.out.find("\r\ntotal,0,0,0,1,2,8,2,5,21,1,2,8\r\n"), std::string::npos)
       << third.out;
@@ -235,9 +263,12 @@ TEST(StatsSince, NewChangedUnchangedAndDeletedByIdAcrossVersions) {
 
 TEST(StatsSince, TranslationFileCountsUntranslatedFuzzyAndStaleWords) {
   TempDir dir;
-  SaveTestDocument(dir.path() + "/s.dlg", "g",
-                   {{"A", 0, 10, {{"", "", "", "one"}, {"", "", "", "two words"},
-                                  {"", "", "", "three more words"}}}});
+  SaveTestDocument(
+      dir.path() + "/s.dlg", "g",
+      {{"A",
+        0,
+        10,
+        {{"", "", "", "one"}, {"", "", "", "two words"}, {"", "", "", "three more words"}}}});
   ASSERT_EQ(RunDlgtool(dir.path(), {"export", "s.dlg", "zh.csv"}).status, 0);
   // Translate ID 0 and mark nothing else: 1 translated line, 2 untranslated.
   const exchangetest::PeerRun edit = exchangetest::RunPython(
@@ -248,8 +279,8 @@ TEST(StatsSince, TranslationFileCountsUntranslatedFuzzyAndStaleWords) {
       "csv.writer(open('zh.csv','w',newline='',encoding='utf-8')).writerows(rows)\n",
       "");
   ASSERT_EQ(edit.status, 0) << edit.err;
-  const dlgtooltest::ToolRun since = RunDlgtool(
-      dir.path(), {"stats", "s.dlg", "--since", "zh.csv", "--format", "csv"});
+  const dlgtooltest::ToolRun since =
+      RunDlgtool(dir.path(), {"stats", "s.dlg", "--since", "zh.csv", "--format", "csv"});
   ASSERT_EQ(since.status, 0) << since.err;
   EXPECT_NE(since.out.find("\r\ntotal,1,1,3,0,0,0,0,0,0,2,5,22\r\n"), std::string::npos)
       << since.out;
@@ -258,14 +289,18 @@ TEST(StatsSince, TranslationFileCountsUntranslatedFuzzyAndStaleWords) {
 TEST(CheckMaxLength, ListsTextsOverTheLimitInEachUnit) {
   TempDir dir;
   SaveTestDocument(dir.path() + "/s.dlg", "g",
-                   {{"A", 0, 10, {{"", "", "", "short"},
-                                  {"", "", "", "\xEA\xB0\x80\xEA\xB0\x80\xEA\xB0\x80"},  // 가가가
-                                  {"", "", "", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80"}}}});  // 2 emoji
+                   {{"A",
+                     0,
+                     10,
+                     {{"", "", "", "short"},
+                      {"", "", "", "\xEA\xB0\x80\xEA\xB0\x80\xEA\xB0\x80"},  // 가가가
+                      {"", "", "", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80"}}}});  // 2 emoji
   const dlgtooltest::ToolRun chars =
       RunDlgtool(dir.path(), {"check", "s.dlg", "--max-length", "4", "--encoding", "UTF-8"});
   EXPECT_EQ(chars.status, 1);
   EXPECT_NE(chars.out.find("ID 0: text is 5 characters long, over the limit of 4"),
-            std::string::npos) << chars.out;
+            std::string::npos)
+      << chars.out;
   EXPECT_EQ(chars.out.find("ID 1:"), std::string::npos);
   const dlgtooltest::ToolRun utf16 =
       RunDlgtool(dir.path(), {"check", "s.dlg", "--max-length", "3:utf16", "--encoding", "UTF-8"});

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -389,8 +390,34 @@ TEST(DlgMerge, MergedFileIsWhatSaveWrites) {
   expectSame(handed, "a text Save warns about");
   handed = Base();
   handed.plots[1].lines.push_back({1, "", "", "", "again"});
+  expectSame(handed, "a repeated ID", false);
   handed.plots[1].lines.push_back({-3, "", "", "", "negative"});
   expectSame(handed, "a repeated and a negative ID", false);
+
+  // To a stream: the same bytes, or nothing at all for what would be reported on the way.
+  const auto streamed = [](const MergeDocument& doc, MergedWrite expected) {
+    std::FILE* stream = std::tmpfile();
+    EXPECT_NE(stream, nullptr);
+    DebugCapture capture;
+    EXPECT_EQ(WriteMergedDocument(doc, stream), expected);
+    EXPECT_TRUE(capture.lines().empty());
+    std::string bytes(static_cast<size_t>(std::ftell(stream)), '\0');
+    std::rewind(stream);
+    EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), stream), bytes.size());
+    std::fclose(stream);
+    return bytes;
+  };
+  ASSERT_TRUE(SaveMergedDocument(edges, direct.c_str()));
+  EXPECT_EQ(streamed(edges, MergedWrite::kWritten), ReadFileBytes(direct));
+  MergeDocument repeated = Base();
+  repeated.plots[1].lines.push_back({1, "", "", "", "again"});
+  MergeDocument negative = Base();
+  negative.plots[0].lines.push_back({-1, "", "", "", "no ID yet"});
+  MergeDocument warned = Base();
+  Line(warned, 0)->text = longText;
+  for (const MergeDocument* refused : {&repeated, &negative, &warned}) {
+    EXPECT_EQ(streamed(*refused, MergedWrite::kNotTaken), "");
+  }
 
   DebugCapture capture;
   const platform::Status failed = SaveMergedDocument(Base(), dir.File("missing/out.dlg").c_str());

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -80,6 +81,27 @@ TEST_F(ReplaceFileTest, WriterThatGivesUpAbandonsTheSave) {
             ReplaceResult::kWriteFailed);
   EXPECT_EQ(ReadFileBytes(path), "old");
   EXPECT_EQ(FolderEntries(dir_.path()).size(), 1u);
+}
+
+// A command's re-check before the rename holds for every writer below it: a writer without a
+// check of its own (Save without one, the merge) must not switch it off, one with a check of its
+// own is asked instead.
+TEST_F(ReplaceFileTest, EnclosingCheckHoldsUnlessTheWriterBringsItsOwn) {
+  const std::string path = dir_.File("target");
+  const auto write = [](std::FILE* file) { return platform::WriteBytes(file, "new", 3); };
+  WriteFileBytes(path, "old");
+  {
+    const platform::ReplaceCheckScope changed([] { return false; });
+    EXPECT_EQ(platform::ReplaceFile(path.c_str(), write), ReplaceResult::kWriteFailed);
+    EXPECT_EQ(errno, ESTALE);
+    EXPECT_EQ(platform::ReplaceFile(path.c_str(), write, platform::BeforeReplace()),
+              ReplaceResult::kWriteFailed);
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    EXPECT_EQ(platform::ReplaceFile(path.c_str(), write, [] { return true; }),
+              ReplaceResult::kReplaced);
+  }
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"target"});
 }
 
 TEST_F(ReplaceFileTest, ExistingTargetKeepsItsPermissionBits) {

@@ -49,7 +49,10 @@ int RunInfo(const std::string& file, const std::string& encoding) {
   if (!LoadDocument(file.c_str(), doc, header)) return kExitFailure;
   PrintResult(Describe(header, doc));
   // As check: a file that loads only in part says so, with exit status 1.
-  const bool damaged = HasDialogueSignature(header) && ReportDamage(file);
+  const DamageReport damage =
+      HasDialogueSignature(header) ? ReportDamage(file) : DamageReport::kIntact;
+  if (damage == DamageReport::kNotChecked) return kExitFailure;
+  const bool damaged = damage == DamageReport::kDamaged;
   const exchange::CodesetProbe probe = exchange::ProbeCodeset(doc, encoding);
   if (!probe.valid) {
     Message("%s: warning: %s", file.c_str(), exchange::CodesetWarning(probe, encoding).c_str());

@@ -55,7 +55,9 @@ int RunExchangeUpdate(const std::string& file, const std::string& path,
   if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
   // The entries of lines that could not be read would be dropped or made obsolete as if the
   // lines were gone: refused even with --accept-damage, which a new export takes instead.
-  if (ReportDamage(file)) {
+  const DamageReport damage = ReportDamage(file);
+  if (damage == DamageReport::kNotChecked) return kExitFailure;
+  if (damage == DamageReport::kDamaged) {
     Message("%s: not updated: the translations of the lines that could not be read would be "
             "dropped or made obsolete; nothing written (mend %s, or export to a new file with "
             "--accept-damage)",
@@ -101,7 +103,9 @@ int RunStatus(const std::string& file, const std::string& path, const ExchangeOp
   if (RefuseCutFileWithBackup(path)) return kExitFailure;
   if (!Prepare(file, path, options, doc, format, exportOptions)) return kExitFailure;
   // The unread lines are counted nowhere, so a damaged document is never complete.
-  const bool damaged = ReportDamage(file);
+  const DamageReport damage = ReportDamage(file);
+  if (damage == DamageReport::kNotChecked) return kExitFailure;
+  const bool damaged = damage == DamageReport::kDamaged;
   exchange::StatusReport report;
   std::string error;
   if (!exchange::TranslationStatus(doc, path, format, exportOptions, report, error)) {

@@ -103,7 +103,10 @@ int RunStats(const StatsArguments& args) {
   DlgHeader header;
   if (!LoadDocument(args.file.c_str(), doc, header)) return kExitFailure;
   // As info: the counts cover only the lines that loaded; a damaged file says so (exit 1).
-  const bool damaged = HasDialogueSignature(header) && ReportDamage(args.file);
+  const DamageReport damage =
+      HasDialogueSignature(header) ? ReportDamage(args.file) : DamageReport::kIntact;
+  if (damage == DamageReport::kNotChecked) return kExitFailure;
+  const bool damaged = damage == DamageReport::kDamaged;
   if (!args.since.empty()) {
     const int compared = RunSince(doc, args, options, format);
     return compared == kExitSuccess && damaged ? kExitFinding : compared;

@@ -130,6 +130,7 @@ bool LoadForInPlaceWrite(const char* path, CDlgFile& doc, DlgHeader& header,
     return false;
   }
   const std::vector<std::string> damage = InspectSaveOver(doc, path, true).damage;
+  if (CheckRanOutOfMemory(path, damage, true)) return false;
   if (!damage.empty()) {
     // Even with --accept-damage: the file is the only place the unread lines still are.
     Message("%s: damaged (%zu problems above); not replaced by the part that loaded; use -o to "

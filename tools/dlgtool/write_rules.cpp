@@ -47,17 +47,18 @@ std::vector<std::string> NameDamage(const std::string& path) {
 void SetAcceptDamage(bool accept) { acceptDamage = accept; }
 bool AcceptDamage() { return acceptDamage; }
 
-// The check could not run for want of memory: that is the command's failure, not damage.
-bool CheckRanOutOfMemory(const std::string& path, const std::vector<std::string>& damage) {
+bool CheckRanOutOfMemory(const std::string& path, const std::vector<std::string>& damage,
+                         bool writes) {
   if (damage.size() != 1 || damage[0].rfind("not enough memory", 0) != 0) return false;
-  Message("%s: out of memory while checking the file for damage; nothing written", path.c_str());
+  Message("%s: out of memory while checking the file for damage%s", path.c_str(),
+          writes ? "; nothing written" : "");
   return true;
 }
 
 bool RefuseDamagedInput(const std::string& path, const char* output) {
   const std::vector<std::string> damage = NameDamage(path);
   if (damage.empty()) return false;
-  if (CheckRanOutOfMemory(path, damage)) return true;
+  if (CheckRanOutOfMemory(path, damage, true)) return true;
   if (acceptDamage) {
     Message("%s: damaged (%zu problems above); %s lacks the lines that could not be read "
             "(--accept-damage)",
@@ -70,13 +71,13 @@ bool RefuseDamagedInput(const std::string& path, const char* output) {
   return true;
 }
 
-bool ReportDamage(const std::string& path) {
+DamageReport ReportDamage(const std::string& path) {
   const std::vector<std::string> damage = NameDamage(path);
-  if (damage.empty()) return false;
-  if (CheckRanOutOfMemory(path, damage)) return true;
+  if (damage.empty()) return DamageReport::kIntact;
+  if (CheckRanOutOfMemory(path, damage, false)) return DamageReport::kNotChecked;
   Message("%s: damaged (%zu problems above); what follows covers only the lines that loaded",
           path.c_str(), damage.size());
-  return true;
+  return DamageReport::kDamaged;
 }
 
 bool RefuseTarget(const std::string& target, TargetKind kind,

@@ -25,8 +25,18 @@ bool AcceptDamage();
 // `output` names what would lack the unread lines ("the export", "the script").
 [[nodiscard]] bool RefuseDamagedInput(const std::string& path, const char* output);
 
-// True when `path` is damaged, after naming the damage; for commands that only report.
-[[nodiscard]] bool ReportDamage(const std::string& path);
+// What the damage check of a command that only reports found: kNotChecked when memory ran out
+// before the check could say (after a message): the command then fails (exit 2), since the file
+// is neither known intact nor known damaged.
+enum class DamageReport { kIntact, kDamaged, kNotChecked };
+// Names the damage of `path`, if any; for commands that only report.
+[[nodiscard]] DamageReport ReportDamage(const std::string& path);
+
+// True, after a message, when the damage check of `path` gave `damage` = only its out-of-memory
+// line: the check did not run, which is the command's failure, never damage. `writes`: the
+// message adds that nothing was written.
+[[nodiscard]] bool CheckRanOutOfMemory(const std::string& path,
+                                       const std::vector<std::string>& damage, bool writes);
 
 enum class TargetKind {
   kDialogue,  // the command writes a dialogue file (import -o, recode -o, merge -o)
