@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "dlgfile/dlg_format.h"
-#include "platform/page_buffer.h"
 #include "platform/debug_output.h"
 #include "platform/fault_injection.h"
+#include "platform/page_buffer.h"
 
 namespace {
 
