@@ -324,7 +324,7 @@ bool ImportParsed(CDlgFile& doc, std::string_view data, char* owned, const std::
       parsed = ReadCsv(data, units, failure, &sink);
       break;
     case Format::kXlsx:
-      parsed = ReadXlsx(data, units, failure);
+      parsed = ReadXlsx(data, units, failure, &sink);
       break;
   }
   for (ImportUnit& unit : units) {  // the readers that hand over all entries at once
