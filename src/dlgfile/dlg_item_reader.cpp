@@ -4,7 +4,9 @@ CDlgItem& CDlgItemReader::FetchItem(int id) {
   line.Reset();
   // A rejected record may have filled some fields before it failed, and a damaged record may
   // carry texts but no ID of 0 or more; either way there is no line, and nothing of it is shown.
-  if (!document.ReadItem(fileName.c_str(), id, line) || line.GetID() < 0) line.Reset();
+  if (!document.ReadItem(fileName.c_str(), id, line, readStatus) || line.GetID() < 0) {
+    line.Reset();
+  }
   return line;
 }
 

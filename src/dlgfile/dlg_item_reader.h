@@ -6,6 +6,7 @@
 
 #include "model/dlg_file.h"
 #include "model/plain_string.h"
+#include "platform/status.h"
 
 class CDlgItemReader {
  public:
@@ -24,10 +25,14 @@ class CDlgItemReader {
                      std::string& expression);
   // What GetItemText gives, or an empty text when it fails; kept until the next call.
   const std::string& GetItemTextOrEmpty(int id);
+  // Why the last fetch failed when a read of the file failed (a bad sector, the file gone); ok
+  // when it succeeded or there was simply no such line.
+  const platform::Status& LastReadStatus() const { return readStatus; }
 
  private:
   CPlainString fileName;
   CDlgFile document;  // never loaded; only the receiver of ReadItem
   CDlgItem line;
   std::string resultText;
+  platform::Status readStatus;
 };

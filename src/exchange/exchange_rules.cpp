@@ -1,5 +1,6 @@
 // The rules every exchange format shares on import: line ends compared as one break, a
 // translation's breaks written as the current source writes them, placeholders kept.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -97,22 +98,28 @@ void MatchLineBreaks(std::string& translation, std::string_view source, std::str
 }
 
 bool SamePlaceholders(std::string_view source, std::string_view target) {
-  std::array<int, 34> counts{};
-  bool any = false;
-  for (size_t i = 0; i < source.size(); ++i) {
-    const int k = PlaceholderAt(source, i);
-    if (k >= 0) {
-      ++counts[k];
-      any = true;
+  // 0..33: the characters of PlaceholderAt; 34 + n: a run of n backslashes (n from 1; runs of
+  // kLongRun or more share the last slot).
+  static constexpr size_t kLongRun = 16;
+  std::array<int, 34 + kLongRun> counts{};
+  const auto count = [&counts](std::string_view text, int step) {
+    bool ok = true;
+    for (size_t i = 0; i < text.size(); ++i) {
+      int k = PlaceholderAt(text, i);
+      if (text[i] == '\\') {
+        size_t run = 1;
+        while (i + run < text.size() && text[i + run] == '\\') ++run;
+        i += run - 1;
+        k = static_cast<int>(34 + std::min(run, kLongRun) - 1);
+      }
+      if (k < 0) continue;
+      counts[k] += step;
+      ok = ok && counts[k] >= 0;
     }
-  }
-  for (size_t i = 0; i < target.size(); ++i) {
-    const int k = PlaceholderAt(target, i);
-    if (k < 0) continue;
-    if (counts[k] == 0) return false;
-    --counts[k];
-  }
-  if (!any) return true;
+    return ok;
+  };
+  count(source, 1);
+  if (!count(target, -1)) return false;
   for (const int left : counts) {
     if (left != 0) return false;
   }

@@ -154,7 +154,9 @@ enum class Keep { kEverything, kTexts };
 void MatchLineBreaks(std::string& translation, std::string_view source,
                      std::string_view fileSource, std::string_view fallback);
 // Placeholders: the characters an XLIFF inline code <x ctype="x-char-HHHH"/> stands for (C0
-// controls other than TAB, LF and CR; U+FFFE, U+FFFF). True when `target` holds exactly as many
+// controls other than TAB, LF and CR; U+FFFE, U+FFFF), and runs of backslashes counted by their
+// length (a game's own escapes are a backslash and a letter; the run is the unit, so a converter
+// that doubles or halves backslashes changes the count). True when `target` holds exactly as many
 // of each as `source`, in any order: a translation that lost or gained one would change what the
 // game does with the line.
 [[nodiscard]] bool SamePlaceholders(std::string_view source, std::string_view target);

@@ -756,13 +756,24 @@ class UnitReader {
   }
 
   // XLIFF 2: a unit's segments (and the <ignorable> white space between them) make one text.
-  // The unit is fuzzy when any segment with a target is in state "initial", the default.
+  // The unit is fuzzy when any segment with a target is in state "initial", the default, and when
+  // some segments have a target and others none (a part translated is no translation). An
+  // <ignorable> without a target stands in the target as its source (white space a tool kept
+  // out of the segments). A target's `order` places it among the unit's parts (1 = first),
+  // which must then be a permutation.
   bool ReadUnit2(const pugi::xml_node& unit) {
     ImportUnit entry;
     entry.line = LineOf(unit);
     if (!UnitId(unit, entry.id)) return Fail(unit, "a <unit> whose name and id are no line ID");
-    bool haveSegment = false;
+    struct Part {
+      std::string target;
+      bool hasTarget = false;
+      bool segment = false;
+      size_t order = 0;  // 1-based place in the target; 0 = its own place
+    };
+    std::vector<Part> parts;
     bool anyTarget = false;
+    bool missingTarget = false;
     std::string state;
     for (pugi::xml_node c = unit.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element) continue;
@@ -776,34 +787,59 @@ class UnitReader {
           Note(entry, category == nullptr ? "" : category, std::move(note));
         }
       } else if (name == "segment" || name == "ignorable") {
-        haveSegment = true;
+        Part& part = parts.emplace_back();
+        part.segment = name == "segment";
         bool source = false;
-        bool target = false;
+        const size_t sourceFrom = entry.source.size();
         for (pugi::xml_node s = c.first_child(); s; s = s.next_sibling()) {
           if (s.type() != pugi::node_element || !IsXliff(s)) continue;
-          const std::string_view part = LocalName(s.name());
-          if (part == "source") {
+          const std::string_view kind = LocalName(s.name());
+          if (kind == "source") {
             if (source) return Fail(s, "a second <source>");
             source = true;
             if (!Text(s, &entry.source)) return false;
-          } else if (part == "target") {
-            if (target) return Fail(s, "a second <target>");
-            target = true;
-            if (!Text(s, &entry.target)) return false;
+          } else if (kind == "target") {
+            if (part.hasTarget) return Fail(s, "a second <target>");
+            part.hasTarget = true;
+            if (!Text(s, &part.target)) return false;
+            if (const char* order = Attribute(s, "order"); order != nullptr) {
+              int place = 0;
+              if (!ParseId(order, place) || place < 1) {
+                return Fail(s, "a <target> whose order is no positive number");
+              }
+              part.order = static_cast<size_t>(place);
+            }
           }
         }
         if (!source) return Fail(c, "a <" + std::string(name) + "> without <source>");
-        if (name == "segment" && target) {
+        if (!part.hasTarget && !part.segment) {
+          part.target = entry.source.substr(sourceFrom);
+        }
+        if (part.segment && part.hasTarget) {
           anyTarget = true;
-          const char* s = Attribute(c, "state");
-          const std::string segmentState = s == nullptr ? "initial" : s;
+          const char* st = Attribute(c, "state");
+          const std::string segmentState = st == nullptr ? "initial" : st;
           if (segmentState == "initial") entry.fuzzy = true;
           if (state.empty() || Rank(segmentState) < Rank(state)) state = segmentState;
+        } else if (part.segment) {
+          missingTarget = true;
         }
       }
     }
-    if (!haveSegment) return Fail(unit, "a <unit> without <segment>");
-    if (anyTarget) entry.state = state;
+    if (parts.empty()) return Fail(unit, "a <unit> without <segment>");
+    if (anyTarget) {
+      entry.state = state;
+      if (missingTarget) entry.fuzzy = true;
+      std::vector<const Part*> placed(parts.size(), nullptr);
+      for (size_t i = 0; i < parts.size(); ++i) {
+        const size_t at = parts[i].order == 0 ? i : parts[i].order - 1;
+        if (at >= parts.size() || placed[at] != nullptr) {
+          return Fail(unit, "a <unit> whose targets' order is no arrangement of its parts");
+        }
+        placed[at] = &parts[i];
+      }
+      for (const Part* part : placed) entry.target += part->target;
+    }
     return Emit(entry);
   }
 

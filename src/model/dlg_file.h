@@ -140,6 +140,9 @@ class CDlgFile {
   [[nodiscard]] int Save(const char* path);
   [[nodiscard]] int Load(const char* path);
   [[nodiscard]] bool ReadItem(const char* path, int id, CDlgItem& line);
+  // The same; when it fails because a read failed (not because there is no such line), `status`
+  // holds the system's reason; otherwise it stays ok.
+  [[nodiscard]] bool ReadItem(const char* path, int id, CDlgItem& line, platform::Status& status);
   // The same, handing back why it failed (ok when it did not); the debug output is unchanged.
   [[nodiscard]] int Save(const char* path, platform::Status& status);
   [[nodiscard]] int Load(const char* path, platform::Status& status);

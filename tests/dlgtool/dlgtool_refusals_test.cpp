@@ -103,6 +103,11 @@ TEST_F(DlgtoolRefusals, AReadErrorIsNeverAnEmptyDocument) {
       {{"voscript", "doc.dlg", "out.csv"}, 2, eio},
       {{"status", "doc.dlg", "ko.po"}, 2, eio},
       {{"info", "doc.dlg"}, 2, eio},
+      {{"stats", "doc.dlg"}, 2, eio},
+      {{"check", "doc.dlg"}, 2, eio},
+      // git must see the textconv fail, not diff an empty document; a lookup is no missing line.
+      {{"textconv", "doc.dlg"}, 2, eio},
+      {{"get", "doc.dlg", "3"}, 2, "doc.dlg: cannot read the dialogue file: Input/output error"},
   };
   ExpectRefused(cases, [this](const std::vector<std::string>& args) {
     // Only the reads of doc.dlg (-P): the loader's reads of the libraries must succeed.

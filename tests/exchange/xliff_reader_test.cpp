@@ -195,6 +195,52 @@ TEST(XliffReader, ReadsLatin1ReferencesCdataAndPrefixedElements) {
   EXPECT_TRUE(units[1].fuzzy);
 }
 
+// How CAT tools split a unit: white space kept out of the segments as an <ignorable> without a
+// target stands in the target as its source; a unit with some segments translated and others not
+// is fuzzy (never a part applied as the whole); a target's order places it among the parts.
+TEST(XliffReader, SegmentedUnitsMakeOneTargetOrAFuzzyEntry) {
+  const auto read = [](const std::string& units) {
+    std::vector<ImportUnit> out;
+    ParseFailure failure;
+    EXPECT_TRUE(exchange::ReadXliff(k20 + units + k20End, out, failure)) << failure.message;
+    return out;
+  };
+  const std::string twoSentences =
+      "<segment state=\"translated\"><source>One.</source><target>Un.</target></segment>"
+      "<ignorable><source>\n</source></ignorable>";
+  std::vector<ImportUnit> units =
+      read("<unit id=\"1\">" + twoSentences +
+           "<segment state=\"translated\"><source>Two.</source><target>Deux.</target></segment>"
+           "</unit>");
+  ASSERT_EQ(units.size(), 1u);
+  EXPECT_EQ(units[0].source, "One.\nTwo.");
+  EXPECT_EQ(units[0].target, "Un.\nDeux.");
+  EXPECT_FALSE(units[0].fuzzy);
+
+  units =
+      read("<unit id=\"1\">" + twoSentences + "<segment><source>Two.</source></segment></unit>");
+  ASSERT_EQ(units.size(), 1u);
+  EXPECT_TRUE(units[0].fuzzy);
+
+  units = read(
+      "<unit id=\"1\"><segment state=\"final\"><source>A</source><target order=\"3\">c</target>"
+      "</segment><ignorable><source> </source></ignorable><segment state=\"final\"><source>B"
+      "</source><target order=\"1\">a</target></segment></unit>");
+  ASSERT_EQ(units.size(), 1u);
+  EXPECT_EQ(units[0].target, "a c");
+
+  std::vector<ImportUnit> none;
+  ParseFailure failure;
+  EXPECT_FALSE(exchange::ReadXliff(
+      k20 +
+          "<unit id=\"1\"><segment state=\"final\"><source>A</source><target order=\"2\">a"
+          "</target></segment><segment state=\"final\"><source>B</source><target>b</target>"
+          "</segment></unit>" +
+          k20End,
+      none, failure));
+  EXPECT_NE(failure.message.find("order"), std::string::npos) << failure.message;
+}
+
 }  // namespace
 
 namespace {

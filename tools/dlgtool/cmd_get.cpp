@@ -67,6 +67,12 @@ int RunGet(const std::string& file, const std::vector<std::string>& ids, bool te
       found = textOnly ? reader.GetItemText(id, text)
                        : reader.GetItemFields(id, text, sound, speaker, expression);
     }
+    if (!found && !reader.LastReadStatus().ok) {
+      // A read that failed is no missing line: the file could not be read.
+      Message("%s: cannot read the dialogue file: %s", file.c_str(),
+              reader.LastReadStatus().Reason().c_str());
+      return kExitFailure;
+    }
     if (!found) {
       Message("%s: no line with ID %d", file.c_str(), id);
       status = kExitFinding;

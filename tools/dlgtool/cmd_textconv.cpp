@@ -161,9 +161,16 @@ int RunTextconv(const std::string& file, const std::string& encoding) {
   }
   CDlgFile doc;
   int loaded = 0;
+  platform::Status status;
   {
     QuietDiagnostics quiet;  // damage shows as notes in the text instead
-    loaded = doc.Load(file.c_str());
+    loaded = doc.Load(file.c_str(), status);
+  }
+  // A read that failed (or memory that ran out) is no damage to show: git must report the
+  // textconv as failed rather than diff a document that lacks what could not be read.
+  if (loaded == 0 && status.systemError != 0) {
+    Message("%s: cannot load the dialogue file: %s", file.c_str(), status.Reason().c_str());
+    return kExitFailure;
   }
   std::string out = HeaderText(header, doc, form);
   if (loaded != 0) out += PlotsText(doc, form);
