@@ -121,8 +121,8 @@ bool SameEntry(const ImportUnit& a, const ImportUnit& b) {
 
 // The reads an import and a translation round make, beside the plain read (`units`, `accepted`,
 // `failure`): the round's read with the file's extras, and the import's, which keeps only the
-// texts and takes each entry as it is read (PO, CSV) instead of collecting them. All accept or
-// refuse alike, with the same entries and the same fault; a sink that stops the read makes the
+// texts and takes each entry as it is read (XLIFF in place) instead of collecting them. All accept
+// or refuse alike, with the same entries and the same fault; a sink that stops the read makes the
 // reader return false with no fault.
 void CheckReadsAgree(Format format, std::string_view data, bool accepted,
                      const std::vector<ImportUnit>& units, const exchange::ParseFailure& failure,
@@ -152,11 +152,13 @@ void CheckReadsAgree(Format format, std::string_view data, bool accepted,
   exchange::ParseFailure textsFailure;
   bool textsAccepted = false;
   if (format == Format::kPo) {
-    textsAccepted = exchange::ReadPo(data, collected, textsFailure, nullptr,
-                                     exchange::Keep::kTexts, &sink);
+    textsAccepted =
+        exchange::ReadPo(data, collected, textsFailure, nullptr, exchange::Keep::kTexts, &sink);
   } else if (format == Format::kXliff) {
-    textsAccepted = exchange::ReadXliff(data, streamed, textsFailure, nullptr,
-                                        exchange::Keep::kTexts);
+    // As the import reads it: in place in a buffer of its own, each entry to the sink.
+    std::string bytes(data);
+    textsAccepted = exchange::ReadXliffInPlace(bytes.data(), bytes.size(), collected, textsFailure,
+                                               nullptr, exchange::Keep::kTexts, &sink);
   } else {
     textsAccepted = exchange::ReadCsv(data, collected, textsFailure, &sink);
   }
@@ -173,7 +175,7 @@ void CheckReadsAgree(Format format, std::string_view data, bool accepted,
   }
 
   // A sink that stops at one of the entries.
-  if (format == Format::kXliff || !accepted || units.empty()) return;
+  if (!accepted || units.empty()) return;
   const size_t stopAt = hash % units.size();
   size_t taken = 0;
   const exchange::UnitSink stopping = [&](ImportUnit&) { return taken++ < stopAt; };
@@ -182,6 +184,8 @@ void CheckReadsAgree(Format format, std::string_view data, bool accepted,
   const bool stoppedAccepted =
       format == Format::kPo
           ? exchange::ReadPo(data, none, stopFailure, nullptr, exchange::Keep::kTexts, &stopping)
+      : format == Format::kXliff
+          ? exchange::ReadXliff(data, none, stopFailure, nullptr, exchange::Keep::kTexts, &stopping)
           : exchange::ReadCsv(data, none, stopFailure, &stopping);
   FUZZ_CHECK(!stoppedAccepted);
   FUZZ_CHECK(stopFailure.message.empty());

@@ -129,7 +129,12 @@ enum class Keep { kEverything, kTexts };
                           Keep keep = Keep::kEverything, const UnitSink* sink = nullptr);
 [[nodiscard]] bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units,
                              ParseFailure& failure, FileExtras* extras = nullptr,
-                             Keep keep = Keep::kEverything);
+                             Keep keep = Keep::kEverything, const UnitSink* sink = nullptr);
+// The same over the `size` bytes at `data`, parsed in place when they are UTF-8 (the common case),
+// which spares a copy of the file: the bytes are changed and hold no file afterwards.
+[[nodiscard]] bool ReadXliffInPlace(char* data, size_t size, std::vector<ImportUnit>& units,
+                                    ParseFailure& failure, FileExtras* extras = nullptr,
+                                    Keep keep = Keep::kEverything, const UnitSink* sink = nullptr);
 [[nodiscard]] bool ReadCsv(std::string_view data, std::vector<ImportUnit>& units,
                            ParseFailure& failure, const UnitSink* sink = nullptr);
 

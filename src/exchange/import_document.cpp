@@ -19,6 +19,7 @@
 #include "exchange/recoder.h"
 #include "exchange/xlsx.h"
 #include "platform/file_read.h"
+#include "platform/page_buffer.h"
 
 namespace exchange {
 namespace {
@@ -33,8 +34,10 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error,
-                   int* systemError = nullptr) {
+// Reads the whole file into the memory `allocate` gives for its size (null: none to be had).
+template <typename Allocate>
+bool ReadWholeFileInto(const std::string& path, std::string& error, int* systemError,
+                       Allocate allocate) {
   if (systemError != nullptr) *systemError = 0;
   // A FIFO or device is refused before it is opened for good: reading it could block or not end.
   std::unique_ptr<std::FILE, FileCloser> file(platform::OpenRegularFileForReading(path.c_str()));
@@ -48,22 +51,46 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& erro
     error = path + ": larger than 1 GiB; not read";
     return false;
   }
-  data.resize(static_cast<size_t>(info.st_size));
+  const size_t size = static_cast<size_t>(info.st_size);
+  char* data = allocate(size);
+  if (data == nullptr && size > 0) {
+    if (systemError != nullptr) *systemError = ENOMEM;
+    error = path + ": out of memory";
+    return false;
+  }
   // A read error is never taken for a shorter (or empty) file.
-  const int64_t got = platform::ReadStream(file.get(), data.data(), data.size());
+  const int64_t got = platform::ReadStream(file.get(), data, size);
   if (got < 0) {
     if (systemError != nullptr) *systemError = errno;
     error = path + ": cannot read the file: " + std::strerror(errno);
     return false;
   }
   char more = 0;
-  if (static_cast<size_t>(got) != data.size() || platform::ReadStream(file.get(), &more, 1) != 0) {
+  if (static_cast<size_t>(got) != size || platform::ReadStream(file.get(), &more, 1) != 0) {
     if (systemError != nullptr && std::ferror(file.get()) != 0) *systemError = errno;
     error = path + ": the file changed or could not be read while reading it" +
             (std::ferror(file.get()) != 0 ? std::string(": ") + std::strerror(errno) : "");
     return false;
   }
   return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
+  return ReadWholeFileInto(path, error, nullptr, [&data](size_t size) {
+    data.resize(size);
+    return data.data();
+  });
+}
+
+// The file in pages of its own: a file of tens of megabytes gets huge pages (see
+// platform::PageBuffer::AllocateHuge), and the buffer goes back to the system whole.
+bool ReadWholeFile(const std::string& path, platform::PageBuffer& pages, std::string& error,
+                   int* systemError) {
+  constexpr size_t kHugeFrom = 8u << 20;
+  return ReadWholeFileInto(path, error, systemError, [&pages](size_t size) -> char* {
+    const bool given = size >= kHugeFrom ? pages.AllocateHuge(size) : pages.Allocate(size);
+    return given ? reinterpret_cast<char*>(pages.data()) : nullptr;
+  });
 }
 
 }  // namespace
@@ -145,23 +172,29 @@ std::string DocumentLineBreak(CDlgFile& doc) {
 }  // namespace
 
 namespace {
-bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
-                  const std::string& codeset, ImportReport& report);
-}  // namespace
+// `owned`: the bytes of `data` when the reader may change them (parse in place), else null.
+bool ImportParsed(CDlgFile& doc, std::string_view data, char* owned, const std::string& name,
+                  Format format, const std::string& codeset, ImportReport& report);
 
-bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
-                 const std::string& codeset, ImportReport& report) {
+bool ImportOwnedOrNot(CDlgFile& doc, std::string_view data, char* owned, const std::string& name,
+                      Format format, const std::string& codeset, ImportReport& report) {
   report = ImportReport();
-  const bool applied = ImportParsed(doc, data, name, format, codeset, report);
+  const bool applied = ImportParsed(doc, data, owned, name, format, codeset, report);
   // A failure without a position of its own has the message alone.
   if (!applied && report.status.ok) report.status = platform::Status::Failure(report.error);
   return applied;
 }
+}  // namespace
+
+bool ImportBytes(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
+                 const std::string& codeset, ImportReport& report) {
+  return ImportOwnedOrNot(doc, data, nullptr, name, format, codeset, report);
+}
 
 namespace {
 
-bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name, Format format,
-                  const std::string& codeset, ImportReport& report) {
+bool ImportParsed(CDlgFile& doc, std::string_view data, char* owned, const std::string& name,
+                  Format format, const std::string& codeset, ImportReport& report) {
   Recoder recoder(codeset);
   if (!recoder.ok()) {
     report.error = "unknown encoding " + recoder.codeset();
@@ -178,7 +211,7 @@ bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name,
   // IDs with the line of their entry; repeats are looked for once the whole file is read.
   std::vector<std::pair<int, long>> ids;
   std::string bytes;
-  std::string failed;  // the reason an entry stopped the import
+  std::string failed;        // the reason an entry stopped the import
   std::string failedStatus;  // the same without the line, which the Status carries apart
   long failedLine = 0;
   size_t entries = 0;
@@ -283,13 +316,15 @@ bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name,
       parsed = ReadPo(data, units, failure, nullptr, Keep::kTexts, &sink);
       break;
     case Format::kXliff:
-      parsed = ReadXliff(data, units, failure, nullptr, Keep::kTexts);
+      parsed = owned != nullptr ? ReadXliffInPlace(owned, data.size(), units, failure, nullptr,
+                                                   Keep::kTexts, &sink)
+                                : ReadXliff(data, units, failure, nullptr, Keep::kTexts, &sink);
       break;
     case Format::kCsv:
       parsed = ReadCsv(data, units, failure, &sink);
       break;
     case Format::kXlsx:
-      parsed = ReadXlsx(data, units, failure);
+      parsed = ReadXlsx(data, units, failure, &sink);
       break;
   }
   for (ImportUnit& unit : units) {  // the readers that hand over all entries at once
@@ -300,10 +335,10 @@ bool ImportParsed(CDlgFile& doc, std::string_view data, const std::string& name,
     const std::string error = failed;
     report = ImportReport();
     report.error = error;
-    report.status = failedStatus.empty()
-                        ? platform::Status::Failure(error)
-                        : platform::Status::Failure(failedStatus)
-                              .AtLine(static_cast<int>(failedLine));
+    report.status =
+        failedStatus.empty()
+            ? platform::Status::Failure(error)
+            : platform::Status::Failure(failedStatus).AtLine(static_cast<int>(failedLine));
     return false;
   }
   if (!parsed) {
@@ -361,13 +396,16 @@ bool ReadExchangeFile(const std::string& path, std::string& data, std::string& e
 bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,
                     const std::string& codeset, ImportReport& report) {
   report = ImportReport();
-  std::string data;
+  platform::PageBuffer pages;
   int systemError = 0;
-  if (!ReadWholeFile(path, data, report.error, &systemError)) {
+  if (!ReadWholeFile(path, pages, report.error, &systemError)) {
     report.status = platform::Status::Failure(report.error, systemError);
     return false;
   }
-  return ImportBytes(doc, data, path, format, codeset, report);
+  // The file's bytes are this call's own: a reader may parse them in place.
+  char* bytes = reinterpret_cast<char*>(pages.data());
+  return ImportOwnedOrNot(doc, std::string_view(bytes, pages.size()), bytes, path, format, codeset,
+                          report);
 }
 
 bool ImportDocument(CDlgFile& doc, const std::string& path, Format format,

@@ -22,9 +22,15 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <pugixml.hpp>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "exchange/exchange_units.h"
 #include "exchange/recoder.h"
@@ -143,10 +149,120 @@ bool ToUtf8Buffer(std::string_view data, std::string& out, Fault& fault) {
   return false;
 }
 
-// Refuses bytes XML forbids anywhere and estimates the tree pugixml will build: one node per
-// element (a '<' not followed by '/'), one per text run (at most one before each '<'), one
-// attribute record per '=' (an overcount: '=' in texts counts too).
-bool ScanBytes(std::string_view text, Fault& fault) {
+// Where lines end in the parse buffer, one bit per byte (bit k % 64 of word k / 64): an LF, and
+// a CR that no LF follows, as XML counts lines. Recorded by the byte scan before pugixml changes
+// the buffer in place (it ends names and values with NUL and folds CR LF), so that positions for
+// messages and entries are counted on the bytes as they were, without a second copy of the file
+// (an eighth of its size instead).
+class LineEnds {
+ public:
+  void Resize(size_t bytes) { words_.assign((bytes + 63) / 64, 0); }
+  uint64_t* Words() { return words_.data(); }
+
+  // 1-based line of `offset`; calls with growing offsets cost only the bytes between them.
+  long LineAt(size_t offset) {
+    offset = std::min(offset, words_.size() * 64);
+    if (offset < countedTo_) {
+      countedTo_ = 0;
+      linesBefore_ = 0;
+    }
+    linesBefore_ += static_cast<long>(Count(countedTo_, offset));
+    countedTo_ = offset;
+    return linesBefore_ + 1;
+  }
+
+  // 1-based line and column (in bytes) of `offset`.
+  void Position(size_t offset, long& line, long& column) {
+    offset = std::min(offset, words_.size() * 64);
+    line = LineAt(offset);
+    // The last line end before `offset`; the line starts after it.
+    size_t start = 0;
+    for (size_t w = offset / 64 + 1; w-- > 0;) {
+      uint64_t bits = w < words_.size() ? words_[w] : 0;
+      if (w == offset / 64) bits &= offset % 64 == 0 ? 0 : ~0ULL >> (64 - offset % 64);
+      if (bits != 0) {
+        start = w * 64 + (63 - static_cast<size_t>(std::countl_zero(bits))) + 1;
+        break;
+      }
+    }
+    column = static_cast<long>(offset - start) + 1;
+  }
+
+ private:
+  // Set bits in [from, to).
+  size_t Count(size_t from, size_t to) const {
+    size_t count = 0;
+    while (from < to) {
+      const size_t w = from / 64;
+      const unsigned bit = from % 64;
+      const size_t take = std::min<size_t>(64 - bit, to - from);
+      uint64_t bits = words_[w] >> bit;
+      if (take < 64) bits &= (1ULL << take) - 1;
+      count += static_cast<size_t>(std::popcount(bits));
+      from += take;
+    }
+    return count;
+  }
+
+  std::vector<uint64_t> words_;
+  size_t countedTo_ = 0;
+  long linesBefore_ = 0;
+};
+
+// The bytes the scan looks for in a block of 64, one bit per byte.
+struct BlockMasks {
+  uint64_t lt = 0, slash = 0, equals = 0, lf = 0, cr = 0, controls = 0, allowed = 0, ef = 0;
+};
+
+#if defined(__SSE2__)
+inline uint64_t Mask16(__m128i eq, unsigned shift) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(eq))) << shift;
+}
+#endif
+
+// Classifies the 64 bytes at `p`.
+inline BlockMasks Classify(const unsigned char* p) {
+  BlockMasks m;
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<'), slash = _mm_set1_epi8('/'), eq = _mm_set1_epi8('=');
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), tab = _mm_set1_epi8('\t');
+  const __m128i c1f = _mm_set1_epi8(0x1F), ef = _mm_set1_epi8(static_cast<char>(0xEF));
+  for (unsigned k = 0; k < 64; k += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+    m.lt |= Mask16(_mm_cmpeq_epi8(v, lt), k);
+    m.slash |= Mask16(_mm_cmpeq_epi8(v, slash), k);
+    m.equals |= Mask16(_mm_cmpeq_epi8(v, eq), k);
+    const uint64_t isLf = Mask16(_mm_cmpeq_epi8(v, lf), k);
+    const uint64_t isCr = Mask16(_mm_cmpeq_epi8(v, cr), k);
+    m.lf |= isLf;
+    m.cr |= isCr;
+    m.allowed |= isLf | isCr | Mask16(_mm_cmpeq_epi8(v, tab), k);
+    m.controls |= Mask16(_mm_cmpeq_epi8(_mm_max_epu8(v, c1f), c1f), k);  // v <= 0x1F
+    m.ef |= Mask16(_mm_cmpeq_epi8(v, ef), k);
+  }
+#else
+  for (unsigned k = 0; k < 64; ++k) {
+    const unsigned char c = p[k];
+    const uint64_t bit = 1ULL << k;
+    if (c == '<') m.lt |= bit;
+    if (c == '/') m.slash |= bit;
+    if (c == '=') m.equals |= bit;
+    if (c == '\n') m.lf |= bit;
+    if (c == '\r') m.cr |= bit;
+    if (c == '\n' || c == '\r' || c == '\t') m.allowed |= bit;
+    if (c < 0x20) m.controls |= bit;
+    if (c == 0xEF) m.ef |= bit;
+  }
+#endif
+  return m;
+}
+
+// Refuses bytes XML forbids anywhere, records where lines end (`lines`), and estimates the tree
+// pugixml will build: one node per element (a '<' not followed by '/'), one per text run (at most
+// one before each '<'), one attribute record per '=' (an overcount: '=' in texts counts too).
+// One pass over blocks of 64 bytes after the UTF-8 check; a block with C0 controls other than
+// TAB, LF and CR, or with the lead byte of U+FFFE/U+FFFF, gets a closer look byte by byte.
+bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
   const size_t valid = ValidUtf8Prefix(text);
   if (valid != text.size()) {
     fault.offset = valid;
@@ -167,31 +283,42 @@ bool ScanBytes(std::string_view text, Fault& fault) {
     }
     return true;
   };
-  // Simple passes the compiler vectorises: '<' and '=' counted, then per block of 64 bytes the
-  // C0 controls against TAB, LF and CR and the lead byte of U+FFFE/U+FFFF; a block with more
-  // controls than those three, or with that lead byte, gets a closer look.
-  const size_t lt = static_cast<size_t>(std::count(p, p + n, '<'));
-  const size_t equals = static_cast<size_t>(std::count(p, p + n, '='));
+  lines.Resize(n);
+  uint64_t* words = lines.Words();
+  size_t lt = 0;
+  size_t equals = 0;
   size_t closing = 0;
-  for (const unsigned char* at = p; (at = static_cast<const unsigned char*>(std::memchr(
-                                         at, '<', static_cast<size_t>(p + n - at)))) != nullptr;) {
-    ++at;
-    if (at < p + n && *at == '/') ++closing;
-  }
-  size_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    unsigned int controls = 0;
-    unsigned int allowed = 0;
-    unsigned int ef = 0;
-    for (size_t k = 0; k < 64; ++k) {
-      const unsigned char c = p[i + k];
-      controls += c < 0x20;
-      allowed += (c == '\n') + (c == '\t') + (c == '\r');
-      ef += c == 0xEF;
+  // Carried from the block before: its '<' in the last byte, and its LF and CR bits, whose word
+  // is written once the next block tells whether an LF follows its last CR.
+  bool ltAtEnd = false;
+  BlockMasks previous;
+  const auto finish = [&](size_t block, uint64_t nextLf) {
+    words[block] = previous.lf | (previous.cr & ~((previous.lf >> 1) | (nextLf << 63)));
+  };
+  for (size_t i = 0; i < n; i += 64) {
+    const size_t block = i / 64;
+    const size_t size = std::min<size_t>(64, n - i);
+    BlockMasks m;
+    if (size == 64) {
+      m = Classify(p + i);
+    } else {
+      unsigned char tail[64] = {};
+      std::memcpy(tail, p + i, size);
+      m = Classify(tail);
+      const uint64_t in = (1ULL << size) - 1;
+      m.lt &= in, m.slash &= in, m.equals &= in, m.lf &= in, m.cr &= in;
+      m.controls &= in, m.allowed &= in, m.ef &= in;
     }
-    if ((controls != allowed || ef != 0) && !slow(i, i + 64)) return false;
+    if (((m.controls & ~m.allowed) | m.ef) != 0 && !slow(i, i + size)) return false;
+    lt += static_cast<size_t>(std::popcount(m.lt));
+    equals += static_cast<size_t>(std::popcount(m.equals));
+    closing += static_cast<size_t>(std::popcount(m.lt & (m.slash >> 1))) +
+               ((ltAtEnd && (m.slash & 1) != 0) ? 1 : 0);
+    ltAtEnd = (m.lt >> 63) != 0;
+    if (block > 0) finish(block - 1, m.lf & 1);
+    previous = m;
   }
-  if (!slow(i, n)) return false;
+  if (n > 0) finish((n - 1) / 64, 0);
   const size_t nodes = (lt - closing) + lt + 1;
   const size_t tree = nodes * kNodeBytes + equals * kAttributeBytes;
   if (tree > std::max(kTreeFloor, n * kTreeBudget)) {
@@ -269,13 +396,14 @@ bool DecodeInPlace(char* s, Fault& fault) {
 
 class Tree {
  public:
-  Tree(std::string& buffer, Fault& fault) : buffer_(buffer), fault_(fault) {}
+  // `text`: the UTF-8 bytes, parsed in place (pugixml keeps pointers into them).
+  Tree(char* text, size_t size, Fault& fault) : text_(text), size_(size), fault_(fault) {}
 
   bool Parse() {
     constexpr unsigned int kOptions = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_eol |
                                       pugi::parse_doctype | pugi::parse_declaration;
     const pugi::xml_parse_result result =
-        doc_.load_buffer_inplace(buffer_.data(), buffer_.size(), kOptions, pugi::encoding_utf8);
+        doc_.load_buffer_inplace(text_, size_, kOptions, pugi::encoding_utf8);
     if (!result) {
       fault_.offset = static_cast<size_t>(std::max<ptrdiff_t>(0, result.offset));
       fault_.message = ParseMessage(result.status);
@@ -286,9 +414,7 @@ class Tree {
 
   pugi::xml_node Root() const { return doc_.document_element(); }
   size_t Offset(const char* p) const {
-    return p >= buffer_.data() && p <= buffer_.data() + buffer_.size()
-               ? static_cast<size_t>(p - buffer_.data())
-               : 0;
+    return p >= text_ && p <= text_ + size_ ? static_cast<size_t>(p - text_) : 0;
   }
   // Offset of the '<' of an element.
   size_t Offset(const pugi::xml_node& node) const {
@@ -407,7 +533,8 @@ class Tree {
     return true;
   }
 
-  std::string& buffer_;
+  char* text_;
+  size_t size_;
   Fault& fault_;
   pugi::xml_document doc_;
   std::vector<std::string_view> names_;
@@ -417,10 +544,14 @@ class Tree {
 
 class UnitReader {
  public:
-  // `original`: the UTF-8 bytes as they were before the parse changed them in place.
-  UnitReader(Tree& tree, std::string_view original, std::vector<ImportUnit>& units,
-             FileExtras* extras, Keep keep)
-      : tree_(tree), original_(original), units_(units), extras_(extras), keep_(keep) {}
+  // `lines`: where lines ended before the parse changed the bytes. With a `sink`, each entry goes
+  // to it as it is read instead of into `units`.
+  UnitReader(Tree& tree, LineEnds& lines, std::vector<ImportUnit>& units, FileExtras* extras,
+             Keep keep, const UnitSink* sink)
+      : tree_(tree), lines_(lines), units_(units), extras_(extras), keep_(keep), sink_(sink) {}
+
+  // The sink asked to stop.
+  bool stopped() const { return stopped_; }
 
   bool Run() {
     const pugi::xml_node root = tree_.Root();
@@ -503,20 +634,19 @@ class UnitReader {
     return tree_.Fail(tree_.Offset(node), std::move(message));
   }
 
-  // The line the element starts on, counted forward from the previous call: LF, CR LF and a lone
-  // CR each end a line, as XML counts them. Calls come in document order.
-  long LineOf(const pugi::xml_node& node) {
-    const size_t at = std::min(tree_.Offset(node), original_.size());
-    if (at < countedTo_) return linesBefore_ + 1;
-    // LF counted by a loop the compiler vectorises; a CR counts unless an LF follows it (the
-    // bytes at `at` start an element, so a CR LF pair never straddles two calls).
-    const std::string_view span = original_.substr(countedTo_, at - countedTo_);
-    linesBefore_ += static_cast<long>(std::count(span.begin(), span.end(), '\n'));
-    for (size_t cr = span.find('\r'); cr != std::string_view::npos; cr = span.find('\r', cr + 1)) {
-      if (cr + 1 >= span.size() || span[cr + 1] != '\n') ++linesBefore_;
+  // The line the element starts on (calls come in document order, so each counts only the line
+  // ends since the one before).
+  long LineOf(const pugi::xml_node& node) { return lines_.LineAt(tree_.Offset(node)); }
+
+  // Hands a complete entry over: to the sink, or into the list.
+  bool Emit(ImportUnit& entry) {
+    if (sink_ == nullptr) {
+      units_.push_back(std::move(entry));
+      return true;
     }
-    countedTo_ = at;
-    return linesBefore_ + 1;
+    if ((*sink_)(entry)) return true;
+    stopped_ = true;
+    return false;
   }
 
   // The unit's line ID: `name` (2.0) or `resname` (1.2) when it is one; else translate-toolkit's
@@ -569,11 +699,11 @@ class UnitReader {
       if (own && name == "source") {
         if (haveSource) return Fail(c, "a second <source>");
         haveSource = true;
-        if (!Text(c, entry.source)) return false;
+        if (!Text(c, &entry.source)) return false;
       } else if (own && name == "target") {
         if (haveTarget) return Fail(c, "a second <target>");
         haveTarget = true;
-        if (!Text(c, entry.target)) return false;
+        if (!Text(c, &entry.target)) return false;
         if (const char* state = Attribute(c, "state")) {
           const std::string_view s(state);
           entry.fuzzy = s == "new" || s.substr(0, 6) == "needs-";
@@ -606,8 +736,7 @@ class UnitReader {
         }
       }
     }
-    units_.push_back(std::move(entry));
-    return true;
+    return Emit(entry);
   }
 
   // XLIFF 2: a unit's segments (and the <ignorable> white space between them) make one text.
@@ -652,11 +781,11 @@ class UnitReader {
           if (kind == "source") {
             if (source) return Fail(s, "a second <source>");
             source = true;
-            if (!Text(s, entry.source)) return false;
+            if (!Text(s, &entry.source)) return false;
           } else if (kind == "target") {
             if (part.hasTarget) return Fail(s, "a second <target>");
             part.hasTarget = true;
-            if (!Text(s, part.target)) return false;
+            if (!Text(s, &part.target)) return false;
             if (const char* order = Attribute(s, "order"); order != nullptr) {
               int place = 0;
               if (!ParseId(order, place) || place < 1) {
@@ -695,8 +824,7 @@ class UnitReader {
       }
       for (const Part* part : placed) entry.target += part->target;
     }
-    units_.push_back(std::move(entry));
-    return true;
+    return Emit(entry);
   }
 
   static int Rank(const std::string& state) {
@@ -717,19 +845,22 @@ class UnitReader {
     }
   }
 
-  // A note is text with the same inline codes as a source; it is read (and so checked) even when
-  // it is not kept.
-  bool NoteText(const pugi::xml_node& note, std::string& out) { return Text(note, out); }
+  // A note is text with the same inline codes as a source; it is checked even when it is not kept
+  // (then nothing is built).
+  bool NoteText(const pugi::xml_node& note, std::string& out) {
+    return Text(note, keep_ == Keep::kEverything ? &out : nullptr);
+  }
 
-  // The text of a <source> or <target>, inline codes mapped back, walked by links.
-  bool Text(const pugi::xml_node& element, std::string& out) {
+  // The text of a <source> or <target>, inline codes mapped back, walked by links; with no `out`
+  // only checked.
+  bool Text(const pugi::xml_node& element, std::string* out) {
     pugi::xml_node node = element.first_child();
     while (node) {
       bool enter = false;
       switch (node.type()) {
         case pugi::node_pcdata:
         case pugi::node_cdata:
-          out += node.value();
+          if (out != nullptr) *out += node.value();
           break;
         case pugi::node_element: {
           const std::string_view name = LocalName(node.name());
@@ -738,10 +869,10 @@ class UnitReader {
             enter = true;
           } else if (!version2_ && name == "x" &&
                      PlaceholderCodePoint(Attribute(node, "ctype"), cp)) {
-            platform::AppendUtf8(out, cp);
+            if (out != nullptr) platform::AppendUtf8(*out, cp);
           } else if (version2_ && name == "cp" && Attribute(node, "hex") != nullptr &&
                      ParseHex(Attribute(node, "hex"), cp)) {
-            platform::AppendUtf8(out, cp);
+            if (out != nullptr) platform::AppendUtf8(*out, cp);
           } else {
             return Fail(node, "an inline <" + std::string(name) +
                                   "> this program cannot turn back into text");
@@ -822,13 +953,13 @@ class UnitReader {
   }
 
   Tree& tree_;
-  std::string_view original_;
+  LineEnds& lines_;
   std::vector<ImportUnit>& units_;
   FileExtras* extras_;
   Keep keep_;
+  const UnitSink* sink_;
+  bool stopped_ = false;
   bool version2_ = false;
-  size_t countedTo_ = 0;
-  long linesBefore_ = 0;
 };
 
 // 1-based line and column of `offset`; LF, CR LF and a lone CR end a line.
@@ -845,35 +976,68 @@ void Position(std::string_view text, size_t offset, long& line, long& column) {
   column = static_cast<long>(offset - start) + 1;
 }
 
-}  // namespace
+// The UTF-8 bytes to parse: the caller's buffer itself when it may be changed (`owned`) and needs
+// no conversion, else `copy`. False with `fault` (offset into the bytes after any byte order mark)
+// for an encoding this reader does not take.
+bool ParseBytes(std::string_view data, char* owned, std::string& copy, char*& text, size_t& size,
+                Fault& fault) {
+  const size_t bom = data.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  if (owned != nullptr && data.substr(0, 2) != "\xFE\xFF" && data.substr(0, 2) != "\xFF\xFE") {
+    const std::string encoding = DeclaredEncoding(data.substr(bom));
+    if (encoding.empty() || NameIs(encoding, {"UTF-8", "UTF8"})) {
+      text = owned + bom;
+      size = data.size() - bom;
+      return true;
+    }
+  }
+  if (!ToUtf8Buffer(data, copy, fault)) return false;
+  text = copy.data();
+  size = copy.size();
+  return true;
+}
 
-bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-               FileExtras* extras, Keep keep) {
+bool Read(std::string_view data, char* owned, std::vector<ImportUnit>& units, ParseFailure& failure,
+          FileExtras* extras, Keep keep, const UnitSink* sink) {
   units.clear();
   failure = ParseFailure();
   if (extras != nullptr) *extras = FileExtras();
   Fault fault;
-  std::string buffer;
-  // Positions are counted on the UTF-8 bytes as they were before pugixml rewrote line ends and
-  // names' ends in place: the file's own bytes (its byte order mark skipped), or for a converted
-  // ISO-8859-1 file a copy of the conversion.
-  std::string converted;
-  std::string_view original = data.substr(0, 3) == "\xEF\xBB\xBF" ? data.substr(3) : data;
-  bool ok = ToUtf8Buffer(data, buffer, fault);
-  if (ok && buffer.size() != original.size()) {
-    converted = buffer;
-    original = converted;
+  std::string copy;
+  char* text = nullptr;
+  size_t size = 0;
+  if (!ParseBytes(data, owned, copy, text, size, fault)) {
+    const std::string_view bytes = data.substr(0, 3) == "\xEF\xBB\xBF" ? data.substr(3) : data;
+    Position(bytes, fault.offset, failure.line, failure.column);
+    failure.message = fault.message;
+    return false;
   }
-  ok = ok && ScanBytes(buffer, fault);
-  if (ok) {
-    Tree tree(buffer, fault);
-    ok = tree.Parse() && UnitReader(tree, original, units, extras, keep).Run();
+  // Until the parse, the bytes are as they were; from it on, positions come from `lines`.
+  LineEnds lines;
+  if (!ScanBytes(std::string_view(text, size), lines, fault)) {
+    Position(std::string_view(text, size), fault.offset, failure.line, failure.column);
+    failure.message = fault.message;
+    return false;
   }
-  if (ok) return true;
+  Tree tree(text, size, fault);
+  UnitReader reader(tree, lines, units, extras, keep, sink);
+  if (tree.Parse() && reader.Run()) return true;
   units.clear();
-  Position(original, fault.offset, failure.line, failure.column);
+  if (reader.stopped()) return false;  // the sink's choice, no fault of the file
+  lines.Position(fault.offset, failure.line, failure.column);
   failure.message = fault.message;
   return false;
+}
+
+}  // namespace
+
+bool ReadXliff(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+               FileExtras* extras, Keep keep, const UnitSink* sink) {
+  return Read(data, nullptr, units, failure, extras, keep, sink);
+}
+
+bool ReadXliffInPlace(char* data, size_t size, std::vector<ImportUnit>& units,
+                      ParseFailure& failure, FileExtras* extras, Keep keep, const UnitSink* sink) {
+  return Read(std::string_view(data, size), data, units, failure, extras, keep, sink);
 }
 
 }  // namespace exchange

@@ -29,7 +29,8 @@ std::string SheetText(const std::string& text);
 // Reads the first sheet of a workbook. The first row names the columns as in CSV; a row without
 // any cell is skipped. A source or target cell that is not a string (a number, a date, a boolean,
 // a formula or an error) is refused with its cell name; ID and context cells may be whole numbers.
+// With a `sink`, each entry goes to it as its row is read instead of into `units` (see UnitSink).
 [[nodiscard]] bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units,
-                            ParseFailure& failure);
+                            ParseFailure& failure, const UnitSink* sink = nullptr);
 
 }  // namespace exchange

@@ -17,8 +17,10 @@
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <pugixml.hpp>
 
@@ -157,12 +159,41 @@ class Workbook {
 
   // The checks before parsing (see the top of the file), then the parse, in place.
   bool Parse(const std::string& name, std::string& bytes, pugi::xml_document& doc) {
-    size_t start = 0;
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+    Budget budget;
+    budget.limit = 8 * bytes.size() + (size_t{1} << 20);
     const std::string_view view(bytes);
+    return ParseSpan(name, bytes.data(), bytes.size(), doc, false, budget,
+                     [view](size_t offset, long& line, long& column) {
+                       LineAndColumn(view, offset, line, column);
+                     });
+  }
+
+  // What pugixml may take for the tags of a part (64 bytes an element, 40 an attribute, besides
+  // the text it parses in place), counted over all of it when it is parsed a slice at a time.
+  struct Budget {
+    size_t elements = 0;
+    size_t attributes = 0;
+    size_t limit = 0;
+  };
+  using Locate = std::function<void(size_t offset, long& line, long& column)>;
+
+  // The checks and the parse of `size` bytes at `text` (a whole part, or with `fragment` a slice
+  // of whole elements of one, which must hold no comment, CDATA section, declaration or
+  // processing instruction: false with no failure for one); `locate` turns an offset into the
+  // part's line and column.
+  bool ParseSpan(const std::string& name, char* text, size_t size, pugi::xml_document& doc,
+                 bool fragment, Budget& budget, const Locate& locate) {
+    const auto failAt = [&](size_t offset, const std::string& message) {
+      locate(offset, failure_.line, failure_.column);
+      failure_.message = name + ": " + message;
+      return false;
+    };
+    const std::string_view view(text, size);
+    size_t start = 0;
+    if (!fragment && view.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
     const size_t valid = ValidUtf8Prefix(view);
-    if (valid != bytes.size()) return FailAt(name, view, valid, "invalid UTF-8");
-    if (view.compare(start, 5, "<?xml") == 0) {
+    if (valid != size) return failAt(valid, "invalid UTF-8");
+    if (!fragment && view.compare(start, 5, "<?xml") == 0) {
       const size_t end = view.find("?>", start);
       const std::string_view decl = view.substr(start, end == std::string_view::npos ? 0 : end);
       const size_t enc = decl.find("encoding=");
@@ -170,16 +201,19 @@ class Workbook {
         std::string name8(decl.substr(enc + 10, 5));
         for (char& c : name8) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (name8 != "UTF-8" && name8.compare(0, 4, "UTF8") != 0) {
-          return FailAt(name, view, start + enc, "an XML encoding other than UTF-8");
+          return failAt(start + enc, "an XML encoding other than UTF-8");
         }
       }
     }
-    size_t elements = 0;
-    size_t attributes = 0;
     bool inTag = false;
     for (size_t i = start; i < view.size(); ++i) {
       const char c = view[i];
       if (c == '<') {
+        // A slice holds elements and text only (see StreamSheet); the caller reads whole a part
+        // whose slice holds anything else.
+        if (fragment && i + 1 < view.size() && (view[i + 1] == '!' || view[i + 1] == '?')) {
+          return false;
+        }
         if (view.compare(i, 4, "<!--") == 0) {
           const size_t end = view.find("-->", i + 4);
           if (end == std::string_view::npos) break;  // the parser reports it
@@ -193,14 +227,14 @@ class Workbook {
           continue;
         }
         if (i + 1 < view.size() && view[i + 1] == '!') {
-          return FailAt(name, view, i, "a DOCTYPE or other declaration; not read");
+          return failAt(i, "a DOCTYPE or other declaration; not read");
         }
-        if (i + 1 < view.size() && view[i + 1] != '/' && view[i + 1] != '?') ++elements;
+        if (i + 1 < view.size() && view[i + 1] != '/' && view[i + 1] != '?') ++budget.elements;
         inTag = true;
       } else if (c == '>') {
         inTag = false;
       } else if (c == '=' && inTag) {
-        ++attributes;
+        ++budget.attributes;
       } else if (c == '&') {
         static constexpr const char* kNamed[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
         bool known = false;
@@ -217,21 +251,133 @@ class Workbook {
             ++k;
           known = k > digits && k < view.size() && view[k] == ';';
         }
-        if (!known) return FailAt(name, view, i, "an entity XML does not define; not read");
+        if (!known) return failAt(i, "an entity XML does not define; not read");
       }
     }
-    // pugixml takes 64 bytes per element and 40 per attribute besides the text it parses in place.
-    if (elements * 64 + attributes * 40 > 8 * view.size() + (size_t{1} << 20)) {
+    if (budget.elements * 64 + budget.attributes * 40 > budget.limit) {
       return Fail(name, 0, "more tags than a part of its size can hold; not read");
     }
-    const pugi::xml_parse_result result = doc.load_buffer_inplace(
-        bytes.data() + start, bytes.size() - start,
-        pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_utf8);
+    const unsigned options =
+        pugi::parse_default | pugi::parse_ws_pcdata_single | (fragment ? pugi::parse_fragment : 0u);
+    const pugi::xml_parse_result result =
+        doc.load_buffer_inplace(text + start, size - start, options, pugi::encoding_utf8);
     if (!result) {
-      return FailAt(name, view, start + static_cast<size_t>(result.offset),
+      return failAt(start + static_cast<size_t>(result.offset),
                     std::string("malformed XML: ") + result.description());
     }
     return true;
+  }
+
+  // The sheet part `name`, read a slice of whole rows at a time so that neither the unpacked part
+  // nor its tree is ever held whole: a workbook of 100 000 lines unpacks to some 80 MB, whose
+  // tree would take four times that. Each slice (the bytes up to the last "</row>" read so far,
+  // 4 MiB at a time) gets the checks of a whole part, is parsed as a fragment and handed to
+  // `rows`, then dropped. The frame (what comes before the rows and after the last "</row>") is
+  // parsed last, as a document whose <sheetData> holds what followed that "</row>" (a last
+  // empty <row/>, say), and handed to `rows` too. The budget of tags is the whole part's.
+  // A part this cannot slice safely, one whose frame or slices hold a comment, a CDATA section,
+  // a declaration or a processing instruction (a "</row>" could hide in them) or with no plain
+  // <sheetData>, and one whose slice or frame fails a check or the parse, is left to the caller
+  // to read whole (false with `whole` set and no failure): what it then refuses, it refuses with
+  // the same message and position as before. Only a fault `rows` finds in a cell is final.
+  bool StreamSheet(const std::string& name, bool& present, bool& whole,
+                   const std::function<bool(pugi::xml_node parent)>& rows) {
+    whole = false;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    present = zip_stat(zip_.get(), name.c_str(), 0, &stat) == 0;
+    if (!present) return true;
+    if ((stat.valid & ZIP_STAT_SIZE) == 0) return Fail(name, 0, "a part of unknown size");
+    if (stat.size > kMaxXlsxPartBytes || total_ + stat.size > kMaxXlsxTotalBytes) {
+      return Fail(name, 0,
+                  "unpacks to " + std::to_string(stat.size) +
+                      " bytes, more than a workbook of translations holds; not read");
+    }
+    std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(zip_.get(), name.c_str(), 0));
+    if (file == nullptr) return Fail(name, 0, "the part cannot be unpacked");
+    Budget budget;
+    budget.limit = 8 * static_cast<size_t>(stat.size) + (size_t{1} << 20);
+    constexpr size_t kRead = size_t{4} << 20;
+    std::string buffer;
+    std::string head;  // the frame up to and with the <sheetData> start tag
+    zip_uint64_t got = 0;
+    bool end = false;
+    const auto readMore = [&]() {
+      const size_t at = buffer.size();
+      const size_t want =
+          static_cast<size_t>(std::min<zip_uint64_t>(kRead, stat.size > got ? stat.size - got : 1));
+      buffer.resize(at + want);
+      const zip_int64_t n = zip_fread(file.get(), buffer.data() + at, want);
+      buffer.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+      if (n < 0) return Fail(name, 0, "the part cannot be unpacked (damaged archive)");
+      got += static_cast<zip_uint64_t>(n > 0 ? n : 0);
+      if (got > stat.size) return Fail(name, 0, "the part is longer than the archive says");
+      if (n == 0) {
+        if (got < stat.size) return Fail(name, 0, "the part cannot be unpacked (damaged archive)");
+        end = true;
+      }
+      return true;
+    };
+    const auto readWhole = [&]() {
+      failure_ = ParseFailure();
+      whole = true;
+      return false;
+    };
+    const Locate nowhere = [](size_t, long&, long&) {};
+    const auto unsafe = [](std::string_view bytes, size_t from) {
+      return bytes.find("<!", from) != std::string_view::npos ||
+             bytes.find("<?", from) != std::string_view::npos;
+    };
+    // The frame's start: up to the end of the <sheetData> start tag.
+    size_t open = std::string::npos;
+    while (true) {
+      if (!readMore()) return false;
+      open = buffer.find("<sheetData");
+      if (open != std::string::npos) {
+        const size_t close = buffer.find('>', open);
+        const char after = open + 10 < buffer.size() ? buffer[open + 10] : '\0';
+        if (close != std::string::npos &&
+            (after == '>' || after == ' ' || after == '\t' || after == '\n' || after == '\r')) {
+          if (buffer[close - 1] == '/') return readWhole();  // no rows at all: a small part
+          head.assign(buffer, 0, close + 1);
+          break;
+        }
+        if (close != std::string::npos || end) return readWhole();
+      }
+      if (end || buffer.size() > kRead * 4) return readWhole();
+    }
+    size_t declEnd = 0;
+    if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) declEnd = 3;
+    if (head.compare(declEnd, 5, "<?xml") == 0) {
+      const size_t q = head.find("?>", declEnd);
+      declEnd = q == std::string::npos ? head.size() : q + 2;
+    }
+    if (unsafe(head, declEnd)) return readWhole();
+    buffer.erase(0, head.size());
+    // The slices of rows.
+    while (true) {
+      const size_t last = buffer.rfind("</row>");
+      if (last != std::string::npos) {
+        const size_t cut = last + 6;
+        pugi::xml_document slice;
+        if (!ParseSpan(name, buffer.data(), cut, slice, true, budget, nowhere)) return readWhole();
+        if (!rows(slice)) return false;
+        slice.reset();
+        buffer.erase(0, cut);
+      }
+      if (end) break;
+      if (!readMore()) return false;
+    }
+    // The frame's end, parsed with its start.
+    if (unsafe(buffer, 0)) return readWhole();
+    head += buffer;
+    buffer = std::string();
+    pugi::xml_document frame;
+    if (!ParseSpan(name, head.data(), head.size(), frame, false, budget, nowhere)) {
+      return readWhole();
+    }
+    total_ += stat.size;
+    return rows(frame.child("worksheet").child("sheetData"));
   }
 
   bool Fail(const std::string& part, long line, const std::string& message) {
@@ -422,7 +568,8 @@ bool WriteXlsxWorkbook(const ExportSet& set, const std::string& target, std::str
   return true;
 }
 
-bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure) {
+bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+              const UnitSink* sink) {
   units.clear();
   failure = ParseFailure();
   Workbook book(data, failure);
@@ -463,10 +610,7 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
       }
     }
   }
-  pugi::xml_document sheet;
-  if (!book.Part(sheetPart, bytes, present)) return false;
-  if (!present) return book.Fail("", 0, "not an XLSX workbook (no " + sheetPart + ")");
-  if (!book.Parse(sheetPart, bytes, sheet)) return false;
+  bytes = std::string();
 
   TableColumns columns;
   bool named = false;
@@ -474,83 +618,116 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
   std::vector<std::string> fields;
   std::string decoded;
   long rowNumber = 0;
-  for (const pugi::xml_node row : sheet.child("worksheet").child("sheetData").children("row")) {
-    const char* r = row.attribute("r").value();
-    const long number = *r != '\0' ? std::strtol(r, nullptr, 10) : rowNumber + 1;
-    if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
-    rowNumber = number;
-    fields.assign(named ? count : 0, std::string());
-    bool any = false;
-    int column = -1;
-    for (const pugi::xml_node cell : row.children("c")) {
-      const char* ref = cell.attribute("r").value();
-      const int at = *ref != '\0' ? ColumnOf(ref) : column + 1;
-      if (at <= column || (*ref != '\0' && RowOf(ref) != number)) {
-        return book.FailCell(number, at < 0 ? 0 : at, "a cell out of place");
-      }
-      column = at;
-      if (!named && static_cast<size_t>(at) >= 4096) {
-        return book.FailCell(number, at, "more than 4096 columns");
-      }
-      if (named && static_cast<size_t>(at) >= count) continue;  // beyond the named columns
-      if (!named && fields.size() <= static_cast<size_t>(at)) fields.resize(at + 1);
-      const std::string_view type = cell.attribute("t").value();
-      std::string raw;
-      const char* kind = nullptr;  // what the cell holds when it is not text
-      if (type == "s") {
-        const char* v = cell.child("v").text().get();
-        char* end = nullptr;
-        const unsigned long index = std::strtoul(v, &end, 10);
-        if (*v == '\0' || *end != '\0' || index >= shared.size()) {
-          return book.FailCell(number, at, "a shared string that does not exist");
+  // Entries handed to the sink; a sheet read whole after some slices were taken hands on only
+  // those after them (both reads give the same entries in the same order).
+  size_t delivered = 0;
+  size_t taken = 0;
+  bool stopped = false;
+  const auto takeRows = [&](const pugi::xml_node parent) {
+    for (const pugi::xml_node row : parent.children("row")) {
+      const char* r = row.attribute("r").value();
+      const long number = *r != '\0' ? std::strtol(r, nullptr, 10) : rowNumber + 1;
+      if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
+      rowNumber = number;
+      fields.assign(named ? count : 0, std::string());
+      bool any = false;
+      int column = -1;
+      for (const pugi::xml_node cell : row.children("c")) {
+        const char* ref = cell.attribute("r").value();
+        const int at = *ref != '\0' ? ColumnOf(ref) : column + 1;
+        if (at <= column || (*ref != '\0' && RowOf(ref) != number)) {
+          return book.FailCell(number, at < 0 ? 0 : at, "a cell out of place");
         }
-        raw = shared[index];
-      } else if (type == "inlineStr") {
-        raw = ItemText(cell.child("is"));
-      } else if (cell.child("v") || cell.child("f")) {
-        raw = cell.child("v").text().get();
-        kind = type == "str"     ? "a formula"
-               : type == "b"     ? "a boolean"
-               : type == "e"     ? "an error value"
-               : type == "d"     ? "a date"
-               : cell.child("f") ? "a formula"
-                                 : "a number";
-      }
-      if (kind != nullptr && named) {
-        const bool text = at == columns.source || at == columns.target;
-        const bool whole = (at == columns.id || at == columns.context) && !raw.empty() &&
-                           raw.find_first_not_of("0123456789") == std::string::npos;
-        if (text || ((at == columns.id || at == columns.context) && !whole)) {
-          return book.FailCell(number, at,
-                               std::string("holds ") + kind + " (" + raw.substr(0, 40) +
-                                   "), not text; type it as text (or format the column as Text) "
-                                   "and import again");
+        column = at;
+        if (!named && static_cast<size_t>(at) >= 4096) {
+          return book.FailCell(number, at, "more than 4096 columns");
         }
+        if (named && static_cast<size_t>(at) >= count) continue;  // beyond the named columns
+        if (!named && fields.size() <= static_cast<size_t>(at)) fields.resize(at + 1);
+        const std::string_view type = cell.attribute("t").value();
+        std::string raw;
+        const char* kind = nullptr;  // what the cell holds when it is not text
+        if (type == "s") {
+          const char* v = cell.child("v").text().get();
+          char* end = nullptr;
+          const unsigned long index = std::strtoul(v, &end, 10);
+          if (*v == '\0' || *end != '\0' || index >= shared.size()) {
+            return book.FailCell(number, at, "a shared string that does not exist");
+          }
+          raw = shared[index];
+        } else if (type == "inlineStr") {
+          raw = ItemText(cell.child("is"));
+        } else if (cell.child("v") || cell.child("f")) {
+          raw = cell.child("v").text().get();
+          kind = type == "str"     ? "a formula"
+                 : type == "b"     ? "a boolean"
+                 : type == "e"     ? "an error value"
+                 : type == "d"     ? "a date"
+                 : cell.child("f") ? "a formula"
+                                   : "a number";
+        }
+        if (kind != nullptr && named) {
+          const bool text = at == columns.source || at == columns.target;
+          const bool whole = (at == columns.id || at == columns.context) && !raw.empty() &&
+                             raw.find_first_not_of("0123456789") == std::string::npos;
+          if (text || ((at == columns.id || at == columns.context) && !whole)) {
+            return book.FailCell(number, at,
+                                 std::string("holds ") + kind + " (" + raw.substr(0, 40) +
+                                     "), not text; type it as text (or format the column as Text) "
+                                     "and import again");
+          }
+        }
+        if (!DecodeSheetText(raw, decoded)) {
+          return book.FailCell(number, at, "an escape (_xHHHH_) of a lone surrogate or a NUL");
+        }
+        if (!decoded.empty()) any = true;
+        fields[at].swap(decoded);
       }
-      if (!DecodeSheetText(raw, decoded)) {
-        return book.FailCell(number, at, "an escape (_xHHHH_) of a lone surrogate or a NUL");
+      if (!any) continue;  // an empty row
+      if (!named) {
+        std::string error;
+        if (!columns.Name(fields, error)) return book.FailCell(number, 0, error);
+        if (!columns.complete()) {
+          return book.FailCell(
+              number, 0, "the header lacks source, target or an ID, context or location column");
+        }
+        named = true;
+        count = fields.size();
+        continue;
       }
-      if (!decoded.empty()) any = true;
-      fields[at].swap(decoded);
-    }
-    if (!any) continue;  // an empty row
-    if (!named) {
+      ImportUnit unit;
+      unit.line = number;
       std::string error;
-      if (!columns.Name(fields, error)) return book.FailCell(number, 0, error);
-      if (!columns.complete()) {
-        return book.FailCell(
-            number, 0, "the header lacks source, target or an ID, context or location column");
+      if (!columns.ToUnit(fields, unit, error)) return book.FailCell(number, 0, error);
+      if (sink == nullptr) {
+        units.push_back(std::move(unit));
+      } else if (taken++ >= delivered) {
+        ++delivered;
+        if (!(*sink)(unit)) {
+          stopped = true;
+          return false;
+        }
       }
-      named = true;
-      count = fields.size();
-      continue;
     }
-    ImportUnit unit;
-    unit.line = number;
-    std::string error;
-    if (!columns.ToUnit(fields, unit, error)) return book.FailCell(number, 0, error);
-    units.push_back(std::move(unit));
+    return true;
+  };
+  // The sheet a slice of rows at a time; read whole where it cannot be sliced safely.
+  bool whole = false;
+  if (!book.StreamSheet(sheetPart, present, whole, takeRows)) {
+    if (!whole) return false;
+    if (stopped) return false;  // the sink's choice, no fault of the file
+    units.clear();
+    taken = 0;
+    columns = TableColumns();
+    named = false;
+    count = 0;
+    rowNumber = 0;
+    pugi::xml_document sheet;
+    if (!book.Part(sheetPart, bytes, present)) return false;
+    if (!book.Parse(sheetPart, bytes, sheet)) return false;
+    if (!takeRows(sheet.child("worksheet").child("sheetData"))) return false;
   }
+  if (!present) return book.Fail("", 0, "not an XLSX workbook (no " + sheetPart + ")");
   if (!named) return book.Fail("", 0, "the first sheet has no header row");
   return true;
 }

@@ -42,9 +42,13 @@ void PageBuffer::Count(size_t added, size_t removed) {
   }
 }
 
-size_t PageBuffer::PeakResidentBytes() { return peakResidentBytes.load(); }
+size_t PageBuffer::PeakResidentBytes() {
+  return peakResidentBytes.load();
+}
 
-void PageBuffer::ResetPeakResidentBytes() { peakResidentBytes.store(residentBytes.load()); }
+void PageBuffer::ResetPeakResidentBytes() {
+  peakResidentBytes.store(residentBytes.load());
+}
 
 bool PageBuffer::Allocate(size_t size) {
   Free();
@@ -59,6 +63,28 @@ bool PageBuffer::Allocate(size_t size) {
 #ifdef MADV_POPULATE_WRITE
   madvise(pages, size, MADV_POPULATE_WRITE);
 #endif
+  data_ = static_cast<uint8_t*>(pages);
+  size_ = size;
+  Count(size, 0);
+  return true;
+}
+
+bool PageBuffer::AllocateHuge(size_t size) {
+  Free();
+  if (size == 0) return true;
+  if (AllocationShouldFail()) return false;
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (pages == MAP_FAILED) return false;
+#ifdef MADV_HUGEPAGE
+  (void)madvise(pages, size, MADV_HUGEPAGE);  // advice only: without it, 4 KiB pages
+#endif
+  // Memory for the whole buffer now, so that a shortage is a false here, not a fault later. A
+  // kernel older than 5.14 does not know the request (EINVAL): the writes then fault it in.
+  if (madvise(pages, size, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) {
+    munmap(pages, size);
+    return false;
+  }
   data_ = static_cast<uint8_t*>(pages);
   size_ = size;
   Count(size, 0);

@@ -1,0 +1,180 @@
+// The XLSX reader takes a sheet of many megabytes a slice of rows at a time, and reads whole the
+// sheets it cannot slice safely. Both ways must give the same entries, and a fault the same
+// message, line and column.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <string>
+#include <vector>
+
+#include "exchange/xlsx.h"
+
+namespace {
+
+using exchange::ImportUnit;
+using exchange::ParseFailure;
+
+// A deflated workbook of the given sheet, with the workbook part and relationships a minimal one
+// has; empty when libzip fails.
+std::string Workbook(const std::string& sheet) {
+  const std::vector<std::pair<std::string, std::string>> parts = {
+      {"xl/workbook.xml",
+       "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+       "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\" "
+       "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\"/>"
+       "</Relationships>"},
+      {"xl/worksheets/sheet1.xml", sheet}};
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip_t* archive = buffer != nullptr ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
+  if (archive == nullptr) return std::string();
+  zip_source_keep(buffer);
+  for (const auto& [name, bytes] : parts) {
+    zip_source_t* part = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+    if (part == nullptr || zip_file_add(archive, name.c_str(), part, ZIP_FL_OVERWRITE) < 0) {
+      zip_discard(archive);
+      zip_source_free(buffer);
+      return std::string();
+    }
+  }
+  std::string out;
+  if (zip_close(archive) == 0 && zip_source_open(buffer) == 0) {
+    zip_stat_t stat;
+    if (zip_source_stat(buffer, &stat) == 0) {
+      out.resize(stat.size);
+      if (zip_source_read(buffer, out.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) {
+        out.clear();
+      }
+    }
+    zip_source_close(buffer);
+  }
+  zip_source_free(buffer);
+  return out;
+}
+
+std::string InlineCell(const std::string& ref, const std::string& text) {
+  return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+}
+
+// A sheet of `rows` entries below the header, one row a line (see Sheet), each some
+// 300 bytes of Hangul, so that 40 000 rows are about 14 MB: four slices.
+std::vector<std::string> SheetRows(int rows) {
+  std::vector<std::string> lines;
+  lines.push_back("<row r=\"1\">" + InlineCell("A1", "ID") + InlineCell("B1", "source") +
+                  InlineCell("C1", "target") + "</row>");
+  for (int k = 1; k <= rows; ++k) {
+    const std::string r = std::to_string(k + 1);
+    std::string text;
+    for (int w = 0; w < 10; ++w) text += "대사 &amp; 줄 " + std::to_string(k * 10 + w) + " ";
+    lines.push_back("<row r=\"" + r + "\">" + InlineCell("A" + r, std::to_string(k)) +
+                    InlineCell("B" + r, text) + InlineCell("C" + r, "번역 " + text) + "</row>");
+  }
+  return lines;
+}
+
+// The part: the declaration, the <sheetData> start tag on line 2, then rows[i] on line i + 3.
+std::string Sheet(const std::vector<std::string>& rows, const std::string& afterRows = "") {
+  std::string sheet =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<sheetData>\n";
+  for (const std::string& row : rows) sheet += row + "\n";
+  return sheet + afterRows + "</sheetData></worksheet>\n";
+}
+
+struct Read {
+  bool accepted = false;
+  std::vector<ImportUnit> units;
+  ParseFailure failure;
+};
+
+// With `sink`, the entries as a sink takes them (as the import reads), else as collected.
+Read ReadSheet(const std::string& sheet, bool sink = false) {
+  Read read;
+  const std::string book = Workbook(sheet);
+  EXPECT_FALSE(book.empty());
+  const exchange::UnitSink take = [&read](ImportUnit& unit) {
+    read.units.push_back(unit);
+    return true;
+  };
+  std::vector<ImportUnit> collected;
+  read.accepted = sink ? exchange::ReadXlsx(book, collected, read.failure, &take)
+                       : exchange::ReadXlsx(book, read.units, read.failure);
+  EXPECT_TRUE(collected.empty());
+  return read;
+}
+
+TEST(XlsxSlices, ASlicedSheetReadsAsTheSameSheetReadWhole) {
+  constexpr int kRows = 40000;
+  const std::vector<std::string> rows = SheetRows(kRows);
+  // Sliced: the plain sheet, and one whose last row is an empty <row/> after the last </row>.
+  const Read sliced = ReadSheet(Sheet(rows, "<row r=\"40002\"/>\n"));
+  // Whole: a comment among the rows (a "</row>" could hide in one) stops the slicing. Taken by
+  // a sink, the slices before the comment are not handed on twice.
+  std::vector<std::string> commented = rows;
+  commented[kRows * 3 / 4] += "<!-- </row> -->";
+  const Read whole = ReadSheet(Sheet(commented));
+  for (const Read& streamed : {ReadSheet(Sheet(rows), true), ReadSheet(Sheet(commented), true)}) {
+    ASSERT_TRUE(streamed.accepted) << streamed.failure.message;
+    ASSERT_EQ(streamed.units.size(), static_cast<size_t>(kRows));
+    for (size_t k = 0; k < streamed.units.size(); ++k) {
+      ASSERT_EQ(streamed.units[k].id, static_cast<int>(k + 1));
+    }
+  }
+  ASSERT_TRUE(sliced.accepted) << sliced.failure.message;
+  ASSERT_TRUE(whole.accepted) << whole.failure.message;
+  ASSERT_EQ(sliced.units.size(), static_cast<size_t>(kRows));
+  ASSERT_EQ(whole.units.size(), sliced.units.size());
+  for (size_t k = 0; k < sliced.units.size(); ++k) {
+    const ImportUnit& a = sliced.units[k];
+    const ImportUnit& b = whole.units[k];
+    ASSERT_EQ(a.id, static_cast<int>(k + 1));
+    ASSERT_EQ(a.line, static_cast<long>(k + 2));
+    ASSERT_EQ(b.id, a.id);
+    ASSERT_EQ(b.line, a.line);
+    ASSERT_EQ(b.source, a.source);
+    ASSERT_EQ(b.target, a.target);
+    ASSERT_EQ(a.target, "번역 " + a.source);
+    ASSERT_NE(a.source.find(" & 줄 "), std::string::npos);
+  }
+}
+
+TEST(XlsxSlices, AFaultDeepInTheSheetIsReportedAsWhenTheSheetWasReadWhole) {
+  constexpr int kRows = 30000;
+  std::vector<std::string> rows = SheetRows(kRows);
+  // A tag that does not close, in the third slice: the slice fails its parse and the sheet is
+  // read whole, which names the line and the column of the end tag's name.
+  const int bad = 25000;
+  rows[bad] = "<row r=\"" + std::to_string(bad + 1) + "\"><c r=\"A1\"></row>";
+  Read read = ReadSheet(Sheet(rows));
+  EXPECT_FALSE(read.accepted);
+  EXPECT_TRUE(read.units.empty());
+  EXPECT_EQ(read.failure.line, bad + 3) << read.failure.message;
+  EXPECT_EQ(read.failure.column, static_cast<long>(rows[bad].find("</row>")) + 3);
+  EXPECT_EQ(read.failure.message.rfind("xl/worksheets/sheet1.xml: malformed XML: ", 0), 0u)
+      << read.failure.message;
+
+  // An entity XML does not define, and a number where the target is read, in the last slice.
+  rows = SheetRows(kRows);
+  rows[kRows - 1] =
+      "<row r=\"" + std::to_string(kRows) + "\">" + InlineCell("A1", "&nbsp;") + "</row>";
+  read = ReadSheet(Sheet(rows));
+  EXPECT_FALSE(read.accepted);
+  EXPECT_EQ(read.failure.line, kRows + 2);
+  EXPECT_EQ(read.failure.message,
+            "xl/worksheets/sheet1.xml: an entity XML does not define; not read");
+  rows = SheetRows(kRows);
+  const std::string r = std::to_string(kRows);
+  rows[kRows - 1] = "<row r=\"" + r + "\">" + InlineCell("A" + r, "7") + InlineCell("B" + r, "a") +
+                    "<c r=\"C" + r + "\"><v>12</v></c></row>";
+  read = ReadSheet(Sheet(rows));
+  EXPECT_FALSE(read.accepted);
+  EXPECT_EQ(read.failure.line, kRows);
+  EXPECT_EQ(read.failure.message.rfind("cell C" + r + ": holds a number (12), not text", 0), 0u)
+      << read.failure.message;
+}
+
+}  // namespace
