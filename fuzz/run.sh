@@ -41,6 +41,8 @@ run_one() {
 }
 
 status=0
+# Artifacts of earlier runs stay for replaying; only those written by this run are its findings.
+started=$(mktemp "$scratch/started.XXXXXX")
 pids=()
 names=()
 for target in "${targets[@]}"; do
@@ -62,7 +64,8 @@ for target in "${targets[@]}"; do
   log="$build/logs/$target.log"
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true)
   time=$(grep -o 'Done [0-9]* runs in [0-9]* second' "$log" | tail -1 | grep -o 'in [0-9]*' | grep -o '[0-9]*' || true)
-  found=$(ls "$build/artifacts/$target" | head -3 | tr '\n' ' ')
+  found=$(find "$build/artifacts/$target" -type f -newer "$started" -printf '%f\n' | head -3 |
+    tr '\n' ' ')
   printf '%-10s %12s executions %6s s  %s\n' "$target" "${runs:-?}" "${time:-?}" "${found:-no findings}"
 done
 exit $status
