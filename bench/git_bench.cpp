@@ -14,9 +14,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <system_error>
-
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "bench_env.h"

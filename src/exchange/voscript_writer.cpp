@@ -31,7 +31,6 @@
 namespace exchange {
 namespace {
 
-
 // The text cells of a row, in column order after the ID.
 void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
   cells[0] = &row.sound;

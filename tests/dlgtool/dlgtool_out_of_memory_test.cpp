@@ -283,11 +283,13 @@ TEST_P(DlgtoolOutOfMemoryReport, EitherTheSameReportOrOutOfMemory) {
   EXPECT_GT(refused, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, DlgtoolOutOfMemoryReport,
-    ::testing::Values(Case{"Info", {"info", "doc.dlg"}}, Case{"Stats", {"stats", "doc.dlg"}},
-                      Case{"StatusPo", {"status", "doc.dlg", "ko.po"}}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commands, DlgtoolOutOfMemoryReport,
+                         ::testing::Values(Case{"Info", {"info", "doc.dlg"}},
+                                           Case{"Stats", {"stats", "doc.dlg"}},
+                                           Case{"StatusPo", {"status", "doc.dlg", "ko.po"}}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 

@@ -67,7 +67,9 @@ TEST(StoredTextParse, NamesTheLineAndTheFault) {
       {"0\tAnn\t\t\tHi\tmore\n", "line 12: more than five fields"},
       {"0\tAnn\t\t\tend \\\tmore\n", "line 12: more than five fields"},
       {"01\tAnn\t\t\tHi\n", "line 12: expected the line's ID"},
-      {"\x01" "1\tAnn\t\t\tHi\n", "line 12: expected the line's ID"},
+      {"\x01"
+       "1\tAnn\t\t\tHi\n",
+       "line 12: expected the line's ID"},
       {"1\tAnn\t\t\tHi\n2\tBo\t\t\tYo\n1\tCy\t\t\tOh\n", "line 14: a second line with this ID"},
       {"1\tAnn\t\t\tH\x01i\n", "line 12: a field has a bad escape"},
       {"1\tAnn\t\t\tH\x7fi\n", "line 12: a field has a bad escape"},
