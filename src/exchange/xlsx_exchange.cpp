@@ -127,10 +127,9 @@ class Workbook {
     return true;
   }
 
-  // Unpacks the part `name`; `present` false (and true returned) when it is not there.
-  bool Part(const std::string& name, std::string& out, bool& present) {
-    out.clear();
-    zip_stat_t stat;
+  // Looks the part `name` up and checks its unpacked size against the limits before anything is
+  // unpacked; `present` false (and true returned) when it is not there.
+  bool StatPart(const std::string& name, zip_stat_t& stat, bool& present) {
     zip_stat_init(&stat);
     present = zip_stat(zip_.get(), name.c_str(), 0, &stat) == 0;
     if (!present) return true;
@@ -140,6 +139,15 @@ class Workbook {
                   "unpacks to " + std::to_string(stat.size) +
                       " bytes, more than a workbook of translations holds; not read");
     }
+    return true;
+  }
+
+  // Unpacks the part `name`; `present` false (and true returned) when it is not there.
+  bool Part(const std::string& name, std::string& out, bool& present) {
+    out.clear();
+    zip_stat_t stat;
+    if (!StatPart(name, stat, present)) return false;
+    if (!present) return true;
     total_ += stat.size;
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(zip_.get(), name.c_str(), 0));
     if (file == nullptr) return Fail(name, 0, "the part cannot be unpacked");
@@ -284,15 +292,8 @@ class Workbook {
                    const std::function<bool(pugi::xml_node parent)>& rows) {
     whole = false;
     zip_stat_t stat;
-    zip_stat_init(&stat);
-    present = zip_stat(zip_.get(), name.c_str(), 0, &stat) == 0;
+    if (!StatPart(name, stat, present)) return false;
     if (!present) return true;
-    if ((stat.valid & ZIP_STAT_SIZE) == 0) return Fail(name, 0, "a part of unknown size");
-    if (stat.size > kMaxXlsxPartBytes || total_ + stat.size > kMaxXlsxTotalBytes) {
-      return Fail(name, 0,
-                  "unpacks to " + std::to_string(stat.size) +
-                      " bytes, more than a workbook of translations holds; not read");
-    }
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(zip_.get(), name.c_str(), 0));
     if (file == nullptr) return Fail(name, 0, "the part cannot be unpacked");
     Budget budget;
