@@ -16,7 +16,7 @@ packages=(
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
   acl util-linux strace
-  libzip-dev libminizip-dev
+  libzip-dev libminizip-dev libisal-dev
 )
 
 # Optional peers the suite checks against when they are there, and skips (saying so) when not:
