@@ -14,11 +14,14 @@
 // The first sheet is the one workbook.xml lists first, found through its relationship; cells come
 // from the shared string table (t="s"), inline strings (t="inlineStr", what libxlsxwriter writes)
 // or are refused as not text where a text is read.
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -110,6 +113,239 @@ struct ZipFileCloser {
   void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
+// One part's bytes, unpacked a piece at a time. A deflated part (method 8) is read raw from the
+// archive and inflated by ISA-L's igzip, a stored one (method 0) copied, both checked as libzip
+// checks what it unpacks: never more than the directory's size is produced, the stream must end
+// there, and the CRC-32 of what came out must be the directory's. Any other method, and an
+// encrypted part (refused for want of a password), goes through libzip's own reader.
+class PartReader {
+ public:
+  static constexpr zip_int64_t kDamaged = -1;
+  static constexpr zip_int64_t kLonger = -2;
+
+  // False when the part cannot be opened.
+  bool Open(zip_t* zip, const zip_stat_t& stat) {
+    constexpr zip_uint64_t kNeeded = ZIP_STAT_INDEX | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE |
+                                     ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
+                                     ZIP_STAT_ENCRYPTION_METHOD;
+    size_ = stat.size;
+    raw_ = (stat.valid & kNeeded) == kNeeded && stat.encryption_method == ZIP_EM_NONE &&
+           (stat.comp_method == ZIP_CM_DEFLATE || stat.comp_method == ZIP_CM_STORE);
+    if (!raw_) {
+      file_.reset(zip_fopen_index(zip, stat.index, 0));
+      return file_ != nullptr;
+    }
+    file_.reset(zip_fopen_index(zip, stat.index, ZIP_FL_COMPRESSED));
+    if (file_ == nullptr) return false;
+    stored_ = stat.comp_method == ZIP_CM_STORE;
+    packed_ = stat.comp_size;
+    crc_ = stat.crc;
+    if (!stored_) {
+      inflate_ = std::make_unique<inflate_state>();
+      isal_inflate_init(inflate_.get());
+      inflate_->crc_flag = ISAL_GZIP_NO_HDR;  // state->crc: the zip CRC-32 of the output
+    }
+    return true;
+  }
+
+  // As zip_fread: up to `want` bytes into `out`, their count, 0 at the part's end (with every
+  // check passed), or kDamaged / kLonger.
+  zip_int64_t Read(char* out, size_t want) {
+    if (!raw_) return zip_fread(file_.get(), out, want);
+    if (done_ == size_) return Finish();
+    want = static_cast<size_t>(std::min<zip_uint64_t>(want, size_ - done_));
+    want = std::min<size_t>(want, UINT32_MAX);
+    size_t got = 0;
+    if (stored_) {
+      const zip_int64_t n = zip_fread(file_.get(), out, want);
+      if (n <= 0) return kDamaged;
+      got = static_cast<size_t>(n);
+      sum_ = crc32_gzip_refl(sum_, reinterpret_cast<unsigned char*>(out), got);
+    } else {
+      inflate_->next_out = reinterpret_cast<uint8_t*>(out);
+      inflate_->avail_out = static_cast<uint32_t>(want);
+      if (!Inflate()) return kDamaged;
+      got = want - inflate_->avail_out;
+      if (got == 0) return kDamaged;  // the stream ended short of the stated size
+    }
+    done_ += got;
+    return static_cast<zip_int64_t>(got);
+  }
+
+ private:
+  // Inflates into next_out/avail_out until it is full or the stream ends, reading raw bytes
+  // as needed. False on a malformed stream or raw bytes that end before the stream does.
+  bool Inflate() {
+    while (inflate_->avail_out > 0 && inflate_->block_state != ISAL_BLOCK_FINISH) {
+      // With no raw bytes left, igzip may still hold output of what it took earlier.
+      if (inflate_->avail_in == 0 && packedRead_ < packed_) {
+        if (in_.empty()) in_.resize(kInput);
+        const zip_int64_t n = zip_fread(file_.get(), in_.data(),
+                                        std::min<zip_uint64_t>(in_.size(), packed_ - packedRead_));
+        if (n <= 0) return false;
+        packedRead_ += static_cast<zip_uint64_t>(n);
+        inflate_->next_in = in_.data();
+        inflate_->avail_in = static_cast<uint32_t>(n);
+      }
+      const uint32_t before = inflate_->avail_out;
+      const uint32_t pending = inflate_->avail_in;
+      const int status = isal_inflate(inflate_.get());
+      if (status != ISAL_DECOMP_OK && status != ISAL_END_INPUT) return false;
+      if (inflate_->avail_out == before && inflate_->avail_in == pending &&
+          inflate_->block_state != ISAL_BLOCK_FINISH) {
+        return false;  // no progress: a stream that cannot go on
+      }
+    }
+    return true;
+  }
+
+  // At the stated size: the stream must end there (one byte more is a longer part) and the
+  // CRC-32 must match.
+  zip_int64_t Finish() {
+    if (stored_) {
+      if (packed_ != size_) return packed_ > size_ ? kLonger : kDamaged;
+    } else {
+      uint8_t extra;
+      inflate_->next_out = &extra;
+      inflate_->avail_out = 1;
+      if (!Inflate()) return kDamaged;
+      if (inflate_->avail_out == 0) return kLonger;
+      sum_ = inflate_->crc;
+    }
+    return sum_ == crc_ ? 0 : kDamaged;
+  }
+
+  static constexpr size_t kInput = size_t{256} << 10;
+  std::unique_ptr<zip_file_t, ZipFileCloser> file_;
+  std::unique_ptr<inflate_state> inflate_;
+  std::vector<uint8_t> in_;
+  bool raw_ = false;
+  bool stored_ = false;
+  zip_uint64_t size_ = 0;
+  zip_uint64_t done_ = 0;
+  zip_uint64_t packed_ = 0;
+  zip_uint64_t packedRead_ = 0;
+  uint32_t crc_ = 0;
+  uint32_t sum_ = 0;
+};
+
+// The offset of the first start tag `<local` or `<prefix:local` in `bytes` (npos when there is
+// none), with the length of its qualified name in `length`. Only a byte scan: what follows the
+// name is for the caller to check.
+size_t FindStartTag(std::string_view bytes, std::string_view local, size_t& length) {
+  for (size_t at = bytes.find(local); at != std::string_view::npos;
+       at = bytes.find(local, at + 1)) {
+    size_t lt = at;
+    while (lt > 0 && lt + 64 > at &&
+           (std::isalnum(static_cast<unsigned char>(bytes[lt - 1])) != 0 || bytes[lt - 1] == '_' ||
+            bytes[lt - 1] == '-' || bytes[lt - 1] == '.' || bytes[lt - 1] == ':')) {
+      --lt;
+    }
+    if (lt == 0 || bytes[lt - 1] != '<') continue;
+    if (lt != at && (bytes[at - 1] != ':' || bytes[lt] == ':')) continue;  // not a prefix
+    length = at + local.size() - lt;
+    return lt - 1;
+  }
+  return std::string_view::npos;
+}
+
+// The namespaces the reader knows, each by its transitional and its Strict name where it has
+// both (Excel's "Strict Open XML Spreadsheet" writes the purl.oclc.org ones).
+enum class Ns { kMain, kRelationships, kPackage };
+
+bool IsNamespace(std::string_view uri, Ns ns) {
+  switch (ns) {
+    case Ns::kMain:
+      return uri == "http://schemas.openxmlformats.org/spreadsheetml/2006/main" ||
+             uri == "http://purl.oclc.org/ooxml/spreadsheetml/main";
+    case Ns::kRelationships:
+      return uri == "http://schemas.openxmlformats.org/officeDocument/2006/relationships" ||
+             uri == "http://purl.oclc.org/ooxml/officeDocument/relationships";
+    case Ns::kPackage:
+      return uri == "http://schemas.openxmlformats.org/package/2006/relationships";
+  }
+  return false;
+}
+
+// How one part names its elements. Excel, LibreOffice and libxlsxwriter write them unprefixed in
+// the default namespace (`<row>`); the Open XML SDK and some others bind a prefix on the root
+// element (`<x:worksheet xmlns:x="...">`, `<x:row>`). An element is taken by its local name when
+// it is unprefixed (the default namespace is not checked, as it never was) or when its prefix is
+// bound on the root to the namespace asked for; prefixes bound deeper in a part are not seen.
+class Names {
+ public:
+  // The prefixes the declarations of `root` bind.
+  void Declare(const pugi::xml_node root) {
+    prefixes_.clear();
+    for (const pugi::xml_attribute attribute : root.attributes()) {
+      const char* name = attribute.name();
+      if (std::strncmp(name, "xmlns:", 6) == 0) prefixes_.emplace_back(name + 6, attribute.value());
+    }
+  }
+
+  bool Is(const char* qualified, std::string_view local, Ns ns = Ns::kMain) const {
+    const char* colon = std::strchr(qualified, ':');
+    if (colon == nullptr) return local == qualified;
+    return local == colon + 1 && Bound(std::string_view(qualified, colon - qualified), ns);
+  }
+
+  // The first child element of `parent` named `local` (see Is); an empty node when none is.
+  pugi::xml_node Child(const pugi::xml_node parent, std::string_view local,
+                       Ns ns = Ns::kMain) const {
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+      if (child.type() == pugi::node_element && Is(child.name(), local, ns)) return child;
+    }
+    return pugi::xml_node();
+  }
+
+  // The next sibling element of `node` named as it is.
+  static pugi::xml_node Next(const pugi::xml_node node) {
+    for (pugi::xml_node next = node.next_sibling(); next; next = next.next_sibling()) {
+      if (std::strcmp(next.name(), node.name()) == 0) return next;
+    }
+    return pugi::xml_node();
+  }
+
+  // The relationship id of a <sheet>: its `r:id`, under whatever prefix is bound to the
+  // relationships namespace (a literal `r:id` with `r` bound nowhere is taken, as before).
+  const char* RelationId(const pugi::xml_node element) const {
+    for (const pugi::xml_attribute attribute : element.attributes()) {
+      const char* name = attribute.name();
+      const char* colon = std::strchr(name, ':');
+      if (colon == nullptr || std::strcmp(colon + 1, "id") != 0) continue;
+      const std::string_view prefix(name, colon - name);
+      if (Bound(prefix, Ns::kRelationships) || (prefix == "r" && !Declared(prefix))) {
+        return attribute.value();
+      }
+    }
+    return "";
+  }
+
+ private:
+  bool Bound(std::string_view prefix, Ns ns) const {
+    for (const auto& [name, uri] : prefixes_) {
+      if (name == prefix) return IsNamespace(uri, ns);
+    }
+    return false;
+  }
+  bool Declared(std::string_view prefix) const {
+    for (const auto& binding : prefixes_) {
+      if (binding.first == prefix) return true;
+    }
+    return false;
+  }
+
+  std::vector<std::pair<std::string, std::string>> prefixes_;
+};
+
+// The root element of a parsed part with its prefixes declared in `names`; an empty node when
+// the root is not `local` (see Names::Is).
+pugi::xml_node Root(const pugi::xml_document& doc, std::string_view local, Ns ns, Names& names) {
+  const pugi::xml_node root = doc.document_element();
+  names.Declare(root);
+  return names.Is(root.name(), local, ns) ? root : pugi::xml_node();
+}
+
 class Workbook {
  public:
   Workbook(std::string_view data, ParseFailure& failure) : data_(data), failure_(failure) {}
@@ -149,19 +385,21 @@ class Workbook {
     if (!StatPart(name, stat, present)) return false;
     if (!present) return true;
     total_ += stat.size;
-    std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(zip_.get(), name.c_str(), 0));
-    if (file == nullptr) return Fail(name, 0, "the part cannot be unpacked");
+    PartReader file;
+    if (!file.Open(zip_.get(), stat)) return Fail(name, 0, "the part cannot be unpacked");
     out.resize(stat.size);
     zip_uint64_t got = 0;
     while (got < stat.size) {
-      const zip_int64_t n = zip_fread(file.get(), out.data() + got, stat.size - got);
+      const zip_int64_t n = file.Read(out.data() + got, stat.size - got);
       if (n <= 0) return Fail(name, 0, "the part cannot be unpacked (damaged archive)");
       got += static_cast<zip_uint64_t>(n);
     }
     char extra;
-    if (zip_fread(file.get(), &extra, 1) != 0) {
-      return Fail(name, 0, "the part is longer than the archive says");
+    const zip_int64_t n = file.Read(&extra, 1);
+    if (n == PartReader::kDamaged) {
+      return Fail(name, 0, "the part cannot be unpacked (damaged archive)");
     }
+    if (n != 0) return Fail(name, 0, "the part is longer than the archive says");
     return true;
   }
 
@@ -289,13 +527,13 @@ class Workbook {
   // to read whole (false with `whole` set and no failure): what it then refuses, it refuses with
   // the same message and position as before. Only a fault `rows` finds in a cell is final.
   bool StreamSheet(const std::string& name, bool& present, bool& whole,
-                   const std::function<bool(pugi::xml_node parent)>& rows) {
+                   const std::function<bool(pugi::xml_node parent, const Names& names)>& rows) {
     whole = false;
     zip_stat_t stat;
     if (!StatPart(name, stat, present)) return false;
     if (!present) return true;
-    std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen(zip_.get(), name.c_str(), 0));
-    if (file == nullptr) return Fail(name, 0, "the part cannot be unpacked");
+    PartReader file;
+    if (!file.Open(zip_.get(), stat)) return Fail(name, 0, "the part cannot be unpacked");
     Budget budget;
     budget.limit = 8 * static_cast<size_t>(stat.size) + (size_t{1} << 20);
     constexpr size_t kRead = size_t{4} << 20;
@@ -308,8 +546,10 @@ class Workbook {
       const size_t want =
           static_cast<size_t>(std::min<zip_uint64_t>(kRead, stat.size > got ? stat.size - got : 1));
       buffer.resize(at + want);
-      const zip_int64_t n = zip_fread(file.get(), buffer.data() + at, want);
+      const zip_int64_t n = file.Read(buffer.data() + at, want);
       buffer.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+      if (n == PartReader::kLonger)
+        return Fail(name, 0, "the part is longer than the archive says");
       if (n < 0) return Fail(name, 0, "the part cannot be unpacked (damaged archive)");
       got += static_cast<zip_uint64_t>(n > 0 ? n : 0);
       if (got > stat.size) return Fail(name, 0, "the part is longer than the archive says");
@@ -329,14 +569,16 @@ class Workbook {
       return bytes.find("<!", from) != std::string_view::npos ||
              bytes.find("<?", from) != std::string_view::npos;
     };
-    // The frame's start: up to the end of the <sheetData> start tag.
+    // The frame's start: up to the end of the <sheetData> start tag, under whatever prefix.
     size_t open = std::string::npos;
+    size_t openName = 0;  // the bytes of its qualified name
     while (true) {
       if (!readMore()) return false;
-      open = buffer.find("<sheetData");
+      open = FindStartTag(buffer, "sheetData", openName);
       if (open != std::string::npos) {
         const size_t close = buffer.find('>', open);
-        const char after = open + 10 < buffer.size() ? buffer[open + 10] : '\0';
+        const size_t next = open + 1 + openName;
+        const char after = next < buffer.size() ? buffer[next] : '\0';
         if (close != std::string::npos &&
             (after == '>' || after == ' ' || after == '\t' || after == '\n' || after == '\r')) {
           if (buffer[close - 1] == '/') return readWhole();  // no rows at all: a small part
@@ -354,15 +596,40 @@ class Workbook {
       declEnd = q == std::string::npos ? head.size() : q + 2;
     }
     if (unsafe(head, declEnd)) return readWhole();
+    // The root's start tag, alone, gives the prefixes the rows are named with.
+    Names names;
+    {
+      const size_t lt = head.find('<', declEnd);
+      const size_t gt = head.find('>', lt);
+      if (lt == std::string::npos || gt == std::string::npos || gt <= lt + 1 ||
+          head[gt - 1] == '/') {
+        return readWhole();
+      }
+      std::string tag = head.substr(lt, gt - lt) + "/>";
+      pugi::xml_document root;
+      if (!root.load_buffer_inplace(tag.data(), tag.size(), pugi::parse_default,
+                                    pugi::encoding_utf8)) {
+        return readWhole();
+      }
+      names.Declare(root.document_element());
+      const std::string sheetData(head, open + 1, openName);
+      if (!names.Is(root.document_element().name(), "worksheet") ||
+          !names.Is(sheetData.c_str(), "sheetData")) {
+        return readWhole();
+      }
+    }
+    // "</x:row>" for the prefix "x:" of <x:sheetData>.
+    const std::string rowEnd =
+        "</" + head.substr(open + 1, openName - std::strlen("sheetData")) + "row>";
     buffer.erase(0, head.size());
     // The slices of rows.
     while (true) {
-      const size_t last = buffer.rfind("</row>");
+      const size_t last = buffer.rfind(rowEnd);
       if (last != std::string::npos) {
-        const size_t cut = last + 6;
+        const size_t cut = last + rowEnd.size();
         pugi::xml_document slice;
         if (!ParseSpan(name, buffer.data(), cut, slice, true, budget, nowhere)) return readWhole();
-        if (!rows(slice)) return false;
+        if (!rows(slice, names)) return false;
         slice.reset();
         buffer.erase(0, cut);
       }
@@ -378,7 +645,8 @@ class Workbook {
       return readWhole();
     }
     total_ += stat.size;
-    return rows(frame.child("worksheet").child("sheetData"));
+    const pugi::xml_node worksheet = Root(frame, "worksheet", Ns::kMain, names);
+    return rows(names.Child(worksheet, "sheetData"), names);
   }
 
   bool Fail(const std::string& part, long line, const std::string& message) {
@@ -413,7 +681,10 @@ class Workbook {
 // as a path inside the archive; empty when there is none.
 std::string RelationTarget(const pugi::xml_document& rels, const char* id, const char* type,
                            const std::string& base) {
-  for (const pugi::xml_node rel : rels.child("Relationships").children("Relationship")) {
+  Names names;
+  const pugi::xml_node root = Root(rels, "Relationships", Ns::kPackage, names);
+  for (pugi::xml_node rel = names.Child(root, "Relationship", Ns::kPackage); rel;
+       rel = Names::Next(rel)) {
     const std::string_view relType = rel.attribute("Type").value();
     const bool match = id != nullptr
                            ? std::strcmp(rel.attribute("Id").value(), id) == 0
@@ -430,13 +701,13 @@ std::string RelationTarget(const pugi::xml_document& rels, const char* id, const
 
 // The text of a string item (<si> or <is>): its <t>, or the <t> of each rich text run; phonetic
 // runs (<rPh>) are readings, not text.
-std::string ItemText(const pugi::xml_node item) {
+std::string ItemText(const pugi::xml_node item, const Names& names) {
   std::string out;
   for (const pugi::xml_node child : item.children()) {
-    if (std::strcmp(child.name(), "t") == 0) {
+    if (names.Is(child.name(), "t")) {
       out += child.text().get();
-    } else if (std::strcmp(child.name(), "r") == 0) {
-      out += child.child("t").text().get();
+    } else if (names.Is(child.name(), "r")) {
+      out += names.Child(child, "t").text().get();
     }
   }
   return out;
@@ -569,8 +840,10 @@ bool WriteXlsxWorkbook(const ExportSet& set, const std::string& target, std::str
   return true;
 }
 
-bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-              const UnitSink* sink) {
+namespace {
+
+bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+                    const UnitSink* sink) {
   units.clear();
   failure = ParseFailure();
   Workbook book(data, failure);
@@ -591,8 +864,10 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
     if (!book.Part("xl/_rels/workbook.xml.rels", relBytes, relPresent)) return false;
     if (relPresent) {
       if (!book.Parse("xl/_rels/workbook.xml.rels", relBytes, rels)) return false;
-      const pugi::xml_node first = workbook.child("workbook").child("sheets").child("sheet");
-      const char* id = first.attribute("r:id").value();
+      Names names;
+      const pugi::xml_node root = Root(workbook, "workbook", Ns::kMain, names);
+      const pugi::xml_node first = names.Child(names.Child(root, "sheets"), "sheet");
+      const char* id = names.RelationId(first);
       if (*id != '\0') {
         const std::string target = RelationTarget(rels, id, nullptr, "xl/");
         if (!target.empty()) sheetPart = target;
@@ -606,8 +881,10 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
     if (!book.Part(sharedPart, bytes, present)) return false;
     if (present) {
       if (!book.Parse(sharedPart, bytes, sst)) return false;
-      for (const pugi::xml_node si : sst.child("sst").children("si")) {
-        shared.push_back(ItemText(si));
+      Names names;
+      const pugi::xml_node root = Root(sst, "sst", Ns::kMain, names);
+      for (pugi::xml_node si = names.Child(root, "si"); si; si = Names::Next(si)) {
+        shared.push_back(ItemText(si, names));
       }
     }
   }
@@ -624,8 +901,8 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
   size_t delivered = 0;
   size_t taken = 0;
   bool stopped = false;
-  const auto takeRows = [&](const pugi::xml_node parent) {
-    for (const pugi::xml_node row : parent.children("row")) {
+  const auto takeRows = [&](const pugi::xml_node parent, const Names& names) {
+    for (pugi::xml_node row = names.Child(parent, "row"); row; row = Names::Next(row)) {
       const char* r = row.attribute("r").value();
       const long number = *r != '\0' ? std::strtol(r, nullptr, 10) : rowNumber + 1;
       if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
@@ -633,7 +910,7 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
       fields.assign(named ? count : 0, std::string());
       bool any = false;
       int column = -1;
-      for (const pugi::xml_node cell : row.children("c")) {
+      for (pugi::xml_node cell = names.Child(row, "c"); cell; cell = Names::Next(cell)) {
         const char* ref = cell.attribute("r").value();
         const int at = *ref != '\0' ? ColumnOf(ref) : column + 1;
         if (at <= column || (*ref != '\0' && RowOf(ref) != number)) {
@@ -649,7 +926,7 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
         std::string raw;
         const char* kind = nullptr;  // what the cell holds when it is not text
         if (type == "s") {
-          const char* v = cell.child("v").text().get();
+          const char* v = names.Child(cell, "v").text().get();
           char* end = nullptr;
           const unsigned long index = std::strtoul(v, &end, 10);
           if (*v == '\0' || *end != '\0' || index >= shared.size()) {
@@ -657,15 +934,16 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
           }
           raw = shared[index];
         } else if (type == "inlineStr") {
-          raw = ItemText(cell.child("is"));
-        } else if (cell.child("v") || cell.child("f")) {
-          raw = cell.child("v").text().get();
-          kind = type == "str"     ? "a formula"
-                 : type == "b"     ? "a boolean"
-                 : type == "e"     ? "an error value"
-                 : type == "d"     ? "a date"
-                 : cell.child("f") ? "a formula"
-                                   : "a number";
+          raw = ItemText(names.Child(cell, "is"), names);
+        } else if (const pugi::xml_node v = names.Child(cell, "v"), f = names.Child(cell, "f");
+                   v || f) {
+          raw = v.text().get();
+          kind = type == "str" ? "a formula"
+                 : type == "b" ? "a boolean"
+                 : type == "e" ? "an error value"
+                 : type == "d" ? "a date"
+                 : f           ? "a formula"
+                               : "a number";
         }
         if (kind != nullptr && named) {
           const bool text = at == columns.source || at == columns.target;
@@ -726,11 +1004,23 @@ bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailur
     pugi::xml_document sheet;
     if (!book.Part(sheetPart, bytes, present)) return false;
     if (!book.Parse(sheetPart, bytes, sheet)) return false;
-    if (!takeRows(sheet.child("worksheet").child("sheetData"))) return false;
+    Names names;
+    const pugi::xml_node worksheet = Root(sheet, "worksheet", Ns::kMain, names);
+    if (!takeRows(names.Child(worksheet, "sheetData"), names)) return false;
   }
   if (!present) return book.Fail("", 0, "not an XLSX workbook (no " + sheetPart + ")");
   if (!named) return book.Fail("", 0, "the first sheet has no header row");
   return true;
+}
+
+}  // namespace
+
+bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
+              const UnitSink* sink) {
+  // A fault found late (a CRC-32 checked at the sheet's end) comes after slices were taken.
+  const bool read = ReadFirstSheet(data, units, failure, sink);
+  if (!read) units.clear();
+  return read;
 }
 
 }  // namespace exchange

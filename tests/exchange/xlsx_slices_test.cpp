@@ -55,34 +55,41 @@ std::string Workbook(const std::string& sheet) {
   return out;
 }
 
-std::string InlineCell(const std::string& ref, const std::string& text) {
-  return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+// `p` is the prefix of the elements ("x:" as the Open XML SDK writes them), empty for none.
+std::string InlineCell(const std::string& ref, const std::string& text, const std::string& p = "") {
+  return "<" + p + "c r=\"" + ref + "\" t=\"inlineStr\"><" + p + "is><" + p + "t>" + text + "</" +
+         p + "t></" + p + "is></" + p + "c>";
 }
 
 // A sheet of `rows` entries below the header, one row a line (see Sheet), each some
 // 300 bytes of Hangul, so that 40 000 rows are about 14 MB: four slices.
-std::vector<std::string> SheetRows(int rows) {
+std::vector<std::string> SheetRows(int rows, const std::string& p = "") {
   std::vector<std::string> lines;
-  lines.push_back("<row r=\"1\">" + InlineCell("A1", "ID") + InlineCell("B1", "source") +
-                  InlineCell("C1", "target") + "</row>");
+  lines.push_back("<" + p + "row r=\"1\">" + InlineCell("A1", "ID", p) +
+                  InlineCell("B1", "source", p) + InlineCell("C1", "target", p) + "</" + p +
+                  "row>");
   for (int k = 1; k <= rows; ++k) {
     const std::string r = std::to_string(k + 1);
     std::string text;
     for (int w = 0; w < 10; ++w) text += "대사 &amp; 줄 " + std::to_string(k * 10 + w) + " ";
-    lines.push_back("<row r=\"" + r + "\">" + InlineCell("A" + r, std::to_string(k)) +
-                    InlineCell("B" + r, text) + InlineCell("C" + r, "번역 " + text) + "</row>");
+    lines.push_back("<" + p + "row r=\"" + r + "\">" + InlineCell("A" + r, std::to_string(k), p) +
+                    InlineCell("B" + r, text, p) + InlineCell("C" + r, "번역 " + text, p) + "</" +
+                    p + "row>");
   }
   return lines;
 }
 
 // The part: the declaration, the <sheetData> start tag on line 2, then rows[i] on line i + 3.
-std::string Sheet(const std::vector<std::string>& rows, const std::string& afterRows = "") {
-  std::string sheet =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-      "<sheetData>\n";
+// With a prefix `p` ("x:"), the elements are named with it and the root binds it to `ns`.
+std::string Sheet(
+    const std::vector<std::string>& rows, const std::string& afterRows = "",
+    const std::string& p = "",
+    const std::string& ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main") {
+  const std::string xmlns = p.empty() ? "xmlns" : "xmlns:" + p.substr(0, p.size() - 1);
+  std::string sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + p +
+                      "worksheet " + xmlns + "=\"" + ns + "\"><" + p + "sheetData>\n";
   for (const std::string& row : rows) sheet += row + "\n";
-  return sheet + afterRows + "</sheetData></worksheet>\n";
+  return sheet + afterRows + "</" + p + "sheetData></" + p + "worksheet>\n";
 }
 
 struct Read {
@@ -140,6 +147,35 @@ TEST(XlsxSlices, ASlicedSheetReadsAsTheSameSheetReadWhole) {
     ASSERT_EQ(a.target, "번역 " + a.source);
     ASSERT_NE(a.source.find(" & 줄 "), std::string::npos);
   }
+}
+
+// The Open XML SDK's prefixed elements, in the transitional and the Strict namespace: the slices
+// end at "</x:row>" (rows fall across every 4 MiB edge), and the last empty <x:row/> comes in
+// the frame. A comment among the rows makes the same sheet read whole.
+TEST(XlsxSlices, PrefixedRowsReadAsUnprefixedOnesSlicedOrWhole) {
+  constexpr int kRows = 40000;
+  const Read plain = ReadSheet(Sheet(SheetRows(kRows)));
+  ASSERT_TRUE(plain.accepted) << plain.failure.message;
+  std::vector<std::string> rows = SheetRows(kRows, "x:");
+  const Read sdk = ReadSheet(Sheet(rows, "<x:row r=\"40002\"/>\n", "x:"), true);
+  const Read strict =
+      ReadSheet(Sheet(rows, "", "x:", "http://purl.oclc.org/ooxml/spreadsheetml/main"));
+  rows[kRows / 2] += "<!-- </x:row> -->";
+  const Read whole = ReadSheet(Sheet(rows, "", "x:"));
+  for (const Read* read : {&sdk, &strict, &whole}) {
+    ASSERT_TRUE(read->accepted) << read->failure.message;
+    ASSERT_EQ(read->units.size(), plain.units.size());
+    for (size_t k = 0; k < plain.units.size(); ++k) {
+      ASSERT_EQ(read->units[k].id, plain.units[k].id);
+      ASSERT_EQ(read->units[k].line, plain.units[k].line);
+      ASSERT_EQ(read->units[k].source, plain.units[k].source);
+      ASSERT_EQ(read->units[k].target, plain.units[k].target);
+    }
+  }
+  // A prefix bound to another namespace names no SpreadsheetML element: as before, no rows.
+  const Read other = ReadSheet(Sheet(SheetRows(10, "y:"), "", "y:", "urn:other"));
+  EXPECT_FALSE(other.accepted);
+  EXPECT_EQ(other.failure.message, "the first sheet has no header row");
 }
 
 TEST(XlsxSlices, AFaultDeepInTheSheetIsReportedAsWhenTheSheetWasReadWhole) {
