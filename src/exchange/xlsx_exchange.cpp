@@ -33,8 +33,56 @@
 #include "exchange/xlsx.h"
 #include "platform/utf8.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace exchange {
 namespace {
+
+// The offsets of the bytes the checks before a parse look at ('<', '>', '=', '&'), in order,
+// found 16 bytes at a time where SSE2 is there: most of a sheet's bytes are text, and a block's
+// hits are taken from its mask without loading it again.
+class MarkupScan {
+ public:
+  explicit MarkupScan(std::string_view view) : view_(view) {}
+
+  // The first such offset at or after `from`, or the size.
+  size_t Next(size_t from) {
+#if defined(__SSE2__)
+    if (from >= block_ && from < block_ + 16) {
+      const unsigned left = mask_ & (~0u << (from - block_));
+      if (left != 0) return block_ + static_cast<size_t>(__builtin_ctz(left));
+      from = block_ + 16;
+    }
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i eq = _mm_set1_epi8('=');
+    const __m128i amp = _mm_set1_epi8('&');
+    for (; from + 16 <= view_.size(); from += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(view_.data() + from));
+      const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
+                                       _mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, amp)));
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+      if (mask != 0) {
+        block_ = from;
+        mask_ = mask;
+        return from + static_cast<size_t>(__builtin_ctz(mask));
+      }
+    }
+#endif
+    for (; from < view_.size(); ++from) {
+      const char c = view_[from];
+      if (c == '<' || c == '>' || c == '=' || c == '&') return from;
+    }
+    return view_.size();
+  }
+
+ private:
+  std::string_view view_;
+  size_t block_ = std::string_view::npos - 16;  // the block `mask_` is of
+  unsigned mask_ = 0;
+};
 
 bool IsHex(char c) {
   return std::isxdigit(static_cast<unsigned char>(c)) != 0;
@@ -452,7 +500,8 @@ class Workbook {
       }
     }
     bool inTag = false;
-    for (size_t i = start; i < view.size(); ++i) {
+    MarkupScan scan(view);
+    for (size_t i = scan.Next(start); i < view.size(); i = scan.Next(i + 1)) {
       const char c = view[i];
       if (c == '<') {
         // A slice holds elements and text only (see StreamSheet); the caller reads whole a part
@@ -460,19 +509,19 @@ class Workbook {
         if (fragment && i + 1 < view.size() && (view[i + 1] == '!' || view[i + 1] == '?')) {
           return false;
         }
-        if (view.compare(i, 4, "<!--") == 0) {
-          const size_t end = view.find("-->", i + 4);
-          if (end == std::string_view::npos) break;  // the parser reports it
-          i = end + 2;
-          continue;
-        }
-        if (view.compare(i, 9, "<![CDATA[") == 0) {
-          const size_t end = view.find("]]>", i + 9);
-          if (end == std::string_view::npos) break;
-          i = end + 2;
-          continue;
-        }
         if (i + 1 < view.size() && view[i + 1] == '!') {
+          if (view.compare(i, 4, "<!--") == 0) {
+            const size_t end = view.find("-->", i + 4);
+            if (end == std::string_view::npos) break;  // the parser reports it
+            i = end + 2;
+            continue;
+          }
+          if (view.compare(i, 9, "<![CDATA[") == 0) {
+            const size_t end = view.find("]]>", i + 9);
+            if (end == std::string_view::npos) break;
+            i = end + 2;
+            continue;
+          }
           return failAt(i, "a DOCTYPE or other declaration; not read");
         }
         if (i + 1 < view.size() && view[i + 1] != '/' && view[i + 1] != '?') ++budget.elements;
@@ -482,10 +531,13 @@ class Workbook {
       } else if (c == '=' && inTag) {
         ++budget.attributes;
       } else if (c == '&') {
-        static constexpr const char* kNamed[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
+        static constexpr std::string_view kNamed[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
         bool known = false;
-        for (const char* entity : kNamed) {
-          if (view.compare(i, std::strlen(entity), entity) == 0) known = true;
+        for (const std::string_view entity : kNamed) {
+          if (view.substr(i, entity.size()) == entity) {
+            known = true;
+            break;
+          }
         }
         if (!known && i + 2 < view.size() && view[i + 1] == '#') {
           size_t k = i + 2;
@@ -701,8 +753,11 @@ std::string RelationTarget(const pugi::xml_document& rels, const char* id, const
 
 // The text of a string item (<si> or <is>): its <t>, or the <t> of each rich text run; phonetic
 // runs (<rPh>) are readings, not text.
-std::string ItemText(const pugi::xml_node item, const Names& names) {
-  std::string out;
+std::string_view ItemText(const pugi::xml_node item, const Names& names, std::string& out) {
+  // Most items are one <t>: its text as the tree holds it.
+  const pugi::xml_node first = item.first_child();
+  if (first && !first.next_sibling() && names.Is(first.name(), "t")) return first.text().get();
+  out.clear();
   for (const pugi::xml_node child : item.children()) {
     if (names.Is(child.name(), "t")) {
       out += child.text().get();
@@ -883,8 +938,9 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
       if (!book.Parse(sharedPart, bytes, sst)) return false;
       Names names;
       const pugi::xml_node root = Root(sst, "sst", Ns::kMain, names);
+      std::string runs;
       for (pugi::xml_node si = names.Child(root, "si"); si; si = Names::Next(si)) {
-        shared.push_back(ItemText(si, names));
+        shared.emplace_back(ItemText(si, names, runs));
       }
     }
   }
@@ -895,6 +951,7 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
   size_t count = 0;
   std::vector<std::string> fields;
   std::string decoded;
+  std::string runs;  // the text of a rich inline string, joined
   long rowNumber = 0;
   // Entries handed to the sink; a sheet read whole after some slices were taken hands on only
   // those after them (both reads give the same entries in the same order).
@@ -923,7 +980,7 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
         if (named && static_cast<size_t>(at) >= count) continue;  // beyond the named columns
         if (!named && fields.size() <= static_cast<size_t>(at)) fields.resize(at + 1);
         const std::string_view type = cell.attribute("t").value();
-        std::string raw;
+        std::string_view raw;
         const char* kind = nullptr;  // what the cell holds when it is not text
         if (type == "s") {
           const char* v = names.Child(cell, "v").text().get();
@@ -934,7 +991,7 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
           }
           raw = shared[index];
         } else if (type == "inlineStr") {
-          raw = ItemText(names.Child(cell, "is"), names);
+          raw = ItemText(names.Child(cell, "is"), names, runs);
         } else if (const pugi::xml_node v = names.Child(cell, "v"), f = names.Child(cell, "f");
                    v || f) {
           raw = v.text().get();
@@ -951,7 +1008,8 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
                              raw.find_first_not_of("0123456789") == std::string::npos;
           if (text || ((at == columns.id || at == columns.context) && !whole)) {
             return book.FailCell(number, at,
-                                 std::string("holds ") + kind + " (" + raw.substr(0, 40) +
+                                 std::string("holds ") + kind + " (" +
+                                     std::string(raw.substr(0, 40)) +
                                      "), not text; type it as text (or format the column as Text) "
                                      "and import again");
           }
