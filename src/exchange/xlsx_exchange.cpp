@@ -4,7 +4,8 @@
 // cell written by worksheet_write_string (a string cell, never a number or a formula); an empty
 // text is a blank cell.
 //
-// Reading: libzip over the bytes in memory, pugixml over the parts. Before a part is parsed:
+// Reading: libzip over the bytes in memory (a deflated part inflated by ISA-L's igzip, see
+// PartReader), pugixml over the parts. Before a part is parsed:
 //  - its size as the zip's directory states it is checked against kMaxXlsxPartBytes (and the
 //    parts together against kMaxXlsxTotalBytes), and no more than that is ever inflated;
 //  - it must be UTF-8, hold no DOCTYPE (so no entity is ever declared or loaded) and refer to no
@@ -13,7 +14,8 @@
 //    in eight times the part's size is refused (a tree parser allocates per node).
 // The first sheet is the one workbook.xml lists first, found through its relationship; cells come
 // from the shared string table (t="s"), inline strings (t="inlineStr", what libxlsxwriter writes)
-// or are refused as not text where a text is read.
+// or are refused as not text where a text is read. Elements go by their local name under a
+// prefix bound to SpreadsheetML, transitional or Strict, or none (see Names).
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <xlsxwriter.h>

@@ -3,8 +3,8 @@
 // Strict namespaces, relationships under a prefix, and every way a part is stored in the zip
 // (deflated, stored, bzip2, deflated with data descriptors). Each reads as the same entries.
 // Then the same workbooks damaged in the zip's own fields: a wrong CRC-32, a stated size short
-// of or beyond what the part unpacks to, a broken deflate stream; each refused with its reason,
-// for the parts read whole and for the sheet read in slices.
+// of or beyond what the part unpacks to, a broken deflate stream, a part marked encrypted; each
+// refused with its reason, for the parts read whole and for the sheet read in slices.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -114,13 +114,15 @@ write('bzip2.xlsx', sdk, zipfile.ZIP_BZIP2)
 write('streamed.xlsx', sdk, stream=True)
 
 # The zip's fields of one part, changed in its local header and the central directory alike.
-def damage(source, name, member, crc=0, size=0, body=None):
+def damage(source, name, member, crc=0, size=0, body=None, flags=0):
     data = bytearray(open(source, 'rb').read())
     info = zipfile.ZipFile(source).getinfo(member)
     local = info.header_offset
     central = struct.unpack_from('<I', data, data.rindex(b'PK\x05\x06') + 16)[0]
     while data[central + 46:central + 46 + len(member)] != member.encode():
         central += 46 + sum(struct.unpack_from('<HHH', data, central + 28))
+    for flags_at in (local + 6, central + 8):  # bit 0: encrypted
+        struct.pack_into('<H', data, flags_at, struct.unpack_from('<H', data, flags_at)[0] | flags)
     for crc_at, size_at in ((local + 14, local + 22), (central + 16, central + 24)):
         struct.pack_into('<I', data, crc_at, info.CRC ^ crc)
         struct.pack_into('<I', data, size_at, info.file_size + size)
@@ -135,6 +137,7 @@ for part, tag in (('xl/workbook.xml', 'book'), ('xl/worksheets/data.xml', 'sheet
         damage(source, '%s-%s-short.xlsx' % (tag, kind), part, size=-1)
         damage(source, '%s-%s-long.xlsx' % (tag, kind), part, size=1)
     damage('sdk.xlsx', '%s-deflated-stream.xlsx' % tag, part, body=3)
+    damage('sdk.xlsx', '%s-encrypted.xlsx' % tag, part, flags=1)
 )PY";
 
 struct Read {
@@ -204,6 +207,7 @@ TEST_F(XlsxForeign, DamagedZipFieldsAreRefusedForWholeAndSlicedParts) {
         {tag + "-stored-crc.xlsx", part + damaged},
         {tag + "-stored-short.xlsx", part + longer},
         {tag + "-stored-long.xlsx", part + damaged},
+        {tag + "-encrypted.xlsx", part + ": the part cannot be unpacked"},  // no password
     };
     for (const auto& c : cases) {
       const Read read = ReadBook(c.file);
