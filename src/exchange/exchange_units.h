@@ -34,8 +34,9 @@ struct ExportUnit {
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
-  std::string extraElements;  // written after the notes
+  std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
+  std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -89,11 +90,17 @@ struct ImportUnit {
   // (state-qualifier, ...), and the unit's children other than <source>, <target> and <note>
   // (<alt-trans>, <seg-source>, <context-group>, other namespaces' elements), each written back
   // as XML: ' name="value"' pairs, whole elements.
+  // XLIFF 2.0 likewise: the unit's attributes other than id, name and xml:space (translate,
+  // canResegment, other namespaces'), other namespaces' elements (the metadata, matches and
+  // glossary modules, a tool's own) in extraElements, and the unit's <originalData>, <segment>
+  // and <ignorable> elements as the tool split them, in segments. An update writes segments back
+  // only while the entry stays exactly as it was read.
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
-  std::string extraElements;  // written after the notes
+  std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
+  std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the

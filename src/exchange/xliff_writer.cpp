@@ -249,7 +249,14 @@ std::string WriteXliff20(const ExportSet& set) {
     out += id;
     out += "\" name=\"";
     out += id;
-    out += "\" xml:space=\"preserve\">\n";
+    out += "\" xml:space=\"preserve\"";
+    out += unit.unitAttributes;
+    out += ">\n";
+    if (!unit.extraElements.empty()) {
+      out += "    ";
+      out += unit.extraElements;
+      out += '\n';
+    }
     const bool previous = unit.fuzzy && unit.hasPrevious;
     if (!unit.notes.empty() || previous || !unit.comments.empty()) {
       out += "    <notes>\n";
@@ -269,6 +276,13 @@ std::string WriteXliff20(const ExportSet& set) {
         out += "</note>\n";
       }
       out += "    </notes>\n";
+    }
+    if (!unit.segments.empty()) {
+      // The unit as a translator's tool split it, unchanged since it was read.
+      out += "    ";
+      out += unit.segments;
+      out += "\n   </unit>\n";
+      continue;
     }
     out += "    <segment";
     if (unit.hasTarget) {
