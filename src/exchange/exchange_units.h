@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/chunked_output.h"
+
 namespace exchange {
 
 enum class Format { kPo, kXliff, kCsv, kXlsx };
@@ -115,6 +117,11 @@ struct ParseFailure {
 std::string WritePo(const ExportSet& set);
 std::string WriteXliff(const ExportSet& set);
 std::string WriteCsv(const ExportSet& set);
+// The same bytes handed to `sink` a piece at a time (chunked_output.h); false when the sink
+// failed, and then the rest is not written.
+[[nodiscard]] bool WritePo(const ExportSet& set, const ChunkSink& sink);
+[[nodiscard]] bool WriteXliff(const ExportSet& set, const ChunkSink& sink);
+[[nodiscard]] bool WriteCsv(const ExportSet& set, const ChunkSink& sink);
 // One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
 std::string PoObsoleteEntry(const ImportUnit& unit);
 
