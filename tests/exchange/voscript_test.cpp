@@ -154,7 +154,7 @@ TEST_F(VoiceScript, RefusalsWriteNothing) {
                                       "old.xlsx"}));
 }
 
-// libxlsxwriter writes the workbook itself, into the temporary file of the atomic replace.
+// The workbook is packed into the temporary file of the atomic replace.
 TEST(VoiceScriptFile, WorkbookReplacesTheOldFileWholeOrNotAtAll) {
   TempDir dir;
   const std::string path = dir.File("vo.xlsx");
