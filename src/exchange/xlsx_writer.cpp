@@ -104,8 +104,10 @@ void AppendCellText(std::string& out, std::string_view text) {
 
 bool NeedsPreserve(std::string_view text) {
   const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  // Two vectorised searches: find_first_of would look up the pair for every byte.
   return space(text.front()) || space(text.back()) ||
-         text.find_first_of("\r\n") != std::string_view::npos;
+         std::memchr(text.data(), '\n', text.size()) != nullptr ||
+         std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
 // The column letters of a 0-based column ("A", ..., "Z", "AA", ...).
