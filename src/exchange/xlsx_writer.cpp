@@ -381,6 +381,10 @@ std::string SheetText(const std::string& text) {
 
 bool WriteSheetWorkbook(std::FILE* file, const SheetLayout& layout, size_t count,
                         const SheetRows& rows, platform::Status& status) {
+  if (layout.header.empty()) {
+    status = platform::Status::Failure("a sheet without columns");
+    return false;
+  }
   if (count + 1 > kMaxSheetRows) {
     status =
         platform::Status::Failure(std::to_string(count) + " lines do not fit one sheet (at most " +

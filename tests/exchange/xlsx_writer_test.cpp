@@ -131,6 +131,22 @@ TEST(ZipWriter, RefusesWhatNeedsZip64AndReportsAFailedWriteWithItsErrno) {
       "many.zip");
   EXPECT_EQ(count.out, "65535\n") << count.err;
 
+  // An entry of 4 GiB: its sizes would not fit the headers' 32 bits. Refused as it gets there.
+  std::FILE* huge = std::fopen(dir.File("huge.zip").c_str(), "w+b");
+  ASSERT_NE(huge, nullptr);
+  {
+    exchange::ZipWriter zip(huge);
+    const std::string zeros(size_t{64} << 20, '\0');
+    ASSERT_TRUE(zip.Open("xl/worksheets/sheet1.xml"));
+    int pieces = 0;
+    while (pieces < 80 && zip.Write(zeros)) ++pieces;
+    EXPECT_EQ(pieces, 63);  // 63 x 64 MiB fit; the 64th reaches 4 GiB
+    EXPECT_EQ(zip.status().message,
+              "a part of the workbook (xl/worksheets/sheet1.xml) reaches 4 GiB; not written");
+    EXPECT_EQ(zip.status().systemError, 0);
+  }
+  std::fclose(huge);
+
   // A device that is always full: the first write that reaches it is ENOSPC, with its reason.
   std::FILE* full = std::fopen("/dev/full", "wb");
   ASSERT_NE(full, nullptr);
