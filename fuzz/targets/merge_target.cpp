@@ -49,31 +49,6 @@ const char* Text(Bytes& in) { return kTexts[in.Next() % kTextCount]; }
 const char* const kPlotNames[] = {"P0", "P1", "P2", "P3", "P4", "P5"};
 const char* const kRenames[] = {"R0", "R1", "R2"};
 
-bool Same(const MergeLine& a, const MergeLine& b) {
-  return a.id == b.id && a.speaker == b.speaker && a.expression == b.expression &&
-         a.sound == b.sound && a.text == b.text;
-}
-
-bool Same(const MergeDocument& a, const MergeDocument& b) {
-  if (a.gameName != b.gameName || a.useSpeaker != b.useSpeaker ||
-      a.useExpression != b.useExpression || a.useSound != b.useSound ||
-      a.multiLine != b.multiLine || a.plots.size() != b.plots.size()) {
-    return false;
-  }
-  for (size_t k = 0; k < a.plots.size(); ++k) {
-    const MergePlot& p = a.plots[k];
-    const MergePlot& q = b.plots[k];
-    if (p.name != q.name || p.rangeLow != q.rangeLow || p.rangeHigh != q.rangeHigh ||
-        p.lines.size() != q.lines.size()) {
-      return false;
-    }
-    for (size_t j = 0; j < p.lines.size(); ++j) {
-      if (!Same(p.lines[j], q.lines[j])) return false;
-    }
-  }
-  return true;
-}
-
 std::unordered_set<int32_t> Ids(const MergeDocument& doc) {
   std::unordered_set<int32_t> ids;
   for (const MergePlot& plot : doc.plots) {
@@ -223,7 +198,7 @@ void CheckNothingLost(const MergeDocument& base, const MergeDocument& side,
     for (const MergeLine& line : plot.lines) {
       const MergePlot* basePlot = nullptr;
       const MergeLine* before = FindLine(base, line.id, &basePlot);
-      if (before != nullptr && Same(*before, line) && basePlot->name == plot.name) continue;
+      if (before != nullptr && *before == line && basePlot->name == plot.name) continue;
       bool followedUnchanged = false;
       for (const MergeMove& move : result.followed) {
         const MergePlot* fromPlot = nullptr;
@@ -265,12 +240,12 @@ void CheckSavedResult(const MergeDocument& merged) {
   FUZZ_CHECK(loaded.Load(path.c_str()) == 1);
   MergeDocument back;
   FUZZ_CHECK(SnapshotDocument(loaded, back).ok);
-  FUZZ_CHECK(Same(back, merged));
+  FUZZ_CHECK((back == merged));
   // The merge's own reader sees the same.
   MergeImage image;
   MergeDocument seen;
   FUZZ_CHECK(image.Read(path.c_str()) && image.Snapshot(seen));
-  FUZZ_CHECK(Same(seen, merged));
+  FUZZ_CHECK((seen == merged));
 }
 
 }  // namespace
@@ -299,10 +274,10 @@ int FuzzMerge(const uint8_t* data, size_t size) {
   FUZZ_CHECK(BuildDocument(result.merged, built));
   MergeDocument again;
   FUZZ_CHECK(SnapshotDocument(built, again).ok);  // unique IDs and plot names
-  if (Same(theirs, base) || Same(ours, theirs)) {
-    FUZZ_CHECK(Same(result.merged, ours) && result.conflicts.empty());
+  if (theirs == base || ours == theirs) {
+    FUZZ_CHECK(result.merged == ours && result.conflicts.empty());
   }
-  if (Same(ours, base)) FUZZ_CHECK(Same(result.merged, theirs) && result.conflicts.empty());
+  if (ours == base) FUZZ_CHECK(result.merged == theirs && result.conflicts.empty());
   CheckNothingLost(base, ours, result);
   CheckNothingLost(base, theirs, result);
   if (control & 4) CheckSavedResult(result.merged);

@@ -4,24 +4,31 @@
 //   location,source,target,ID,fuzzy,context,translator_comments,developer_comments
 // A field holding a comma, a double quote, CR or LF is quoted, its quotes doubled; every other
 // field is written bare. Texts keep every byte, their CR LF included.
+#include "exchange/chunked_output.h"
 #include "exchange/csv_field.h"
 #include "exchange/exchange_units.h"
 
 namespace exchange {
-std::string WriteCsv(const ExportSet& set) {
-  std::string out;
+namespace {
+
+size_t CsvEstimate(const ExportSet& set) {
   size_t estimate = 256;
   for (const ExportUnit& unit : set.units) {
     estimate +=
         64 + set.original.size() + unit.text.size() + unit.target.size() + unit.notes.size();
   }
-  out.reserve(estimate);
+  return estimate;
+}
+
+bool WriteCsvTo(const ExportSet& set, ChunkedOutput& output) {
+  std::string& out = output.text;
   out +=
       "\xEF\xBB\xBF"
       "location,source,target,ID,fuzzy,context,translator_comments,developer_comments";
   out += set.previousColumn ? ",previous_source\r\n" : "\r\n";
   const bool quoteOriginal = CsvFieldNeedsQuotes(set.original);
   for (const ExportUnit& unit : set.units) {
+    if (!output.EntryBegins()) return false;
     const std::string id = std::to_string(unit.id);
     // The ID's digits and the colon never need quoting: only the file name decides.
     if (quoteOriginal) {
@@ -49,7 +56,20 @@ std::string WriteCsv(const ExportSet& set) {
     }
     out += "\r\n";
   }
-  return out;
+  return output.Finish();
+}
+
+}  // namespace
+
+std::string WriteCsv(const ExportSet& set) {
+  ChunkedOutput output(nullptr, CsvEstimate(set));
+  (void)WriteCsvTo(set, output);
+  return std::move(output.text);
+}
+
+bool WriteCsv(const ExportSet& set, const ChunkSink& sink) {
+  ChunkedOutput output(&sink, 0);
+  return WriteCsvTo(set, output);
 }
 
 }  // namespace exchange

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/chunked_output.h"
+
 namespace exchange {
 
 enum class Format { kPo, kXliff, kCsv, kXlsx };
@@ -34,8 +36,9 @@ struct ExportUnit {
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
-  std::string extraElements;  // written after the notes
+  std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
+  std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -89,11 +92,17 @@ struct ImportUnit {
   // (state-qualifier, ...), and the unit's children other than <source>, <target> and <note>
   // (<alt-trans>, <seg-source>, <context-group>, other namespaces' elements), each written back
   // as XML: ' name="value"' pairs, whole elements.
+  // XLIFF 2.0 likewise: the unit's attributes other than id, name and xml:space (translate,
+  // canResegment, other namespaces'), other namespaces' elements (the metadata, matches and
+  // glossary modules, a tool's own) in extraElements, and the unit's <originalData>, <segment>
+  // and <ignorable> elements as the tool split them, in segments. An update writes segments back
+  // only while the entry stays exactly as it was read.
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
-  std::string extraElements;  // written after the notes
+  std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
+  std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the
@@ -108,6 +117,11 @@ struct ParseFailure {
 std::string WritePo(const ExportSet& set);
 std::string WriteXliff(const ExportSet& set);
 std::string WriteCsv(const ExportSet& set);
+// The same bytes handed to `sink` a piece at a time (chunked_output.h); false when the sink
+// failed, and then the rest is not written.
+[[nodiscard]] bool WritePo(const ExportSet& set, const ChunkSink& sink);
+[[nodiscard]] bool WriteXliff(const ExportSet& set, const ChunkSink& sink);
+[[nodiscard]] bool WriteCsv(const ExportSet& set, const ChunkSink& sink);
 // One obsolete PO entry (#~), with its translator comments and flags, ending in LF.
 std::string PoObsoleteEntry(const ImportUnit& unit);
 

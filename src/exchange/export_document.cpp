@@ -236,24 +236,25 @@ bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
     error = path + ": cannot write the file: " + std::strerror(lastWriteErrno);
     return false;
   }
-  std::string bytes;
-  switch (format) {
-    case Format::kPo:
-      bytes = WritePo(set);
-      break;
-    case Format::kXliff:
-      bytes = WriteXliff(set);
-      break;
-    case Format::kCsv:
-      bytes = WriteCsv(set);
-      break;
-    case Format::kXlsx:
-      break;  // written above
-  }
-  set = ExportSet();  // the file's bytes are all that is needed from here on
-  const platform::ReplaceResult result = platform::ReplaceFile(
-      path.c_str(),
-      [&bytes](std::FILE* file) { return platform::WriteBytes(file, bytes.data(), bytes.size()); });
+  // The bytes go to the temporary file a chunk at a time as the writer makes them.
+  const platform::ReplaceResult result =
+      platform::ReplaceFile(path.c_str(), [&set, format](std::FILE* file) {
+        const ChunkSink sink = [file](std::string_view bytes) {
+          return platform::WriteBytes(file, bytes.data(), bytes.size());
+        };
+        switch (format) {
+          case Format::kPo:
+            return WritePo(set, sink);
+          case Format::kXliff:
+            return WriteXliff(set, sink);
+          case Format::kCsv:
+            return WriteCsv(set, sink);
+          case Format::kXlsx:
+            break;  // written above
+        }
+        return false;
+      });
+  set = ExportSet();
   if (result != platform::ReplaceResult::kReplaced) {
     lastWriteErrno = errno;
     error = path + ": cannot write the file: " + std::strerror(errno);

@@ -5,6 +5,7 @@
 //  - a string holding an LF before its last byte is written as "" followed by one quoted line per
 //    LF-terminated piece; any other string on the keyword's own line;
 //  - entries are separated by one empty line; the file ends with the last msgstr line.
+#include "exchange/chunked_output.h"
 #include "exchange/exchange_units.h"
 
 namespace exchange {
@@ -121,13 +122,18 @@ std::string PoObsoleteEntry(const ImportUnit& unit) {
   return out;
 }
 
-std::string WritePo(const ExportSet& set) {
-  std::string out;
-  size_t estimate = 512;
+namespace {
+
+size_t PoEstimate(const ExportSet& set) {
+  size_t estimate = 512 + set.obsolete.size();
   for (const ExportUnit& unit : set.units) {
     estimate += 64 + unit.text.size() * 2 + unit.target.size() * 2 + unit.notes.size() * 2;
   }
-  out.reserve(estimate);
+  return estimate;
+}
+
+bool WritePoTo(const ExportSet& set, ChunkedOutput& output) {
+  std::string& out = output.text;
   const std::string header = "Project-Id-Version: " + FieldValue(set.gameName) +
                              "\nLanguage: " + FieldValue(set.targetLang) +
                              "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
@@ -139,6 +145,7 @@ std::string WritePo(const ExportSet& set) {
   AppendString(out, "msgstr", set.poHeader.empty() ? header : set.poHeader);
   const std::string reference = "#: " + ReferenceName(set.original) + ":";
   for (const ExportUnit& unit : set.units) {
+    if (!output.EntryBegins()) return false;
     out += '\n';
     AppendComments(out, unit.comments);
     size_t start = 0;
@@ -173,7 +180,20 @@ std::string WritePo(const ExportSet& set) {
       out.pop_back();
     }
   }
-  return out;
+  return output.Finish();
+}
+
+}  // namespace
+
+std::string WritePo(const ExportSet& set) {
+  ChunkedOutput output(nullptr, PoEstimate(set));
+  (void)WritePoTo(set, output);
+  return std::move(output.text);
+}
+
+bool WritePo(const ExportSet& set, const ChunkSink& sink) {
+  ChunkedOutput output(&sink, 0);
+  return WritePoTo(set, output);
 }
 
 }  // namespace exchange

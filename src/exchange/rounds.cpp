@@ -158,7 +158,12 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
     const std::string change = ContextChange(was.notes, unit.notes);
     if (SameText(was.source, unit.text)) {
       // Line ends a tool normalised are no change; the kept translation takes the source's.
+      // An XLIFF 2 unit goes back as the tool split it only while its bytes are still the
+      // document's: the same source, the same translation, no review asked for.
+      const bool asSplit = !was.segments.empty() && was.source == unit.text && change.empty();
+      const std::string asRead = asSplit ? unit.target : std::string();
       MatchLineBreaks(unit.target, unit.text, was.source, std::string_view());
+      if (asSplit && asRead == unit.target) unit.segments = std::move(was.segments);
       unit.fuzzy = was.fuzzy;
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;

@@ -759,10 +759,22 @@ class UnitReader {
     bool anyTarget = false;
     bool missingTarget = false;
     std::string state;
+    const bool keep = keep_ == Keep::kEverything;
     for (pugi::xml_node c = unit.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element) continue;
       const std::string_view name = LocalName(c.name());
-      if (!IsXliff(c)) continue;
+      // Kept elements go back one to a line, indented as the writer indents a unit's children.
+      const auto keepElement = [&c](std::string& out) {
+        if (!out.empty()) out += "\n    ";
+        Serialize(c, out);
+      };
+      if (!IsXliff(c)) {
+        if (keep) keepElement(entry.extraElements);
+        continue;
+      }
+      if (keep && (name == "originalData" || name == "segment" || name == "ignorable")) {
+        keepElement(entry.segments);
+      }
       if (name == "notes") {
         for (pugi::xml_node n = c.child("note"); n; n = n.next_sibling("note")) {
           std::string note;
@@ -811,6 +823,12 @@ class UnitReader {
       }
     }
     if (parts.empty()) return Fail(unit, "a <unit> without <segment>");
+    if (keep) {
+      for (pugi::xml_attribute a = unit.first_attribute(); a; a = a.next_attribute()) {
+        const std::string_view n = a.name();
+        if (n != "id" && n != "name" && n != "xml:space") AppendAttribute(entry.unitAttributes, a);
+      }
+    }
     if (anyTarget) {
       entry.state = state;
       if (missingTarget) entry.fuzzy = true;

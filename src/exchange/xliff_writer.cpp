@@ -120,9 +120,8 @@ bool Approved(const ExportUnit& unit) {
          unit.unitAttributes.find(" approved=\"") == std::string::npos;
 }
 
-std::string WriteXliff12(const ExportSet& set) {
-  std::string out;
-  out.reserve(Estimate(set));
+bool WriteXliff12(const ExportSet& set, ChunkedOutput& output) {
+  std::string& out = output.text;
   out +=
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\"";
@@ -142,6 +141,7 @@ std::string WriteXliff12(const ExportSet& set) {
   out += "  <body>\n";
   int openPlot = -1;
   for (const ExportUnit& unit : set.units) {
+    if (!output.EntryBegins()) return false;
     if (unit.plot != openPlot) {
       if (openPlot >= 0) out += "   </group>\n";
       openPlot = unit.plot;
@@ -203,7 +203,7 @@ std::string WriteXliff12(const ExportSet& set) {
   }
   if (openPlot >= 0) out += "   </group>\n";
   out += "  </body>\n </file>\n</xliff>\n";
-  return out;
+  return output.Finish();
 }
 
 // The XLIFF 2 segment state of a unit: "initial" while fuzzy, else the state it was read with when
@@ -221,9 +221,8 @@ std::string_view State2(const ExportUnit& unit) {
 //      <unit id="ID" name="ID" xml:space="preserve">
 //       <notes><note category="developer">speaker: ...</note>...</notes>
 //       <segment state="translated"><source>text</source><target>translation</target></segment>
-std::string WriteXliff20(const ExportSet& set) {
-  std::string out;
-  out.reserve(Estimate(set));
+bool WriteXliff20(const ExportSet& set, ChunkedOutput& output) {
+  std::string& out = output.text;
   out +=
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<xliff xmlns=\"urn:oasis:names:tc:xliff:document:2.0\" version=\"2.0\" srcLang=\"";
@@ -237,6 +236,7 @@ std::string WriteXliff20(const ExportSet& set) {
   out += "\">\n";
   int openPlot = -1;
   for (const ExportUnit& unit : set.units) {
+    if (!output.EntryBegins()) return false;
     if (unit.plot != openPlot) {
       if (openPlot >= 0) out += "  </group>\n";
       openPlot = unit.plot;
@@ -249,7 +249,14 @@ std::string WriteXliff20(const ExportSet& set) {
     out += id;
     out += "\" name=\"";
     out += id;
-    out += "\" xml:space=\"preserve\">\n";
+    out += "\" xml:space=\"preserve\"";
+    out += unit.unitAttributes;
+    out += ">\n";
+    if (!unit.extraElements.empty()) {
+      out += "    ";
+      out += unit.extraElements;
+      out += '\n';
+    }
     const bool previous = unit.fuzzy && unit.hasPrevious;
     if (!unit.notes.empty() || previous || !unit.comments.empty()) {
       out += "    <notes>\n";
@@ -269,6 +276,13 @@ std::string WriteXliff20(const ExportSet& set) {
         out += "</note>\n";
       }
       out += "    </notes>\n";
+    }
+    if (!unit.segments.empty()) {
+      // The unit as a translator's tool split it, unchanged since it was read.
+      out += "    ";
+      out += unit.segments;
+      out += "\n   </unit>\n";
+      continue;
     }
     out += "    <segment";
     if (unit.hasTarget) {
@@ -290,13 +304,20 @@ std::string WriteXliff20(const ExportSet& set) {
   // A file must hold a unit or a group: a document without exported lines gives an empty group.
   if (openPlot < 0) out += "  <group id=\"p0\"/>\n";
   out += " </file>\n</xliff>\n";
-  return out;
+  return output.Finish();
 }
 
 }  // namespace
 
 std::string WriteXliff(const ExportSet& set) {
-  return set.xliffVersion == 2 ? WriteXliff20(set) : WriteXliff12(set);
+  ChunkedOutput output(nullptr, Estimate(set));
+  (void)(set.xliffVersion == 2 ? WriteXliff20(set, output) : WriteXliff12(set, output));
+  return std::move(output.text);
+}
+
+bool WriteXliff(const ExportSet& set, const ChunkSink& sink) {
+  ChunkedOutput output(&sink, 0);
+  return set.xliffVersion == 2 ? WriteXliff20(set, output) : WriteXliff12(set, output);
 }
 
 }  // namespace exchange

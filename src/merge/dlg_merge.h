@@ -29,6 +29,9 @@ struct MergeLine {
   std::string_view expression;
   std::string_view sound;
   std::string_view text;
+
+  // Field by field, texts by their bytes: what a round trip through a text form must keep.
+  bool operator==(const MergeLine&) const = default;
 };
 
 struct MergePlot {
@@ -36,6 +39,8 @@ struct MergePlot {
   int32_t rangeLow = -1;
   int32_t rangeHigh = -1;
   std::vector<MergeLine> lines;  // member order
+
+  bool operator==(const MergePlot&) const = default;
 };
 
 struct MergeDocument {
@@ -45,6 +50,8 @@ struct MergeDocument {
   int32_t useSound = 0;
   int32_t multiLine = 0;
   std::vector<MergePlot> plots;  // plot-list order
+
+  bool operator==(const MergeDocument&) const = default;
 };
 
 // One conflict, its three versions rendered for a reader (texts quoted, with CR, LF, TAB,

@@ -38,14 +38,6 @@ void SaveBase(const std::string& path) {
   ASSERT_EQ(doc.Save(path.c_str()), 1);
 }
 
-// Loads the file, lets `edit` change the document as the editor would, and saves it.
-void Edit(const std::string& path, const std::function<void(CDlgFile&)>& edit) {
-  CDlgFile doc;
-  ASSERT_EQ(doc.Load(path.c_str()), 1);
-  edit(doc);
-  ASSERT_EQ(doc.Save(path.c_str()), 1);
-}
-
 CDlgItem& Line(CDlgFile& doc, int id) {
   LinePos pos = doc.FindItem(id);
   EXPECT_NE(pos, nullptr) << "no line " << id;
@@ -85,10 +77,10 @@ class DlgtoolGit : public ::testing::Test {
   ToolRun MergeBranches(const std::function<void(CDlgFile&)>& ours,
                         const std::function<void(CDlgFile&)>& theirs) {
     EXPECT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
-    Edit(repo_.File("game.dlg"), theirs);
+    EditSavedDocument(repo_.File("game.dlg"), theirs);
     repo_.CommitAll("theirs");
     EXPECT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-    Edit(repo_.File("game.dlg"), ours);
+    EditSavedDocument(repo_.File("game.dlg"), ours);
     repo_.CommitAll("ours");
     return repo_.Git({"merge", "--no-edit", "theirs"});
   }
@@ -117,7 +109,7 @@ TEST_F(DlgtoolGit, InstallIsIdempotentAndConfiguresDiffAndMerge) {
 }
 
 TEST_F(DlgtoolGit, DiffAndLogShowChangedLinesAsText) {
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) {
     Line(doc, 1).SetText("Welcome back");
     EXPECT_EQ(Append(doc, "Tea", "Milk?\r\nOr lemon?"), 101);
   });
@@ -191,7 +183,7 @@ TEST_F(DlgtoolGit, HunkHeadersNameThePlotTheChangeIsIn) {
     for (int index : {0, 5, 11}) {
       const int id = plot * 100 + index;
       SCOPED_TRACE("line " + std::to_string(id));
-      Edit(repo_.File("game.dlg"), [id](CDlgFile& doc) { Line(doc, id).SetText("changed"); });
+      EditSavedDocument(repo_.File("game.dlg"), [id](CDlgFile& doc) { Line(doc, id).SetText("changed"); });
       const std::string right = std::string("plot \"") + names[plot] + "\"";
       for (const char* context : {"-U0", "-U1", "-U3"}) {
         EXPECT_EQ(HunkHeadings(repo_, {"diff", context}), right) << context;
@@ -206,12 +198,12 @@ TEST_F(DlgtoolGit, HunkHeadersNameThePlotTheChangeIsIn) {
     }
   }
   // A line added after a plot's last line, and the first line of an empty plot.
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Middle", "new"), 112); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Middle", "new"), 112); });
   // The first hunk is the header's line count, above every plot.
   EXPECT_EQ(HunkHeadings(repo_, {"diff", "-U0"}), ";plot \"Middle\"");
   EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Middle\"");
   repo_.CommitAll("added");
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Empty", "one"), 300); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Empty", "one"), 300); });
   EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Empty\"");
   EXPECT_TRUE(Contains(repo_.Git({"diff"}).out, "\n+300\t\t\t\tone\n"));
 }
@@ -279,11 +271,11 @@ TEST_F(DlgtoolGit, ConflictsStopTheMergeWithAReportAndLoseNothing) {
 TEST_F(DlgtoolGit, FileAddedOnBothBranchesMergesWithoutABase) {
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
   SaveBase(repo_.File("new.dlg"));
-  Edit(repo_.File("new.dlg"), [](CDlgFile& doc) { Line(doc, 2).SetText("Later"); });
+  EditSavedDocument(repo_.File("new.dlg"), [](CDlgFile& doc) { Line(doc, 2).SetText("Later"); });
   repo_.CommitAll("theirs adds new.dlg");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
   SaveBase(repo_.File("new.dlg"));
-  Edit(repo_.File("new.dlg"), [](CDlgFile& doc) { Append(doc, "Tea", "Cake?"); });
+  EditSavedDocument(repo_.File("new.dlg"), [](CDlgFile& doc) { Append(doc, "Tea", "Cake?"); });
   repo_.CommitAll("ours adds new.dlg");
   const ToolRun merge = repo_.Git({"merge", "--no-edit", "theirs"});
   // git passes an empty base. What both sides have alike is kept once; a line with one ID but
@@ -308,17 +300,17 @@ class DlgtoolGitMoves : public DlgtoolGit {
  protected:
   void TwoWritersAddOneId() {
     ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
-    Edit(repo_.File("game.dlg"),
+    EditSavedDocument(repo_.File("game.dlg"),
          [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
     repo_.CommitAll("B adds a line");
     ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-    Edit(repo_.File("game.dlg"),
+    EditSavedDocument(repo_.File("game.dlg"),
          [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
     repo_.CommitAll("A adds a line");
   }
   void BGivesTheirLineASpeaker() {
     ASSERT_EQ(repo_.Git({"checkout", "-q", "b"}).status, 0);
-    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 3).SetSpeaker("Bo"); });
+    EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 3).SetSpeaker("Bo"); });
     repo_.CommitAll("my line is spoken by Bo");
   }
   // Line 3 is A's, untouched; line 4 is B's, spoken by Bo.
@@ -371,7 +363,7 @@ TEST_F(DlgtoolGitMoves, MovedLineEditedSinceIsFollowedThroughTheRecord) {
   TwoWritersAddOneId();
   ASSERT_NE(repo_.Git({"merge", "--no-edit", "b"}).status, 0);
   AcceptAndContinue({"commit", "-q", "--no-edit"});
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 4).SetText("B says so"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 4).SetText("B says so"); });
   repo_.CommitAll("A fixes B's line");
   BGivesTheirLineASpeaker();
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
@@ -408,10 +400,10 @@ TEST_F(DlgtoolGit, LineDeletedAndAnotherAddedUnderItsIdConflictsWithAnEditOfTheO
 TEST_F(DlgtoolGit, CrissCrossMergeWithConflictingBasesIsAConflict) {
   EXPECT_EQ(repo_.Git({"config", "merge.parlatrix.recursive"}).out, "binary\n");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
   repo_.CommitAll("b1");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("A0"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("A0"); });
   repo_.CommitAll("a1");
   // Each side merges the other's first commit, keeping its own text (a resolved conflict).
   ASSERT_EQ(repo_.Git({"tag", "a1"}).status, 0);
@@ -419,7 +411,7 @@ TEST_F(DlgtoolGit, CrissCrossMergeWithConflictingBasesIsAConflict) {
   repo_.CommitAll("a2 keeps A0");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "b"}).status, 0);
   ASSERT_NE(repo_.Git({"merge", "--no-edit", "a1"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("B0"); });
   repo_.CommitAll("b2 keeps B0");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
   unlink(repo_.File("game.dlg.conflicts.txt").c_str());
@@ -452,10 +444,10 @@ TEST_F(DlgtoolGit, ReportsStayOutOfCommitsAndOtherMerges) {
   ASSERT_EQ(repo_.Git({"add", "-f", "game.dlg.conflicts.txt"}).status, 0);
   repo_.CommitAll("a link");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "later"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W1"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W1"); });
   repo_.CommitAll("later");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W2"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("W2"); });
   repo_.CommitAll("main");
   const ToolRun again = repo_.Git({"merge", "--no-edit", "later"});
   EXPECT_NE(again.status, 0);
@@ -466,10 +458,10 @@ TEST_F(DlgtoolGit, ReportsStayOutOfCommitsAndOtherMerges) {
 
 TEST_F(DlgtoolGit, OctopusMergeOfConflictingDialogueFilesIsRefused) {
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "x"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("X"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("X"); });
   repo_.CommitAll("x");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "y", "main"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Y"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Y"); });
   repo_.CommitAll("y");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
   const std::string before = ReadFileBytes(repo_.File("game.dlg"));
@@ -503,9 +495,9 @@ TEST_F(DlgtoolGit, InstallRefusesAttributesItCannotReadAndKeepsThem) {
 // stash pop and checkout -m: git's "ours" is the commit checked out, "theirs" the writer's own
 // uncommitted change; the report says so, and the result keeps the commit's text.
 TEST_F(DlgtoolGit, StashPopAndCheckoutMergeKeepTheCheckedOutSideAndSaySo) {
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Mine"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Mine"); });
   ASSERT_EQ(repo_.Git({"stash", "-q"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
   repo_.CommitAll("upstream");
   const ToolRun pop = repo_.Git({"stash", "pop"});
   EXPECT_NE(pop.status, 0);
@@ -519,7 +511,7 @@ TEST_F(DlgtoolGit, StashPopAndCheckoutMergeKeepTheCheckedOutSideAndSaySo) {
 
   ASSERT_EQ(repo_.Git({"reset", "-q", "--hard"}).status, 0);
   ASSERT_EQ(repo_.Git({"branch", "b", "HEAD~1"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Local"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Local"); });
   const ToolRun checkout = repo_.Git({"checkout", "-m", "b"});
   (void)checkout;  // git checkout -m exits 0 even when it leaves conflicts
   EXPECT_EQ(repo_.Git({"rev-parse", "--abbrev-ref", "HEAD"}).out, "b\n");
@@ -556,7 +548,7 @@ TEST(DlgtoolGitInstall, FolderNameEndingInALineBreakIsNotTheNeighbour) {
 // 0x5C trail bytes of 許功蓋 whole only when told the code page; both through real git.
 TEST_F(DlgtoolGit, LegacyCodePageTextsShowAsUtf8InGitDiff) {
   const std::string big5 = "\xB3\x5C\xA5\x5C\xBB\x5C";  // 許功蓋
-  Edit(repo_.File("game.dlg"), [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
+  EditSavedDocument(repo_.File("game.dlg"), [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
   const ToolRun raw = repo_.Git({"diff", "-U0"});
   EXPECT_TRUE(Contains(raw.out, "+1\tBo\t\t\t\xB3\\\\\xA5\\\\\xBB\\\\\n")) << raw.out;
   const ToolRun install = repo_.Dlgtool({"git-install", "--encoding", "BIG5"});
@@ -580,7 +572,7 @@ class DlgtoolGitKilledDriver : public DlgtoolGit {
   // 4 000 lines of 4 000 bytes (16 MB), so that writing the result takes a while.
   void SetUp() override {
     DlgtoolGit::SetUp();
-    Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+    EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) {
       PlotPos big = doc.AddPlot("Big", 1000, 5000);
       for (int id = 1000; id < 5000; ++id) {
         AddTestLine(doc, big, id, std::string(4000, static_cast<char>('a' + id % 26)).c_str());
@@ -628,10 +620,10 @@ class DlgtoolGitKilledDriver : public DlgtoolGit {
 TEST_F(DlgtoolGitKilledDriver, NothingItLeavesCanBeCommittedOrTakenForAResult) {
   // Two branches that merge cleanly when the driver runs to its end.
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Theirs"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 1).SetText("Theirs"); });
   repo_.CommitAll("theirs");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Ours"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Ours"); });
   repo_.CommitAll("ours");
   const std::string ours = ReadFileBytes(repo_.File("game.dlg"));
   // Without the .gitignore lines git-install writes: nothing may rely on them.

@@ -156,13 +156,6 @@ void SaveScript(const std::string& path) {
   ASSERT_EQ(doc.Save(path.c_str()), 1);
 }
 
-void Edit(const std::string& path, const std::function<void(CDlgFile&)>& edit) {
-  CDlgFile doc;
-  ASSERT_EQ(doc.Load(path.c_str()), 1);
-  edit(doc);
-  ASSERT_EQ(doc.Save(path.c_str()), 1);
-}
-
 void SetText(CDlgFile& doc, int id, const char* text) {
   LinePos pos = doc.FindItem(id);
   ASSERT_NE(pos, nullptr);
@@ -191,7 +184,7 @@ TEST_F(DlgtoolStoreText, GitStoresTextAndChecksOutTheExactFile) {
   EXPECT_TRUE(Contains(blob.out, "\n29\tAnn\t\t\tLine 29\n")) << blob.out;
   EXPECT_EQ(repo_.Git({"status", "--porcelain"}).out, "");
 
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) { SetText(doc, 0, "Hello"); });
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { SetText(doc, 0, "Hello"); });
   const std::string v2 = ReadFileBytes(repo_.File("game.dlg"));
   // git's own diff, --stat and grep work on the text; hunk headers name the plot.
   const ToolRun diff = repo_.Git({"diff"});
@@ -236,7 +229,7 @@ TEST_F(DlgtoolStoreText, GitStoresTextAndChecksOutTheExactFile) {
 // text the filter writes back as a whole .dlg. --stat counts lines of text, and grep finds the
 // staged text.
 TEST_F(DlgtoolStoreText, PartialStagingStatAndGrepWorkOnTheText) {
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) {
     SetText(doc, 0, "Hello");
     SetText(doc, 100, "Green tea?");
   });
@@ -276,13 +269,13 @@ TEST_F(DlgtoolStoreText, AddOfADamagedFileStopsWithTheReason) {
 
 TEST_F(DlgtoolStoreText, MergesRunOnTheTextByIdAndConflictsAreReported) {
   ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "theirs"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) {
     SetText(doc, 1, "Theirs one");
     SetText(doc, 2, "Theirs two");
   });
   repo_.CommitAll("theirs");
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
-  Edit(repo_.File("game.dlg"), [](CDlgFile& doc) {
+  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) {
     SetText(doc, 1, "Ours one");
     SetText(doc, 28, "Ours 28");
     CDlgItem line;

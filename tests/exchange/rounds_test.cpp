@@ -376,4 +376,82 @@ print(root.find('.//{*}alt-trans/{*}target').text)
   EXPECT_EQ(ReadFileBytes(dir.File("ko.xlf")), bytes);
 }
 
+// The same for XLIFF 2.0 as a CAT tool returns it: the metadata and matches modules, a tool's
+// own attribute, and a unit split into segments (ids, states, a subState) with an <ignorable>
+// between them. The unchanged unit (1) goes back as the tool split it; the file stays valid
+// against the core schema; the unit whose source changed (2) becomes one fuzzy segment; the one
+// whose speaker changed (3) keeps its modules and asks for review in one segment.
+TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
+  TempDir dir;
+  SaveDocument(dir.File("game.dlg"), {{1, "민준", "방이 있나요? 하룻밤만요."},
+                                      {2, "서연", "새 문장"},
+                                      {3, "민준", "그래"}});
+  const std::string split =
+      "<segment id=\"s1\" state=\"final\" subState=\"tool:ok\"><source>방이 있나요?</source>"
+      "<target>Any room?</target></segment>\n    <ignorable><source> </source></ignorable>\n"
+      "    <segment id=\"s2\" state=\"reviewed\"><source>하룻밤만요.</source>"
+      "<target>Just one night.</target></segment>";
+  const std::string modules =
+      "<mda:metadata><mda:metaGroup category=\"tool\"><mda:meta type=\"tm\">98 &amp; "
+      "up</mda:meta></mda:metaGroup></mda:metadata>";
+  const auto unit = [&](int id, const std::string& who, const std::string& segments) {
+    const std::string n = std::to_string(id);
+    return "   <unit id=\"" + n + "\" name=\"" + n + "\" xml:space=\"preserve\" tool:by=\"anna\">\n" +
+           "    " + modules + "\n    <notes>\n     <note category=\"developer\">speaker: " + who +
+           "</note>\n    </notes>\n    " + segments + "\n   </unit>\n";
+  };
+  WriteFileBytes(
+      dir.File("ko.xlf"),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<xliff xmlns=\"urn:oasis:names:tc:xliff:document:2.0\" version=\"2.0\" srcLang=\"ko\" "
+      "trgLang=\"en\" xmlns:mda=\"urn:oasis:names:tc:xliff:metadata:2.0\" "
+      "xmlns:tool=\"urn:x-cat-tool\">\n <file id=\"f1\" original=\"game.dlg\">\n" +
+          unit(1, "민준", split) +
+          unit(2, "서연",
+               "<segment state=\"translated\"><source>옛 문장</source><target>Old "
+               "one</target></segment>") +
+          unit(3, "서연",
+               "<segment state=\"final\"><source>그래</source><target>Right</target></segment>") +
+          " </file>\n</xliff>\n");
+  const std::string schema = std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff_core_2.0.xsd";
+  const auto valid = [&] {
+    return exchangetest::RunIn(dir.path(), "xmllint --nonet --noout --schema '" + schema +
+                                               "' ko.xlf");
+  };
+  ASSERT_EQ(valid().status, 0) << valid().err;
+  const PeerRun run = Tool(dir, "export game.dlg ko.xlf --update");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "unchanged: 1, changed: 1, review: 1, added: 0, obsolete: 0\n");
+  EXPECT_EQ(valid().status, 0) << valid().err;
+  const std::string bytes = ReadFileBytes(dir.File("ko.xlf"));
+  EXPECT_NE(bytes.find("\n    " + split + "\n   </unit>"), std::string::npos) << bytes;
+
+  const PeerRun dump = exchangetest::RunPython(dir.path(), R"(
+import sys
+from lxml import etree
+for u in etree.parse(sys.argv[1]).getroot().iter('{*}unit'):
+    attrs = sorted(etree.QName(k).localname + '=' + v for k, v in u.attrib.items())
+    segs = [(s.get('state'), ''.join(s.find('{*}target').itertext()))
+            for s in u.iter('{*}segment')]
+    print(u.get('id'), attrs, [etree.QName(c).localname for c in u], segs)
+)",
+                                                 "ko.xlf");
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  EXPECT_EQ(dump.out,
+            "1 ['by=anna', 'id=1', 'name=1', 'space=preserve'] ['metadata', 'notes', 'segment', "
+            "'ignorable', 'segment'] [('final', 'Any room?'), ('reviewed', 'Just one night.')]\n"
+            "2 ['id=2', 'name=2', 'space=preserve'] ['notes', 'segment'] [('initial', 'Old "
+            "one')]\n"
+            "3 ['by=anna', 'id=3', 'name=3', 'space=preserve'] ['metadata', 'notes', 'segment'] "
+            "[('initial', 'Right')]\n");
+  // The split unit still comes back whole, and a second update changes no byte.
+  const PeerRun import = Tool(dir, "import game.dlg ko.xlf -o out.dlg");
+  EXPECT_NE(import.out.find("applied: 1, "), std::string::npos) << import.out << import.err;
+  CDlgFile out;
+  ASSERT_EQ(out.Load(dir.File("out.dlg").c_str()), 1);
+  EXPECT_STREQ(out.GetItem(out.FindItem(1)).GetText(), "Any room? Just one night.");
+  ASSERT_EQ(Tool(dir, "export game.dlg ko.xlf --update").status, 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("ko.xlf")), bytes);
+}
+
 }  // namespace

@@ -41,6 +41,13 @@ void SaveTestDocument(const std::string& path, const char* gameName,
   ASSERT_EQ(document.Save(path.c_str()), 1) << path;
 }
 
+void EditSavedDocument(const std::string& path, const std::function<void(CDlgFile&)>& edit) {
+  CDlgFile doc;
+  ASSERT_EQ(doc.Load(path.c_str()), 1) << path;
+  edit(doc);
+  ASSERT_EQ(doc.Save(path.c_str()), 1) << path;
+}
+
 void SaveVersion102File(const std::string& path, const char* gameName) {
   SaveTestDocument(path, gameName, {});
   std::string bytes = ReadFileBytes(path);

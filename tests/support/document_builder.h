@@ -2,6 +2,7 @@
 // Qt-free: the core tests, the UI tests and the screenshot writer all build their documents here.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ PlotPos AddTestPlot(CDlgFile& document, const char* name, int rangeLow, int rang
 // running test when the save fails.
 void SaveTestDocument(const std::string& path, const char* gameName,
                       const std::vector<TestPlot>& plots, int multiLine = 0);
+
+// Loads the file at `path`, lets `edit` change the document as the editor would, and saves it;
+// fails the running test when the load or the save fails.
+void EditSavedDocument(const std::string& path, const std::function<void(CDlgFile&)>& edit);
 
 // A file of format version 102 without plots: a saved empty document with its version field
 // (header bytes 40 to 43, little-endian) rewritten.
