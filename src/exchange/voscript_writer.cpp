@@ -36,23 +36,14 @@ void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
 constexpr double kColumnWidths[kScriptColumnCount] = {8, 16, 16, 12, 12, 60, 40, 30, 8, 10};
 
 bool CheckSheetLimits(const ScriptSet& set, std::string& error) {
-  if (set.rows.size() + 1 > kMaxSheetRows) {
-    error = std::to_string(set.rows.size()) + " lines do not fit one sheet (at most " +
-            std::to_string(kMaxSheetRows - 1) + " below the header)";
-    return false;
-  }
+  if (!RowsFitSheet(set.rows.size(), error)) return false;
   static constexpr const char* kNames[6] = {"sound",     "plot", "speaker",
                                             "direction", "text", "previous_line"};
   const std::string* cells[6];
   for (const ScriptRow& row : set.rows) {
     Cells(row, cells);
     for (int c = 0; c < 6; ++c) {
-      const size_t units = Utf16Units(*cells[c]);
-      if (units <= kMaxCellUnits) continue;
-      error = "ID " + std::to_string(row.id) + ": " + kNames[c] + " is " + std::to_string(units) +
-              " characters, more than the " + std::to_string(kMaxCellUnits) +
-              " a spreadsheet cell holds";
-      return false;
+      if (!TextFitsCell(row.id, kNames[c], *cells[c], error)) return false;
     }
   }
   return true;

@@ -385,10 +385,9 @@ bool WriteSheetWorkbook(std::FILE* file, const SheetLayout& layout, size_t count
     status = platform::Status::Failure("a sheet without columns");
     return false;
   }
-  if (count + 1 > kMaxSheetRows) {
-    status =
-        platform::Status::Failure(std::to_string(count) + " lines do not fit one sheet (at most " +
-                                  std::to_string(kMaxSheetRows - 1) + " below the header)");
+  std::string error;
+  if (!RowsFitSheet(count, error)) {
+    status = platform::Status::Failure(error);
     return false;
   }
   ZipWriter zip(file);
@@ -408,27 +407,30 @@ bool WriteSheetWorkbook(std::FILE* file, const SheetLayout& layout, size_t count
   return false;
 }
 
+bool RowsFitSheet(size_t count, std::string& error) {
+  if (count + 1 <= kMaxSheetRows) return true;
+  error = std::to_string(count) + " lines do not fit one sheet (at most " +
+          std::to_string(kMaxSheetRows - 1) + " below the header)";
+  return false;
+}
+
+bool TextFitsCell(int id, const char* column, std::string_view text, std::string& error) {
+  const size_t units = Utf16Units(text);
+  if (units <= kMaxCellUnits) return true;
+  error = "ID " + std::to_string(id) + ": " + column + " is " + std::to_string(units) +
+          " characters, more than the " + std::to_string(kMaxCellUnits) +
+          " a spreadsheet cell holds";
+  return false;
+}
+
 bool CheckXlsxWorkbook(const ExportSet& set, std::string& error) {
-  if (set.units.size() + 1 > kMaxSheetRows) {
-    error = std::to_string(set.units.size()) + " lines do not fit one sheet (at most " +
-            std::to_string(kMaxSheetRows - 1) + " below the header)";
-    return false;
-  }
+  if (!RowsFitSheet(set.units.size(), error)) return false;
   for (const ExportUnit& unit : set.units) {
-    const struct {
-      const char* name;
-      const std::string& text;
-    } cells[] = {{"source", unit.text},
-                 {"target", unit.target},
-                 {"developer_comments", unit.notes},
-                 {"translator_comments", unit.comments},
-                 {"previous_source", unit.previous}};
-    for (const auto& cell : cells) {
-      const size_t units = Utf16Units(cell.text);
-      if (units <= kMaxCellUnits) continue;
-      error = "ID " + std::to_string(unit.id) + ": " + cell.name + " is " + std::to_string(units) +
-              " characters, more than the " + std::to_string(kMaxCellUnits) +
-              " a spreadsheet cell holds";
+    if (!TextFitsCell(unit.id, "source", unit.text, error) ||
+        !TextFitsCell(unit.id, "target", unit.target, error) ||
+        !TextFitsCell(unit.id, "developer_comments", unit.notes, error) ||
+        !TextFitsCell(unit.id, "translator_comments", unit.comments, error) ||
+        !TextFitsCell(unit.id, "previous_source", unit.previous, error)) {
       return false;
     }
   }

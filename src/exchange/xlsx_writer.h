@@ -42,6 +42,13 @@ using SheetRows = std::function<void(size_t index, std::vector<std::string_view>
 // escaped by the writer as it writes the cell, as `_x000D_` for CR.)
 std::string SheetText(const std::string& text);
 
+// The limits of a sheet, with the messages every workbook gives: `count` lines below the header
+// must fit one sheet (1 048 576 rows); the text of the cell `column` of the line `id` must fit a
+// cell (32 767 characters, counted in UTF-16 units as spreadsheets count them).
+[[nodiscard]] bool RowsFitSheet(size_t count, std::string& error);
+[[nodiscard]] bool TextFitsCell(int id, const char* column, std::string_view text,
+                                std::string& error);
+
 // The exchange's workbook of `set`: sheet "translation", the CSV's columns. False with `error`
 // set, before anything is written, when a text exceeds a cell (32 767 characters) or the rows a
 // sheet (1 048 576).
