@@ -105,6 +105,9 @@ bool SamePlaceholders(std::string_view source, std::string_view target) {
   const auto count = [&counts](std::string_view text, int step) {
     bool ok = true;
     for (size_t i = 0; i < text.size(); ++i) {
+      // Most bytes are none of C0, a backslash or the lead byte of U+FFFE/U+FFFF.
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '\\' && c != 0xEF) continue;
       int k = PlaceholderAt(text, i);
       if (text[i] == '\\') {
         size_t run = 1;

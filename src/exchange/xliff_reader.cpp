@@ -34,6 +34,7 @@
 
 #include "exchange/exchange_units.h"
 #include "exchange/recoder.h"
+#include "exchange/xml_arena.h"
 #include "exchange/xml_escape.h"
 #include "platform/utf8.h"
 
@@ -1036,6 +1037,8 @@ bool Read(std::string_view data, char* owned, std::vector<ImportUnit>& units, Pa
     failure.message = fault.message;
     return false;
   }
+  // The tree's memory (declared before the tree, which must go first).
+  XmlArena arena(std::max(kTreeFloor, size * kTreeBudget));
   Tree tree(text, size, fault);
   UnitReader reader(tree, lines, units, extras, keep, sink);
   if (tree.Parse() && reader.Run()) return true;
