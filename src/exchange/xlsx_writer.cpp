@@ -92,8 +92,11 @@ size_t NextLook(std::string_view text, size_t i) {
   return text.size();
 }
 
-// Appends `text` as a cell's XML content: SheetText's escapes, control characters as `_xHHHH_`,
-// and & < > as XML's entities. One pass; runs of plain bytes are copied whole.
+// Appends `text` as a cell's XML content, in the escape spreadsheets decode (`_xHHHH_` for U+HHHH):
+// control characters other than TAB and LF, which XML cannot carry or would turn into LF, as
+// `_xHHHH_` (`_x000D_` for CR); a `_xHHHH_` in the text itself with its underscore as `_x005F_`;
+// U+FFFE and U+FFFF, which XML cannot hold, as their escapes; & < > as XML's entities. One pass;
+// runs of plain bytes are copied whole.
 void AppendCellText(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   size_t run = 0;
@@ -387,31 +390,6 @@ constexpr const char* kExchangeColumns[] = {"location",
 constexpr double kExchangeWidths[] = {16, 50, 50, 8, 8, 8, 30, 40, 50};
 
 }  // namespace
-
-std::string SheetText(const std::string& text) {
-  std::string out;
-  size_t copied = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char* escape = nullptr;
-    size_t skip = 0;
-    if (text[i] == '_' && EscapeAt(text, i)) {
-      escape = "_x005F_";
-      skip = 1;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBE") == 0) {
-      escape = "_xFFFE_";
-      skip = 3;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBF") == 0) {
-      escape = "_xFFFF_";
-      skip = 3;
-    }
-    if (escape == nullptr) continue;
-    out.append(text, copied, i - copied).append(escape);
-    copied = i + skip;
-    i += skip - 1;
-  }
-  if (copied == 0) return text;
-  return out.append(text, copied, std::string::npos);
-}
 
 bool WriteSheetWorkbook(std::FILE* file, const SheetLayout& layout, size_t count,
                         const SheetRows& rows, platform::Status& status) {

@@ -30,17 +30,12 @@ struct SheetLayout {
 using SheetRows = std::function<void(size_t index, std::vector<std::string_view>& cells)>;
 
 // Writes the workbook of `count` rows to `file` (the start of an archive; seekable). Every cell is
-// an inline string (t="inlineStr"), its text escaped by SheetText and for XML. False with `status`
-// set on a failed write (its errno, also left in errno) or a refusal (a part of 4 GiB or more, more
-// rows than a sheet holds), after which the file holds no usable workbook.
+// an inline string (t="inlineStr"), its text in the escape spreadsheets decode (`_xHHHH_`) and
+// escaped for XML. False with `status` set on a failed write (its errno, also left in errno) or a
+// refusal (a part of 4 GiB or more, more rows than a sheet holds), after which the file holds no
+// usable workbook.
 [[nodiscard]] bool WriteSheetWorkbook(std::FILE* file, const SheetLayout& layout, size_t count,
                                       const SheetRows& rows, platform::Status& status);
-
-// A cell's text in the escape spreadsheets decode: `_xHHHH_` for U+HHHH. A text holding such a
-// sequence itself has its underscore written as `_x005F_`; U+FFFE and U+FFFF as their escapes.
-// (Control characters other than TAB and LF, which XML cannot carry or would turn into LF, are
-// escaped by the writer as it writes the cell, as `_x000D_` for CR.)
-std::string SheetText(const std::string& text);
 
 // The limits of a sheet, with the messages every workbook gives: `count` lines below the header
 // must fit one sheet (1 048 576 rows); the text of the cell `column` of the line `id` must fit a
