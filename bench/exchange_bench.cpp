@@ -3,6 +3,7 @@
 // 100k lines, files in /dev/shm. Texts are UTF-8, the code page of most Linux desktops. Before each
 // timed import the document is loaded afresh (untimed), so every entry is applied, none stale.
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -48,6 +49,11 @@ void BM_ExchangeExport(benchmark::State& state) {
     if (!exchange::ExportDocument(doc, path, format, Options(), error)) {
       state.SkipWithError(error.c_str());
     }
+  }
+  // The size of what was written, for the figures of each format.
+  struct stat written;
+  if (stat(path.c_str(), &written) == 0) {
+    state.counters["file_KiB"] = static_cast<double>(written.st_size) / 1024.0;
   }
   state.SetComplexityN(state.range(0));
 }

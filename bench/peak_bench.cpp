@@ -2,7 +2,7 @@
 // processes, against the size of the file they read: the child's peak resident set (wait4's
 // ru_maxrss) less that of `dlgtool --version`, which is the program itself with nothing read.
 // This counts what the heap meter cannot see: mapped file images, the allocator's slack, pages
-// freed but not returned, and the C libraries' own malloc (pugixml's tree, libzip, libxlsxwriter).
+// freed but not returned, and the C libraries' own malloc (pugixml's tree, libzip).
 // 10k and 100k lines.
 //
 // Besides check and info: the exchange export of each format, voscript and status (which read the

@@ -12,11 +12,11 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth imagemagick
   qt6-translations-l10n qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
-  libpugixml-dev libxlsxwriter-dev
+  libpugixml-dev
   libxml2-utils git python3 python3-polib python3-openpyxl translate-toolkit
   python3-lxml
   acl util-linux strace
-  libzip-dev libminizip-dev libisal-dev
+  libzip-dev libisal-dev
 )
 
 # Optional peers the suite checks against when they are there, and skips (saying so) when not:

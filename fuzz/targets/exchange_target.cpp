@@ -10,6 +10,7 @@
 //    and the document stays consistent.
 #include <zip.h>
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
 #include "exchange/xlsx.h"
+#include "exchange/xlsx_writer.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
 
@@ -53,10 +55,18 @@ std::string Write(Format format, exchange::ExportSet& set) {
     case Format::kCsv:
       return exchange::WriteCsv(set);
     case Format::kXlsx: {
-      std::string error;
       const std::string path = fuzz::ScratchFile("exchange.xlsx");
+      std::FILE* file = std::fopen(path.c_str(), "w+b");
+      FUZZ_CHECK(file != nullptr);
+      if (file == nullptr) return std::string();
       // A text longer than a cell holds is refused by the writer: nothing to compare then.
-      if (!exchange::WriteXlsxWorkbook(set, path, error)) return std::string();
+      platform::Status status;
+      const bool written = exchange::WriteXlsxWorkbook(set, file, status);
+      FUZZ_CHECK(std::fclose(file) == 0);
+      if (!written) {
+        FUZZ_CHECK(status.systemError == 0);  // a refusal, never a failed write
+        return std::string();
+      }
       return fuzz::ReadScratchFile(path);
     }
   }

@@ -56,5 +56,5 @@ int FuzzXliff(const uint8_t* data, size_t size);
 int FuzzXliff2(const uint8_t* data, size_t size);
 int FuzzCsv(const uint8_t* data, size_t size);
 // The XLSX reader on the input as a workbook (a zip archive): the same properties, the writer
-// being libxlsxwriter through a scratch file.
+// being our workbook writer into a scratch file.
 int FuzzXlsx(const uint8_t* data, size_t size);

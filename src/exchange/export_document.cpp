@@ -7,7 +7,7 @@
 
 #include "exchange/exchange.h"
 #include "exchange/recoder.h"
-#include "exchange/xlsx.h"
+#include "exchange/xlsx_writer.h"
 #include "platform/file_io.h"
 #include "platform/page_buffer.h"
 
@@ -223,20 +223,21 @@ int LastExchangeWriteErrno() {
 bool WriteExchangeFile(ExportSet& set, const std::string& path, Format format,
                        std::string& error) {
   if (format == Format::kXlsx) {
-    // libxlsxwriter opens its file by name: it is given the temporary file of the atomic replace
-    // through /proc/self/fd, so the workbook reaches its name only by the final rename.
-    std::string reason;
-    const platform::ReplaceResult result =
-        platform::ReplaceFile(path.c_str(), [&set, &reason](std::FILE* file) {
-          return std::fflush(file) == 0 &&
-                 WriteXlsxWorkbook(set, "/proc/self/fd/" + std::to_string(fileno(file)), reason);
-        });
+    // The workbook is packed straight into the temporary file of the atomic replace, its sheet a
+    // chunk at a time: the file's bytes are never held whole.
+    platform::Status status;
+    const platform::ReplaceResult result = platform::ReplaceFile(
+        path.c_str(),
+        [&set, &status](std::FILE* file) { return WriteXlsxWorkbook(set, file, status); });
     set = ExportSet();
-    if (result != platform::ReplaceResult::kReplaced) {
-      error = reason.empty() ? path + ": cannot write the file" : reason;
+    if (result == platform::ReplaceResult::kReplaced) return true;
+    if (!status.ok && status.systemError == 0) {
+      error = status.message;  // a refusal: a text over a cell, too many rows, a part of 4 GiB
       return false;
     }
-    return true;
+    lastWriteErrno = status.systemError != 0 ? status.systemError : errno;
+    error = path + ": cannot write the file: " + std::strerror(lastWriteErrno);
+    return false;
   }
   // The bytes go to the temporary file a chunk at a time as the writer makes them.
   const platform::ReplaceResult result =

@@ -5,28 +5,19 @@
 // starting with = + - @ TAB or CR is one a spreadsheet would evaluate as a formula (or, for TAB and
 // CR, one it strips down to such a start), so it is written with an apostrophe in front.
 //
-// XLSX through libxlsxwriter: one sheet, a bold header row frozen above the others, fixed column
-// widths, wrapped text aligned to the top. Every cell is written by worksheet_write_string, which
-// stores a string cell, so no text is ever taken for a formula or a number. libxlsxwriter writes
-// to a path of its own choosing; it is given the temporary file of the atomic replace, through
-// /proc/self/fd, so that the workbook reaches its name only by the final rename. Its own
-// temporary files go to the target's folder (not /tmp, which may be small or full), every return
-// value is checked, and the finished workbook is read back: its sheet must hold every row that was
-// meant, since a failed write into libxlsxwriter's row file is not reported by the library.
-#include <fcntl.h>
-#include <minizip/unzip.h>
-#include <unistd.h>
-#include <xlsxwriter.h>
-
+// XLSX through the workbook writer (xlsx_writer.h): one sheet, a bold header row frozen above the
+// others, fixed column widths, wrapped text aligned to the top. Every cell is an inline string
+// cell, so no text is ever taken for a formula or a number. The workbook is packed straight into
+// the temporary file of the atomic replace, so it reaches its name only by the final rename and
+// every failed write is reported with its reason.
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "exchange/csv_field.h"
 #include "exchange/voscript.h"
-#include "exchange/xlsx.h"
+#include "exchange/xlsx_writer.h"
 #include "platform/file_io.h"
-#include "platform/path.h"
 
 namespace exchange {
 namespace {
@@ -45,120 +36,17 @@ void Cells(const ScriptRow& row, const std::string* (&cells)[6]) {
 constexpr double kColumnWidths[kScriptColumnCount] = {8, 16, 16, 12, 12, 60, 40, 30, 8, 10};
 
 bool CheckSheetLimits(const ScriptSet& set, std::string& error) {
-  if (set.rows.size() + 1 > kMaxSheetRows) {
-    error = std::to_string(set.rows.size()) + " lines do not fit one sheet (at most " +
-            std::to_string(kMaxSheetRows - 1) + " below the header)";
-    return false;
-  }
+  if (!RowsFitSheet(set.rows.size(), error)) return false;
   static constexpr const char* kNames[6] = {"sound",     "plot", "speaker",
                                             "direction", "text", "previous_line"};
   const std::string* cells[6];
   for (const ScriptRow& row : set.rows) {
     Cells(row, cells);
     for (int c = 0; c < 6; ++c) {
-      const size_t units = Utf16Units(*cells[c]);
-      if (units <= kMaxCellUnits) continue;
-      error = "ID " + std::to_string(row.id) + ": " + kNames[c] + " is " + std::to_string(units) +
-              " characters, more than the " + std::to_string(kMaxCellUnits) +
-              " a spreadsheet cell holds";
-      return false;
+      if (!TextFitsCell(row.id, kNames[c], *cells[c], error)) return false;
     }
   }
   return true;
-}
-
-// libxlsxwriter's close holds the package, a part's temporary file and the row file at once.
-constexpr int kDescriptorsForClose = 4;
-
-// True when `count` more descriptors can be opened now (errno EMFILE otherwise).
-bool DescriptorsFree(int count) {
-  int held[8];
-  int opened = 0;
-  for (; opened < count && opened < 8; ++opened) {
-    held[opened] = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (held[opened] < 0) break;
-  }
-  const int reason = errno;
-  for (int k = 0; k < opened; ++k) close(held[k]);
-  if (opened == count) return true;
-  errno = reason != 0 ? reason : EMFILE;
-  return false;
-}
-
-// Builds the workbook into `target` (a path libxlsxwriter opens itself), with its temporary
-// files in `tmpdir`. False on any error of the library; the caller then drops the file.
-bool BuildWorkbook(const ScriptSet& set, const std::string& target, const std::string& tmpdir) {
-  // Rows go out as they are written, as inline strings, instead of being held for a shared
-  // string table: a third of the memory for 100 000 lines, and faster.
-  lxw_workbook_options options = {};
-  options.constant_memory = LXW_TRUE;
-  options.tmpdir = const_cast<char*>(tmpdir.c_str());
-  // The row file, and then the close's files (below): a library that cannot open them crashes.
-  if (!DescriptorsFree(kDescriptorsForClose + 1)) return false;
-  lxw_workbook* book = workbook_new_opt(target.c_str(), &options);
-  if (book == nullptr) return false;
-  lxw_doc_properties properties = {};
-  properties.title = const_cast<char*>(set.title.c_str());
-  bool ok = workbook_set_properties(book, &properties) == LXW_NO_ERROR;
-  lxw_worksheet* sheet = workbook_add_worksheet(book, "script");
-  lxw_format* header = workbook_add_format(book);
-  lxw_format* wrapped = workbook_add_format(book);
-  ok = ok && sheet != nullptr && header != nullptr && wrapped != nullptr;
-  if (ok) {
-    format_set_bold(header);
-    format_set_text_wrap(wrapped);
-    format_set_align(wrapped, LXW_ALIGN_VERTICAL_TOP);
-    for (lxw_col_t c = 0; c < kScriptColumnCount; ++c) {
-      ok = ok && worksheet_set_column(sheet, c, c, kColumnWidths[c], wrapped) == LXW_NO_ERROR;
-      ok = ok && worksheet_write_string(sheet, 0, c, kScriptColumns[c], header) == LXW_NO_ERROR;
-    }
-    worksheet_freeze_panes(sheet, 1, 0);
-  }
-  const std::string* cells[6];
-  lxw_row_t r = 1;
-  for (auto row = set.rows.begin(); ok && row != set.rows.end(); ++row, ++r) {
-    ok = worksheet_write_string(sheet, r, 0, std::to_string(row->id).c_str(), wrapped) ==
-         LXW_NO_ERROR;
-    Cells(*row, cells);
-    for (lxw_col_t c = 0; ok && c < 6; ++c) {
-      // An empty string would be written as a blank cell holding only the format.
-      if (cells[c]->empty()) continue;
-      ok = worksheet_write_string(sheet, r, c + 1, SheetText(*cells[c]).c_str(), wrapped) ==
-           LXW_NO_ERROR;
-    }
-  }
-  // workbook_close opens a temporary file per part of the package besides the package itself; a
-  // library that cannot open them crashes inside (ulimit -n), so that room is made sure of first.
-  ok = ok && DescriptorsFree(kDescriptorsForClose);
-  // workbook_close also frees the workbook when an earlier step failed.
-  const bool closed = workbook_close(book) == LXW_NO_ERROR;
-  return ok && closed;
-}
-
-// Counts the rows of the first sheet of the workbook at `path`; -1 when it cannot be read.
-long CountSheetRows(const std::string& path) {
-  unzFile zip = unzOpen64(path.c_str());
-  if (zip == nullptr) return -1;
-  long rows = -1;
-  if (unzLocateFile(zip, "xl/worksheets/sheet1.xml", 1) == UNZ_OK &&
-      unzOpenCurrentFile(zip) == UNZ_OK) {
-    // "<row " split across two reads is found through the kept tail of the last one.
-    static constexpr char kRow[] = "<row ";
-    std::string window;
-    char chunk[1 << 16];
-    int got = 0;
-    long found = 0;
-    while ((got = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0) {
-      window.append(chunk, static_cast<size_t>(got));
-      for (size_t at = window.find(kRow); at != std::string::npos; at = window.find(kRow, at + 1)) {
-        ++found;
-      }
-      window.erase(0, window.size() > 4 ? window.size() - 4 : 0);
-    }
-    if (unzCloseCurrentFile(zip) == UNZ_OK && got == 0) rows = found;
-  }
-  unzClose(zip);
-  return rows;
 }
 
 }  // namespace
@@ -203,23 +91,29 @@ bool WriteScriptFile(const ScriptSet& set, const std::string& path, ScriptFormat
     });
   } else {
     if (!CheckSheetLimits(set, error)) return false;
-    const std::string tmpdir = platform::FolderOf(path);
-    bool incomplete = false;
+    SheetLayout layout;
+    layout.name = "script";
+    layout.header.assign(kScriptColumns, kScriptColumns + kScriptColumnCount);
+    layout.widths.assign(kColumnWidths, kColumnWidths + kScriptColumnCount);
+    layout.title = set.title;
+    std::string id;  // the row's ID as text, until the next row
+    const SheetRows rows = [&set, &id](size_t index, std::vector<std::string_view>& cells) {
+      const ScriptRow& row = set.rows[index];
+      id = std::to_string(row.id);
+      cells[0] = id;
+      const std::string* texts[6];
+      Cells(row, texts);
+      for (int c = 0; c < 6; ++c) cells[c + 1] = *texts[c];
+    };
+    platform::Status status;
     result = platform::ReplaceFile(path.c_str(), [&](std::FILE* file) {
-      const std::string written = "/proc/self/fd/" + std::to_string(fileno(file));
-      if (std::fflush(file) != 0 || !BuildWorkbook(set, written, tmpdir)) return false;
-      // What was written against what was meant: the header row and one row per line.
-      const long rows = CountSheetRows(written);
-      if (rows == static_cast<long>(set.rows.size()) + 1) return true;
-      incomplete = true;
-      errno = EIO;
-      return false;
+      return WriteSheetWorkbook(file, layout, set.rows.size(), rows, status);
     });
-    if (incomplete) {
-      error = path + ": the workbook came out incomplete (its temporary files in " + tmpdir +
-              " could not be written); not replaced";
+    if (result != platform::ReplaceResult::kReplaced && !status.ok && status.systemError == 0) {
+      error = path + ": " + status.message;  // a refusal: a part of 4 GiB or more
       return false;
     }
+    if (status.systemError != 0) errno = status.systemError;
   }
   if (result != platform::ReplaceResult::kReplaced) {
     error = path + ": cannot write the file" + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");

@@ -16,16 +16,6 @@ namespace exchange {
 inline constexpr size_t kMaxXlsxPartBytes = size_t{256} << 20;
 inline constexpr size_t kMaxXlsxTotalBytes = size_t{512} << 20;
 
-// A cell's text in the escape spreadsheets decode: `_xHHHH_` for U+HHHH. A text holding such a
-// sequence itself has its underscore written as `_x005F_`; U+FFFE and U+FFFF as their escapes.
-std::string SheetText(const std::string& text);
-
-// Writes the workbook of `set` to `target`, a path libxlsxwriter opens itself. False with `error`
-// set when a text exceeds a cell (32 767 characters) or the rows a sheet (1 048 576), or the
-// library fails.
-[[nodiscard]] bool WriteXlsxWorkbook(const ExportSet& set, const std::string& target,
-                                     std::string& error);
-
 // Reads the first sheet of a workbook. The first row names the columns as in CSV; a row without
 // any cell is skipped. A source or target cell that is not a string (a number, a date, a boolean,
 // a formula or an error) is refused with its cell name; ID and context cells may be whole numbers.

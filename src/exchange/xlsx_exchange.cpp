@@ -1,8 +1,6 @@
 // XLSX as an exchange format.
 //
-// Writing: libxlsxwriter, one sheet "translation", the CSV's columns in the CSV's order, every
-// cell written by worksheet_write_string (a string cell, never a number or a formula); an empty
-// text is a blank cell.
+// Writing: xlsx_writer.cpp.
 //
 // Reading: libzip over the bytes in memory (a deflated part inflated by ISA-L's igzip, see
 // PartReader), pugixml over the parts. Before a part is parsed:
@@ -13,12 +11,11 @@
 //  - its tags are counted, and a part with more elements and attributes than pugixml could hold
 //    in eight times the part's size is refused (a tree parser allocates per node).
 // The first sheet is the one workbook.xml lists first, found through its relationship; cells come
-// from the shared string table (t="s"), inline strings (t="inlineStr", what libxlsxwriter writes)
+// from the shared string table (t="s"), inline strings (t="inlineStr", what our writer writes)
 // or are refused as not text where a text is read. Elements go by their local name under a
 // prefix bound to SpreadsheetML, transitional or Strict, or none (see Names).
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
-#include <xlsxwriter.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -135,16 +132,6 @@ bool DecodeSheetText(std::string_view text, std::string& out) {
   out.append(text, i, std::string_view::npos);
   return true;
 }
-
-constexpr const char* kColumns[] = {"location",
-                                    "source",
-                                    "target",
-                                    "ID",
-                                    "fuzzy",
-                                    "context",
-                                    "translator_comments",
-                                    "developer_comments",
-                                    "previous_source"};
 
 const char* CellName(int column, std::string& buffer) {
   buffer.clear();
@@ -786,118 +773,6 @@ long RowOf(const char* ref) {
   for (; *ref >= '0' && *ref <= '9' && row < 10000000; ++ref) row = row * 10 + (*ref - '0');
   return row;
 }
-
-}  // namespace
-
-std::string SheetText(const std::string& text) {
-  std::string out;
-  size_t copied = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char* escape = nullptr;
-    size_t skip = 0;
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
-        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
-      escape = "_x005F_";
-      skip = 1;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBE") == 0) {
-      escape = "_xFFFE_";
-      skip = 3;
-    } else if (text.compare(i, 3, "\xEF\xBF\xBF") == 0) {
-      escape = "_xFFFF_";
-      skip = 3;
-    }
-    if (escape == nullptr) continue;
-    out.append(text, copied, i - copied).append(escape);
-    copied = i + skip;
-    i += skip - 1;
-  }
-  if (copied == 0) return text;
-  return out.append(text, copied, std::string::npos);
-}
-
-bool WriteXlsxWorkbook(const ExportSet& set, const std::string& target, std::string& error) {
-  if (set.units.size() + 1 > kMaxSheetRows) {
-    error = std::to_string(set.units.size()) + " lines do not fit one sheet (at most " +
-            std::to_string(kMaxSheetRows - 1) + " below the header)";
-    return false;
-  }
-  for (const ExportUnit& unit : set.units) {
-    const struct {
-      const char* name;
-      const std::string& text;
-    } cells[] = {{"source", unit.text},
-                 {"target", unit.target},
-                 {"developer_comments", unit.notes},
-                 {"translator_comments", unit.comments},
-                 {"previous_source", unit.previous}};
-    for (const auto& cell : cells) {
-      const size_t units = Utf16Units(cell.text);
-      if (units <= kMaxCellUnits) continue;
-      error = "ID " + std::to_string(unit.id) + ": " + cell.name + " is " + std::to_string(units) +
-              " characters, more than the " + std::to_string(kMaxCellUnits) +
-              " a spreadsheet cell holds";
-      return false;
-    }
-  }
-  lxw_workbook_options options = {};
-  options.constant_memory = LXW_TRUE;
-  lxw_workbook* book = workbook_new_opt(target.c_str(), &options);
-  if (book == nullptr) {
-    error = "the workbook cannot be created";
-    return false;
-  }
-  lxw_worksheet* sheet = workbook_add_worksheet(book, "translation");
-  lxw_format* header = workbook_add_format(book);
-  lxw_format* wrapped = workbook_add_format(book);
-  bool ok = sheet != nullptr && header != nullptr && wrapped != nullptr;
-  const int columns = set.previousColumn ? 9 : 8;
-  if (ok) {
-    format_set_bold(header);
-    format_set_text_wrap(wrapped);
-    format_set_align(wrapped, LXW_ALIGN_VERTICAL_TOP);
-    static constexpr double kWidths[] = {16, 50, 50, 8, 8, 8, 30, 40, 50};
-    for (int c = 0; ok && c < columns; ++c) {
-      ok = worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                kWidths[c], wrapped) == LXW_NO_ERROR &&
-           worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), kColumns[c], header) ==
-               LXW_NO_ERROR;
-    }
-    worksheet_freeze_panes(sheet, 1, 0);
-  }
-  lxw_row_t r = 1;
-  for (auto unit = set.units.begin(); ok && unit != set.units.end(); ++unit, ++r) {
-    const std::string id = std::to_string(unit->id);
-    const std::string location = set.original + ":" + id;
-    const std::string empty;
-    const std::string* cells[] = {&location,
-                                  &unit->text,
-                                  unit->hasTarget ? &unit->target : &empty,
-                                  &id,
-                                  nullptr,
-                                  &id,
-                                  &unit->comments,
-                                  &unit->notes,
-                                  unit->fuzzy && unit->hasPrevious ? &unit->previous : &empty};
-    for (int c = 0; ok && c < columns; ++c) {
-      const lxw_col_t col = static_cast<lxw_col_t>(c);
-      if (cells[c] == nullptr) {
-        ok = worksheet_write_string(sheet, r, col, unit->fuzzy ? "True" : "False", wrapped) ==
-             LXW_NO_ERROR;
-      } else if (!cells[c]->empty()) {
-        ok = worksheet_write_string(sheet, r, col, SheetText(*cells[c]).c_str(), wrapped) ==
-             LXW_NO_ERROR;
-      }
-    }
-  }
-  const bool closed = workbook_close(book) == LXW_NO_ERROR;
-  if (!ok || !closed) {
-    error = "the workbook cannot be written";
-    return false;
-  }
-  return true;
-}
-
-namespace {
 
 bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
                     const UnitSink* sink) {

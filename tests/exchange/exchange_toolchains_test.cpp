@@ -309,6 +309,14 @@ TEST_F(Toolchains, XlsxSavedByLibreOfficeComesBackByteForByte) {
   // LibreOffice saves a cell's CR LF as LF; sources compare with line ends as one break and the
   // translation gets the line's own CR LF back.
   EXPECT_EQ(ImportAndCheck("lo/doc.xlsx"), AllIds());
+  // The same workbook saved by LibreOffice as CSV (comma, double quote, UTF-8, every cell quoted).
+  const PeerRun csv = Sh(Soffice(dir_.path()) +
+                         "--convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,true' "
+                         "--outdir lo doc.xlsx");
+  ASSERT_EQ(csv.status, 0) << csv.out << csv.err;
+  ASSERT_TRUE(FileExists(dir_.File("lo/doc.csv"))) << csv.out << csv.err;
+  ASSERT_EQ(Sh("cp orig.dlg doc.dlg").status, 0);
+  EXPECT_EQ(ImportAndCheck("lo/doc.csv"), AllIds());
 }
 
 // LibreOffice's CSV: every entry applied or reported, none applied wrong.

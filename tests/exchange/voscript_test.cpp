@@ -68,10 +68,13 @@ TEST_F(VoiceScript, OpenpyxlReadsEveryCellAsTextWithBoldFrozenHeader) {
   // decoded here as Excel and LibreOffice decode them.
   const PeerRun read = RunPython(dir_.path(), R"(
 import openpyxl, re, sys
-ws = openpyxl.load_workbook(sys.argv[1]).active
+book = openpyxl.load_workbook(sys.argv[1])
+ws = book.active
 rows = list(ws.iter_rows())
 print(','.join(c.value for c in rows[0]), ws.max_row, ws.max_column, ws.freeze_panes,
       all(c.font.b for c in rows[0]), any(c.font.b for c in rows[1]))
+print(book.properties.title, ws.title, [ws.column_dimensions[c].width for c in 'ABCDEFGHIJ'],
+      ws['F2'].alignment.wrap_text, ws['F2'].alignment.vertical)
 print(sorted({c.data_type for r in rows for c in r if c.value is not None}))
 def text(v):
     v = re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), v or '')
@@ -84,6 +87,8 @@ for r in rows[1:]:
   ASSERT_EQ(read.status, 0) << read.err;
   std::string expected =
       "ID,sound,plot,speaker,direction,text,previous_line,notes,take,status 10 10 A2 True False\n"
+      "별빛 script [8.7109375, 16.7109375, 16.7109375, 12.7109375, 12.7109375, 60.7109375, "
+      "40.7109375, 30.7109375, 8.7109375, 10.7109375] True top\n"
       "['s']\n";
   for (size_t k = 0; k < kScene.size(); ++k) expected += ExpectedRow(k);
   EXPECT_EQ(read.out, expected);
@@ -154,7 +159,7 @@ TEST_F(VoiceScript, RefusalsWriteNothing) {
                                       "old.xlsx"}));
 }
 
-// libxlsxwriter writes the workbook itself, into the temporary file of the atomic replace.
+// The workbook is packed into the temporary file of the atomic replace.
 TEST(VoiceScriptFile, WorkbookReplacesTheOldFileWholeOrNotAtAll) {
   TempDir dir;
   const std::string path = dir.File("vo.xlsx");
