@@ -183,7 +183,8 @@ TEST_F(DlgtoolGit, HunkHeadersNameThePlotTheChangeIsIn) {
     for (int index : {0, 5, 11}) {
       const int id = plot * 100 + index;
       SCOPED_TRACE("line " + std::to_string(id));
-      EditSavedDocument(repo_.File("game.dlg"), [id](CDlgFile& doc) { Line(doc, id).SetText("changed"); });
+      EditSavedDocument(repo_.File("game.dlg"),
+                        [id](CDlgFile& doc) { Line(doc, id).SetText("changed"); });
       const std::string right = std::string("plot \"") + names[plot] + "\"";
       for (const char* context : {"-U0", "-U1", "-U3"}) {
         EXPECT_EQ(HunkHeadings(repo_, {"diff", context}), right) << context;
@@ -198,12 +199,14 @@ TEST_F(DlgtoolGit, HunkHeadersNameThePlotTheChangeIsIn) {
     }
   }
   // A line added after a plot's last line, and the first line of an empty plot.
-  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Middle", "new"), 112); });
+  EditSavedDocument(repo_.File("game.dlg"),
+                    [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Middle", "new"), 112); });
   // The first hunk is the header's line count, above every plot.
   EXPECT_EQ(HunkHeadings(repo_, {"diff", "-U0"}), ";plot \"Middle\"");
   EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Middle\"");
   repo_.CommitAll("added");
-  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Empty", "one"), 300); });
+  EditSavedDocument(repo_.File("game.dlg"),
+                    [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Empty", "one"), 300); });
   EXPECT_EQ(HunkHeadings(repo_, {"diff"}), ";plot \"Empty\"");
   EXPECT_TRUE(Contains(repo_.Git({"diff"}).out, "\n+300\t\t\t\tone\n"));
 }
@@ -301,11 +304,11 @@ class DlgtoolGitMoves : public DlgtoolGit {
   void TwoWritersAddOneId() {
     ASSERT_EQ(repo_.Git({"checkout", "-q", "-b", "b"}).status, 0);
     EditSavedDocument(repo_.File("game.dlg"),
-         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
+                      [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "B says"), 3); });
     repo_.CommitAll("B adds a line");
     ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
     EditSavedDocument(repo_.File("game.dlg"),
-         [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
+                      [](CDlgFile& doc) { EXPECT_EQ(Append(doc, "Intro", "A says"), 3); });
     repo_.CommitAll("A adds a line");
   }
   void BGivesTheirLineASpeaker() {
@@ -363,7 +366,8 @@ TEST_F(DlgtoolGitMoves, MovedLineEditedSinceIsFollowedThroughTheRecord) {
   TwoWritersAddOneId();
   ASSERT_NE(repo_.Git({"merge", "--no-edit", "b"}).status, 0);
   AcceptAndContinue({"commit", "-q", "--no-edit"});
-  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 4).SetText("B says so"); });
+  EditSavedDocument(repo_.File("game.dlg"),
+                    [](CDlgFile& doc) { Line(doc, 4).SetText("B says so"); });
   repo_.CommitAll("A fixes B's line");
   BGivesTheirLineASpeaker();
   ASSERT_EQ(repo_.Git({"checkout", "-q", "main"}).status, 0);
@@ -497,7 +501,8 @@ TEST_F(DlgtoolGit, InstallRefusesAttributesItCannotReadAndKeepsThem) {
 TEST_F(DlgtoolGit, StashPopAndCheckoutMergeKeepTheCheckedOutSideAndSaySo) {
   EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Mine"); });
   ASSERT_EQ(repo_.Git({"stash", "-q"}).status, 0);
-  EditSavedDocument(repo_.File("game.dlg"), [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
+  EditSavedDocument(repo_.File("game.dlg"),
+                    [](CDlgFile& doc) { Line(doc, 0).SetText("Upstream"); });
   repo_.CommitAll("upstream");
   const ToolRun pop = repo_.Git({"stash", "pop"});
   EXPECT_NE(pop.status, 0);
@@ -548,7 +553,8 @@ TEST(DlgtoolGitInstall, FolderNameEndingInALineBreakIsNotTheNeighbour) {
 // 0x5C trail bytes of 許功蓋 whole only when told the code page; both through real git.
 TEST_F(DlgtoolGit, LegacyCodePageTextsShowAsUtf8InGitDiff) {
   const std::string big5 = "\xB3\x5C\xA5\x5C\xBB\x5C";  // 許功蓋
-  EditSavedDocument(repo_.File("game.dlg"), [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
+  EditSavedDocument(repo_.File("game.dlg"),
+                    [&](CDlgFile& doc) { Line(doc, 1).SetText(big5.c_str()); });
   const ToolRun raw = repo_.Git({"diff", "-U0"});
   EXPECT_TRUE(Contains(raw.out, "+1\tBo\t\t\t\xB3\\\\\xA5\\\\\xBB\\\\\n")) << raw.out;
   const ToolRun install = repo_.Dlgtool({"git-install", "--encoding", "BIG5"});

@@ -383,9 +383,9 @@ print(root.find('.//{*}alt-trans/{*}target').text)
 // whose speaker changed (3) keeps its modules and asks for review in one segment.
 TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
   TempDir dir;
-  SaveDocument(dir.File("game.dlg"), {{1, "민준", "방이 있나요? 하룻밤만요."},
-                                      {2, "서연", "새 문장"},
-                                      {3, "민준", "그래"}});
+  SaveDocument(
+      dir.File("game.dlg"),
+      {{1, "민준", "방이 있나요? 하룻밤만요."}, {2, "서연", "새 문장"}, {3, "민준", "그래"}});
   const std::string split =
       "<segment id=\"s1\" state=\"final\" subState=\"tool:ok\"><source>방이 있나요?</source>"
       "<target>Any room?</target></segment>\n    <ignorable><source> </source></ignorable>\n"
@@ -396,8 +396,9 @@ TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
       "up</mda:meta></mda:metaGroup></mda:metadata>";
   const auto unit = [&](int id, const std::string& who, const std::string& segments) {
     const std::string n = std::to_string(id);
-    return "   <unit id=\"" + n + "\" name=\"" + n + "\" xml:space=\"preserve\" tool:by=\"anna\">\n" +
-           "    " + modules + "\n    <notes>\n     <note category=\"developer\">speaker: " + who +
+    return "   <unit id=\"" + n + "\" name=\"" + n +
+           "\" xml:space=\"preserve\" tool:by=\"anna\">\n" + "    " + modules +
+           "\n    <notes>\n     <note category=\"developer\">speaker: " + who +
            "</note>\n    </notes>\n    " + segments + "\n   </unit>\n";
   };
   WriteFileBytes(
@@ -415,8 +416,8 @@ TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
           " </file>\n</xliff>\n");
   const std::string schema = std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff_core_2.0.xsd";
   const auto valid = [&] {
-    return exchangetest::RunIn(dir.path(), "xmllint --nonet --noout --schema '" + schema +
-                                               "' ko.xlf");
+    return exchangetest::RunIn(dir.path(),
+                               "xmllint --nonet --noout --schema '" + schema + "' ko.xlf");
   };
   ASSERT_EQ(valid().status, 0) << valid().err;
   const PeerRun run = Tool(dir, "export game.dlg ko.xlf --update");
@@ -435,7 +436,7 @@ for u in etree.parse(sys.argv[1]).getroot().iter('{*}unit'):
             for s in u.iter('{*}segment')]
     print(u.get('id'), attrs, [etree.QName(c).localname for c in u], segs)
 )",
-                                                 "ko.xlf");
+                                               "ko.xlf");
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_EQ(dump.out,
             "1 ['by=anna', 'id=1', 'name=1', 'space=preserve'] ['metadata', 'notes', 'segment', "
