@@ -133,11 +133,27 @@ bool SameEntry(const ImportUnit& a, const ImportUnit& b) {
 // `failure`): the round's read with the file's extras, and the import's, which keeps only the
 // texts and takes each entry as it is read (XLIFF in place) instead of collecting them. All accept
 // or refuse alike, with the same entries and the same fault; a sink that stops the read makes the
-// reader return false with no fault.
+// reader return false with no fault. XLSX: its rows read as the import reads them and through the
+// XML tree alone.
 void CheckReadsAgree(Format format, std::string_view data, bool accepted,
                      const std::vector<ImportUnit>& units, const exchange::ParseFailure& failure,
                      uint32_t hash) {
-  if (format == Format::kXlsx) return;  // one read only
+  if (format == Format::kXlsx) {
+    // The rows read without a tree where they are plain (`units`) and through the tree alone.
+    std::vector<ImportUnit> tree;
+    exchange::ParseFailure treeFailure;
+    const bool treeAccepted =
+        exchange::ReadXlsx(data, tree, treeFailure, nullptr, exchange::XlsxRows::kTree);
+    FUZZ_CHECK(treeAccepted == accepted);
+    FUZZ_CHECK(treeFailure.message == failure.message);
+    FUZZ_CHECK(treeFailure.line == failure.line);
+    FUZZ_CHECK(treeFailure.column == failure.column);
+    FUZZ_CHECK(tree.size() == units.size());
+    for (size_t i = 0; i < units.size() && i < tree.size(); ++i) {
+      FUZZ_CHECK(SameEntry(tree[i], units[i]));
+    }
+    return;
+  }
   exchange::FileExtras extras;
   std::vector<ImportUnit> rounds;
   exchange::ParseFailure roundsFailure;

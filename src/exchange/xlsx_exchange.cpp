@@ -383,6 +383,315 @@ pugi::xml_node Root(const pugi::xml_document& doc, std::string_view local, Ns ns
   return names.Is(root.name(), local, ns) ? root : pugi::xml_node();
 }
 
+// One cell as the row logic reads it, taken from a tree or from PlainRows; the views point into
+// the bytes of the slice or the tree, which outlive the call.
+struct SheetCell {
+  std::string_view ref;         // its `r`; empty when it has none
+  std::string_view type;        // its `t`; empty when it has none
+  bool hasValue = false;        // it has a <v>
+  bool hasFormula = false;      // it has an <f>
+  std::string_view value;       // the text of its <v>
+  std::string_view inlineText;  // the text of its <is> (see ItemText)
+};
+
+// The offset of the first '<', '&', CR or NUL at or after `from` in the `size` bytes at `p`, or
+// `size`: the bytes that end a run of plain text or need a closer look.
+size_t TextStop(const char* p, size_t from, size_t size) {
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i zero = _mm_setzero_si128();
+  for (; from + 16 <= size; from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, zero)));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (mask != 0) return from + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
+  for (; from < size; ++from) {
+    const char c = p[from];
+    if (c == '<' || c == '&' || c == '\r' || c == '\0') return from;
+  }
+  return size;
+}
+
+// A slice of whole rows (see Workbook::StreamSheet) read without building a tree, for the shape
+// our writer, Excel, LibreOffice and openpyxl write:
+//   <row ...> <c ...> [<v>TEXT</v> | <is><t ...>TEXT</t></is>] </c> ... </row> <row ...> ...
+// with white space between the elements, each element named with the prefix of <sheetData>, and
+// any attributes. Read returns false for anything else (another element or prefix, a formula,
+// rich text, text between the elements, a comment, a character reference, an attribute value
+// holding '<', '>', '&' or a control byte, a NUL, invalid UTF-8, a tag that does not close), and
+// the slice goes to the tree parse as before, which accepts it or refuses it with the message and
+// position it always gave. What Read accepts, the tree parse accepts too, with the same texts:
+// XML's five entities decoded, CR LF and a lone CR as LF, and the first of repeated attributes.
+// Read leaves the bytes as they are; Decode, once the slice is taken, decodes the texts with an
+// entity or a CR in place (each only shrinks). The tags are counted as Workbook::ParseSpan
+// counts them: an element per start tag, an attribute per '=' inside a tag.
+class PlainRows {
+ public:
+  struct Row {
+    std::string_view ref;  // its `r`
+    size_t first = 0;      // its cells in cells()
+    size_t count = 0;
+  };
+
+  // `prefix`: "" or the "x:" of <x:sheetData>.
+  explicit PlainRows(const std::string& prefix)
+      : row_(prefix + "row"),
+        c_(prefix + "c"),
+        v_(prefix + "v"),
+        is_(prefix + "is"),
+        t_(prefix + "t") {}
+
+  bool Read(char* data, size_t size) {
+    rows_.clear();
+    cells_.clear();
+    decode_.clear();
+    elements_ = 0;
+    attributes_ = 0;
+    if (ValidUtf8Prefix(std::string_view(data, size)) != size) return false;
+    base_ = data;
+    p_ = 0;
+    size_ = size;
+    while (true) {
+      SkipSpace();
+      if (p_ == size_) break;
+      if (!ReadRow()) return false;
+    }
+    return true;
+  }
+
+  // After a Read that returned true: the texts with an entity or a CR decoded in place.
+  void Decode() {
+    for (const auto& [index, inline_] : decode_) {
+      std::string_view& text = inline_ ? cells_[index].inlineText : cells_[index].value;
+      text = Decode(text);
+    }
+    decode_.clear();
+  }
+
+  const std::vector<Row>& rows() const { return rows_; }
+  const std::vector<SheetCell>& cells() const { return cells_; }
+  size_t elements() const { return elements_; }
+  size_t attributes() const { return attributes_; }
+
+ private:
+  static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static bool IsNameStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+  }
+  static bool IsNameByte(char c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  }
+
+  void SkipSpace() {
+    while (p_ < size_ && IsSpace(base_[p_])) ++p_;
+  }
+  // The names and entities compared are a few bytes: a loop the compiler keeps inline beats a
+  // call to memcmp.
+  static bool Same(const char* at, std::string_view bytes) {
+    for (size_t k = 0; k < bytes.size(); ++k) {
+      if (at[k] != bytes[k]) return false;
+    }
+    return true;
+  }
+  bool At(std::string_view bytes) const {
+    return size_ - p_ >= bytes.size() && Same(base_ + p_, bytes);
+  }
+
+  // At `<name` followed by white space, '/' or '>': past the name, counted.
+  bool StartTag(const std::string& name) {
+    if (size_ - p_ < name.size() + 2 || base_[p_] != '<' || !Same(base_ + p_ + 1, name)) {
+      return false;
+    }
+    const char after = base_[p_ + 1 + name.size()];
+    if (!IsSpace(after) && after != '/' && after != '>') return false;
+    p_ += 1 + name.size();
+    ++elements_;
+    return true;
+  }
+
+  // At `</name` white space `>`: past it.
+  bool EndTag(const std::string& name) {
+    if (size_ - p_ < name.size() + 3 || base_[p_] != '<' || base_[p_ + 1] != '/' ||
+        !Same(base_ + p_ + 2, name)) {
+      return false;
+    }
+    p_ += 2 + name.size();
+    SkipSpace();
+    if (p_ == size_ || base_[p_] != '>') return false;
+    ++p_;
+    return true;
+  }
+
+  // The attributes of a start tag, past its '>' (`empty` false) or "/>" (true); the first `r` and
+  // `t` into `r` and `t` where asked for.
+  bool Attributes(std::string_view* r, std::string_view* t, bool& empty) {
+    bool seenR = false;
+    bool seenT = false;
+    while (true) {
+      const size_t before = p_;
+      SkipSpace();
+      if (p_ == size_) return false;
+      const char c = base_[p_];
+      if (c == '>' || c == '/') {
+        empty = c == '/';
+        if (empty && (p_ + 1 == size_ || base_[p_ + 1] != '>')) return false;
+        p_ += empty ? 2 : 1;
+        return true;
+      }
+      if (p_ == before || !IsNameStart(c)) return false;  // names are parted by white space
+      const size_t name = p_;
+      while (p_ < size_ && IsNameByte(base_[p_])) ++p_;
+      const std::string_view attribute(base_ + name, p_ - name);
+      SkipSpace();
+      if (p_ == size_ || base_[p_] != '=') return false;
+      ++p_;
+      ++attributes_;
+      SkipSpace();
+      if (p_ == size_ || (base_[p_] != '"' && base_[p_] != '\'')) return false;
+      const char quote = base_[p_++];
+      const size_t value = p_;
+      for (; p_ < size_ && base_[p_] != quote; ++p_) {
+        const unsigned char b = static_cast<unsigned char>(base_[p_]);
+        if (b == '<' || b == '>' || b == '&' || b < 0x20) return false;
+        if (b == '=') ++attributes_;
+      }
+      if (p_ == size_) return false;
+      const std::string_view text(base_ + value, p_ - value);
+      ++p_;
+      if (r != nullptr && !seenR && attribute == "r") {
+        *r = text;
+        seenR = true;
+      } else if (t != nullptr && !seenT && attribute == "t") {
+        *t = text;
+        seenT = true;
+      }
+    }
+  }
+
+  // Text up to the '<' of `</name>`, and past that end tag. `decode` is set when the text holds
+  // an entity (one of XML's five, checked here) or a CR.
+  bool Text(const std::string& name, std::string_view& text, bool& decode) {
+    const size_t start = p_;
+    decode = false;
+    while (true) {
+      p_ = TextStop(base_, p_, size_);
+      if (p_ == size_) return false;
+      const char c = base_[p_];
+      if (c == '<') break;
+      if (c == '\0') return false;
+      decode = true;
+      if (c == '&') {
+        static constexpr std::string_view kNamed[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
+        size_t length = 0;
+        for (const std::string_view entity : kNamed) {
+          if (At(entity)) length = entity.size();
+        }
+        if (length == 0) return false;  // a character reference, or an entity XML lacks
+        p_ += length;
+      } else {
+        ++p_;  // CR
+      }
+    }
+    text = std::string_view(base_ + start, p_ - start);
+    return EndTag(name);
+  }
+
+  // The text `text` (inside the slice) decoded in place: XML's five entities, CR LF and CR as LF.
+  std::string_view Decode(std::string_view text) {
+    char* const begin = base_ + (text.data() - base_);
+    const char* in = begin;
+    const char* const end = in + text.size();
+    char* out = begin;
+    while (in < end) {
+      const char c = *in;
+      if (c == '\r') {
+        *out++ = '\n';
+        in += in + 1 < end && in[1] == '\n' ? 2 : 1;
+      } else if (c != '&') {
+        *out++ = *in++;
+      } else if (in[1] == 'a' && in[2] == 'm') {
+        *out++ = '&', in += 5;
+      } else if (in[1] == 'a') {
+        *out++ = '\'', in += 6;
+      } else if (in[1] == 'l') {
+        *out++ = '<', in += 4;
+      } else if (in[1] == 'g') {
+        *out++ = '>', in += 4;
+      } else {
+        *out++ = '"', in += 6;
+      }
+    }
+    return std::string_view(begin, out - begin);
+  }
+
+  bool ReadRow() {
+    Row row;
+    bool empty = false;
+    if (!StartTag(row_) || !Attributes(&row.ref, nullptr, empty)) return false;
+    row.first = cells_.size();
+    if (!empty) {
+      while (true) {
+        SkipSpace();
+        if (EndTag(row_)) break;
+        if (!ReadCell()) return false;
+      }
+    }
+    row.count = cells_.size() - row.first;
+    rows_.push_back(row);
+    return true;
+  }
+
+  bool ReadCell() {
+    SheetCell cell;
+    bool empty = false;
+    if (!StartTag(c_) || !Attributes(&cell.ref, &cell.type, empty)) return false;
+    const size_t index = cells_.size();
+    while (!empty) {
+      SkipSpace();
+      if (EndTag(c_)) break;
+      bool decode = false;
+      if (!cell.hasValue && StartTag(v_)) {
+        cell.hasValue = true;
+        bool none = false;
+        if (!Attributes(nullptr, nullptr, none)) return false;
+        if (!none && !Text(v_, cell.value, decode)) return false;
+        if (decode) decode_.emplace_back(index, false);
+      } else if (cell.inlineText.data() == nullptr && StartTag(is_)) {
+        cell.inlineText = std::string_view(base_ + p_, 0);  // read: no second <is>
+        bool none = false;
+        if (!Attributes(nullptr, nullptr, none)) return false;
+        if (none) continue;
+        SkipSpace();
+        if (EndTag(is_)) continue;  // only white space, which is no text
+        if (!StartTag(t_) || !Attributes(nullptr, nullptr, none)) return false;
+        if (!none && !Text(t_, cell.inlineText, decode)) return false;
+        if (decode) decode_.emplace_back(index, true);
+        SkipSpace();
+        if (!EndTag(is_)) return false;
+      } else {
+        return false;
+      }
+    }
+    cells_.push_back(cell);
+    return true;
+  }
+
+  std::string row_, c_, v_, is_, t_;
+  char* base_ = nullptr;
+  size_t p_ = 0;
+  size_t size_ = 0;
+  std::vector<Row> rows_;
+  std::vector<SheetCell> cells_;
+  std::vector<std::pair<size_t, bool>> decode_;  // (cell, its inline text rather than its value)
+  size_t elements_ = 0;
+  size_t attributes_ = 0;
+};
+
 class Workbook {
  public:
   Workbook(std::string_view data, ParseFailure& failure) : data_(data), failure_(failure) {}
@@ -567,8 +876,11 @@ class Workbook {
   // <sheetData>, and one whose slice or frame fails a check or the parse, is left to the caller
   // to read whole (false with `whole` set and no failure): what it then refuses, it refuses with
   // the same message and position as before. Only a fault `rows` finds in a cell is final.
+  // A slice in the plain shape of PlainRows goes to `plainRows` instead, without a tree (not with
+  // `plain` false: the tree only, for the tests and the fuzz target that compare the two).
   bool StreamSheet(const std::string& name, bool& present, bool& whole,
-                   const std::function<bool(pugi::xml_node parent, const Names& names)>& rows) {
+                   const std::function<bool(pugi::xml_node parent, const Names& names)>& rows,
+                   const std::function<bool(const PlainRows& slice)>& plainRows, bool plain) {
     whole = false;
     zip_stat_t stat;
     if (!StatPart(name, stat, present)) return false;
@@ -660,18 +972,31 @@ class Workbook {
       }
     }
     // "</x:row>" for the prefix "x:" of <x:sheetData>.
-    const std::string rowEnd =
-        "</" + head.substr(open + 1, openName - std::strlen("sheetData")) + "row>";
+    const std::string prefix = head.substr(open + 1, openName - std::strlen("sheetData"));
+    const std::string rowEnd = "</" + prefix + "row>";
     buffer.erase(0, head.size());
+    PlainRows scan(prefix);
     // The slices of rows.
     while (true) {
       const size_t last = buffer.rfind(rowEnd);
       if (last != std::string::npos) {
         const size_t cut = last + rowEnd.size();
-        pugi::xml_document slice;
-        if (!ParseSpan(name, buffer.data(), cut, slice, true, budget, nowhere)) return readWhole();
-        if (!rows(slice, names)) return false;
-        slice.reset();
+        if (plain && scan.Read(buffer.data(), cut) &&
+            (budget.elements + scan.elements()) * 64 +
+                    (budget.attributes + scan.attributes()) * 40 <=
+                budget.limit) {
+          budget.elements += scan.elements();
+          budget.attributes += scan.attributes();
+          scan.Decode();
+          if (!plainRows(scan)) return false;
+        } else {
+          // Not plain, or over the budget (which ParseSpan then refuses): the tree.
+          pugi::xml_document slice;
+          if (!ParseSpan(name, buffer.data(), cut, slice, true, budget, nowhere)) {
+            return readWhole();
+          }
+          if (!rows(slice, names)) return false;
+        }
         buffer.erase(0, cut);
       }
       if (end) break;
@@ -758,24 +1083,28 @@ std::string_view ItemText(const pugi::xml_node item, const Names& names, std::st
 }
 
 // Column index from a cell reference ("AB12" -> 27); -1 when it has no letters.
-int ColumnOf(const char* ref) {
+int ColumnOf(std::string_view ref) {
   int column = 0;
-  int letters = 0;
-  for (; *ref >= 'A' && *ref <= 'Z' && letters < 4; ++ref, ++letters) {
-    column = column * 26 + (*ref - 'A' + 1);
+  size_t letters = 0;
+  for (; letters < ref.size() && letters < 4 && ref[letters] >= 'A' && ref[letters] <= 'Z';
+       ++letters) {
+    column = column * 26 + (ref[letters] - 'A' + 1);
   }
   return letters == 0 ? -1 : column - 1;
 }
 
-long RowOf(const char* ref) {
-  while (*ref >= 'A' && *ref <= 'Z') ++ref;
+long RowOf(std::string_view ref) {
+  size_t k = 0;
+  while (k < ref.size() && ref[k] >= 'A' && ref[k] <= 'Z') ++k;
   long row = 0;
-  for (; *ref >= '0' && *ref <= '9' && row < 10000000; ++ref) row = row * 10 + (*ref - '0');
+  for (; k < ref.size() && ref[k] >= '0' && ref[k] <= '9' && row < 10000000; ++k) {
+    row = row * 10 + (ref[k] - '0');
+  }
   return row;
 }
 
 bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-                    const UnitSink* sink) {
+                    const UnitSink* sink, bool plain) {
   units.clear();
   failure = ParseFailure();
   Workbook book(data, failure);
@@ -835,99 +1164,144 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
   size_t delivered = 0;
   size_t taken = 0;
   bool stopped = false;
+  std::string number8;  // a NUL-terminated copy of a reference or index, for strtol and strtoul
+  const auto terminated = [&number8](std::string_view text) {
+    number8.assign(text);
+    return number8.c_str();
+  };
+  // The row logic, the same for rows from a tree and from PlainRows: a row (its `r`), its cells,
+  // its end.
+  long number = 0;
+  int column = -1;
+  bool any = false;
+  const auto beginRow = [&](std::string_view r) {
+    number = !r.empty() ? std::strtol(terminated(r), nullptr, 10) : rowNumber + 1;
+    if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
+    rowNumber = number;
+    fields.assign(named ? count : 0, std::string());
+    any = false;
+    column = -1;
+    return true;
+  };
+  const auto takeCell = [&](const SheetCell& cell) {
+    const std::string_view ref = cell.ref;
+    const int at = !ref.empty() ? ColumnOf(ref) : column + 1;
+    if (at <= column || (!ref.empty() && RowOf(ref) != number)) {
+      return book.FailCell(number, at < 0 ? 0 : at, "a cell out of place");
+    }
+    column = at;
+    if (!named && static_cast<size_t>(at) >= 4096) {
+      return book.FailCell(number, at, "more than 4096 columns");
+    }
+    if (named && static_cast<size_t>(at) >= count) return true;  // beyond the named columns
+    if (!named && fields.size() <= static_cast<size_t>(at)) fields.resize(at + 1);
+    const std::string_view type = cell.type;
+    std::string_view raw;
+    const char* kind = nullptr;  // what the cell holds when it is not text
+    if (type == "s") {
+      const char* v = terminated(cell.value);
+      char* end = nullptr;
+      const unsigned long index = std::strtoul(v, &end, 10);
+      if (*v == '\0' || *end != '\0' || index >= shared.size()) {
+        return book.FailCell(number, at, "a shared string that does not exist");
+      }
+      raw = shared[index];
+    } else if (type == "inlineStr") {
+      raw = cell.inlineText;
+    } else if (cell.hasValue || cell.hasFormula) {
+      raw = cell.value;
+      kind = type == "str"     ? "a formula"
+             : type == "b"     ? "a boolean"
+             : type == "e"     ? "an error value"
+             : type == "d"     ? "a date"
+             : cell.hasFormula ? "a formula"
+                               : "a number";
+    }
+    if (kind != nullptr && named) {
+      const bool text = at == columns.source || at == columns.target;
+      const bool whole = (at == columns.id || at == columns.context) && !raw.empty() &&
+                         raw.find_first_not_of("0123456789") == std::string::npos;
+      if (text || ((at == columns.id || at == columns.context) && !whole)) {
+        return book.FailCell(number, at,
+                             std::string("holds ") + kind + " (" + std::string(raw.substr(0, 40)) +
+                                 "), not text; type it as text (or format the column as Text) "
+                                 "and import again");
+      }
+    }
+    if (!DecodeSheetText(raw, decoded)) {
+      return book.FailCell(number, at, "an escape (_xHHHH_) of a lone surrogate or a NUL");
+    }
+    if (!decoded.empty()) any = true;
+    fields[at].swap(decoded);
+    return true;
+  };
+  const auto endRow = [&]() {
+    if (!any) return true;  // an empty row
+    if (!named) {
+      std::string error;
+      if (!columns.Name(fields, error)) return book.FailCell(number, 0, error);
+      if (!columns.complete()) {
+        return book.FailCell(
+            number, 0, "the header lacks source, target or an ID, context or location column");
+      }
+      named = true;
+      count = fields.size();
+      return true;
+    }
+    ImportUnit unit;
+    unit.line = number;
+    std::string error;
+    if (!columns.ToUnit(fields, unit, error)) return book.FailCell(number, 0, error);
+    if (sink == nullptr) {
+      units.push_back(std::move(unit));
+    } else if (taken++ >= delivered) {
+      ++delivered;
+      if (!(*sink)(unit)) {
+        stopped = true;
+        return false;
+      }
+    }
+    return true;
+  };
+  // Rows from a tree: a slice's, the frame's, or the whole sheet's.
   const auto takeRows = [&](const pugi::xml_node parent, const Names& names) {
     for (pugi::xml_node row = names.Child(parent, "row"); row; row = Names::Next(row)) {
-      const char* r = row.attribute("r").value();
-      const long number = *r != '\0' ? std::strtol(r, nullptr, 10) : rowNumber + 1;
-      if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
-      rowNumber = number;
-      fields.assign(named ? count : 0, std::string());
-      bool any = false;
-      int column = -1;
-      for (pugi::xml_node cell = names.Child(row, "c"); cell; cell = Names::Next(cell)) {
-        const char* ref = cell.attribute("r").value();
-        const int at = *ref != '\0' ? ColumnOf(ref) : column + 1;
-        if (at <= column || (*ref != '\0' && RowOf(ref) != number)) {
-          return book.FailCell(number, at < 0 ? 0 : at, "a cell out of place");
+      if (!beginRow(row.attribute("r").value())) return false;
+      for (pugi::xml_node c = names.Child(row, "c"); c; c = Names::Next(c)) {
+        SheetCell cell;
+        cell.ref = c.attribute("r").value();
+        cell.type = c.attribute("t").value();
+        if (cell.type == "s") {
+          cell.value = names.Child(c, "v").text().get();
+        } else if (cell.type == "inlineStr") {
+          cell.inlineText = ItemText(names.Child(c, "is"), names, runs);
+        } else {
+          const pugi::xml_node v = names.Child(c, "v");
+          cell.hasValue = v;
+          cell.hasFormula = names.Child(c, "f");
+          cell.value = v.text().get();
         }
-        column = at;
-        if (!named && static_cast<size_t>(at) >= 4096) {
-          return book.FailCell(number, at, "more than 4096 columns");
-        }
-        if (named && static_cast<size_t>(at) >= count) continue;  // beyond the named columns
-        if (!named && fields.size() <= static_cast<size_t>(at)) fields.resize(at + 1);
-        const std::string_view type = cell.attribute("t").value();
-        std::string_view raw;
-        const char* kind = nullptr;  // what the cell holds when it is not text
-        if (type == "s") {
-          const char* v = names.Child(cell, "v").text().get();
-          char* end = nullptr;
-          const unsigned long index = std::strtoul(v, &end, 10);
-          if (*v == '\0' || *end != '\0' || index >= shared.size()) {
-            return book.FailCell(number, at, "a shared string that does not exist");
-          }
-          raw = shared[index];
-        } else if (type == "inlineStr") {
-          raw = ItemText(names.Child(cell, "is"), names, runs);
-        } else if (const pugi::xml_node v = names.Child(cell, "v"), f = names.Child(cell, "f");
-                   v || f) {
-          raw = v.text().get();
-          kind = type == "str" ? "a formula"
-                 : type == "b" ? "a boolean"
-                 : type == "e" ? "an error value"
-                 : type == "d" ? "a date"
-                 : f           ? "a formula"
-                               : "a number";
-        }
-        if (kind != nullptr && named) {
-          const bool text = at == columns.source || at == columns.target;
-          const bool whole = (at == columns.id || at == columns.context) && !raw.empty() &&
-                             raw.find_first_not_of("0123456789") == std::string::npos;
-          if (text || ((at == columns.id || at == columns.context) && !whole)) {
-            return book.FailCell(number, at,
-                                 std::string("holds ") + kind + " (" +
-                                     std::string(raw.substr(0, 40)) +
-                                     "), not text; type it as text (or format the column as Text) "
-                                     "and import again");
-          }
-        }
-        if (!DecodeSheetText(raw, decoded)) {
-          return book.FailCell(number, at, "an escape (_xHHHH_) of a lone surrogate or a NUL");
-        }
-        if (!decoded.empty()) any = true;
-        fields[at].swap(decoded);
+        if (!takeCell(cell)) return false;
       }
-      if (!any) continue;  // an empty row
-      if (!named) {
-        std::string error;
-        if (!columns.Name(fields, error)) return book.FailCell(number, 0, error);
-        if (!columns.complete()) {
-          return book.FailCell(
-              number, 0, "the header lacks source, target or an ID, context or location column");
-        }
-        named = true;
-        count = fields.size();
-        continue;
+      if (!endRow()) return false;
+    }
+    return true;
+  };
+  // Rows a slice in the plain shape holds.
+  const auto takePlainRows = [&](const PlainRows& slice) {
+    const std::vector<SheetCell>& cells = slice.cells();
+    for (const PlainRows::Row& row : slice.rows()) {
+      if (!beginRow(row.ref)) return false;
+      for (size_t k = row.first; k < row.first + row.count; ++k) {
+        if (!takeCell(cells[k])) return false;
       }
-      ImportUnit unit;
-      unit.line = number;
-      std::string error;
-      if (!columns.ToUnit(fields, unit, error)) return book.FailCell(number, 0, error);
-      if (sink == nullptr) {
-        units.push_back(std::move(unit));
-      } else if (taken++ >= delivered) {
-        ++delivered;
-        if (!(*sink)(unit)) {
-          stopped = true;
-          return false;
-        }
-      }
+      if (!endRow()) return false;
     }
     return true;
   };
   // The sheet a slice of rows at a time; read whole where it cannot be sliced safely.
   bool whole = false;
-  if (!book.StreamSheet(sheetPart, present, whole, takeRows)) {
+  if (!book.StreamSheet(sheetPart, present, whole, takeRows, takePlainRows, plain)) {
     if (!whole) return false;
     if (stopped) return false;  // the sink's choice, no fault of the file
     units.clear();
@@ -951,9 +1325,9 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
 }  // namespace
 
 bool ReadXlsx(std::string_view data, std::vector<ImportUnit>& units, ParseFailure& failure,
-              const UnitSink* sink) {
+              const UnitSink* sink, XlsxRows rows) {
   // A fault found late (a CRC-32 checked at the sheet's end) comes after slices were taken.
-  const bool read = ReadFirstSheet(data, units, failure, sink);
+  const bool read = ReadFirstSheet(data, units, failure, sink, rows == XlsxRows::kPlainOrTree);
   if (!read) units.clear();
   return read;
 }

@@ -1,6 +1,7 @@
 // The XLSX reader takes a sheet of many megabytes a slice of rows at a time, and reads whole the
 // sheets it cannot slice safely. Both ways must give the same entries, and a fault the same
-// message, line and column.
+// message, line and column. A slice of rows in the plain shape is read without a tree, the rest
+// through pugixml's tree: again the same entries and refusals either way.
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -99,7 +100,8 @@ struct Read {
 };
 
 // With `sink`, the entries as a sink takes them (as the import reads), else as collected.
-Read ReadSheet(const std::string& sheet, bool sink = false) {
+Read ReadSheet(const std::string& sheet, bool sink = false,
+               exchange::XlsxRows rows = exchange::XlsxRows::kPlainOrTree) {
   Read read;
   const std::string book = Workbook(sheet);
   EXPECT_FALSE(book.empty());
@@ -108,10 +110,32 @@ Read ReadSheet(const std::string& sheet, bool sink = false) {
     return true;
   };
   std::vector<ImportUnit> collected;
-  read.accepted = sink ? exchange::ReadXlsx(book, collected, read.failure, &take)
-                       : exchange::ReadXlsx(book, read.units, read.failure);
+  read.accepted = sink ? exchange::ReadXlsx(book, collected, read.failure, &take, rows)
+                       : exchange::ReadXlsx(book, read.units, read.failure, nullptr, rows);
   EXPECT_TRUE(collected.empty());
   return read;
+}
+
+// The sheet read as the import reads it and through the tree alone: the same outcome, entries
+// and failure (message, line, column). Returns the first.
+Read ReadBothWays(const std::string& sheet) {
+  const Read plain = ReadSheet(sheet, true);
+  const Read tree = ReadSheet(sheet, true, exchange::XlsxRows::kTree);
+  EXPECT_EQ(plain.accepted, tree.accepted)
+      << plain.failure.message << " / " << tree.failure.message;
+  EXPECT_EQ(plain.failure.message, tree.failure.message);
+  EXPECT_EQ(plain.failure.line, tree.failure.line);
+  EXPECT_EQ(plain.failure.column, tree.failure.column);
+  EXPECT_EQ(plain.units.size(), tree.units.size());
+  for (size_t k = 0; k < plain.units.size() && k < tree.units.size(); ++k) {
+    EXPECT_EQ(plain.units[k].id, tree.units[k].id);
+    EXPECT_EQ(plain.units[k].line, tree.units[k].line);
+    EXPECT_EQ(plain.units[k].source, tree.units[k].source);
+    EXPECT_EQ(plain.units[k].target, tree.units[k].target);
+    EXPECT_EQ(plain.units[k].fuzzy, tree.units[k].fuzzy);
+    EXPECT_EQ(plain.units[k].comments, tree.units[k].comments);
+  }
+  return plain;
 }
 
 TEST(XlsxSlices, ASlicedSheetReadsAsTheSameSheetReadWhole) {
@@ -211,6 +235,109 @@ TEST(XlsxSlices, AFaultDeepInTheSheetIsReportedAsWhenTheSheetWasReadWhole) {
   EXPECT_EQ(read.failure.line, kRows);
   EXPECT_EQ(read.failure.message.rfind("cell C" + r + ": holds a number (12), not text", 0), 0u)
       << read.failure.message;
+}
+
+// Row shapes the reader takes without a tree (entities, line ends, white space between the
+// elements, quotes, repeated and unknown attributes, empty cells and texts, shared strings,
+// prefixes) and shapes that must go to the tree (a formula, rich text, a character reference,
+// text between the elements, '>' in an attribute value, a comment): each read both ways.
+TEST(XlsxSlices, PlainRowsReadAsTheTreeReadsThem) {
+  const std::string header = "<row r=\"1\">" + InlineCell("A1", "ID") + InlineCell("B1", "source") +
+                             InlineCell("C1", "target") + InlineCell("D1", "translator_comments") +
+                             "</row>";
+  const auto sheetOf = [&header](const std::string& row, const std::string& p = "") {
+    return Sheet({header, row}, "", p);
+  };
+  struct Case {
+    const char* what;
+    std::string row;
+    std::string source;  // what the tree reads, for the accepted cases
+    std::string target;
+  };
+  const std::vector<Case> accepted = {
+      {"entities and line ends",
+       "<row r=\"2\">" + InlineCell("A2", "5") +
+           InlineCell("B2", "a &amp; b &lt;c&gt; &quot;d&quot; &apos;e&apos;\r\nf\rg\nh") +
+           InlineCell("C2", "&amp;&amp;") + "</row>",
+       "a & b <c> \"d\" 'e'\nf\ng\nh", "&&"},
+      {"white space between the elements, single quotes, spaces around '='",
+       "<row r = '2' spans='1:3'>\n  <c r='A2' t='inlineStr'>\n   <is>\n    <t>5</t>\n   </is>\n  "
+       "</c >\r\n  <c r=\"B2\" s=\"3\" t=\"inlineStr\"><is><t xml:space=\"preserve\">  two  "
+       "</t></is></c>\t<c r=\"C2\" t=\"inlineStr\"><is><t> </t></is></c></row >",
+       "  two  ", " "},
+      {"repeated attributes (the first counts) and unknown ones",
+       "<row r=\"2\" r=\"9\" x14ac:dyDescent=\"0.25\"><c r=\"A2\" r=\"Z9\" t=\"inlineStr\" "
+       "t=\"n\"><is><t>5</t></is></c>" +
+           InlineCell("B2", "s=a=b") + InlineCell("C2", "t") + "</row>",
+       "s=a=b", "t"},
+      {"empty cells, values and texts",
+       "<row r=\"2\"><c r=\"A2\"><v>5</v></c><c r=\"B2\" t=\"inlineStr\"><is><t/></is></c>"
+       "<c r=\"C2\" t=\"inlineStr\"><is/></c><c r=\"D2\" t=\"inlineStr\"><is> </is></c></row>",
+       "", ""},
+      {"cells without references, an ID as a number with an empty <f/>-less value",
+       "<row><c><v>5</v></c><c t=\"inlineStr\"><is><t>s</t></is></c><c/>"
+       "<c t=\"inlineStr\"><is><t>c</t></is></c></row>",
+       "s", ""},
+  };
+  for (const Case& c : accepted) {
+    SCOPED_TRACE(c.what);
+    const Read read = ReadBothWays(sheetOf(c.row));
+    ASSERT_TRUE(read.accepted) << read.failure.message;
+    ASSERT_EQ(read.units.size(), 1u);
+    EXPECT_EQ(read.units[0].id, 5);
+    EXPECT_EQ(read.units[0].source, c.source);
+    EXPECT_EQ(read.units[0].target, c.target);
+  }
+  // The Open XML SDK's prefix; and an unprefixed cell among <x:c> ones, which the tree skips (it
+  // takes the siblings named as the first cell): read without a tree, it must be skipped too.
+  const std::string xHeader = "<x:row r=\"1\">" + InlineCell("A1", "ID", "x:") +
+                              InlineCell("B1", "source", "x:") + InlineCell("C1", "target", "x:") +
+                              "</x:row>";
+  for (const std::string& row :
+       {"<x:row r=\"2\">" + InlineCell("A2", "5", "x:") + InlineCell("B2", "s &amp;", "x:") +
+            InlineCell("C2", "t\r\n", "x:") + "</x:row>",
+        "<x:row r=\"2\">" + InlineCell("A2", "5", "x:") + InlineCell("B2", "s &amp;") +
+            InlineCell("C2", "t\r\n", "x:") + "</x:row>"}) {
+    const Read read = ReadBothWays(Sheet({xHeader, row}, "", "x:"));
+    ASSERT_TRUE(read.accepted) << read.failure.message;
+    ASSERT_EQ(read.units.size(), 1u);
+    EXPECT_EQ(read.units[0].source, row.find("<c ") == std::string::npos ? "s &" : "");
+    EXPECT_EQ(read.units[0].target, "t\n");
+  }
+  // Shapes for the tree, and faults: whatever either way reads or refuses, the other does too.
+  const std::vector<std::string> others = {
+      "<row r=\"2\">" + InlineCell("A2", "5") +
+          "<c r=\"B2\" t=\"inlineStr\"><is><r><t>ri</t></r><r><t>ch</t></r></is></c>"
+          "<c r=\"C2\" t=\"str\"><f>1+1</f><v>2</v></c></row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + InlineCell("B2", "cr&#13;lf&#x0A;") +
+          InlineCell("C2", "t") + "</row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + InlineCell("B2", "&nbsp;") + "</row>",
+      "<row r=\"2\">text" + InlineCell("A2", "5") + InlineCell("B2", "s") + "</row>",
+      "<row r=\"2\" spans=\"a>b\">" + InlineCell("A2", "5") + InlineCell("B2", "s") + "</row>",
+      "<row r=\"2\"><!-- c -->" + InlineCell("A2", "5") + InlineCell("B2", "s") + "</row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + "<c r=\"B2\"><v>12</v></c></row>",
+      "<row r=\"1\">" + InlineCell("A1", "5") + "</row>",
+      "<row r=\"2\">" + InlineCell("B2", "5") + InlineCell("A2", "s") + "</row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + "<c r=\"B2\" t=\"s\"><v>0</v></c></row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + InlineCell("B2", "_xD800_") + "</row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + "<c r=\"B2\"><is><t>s</t></c></row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + "<c r=\"B2\"a=\"1\"/></row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + InlineCell("B2", std::string("n\0ul", 4)) +
+          "</row>",
+      "<row r=\"2\">" + InlineCell("A2", "5") + InlineCell("B2", "\xC3(") + "</row>",
+  };
+  for (const std::string& row : others) {
+    SCOPED_TRACE(row);
+    ReadBothWays(sheetOf(row));
+  }
+  // Too many tags for the part's size: the count over the slices read without a tree is the
+  // tree's, and the refusal the same.
+  std::string many = "<row r=\"2\">" + InlineCell("A2", "5");
+  for (int k = 0; k < 100000; ++k) many += "<c/>";
+  const Read crowded = ReadBothWays(sheetOf(many + "</row>"));
+  EXPECT_FALSE(crowded.accepted);
+  EXPECT_EQ(crowded.failure.message,
+            "xl/worksheets/sheet1.xml: more tags than a part of its size can hold; not read");
 }
 
 }  // namespace
