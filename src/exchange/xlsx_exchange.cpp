@@ -19,6 +19,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -479,6 +480,15 @@ class PlainRows {
   size_t attributes() const { return attributes_; }
 
  private:
+  // The bytes of an attribute value that need a look: the quotes, '=' (counted), and what makes
+  // the slice one for the tree: '<', '>', '&' and the control bytes.
+  static constexpr std::array<bool, 256> kValueStop = [] {
+    std::array<bool, 256> stop{};
+    for (int b = 0; b < 0x20; ++b) stop[b] = true;
+    for (const char c : {'"', '\'', '=', '<', '>', '&'}) stop[static_cast<unsigned char>(c)] = true;
+    return stop;
+  }();
+
   static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
   static bool IsNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
@@ -487,8 +497,12 @@ class PlainRows {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
   }
 
+  // The loops over bytes keep the cursor in a local: a member would be stored and reloaded on
+  // every byte, since a char may alias it.
   void SkipSpace() {
-    while (p_ < size_ && IsSpace(base_[p_])) ++p_;
+    size_t p = p_;
+    while (p < size_ && IsSpace(base_[p])) ++p;
+    p_ = p;
   }
   // The names and entities compared are a few bytes: a loop the compiler keeps inline beats a
   // call to memcmp.
@@ -545,7 +559,11 @@ class PlainRows {
       }
       if (p_ == before || !IsNameStart(c)) return false;  // names are parted by white space
       const size_t name = p_;
-      while (p_ < size_ && IsNameByte(base_[p_])) ++p_;
+      size_t p = p_;
+      const char* const bytes = base_;
+      const size_t size = size_;
+      while (p < size && IsNameByte(bytes[p])) ++p;
+      p_ = p;
       const std::string_view attribute(base_ + name, p_ - name);
       SkipSpace();
       if (p_ == size_ || base_[p_] != '=') return false;
@@ -555,11 +573,19 @@ class PlainRows {
       if (p_ == size_ || (base_[p_] != '"' && base_[p_] != '\'')) return false;
       const char quote = base_[p_++];
       const size_t value = p_;
-      for (; p_ < size_ && base_[p_] != quote; ++p_) {
-        const unsigned char b = static_cast<unsigned char>(base_[p_]);
-        if (b == '<' || b == '>' || b == '&' || b < 0x20) return false;
-        if (b == '=') ++attributes_;
+      size_t equals = 0;
+      for (p = p_; p < size; ++p) {
+        const unsigned char b = static_cast<unsigned char>(bytes[p]);
+        if (!kValueStop[b]) continue;
+        if (b == static_cast<unsigned char>(quote)) break;
+        if (b == '=') {
+          ++equals;
+        } else if (b != '"' && b != '\'') {
+          return false;
+        }
       }
+      p_ = p;
+      attributes_ += equals;
       if (p_ == size_) return false;
       const std::string_view text(base_ + value, p_ - value);
       ++p_;
@@ -1156,7 +1182,6 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
   bool named = false;
   size_t count = 0;
   std::vector<std::string> fields;
-  std::string decoded;
   std::string runs;  // the text of a rich inline string, joined
   long rowNumber = 0;
   // Entries handed to the sink; a sheet read whole after some slices were taken hands on only
@@ -1178,7 +1203,9 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
     number = !r.empty() ? std::strtol(terminated(r), nullptr, 10) : rowNumber + 1;
     if (number <= rowNumber) return book.FailCell(number, 0, "rows out of order");
     rowNumber = number;
-    fields.assign(named ? count : 0, std::string());
+    // Emptied, not replaced: a field keeps its buffer from row to row unless an entry took it.
+    for (std::string& field : fields) field.clear();
+    fields.resize(named ? count : 0);
     any = false;
     column = -1;
     return true;
@@ -1228,11 +1255,11 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
                                  "and import again");
       }
     }
-    if (!DecodeSheetText(raw, decoded)) {
+    std::string& field = fields[at];
+    if (!DecodeSheetText(raw, field)) {
       return book.FailCell(number, at, "an escape (_xHHHH_) of a lone surrogate or a NUL");
     }
-    if (!decoded.empty()) any = true;
-    fields[at].swap(decoded);
+    if (!field.empty()) any = true;
     return true;
   };
   const auto endRow = [&]() {
