@@ -10,6 +10,9 @@
 //    entity but XML's five and character references;
 //  - its tags are counted, and a part with more elements and attributes than pugixml could hold
 //    in eight times the part's size is refused (a tree parser allocates per node).
+// The sheet is read a slice of whole rows at a time (Workbook::StreamSheet); a slice of plain rows
+// is checked and read in one pass over its bytes without a tree (PlainRows), any other through
+// pugixml as above, with the same checks and results.
 // The first sheet is the one workbook.xml lists first, found through its relationship; cells come
 // from the shared string table (t="s"), inline strings (t="inlineStr", what our writer writes)
 // or are refused as not text where a text is read. Elements go by their local name under a
