@@ -330,6 +330,32 @@ TEST(XlsxSlices, PlainRowsReadAsTheTreeReadsThem) {
     SCOPED_TRACE(row);
     ReadBothWays(sheetOf(row));
   }
+  // A big sheet whose third slice holds a formula cell and rich text (that slice to the tree, the
+  // others not), and one whose last row is a character reference and then a cell fault.
+  std::vector<std::string> rows = SheetRows(40000);
+  rows[25000] = "<row r=\"25001\">" + InlineCell("A25001", "25000") +
+                "<c r=\"B25001\" t=\"inlineStr\"><is><r><t>ri</t></r><r><t>ch</t></r></is></c>"
+                "<c r=\"C25001\" t=\"str\"><f>\"a\"</f><v>a</v></c></row>";
+  const Read mixed = ReadBothWays(Sheet(rows));
+  EXPECT_FALSE(mixed.accepted);
+  EXPECT_EQ(mixed.failure.message.rfind("cell C25001: holds a formula (a), not text", 0), 0u)
+      << mixed.failure.message;
+  rows[25000] = "<row r=\"25001\">" + InlineCell("A25001", "25000") +
+                "<c r=\"B25001\" t=\"inlineStr\"><is><r><t>ri</t></r><r><t>ch</t></r></is></c>"
+                "</row>";
+  rows[40000] = "<row r=\"40001\">" + InlineCell("A40001", "40000") +
+                InlineCell("B40001", "&#x41;") + "<c r=\"C40001\"><v>1</v></c></row>";
+  const Read late = ReadBothWays(Sheet(rows));
+  EXPECT_FALSE(late.accepted);
+  EXPECT_EQ(late.failure.line, 40001);
+  rows[40000] = "<row r=\"40001\">" + InlineCell("A40001", "40000") +
+                InlineCell("B40001", "&#x41;") + InlineCell("C40001", "t") + "</row>";
+  const Read whole = ReadBothWays(Sheet(rows));
+  ASSERT_TRUE(whole.accepted) << whole.failure.message;
+  ASSERT_EQ(whole.units.size(), 40000u);
+  EXPECT_EQ(whole.units[24999].source, "rich");
+  EXPECT_EQ(whole.units[39999].source, "A");
+
   // Too many tags for the part's size: the count over the slices read without a tree is the
   // tree's, and the refusal the same.
   std::string many = "<row r=\"2\">" + InlineCell("A2", "5");
