@@ -434,12 +434,17 @@ size_t TextStop(const char* p, size_t from, size_t size) {
 // Read leaves the bytes as they are; Decode, once the slice is taken, decodes the texts with an
 // entity or a CR in place (each only shrinks). The tags are counted as Workbook::ParseSpan
 // counts them: an element per start tag, an attribute per '=' inside a tag.
+// Memory: Read stops (false) once the tags counted exceed what the tree of the part may still take
+// (`headroom`, in the tree's 64 bytes an element and 40 an attribute), and what it keeps is less
+// than that: 16 bytes a row and 28 a cell (offsets into the slice), at most twice over as the
+// vectors grow. So a hostile slice of tiny cells takes no more than its tree would have.
 class PlainRows {
  public:
   struct Row {
-    std::string_view ref;  // its `r`
-    size_t first = 0;      // its cells in cells()
-    size_t count = 0;
+    uint32_t ref = 0;    // its `r`: offset and size in the slice
+    uint32_t first = 0;  // its cells: Cell(first) ...
+    uint32_t count = 0;
+    uint8_t refSize = 0;
   };
 
   // `prefix`: "" or the "x:" of <x:sheetData>.
@@ -450,16 +455,16 @@ class PlainRows {
         is_(prefix + "is"),
         t_(prefix + "t") {}
 
-  bool Read(char* data, size_t size) {
+  bool Read(char* data, size_t size, size_t headroom) {
     rows_.clear();
     cells_.clear();
-    decode_.clear();
     elements_ = 0;
     attributes_ = 0;
-    if (ValidUtf8Prefix(std::string_view(data, size)) != size) return false;
+    if (size > UINT32_MAX || ValidUtf8Prefix(std::string_view(data, size)) != size) return false;
     base_ = data;
     p_ = 0;
     size_ = size;
+    headroom_ = headroom;
     while (true) {
       SkipSpace();
       if (p_ == size_) break;
@@ -470,15 +475,31 @@ class PlainRows {
 
   // After a Read that returned true: the texts with an entity or a CR decoded in place.
   void Decode() {
-    for (const auto& [index, inline_] : decode_) {
-      std::string_view& text = inline_ ? cells_[index].inlineText : cells_[index].value;
-      text = Decode(text);
+    for (PlainCell& cell : cells_) {
+      if ((cell.flags & kDecodeValue) != 0) {
+        cell.valueSize = static_cast<uint32_t>(Decode(cell.value, cell.valueSize));
+      }
+      if ((cell.flags & kDecodeText) != 0) {
+        cell.textSize = static_cast<uint32_t>(Decode(cell.text, cell.textSize));
+      }
+      cell.flags &= ~(kDecodeValue | kDecodeText);
     }
-    decode_.clear();
   }
 
   const std::vector<Row>& rows() const { return rows_; }
-  const std::vector<SheetCell>& cells() const { return cells_; }
+  std::string_view RowRef(const Row& row) const {
+    return std::string_view(base_ + row.ref, row.refSize);
+  }
+  SheetCell Cell(size_t k) const {
+    const PlainCell& plain = cells_[k];
+    SheetCell cell;
+    cell.ref = std::string_view(base_ + plain.ref, plain.refSize);
+    cell.type = std::string_view(base_ + plain.type, plain.typeSize);
+    cell.hasValue = (plain.flags & kHasValue) != 0;
+    cell.value = std::string_view(base_ + plain.value, plain.valueSize);
+    cell.inlineText = std::string_view(base_ + plain.text, plain.textSize);
+    return cell;
+  }
   size_t elements() const { return elements_; }
   size_t attributes() const { return attributes_; }
 
@@ -519,7 +540,8 @@ class PlainRows {
     return size_ - p_ >= bytes.size() && Same(base_ + p_, bytes);
   }
 
-  // At `<name` followed by white space, '/' or '>': past the name, counted.
+  // At `<name` followed by white space, '/' or '>': past the name, counted; false also once the
+  // tags counted exceed the headroom.
   bool StartTag(const std::string& name) {
     if (size_ - p_ < name.size() + 2 || base_[p_] != '<' || !Same(base_ + p_ + 1, name)) {
       return false;
@@ -528,7 +550,7 @@ class PlainRows {
     if (!IsSpace(after) && after != '/' && after != '>') return false;
     p_ += 1 + name.size();
     ++elements_;
-    return true;
+    return elements_ * 64 + attributes_ * 40 <= headroom_;
   }
 
   // At `</name` white space `>`: past it.
@@ -630,11 +652,12 @@ class PlainRows {
     return EndTag(name);
   }
 
-  // The text `text` (inside the slice) decoded in place: XML's five entities, CR LF and CR as LF.
-  std::string_view Decode(std::string_view text) {
-    char* const begin = base_ + (text.data() - base_);
+  // The `size` bytes of text at offset `at` decoded in place (XML's five entities, CR LF and CR
+  // as LF); their new size.
+  size_t Decode(uint32_t at, uint32_t size) {
+    char* const begin = base_ + at;
     const char* in = begin;
-    const char* const end = in + text.size();
+    const char* const end = in + size;
     char* out = begin;
     while (in < end) {
       const char c = *in;
@@ -655,14 +678,30 @@ class PlainRows {
         *out++ = '"', in += 6;
       }
     }
-    return std::string_view(begin, out - begin);
+    return static_cast<size_t>(out - begin);
+  }
+
+  // A view inside the slice as an offset; false for a reference or type longer than 255 bytes,
+  // which no writer writes (the tree takes the slice).
+  bool Short(std::string_view view, uint32_t& at, uint8_t& size) const {
+    if (view.size() > UINT8_MAX) return false;
+    at = view.data() == nullptr ? 0 : static_cast<uint32_t>(view.data() - base_);
+    size = static_cast<uint8_t>(view.size());
+    return true;
+  }
+  void Long(std::string_view view, uint32_t& at, uint32_t& size) const {
+    at = view.data() == nullptr ? 0 : static_cast<uint32_t>(view.data() - base_);
+    size = static_cast<uint32_t>(view.size());
   }
 
   bool ReadRow() {
     Row row;
+    std::string_view ref;
     bool empty = false;
-    if (!StartTag(row_) || !Attributes(&row.ref, nullptr, empty)) return false;
-    row.first = cells_.size();
+    if (!StartTag(row_) || !Attributes(&ref, nullptr, empty) || !Short(ref, row.ref, row.refSize)) {
+      return false;
+    }
+    row.first = static_cast<uint32_t>(cells_.size());
     if (!empty) {
       while (true) {
         SkipSpace();
@@ -670,36 +709,44 @@ class PlainRows {
         if (!ReadCell()) return false;
       }
     }
-    row.count = cells_.size() - row.first;
+    row.count = static_cast<uint32_t>(cells_.size() - row.first);
     rows_.push_back(row);
     return true;
   }
 
   bool ReadCell() {
-    SheetCell cell;
+    PlainCell cell;
+    std::string_view ref;
+    std::string_view type;
     bool empty = false;
-    if (!StartTag(c_) || !Attributes(&cell.ref, &cell.type, empty)) return false;
-    const size_t index = cells_.size();
+    if (!StartTag(c_) || !Attributes(&ref, &type, empty) || !Short(ref, cell.ref, cell.refSize) ||
+        !Short(type, cell.type, cell.typeSize)) {
+      return false;
+    }
+    bool inline_ = false;
     while (!empty) {
       SkipSpace();
       if (EndTag(c_)) break;
       bool decode = false;
-      if (!cell.hasValue && StartTag(v_)) {
-        cell.hasValue = true;
+      std::string_view text;
+      if ((cell.flags & kHasValue) == 0 && StartTag(v_)) {
+        cell.flags |= kHasValue;
         bool none = false;
         if (!Attributes(nullptr, nullptr, none)) return false;
-        if (!none && !Text(v_, cell.value, decode)) return false;
-        if (decode) decode_.emplace_back(index, false);
-      } else if (cell.inlineText.data() == nullptr && StartTag(is_)) {
-        cell.inlineText = std::string_view(base_ + p_, 0);  // read: no second <is>
+        if (!none && !Text(v_, text, decode)) return false;
+        Long(text, cell.value, cell.valueSize);
+        if (decode) cell.flags |= kDecodeValue;
+      } else if (!inline_ && StartTag(is_)) {
+        inline_ = true;  // no second <is>
         bool none = false;
         if (!Attributes(nullptr, nullptr, none)) return false;
         if (none) continue;
         SkipSpace();
         if (EndTag(is_)) continue;  // only white space, which is no text
         if (!StartTag(t_) || !Attributes(nullptr, nullptr, none)) return false;
-        if (!none && !Text(t_, cell.inlineText, decode)) return false;
-        if (decode) decode_.emplace_back(index, true);
+        if (!none && !Text(t_, text, decode)) return false;
+        Long(text, cell.text, cell.textSize);
+        if (decode) cell.flags |= kDecodeText;
         SkipSpace();
         if (!EndTag(is_)) return false;
       } else {
@@ -710,13 +757,24 @@ class PlainRows {
     return true;
   }
 
+  // A cell as Read keeps it: offsets and sizes of its `r`, `t`, <v> text and <is> text in the
+  // slice (28 bytes, less than the 64 the tree counts for its element).
+  static constexpr uint8_t kHasValue = 1;
+  static constexpr uint8_t kDecodeValue = 2;
+  static constexpr uint8_t kDecodeText = 4;
+  struct PlainCell {
+    uint32_t ref = 0, type = 0, value = 0, valueSize = 0, text = 0, textSize = 0;
+    uint8_t refSize = 0, typeSize = 0, flags = 0;
+  };
+  static_assert(sizeof(PlainCell) <= 32);
+
   std::string row_, c_, v_, is_, t_;
   char* base_ = nullptr;
   size_t p_ = 0;
   size_t size_ = 0;
+  size_t headroom_ = 0;
   std::vector<Row> rows_;
-  std::vector<SheetCell> cells_;
-  std::vector<std::pair<size_t, bool>> decode_;  // (cell, its inline text rather than its value)
+  std::vector<PlainCell> cells_;
   size_t elements_ = 0;
   size_t attributes_ = 0;
 };
@@ -1010,10 +1068,10 @@ class Workbook {
       const size_t last = buffer.rfind(rowEnd);
       if (last != std::string::npos) {
         const size_t cut = last + rowEnd.size();
-        if (plain && scan.Read(buffer.data(), cut) &&
-            (budget.elements + scan.elements()) * 64 +
-                    (budget.attributes + scan.attributes()) * 40 <=
-                budget.limit) {
+        const size_t used = budget.elements * 64 + budget.attributes * 40;
+        const size_t headroom = budget.limit > used ? budget.limit - used : 0;
+        if (plain && scan.Read(buffer.data(), cut, headroom) &&
+            scan.elements() * 64 + scan.attributes() * 40 <= headroom) {
           budget.elements += scan.elements();
           budget.attributes += scan.attributes();
           scan.Decode();
@@ -1319,11 +1377,10 @@ bool ReadFirstSheet(std::string_view data, std::vector<ImportUnit>& units, Parse
   };
   // Rows a slice in the plain shape holds.
   const auto takePlainRows = [&](const PlainRows& slice) {
-    const std::vector<SheetCell>& cells = slice.cells();
     for (const PlainRows::Row& row : slice.rows()) {
-      if (!beginRow(row.ref)) return false;
-      for (size_t k = row.first; k < row.first + row.count; ++k) {
-        if (!takeCell(cells[k])) return false;
+      if (!beginRow(slice.RowRef(row))) return false;
+      for (size_t k = row.first; k < size_t{row.first} + row.count; ++k) {
+        if (!takeCell(slice.Cell(k))) return false;
       }
       if (!endRow()) return false;
     }
