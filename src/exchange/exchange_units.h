@@ -158,6 +158,8 @@ enum class Keep { kEverything, kTexts };
 // CR that readers then turn into LF), so a source is compared with CR LF, a lone CR and LF taken
 // as the same line break.
 [[nodiscard]] bool SameText(std::string_view a, std::string_view b);
+// The first CR or LF at or after `from`, npos when there is none.
+[[nodiscard]] size_t FindLineBreak(std::string_view text, size_t from = 0);
 // Rewrites the line breaks of `translation` (CR LF, lone CR, LF) to the form `source` uses:
 //  - every break of `source` has one form: that form;
 //  - `source` mixes forms: `translation` keeps its bytes when `fileSource` (the source the file

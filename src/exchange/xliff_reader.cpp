@@ -86,6 +86,22 @@ bool PlaceholderCodePoint(const char* ctype, unsigned int& cp) {
   return ParseHex(ctype + 7, cp);
 }
 
+// Set bits of `x`. std::popcount becomes a call into libgcc on a build for the x86-64 baseline
+// (no POPCNT instruction); the scan counts three words per 64 bytes.
+inline size_t PopCount(uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<size_t>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// The node record a pugixml handle stands for, compared without a call into the library (its
+// comparison and truth operators are not inline). A handle is that one pointer.
+static_assert(sizeof(pugi::xml_node) == sizeof(void*));
+static_assert(sizeof(pugi::xml_attribute) == sizeof(void*));
+inline const void* Record(const pugi::xml_node& node) { return std::bit_cast<const void*>(node); }
+inline const void* Record(const pugi::xml_attribute& a) { return std::bit_cast<const void*>(a); }
+
 bool IsXmlChar(unsigned long cp) {
   if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
   return (cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
@@ -199,7 +215,7 @@ class LineEnds {
       const size_t take = std::min<size_t>(64 - bit, to - from);
       uint64_t bits = words_[w] >> bit;
       if (take < 64) bits &= (1ULL << take) - 1;
-      count += static_cast<size_t>(std::popcount(bits));
+      count += PopCount(bits);
       from += take;
     }
     return count;
@@ -210,9 +226,41 @@ class LineEnds {
   long linesBefore_ = 0;
 };
 
+// Where '<' and '&' stood in the parse buffer before the parse, one bit per byte as in LineEnds.
+// A text node runs from its first byte to the '<' that ends it, so it holds a reference exactly
+// when the first of these bytes at or after its start is an '&': the walk after the parse decodes
+// only such texts instead of searching every one for an '&'.
+class Marks {
+ public:
+  void Resize(size_t bytes) {
+    stops_.assign((bytes + 63) / 64, 0);
+    amps_.assign(stops_.size(), 0);
+  }
+  void Set(size_t word, uint64_t lt, uint64_t amp) {
+    stops_[word] = lt | amp;
+    amps_[word] = amp;
+  }
+  // The first '<' or '&' at or after `offset` is an '&'.
+  bool AmpFirst(size_t offset) const {
+    size_t w = offset / 64;
+    if (w >= stops_.size()) return false;
+    uint64_t bits = stops_[w] & (~0ULL << (offset % 64));
+    while (bits == 0) {
+      if (++w == stops_.size()) return false;
+      bits = stops_[w];
+    }
+    return ((amps_[w] >> std::countr_zero(bits)) & 1) != 0;
+  }
+
+ private:
+  std::vector<uint64_t> stops_;
+  std::vector<uint64_t> amps_;
+};
+
 // The bytes the scan looks for in a block of 64, one bit per byte.
 struct BlockMasks {
-  uint64_t lt = 0, slash = 0, equals = 0, lf = 0, cr = 0, controls = 0, allowed = 0, ef = 0;
+  uint64_t lt = 0, slash = 0, equals = 0, lf = 0, cr = 0, controls = 0, allowed = 0, ef = 0,
+           amp = 0;
 };
 
 #if defined(__SSE2__)
@@ -228,6 +276,7 @@ inline BlockMasks Classify(const unsigned char* p) {
   const __m128i lt = _mm_set1_epi8('<'), slash = _mm_set1_epi8('/'), eq = _mm_set1_epi8('=');
   const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), tab = _mm_set1_epi8('\t');
   const __m128i c1f = _mm_set1_epi8(0x1F), ef = _mm_set1_epi8(static_cast<char>(0xEF));
+  const __m128i amp = _mm_set1_epi8('&');
   for (unsigned k = 0; k < 64; k += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
     m.lt |= Mask16(_mm_cmpeq_epi8(v, lt), k);
@@ -240,6 +289,7 @@ inline BlockMasks Classify(const unsigned char* p) {
     m.allowed |= isLf | isCr | Mask16(_mm_cmpeq_epi8(v, tab), k);
     m.controls |= Mask16(_mm_cmpeq_epi8(_mm_max_epu8(v, c1f), c1f), k);  // v <= 0x1F
     m.ef |= Mask16(_mm_cmpeq_epi8(v, ef), k);
+    m.amp |= Mask16(_mm_cmpeq_epi8(v, amp), k);
   }
 #else
   for (unsigned k = 0; k < 64; ++k) {
@@ -253,17 +303,19 @@ inline BlockMasks Classify(const unsigned char* p) {
     if (c == '\n' || c == '\r' || c == '\t') m.allowed |= bit;
     if (c < 0x20) m.controls |= bit;
     if (c == 0xEF) m.ef |= bit;
+    if (c == '&') m.amp |= bit;
   }
 #endif
   return m;
 }
 
-// Refuses bytes XML forbids anywhere, records where lines end (`lines`), and estimates the tree
+// Refuses bytes XML forbids anywhere, records where lines end (`lines`) and where '<' and '&'
+// stand (`marks`), and estimates the tree
 // pugixml will build: one node per element (a '<' not followed by '/'), one per text run (at most
 // one before each '<'), one attribute record per '=' (an overcount: '=' in texts counts too).
 // One pass over blocks of 64 bytes after the UTF-8 check; a block with C0 controls other than
 // TAB, LF and CR, or with the lead byte of U+FFFE/U+FFFF, gets a closer look byte by byte.
-bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
+bool ScanBytes(std::string_view text, LineEnds& lines, Marks& marks, Fault& fault) {
   const size_t valid = ValidUtf8Prefix(text);
   if (valid != text.size()) {
     fault.offset = valid;
@@ -285,6 +337,7 @@ bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
     return true;
   };
   lines.Resize(n);
+  marks.Resize(n);
   uint64_t* words = lines.Words();
   size_t lt = 0;
   size_t equals = 0;
@@ -308,13 +361,13 @@ bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
       m = Classify(tail);
       const uint64_t in = (1ULL << size) - 1;
       m.lt &= in, m.slash &= in, m.equals &= in, m.lf &= in, m.cr &= in;
-      m.controls &= in, m.allowed &= in, m.ef &= in;
+      m.controls &= in, m.allowed &= in, m.ef &= in, m.amp &= in;
     }
     if (((m.controls & ~m.allowed) | m.ef) != 0 && !slow(i, i + size)) return false;
-    lt += static_cast<size_t>(std::popcount(m.lt));
-    equals += static_cast<size_t>(std::popcount(m.equals));
-    closing += static_cast<size_t>(std::popcount(m.lt & (m.slash >> 1))) +
-               ((ltAtEnd && (m.slash & 1) != 0) ? 1 : 0);
+    lt += PopCount(m.lt);
+    equals += PopCount(m.equals);
+    closing += PopCount(m.lt & (m.slash >> 1)) + ((ltAtEnd && (m.slash & 1) != 0) ? 1 : 0);
+    marks.Set(block, m.lt, m.amp);
     ltAtEnd = (m.lt >> 63) != 0;
     if (block > 0) finish(block - 1, m.lf & 1);
     previous = m;
@@ -398,7 +451,9 @@ bool DecodeInPlace(char* s, Fault& fault) {
 class Tree {
  public:
   // `text`: the UTF-8 bytes, parsed in place (pugixml keeps pointers into them).
-  Tree(char* text, size_t size, Fault& fault) : text_(text), size_(size), fault_(fault) {}
+  // `marks`: where '<' and '&' stood in `text` before the parse.
+  Tree(char* text, size_t size, const Marks& marks, Fault& fault)
+      : text_(text), size_(size), marks_(marks), fault_(fault) {}
 
   bool Parse() {
     constexpr unsigned int kOptions = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_eol |
@@ -486,32 +541,48 @@ class Tree {
     }
     pugi::xml_node root = doc_.document_element();
     if (!root) return Fail(0, "no <xliff> root element");
+    // Every node under the root once, in document order.
+    const void* const top = Record(root);
     pugi::xml_node node = root;
-    while (node) {
-      if (node.type() == pugi::node_element) {
+    while (true) {
+      const pugi::xml_node_type type = node.type();
+      if (type == pugi::node_element) {
         if (!CheckAttributes(node)) return false;
-      } else if (node.type() == pugi::node_pcdata) {
+        const pugi::xml_node child = node.first_child();
+        if (Record(child) != nullptr) {
+          node = child;
+          continue;
+        }
+      } else if (type == pugi::node_pcdata) {
         char* value = const_cast<char*>(node.value());
-        if (!DecodeInPlace(value, fault_)) {
+        if (MayHoldReference(value) && !DecodeInPlace(value, fault_)) {
           fault_.offset = Offset(value);
           return false;
         }
       }
-      // Next in document order.
-      if (node.first_child()) {
-        node = node.first_child();
-        continue;
+      // The next sibling of the node or of its nearest ancestor below the root.
+      while (true) {
+        if (Record(node) == top) return true;
+        const pugi::xml_node next = node.next_sibling();
+        if (Record(next) != nullptr) {
+          node = next;
+          break;
+        }
+        node = node.parent();
       }
-      while (node && node != root && !node.next_sibling()) node = node.parent();
-      if (!node || node == root) break;
-      node = node.next_sibling();
     }
-    return true;
+  }
+
+  // A text in the parse buffer that may hold an '&' (see Marks); any other is searched.
+  bool MayHoldReference(const char* value) const {
+    if (value < text_ || value >= text_ + size_) return std::strchr(value, '&') != nullptr;
+    return marks_.AmpFirst(static_cast<size_t>(value - text_));
   }
 
   bool CheckAttributes(const pugi::xml_node& node) {
     size_t count = 0;
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    for (pugi::xml_attribute a = node.first_attribute(); Record(a) != nullptr;
+         a = a.next_attribute()) {
       char* value = const_cast<char*>(a.value());
       if (std::strchr(value, '<') != nullptr) {
         return Fail(Offset(value), "a '<' in an attribute value");
@@ -536,6 +607,7 @@ class Tree {
 
   char* text_;
   size_t size_;
+  const Marks& marks_;
   Fault& fault_;
   pugi::xml_document doc_;
   std::vector<std::string_view> names_;
@@ -718,8 +790,10 @@ class UnitReader {
       } else if (own && name == "note") {
         std::string note;
         if (!NoteText(c, note)) return false;
-        const char* from = Attribute(c, "from");
-        Note(entry, from == nullptr ? "" : from, std::move(note));
+        if (keep_ == Keep::kEverything) {
+          const char* from = Attribute(c, "from");
+          Note(entry, from == nullptr ? "" : from, std::move(note));
+        }
       } else if (keep_ == Keep::kEverything) {
         // <alt-trans>, <seg-source>, <context-group>, other namespaces' elements: kept whole, in
         // the places the schema gives them.
@@ -874,7 +948,7 @@ class UnitReader {
   // only checked.
   bool Text(const pugi::xml_node& element, std::string* out) {
     pugi::xml_node node = element.first_child();
-    while (node) {
+    while (Record(node) != nullptr) {
       bool enter = false;
       switch (node.type()) {
         case pugi::node_pcdata:
@@ -901,13 +975,24 @@ class UnitReader {
         default:
           break;
       }
-      if (enter && node.first_child()) {
-        node = node.first_child();
-        continue;
+      if (enter) {
+        const pugi::xml_node child = node.first_child();
+        if (Record(child) != nullptr) {
+          node = child;
+          continue;
+        }
       }
-      while (node && node != element && !node.next_sibling()) node = node.parent();
-      if (!node || node == element) break;
-      node = node.next_sibling();
+      // The next sibling of the node or of its nearest ancestor inside `element`.
+      const void* const top = Record(element);
+      while (true) {
+        const pugi::xml_node next = node.next_sibling();
+        if (Record(next) != nullptr) {
+          node = next;
+          break;
+        }
+        node = node.parent();
+        if (Record(node) == top) return true;
+      }
     }
     return true;
   }
@@ -1032,14 +1117,15 @@ bool Read(std::string_view data, char* owned, std::vector<ImportUnit>& units, Pa
   }
   // Until the parse, the bytes are as they were; from it on, positions come from `lines`.
   LineEnds lines;
-  if (!ScanBytes(std::string_view(text, size), lines, fault)) {
+  Marks marks;
+  if (!ScanBytes(std::string_view(text, size), lines, marks, fault)) {
     Position(std::string_view(text, size), fault.offset, failure.line, failure.column);
     failure.message = fault.message;
     return false;
   }
   // The tree's memory (declared before the tree, which must go first).
   XmlArena arena(std::max(kTreeFloor, size * kTreeBudget));
-  Tree tree(text, size, fault);
+  Tree tree(text, size, marks, fault);
   UnitReader reader(tree, lines, units, extras, keep, sink);
   if (tree.Parse() && reader.Run()) return true;
   units.clear();
