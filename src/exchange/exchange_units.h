@@ -39,6 +39,7 @@ struct ExportUnit {
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
+  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -96,13 +97,15 @@ struct ImportUnit {
   // canResegment, other namespaces'), other namespaces' elements (the metadata, matches and
   // glossary modules, a tool's own) in extraElements, and the unit's <originalData>, <segment>
   // and <ignorable> elements as the tool split them, in segments. An update writes segments back
-  // only while the entry stays exactly as it was read.
+  // only while the entry stays exactly as it was read. The matches module's elements (anchored)
+  // name segments and marks of the unit ("#s1"), so they go back only with those segments.
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
+  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the

@@ -718,6 +718,21 @@ class UnitReader {
     return false;
   }
 
+  // The element's namespace is `uri`: its prefix, or the default namespace when it has none, is
+  // bound to it on the element or above it.
+  static bool InNamespace(const pugi::xml_node& node, const char* uri) {
+    const char* name = node.name();
+    const char* colon = std::strchr(name, ':');
+    const std::string decl =
+        colon == nullptr ? std::string("xmlns") : "xmlns:" + std::string(name, colon - name);
+    for (pugi::xml_node n = node; n; n = n.parent()) {
+      const pugi::xml_attribute a = n.attribute(decl.c_str());
+      if (a) return std::strcmp(a.value(), uri) == 0;
+    }
+    return false;
+  }
+  static constexpr const char* kMatches = "urn:oasis:names:tc:xliff:matches:2.0";
+
   bool Fail(const pugi::xml_node& node, std::string message) {
     return tree_.Fail(tree_.Offset(node), std::move(message));
   }
@@ -859,7 +874,7 @@ class UnitReader {
         Serialize(c, out);
       };
       if (!IsXliff(c)) {
-        if (keep) keepElement(entry.extraElements);
+        if (keep) keepElement(InNamespace(c, kMatches) ? entry.anchored : entry.extraElements);
         continue;
       }
       if (keep && (name == "originalData" || name == "segment" || name == "ignorable")) {
