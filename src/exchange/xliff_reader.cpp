@@ -374,7 +374,9 @@ bool ScanBytes(std::string_view text, LineEnds& lines, Marks& marks, Fault& faul
   }
   if (n > 0) finish((n - 1) / 64, 0);
   const size_t nodes = (lt - closing) + lt + 1;
-  const size_t tree = nodes * kNodeBytes + equals * kAttributeBytes;
+  // The three bit maps of the scan (line ends, '<' and '&' marks), an eighth of the file each,
+  // live as long as the tree and count against the same budget.
+  const size_t tree = nodes * kNodeBytes + equals * kAttributeBytes + n / 8 * 3;
   if (tree > std::max(kTreeFloor, n * kTreeBudget)) {
     fault.message = "the file holds too many tags for its size (" + std::to_string(lt) +
                     " tags in " + std::to_string(n) + " bytes); not read";
