@@ -1,4 +1,5 @@
-// Translation exchange on the generated scripts: export of every line to PO, XLIFF, CSV and XLSX, and
+// Translation exchange on the generated scripts: export of every line to PO, XLIFF 1.2, CSV, XLSX
+// and XLIFF 2.0 (the `format` argument 0 to 4), and
 // import of a file in which every line is translated (parse, check, convert, apply), for 10k and
 // 100k lines, files in /dev/shm. Texts are UTF-8, the code page of most Linux desktops. Before each
 // timed import the document is loaded afresh (untimed), so every entry is applied, none stale.
@@ -17,8 +18,22 @@ using bench::Fixture;
 using bench::FixtureFor;
 using exchange::Format;
 
-const char* Extension(Format format) {
-  switch (format) {
+// The case's format; 4 is XLIFF 2.0, the rest the values of exchange::Format.
+Format FormatOf(const benchmark::State& state) {
+  return state.range(1) == 4 ? Format::kXliff : static_cast<Format>(state.range(1));
+}
+
+exchange::ExportOptions Options(const benchmark::State& state) {
+  exchange::ExportOptions options;
+  options.codeset = "UTF-8";
+  options.original = "script.dlg";
+  if (state.range(1) == 4) options.xliffVersion = 2;
+  return options;
+}
+
+const char* Extension(const benchmark::State& state) {
+  if (state.range(1) == 4) return "2.xlf";
+  switch (FormatOf(state)) {
     case Format::kPo:
       return ".po";
     case Format::kXliff:
@@ -31,22 +46,15 @@ const char* Extension(Format format) {
   return "";
 }
 
-exchange::ExportOptions Options() {
-  exchange::ExportOptions options;
-  options.codeset = "UTF-8";
-  options.original = "script.dlg";
-  return options;
-}
-
 void BM_ExchangeExport(benchmark::State& state) {
-  const Format format = static_cast<Format>(state.range(1));
+  const Format format = FormatOf(state);
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  const std::string path = bench::ShmFile(std::string("export") + Extension(format));
+  const std::string path = bench::ShmFile(std::string("export") + Extension(state));
   std::string error;
   for (auto _ : state) {
-    if (!exchange::ExportDocument(doc, path, format, Options(), error)) {
+    if (!exchange::ExportDocument(doc, path, format, Options(state), error)) {
       state.SkipWithError(error.c_str());
     }
   }
@@ -59,7 +67,8 @@ void BM_ExchangeExport(benchmark::State& state) {
 }
 
 // The file to import: every line with its source and a translation.
-std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& state) {
+std::string TranslatedFile(Fixture& fixture, benchmark::State& state) {
+  const Format format = FormatOf(state);
   CDlgFile translated;
   if (translated.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
   const bench::Translation translation = bench::TranslateAll(translated, 7);
@@ -69,9 +78,9 @@ std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& st
   }
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  exchange::ExportOptions options = Options();
+  exchange::ExportOptions options = Options(state);
   options.translation = &translated;
-  const std::string path = bench::ShmFile(std::string("translated") + Extension(format));
+  const std::string path = bench::ShmFile(std::string("translated") + Extension(state));
   std::string error;
   if (!exchange::ExportDocument(doc, path, format, options, error)) {
     state.SkipWithError(error.c_str());
@@ -80,9 +89,9 @@ std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& st
 }
 
 void BM_ExchangeImport(benchmark::State& state) {
-  const Format format = static_cast<Format>(state.range(1));
+  const Format format = FormatOf(state);
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
-  const std::string path = TranslatedFile(fixture, format, state);
+  const std::string path = TranslatedFile(fixture, state);
   exchange::ImportReport report;
   {
     CDlgFile doc;
@@ -111,7 +120,7 @@ void BM_ExchangeImport(benchmark::State& state) {
 
 void Cases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"lines", "format"})->Unit(benchmark::kMillisecond);
-  for (int format = 0; format < 4; ++format) {
+  for (int format = 0; format < 5; ++format) {
     b->Args({10000, format});
     b->Args({100000, format});
   }

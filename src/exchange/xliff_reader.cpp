@@ -856,16 +856,13 @@ class UnitReader {
     ImportUnit entry;
     entry.line = LineOf(unit);
     if (!UnitId(unit, entry.id)) return Fail(unit, "a <unit> whose name and id are no line ID");
-    struct Part {
-      std::string target;
-      bool hasTarget = false;
-      bool segment = false;
-      size_t order = 0;  // 1-based place in the target; 0 = its own place
-    };
-    std::vector<Part> parts;
+    // The parts' targets go one after another into partTexts_; parts_ and placed_ are kept from
+    // unit to unit, so a unit costs no allocation of its own for them.
+    parts_.clear();
+    partTexts_.clear();
     bool anyTarget = false;
     bool missingTarget = false;
-    std::string state;
+    std::string_view state;  // the lowest state of a translated segment; in the tree
     const bool keep = keep_ == Keep::kEverything;
     for (pugi::xml_node c = unit.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element) continue;
@@ -886,12 +883,15 @@ class UnitReader {
         for (pugi::xml_node n = c.child("note"); n; n = n.next_sibling("note")) {
           std::string note;
           if (!NoteText(n, note)) return false;
-          const char* category = Attribute(n, "category");
-          Note(entry, category == nullptr ? "" : category, std::move(note));
+          if (keep) {
+            const char* category = Attribute(n, "category");
+            Note(entry, category == nullptr ? "" : category, std::move(note));
+          }
         }
       } else if (name == "segment" || name == "ignorable") {
-        Part& part = parts.emplace_back();
+        Part& part = parts_.emplace_back();
         part.segment = name == "segment";
+        part.from = partTexts_.size();
         bool source = false;
         const size_t sourceFrom = entry.source.size();
         for (pugi::xml_node s = c.first_child(); s; s = s.next_sibling()) {
@@ -904,7 +904,7 @@ class UnitReader {
           } else if (kind == "target") {
             if (part.hasTarget) return Fail(s, "a second <target>");
             part.hasTarget = true;
-            if (!Text(s, &part.target)) return false;
+            if (!Text(s, &partTexts_)) return false;
             if (const char* order = Attribute(s, "order"); order != nullptr) {
               int place = 0;
               if (!ParseId(order, place) || place < 1) {
@@ -915,13 +915,12 @@ class UnitReader {
           }
         }
         if (!source) return Fail(c, "a <" + std::string(name) + "> without <source>");
-        if (!part.hasTarget && !part.segment) {
-          part.target = entry.source.substr(sourceFrom);
-        }
+        if (!part.hasTarget && !part.segment) partTexts_.append(entry.source, sourceFrom);
+        part.size = partTexts_.size() - part.from;
         if (part.segment && part.hasTarget) {
           anyTarget = true;
           const char* st = Attribute(c, "state");
-          const std::string segmentState = st == nullptr ? "initial" : st;
+          const std::string_view segmentState = st == nullptr ? "initial" : st;
           if (segmentState == "initial") entry.fuzzy = true;
           if (state.empty() || Rank(segmentState) < Rank(state)) state = segmentState;
         } else if (part.segment) {
@@ -929,7 +928,7 @@ class UnitReader {
         }
       }
     }
-    if (parts.empty()) return Fail(unit, "a <unit> without <segment>");
+    if (parts_.empty()) return Fail(unit, "a <unit> without <segment>");
     if (keep) {
       for (pugi::xml_attribute a = unit.first_attribute(); a; a = a.next_attribute()) {
         const std::string_view n = a.name();
@@ -939,20 +938,20 @@ class UnitReader {
     if (anyTarget) {
       entry.state = state;
       if (missingTarget) entry.fuzzy = true;
-      std::vector<const Part*> placed(parts.size(), nullptr);
-      for (size_t i = 0; i < parts.size(); ++i) {
-        const size_t at = parts[i].order == 0 ? i : parts[i].order - 1;
-        if (at >= parts.size() || placed[at] != nullptr) {
+      placed_.assign(parts_.size(), nullptr);
+      for (size_t i = 0; i < parts_.size(); ++i) {
+        const size_t at = parts_[i].order == 0 ? i : parts_[i].order - 1;
+        if (at >= parts_.size() || placed_[at] != nullptr) {
           return Fail(unit, "a <unit> whose targets' order is no arrangement of its parts");
         }
-        placed[at] = &parts[i];
+        placed_[at] = &parts_[i];
       }
-      for (const Part* part : placed) entry.target += part->target;
+      for (const Part* part : placed_) entry.target.append(partTexts_, part->from, part->size);
     }
     return Emit(entry);
   }
 
-  static int Rank(const std::string& state) {
+  static int Rank(std::string_view state) {
     return state == "initial" ? 0 : state == "translated" ? 1 : state == "reviewed" ? 2 : 3;
   }
 
@@ -1105,6 +1104,18 @@ class UnitReader {
   const UnitSink* sink_;
   bool stopped_ = false;
   bool version2_ = false;
+  // A part of an XLIFF 2 unit: a <segment> or an <ignorable>, its target at [from, from + size)
+  // of partTexts_.
+  struct Part {
+    size_t from = 0;
+    size_t size = 0;
+    bool hasTarget = false;
+    bool segment = false;
+    size_t order = 0;  // 1-based place in the target; 0 = its own place
+  };
+  std::vector<Part> parts_;
+  std::vector<const Part*> placed_;
+  std::string partTexts_;
 };
 
 // 1-based line and column of `offset`; LF, CR LF and a lone CR end a line.
