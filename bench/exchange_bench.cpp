@@ -18,26 +18,30 @@ using bench::Fixture;
 using bench::FixtureFor;
 using exchange::Format;
 
-// The case's format; 4 is XLIFF 2.0, the rest the values of exchange::Format.
-Format FormatOf(const benchmark::State& state) {
-  return state.range(1) == 4 ? Format::kXliff : static_cast<Format>(state.range(1));
+// A case's format argument: the values of exchange::Format, and 4 for XLIFF 2.0.
+struct Case {
+  Format format;
+  int xliffVersion;  // 2 for XLIFF 2.0, else 0
+};
+Case CaseOf(const benchmark::State& state) {
+  if (state.range(1) == 4) return Case{Format::kXliff, 2};
+  return Case{static_cast<Format>(state.range(1)), 0};
 }
 
-exchange::ExportOptions Options(const benchmark::State& state) {
+exchange::ExportOptions Options(int xliffVersion) {
   exchange::ExportOptions options;
   options.codeset = "UTF-8";
   options.original = "script.dlg";
-  if (state.range(1) == 4) options.xliffVersion = 2;
+  options.xliffVersion = xliffVersion;
   return options;
 }
 
-const char* Extension(const benchmark::State& state) {
-  if (state.range(1) == 4) return "2.xlf";
-  switch (FormatOf(state)) {
+const char* Extension(Format format, int xliffVersion) {
+  switch (format) {
     case Format::kPo:
       return ".po";
     case Format::kXliff:
-      return ".xlf";
+      return xliffVersion == 2 ? "2.xlf" : ".xlf";
     case Format::kCsv:
       return ".csv";
     case Format::kXlsx:
@@ -47,14 +51,15 @@ const char* Extension(const benchmark::State& state) {
 }
 
 void BM_ExchangeExport(benchmark::State& state) {
-  const Format format = FormatOf(state);
+  const Case c = CaseOf(state);
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  const std::string path = bench::ShmFile(std::string("export") + Extension(state));
+  const std::string path =
+      bench::ShmFile(std::string("export") + Extension(c.format, c.xliffVersion));
   std::string error;
   for (auto _ : state) {
-    if (!exchange::ExportDocument(doc, path, format, Options(state), error)) {
+    if (!exchange::ExportDocument(doc, path, c.format, Options(c.xliffVersion), error)) {
       state.SkipWithError(error.c_str());
     }
   }
@@ -67,8 +72,8 @@ void BM_ExchangeExport(benchmark::State& state) {
 }
 
 // The file to import: every line with its source and a translation.
-std::string TranslatedFile(Fixture& fixture, benchmark::State& state) {
-  const Format format = FormatOf(state);
+std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& state,
+                           int xliffVersion = 0) {
   CDlgFile translated;
   if (translated.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
   const bench::Translation translation = bench::TranslateAll(translated, 7);
@@ -78,9 +83,10 @@ std::string TranslatedFile(Fixture& fixture, benchmark::State& state) {
   }
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  exchange::ExportOptions options = Options(state);
+  exchange::ExportOptions options = Options(xliffVersion);
   options.translation = &translated;
-  const std::string path = bench::ShmFile(std::string("translated") + Extension(state));
+  const std::string path =
+      bench::ShmFile(std::string("translated") + Extension(format, xliffVersion));
   std::string error;
   if (!exchange::ExportDocument(doc, path, format, options, error)) {
     state.SkipWithError(error.c_str());
@@ -89,9 +95,10 @@ std::string TranslatedFile(Fixture& fixture, benchmark::State& state) {
 }
 
 void BM_ExchangeImport(benchmark::State& state) {
-  const Format format = FormatOf(state);
+  const Case c = CaseOf(state);
+  const Format format = c.format;
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
-  const std::string path = TranslatedFile(fixture, state);
+  const std::string path = TranslatedFile(fixture, format, state, c.xliffVersion);
   exchange::ImportReport report;
   {
     CDlgFile doc;
