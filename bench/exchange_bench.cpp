@@ -1,7 +1,9 @@
-// Translation exchange on the generated scripts: export of every line to PO, XLIFF, CSV and XLSX,
-// and import of a file in which every line is translated (parse, check, convert, apply), for 10k
-// and 100k lines, files in /dev/shm. Texts are UTF-8, the code page of most Linux desktops. Before
-// each timed import the document is loaded afresh (untimed), so every entry is applied, none stale.
+// Translation exchange on the generated scripts: export of every line to PO, XLIFF 1.2, CSV, XLSX
+// and XLIFF 2.0 (the `format` argument 0 to 4), and import of a file in which every line is
+// translated (parse, check, convert, apply), for 10k and 100k lines, files in /dev/shm. Texts are
+// UTF-8, the code page of most Linux desktops. Before each timed import the document is loaded
+// afresh (untimed), so every entry is applied, none stale. BM_ExchangeReadXlsx times the XLSX
+// reader alone.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
@@ -20,12 +22,30 @@ using bench::Fixture;
 using bench::FixtureFor;
 using exchange::Format;
 
-const char* Extension(Format format) {
+// A case's format argument: the values of exchange::Format, and 4 for XLIFF 2.0.
+struct Case {
+  Format format;
+  int xliffVersion;  // 2 for XLIFF 2.0, else 0
+};
+Case CaseOf(const benchmark::State& state) {
+  if (state.range(1) == 4) return Case{Format::kXliff, 2};
+  return Case{static_cast<Format>(state.range(1)), 0};
+}
+
+exchange::ExportOptions Options(int xliffVersion) {
+  exchange::ExportOptions options;
+  options.codeset = "UTF-8";
+  options.original = "script.dlg";
+  options.xliffVersion = xliffVersion;
+  return options;
+}
+
+const char* Extension(Format format, int xliffVersion) {
   switch (format) {
     case Format::kPo:
       return ".po";
     case Format::kXliff:
-      return ".xlf";
+      return xliffVersion == 2 ? "2.xlf" : ".xlf";
     case Format::kCsv:
       return ".csv";
     case Format::kXlsx:
@@ -34,22 +54,16 @@ const char* Extension(Format format) {
   return "";
 }
 
-exchange::ExportOptions Options() {
-  exchange::ExportOptions options;
-  options.codeset = "UTF-8";
-  options.original = "script.dlg";
-  return options;
-}
-
 void BM_ExchangeExport(benchmark::State& state) {
-  const Format format = static_cast<Format>(state.range(1));
+  const Case c = CaseOf(state);
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  const std::string path = bench::ShmFile(std::string("export") + Extension(format));
+  const std::string path =
+      bench::ShmFile(std::string("export") + Extension(c.format, c.xliffVersion));
   std::string error;
   for (auto _ : state) {
-    if (!exchange::ExportDocument(doc, path, format, Options(), error)) {
+    if (!exchange::ExportDocument(doc, path, c.format, Options(c.xliffVersion), error)) {
       state.SkipWithError(error.c_str());
     }
   }
@@ -62,7 +76,8 @@ void BM_ExchangeExport(benchmark::State& state) {
 }
 
 // The file to import: every line with its source and a translation.
-std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& state) {
+std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& state,
+                           int xliffVersion = 0) {
   CDlgFile translated;
   if (translated.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
   const bench::Translation translation = bench::TranslateAll(translated, 7);
@@ -72,9 +87,10 @@ std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& st
   }
   CDlgFile doc;
   if (doc.Load(fixture.dlgPath.c_str()) != 1) state.SkipWithError("Load failed");
-  exchange::ExportOptions options = Options();
+  exchange::ExportOptions options = Options(xliffVersion);
   options.translation = &translated;
-  const std::string path = bench::ShmFile(std::string("translated") + Extension(format));
+  const std::string path =
+      bench::ShmFile(std::string("translated") + Extension(format, xliffVersion));
   std::string error;
   if (!exchange::ExportDocument(doc, path, format, options, error)) {
     state.SkipWithError(error.c_str());
@@ -83,9 +99,10 @@ std::string TranslatedFile(Fixture& fixture, Format format, benchmark::State& st
 }
 
 void BM_ExchangeImport(benchmark::State& state) {
-  const Format format = static_cast<Format>(state.range(1));
+  const Case c = CaseOf(state);
+  const Format format = c.format;
   Fixture& fixture = FixtureFor(static_cast<int>(state.range(0)));
-  const std::string path = TranslatedFile(fixture, format, state);
+  const std::string path = TranslatedFile(fixture, format, state, c.xliffVersion);
   exchange::ImportReport report;
   {
     CDlgFile doc;
@@ -146,7 +163,7 @@ BENCHMARK(BM_ExchangeReadXlsx)
 
 void Cases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"lines", "format"})->Unit(benchmark::kMillisecond);
-  for (int format = 0; format < 4; ++format) {
+  for (int format = 0; format < 5; ++format) {
     b->Args({10000, format});
     b->Args({100000, format});
   }

@@ -39,6 +39,7 @@ struct ExportUnit {
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
+  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -96,13 +97,15 @@ struct ImportUnit {
   // canResegment, other namespaces'), other namespaces' elements (the metadata, matches and
   // glossary modules, a tool's own) in extraElements, and the unit's <originalData>, <segment>
   // and <ignorable> elements as the tool split them, in segments. An update writes segments back
-  // only while the entry stays exactly as it was read.
+  // only while the entry stays exactly as it was read. The matches module's elements (anchored)
+  // name segments and marks of the unit ("#s1"), so they go back only with those segments.
   std::string unitAttributes;
   std::string targetAttributes;
   std::string segSource;      // <seg-source>, written after <source> as the schema orders them
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
+  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the
@@ -158,6 +161,8 @@ enum class Keep { kEverything, kTexts };
 // CR that readers then turn into LF), so a source is compared with CR LF, a lone CR and LF taken
 // as the same line break.
 [[nodiscard]] bool SameText(std::string_view a, std::string_view b);
+// The first CR or LF at or after `from`, npos when there is none.
+[[nodiscard]] size_t FindLineBreak(std::string_view text, size_t from = 0);
 // Rewrites the line breaks of `translation` (CR LF, lone CR, LF) to the form `source` uses:
 //  - every break of `source` has one form: that form;
 //  - `source` mixes forms: `translation` keeps its bytes when `fileSource` (the source the file

@@ -161,7 +161,7 @@ std::string DocumentLineBreak(CDlgFile& doc) {
   for (auto p = doc.GetLines().GetHeadPosition(); p != nullptr;) {
     const CPlainString& text = doc.GetLines().GetNext(p).text;
     const std::string_view bytes(text.c_str(), text.GetLength());
-    const size_t at = bytes.find_first_of("\r\n");
+    const size_t at = FindLineBreak(bytes);
     if (at == std::string_view::npos) continue;
     if (bytes[at] == '\n') return "\n";
     return at + 1 < bytes.size() && bytes[at + 1] == '\n' ? "\r\n" : "\r";
@@ -288,8 +288,8 @@ bool ImportParsed(CDlgFile& doc, std::string_view data, char* owned, const std::
           (void)recoder.FromValidUtf8(unit.source, current);  // converted above already
           fileSource = current;
         }
-        if (now.find_first_of("\r\n") == std::string_view::npos && !haveDocumentBreak &&
-            bytes.find_first_of("\r\n") != std::string::npos) {
+        if (!haveDocumentBreak && FindLineBreak(bytes) != std::string::npos &&
+            FindLineBreak(now) == std::string_view::npos) {
           documentBreak = DocumentLineBreak(doc);
           haveDocumentBreak = true;
         }

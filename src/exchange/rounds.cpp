@@ -163,7 +163,10 @@ void MergeRound(ExportSet& set, std::vector<ImportUnit>& old, const FileExtras& 
       const bool asSplit = !was.segments.empty() && was.source == unit.text && change.empty();
       const std::string asRead = asSplit ? unit.target : std::string();
       MatchLineBreaks(unit.target, unit.text, was.source, std::string_view());
-      if (asSplit && asRead == unit.target) unit.segments = std::move(was.segments);
+      if (asSplit && asRead == unit.target) {
+        unit.segments = std::move(was.segments);
+        unit.anchored = std::move(was.anchored);
+      }
       unit.fuzzy = was.fuzzy;
       unit.state = std::move(was.state);
       unit.hasPrevious = was.fuzzy && was.hasPrevious;

@@ -86,6 +86,22 @@ bool PlaceholderCodePoint(const char* ctype, unsigned int& cp) {
   return ParseHex(ctype + 7, cp);
 }
 
+// Set bits of `x`. std::popcount becomes a call into libgcc on a build for the x86-64 baseline
+// (no POPCNT instruction); the scan counts three words per 64 bytes.
+inline size_t PopCount(uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<size_t>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// The node record a pugixml handle stands for, compared without a call into the library (its
+// comparison and truth operators are not inline). A handle is that one pointer.
+static_assert(sizeof(pugi::xml_node) == sizeof(void*));
+static_assert(sizeof(pugi::xml_attribute) == sizeof(void*));
+inline const void* Record(const pugi::xml_node& node) { return std::bit_cast<const void*>(node); }
+inline const void* Record(const pugi::xml_attribute& a) { return std::bit_cast<const void*>(a); }
+
 bool IsXmlChar(unsigned long cp) {
   if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
   return (cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
@@ -199,7 +215,7 @@ class LineEnds {
       const size_t take = std::min<size_t>(64 - bit, to - from);
       uint64_t bits = words_[w] >> bit;
       if (take < 64) bits &= (1ULL << take) - 1;
-      count += static_cast<size_t>(std::popcount(bits));
+      count += PopCount(bits);
       from += take;
     }
     return count;
@@ -210,9 +226,41 @@ class LineEnds {
   long linesBefore_ = 0;
 };
 
+// Where '<' and '&' stood in the parse buffer before the parse, one bit per byte as in LineEnds.
+// A text node runs from its first byte to the '<' that ends it, so it holds a reference exactly
+// when the first of these bytes at or after its start is an '&': the walk after the parse decodes
+// only such texts instead of searching every one for an '&'.
+class Marks {
+ public:
+  void Resize(size_t bytes) {
+    stops_.assign((bytes + 63) / 64, 0);
+    amps_.assign(stops_.size(), 0);
+  }
+  void Set(size_t word, uint64_t lt, uint64_t amp) {
+    stops_[word] = lt | amp;
+    amps_[word] = amp;
+  }
+  // The first '<' or '&' at or after `offset` is an '&'.
+  bool AmpFirst(size_t offset) const {
+    size_t w = offset / 64;
+    if (w >= stops_.size()) return false;
+    uint64_t bits = stops_[w] & (~0ULL << (offset % 64));
+    while (bits == 0) {
+      if (++w == stops_.size()) return false;
+      bits = stops_[w];
+    }
+    return ((amps_[w] >> std::countr_zero(bits)) & 1) != 0;
+  }
+
+ private:
+  std::vector<uint64_t> stops_;
+  std::vector<uint64_t> amps_;
+};
+
 // The bytes the scan looks for in a block of 64, one bit per byte.
 struct BlockMasks {
-  uint64_t lt = 0, slash = 0, equals = 0, lf = 0, cr = 0, controls = 0, allowed = 0, ef = 0;
+  uint64_t lt = 0, slash = 0, equals = 0, lf = 0, cr = 0, controls = 0, allowed = 0, ef = 0,
+           amp = 0;
 };
 
 #if defined(__SSE2__)
@@ -228,6 +276,7 @@ inline BlockMasks Classify(const unsigned char* p) {
   const __m128i lt = _mm_set1_epi8('<'), slash = _mm_set1_epi8('/'), eq = _mm_set1_epi8('=');
   const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), tab = _mm_set1_epi8('\t');
   const __m128i c1f = _mm_set1_epi8(0x1F), ef = _mm_set1_epi8(static_cast<char>(0xEF));
+  const __m128i amp = _mm_set1_epi8('&');
   for (unsigned k = 0; k < 64; k += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
     m.lt |= Mask16(_mm_cmpeq_epi8(v, lt), k);
@@ -240,6 +289,7 @@ inline BlockMasks Classify(const unsigned char* p) {
     m.allowed |= isLf | isCr | Mask16(_mm_cmpeq_epi8(v, tab), k);
     m.controls |= Mask16(_mm_cmpeq_epi8(_mm_max_epu8(v, c1f), c1f), k);  // v <= 0x1F
     m.ef |= Mask16(_mm_cmpeq_epi8(v, ef), k);
+    m.amp |= Mask16(_mm_cmpeq_epi8(v, amp), k);
   }
 #else
   for (unsigned k = 0; k < 64; ++k) {
@@ -253,17 +303,19 @@ inline BlockMasks Classify(const unsigned char* p) {
     if (c == '\n' || c == '\r' || c == '\t') m.allowed |= bit;
     if (c < 0x20) m.controls |= bit;
     if (c == 0xEF) m.ef |= bit;
+    if (c == '&') m.amp |= bit;
   }
 #endif
   return m;
 }
 
-// Refuses bytes XML forbids anywhere, records where lines end (`lines`), and estimates the tree
+// Refuses bytes XML forbids anywhere, records where lines end (`lines`) and where '<' and '&'
+// stand (`marks`), and estimates the tree
 // pugixml will build: one node per element (a '<' not followed by '/'), one per text run (at most
 // one before each '<'), one attribute record per '=' (an overcount: '=' in texts counts too).
 // One pass over blocks of 64 bytes after the UTF-8 check; a block with C0 controls other than
 // TAB, LF and CR, or with the lead byte of U+FFFE/U+FFFF, gets a closer look byte by byte.
-bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
+bool ScanBytes(std::string_view text, LineEnds& lines, Marks& marks, Fault& fault) {
   const size_t valid = ValidUtf8Prefix(text);
   if (valid != text.size()) {
     fault.offset = valid;
@@ -285,6 +337,7 @@ bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
     return true;
   };
   lines.Resize(n);
+  marks.Resize(n);
   uint64_t* words = lines.Words();
   size_t lt = 0;
   size_t equals = 0;
@@ -308,20 +361,22 @@ bool ScanBytes(std::string_view text, LineEnds& lines, Fault& fault) {
       m = Classify(tail);
       const uint64_t in = (1ULL << size) - 1;
       m.lt &= in, m.slash &= in, m.equals &= in, m.lf &= in, m.cr &= in;
-      m.controls &= in, m.allowed &= in, m.ef &= in;
+      m.controls &= in, m.allowed &= in, m.ef &= in, m.amp &= in;
     }
     if (((m.controls & ~m.allowed) | m.ef) != 0 && !slow(i, i + size)) return false;
-    lt += static_cast<size_t>(std::popcount(m.lt));
-    equals += static_cast<size_t>(std::popcount(m.equals));
-    closing += static_cast<size_t>(std::popcount(m.lt & (m.slash >> 1))) +
-               ((ltAtEnd && (m.slash & 1) != 0) ? 1 : 0);
+    lt += PopCount(m.lt);
+    equals += PopCount(m.equals);
+    closing += PopCount(m.lt & (m.slash >> 1)) + ((ltAtEnd && (m.slash & 1) != 0) ? 1 : 0);
+    marks.Set(block, m.lt, m.amp);
     ltAtEnd = (m.lt >> 63) != 0;
     if (block > 0) finish(block - 1, m.lf & 1);
     previous = m;
   }
   if (n > 0) finish((n - 1) / 64, 0);
   const size_t nodes = (lt - closing) + lt + 1;
-  const size_t tree = nodes * kNodeBytes + equals * kAttributeBytes;
+  // The three bit maps of the scan (line ends, '<' and '&' marks), an eighth of the file each,
+  // live as long as the tree and count against the same budget.
+  const size_t tree = nodes * kNodeBytes + equals * kAttributeBytes + n / 8 * 3;
   if (tree > std::max(kTreeFloor, n * kTreeBudget)) {
     fault.message = "the file holds too many tags for its size (" + std::to_string(lt) +
                     " tags in " + std::to_string(n) + " bytes); not read";
@@ -398,11 +453,17 @@ bool DecodeInPlace(char* s, Fault& fault) {
 class Tree {
  public:
   // `text`: the UTF-8 bytes, parsed in place (pugixml keeps pointers into them).
-  Tree(char* text, size_t size, Fault& fault) : text_(text), size_(size), fault_(fault) {}
+  // `marks`: where '<' and '&' stood in `text` before the parse.
+  Tree(char* text, size_t size, const Marks& marks, Fault& fault)
+      : text_(text), size_(size), marks_(marks), fault_(fault) {}
 
   bool Parse() {
+    // parse_embed_pcdata: a text that is an element's first child is kept as the element's
+    // value instead of a node of its own (a third fewer nodes in a typical file). Every walk
+    // below takes an element's value as the text before its first child.
     constexpr unsigned int kOptions = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_eol |
-                                      pugi::parse_doctype | pugi::parse_declaration;
+                                      pugi::parse_doctype | pugi::parse_declaration |
+                                      pugi::parse_embed_pcdata;
     const pugi::xml_parse_result result =
         doc_.load_buffer_inplace(text_, size_, kOptions, pugi::encoding_utf8);
     if (!result) {
@@ -486,56 +547,84 @@ class Tree {
     }
     pugi::xml_node root = doc_.document_element();
     if (!root) return Fail(0, "no <xliff> root element");
+    // Every node under the root once, in document order.
+    const void* const top = Record(root);
     pugi::xml_node node = root;
-    while (node) {
-      if (node.type() == pugi::node_element) {
+    while (true) {
+      const pugi::xml_node_type type = node.type();
+      if (type == pugi::node_element) {
         if (!CheckAttributes(node)) return false;
-      } else if (node.type() == pugi::node_pcdata) {
         char* value = const_cast<char*>(node.value());
-        if (!DecodeInPlace(value, fault_)) {
+        if (*value != '\0' && MayHoldReference(value) && !DecodeInPlace(value, fault_)) {
+          fault_.offset = Offset(value);
+          return false;
+        }
+        const pugi::xml_node child = node.first_child();
+        if (Record(child) != nullptr) {
+          node = child;
+          continue;
+        }
+      } else if (type == pugi::node_pcdata) {
+        char* value = const_cast<char*>(node.value());
+        if (MayHoldReference(value) && !DecodeInPlace(value, fault_)) {
           fault_.offset = Offset(value);
           return false;
         }
       }
-      // Next in document order.
-      if (node.first_child()) {
-        node = node.first_child();
-        continue;
+      // The next sibling of the node or of its nearest ancestor below the root.
+      while (true) {
+        if (Record(node) == top) return true;
+        const pugi::xml_node next = node.next_sibling();
+        if (Record(next) != nullptr) {
+          node = next;
+          break;
+        }
+        node = node.parent();
       }
-      while (node && node != root && !node.next_sibling()) node = node.parent();
-      if (!node || node == root) break;
-      node = node.next_sibling();
     }
-    return true;
+  }
+
+  // A text in the parse buffer that may hold an '&' (see Marks); any other is searched.
+  bool MayHoldReference(const char* value) const {
+    if (value < text_ || value >= text_ + size_) return std::strchr(value, '&') != nullptr;
+    return marks_.AmpFirst(static_cast<size_t>(value - text_));
   }
 
   bool CheckAttributes(const pugi::xml_node& node) {
-    size_t count = 0;
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    names_.clear();
+    for (pugi::xml_attribute a = node.first_attribute(); Record(a) != nullptr;
+         a = a.next_attribute()) {
       char* value = const_cast<char*>(a.value());
-      if (std::strchr(value, '<') != nullptr) {
-        return Fail(Offset(value), "a '<' in an attribute value");
+      // Values are short: one pass for both bytes beats a library search for each.
+      bool amp = false;
+      for (const char* c = value; *c != '\0'; ++c) {
+        if (*c == '<') return Fail(Offset(value), "a '<' in an attribute value");
+        amp = amp || *c == '&';
       }
-      if (!DecodeInPlace(value, fault_)) {
+      if (amp && !DecodeInPlace(value, fault_)) {
         fault_.offset = Offset(value);
         return false;
       }
-      ++count;
-    }
-    if (count < 2) return true;
-    names_.clear();
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
       names_.emplace_back(a.name());
     }
-    std::sort(names_.begin(), names_.end());
-    if (std::adjacent_find(names_.begin(), names_.end()) != names_.end()) {
-      return Fail(Offset(node), "an attribute given twice");
+    if (names_.size() < 2) return true;
+    // A handful of names: compared pairwise; sorted when there are many.
+    bool twice = false;
+    if (names_.size() <= 8) {
+      for (size_t i = 0; i < names_.size() && !twice; ++i) {
+        for (size_t k = i + 1; k < names_.size() && !twice; ++k) twice = names_[i] == names_[k];
+      }
+    } else {
+      std::sort(names_.begin(), names_.end());
+      twice = std::adjacent_find(names_.begin(), names_.end()) != names_.end();
     }
+    if (twice) return Fail(Offset(node), "an attribute given twice");
     return true;
   }
 
   char* text_;
   size_t size_;
+  const Marks& marks_;
   Fault& fault_;
   pugi::xml_document doc_;
   std::vector<std::string_view> names_;
@@ -631,6 +720,21 @@ class UnitReader {
     return false;
   }
 
+  // The element's namespace is `uri`: its prefix, or the default namespace when it has none, is
+  // bound to it on the element or above it.
+  static bool InNamespace(const pugi::xml_node& node, const char* uri) {
+    const char* name = node.name();
+    const char* colon = std::strchr(name, ':');
+    const std::string decl =
+        colon == nullptr ? std::string("xmlns") : "xmlns:" + std::string(name, colon - name);
+    for (pugi::xml_node n = node; n; n = n.parent()) {
+      const pugi::xml_attribute a = n.attribute(decl.c_str());
+      if (a) return std::strcmp(a.value(), uri) == 0;
+    }
+    return false;
+  }
+  static constexpr const char* kMatches = "urn:oasis:names:tc:xliff:matches:2.0";
+
   bool Fail(const pugi::xml_node& node, std::string message) {
     return tree_.Fail(tree_.Offset(node), std::move(message));
   }
@@ -718,8 +822,10 @@ class UnitReader {
       } else if (own && name == "note") {
         std::string note;
         if (!NoteText(c, note)) return false;
-        const char* from = Attribute(c, "from");
-        Note(entry, from == nullptr ? "" : from, std::move(note));
+        if (keep_ == Keep::kEverything) {
+          const char* from = Attribute(c, "from");
+          Note(entry, from == nullptr ? "" : from, std::move(note));
+        }
       } else if (keep_ == Keep::kEverything) {
         // <alt-trans>, <seg-source>, <context-group>, other namespaces' elements: kept whole, in
         // the places the schema gives them.
@@ -750,16 +856,13 @@ class UnitReader {
     ImportUnit entry;
     entry.line = LineOf(unit);
     if (!UnitId(unit, entry.id)) return Fail(unit, "a <unit> whose name and id are no line ID");
-    struct Part {
-      std::string target;
-      bool hasTarget = false;
-      bool segment = false;
-      size_t order = 0;  // 1-based place in the target; 0 = its own place
-    };
-    std::vector<Part> parts;
+    // The parts' targets go one after another into partTexts_; parts_ and placed_ are kept from
+    // unit to unit, so a unit costs no allocation of its own for them.
+    parts_.clear();
+    partTexts_.clear();
     bool anyTarget = false;
     bool missingTarget = false;
-    std::string state;
+    std::string_view state;  // the lowest state of a translated segment; in the tree
     const bool keep = keep_ == Keep::kEverything;
     for (pugi::xml_node c = unit.first_child(); c; c = c.next_sibling()) {
       if (c.type() != pugi::node_element) continue;
@@ -770,7 +873,7 @@ class UnitReader {
         Serialize(c, out);
       };
       if (!IsXliff(c)) {
-        if (keep) keepElement(entry.extraElements);
+        if (keep) keepElement(InNamespace(c, kMatches) ? entry.anchored : entry.extraElements);
         continue;
       }
       if (keep && (name == "originalData" || name == "segment" || name == "ignorable")) {
@@ -780,12 +883,15 @@ class UnitReader {
         for (pugi::xml_node n = c.child("note"); n; n = n.next_sibling("note")) {
           std::string note;
           if (!NoteText(n, note)) return false;
-          const char* category = Attribute(n, "category");
-          Note(entry, category == nullptr ? "" : category, std::move(note));
+          if (keep) {
+            const char* category = Attribute(n, "category");
+            Note(entry, category == nullptr ? "" : category, std::move(note));
+          }
         }
       } else if (name == "segment" || name == "ignorable") {
-        Part& part = parts.emplace_back();
+        Part& part = parts_.emplace_back();
         part.segment = name == "segment";
+        part.from = partTexts_.size();
         bool source = false;
         const size_t sourceFrom = entry.source.size();
         for (pugi::xml_node s = c.first_child(); s; s = s.next_sibling()) {
@@ -798,7 +904,7 @@ class UnitReader {
           } else if (kind == "target") {
             if (part.hasTarget) return Fail(s, "a second <target>");
             part.hasTarget = true;
-            if (!Text(s, &part.target)) return false;
+            if (!Text(s, &partTexts_)) return false;
             if (const char* order = Attribute(s, "order"); order != nullptr) {
               int place = 0;
               if (!ParseId(order, place) || place < 1) {
@@ -809,13 +915,12 @@ class UnitReader {
           }
         }
         if (!source) return Fail(c, "a <" + std::string(name) + "> without <source>");
-        if (!part.hasTarget && !part.segment) {
-          part.target = entry.source.substr(sourceFrom);
-        }
+        if (!part.hasTarget && !part.segment) partTexts_.append(entry.source, sourceFrom);
+        part.size = partTexts_.size() - part.from;
         if (part.segment && part.hasTarget) {
           anyTarget = true;
           const char* st = Attribute(c, "state");
-          const std::string segmentState = st == nullptr ? "initial" : st;
+          const std::string_view segmentState = st == nullptr ? "initial" : st;
           if (segmentState == "initial") entry.fuzzy = true;
           if (state.empty() || Rank(segmentState) < Rank(state)) state = segmentState;
         } else if (part.segment) {
@@ -823,7 +928,7 @@ class UnitReader {
         }
       }
     }
-    if (parts.empty()) return Fail(unit, "a <unit> without <segment>");
+    if (parts_.empty()) return Fail(unit, "a <unit> without <segment>");
     if (keep) {
       for (pugi::xml_attribute a = unit.first_attribute(); a; a = a.next_attribute()) {
         const std::string_view n = a.name();
@@ -833,20 +938,20 @@ class UnitReader {
     if (anyTarget) {
       entry.state = state;
       if (missingTarget) entry.fuzzy = true;
-      std::vector<const Part*> placed(parts.size(), nullptr);
-      for (size_t i = 0; i < parts.size(); ++i) {
-        const size_t at = parts[i].order == 0 ? i : parts[i].order - 1;
-        if (at >= parts.size() || placed[at] != nullptr) {
+      placed_.assign(parts_.size(), nullptr);
+      for (size_t i = 0; i < parts_.size(); ++i) {
+        const size_t at = parts_[i].order == 0 ? i : parts_[i].order - 1;
+        if (at >= parts_.size() || placed_[at] != nullptr) {
           return Fail(unit, "a <unit> whose targets' order is no arrangement of its parts");
         }
-        placed[at] = &parts[i];
+        placed_[at] = &parts_[i];
       }
-      for (const Part* part : placed) entry.target += part->target;
+      for (const Part* part : placed_) entry.target.append(partTexts_, part->from, part->size);
     }
     return Emit(entry);
   }
 
-  static int Rank(const std::string& state) {
+  static int Rank(std::string_view state) {
     return state == "initial" ? 0 : state == "translated" ? 1 : state == "reviewed" ? 2 : 3;
   }
 
@@ -873,8 +978,9 @@ class UnitReader {
   // The text of a <source> or <target>, inline codes mapped back, walked by links; with no `out`
   // only checked.
   bool Text(const pugi::xml_node& element, std::string* out) {
+    if (out != nullptr) *out += element.value();
     pugi::xml_node node = element.first_child();
-    while (node) {
+    while (Record(node) != nullptr) {
       bool enter = false;
       switch (node.type()) {
         case pugi::node_pcdata:
@@ -885,6 +991,7 @@ class UnitReader {
           const std::string_view name = LocalName(node.name());
           unsigned int cp = 0;
           if (name == "g" || name == "mrk" || (version2_ && name == "pc")) {
+            if (out != nullptr) *out += node.value();
             enter = true;
           } else if (!version2_ && name == "x" &&
                      PlaceholderCodePoint(Attribute(node, "ctype"), cp)) {
@@ -901,13 +1008,24 @@ class UnitReader {
         default:
           break;
       }
-      if (enter && node.first_child()) {
-        node = node.first_child();
-        continue;
+      if (enter) {
+        const pugi::xml_node child = node.first_child();
+        if (Record(child) != nullptr) {
+          node = child;
+          continue;
+        }
       }
-      while (node && node != element && !node.next_sibling()) node = node.parent();
-      if (!node || node == element) break;
-      node = node.next_sibling();
+      // The next sibling of the node or of its nearest ancestor inside `element`.
+      const void* const top = Record(element);
+      while (true) {
+        const pugi::xml_node next = node.next_sibling();
+        if (Record(next) != nullptr) {
+          node = next;
+          break;
+        }
+        node = node.parent();
+        if (Record(node) == top) return true;
+      }
     }
     return true;
   }
@@ -938,11 +1056,18 @@ class UnitReader {
           for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
             AppendAttribute(out, a);
           }
+          if (!node.first_child() && *node.value() == '\0') {
+            out += "/>";
+            break;
+          }
+          out += '>';
+          AppendEscaped(out, node.value(), false);
           if (node.first_child()) {
-            out += '>';
             enter = true;
           } else {
-            out += "/>";
+            out += "</";
+            out += node.name();
+            out += '>';
           }
           break;
         case pugi::node_pcdata:
@@ -979,6 +1104,18 @@ class UnitReader {
   const UnitSink* sink_;
   bool stopped_ = false;
   bool version2_ = false;
+  // A part of an XLIFF 2 unit: a <segment> or an <ignorable>, its target at [from, from + size)
+  // of partTexts_.
+  struct Part {
+    size_t from = 0;
+    size_t size = 0;
+    bool hasTarget = false;
+    bool segment = false;
+    size_t order = 0;  // 1-based place in the target; 0 = its own place
+  };
+  std::vector<Part> parts_;
+  std::vector<const Part*> placed_;
+  std::string partTexts_;
 };
 
 // 1-based line and column of `offset`; LF, CR LF and a lone CR end a line.
@@ -1032,14 +1169,15 @@ bool Read(std::string_view data, char* owned, std::vector<ImportUnit>& units, Pa
   }
   // Until the parse, the bytes are as they were; from it on, positions come from `lines`.
   LineEnds lines;
-  if (!ScanBytes(std::string_view(text, size), lines, fault)) {
+  Marks marks;
+  if (!ScanBytes(std::string_view(text, size), lines, marks, fault)) {
     Position(std::string_view(text, size), fault.offset, failure.line, failure.column);
     failure.message = fault.message;
     return false;
   }
   // The tree's memory (declared before the tree, which must go first).
   XmlArena arena(std::max(kTreeFloor, size * kTreeBudget));
-  Tree tree(text, size, fault);
+  Tree tree(text, size, marks, fault);
   UnitReader reader(tree, lines, units, extras, keep, sink);
   if (tree.Parse() && reader.Run()) return true;
   units.clear();

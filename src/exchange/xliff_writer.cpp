@@ -257,6 +257,11 @@ bool WriteXliff20(const ExportSet& set, ChunkedOutput& output) {
       out += unit.extraElements;
       out += '\n';
     }
+    if (!unit.anchored.empty()) {
+      out += "    ";
+      out += unit.anchored;
+      out += '\n';
+    }
     const bool previous = unit.fuzzy && unit.hasPrevious;
     if (!unit.notes.empty() || previous || !unit.comments.empty()) {
       out += "    <notes>\n";

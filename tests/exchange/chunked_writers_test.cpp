@@ -61,7 +61,9 @@ TEST(ChunkedWriters, PiecesMakeTheWholeFileAndAFailingSinkStopsTheWriter) {
     std::string joined;
     for (const std::string& piece : pieces) {
       // A piece is at least a chunk (but the last), and at most a chunk and one entry.
-      if (&piece != &pieces.back()) EXPECT_GE(piece.size(), ChunkedOutput::kChunkBytes);
+      if (&piece != &pieces.back()) {
+        EXPECT_GE(piece.size(), ChunkedOutput::kChunkBytes);
+      }
       EXPECT_LT(piece.size(), ChunkedOutput::kChunkBytes + 4096);
       joined += piece;
     }

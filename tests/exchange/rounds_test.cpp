@@ -378,9 +378,10 @@ print(root.find('.//{*}alt-trans/{*}target').text)
 
 // The same for XLIFF 2.0 as a CAT tool returns it: the metadata and matches modules, a tool's
 // own attribute, and a unit split into segments (ids, states, a subState) with an <ignorable>
-// between them. The unchanged unit (1) goes back as the tool split it; the file stays valid
-// against the core schema; the unit whose source changed (2) becomes one fuzzy segment; the one
-// whose speaker changed (3) keeps its modules and asks for review in one segment.
+// between them. The unchanged unit (1) goes back as the tool split it, with its matches; the file
+// stays valid against the core schema; the unit whose source changed (2) becomes one fuzzy
+// segment; the one whose speaker changed (3) keeps its metadata and asks for review in one
+// segment, without the matches whose refs named the segment it had.
 TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
   TempDir dir;
   SaveDocument(
@@ -394,10 +395,15 @@ TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
   const std::string modules =
       "<mda:metadata><mda:metaGroup category=\"tool\"><mda:meta type=\"tm\">98 &amp; "
       "up</mda:meta></mda:metaGroup></mda:metadata>";
+  const std::string matches =
+      "<mtc:matches xmlns:mtc=\"urn:oasis:names:tc:xliff:matches:2.0\"><mtc:match ref=\"#s1\" "
+      "similarity=\"90\"><source>방이 있나요</source><target>A room?</target></mtc:match>"
+      "</mtc:matches>";
   const auto unit = [&](int id, const std::string& who, const std::string& segments) {
     const std::string n = std::to_string(id);
     return "   <unit id=\"" + n + "\" name=\"" + n +
            "\" xml:space=\"preserve\" tool:by=\"anna\">\n" + "    " + modules +
+           (id == 2 ? "" : "\n    " + matches) +
            "\n    <notes>\n     <note category=\"developer\">speaker: " + who +
            "</note>\n    </notes>\n    " + segments + "\n   </unit>\n";
   };
@@ -412,7 +418,8 @@ TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
                "<segment state=\"translated\"><source>옛 문장</source><target>Old "
                "one</target></segment>") +
           unit(3, "서연",
-               "<segment state=\"final\"><source>그래</source><target>Right</target></segment>") +
+               "<segment id=\"s1\" state=\"final\"><source>그래</source><target>Right</target>"
+               "</segment>") +
           " </file>\n</xliff>\n");
   const std::string schema = std::string(PARLATRIX_SOURCE_DIR) + "/tests/data/xliff_core_2.0.xsd";
   const auto valid = [&] {
@@ -426,6 +433,7 @@ TEST(TranslationUpdate, Xliff2UpdateKeepsModulesAndSegmentsOfUnchangedUnits) {
   EXPECT_EQ(valid().status, 0) << valid().err;
   const std::string bytes = ReadFileBytes(dir.File("ko.xlf"));
   EXPECT_NE(bytes.find("\n    " + split + "\n   </unit>"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\n    " + matches + "\n"), std::string::npos) << bytes;
 
   const PeerRun dump = exchangetest::RunPython(dir.path(), R"(
 import sys
@@ -439,8 +447,9 @@ for u in etree.parse(sys.argv[1]).getroot().iter('{*}unit'):
                                                "ko.xlf");
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_EQ(dump.out,
-            "1 ['by=anna', 'id=1', 'name=1', 'space=preserve'] ['metadata', 'notes', 'segment', "
-            "'ignorable', 'segment'] [('final', 'Any room?'), ('reviewed', 'Just one night.')]\n"
+            "1 ['by=anna', 'id=1', 'name=1', 'space=preserve'] ['metadata', 'matches', 'notes', "
+            "'segment', 'ignorable', 'segment'] [('final', 'Any room?'), ('reviewed', 'Just one "
+            "night.')]\n"
             "2 ['id=2', 'name=2', 'space=preserve'] ['notes', 'segment'] [('initial', 'Old "
             "one')]\n"
             "3 ['by=anna', 'id=3', 'name=3', 'space=preserve'] ['metadata', 'notes', 'segment'] "

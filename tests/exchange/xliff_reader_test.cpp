@@ -82,6 +82,9 @@ TEST(XliffReader, EveryRefusalNamesItsReasonAndPosition) {
       {"<xliff/><xliff/>", "1:9: a second root element"},
       {"<xliff a=\"<\"/>", "1:11: a '<' in an attribute value"},
       {"<xliff a=\"1\" a=\"2\"/>", "1:1: an attribute given twice"},
+      {"<xliff a=\"\" b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" b=\"\"/>",
+       "1:1: an attribute given twice"},
+      {"<xliff a=\"&amp;&lt;\" b=\"x&amp;<\"/>", "1:25: a '<' in an attribute value"},
       {"<xlf/>", "1:1: the root element is not <xliff>"},
       {"<xliff version=\"3.0\"/>",
        "1:1: XLIFF version 3.0 is not read (only 1.0, 1.1, 1.2, 2.0 and 2.1)"},
@@ -193,6 +196,30 @@ TEST(XliffReader, ReadsLatin1ReferencesCdataAndPrefixedElements) {
   EXPECT_FALSE(units[0].fuzzy);
   EXPECT_EQ(units[1].id, 10);
   EXPECT_TRUE(units[1].fuzzy);
+}
+
+// The reader decodes a text node only when the byte scan saw an '&' before the '<' that ends it;
+// the texts here start and end on every side of the scan's 64-byte words, follow inline codes,
+// comments and CDATA sections that hold an '&' of their own, and carry CR LF before a reference.
+TEST(XliffReader, ReferencesAreDecodedWhereverTheirTextStands) {
+  for (size_t pad = 0; pad < 140; ++pad) {
+    const std::string spaces(pad, ' ');
+    std::vector<ImportUnit> units;
+    ParseFailure failure;
+    ASSERT_TRUE(exchange::ReadXliff(
+        Unit(spaces + "<source>a\r\n&amp;b<x ctype=\"x-char-0007\"/>" + spaces +
+             "&lt;c<!-- & --> d&#x41;<![CDATA[&amp;]]>e&apos;" + spaces + "</source><target>" +
+             spaces + "</target><note>&quot;" + spaces + "</note>"),
+        units, failure))
+        << pad << ": " << failure.message;
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].source, "a\n&b\a" + spaces + "<c dA&amp;e'" + spaces) << pad;
+    EXPECT_EQ(units[0].target, spaces) << pad;
+    // A bad reference is found wherever it stands; the position is where its text starts.
+    EXPECT_EQ(Refusal(Unit(spaces + "<source>x<x ctype=\"x-char-0007\"/>y&bad;</source>")),
+              "1:" + std::to_string(86 + pad) + ": an undeclared entity &bad;")
+        << pad;
+  }
 }
 
 // How CAT tools split a unit: white space kept out of the segments as an <ignorable> without a
