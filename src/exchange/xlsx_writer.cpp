@@ -54,11 +54,19 @@ bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// True when `text` at `i` holds `_xHHHH_`, which a reader would decode.
+// True when the underscore at `i` starts `_xHHHH` and what comes next is written starting with
+// an underscore: a `_` of the text, or a character written as an escape of its own (a control
+// character other than TAB and LF, U+FFFE, U+FFFF). A reader would then decode `_xHHHH_`, taking
+// the escape's first underscore as the end of this one.
 bool EscapeAt(std::string_view text, size_t i) {
-  return i + 6 < text.size() && text[i + 1] == 'x' && IsHexDigit(text[i + 2]) &&
-         IsHexDigit(text[i + 3]) && IsHexDigit(text[i + 4]) && IsHexDigit(text[i + 5]) &&
-         text[i + 6] == '_';
+  if (i + 6 >= text.size() || text[i + 1] != 'x' || !IsHexDigit(text[i + 2]) ||
+      !IsHexDigit(text[i + 3]) || !IsHexDigit(text[i + 4]) || !IsHexDigit(text[i + 5])) {
+    return false;
+  }
+  const unsigned char next = static_cast<unsigned char>(text[i + 6]);
+  if (next == '_') return true;
+  if (next < 0x20) return next != '\t' && next != '\n';
+  return text.compare(i + 6, 3, "\xEF\xBF\xBE") == 0 || text.compare(i + 6, 3, "\xEF\xBF\xBF") == 0;
 }
 
 // The first position from `i` whose byte is not kPlain (text.size() when none): 16 bytes at a
@@ -94,7 +102,8 @@ size_t NextLook(std::string_view text, size_t i) {
 
 // Appends `text` as a cell's XML content, in the escape spreadsheets decode (`_xHHHH_` for U+HHHH):
 // control characters other than TAB and LF, which XML cannot carry or would turn into LF, as
-// `_xHHHH_` (`_x000D_` for CR); a `_xHHHH_` in the text itself with its underscore as `_x005F_`;
+// `_xHHHH_` (`_x000D_` for CR); a `_xHHHH_` in the text itself with its underscore as `_x005F_`,
+// and so a `_xHHHH` right before a character written as an escape;
 // U+FFFE and U+FFFF, which XML cannot hold, as their escapes; & < > as XML's entities. One pass;
 // runs of plain bytes are copied whole.
 void AppendCellText(std::string& out, std::string_view text) {
