@@ -60,7 +60,9 @@ size_t BreakAt(std::string_view text, size_t i) {
   return i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
 }
 
-size_t NextBreak(std::string_view text, size_t from) { return FindLineBreak(text, from); }
+size_t NextBreak(std::string_view text, size_t from) {
+  return FindLineBreak(text, from);
+}
 
 // The placeholder character starting at text[i] as an index into a count table: 0..31 for C0
 // bytes, 32 for U+FFFE, 33 for U+FFFF; -1 for any other character.

@@ -39,7 +39,7 @@ struct ExportUnit {
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
-  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
+  std::string anchored;       // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // What a PO or XLIFF file holds besides its entries, kept across an update.
@@ -105,7 +105,7 @@ struct ImportUnit {
   std::string extraElements;  // written after the notes (1.2), before them (2.0)
   std::string altTrans;       // <alt-trans>, written last
   std::string segments;       // 2.0: <originalData>, <segment>s and <ignorable>s, written last
-  std::string anchored;  // 2.0: the matches module's elements, whose refs point into segments
+  std::string anchored;       // 2.0: the matches module's elements, whose refs point into segments
 };
 
 // Where and why a file was rejected. Line and column are 1-based (column in bytes); 0 when the

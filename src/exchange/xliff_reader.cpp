@@ -99,8 +99,12 @@ inline size_t PopCount(uint64_t x) {
 // comparison and truth operators are not inline). A handle is that one pointer.
 static_assert(sizeof(pugi::xml_node) == sizeof(void*));
 static_assert(sizeof(pugi::xml_attribute) == sizeof(void*));
-inline const void* Record(const pugi::xml_node& node) { return std::bit_cast<const void*>(node); }
-inline const void* Record(const pugi::xml_attribute& a) { return std::bit_cast<const void*>(a); }
+inline const void* Record(const pugi::xml_node& node) {
+  return std::bit_cast<const void*>(node);
+}
+inline const void* Record(const pugi::xml_attribute& a) {
+  return std::bit_cast<const void*>(a);
+}
 
 bool IsXmlChar(unsigned long cp) {
   if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;

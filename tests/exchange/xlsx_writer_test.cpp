@@ -294,21 +294,9 @@ TEST(XlsxWorkbook, PeersReadEveryCellAsTheTextWritten) {
 // Each byte that needs an escape, at every place of a 16-byte block and across two: the writer
 // skips plain bytes a block at a time.
 TEST(XlsxWorkbook, EveryEscapeAtEveryPlaceComesBack) {
-  const char* specials[] = {"&",
-                            "<",
-                            ">",
-                            "_x0041_",
-                            "_x005F\x1f",
-                            "_",
-                            "\r",
-                            "\x01",
-                            "\x1f",
-                            "\t",
-                            "\n",
-                            "\x7f",
-                            "\xEF\xBF\xBE",
-                            "\xEF\xBF\xBF",
-                            "\xEF\xBC\x8C"};
+  const char* specials[] = {
+      "&",  "<",  ">",    "_x0041_",      "_x005F\x1f",   "_",           "\r", "\x01", "\x1f",
+      "\t", "\n", "\x7f", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\xEF\xBC\x8C"};
   exchange::ExportSet set;
   set.original = "g.dlg";
   int id = 0;
