@@ -103,6 +103,15 @@ void ForEachNote(std::string_view notes, const Each& each) {
   }
 }
 
+// Elements kept from the file being updated (already XML, one to a line), on a line of their own
+// at `indent`; nothing when there are none.
+void AppendKept(std::string& out, std::string_view indent, const std::string& kept) {
+  if (kept.empty()) return;
+  out += indent;
+  out += kept;
+  out += '\n';
+}
+
 size_t Estimate(const ExportSet& set) {
   size_t estimate = 1024 + set.xliffHeader.size();
   for (const ExportUnit& unit : set.units) {
@@ -160,11 +169,7 @@ bool WriteXliff12(const ExportSet& set, ChunkedOutput& output) {
     out += ">\n     <source>";
     AppendXml(out, unit.text, true);
     out += "</source>\n";
-    if (!unit.segSource.empty()) {
-      out += "     ";
-      out += unit.segSource;
-      out += '\n';
-    }
+    AppendKept(out, "     ", unit.segSource);
     if (unit.hasTarget) {
       out += "     <target state=\"";
       AppendXml(out, unit.state.empty() ? std::string_view("translated") : unit.state, false);
@@ -189,16 +194,8 @@ bool WriteXliff12(const ExportSet& set, ChunkedOutput& output) {
       AppendXml(out, unit.comments, false);
       out += "</note>\n";
     }
-    if (!unit.extraElements.empty()) {
-      out += "     ";
-      out += unit.extraElements;
-      out += '\n';
-    }
-    if (!unit.altTrans.empty()) {
-      out += "     ";
-      out += unit.altTrans;
-      out += '\n';
-    }
+    AppendKept(out, "     ", unit.extraElements);
+    AppendKept(out, "     ", unit.altTrans);
     out += "    </trans-unit>\n";
   }
   if (openPlot >= 0) out += "   </group>\n";
@@ -252,16 +249,8 @@ bool WriteXliff20(const ExportSet& set, ChunkedOutput& output) {
     out += "\" xml:space=\"preserve\"";
     out += unit.unitAttributes;
     out += ">\n";
-    if (!unit.extraElements.empty()) {
-      out += "    ";
-      out += unit.extraElements;
-      out += '\n';
-    }
-    if (!unit.anchored.empty()) {
-      out += "    ";
-      out += unit.anchored;
-      out += '\n';
-    }
+    AppendKept(out, "    ", unit.extraElements);
+    AppendKept(out, "    ", unit.anchored);
     const bool previous = unit.fuzzy && unit.hasPrevious;
     if (!unit.notes.empty() || previous || !unit.comments.empty()) {
       out += "    <notes>\n";
